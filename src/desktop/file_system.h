@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace tk {
+
+// File-system tests the core's rules need.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // True when something other than a directory exists at `path`.
+    virtual bool FileExists(const std::string& path) const = 0;
+    // True when a directory exists at `path`.
+    virtual bool DirectoryExists(const std::string& path) const = 0;
+};
+
+}  // namespace tk

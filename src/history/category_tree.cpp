@@ -1,0 +1,155 @@
+#include "history/category_tree.h"
+
+#include <algorithm>
+
+#include "history/text.h"
+
+namespace tk {
+
+TreeNode* TreeNode::Child(int row) const {
+    if (row < 0 || row >= ChildCount()) return nullptr;
+    return m_children[static_cast<std::size_t>(row)].get();
+}
+
+int TreeNode::Row() const {
+    if (m_parent == nullptr) return 0;
+    return static_cast<int>(m_order - m_parent->m_firstChildOrder);
+}
+
+CategoryTree::CategoryTree(std::string name) : m_name(std::move(name)) { m_root.m_isRoot = true; }
+
+CategoryTree::~CategoryTree() = default;
+
+TreeNode* CategoryTree::AddFirst(std::string_view text, int image, int index) {
+    return Insert(&m_root, true, text, image, index);
+}
+
+TreeNode* CategoryTree::AddLast(std::string_view text, int image, int index) {
+    return Insert(&m_root, false, text, image, index);
+}
+
+TreeNode* CategoryTree::AddChildLast(TreeNode* parent, std::string_view text, int image,
+                                     int index) {
+    return Insert(parent == nullptr ? &m_root : parent, false, text, image, index);
+}
+
+TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view text, int image,
+                               int index) {
+    auto node = std::make_unique<TreeNode>();
+    node->m_text = std::string(text);
+    node->m_key = UpperAscii(text);
+    node->m_image = image;
+    node->m_data.Index = index;
+    node->m_parent = parent;
+    const TreeNode* listenerParent = parent == &m_root ? nullptr : parent;
+    const int row = atFront ? 0 : parent->ChildCount();
+    if (m_listener) m_listener->NodeAboutToBeInserted(listenerParent, row);
+    TreeNode* raw = node.get();
+    if (atFront) {
+        raw->m_order = --parent->m_firstChildOrder;
+        parent->m_children.push_front(std::move(node));
+    } else {
+        raw->m_order = parent->m_firstChildOrder + parent->ChildCount();
+        parent->m_children.push_back(std::move(node));
+    }
+    m_byKey[raw->m_key].push_back(raw);
+    ++m_count;
+    if (m_listener) m_listener->NodeInserted(listenerParent, row);
+    return raw;
+}
+
+void CategoryTree::Unindex(TreeNode* node) {
+    for (auto& child : node->m_children) Unindex(child.get());
+    auto it = m_byKey.find(node->m_key);
+    if (it != m_byKey.end()) {
+        auto& list = it->second;
+        list.erase(std::remove(list.begin(), list.end(), node), list.end());
+        if (list.empty()) m_byKey.erase(it);
+    }
+    if (m_current == node) m_current = nullptr;
+    --m_count;
+}
+
+void CategoryTree::Remove(TreeNode* node) {
+    if (node == nullptr || node == &m_root) return;
+    TreeNode* parent = node->m_parent;
+    const int row = node->Row();
+    const TreeNode* listenerParent = parent == &m_root ? nullptr : parent;
+    if (m_listener) m_listener->NodeAboutToBeRemoved(listenerParent, row);
+    Unindex(node);
+    parent->m_children.erase(parent->m_children.begin() + row);
+    for (std::size_t i = static_cast<std::size_t>(row); i < parent->m_children.size(); ++i) {
+        --parent->m_children[i]->m_order;
+    }
+    if (m_listener) m_listener->NodeRemoved(listenerParent, row);
+}
+
+void CategoryTree::Clear() {
+    if (m_listener) m_listener->AboutToReset();
+    m_root.m_children.clear();
+    m_root.m_firstChildOrder = 0;
+    m_byKey.clear();
+    m_count = 0;
+    m_current = nullptr;
+    if (m_listener) m_listener->Reset();
+}
+
+bool CategoryTree::Before(const TreeNode* a, const TreeNode* b) const {
+    auto path = [this](const TreeNode* n) {
+        std::vector<int> rows;
+        for (; n != nullptr; n = n->Parent()) rows.push_back(n->Row());
+        std::reverse(rows.begin(), rows.end());
+        return rows;
+    };
+    return path(a) < path(b);  // an ancestor's path is a prefix and sorts first
+}
+
+TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible) {
+    if (m_count == 0) return nullptr;
+    auto it = m_byKey.find(UpperAscii(text));
+    if (it == m_byKey.end()) return nullptr;
+    TreeNode* best = nullptr;
+    for (TreeNode* candidate : it->second) {
+        if (best == nullptr || Before(candidate, best)) best = candidate;
+    }
+    if (best != nullptr && makeVisible && m_listener) m_listener->MakeVisible(best);
+    return best;
+}
+
+TreeNode* CategoryTree::FindNodeByTextLinear(std::string_view text, bool makeVisible) {
+    if (m_count == 0) return nullptr;
+    const std::string key = UpperAscii(text);
+    TreeNode* found = nullptr;
+    // Plain walk in tree order, comparing upper-cased texts; no index.
+    auto visit = [&](const auto& self, TreeNode& parent) -> bool {
+        for (auto& child : parent.m_children) {
+            if (UpperAscii(child->m_text) == key) {
+                found = child.get();
+                return true;
+            }
+            if (self(self, *child)) return true;
+        }
+        return false;
+    };
+    visit(visit, m_root);
+    if (found != nullptr && makeVisible && m_listener) m_listener->MakeVisible(found);
+    return found;
+}
+
+void CategoryTree::SetSelected(TreeNode* node, bool selected) {
+    if (node != nullptr) node->m_selected = selected;
+}
+
+void CategoryTree::ClearSelection() {
+    ForEach([](const TreeNode& n) { const_cast<TreeNode&>(n).m_selected = false; });
+}
+
+std::vector<TreeNode*> CategoryTree::SelectedNodes() const {
+    std::vector<TreeNode*> out;
+    ForEach([&](const TreeNode& n) {
+        if (n.m_selected) out.push_back(const_cast<TreeNode*>(&n));
+    });
+    return out;
+}
+
+}  // namespace tk

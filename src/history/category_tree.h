@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// A category tree as a plain model: nodes with text, image and a history index. A view adapter
+// listens to it; the core never sees a widget.
+namespace tk {
+
+// The data every node carries: the index of the history entry it stands for.
+struct TNodeData {
+    int Index = -1;
+};
+
+class TreeNode {
+public:
+    const std::string& Text() const { return m_text; }
+    int ImageIndex() const { return m_image; }
+    int SelectedIndex() const { return m_image; }
+    const TNodeData& Data() const { return m_data; }
+    // The parent node, or nullptr for a top-level node.
+    TreeNode* Parent() const { return m_parent != nullptr && !m_parent->m_isRoot ? m_parent : nullptr; }
+    int ChildCount() const { return static_cast<int>(m_children.size()); }
+    TreeNode* Child(int row) const;
+    // Position among the parent's children (or among the top-level nodes).
+    int Row() const;
+    bool IsSelected() const { return m_selected; }
+
+private:
+    friend class CategoryTree;
+    std::string m_text;
+    std::string m_key;  // upper-cased text, the lookup key of FindNodeByText
+    int m_image = 0;
+    TNodeData m_data;
+    TreeNode* m_parent = nullptr;
+    // Rows are m_order - parent's first order; keeps Row() O(1) with inserts at the front.
+    std::int64_t m_order = 0;
+    std::int64_t m_firstChildOrder = 0;
+    std::deque<std::unique_ptr<TreeNode>> m_children;
+    bool m_selected = false;
+    bool m_isRoot = false;
+};
+
+// Told about every change so a view can follow; parent nullptr means the top level.
+class TreeListener {
+public:
+    virtual ~TreeListener() = default;
+    virtual void NodeAboutToBeInserted(const TreeNode* parent, int row) = 0;
+    virtual void NodeInserted(const TreeNode* parent, int row) = 0;
+    virtual void NodeAboutToBeRemoved(const TreeNode* parent, int row) = 0;
+    virtual void NodeRemoved(const TreeNode* parent, int row) = 0;
+    virtual void AboutToReset() = 0;
+    virtual void Reset() = 0;
+    // Expand the node's ancestors and scroll it into view.
+    virtual void MakeVisible(const TreeNode* node) = 0;
+};
+
+class CategoryTree {
+public:
+    explicit CategoryTree(std::string name = {});
+    ~CategoryTree();
+    CategoryTree(const CategoryTree&) = delete;
+    CategoryTree& operator=(const CategoryTree&) = delete;
+
+    const std::string& Name() const { return m_name; }
+    void SetListener(TreeListener* listener) { m_listener = listener; }
+
+    int TopCount() const { return static_cast<int>(m_root.m_children.size()); }
+    TreeNode* Top(int row) const { return m_root.Child(row); }
+    int Count() const { return m_count; }
+    bool Empty() const { return m_count == 0; }
+
+    TreeNode* AddFirst(std::string_view text, int image, int index);
+    TreeNode* AddLast(std::string_view text, int image, int index);
+    TreeNode* AddChildLast(TreeNode* parent, std::string_view text, int image, int index);
+    void Remove(TreeNode* node);
+    void Clear();
+
+    // First node in tree order whose text equals `text` ignoring ASCII case; with
+    // `makeVisible` its ancestors are expanded and it is scrolled into view.
+    TreeNode* FindNodeByText(std::string_view text, bool makeVisible);
+    // The same search as a walk over every node, with no index.
+    TreeNode* FindNodeByTextLinear(std::string_view text, bool makeVisible);
+
+    // Every node in tree order: a node, then its children, then its next sibling.
+    template <typename F>
+    void ForEach(F&& f) const {
+        Walk(m_root, f);
+    }
+
+    // Selection as the view holds it: any number of nodes plus the one with the focus.
+    void SetSelected(TreeNode* node, bool selected);
+    void ClearSelection();
+    void SetCurrent(TreeNode* node) { m_current = node; }
+    TreeNode* Current() const { return m_current; }
+    std::vector<TreeNode*> SelectedNodes() const;
+
+private:
+    template <typename F>
+    static void Walk(const TreeNode& parent, F& f) {
+        for (const auto& child : parent.m_children) {
+            f(*child);
+            Walk(*child, f);
+        }
+    }
+    TreeNode* Insert(TreeNode* parent, bool atFront, std::string_view text, int image, int index);
+    void Unindex(TreeNode* node);
+    bool Before(const TreeNode* a, const TreeNode* b) const;
+
+    std::string m_name;
+    TreeNode m_root;
+    int m_count = 0;
+    TreeListener* m_listener = nullptr;
+    TreeNode* m_current = nullptr;
+    std::unordered_map<std::string, std::vector<TreeNode*>> m_byKey;
+};
+
+}  // namespace tk

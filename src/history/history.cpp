@@ -1,0 +1,327 @@
+#include "history/history.h"
+
+#include "history/text.h"
+
+namespace tk {
+
+namespace {
+
+constexpr int kImageFolder = 0;
+constexpr int kImageDocument = 1;
+constexpr int kImageWebPage = 2;
+constexpr int kImageNetwork = 5;
+constexpr int kImageComputer = 6;
+constexpr int kImageMyDocuments = 8;
+constexpr int kImageDesktop = 9;
+constexpr int kLastBuiltInImage = 10;
+
+std::string Key(std::string_view base, int k) { return std::string(base) + std::to_string(k); }
+
+}  // namespace
+
+HistoryCore::HistoryCore(const PathDialect& dialect, const FileSystem& files, FileIcons& icons,
+                         LookupMode mode)
+    : m_dialect(dialect), m_files(files), m_icons(icons), m_mode(mode) {}
+
+void HistoryCore::SetSelectedFlag(int index, bool selected) {
+    if (index >= 0 && index < static_cast<int>(m_docs.size())) {
+        m_docs[static_cast<std::size_t>(index)].Selected = selected ? 1 : 0;
+    }
+}
+
+void HistoryCore::FillDocFilters() { m_filters.assign(10, "logon.scr"); }
+
+bool HistoryCore::IsFilteredDoc(std::string_view location) const {
+    const std::string lowered = LowerAscii(location);
+    if (Contains(lowered, "res://")) return true;
+    for (const auto& filter : m_filters) {
+        const std::string f = Trim(LowerAscii(filter));
+        if (!f.empty() && Contains(lowered, f)) return true;
+    }
+    return false;
+}
+
+bool HistoryCore::DocExists(std::string_view text) const {
+    const std::string_view wanted = TrimView(text);
+    if (m_mode == LookupMode::Indexed) return m_locationCount.count(std::string(wanted)) != 0;
+    for (const auto& doc : m_docs) {
+        if (TrimView(doc.Location) == wanted) return true;
+    }
+    return false;
+}
+
+bool HistoryCore::DocGroupExists(std::string_view name) const {
+    const std::string_view wanted = TrimView(name);
+    if (m_mode == LookupMode::Indexed) return m_nameCount.count(std::string(wanted)) != 0;
+    for (const auto& doc : m_docs) {
+        if (TrimView(doc.Name) == wanted) return true;
+    }
+    return false;
+}
+
+std::string HistoryCore::GetDocGroupName(std::string_view location) const {
+    const std::string_view loc = TrimView(location);
+    if (Contains(loc, "file:///")) return m_dialect.FolderGroupName(loc);
+    const std::size_t scheme = loc.find("://");
+    if (scheme == std::string_view::npos) return {};
+    const std::string_view rest = loc.substr(scheme + 3);
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos) return {};
+    return std::string(rest.substr(0, slash));
+}
+
+std::optional<int> HistoryCore::GetDocImageIndex(std::string_view location,
+                                                 std::string_view title) {
+    const std::string path(location);
+    if (!m_files.FileExists(path)) return kImageDocument;
+    if (title == "我的电脑") return kImageComputer;
+    if (title == "桌面") return kImageDesktop;
+    if (title == "网上邻居") return kImageNetwork;
+    if (title == "控制面板") return kImageNetwork;
+    if (title == "我的文档") return kImageMyDocuments;
+    std::optional<FileIcon> icon = m_icons.IconOf(path);
+    if (m_lastImageIndex == 0) m_lastImageIndex = kLastBuiltInImage;
+    ++m_lastImageIndex;
+    if (!icon || !m_images.Insert(m_lastImageIndex, std::move(*icon))) return std::nullopt;
+    return m_lastImageIndex;
+}
+
+void HistoryCore::IndexDoc(const TMyDoc& doc) {
+    ++m_locationCount[Trim(doc.Location)];
+    ++m_nameCount[Trim(doc.Name)];
+}
+
+TreeNode* HistoryCore::FindNodeByText(CategoryTree& tree, std::string_view text,
+                                      bool makeVisible) {
+    return m_mode == LookupMode::Indexed ? tree.FindNodeByText(text, makeVisible)
+                                         : tree.FindNodeByTextLinear(text, makeVisible);
+}
+
+CategoryTree* HistoryCore::TreeOfPage(int page) {
+    switch (page) {
+        case 0: return &m_tvDocs;
+        case 1: return &m_tvApp;
+        case 2: return &m_tvPath;
+        case 3: return &m_tvDoc;
+        default: return nullptr;
+    }
+}
+
+void HistoryCore::AddDoc(std::string_view location, std::string_view title, bool isExplicit,
+                         bool selected) {
+    std::string loc = Trim(location);
+    const std::string ttl = Trim(title);
+    if (loc.empty() || ttl.empty()) return;
+    loc = ReplaceAll(loc, "%20", " ");
+    if (IsFilteredDoc(loc) || DocExists(loc)) return;
+    const std::string name = Trim(GetDocGroupName(loc));
+    if (!isExplicit && name.empty()) return;
+
+    const int n = static_cast<int>(m_docs.size());
+    const bool newGroup = isExplicit || !DocGroupExists(name);
+    TMyDoc doc;
+    const bool folder = Contains(loc, "file:///");
+    doc.DocType = folder ? kDocTypeFolder : (isExplicit ? kDocTypeProgram : kDocTypeWebPage);
+    doc.Title = folder ? m_dialect.FolderLocalPath(loc) : ttl;
+    doc.Location = loc;
+    doc.Name = name;
+    doc.Selected = selected ? 1 : 0;
+    m_docs.push_back(doc);
+    IndexDoc(m_docs.back());
+    const int type = doc.DocType;
+
+    CategoryTree& category = type == kDocTypeWebPage   ? m_tvDoc
+                             : type == kDocTypeProgram ? m_tvApp
+                                                       : m_tvPath;
+    TreeNode* docsGroup = nullptr;
+    TreeNode* webGroup = nullptr;
+    TreeNode* folderGroup = nullptr;
+    if (newGroup) {
+        const std::string& text = name.empty() ? ttl : name;
+        int image = type == kDocTypeWebPage ? kImageWebPage : kImageFolder;
+        if (type == kDocTypeProgram) {
+            std::optional<int> programImage = GetDocImageIndex(loc, ttl);
+            if (!programImage) return;  // the entry stays, without nodes
+            image = *programImage;
+        }
+        docsGroup = m_tvDocs.AddFirst(text, image, n);
+        TreeNode* categoryNode = category.AddFirst(text, image, n);
+        (type == kDocTypeWebPage ? webGroup : folderGroup) = categoryNode;
+    } else {
+        docsGroup = FindNodeByText(m_tvDocs, name, true);
+        webGroup = FindNodeByText(m_tvDoc, name, true);
+        folderGroup = FindNodeByText(m_tvPath, name, true);
+    }
+    if (isExplicit) return;  // programs never get child nodes
+
+    std::string child;
+    if (type == kDocTypeFolder) {
+        child = m_dialect.FolderChildText(loc, name);
+    } else {
+        // Any scheme, not only "http://": otherwise every later page of a secure site would be
+        // recorded and never shown.
+        const std::size_t scheme = loc.find("://");
+        const std::string_view rest = std::string_view(loc).substr(scheme + 3);
+        if (rest == name || rest == name + "/") return;
+        child = Trim(rest);
+    }
+    if (child.empty()) return;
+    const int image = type == kDocTypeWebPage ? kImageWebPage : kImageFolder;
+    m_tvDocs.AddChildLast(docsGroup, child, image, n);
+    category.AddChildLast(type == kDocTypeWebPage ? webGroup : folderGroup, child, image, n);
+}
+
+void HistoryCore::AddCurDoc() {
+    std::string t = Trim(CurDocText);
+    if (m_dialect.IsLocalPath(t)) {
+        t = m_dialect.LocalPathToLocation(t);
+    } else if (!Contains(t, "http://")) {
+        t = "http://" + t;
+    }
+    AddDoc(t, t, false, false);
+}
+
+void HistoryCore::ClearAll() {
+    m_lastImageIndex = kLastBuiltInImage;
+    m_tvDocs.Clear();
+    m_tvApp.Clear();
+    m_tvPath.Clear();
+    m_tvDoc.Clear();
+    m_docs.clear();
+    m_locationCount.clear();
+    m_nameCount.clear();
+}
+
+void HistoryCore::SetSettingsPaths(std::string loadPath, std::string savePath) {
+    m_loadPath = std::move(loadPath);
+    m_savePath = std::move(savePath);
+}
+
+bool HistoryCore::FlushIni() {
+    if (!m_ini) return false;
+    FileResult r = m_ini->Flush();
+    m_lastError = r.error;
+    return r.ok;
+}
+
+void HistoryCore::WriteDocsSection() {
+    m_ini->EraseSection(kSectionDocs);
+    int k = 0;
+    for (const auto& doc : m_docs) {
+        if (TrimView(doc.Title).empty()) continue;
+        m_ini->WriteString(kSectionDocs, Key("path", k), doc.Location);
+        m_ini->WriteString(kSectionDocs, Key("name", k), doc.Title);
+        m_ini->WriteInteger(kSectionDocs, Key("doctype", k), doc.DocType);
+        m_ini->WriteInteger(kSectionDocs, Key("selected", k), doc.Selected);
+        ++k;
+    }
+}
+
+void HistoryCore::DeleteSelectDocs(int index) {
+    if (index < 0 || index >= static_cast<int>(m_docs.size())) return;
+    std::vector<TMyDoc> rest;
+    rest.reserve(m_docs.size() - 1);
+    for (int i = 0; i < static_cast<int>(m_docs.size()); ++i) {
+        if (i != index) rest.push_back(m_docs[static_cast<std::size_t>(i)]);
+    }
+    if (m_window) m_window->SetSweepTimerEnabled(false);
+    ClearAll();
+    for (const auto& doc : rest) {
+        AddDoc(doc.Location, doc.Title, doc.DocType == kDocTypeProgram, doc.Selected != 0);
+    }
+    // The rest of the history reaches the disk at once, so a crash after a removal keeps it.
+    if (m_ini) {
+        WriteDocsSection();
+        FlushIni();
+    }
+    if (m_window) m_window->SetSweepTimerEnabled(true);
+}
+
+void HistoryCore::DeleteAllDocs() {
+    if (m_window) m_window->SetSweepTimerEnabled(false);
+    ClearAll();
+    if (m_ini) {
+        m_ini->EraseSection(kSectionDocs);
+        FlushIni();
+    }
+    if (m_window) m_window->SetSweepTimerEnabled(true);
+}
+
+void HistoryCore::DeleteSelectedOfPage(int page) {
+    CategoryTree* tree = TreeOfPage(page);
+    if (tree == nullptr || tree->Current() == nullptr) return;
+    DeleteSelectDocs(tree->Current()->Data().Index);
+}
+
+void HistoryCore::LoadSettings() {
+    if (!m_ini) {
+        m_ini = std::make_unique<IniFile>(m_loadPath);
+        FileResult r = m_ini->Load();
+        m_lastError = r.error;
+        m_ini->SetPath(m_savePath.empty() ? m_loadPath : m_savePath);
+    }
+    const IniFile& ini = *m_ini;
+    const std::string_view d = kSectionDefault;
+    if (m_window) {
+        m_window->SetBoxChecked(SettingsBox::AutoRunDocs, ini.ReadBool(d, "RunSelectDoc", false));
+        m_window->SetBoxChecked(SettingsBox::Refresh, ini.ReadBool(d, "CbRefresh", true));
+        m_window->SetBoxChecked(SettingsBox::QueryAutoRunDoc,
+                                ini.ReadBool(d, "QueryAutoRunDoc", false));
+        m_window->SetActivePageIndex(ini.ReadInteger(d, "ActivePageIndex", 0));
+        const auto interval =
+            static_cast<std::uint32_t>(ini.ReadInteger(d, "CheckDocInterval", kDefaultCheckInterval));
+        m_window->SetSweepInterval(interval);
+        m_window->SetCheckTimePosition(ClampCheckTime(interval / 1000u));
+    }
+    m_savedWidth = ini.ReadInteger(d, "width", 500);
+    m_savedHeight = ini.ReadInteger(d, "height", 380);
+    if (m_window) {
+        // The stored size is remembered but the window always opens at 500 x 480.
+        if (m_savedWidth > 0) m_window->SetWindowWidth(500);
+        if (m_savedHeight > 0) m_window->SetWindowHeight(480);
+    }
+    m_tvDocs.Clear();
+    m_tvApp.Clear();
+    m_tvPath.Clear();
+    m_tvDoc.Clear();
+    const std::string_view s = kSectionDocs;
+    for (int k = 0;; ++k) {
+        const std::string title = Trim(ini.ReadString(s, Key("name", k), ""));
+        if (title.empty()) break;
+        if (DocExists(title)) continue;
+        const int docType = ini.ReadInteger(s, Key("doctype", k), kDocTypeWebPage);
+        const bool selected = ini.ReadBool(s, Key("selected", k), false);
+        const std::string storedTitle = ini.ReadString(s, Key("name", k), "");
+        const std::string location = ini.ReadString(s, Key("path", k), "");
+        AddDoc(location, storedTitle, docType == kDocTypeProgram, selected);
+    }
+}
+
+void HistoryCore::MarkSelectedDocs() {
+    for (TreeNode* node : m_tvDocs.SelectedNodes()) SetSelectedFlag(node->Data().Index, true);
+}
+
+bool HistoryCore::SaveSettings() {
+    MarkSelectedDocs();
+    if (!m_ini) {
+        m_ini = std::make_unique<IniFile>(m_savePath.empty() ? m_loadPath : m_savePath);
+        m_ini->Load();
+    }
+    IniFile& ini = *m_ini;
+    const std::string_view d = kSectionDefault;
+    if (m_window) {
+        ini.WriteBool(d, "RunSelectDoc", m_window->BoxChecked(SettingsBox::AutoRunDocs));
+        ini.WriteBool(d, "CbRefresh", m_window->BoxChecked(SettingsBox::Refresh));
+        ini.WriteBool(d, "QueryAutoRunDoc", m_window->BoxChecked(SettingsBox::QueryAutoRunDoc));
+        ini.WriteInteger(d, "ActivePageIndex", m_window->ActivePageIndex());
+        ini.WriteInteger(d, "CheckDocInterval", static_cast<std::int32_t>(m_window->SweepInterval()));
+        if (m_window->WindowWidth() > 0) m_savedWidth = m_window->WindowWidth();
+        if (m_window->WindowHeight() > 0) m_savedHeight = m_window->WindowHeight();
+        ini.WriteInteger(d, "width", m_savedWidth);
+        ini.WriteInteger(d, "height", m_savedHeight);
+    }
+    WriteDocsSection();
+    return FlushIni();
+}
+
+}  // namespace tk

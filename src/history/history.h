@@ -1,0 +1,118 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "desktop/file_icons.h"
+#include "desktop/file_system.h"
+#include "history/category_tree.h"
+#include "history/doc.h"
+#include "history/image_list.h"
+#include "history/ini_file.h"
+#include "history/path_dialect.h"
+#include "history/settings.h"
+
+namespace tk {
+
+// How the duplicate, group and node searches find their answer. Both give the same results;
+// Linear walks everything every time and is kept as the reference the index is checked against.
+enum class LookupMode { Indexed, Linear };
+
+// The document history: DocHistory, the four category trees, the image numbering, the filter
+// list, registration, removal and the settings file. Owned by the main window.
+class HistoryCore {
+public:
+    HistoryCore(const PathDialect& dialect, const FileSystem& files, FileIcons& icons,
+                LookupMode mode = LookupMode::Indexed);
+    HistoryCore(const HistoryCore&) = delete;
+    HistoryCore& operator=(const HistoryCore&) = delete;
+
+    const PathDialect& Dialect() const { return m_dialect; }
+    const FileSystem& Files() const { return m_files; }
+
+    // ---- records and classification
+    const std::vector<TMyDoc>& DocHistory() const { return m_docs; }
+    void SetSelectedFlag(int index, bool selected);
+    std::vector<std::string>& DocFilters() { return m_filters; }
+    // Fills DocFilters with its ten texts; done after the history load.
+    void FillDocFilters();
+    bool IsFilteredDoc(std::string_view location) const;
+    bool DocExists(std::string_view text) const;
+    bool DocGroupExists(std::string_view name) const;
+    std::string GetDocGroupName(std::string_view location) const;
+    // Image of an explicitly registered entry; nothing when the icon could not be taken.
+    std::optional<int> GetDocImageIndex(std::string_view location, std::string_view title);
+    int LastImageIndex() const { return m_lastImageIndex; }
+    ImageList& Images() { return m_images; }
+
+    // ---- registration and trees
+    void AddDoc(std::string_view location, std::string_view title, bool isExplicit,
+                bool selected);
+    std::string CurDocText;
+    void AddCurDoc();
+    CategoryTree& TVDocs() { return m_tvDocs; }
+    CategoryTree& TVApp() { return m_tvApp; }
+    CategoryTree& TVPath() { return m_tvPath; }
+    CategoryTree& TVDoc() { return m_tvDoc; }
+    // The tree of a page of TVAllDocs: 0 TVDocs, 1 TVApp, 2 TVPath, 3 TVDoc; none for others.
+    CategoryTree* TreeOfPage(int page);
+    TreeNode* FindNodeByText(CategoryTree& tree, std::string_view text, bool makeVisible);
+
+    // ---- removal
+    // The window whose sweep timer the removals switch and whose settings load and save use.
+    void SetWindow(SettingsWindow* window) { m_window = window; }
+    void DeleteSelectDocs(int index);
+    // Removes every document (BtnDeleteAllDocsClick's work).
+    void DeleteAllDocs();
+    // Removes the document of the shown tree's current node (MnDeleteSelectedClick's work).
+    void DeleteSelectedOfPage(int page);
+
+    // ---- settings file
+    // Where the file is read from and written to (they differ only while a per-user copy is
+    // being seeded from a read-only install).
+    void SetSettingsPaths(std::string loadPath, std::string savePath);
+    IniFile* Ini() { return m_ini.get(); }
+    void LoadSettings();
+    // Writes settings and history; false when the file could not be written.
+    bool SaveSettings();
+    void MarkSelectedDocs();
+    int SavedWidth() const { return m_savedWidth; }
+    int SavedHeight() const { return m_savedHeight; }
+    const std::string& LastError() const { return m_lastError; }
+
+private:
+    void ClearAll();
+    void WriteDocsSection();
+    bool FlushIni();
+    void IndexDoc(const TMyDoc& doc);
+
+    const PathDialect& m_dialect;
+    const FileSystem& m_files;
+    FileIcons& m_icons;
+    LookupMode m_mode;
+    SettingsWindow* m_window = nullptr;
+
+    std::vector<TMyDoc> m_docs;
+    std::unordered_map<std::string, int> m_locationCount;  // trimmed Location -> entries
+    std::unordered_map<std::string, int> m_nameCount;      // trimmed Name -> entries
+    std::vector<std::string> m_filters;
+    ImageList m_images;
+    int m_lastImageIndex = 10;
+    CategoryTree m_tvDocs{"TVDocs"};
+    CategoryTree m_tvApp{"TVApp"};
+    CategoryTree m_tvPath{"TVPath"};
+    CategoryTree m_tvDoc{"TVDoc"};
+
+    std::string m_loadPath;
+    std::string m_savePath;
+    std::unique_ptr<IniFile> m_ini;
+    int m_savedWidth = 500;
+    int m_savedHeight = 380;
+    std::string m_lastError;
+};
+
+}  // namespace tk

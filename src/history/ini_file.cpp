@@ -1,0 +1,284 @@
+#include "history/ini_file.h"
+
+#include <limits>
+
+#include "history/text.h"
+
+namespace tk {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::string_view StripQuotes(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// A value must stay on its line: line breaks and NULs would let one hostile text add sections
+// or keys of its own, so they are written as blanks.
+std::string OneLine(std::string_view value) {
+    std::string out(value);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    }
+    return out;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path, TextEncoding newFileEncoding)
+    : m_path(std::move(path)),
+      m_newFileEncoding(newFileEncoding),
+      m_encoding(newFileEncoding),
+#ifdef _WIN32
+      m_eol("\r\n")
+#else
+      m_eol("\n")
+#endif
+{
+    m_sections.push_back(Section{});
+}
+
+FileResult IniFile::Load() {
+    std::string bytes;
+    bool missing = false;
+    FileResult r = ReadWholeFile(m_path, bytes, missing);
+    LoadFromBytes(r.ok ? std::string_view(bytes) : std::string_view());
+    return r;
+}
+
+void IniFile::LoadFromBytes(std::string_view bytes) {
+    m_sections.clear();
+    m_sections.push_back(Section{});
+    m_bom = bytes.substr(0, kBom.size()) == kBom;
+    if (m_bom) bytes.remove_prefix(kBom.size());
+    if (bytes.empty() && !m_bom) {
+        m_encoding = m_newFileEncoding;
+    } else {
+        // Files written by the Windows program are GBK; anything that is valid UTF-8 is UTF-8.
+        bool ascii = true;
+        for (char c : bytes) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                ascii = false;
+                break;
+            }
+        }
+        if (ascii && !m_bom) m_encoding = m_newFileEncoding;
+        else m_encoding = IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Gb18030;
+    }
+    // The file's own line ending is the one its first line uses.
+    std::size_t firstNl = bytes.find('\n');
+    if (firstNl != std::string_view::npos) {
+        m_eol = (firstNl > 0 && bytes[firstNl - 1] == '\r') ? "\r\n" : "\n";
+    }
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t nl = bytes.find('\n', pos);
+        std::string_view raw;
+        std::string_view eol;
+        if (nl == std::string_view::npos) {
+            raw = bytes.substr(pos);
+            pos = bytes.size();
+        } else {
+            raw = bytes.substr(pos, nl - pos);
+            eol = "\n";
+            pos = nl + 1;
+            if (!raw.empty() && raw.back() == '\r') {
+                raw.remove_suffix(1);
+                eol = "\r\n";
+            }
+        }
+        ParseLine(raw, eol);
+    }
+}
+
+void IniFile::ParseLine(std::string_view raw, std::string_view eol) {
+    // Each line is decoded on its own, so one line in another encoding spoils nothing else.
+    // Bytes are never searched as characters: a GBK character may hold the byte of '[' or ']'.
+    std::string text = IsValidUtf8(raw) ? std::string(raw)
+                                        : DecodeText(raw, TextEncoding::Gb18030).text;
+    std::string_view trimmed = TrimView(text);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+        std::string_view inner = trimmed.substr(1);
+        std::size_t close = inner.find(']');
+        if (close != std::string_view::npos) inner = inner.substr(0, close);
+        Section section;
+        section.name = LowerAscii(TrimView(inner));
+        section.hasHeader = true;
+        section.headerRaw = std::string(raw);
+        section.headerEol = std::string(eol);
+        m_sections.push_back(std::move(section));
+        return;
+    }
+    Line line;
+    line.raw = std::string(raw);
+    line.eol = std::string(eol);
+    if (!trimmed.empty() && trimmed.front() != ';') {
+        std::size_t eq = trimmed.find('=');
+        if (eq != std::string_view::npos) {
+            line.key = LowerAscii(TrimView(trimmed.substr(0, eq)));
+            line.value = std::string(StripQuotes(TrimView(trimmed.substr(eq + 1))));
+        }
+    }
+    Section& section = m_sections.back();
+    if (!line.key.empty()) section.firstKey.emplace(line.key, section.lines.size());
+    section.lines.push_back(std::move(line));
+}
+
+IniFile::Section* IniFile::FindSection(std::string_view lowerName) {
+    for (auto& s : m_sections) {
+        if (s.hasHeader && s.name == lowerName) return &s;
+    }
+    return nullptr;
+}
+
+const IniFile::Section* IniFile::FindSection(std::string_view lowerName) const {
+    return const_cast<IniFile*>(this)->FindSection(lowerName);
+}
+
+bool IniFile::HasSection(std::string_view section) const {
+    return FindSection(LowerAscii(TrimView(section))) != nullptr;
+}
+
+std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
+    const Section* s = FindSection(LowerAscii(TrimView(section)));
+    if (s == nullptr) return std::nullopt;
+    auto it = s->firstKey.find(LowerAscii(TrimView(key)));
+    if (it == s->firstKey.end()) return std::nullopt;
+    return s->lines[it->second].value;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view def) const {
+    auto v = Read(section, key);
+    return v ? *v : std::string(def);
+}
+
+std::optional<std::int32_t> IniFile::ParseInteger(std::string_view text) {
+    text = TrimView(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return std::nullopt;
+        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        if (value > 0xFFFFFFFFull) return std::nullopt;
+    }
+    if (base == 16) {
+        // Hexadecimal covers the whole 32-bit pattern, as the Windows readers take it.
+        auto bits = static_cast<std::uint32_t>(value);
+        auto v = static_cast<std::int32_t>(bits);
+        return negative ? static_cast<std::int32_t>(0u - bits) : v;
+    }
+    if (negative) {
+        if (value > 0x80000000ull) return std::nullopt;
+        return static_cast<std::int32_t>(-static_cast<std::int64_t>(value));
+    }
+    if (value > 0x7FFFFFFFull) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
+                                  std::int32_t def) const {
+    auto v = Read(section, key);
+    if (!v) return def;
+    return ParseInteger(*v).value_or(def);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+std::string IniFile::EncodeLine(std::string_view text) const {
+    return EncodeText(text, m_encoding);
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key,
+                          std::string_view value) {
+    const std::string lowerSection = LowerAscii(TrimView(section));
+    const std::string lowerKey = LowerAscii(TrimView(key));
+    if (lowerKey.empty()) return;
+    const std::string clean = OneLine(value);
+    Section* s = FindSection(lowerSection);
+    if (s == nullptr) {
+        Section fresh;
+        fresh.name = lowerSection;
+        fresh.hasHeader = true;
+        fresh.headerRaw = EncodeLine("[" + std::string(TrimView(section)) + "]");
+        fresh.headerEol = m_eol;
+        m_sections.push_back(std::move(fresh));
+        s = &m_sections.back();
+    }
+    const std::string raw = EncodeLine(std::string(TrimView(key)) + "=" + clean);
+    auto it = s->firstKey.find(lowerKey);
+    if (it != s->firstKey.end()) {
+        Line& line = s->lines[it->second];
+        line.raw = raw;
+        line.value = std::string(StripQuotes(TrimView(clean)));
+        return;
+    }
+    // New keys go after the section's last non-blank line, before the blanks that part it
+    // from the next section.
+    std::size_t at = s->lines.size();
+    while (at > 0 && TrimView(s->lines[at - 1].raw).empty()) --at;
+    Line line;
+    line.raw = raw;
+    line.eol = m_eol;
+    line.key = lowerKey;
+    line.value = std::string(StripQuotes(TrimView(clean)));
+    // Only blank lines follow `at`, so no recorded key position moves.
+    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    s->firstKey.emplace(lowerKey, at);
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::EraseSection(std::string_view section) {
+    const std::string lowerSection = LowerAscii(TrimView(section));
+    std::erase_if(m_sections,
+                  [&](const Section& s) { return s.hasHeader && s.name == lowerSection; });
+}
+
+std::string IniFile::Serialize() const {
+    std::string out;
+    if (m_bom) out.append(kBom);
+    bool pendingBreak = false;  // the previous line ended the file without a line ending
+    auto emit = [&](const std::string& raw, const std::string& eol) {
+        if (pendingBreak) out.append(m_eol);
+        out.append(raw);
+        out.append(eol);
+        pendingBreak = eol.empty();
+    };
+    for (const auto& s : m_sections) {
+        if (s.hasHeader) emit(s.headerRaw, s.headerEol);
+        for (const auto& line : s.lines) emit(line.raw, line.eol);
+    }
+    return out;
+}
+
+FileResult IniFile::Flush() const { return WriteFileAtomically(m_path, Serialize()); }
+
+}  // namespace tk

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "history/atomic_file.h"
+#include "history/codec.h"
+
+// The settings file, read the way Windows' private-profile calls read it, and written back
+// without disturbing what we do not own: every untouched line keeps its exact bytes, its
+// encoding and its line ending.
+namespace tk {
+
+class IniFile {
+public:
+    explicit IniFile(std::string path, TextEncoding newFileEncoding = SystemEncoding());
+
+    const std::string& Path() const { return m_path; }
+    // Where Flush writes from now on (reading may have come from elsewhere).
+    void SetPath(std::string path) { m_path = std::move(path); }
+
+    // Reads the file from disk; a missing file reads as empty. Never throws.
+    FileResult Load();
+    void LoadFromBytes(std::string_view bytes);
+
+    // Section and key names compare without regard to ASCII case; the first match wins.
+    std::optional<std::string> Read(std::string_view section, std::string_view key) const;
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
+    // Decimal or "0x" hexadecimal; anything else reads as `def`.
+    std::int32_t ReadInteger(std::string_view section, std::string_view key,
+                             std::int32_t def) const;
+    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+    // Removes every section of that name, header and all.
+    void EraseSection(std::string_view section);
+    bool HasSection(std::string_view section) const;
+
+    // The file as it would be written.
+    std::string Serialize() const;
+    // Writes the whole file atomically.
+    FileResult Flush() const;
+
+    TextEncoding Encoding() const { return m_encoding; }
+    const std::string& LineEnding() const { return m_eol; }
+
+    static std::optional<std::int32_t> ParseInteger(std::string_view text);
+
+private:
+    struct Line {
+        std::string raw;  // bytes as they stand in the file, without the line ending
+        std::string eol;  // "\r\n", "\n" or "" for a last line without one
+        std::string key;  // lower-cased key, empty when the line holds no key
+        std::string value;
+    };
+    struct Section {
+        std::string name;  // lower-cased; empty with no header for the lines before the first
+        bool hasHeader = false;
+        std::string headerRaw;
+        std::string headerEol;
+        std::vector<Line> lines;
+        std::unordered_map<std::string, std::size_t> firstKey;
+    };
+
+    void ParseLine(std::string_view raw, std::string_view eol);
+    Section* FindSection(std::string_view lowerName);
+    const Section* FindSection(std::string_view lowerName) const;
+    std::string EncodeLine(std::string_view text) const;
+
+    std::string m_path;
+    TextEncoding m_newFileEncoding;
+    TextEncoding m_encoding;
+    std::string m_eol;
+    bool m_bom = false;
+    std::vector<Section> m_sections;
+};
+
+}  // namespace tk

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "history/history.h"
+#include "tree_dump.h"
+
+using tk::CategoryTree;
+using tk::HistoryCore;
+using tk::TreeNode;
+using tk::test::Dump;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class CountingListener : public tk::TreeListener {
+public:
+    std::vector<std::string> madeVisible;
+    void NodeAboutToBeInserted(const TreeNode*, int) override {}
+    void NodeInserted(const TreeNode*, int) override {}
+    void NodeAboutToBeRemoved(const TreeNode*, int) override {}
+    void NodeRemoved(const TreeNode*, int) override {}
+    void AboutToReset() override {}
+    void Reset() override {}
+    void MakeVisible(const TreeNode* node) override { madeVisible.push_back(node->Text()); }
+};
+
+struct WindowsHistory : ::testing::Test {
+    tk::WindowsPathDialect dialect;
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    HistoryCore core{dialect, files, icons};
+};
+
+struct PosixHistory : ::testing::Test {
+    tk::PosixPathDialect dialect{"/home/u"};
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    HistoryCore core{dialect, files, icons};
+};
+
+}  // namespace
+
+TEST_F(WindowsHistory, WorkedExample) {
+    files.files.insert("C:\\Tools\\edit.exe");
+    CountingListener docsListener, webListener;
+    core.TVDocs().SetListener(&docsListener);
+    core.TVDoc().SetListener(&webListener);
+
+    core.AddDoc("http://www.a.com/x.html", "http://www.a.com/x.html", false, false);
+    core.AddDoc("file:///C:/Data/Reports", "file:///C:/Data/Reports", false, false);
+    core.AddDoc("C:\\Tools\\edit.exe", "edit.exe", true, false);
+    core.AddDoc("http://www.a.com/y.html", "http://www.a.com/y.html", false, false);
+
+    EXPECT_EQ(Dump(core.TVDocs()), (Lines{"edit.exe [11] #2", "C:\\Data [0] #1",
+                                          "  C:\\Data\\Reports [0] #1", "www.a.com [2] #0",
+                                          "  www.a.com/x.html [2] #0", "  www.a.com/y.html [2] #3"}));
+    EXPECT_EQ(Dump(core.TVApp()), (Lines{"edit.exe [11] #2"}));
+    EXPECT_EQ(Dump(core.TVPath()), (Lines{"C:\\Data [0] #1", "  C:\\Data\\Reports [0] #1"}));
+    EXPECT_EQ(Dump(core.TVDoc()), (Lines{"www.a.com [2] #0", "  www.a.com/x.html [2] #0",
+                                         "  www.a.com/y.html [2] #3"}));
+    ASSERT_EQ(core.DocHistory().size(), 4u);
+    EXPECT_EQ(core.DocHistory()[1].Title, "C:\\Data\\Reports");
+    EXPECT_EQ(core.DocHistory()[1].Name, "C:\\Data");
+    EXPECT_EQ(core.DocHistory()[1].DocType, 3);
+    EXPECT_EQ(core.DocHistory()[2].DocType, 2);
+    EXPECT_EQ(core.DocHistory()[3].DocType, 1);
+    EXPECT_EQ(docsListener.madeVisible, (std::vector<std::string>{"www.a.com"}));
+    EXPECT_EQ(webListener.madeVisible, (std::vector<std::string>{"www.a.com"}));
+    EXPECT_EQ(icons.asked, (std::vector<std::string>{"C:\\Tools\\edit.exe"}));
+}
+
+TEST_F(PosixHistory, WorkedExample) {
+    files.files.insert("/opt/tools/edit");
+    core.AddDoc("http://www.a.com/x.html", "http://www.a.com/x.html", false, false);
+    core.AddDoc("file:///home/u/Data/Reports", "file:///home/u/Data/Reports", false, false);
+    core.AddDoc("/opt/tools/edit", "edit", true, false);
+    core.AddDoc("http://www.a.com/y.html", "http://www.a.com/y.html", false, false);
+
+    EXPECT_EQ(Dump(core.TVDocs()), (Lines{"edit [11] #2", "/home/u/Data [0] #1",
+                                          "  /home/u/Data/Reports [0] #1", "www.a.com [2] #0",
+                                          "  www.a.com/x.html [2] #0", "  www.a.com/y.html [2] #3"}));
+    EXPECT_EQ(Dump(core.TVPath()), (Lines{"/home/u/Data [0] #1", "  /home/u/Data/Reports [0] #1"}));
+    EXPECT_EQ(core.DocHistory()[1].Title, "/home/u/Data/Reports");
+
+    // Outside home a folder groups by root and first folder; the group itself gets no child.
+    core.AddDoc("file:///tmp/x/y", "t", false, false);
+    core.AddDoc("file:///tmp", "t", false, false);
+    EXPECT_EQ(Dump(core.TVPath())[0], "/tmp [0] #4");
+    EXPECT_EQ(Dump(core.TVPath())[1], "  /tmp/x/y [0] #4");
+    EXPECT_EQ(core.TVPath().Count(), 4);  // file:///tmp joined the group without a node
+
+    // A dropped local path becomes a folder location.
+    core.CurDocText = "  /home/u/a.txt ";
+    core.AddCurDoc();
+    EXPECT_EQ(core.DocHistory().back().Location, "file:///home/u/a.txt");
+    EXPECT_EQ(core.DocHistory().back().Name, "/home/u/a.txt");
+}
+
+TEST_F(WindowsHistory, RejectionsLeaveNoTrace) {
+    core.FillDocFilters();
+    core.AddDoc("", "t", false, false);
+    core.AddDoc("http://h/p", "   ", false, false);
+    core.AddDoc("RES://ieframe.dll/navcancl.htm", "x", false, false);
+    core.AddDoc("C:\\Windows\\System32\\logon.scr", "logon.scr", true, false);
+    core.AddDoc("http://bare.host", "x", false, false);  // empty group name
+    core.CurDocText = "word";
+    core.AddCurDoc();  // becomes http://word: no host path, rejected
+    EXPECT_TRUE(core.DocHistory().empty());
+    EXPECT_EQ(core.TVDocs().Count(), 0);
+
+    core.AddDoc("  http://h/a%20b  ", "t", false, false);
+    core.AddDoc("http://h/a b", "t", false, false);  // same after trimming and %20
+    core.AddDoc("http://h/A b", "t", false, false);  // letter case makes a new entry
+    ASSERT_EQ(core.DocHistory().size(), 2u);
+    EXPECT_EQ(core.DocHistory()[0].Location, "http://h/a b");
+    EXPECT_TRUE(core.DocExists("  http://h/a b "));
+    EXPECT_FALSE(core.DocExists("http://h/A B"));
+}
+
+TEST_F(WindowsHistory, GroupNamesAndChildren) {
+    EXPECT_EQ(core.GetDocGroupName("file:///C:/Program Files/Tools/a.txt"), "C:\\Program Files");
+    EXPECT_EQ(core.GetDocGroupName("file:///D:/Music"), "D:\\Music");
+    EXPECT_EQ(core.GetDocGroupName("file:///C:/"), "C:\\");
+    EXPECT_EQ(core.GetDocGroupName("file:///C:/Temp/a/b"), "C:\\Temp");
+    EXPECT_EQ(core.GetDocGroupName("http://host/"), "host");
+    EXPECT_EQ(core.GetDocGroupName("http://host"), "");
+    EXPECT_EQ(core.GetDocGroupName("C:\\Windows\\notepad.exe"), "");
+    EXPECT_EQ(core.GetDocGroupName("about:blank"), "");
+
+    core.AddDoc("file:///C:/Temp", "x", false, false);
+    core.AddDoc("file:///C:/Temp/Sub", "x", false, false);
+    core.AddDoc("file:///C:/Temp/", "x", false, false);
+    EXPECT_EQ(Dump(core.TVPath()),
+              (Lines{"C:\\Temp [0] #0", "  C:\\Temp\\Sub [0] #1", "  C:\\Temp\\ [0] #2"}));
+
+    // Two slashes after "file:" is a network path: a web page grouped by server.
+    core.AddDoc("file://server/share/dir", "x", false, false);
+    EXPECT_EQ(core.DocHistory().back().DocType, 1);
+    EXPECT_EQ(core.DocHistory().back().Name, "server");
+    EXPECT_EQ(Dump(core.TVDoc())[0], "server [2] #3");
+}
+
+TEST_F(WindowsHistory, SecurePagesGetChildrenLikePlainOnes) {
+    core.AddDoc("https://s.org/a", "x", false, false);
+    core.AddDoc("https://s.org/b", "x", false, false);
+    core.AddDoc("https://s.org/", "x", false, false);  // the root page has no child of its own
+    EXPECT_EQ(Dump(core.TVDoc()), (Lines{"s.org [2] #0", "  s.org/a [2] #0", "  s.org/b [2] #1"}));
+    EXPECT_EQ(core.DocHistory().size(), 3u);
+}
+
+TEST_F(WindowsHistory, ProgramImages) {
+    files.files = {"C:\\a.exe", "C:\\b.exe", "C:\\e.exe"};
+    core.AddDoc("C:\\a.exe", "a.exe", true, false);
+    core.AddDoc("C:\\b.exe", "b.exe", true, false);
+    core.AddDoc("C:\\missing.exe", "桌面", true, false);  // existence is tested first
+    core.AddDoc("C:\\e.exe", "桌面", true, false);
+    EXPECT_EQ(Dump(core.TVApp()), (Lines{"桌面 [9] #3", "桌面 [1] #2", "b.exe [12] #1",
+                                         "a.exe [11] #0"}));
+    EXPECT_EQ(core.LastImageIndex(), 12);
+    EXPECT_EQ(core.Images().Count(), 13);
+
+    // A failed icon leaves the entry recorded without nodes.
+    files.files.insert("C:\\f.exe");
+    icons.fail = true;
+    core.AddDoc("C:\\f.exe", "f.exe", true, false);
+    EXPECT_EQ(core.DocHistory().size(), 5u);
+    EXPECT_EQ(core.TVApp().Count(), 4);
+    EXPECT_EQ(core.LastImageIndex(), 13);
+}
+
+TEST_F(WindowsHistory, ExplicitFolderAndSelectedFlag) {
+    core.AddDoc("file:///C:/Data/x", "t", true, true);
+    core.AddDoc("file:///C:/Data/y", "t", true, false);
+    ASSERT_EQ(core.DocHistory().size(), 2u);
+    EXPECT_EQ(core.DocHistory()[0].DocType, 3);
+    EXPECT_EQ(core.DocHistory()[0].Selected, 1);
+    // Explicit entries always start a group and never get a child.
+    EXPECT_EQ(Dump(core.TVPath()), (Lines{"C:\\Data [0] #1", "C:\\Data [0] #0"}));
+}
+
+TEST_F(WindowsHistory, FindNodeByTextTakesTheFirstInTreeOrder) {
+    CategoryTree& t = core.TVDocs();
+    TreeNode* a = t.AddFirst("abc", 0, 0);
+    t.AddChildLast(a, "Child", 0, 1);
+    TreeNode* b = t.AddFirst("other", 0, 2);
+    TreeNode* bChild = t.AddChildLast(b, "CHILD", 0, 3);
+    t.AddLast("child", 0, 4);
+    EXPECT_EQ(t.FindNodeByText("child", false), bChild);
+    EXPECT_EQ(t.FindNodeByTextLinear("child", false), bChild);
+    EXPECT_EQ(t.FindNodeByText("ABC", false), a);
+    t.Remove(b);
+    EXPECT_EQ(t.FindNodeByText("child", false)->Data().Index, 1);
+    EXPECT_EQ(t.FindNodeByText("nothing", false), nullptr);
+    EXPECT_EQ(a->Row(), 0);
+    EXPECT_EQ(t.Top(1)->Data().Index, 4);
+    EXPECT_EQ(t.Top(1)->Row(), 1);
+}
+
+// The indexed lookups must pick exactly what the plain scans pick.
+TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
+    tk::WindowsPathDialect dialect;
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    HistoryCore fast(dialect, files, icons, tk::LookupMode::Indexed);
+    HistoryCore slow(dialect, files, icons, tk::LookupMode::Linear);
+    unsigned seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const char* hosts[] = {"a.com", "A.COM", "b.org", "C:", "edit.exe", "x"};
+    for (int i = 0; i < 3000; ++i) {
+        std::string loc;
+        bool isExplicit = false;
+        switch (next() % 5) {
+            case 0: loc = "http://" + std::string(hosts[next() % 6]) + "/p" + std::to_string(next() % 50); break;
+            case 1: loc = "https://" + std::string(hosts[next() % 6]) + "/" + std::to_string(next() % 30); break;
+            case 2: loc = "file:///C:/" + std::string(hosts[next() % 6]) + "/d" + std::to_string(next() % 40); break;
+            case 3: loc = "C:\\p\\" + std::to_string(next() % 60) + "\\" + hosts[next() % 6]; isExplicit = true; break;
+            default: loc = "http://" + std::string(hosts[next() % 6]); break;
+        }
+        const std::string title = hosts[next() % 6];
+        fast.AddDoc(loc, title, isExplicit, false);
+        slow.AddDoc(loc, title, isExplicit, false);
+        if (next() % 200 == 0) {
+            int victim = static_cast<int>(next() % (fast.DocHistory().size() + 1));
+            fast.DeleteSelectDocs(victim);
+            slow.DeleteSelectDocs(victim);
+        }
+    }
+    ASSERT_EQ(fast.DocHistory().size(), slow.DocHistory().size());
+    for (int page = 0; page < 4; ++page) {
+        EXPECT_EQ(Dump(*fast.TreeOfPage(page)), Dump(*slow.TreeOfPage(page))) << page;
+    }
+}

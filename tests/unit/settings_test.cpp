@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "fakes.h"
+#include "history/history.h"
+#include "tree_dump.h"
+
+using tk::HistoryCore;
+using tk::SettingsBox;
+using tk::test::Dump;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct SettingsFile : ::testing::Test {
+    std::string dir;
+    std::string path;
+    tk::WindowsPathDialect dialect;
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    tk::test::FakeSettingsWindow window;
+
+    void SetUp() override {
+        char tmpl[] = "/tmp/tk-settings-XXXXXX";
+        dir = ::mkdtemp(tmpl);
+        path = dir + "/defualt.ini";
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    std::unique_ptr<HistoryCore> Load(const std::string& contents) {
+        Spit(path, contents);
+        return LoadExisting();
+    }
+    std::unique_ptr<HistoryCore> LoadExisting() {
+        auto core = std::make_unique<HistoryCore>(dialect, files, icons);
+        core->SetWindow(&window);
+        core->SetSettingsPaths(path, path);
+        core->LoadSettings();
+        core->FillDocFilters();
+        return core;
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsFile, DefaultsWhenTheFileIsMissing) {
+    auto core = LoadExisting();
+    EXPECT_FALSE(window.BoxChecked(SettingsBox::AutoRunDocs));
+    EXPECT_TRUE(window.BoxChecked(SettingsBox::Refresh));
+    EXPECT_TRUE(window.timerEnabled);  // CbRefresh's click handling switched it on
+    EXPECT_EQ(window.clicks, (std::vector<SettingsBox>{SettingsBox::Refresh}));
+    EXPECT_EQ(window.interval, 12000u);
+    EXPECT_EQ(window.positionChanges, 0);
+    EXPECT_EQ(window.timerRestarts, 1);  // the countdown was not restarted again
+    EXPECT_EQ(window.page, 0);
+    EXPECT_EQ(window.width, 500);
+    EXPECT_EQ(window.height, 480);
+    EXPECT_TRUE(core->DocHistory().empty());
+}
+
+TEST_F(SettingsFile, IntervalsPagesAndSizes) {
+    struct Case {
+        const char* stored;
+        std::uint32_t interval;
+        int position;
+    };
+    for (Case c : {Case{"30000", 30000, 30}, Case{"5000", 10000, 10}, Case{"12500", 12500, 12},
+                   Case{"500000", 100000, 100}, Case{"-5000", 100000, 100},
+                   Case{"abc", 12000, 12}}) {
+        window = {};
+        Load(std::string("[default]\nCheckDocInterval=") + c.stored +
+             "\nActivePageIndex=9\nwidth=0\nheight=-3\nCbRefresh=0\n");
+        EXPECT_EQ(window.interval, c.interval) << c.stored;
+        EXPECT_EQ(window.position, c.position) << c.stored;
+        EXPECT_EQ(window.label, tk::CheckTimeLabel(c.position));
+        EXPECT_EQ(window.page, -1);
+        EXPECT_EQ(window.width, tk::kDesignedWidth);
+        EXPECT_EQ(window.height, tk::kDesignedHeight);
+        EXPECT_FALSE(window.timerEnabled);
+        EXPECT_TRUE(window.clicks.empty());
+    }
+    EXPECT_EQ(tk::CheckTimeLabel(30), "每30秒刷新一次");
+}
+
+TEST_F(SettingsFile, HistoryLoadRules) {
+    files.files.insert("C:\\e.exe");
+    auto core = Load(
+        "[docs]\n"
+        "path0=http://h/a\nname0=http://h/a\ndoctype0=1\nselected0=1\n"
+        "path1=file:///C:/Data/x\nname1=whatever\ndoctype1=2\n"     // folder despite type 2
+        "path2=http://h/a\nname2=dup\n"                              // same location: once
+        "path3=RES://x/y\nname3=r\n"                                 // filtered
+        "path4=C:\\Windows\\logon.scr\nname4=logon.scr\ndoctype4=2\n"  // filters still empty
+        "path5=\nname5=empty location\n"
+        "path6=http://q/b\nname6=http://h/a\n"                      // title is a known location
+        "path7=C:\\e.exe\nname7=e.exe\ndoctype7=2\n"
+        "path9=http://late/x\nname9=never read\n");
+    ASSERT_EQ(core->DocHistory().size(), 4u);
+    EXPECT_EQ(core->DocHistory()[0].Selected, 1);
+    EXPECT_EQ(core->DocHistory()[1].DocType, 3);
+    EXPECT_EQ(core->DocHistory()[1].Title, "C:\\Data\\x");
+    EXPECT_EQ(core->DocHistory()[2].Location, "C:\\Windows\\logon.scr");
+    EXPECT_EQ(core->DocHistory()[3].Location, "C:\\e.exe");
+
+    core->SaveSettings();
+    auto again = LoadExisting();
+    EXPECT_EQ(again->DocHistory(), core->DocHistory());
+    const std::string saved = Slurp(path);
+    EXPECT_NE(saved.find("doctype1=3"), std::string::npos);
+    EXPECT_EQ(saved.find("RES://"), std::string::npos);
+}
+
+TEST_F(SettingsFile, SaveWritesSettingsAndSelectionsInOrder) {
+    auto core = Load("[display]\npath0=a\ndisplay0=b\n[docs]\npath0=http://h/a\nname0=http://h/a\n"
+                     "path1=http://h/b\nname1=http://h/b\n");
+    window.SetBoxChecked(SettingsBox::QueryAutoRunDoc, true);
+    window.page = 3;
+    window.SetCheckTimePosition(45);
+    window.width = 640;
+    window.height = 0;
+    core->TVDocs().SetSelected(core->TVDocs().Top(0)->Child(1), true);  // h/b
+    ASSERT_TRUE(core->SaveSettings());
+    EXPECT_EQ(Slurp(path),
+              "[display]\npath0=a\ndisplay0=b\n"
+              "[default]\nRunSelectDoc=0\nCbRefresh=1\nQueryAutoRunDoc=1\nActivePageIndex=3\n"
+              "CheckDocInterval=45000\nwidth=640\nheight=380\n"
+              "[docs]\npath0=http://h/a\nname0=http://h/a\ndoctype0=1\nselected0=0\n"
+              "path1=http://h/b\nname1=http://h/b\ndoctype1=1\nselected1=1\n");
+}
+
+TEST_F(SettingsFile, GbkFileKeepsItsEncodingLineEndingsAndForeignSections) {
+    std::string original = Slurp(std::string(TEST_DATA_DIR) + "/windows_gbk.ini");
+    files.files.insert("C:\\Program Files\\编辑器\\edit.exe");
+    auto core = Load(original);
+    EXPECT_TRUE(window.BoxChecked(SettingsBox::AutoRunDocs));
+    EXPECT_EQ(window.page, 2);
+    EXPECT_EQ(window.position, 30);
+    EXPECT_EQ(Dump(core->TVPath()), (Lines{"D:\\资料 [0] #1", "  D:\\资料\\报告 [0] #1"}));
+    EXPECT_EQ(Dump(core->TVDoc())[0], "www.新浪.com [2] #0");
+    window.width = 500;
+    window.height = 480;
+    ASSERT_TRUE(core->SaveSettings());
+    // Same settings, same history: the file comes back byte for byte.
+    EXPECT_EQ(Slurp(path), original);
+
+    core->AddDoc("http://www.a.com/😀页", "x", false, false);
+    core->SaveSettings();
+    const std::string saved = Slurp(path);
+    EXPECT_NE(saved.find("[display]\r\npath0=C:\\\xCE\xD2\xB5\xC4\xCE\xC4\xB5\xB5\r\n"),
+              std::string::npos);
+    auto reloaded = LoadExisting();
+    EXPECT_EQ(reloaded->DocHistory().back().Location, "http://www.a.com/😀页");
+}
+
+TEST_F(SettingsFile, RemovalsRebuildAndReachTheDiskAtOnce) {
+    files.files.insert("C:\\e.exe");
+    auto core = Load("[default]\nwidth=500\n[docs]\n"
+                     "path0=http://h/a\nname0=http://h/a\n"
+                     "path1=http://h/\nname1=http://h/\n"  // joins the group without a node
+                     "path2=C:\\e.exe\nname2=e.exe\ndoctype2=2\nselected2=1\n");
+    EXPECT_EQ(Dump(core->TVDocs()), (Lines{"e.exe [11] #2", "h [2] #0", "  h/a [2] #0"}));
+    window.timerSwitches.clear();
+    window.SetBoxChecked(SettingsBox::Refresh, false);
+    window.timerSwitches.clear();
+
+    core->DeleteSelectDocs(5);  // out of range: nothing
+    core->DeleteSelectDocs(-1);
+    EXPECT_TRUE(window.timerSwitches.empty());
+
+    core->TVDocs().SetCurrent(core->TVDocs().Top(1));
+    core->DeleteSelectedOfPage(4);  // the system page has no tree
+    EXPECT_EQ(core->DocHistory().size(), 3u);
+    core->DeleteSelectedOfPage(0);
+    // The root page now creates the group; the program's icon is taken afresh from 11.
+    EXPECT_EQ(Dump(core->TVDocs()), (Lines{"e.exe [11] #1", "h [2] #0"}));
+    EXPECT_EQ(window.timerSwitches, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(window.timerEnabled);  // on again even with the box off
+    auto fromDisk = LoadExisting();
+    ASSERT_EQ(fromDisk->DocHistory().size(), 2u);
+    EXPECT_EQ(fromDisk->DocHistory()[1].Selected, 1);
+
+    core->DeleteAllDocs();
+    EXPECT_EQ(core->TVDocs().Count(), 0);
+    EXPECT_EQ(core->LastImageIndex(), 10);
+    const std::string text = Slurp(path);
+    EXPECT_EQ(text.find("[docs]"), std::string::npos);
+    EXPECT_NE(text.find("width=500"), std::string::npos);
+}
+
+TEST_F(SettingsFile, KilledSaveLeavesThePreviousFileWhole) {
+    auto core = Load("[docs]\npath0=http://h/a\nname0=http://h/a\n");
+    const std::string before = Slurp(path);
+    for (int i = 0; i < 2000; ++i) core->AddDoc("http://h/p" + std::to_string(i), "t", false, false);
+    pid_t child = ::fork();
+    if (child == 0) {
+        tk::SetBeforeRenameHookForTesting([](const std::string&) { ::raise(SIGKILL); });
+        core->SaveSettings();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(LoadExisting()->DocHistory().size(), 1u);
+}
+
+TEST_F(SettingsFile, KillAfterARemovalKeepsTheRest) {
+    auto core = Load("[docs]\npath0=http://h/a\nname0=http://h/a\npath1=http://h/b\nname1=x\n"
+                     "path2=http://g/c\nname2=y\n");
+    pid_t child = ::fork();
+    if (child == 0) {
+        core->DeleteSelectDocs(1);
+        ::raise(SIGKILL);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    auto after = LoadExisting();
+    ASSERT_EQ(after->DocHistory().size(), 2u);
+    EXPECT_EQ(after->DocHistory()[1].Location, "http://g/c");
+}
+
+TEST_F(SettingsFile, UnwritableFolderUsesThePerUserFolder) {
+    const std::string configHome = dir + "/config";
+    tk::SettingsLocation beside = tk::ResolveSettingsLocation(dir, configHome);
+    EXPECT_EQ(beside.loadPath, path);
+    EXPECT_EQ(beside.savePath, path);
+    // /proc refuses new files even to root.
+    tk::SettingsLocation perUser = tk::ResolveSettingsLocation("/proc", configHome);
+    EXPECT_EQ(perUser.savePath, configHome + "/TarvoKelmora/defualt.ini");
+    EXPECT_EQ(perUser.loadPath, perUser.savePath);
+
+    auto core = std::make_unique<HistoryCore>(dialect, files, icons);
+    core->SetSettingsPaths(perUser.loadPath, perUser.savePath);
+    core->LoadSettings();
+    core->AddDoc("http://h/a", "t", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    EXPECT_NE(Slurp(perUser.savePath).find("path0=http://h/a"), std::string::npos);
+
+    // A save that cannot be written says so.
+    HistoryCore nowhere(dialect, files, icons);
+    nowhere.SetSettingsPaths("/proc/defualt.ini", "/proc/defualt.ini");
+    nowhere.LoadSettings();
+    EXPECT_FALSE(nowhere.SaveSettings());
+    EXPECT_FALSE(nowhere.LastError().empty());
+}
