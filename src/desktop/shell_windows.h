@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tk {
+
+// A file-manager or browser window as the shell reports it.
+struct ShellWindow {
+    std::string locationUrl;  // "file:///" + decoded absolute path, or a web address
+    bool hasDocument = true;  // false when the window holds no document yet
+};
+
+struct ShellWindowsResult {
+    bool ok = true;           // false: the pass failed; what was listed before the failure stays
+    std::string error;
+    std::vector<ShellWindow> windows;
+};
+
+// The shell's folder and browser windows.
+class ShellWindows {
+public:
+    virtual ~ShellWindows() = default;
+    // Every folder and browser window with the location it shows.
+    virtual ShellWindowsResult List() = 0;
+};
+
+}  // namespace tk

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tk {
+
+using WindowHandle = std::uint64_t;
+
+// One top-level window as the sweep sees it.
+struct WindowInfo {
+    WindowHandle handle = 0;
+    bool visible = false;       // listed and not withdrawn (a minimised window counts)
+    WindowHandle owner = 0;     // 0 when unowned
+    bool toolWindow = false;    // skip-taskbar, or a window type other than normal/dialog
+    std::string text;           // UTF-8 title, at most 128 bytes, cut on a character boundary
+    std::int64_t pid = 0;       // 0 when unknown
+};
+
+struct WindowSnapshot {
+    bool ok = false;            // false when the desktop could not be asked at all
+    std::string error;
+    WindowHandle desktopWindow = 0;
+    std::vector<WindowInfo> windows;  // top to bottom, as EnumWindows reports them
+};
+
+// Top-level windows and the processes behind them.
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    // A snapshot of every top-level window in enumeration order.
+    virtual WindowSnapshot ListWindows() = 0;
+    // The full path of a process's executable; nothing when it cannot be read or was deleted.
+    virtual std::optional<std::string> ExecutableOfProcess(std::int64_t pid) = 0;
+};
+
+}  // namespace tk

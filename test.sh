@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test. Usage: ./test.sh
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/packages.sh
+scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
+
+export LANG=C.UTF-8
+JOBS=$(nproc)
+
+echo "== build (build/)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$JOBS"
+
+echo "== tests"
+(cd build && ctest --output-on-failure -j"$JOBS")
+
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTK_SANITIZE=ON -DTK_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$JOBS" --target tk_unit_tests
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -L unit -j"$JOBS")
+
+echo "== fuzz targets, a few seconds each (build-fuzz/)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTK_FUZZ=ON -DTK_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$JOBS" --target tk_fuzzers
+(cd build-fuzz && ctest --output-on-failure -L fuzz)
+
+echo "All tests passed."
