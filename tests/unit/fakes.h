@@ -1,12 +1,14 @@
 #pragma once
 
 #include <map>
+#include <stdexcept>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
+#include "detection/sweep.h"
 #include "history/settings.h"
 
 namespace tk::test {
@@ -56,7 +58,7 @@ public:
         if (boxes[box] == checked) return;
         boxes[box] = checked;
         clicks.push_back(box);
-        if (box == SettingsBox::Refresh) SetSweepTimerEnabled(checked);  // CbRefreshClick
+        if (box == SettingsBox::Refresh) CbRefreshClick(*this);
     }
     int ActivePageIndex() const override { return page; }
     void SetActivePageIndex(int index) override {
@@ -81,13 +83,53 @@ public:
         if (p == position) return;
         position = p;
         ++positionChanges;
-        label = CheckTimeLabel(p);  // SbCheckTimeChange
-        SetSweepInterval(static_cast<std::uint32_t>(p) * 1000u);
+        CheckTimeChange change = SbCheckTimeChange(p);
+        label = change.label;
+        SetSweepInterval(change.interval);
     }
     int WindowWidth() const override { return width; }
     int WindowHeight() const override { return height; }
     void SetWindowWidth(int w) override { width = w; }
     void SetWindowHeight(int h) override { height = h; }
+};
+
+// A desktop whose windows and processes the test sets.
+class FakeWindowSystem : public WindowSystem {
+public:
+    WindowSnapshot snapshot{true, {}, 1, {}};
+    std::map<std::int64_t, std::string> executables;
+    std::int64_t failOnPid = 0;  // asking for this process throws
+    std::vector<std::int64_t> asked;
+    WindowSnapshot ListWindows() override { return snapshot; }
+    std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override {
+        asked.push_back(pid);
+        if (pid == failOnPid) throw std::runtime_error("process query failed");
+        auto it = executables.find(pid);
+        if (it == executables.end()) return std::nullopt;
+        return it->second;
+    }
+    void Add(std::int64_t pid, std::string text, std::string exe, bool visible = true,
+             WindowHandle owner = 0, bool tool = false) {
+        WindowInfo w;
+        w.handle = 100 + snapshot.windows.size();
+        w.visible = visible;
+        w.owner = owner;
+        w.toolWindow = tool;
+        w.text = std::move(text);
+        w.pid = pid;
+        snapshot.windows.push_back(w);
+        if (!exe.empty()) executables[pid] = std::move(exe);
+    }
+};
+
+class FakeShellWindows : public ShellWindows {
+public:
+    ShellWindowsResult result;
+    int calls = 0;
+    ShellWindowsResult List() override {
+        ++calls;
+        return result;
+    }
 };
 
 }  // namespace tk::test

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include "detection/sweep.h"
+#include "fakes.h"
+#include "history/text.h"
+#include "tree_dump.h"
+
+using tk::Sweep;
+using tk::test::Dump;
+using Lines = std::vector<std::string>;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+template <typename Dialect>
+struct SweepFixture {
+    explicit SweepFixture(Dialect d) : dialect(std::move(d)) {}
+    Dialect dialect;
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    tk::test::FakeWindowSystem windows;
+    tk::test::FakeShellWindows shell;
+    tk::HistoryCore history{dialect, files, icons};
+    Sweep sweep{history, windows, shell};
+};
+
+struct PosixSweep : ::testing::Test, SweepFixture<tk::PosixPathDialect> {
+    PosixSweep() : SweepFixture(tk::PosixPathDialect("/home/u")) {}
+};
+struct WindowsSweep : ::testing::Test, SweepFixture<tk::WindowsPathDialect> {
+    WindowsSweep() : SweepFixture(tk::WindowsPathDialect()) {}
+};
+
+}  // namespace
+
+TEST_F(PosixSweep, ListsOnlyVisibleUnownedNonToolWindows) {
+    files.files = {"/usr/bin/xterm", "/usr/bin/a", "/usr/bin/b", "/usr/bin/c", "/usr/bin/d"};
+    windows.Add(1, "  term  ", "/usr/bin/xterm");
+    windows.Add(2, "hidden", "/usr/bin/a", false);
+    windows.Add(3, "dialog", "/usr/bin/b", true, 555);
+    windows.Add(4, "owned by the desktop", "/usr/bin/c", true, windows.snapshot.desktopWindow);
+    windows.Add(5, "tool", "/usr/bin/d", true, 0, true);
+    windows.Add(1, "", "/usr/bin/xterm");  // second window of the same program, no text
+    sweep.CheckOpenDocs();
+
+    ASSERT_EQ(sweep.WindowList().size(), 3u);
+    EXPECT_EQ(sweep.WindowList()[0].first, "  term  ");
+    EXPECT_EQ(sweep.WindowList()[2].first, "");
+    EXPECT_EQ(Dump(history.TVApp()), (Lines{"c [12] #1", "xterm [11] #0"}));
+    EXPECT_EQ(history.DocHistory()[0].Location, "/usr/bin/xterm");
+    EXPECT_EQ(history.DocHistory()[0].Title, "xterm");
+    EXPECT_EQ(sweep.OpenDocs(), (Strings{"/usr/bin/xterm", "/usr/bin/c", "/usr/bin/xterm"}));
+    EXPECT_TRUE(sweep.IsDocOpen("/usr/bin/c"));
+    EXPECT_FALSE(sweep.IsDocOpen(" /usr/bin/c"));
+
+    // The next sweep starts OpenDocs afresh.
+    windows.snapshot.windows.clear();
+    sweep.CheckOpenDocs();
+    EXPECT_TRUE(sweep.OpenDocs().empty());
+}
+
+TEST_F(PosixSweep, SkipsWhatCannotBeResolvedAndCutsLongTexts) {
+    files.files = {"/usr/bin/ok"};
+    files.dirs = {"/opt/app"};
+    windows.Add(1, "gone", "");                       // process vanished
+    windows.Add(2, "deleted", "/usr/bin/deleted");    // executable no longer on disk
+    windows.Add(0, "no pid", "");
+    windows.Add(3, std::string(10000, 'x') + "中", "/usr/bin/ok");
+    windows.Add(4, "dir", "/opt/app");                // a directory counts as existing
+    windows.Add(5, "中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题中文标题", "/usr/bin/ok");
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(sweep.WindowList()[3].first.size(), 128u);
+    EXPECT_LE(sweep.WindowList()[5].first.size(), 128u);
+    EXPECT_TRUE(tk::IsValidUtf8(sweep.WindowList()[5].first));
+    EXPECT_EQ(sweep.OpenDocs(), (Strings{"/usr/bin/ok", "/opt/app", "/usr/bin/ok"}));
+    EXPECT_EQ(history.DocHistory().size(), 2u);
+    EXPECT_EQ(windows.asked, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(WindowsSweep, SpecialTitlesAndExcludedExecutables) {
+    const std::string explorer = "C:\\WINDOWS\\explorer.exe";
+    files.files = {explorer, "C:\\Apps\\qq.exe.d\\chat.exe", "C:\\Program Files\\Tencent\\QQ.exe",
+                   "C:\\Tools\\edit.exe"};
+    windows.Add(1, "桌面", explorer);
+    windows.Add(1, "控制面板", explorer);  // same location: nothing new
+    windows.Add(1, "C:\\Data", explorer);  // an ordinary folder window is the shell pass's
+    windows.Add(2, "chat", "C:\\Apps\\qq.exe.d\\chat.exe");
+    windows.Add(3, "QQ", "C:\\Program Files\\Tencent\\QQ.exe");
+    windows.Add(4, "edit", "C:\\Tools\\edit.exe");
+    history.AddDoc("http://edit.exe/x", "x", false, false);
+    windows.Add(5, "other", "C:\\Tools\\edit.exe");
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(Dump(history.TVApp()), (Lines{"edit.exe [11] #2", "桌面 [9] #1"}));
+    EXPECT_EQ(sweep.OpenDocs(),
+              (Strings{explorer, explorer, "C:\\Tools\\edit.exe", "C:\\Tools\\edit.exe"}));
+
+    // A recorded location equal to the bare file name suppresses the registration.
+    tk::HistoryCore other(dialect, files, icons);
+    other.AddDoc("edit.exe", "edit.exe", true, false);
+    Sweep second(other, windows, shell);
+    second.CheckOpenDocs();
+    EXPECT_FALSE(other.DocExists("C:\\Tools\\edit.exe"));
+}
+
+TEST_F(PosixSweep, ShellPassRecordsFoldersAndPages) {
+    shell.result.windows = {{"file:///home/u/Data/中文 目录", true},
+                            {"", true},
+                            {"http://a.com/page", false},
+                            {"  https://b.org/x  ", true}};
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(sweep.OpenDocs(), (Strings{"file:///home/u/Data/中文 目录", "https://b.org/x"}));
+    EXPECT_EQ(Dump(history.TVPath()),
+              (Lines{"/home/u/Data [0] #0", "  /home/u/Data/中文 目录 [0] #0"}));
+    EXPECT_EQ(Dump(history.TVDoc()), (Lines{"b.org [2] #1", "  b.org/x [2] #1"}));
+}
+
+TEST_F(PosixSweep, ErrorsEndTheirPassButKeepWhatWasRecorded) {
+    files.files = {"/usr/bin/a", "/usr/bin/c"};
+    windows.Add(1, "a", "/usr/bin/a");
+    windows.Add(2, "b", "/usr/bin/b");
+    windows.Add(3, "c", "/usr/bin/c");
+    windows.failOnPid = 2;
+    shell.result.windows = {{"http://h/p", true}};
+    shell.result.ok = false;  // the pass failed after listing one window
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(sweep.OpenDocs(), (Strings{"/usr/bin/a", "http://h/p"}));
+    EXPECT_EQ(history.DocHistory().size(), 2u);
+    EXPECT_EQ(shell.calls, 1);
+
+    // A desktop that cannot be asked at all leaves the shell pass to run.
+    windows.snapshot.ok = false;
+    shell.result.ok = true;
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(sweep.OpenDocs(), (Strings{"http://h/p"}));
+}
+
+TEST(SweepSettings, TimerAndScrollBarRules) {
+    tk::test::FakeSettingsWindow window;
+    tk::PosixPathDialect dialect("/home/u");
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    tk::test::FakeWindowSystem windows;
+    tk::test::FakeShellWindows shell;
+    tk::HistoryCore history(dialect, files, icons);
+    Sweep sweep(history, windows, shell);
+    shell.result.windows = {{"http://h/p", true}};
+
+    tk::TimerCheckDocsTimer(window, sweep);  // box off: no sweep
+    EXPECT_EQ(shell.calls, 0);
+    window.SetBoxChecked(tk::SettingsBox::Refresh, true);
+    EXPECT_TRUE(window.timerEnabled);
+    tk::TimerCheckDocsTimer(window, sweep);
+    EXPECT_EQ(shell.calls, 1);
+
+    window.SetCheckTimePosition(37);
+    EXPECT_EQ(window.label, "每37秒刷新一次");
+    EXPECT_EQ(window.interval, 37000u);
+    const int restarts = window.timerRestarts;
+    window.SetCheckTimePosition(37);
+    window.SetCheckTimePosition(500);
+    EXPECT_EQ(window.position, 100);
+    window.SetCheckTimePosition(-1);
+    EXPECT_EQ(window.position, 10);
+    EXPECT_EQ(window.positionChanges, 3);
+    EXPECT_EQ(window.timerRestarts, restarts + 2);
+}
+
+TEST(SweepHostile, ThousandsOfWindows) {
+    tk::PosixPathDialect dialect("/home/u");
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    tk::test::FakeWindowSystem windows;
+    tk::test::FakeShellWindows shell;
+    tk::HistoryCore history(dialect, files, icons);
+    Sweep sweep(history, windows, shell);
+    for (int i = 0; i < 1000; ++i) {
+        const std::string exe = "/usr/bin/p" + std::to_string(i % 300);
+        files.files.insert(exe);
+        windows.Add(i + 1, std::string("\x01\xFF\xFE title \n") + std::to_string(i), exe);
+    }
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(history.DocHistory().size(), 300u);
+    EXPECT_EQ(sweep.OpenDocs().size(), 1000u);
+}
