@@ -1,0 +1,28 @@
+#include <QFont>
+
+#include "desktop/platform_desktop.h"
+#include "history/settings.h"
+#include "ui/application.h"
+#include "ui/main_window.h"
+
+int main(int argc, char** argv) {
+    tk::TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
+    QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
+    // The captions ask for the classic Song face; these are its stand-ins on this desktop.
+    QFont::insertSubstitutions(QStringLiteral("宋体"),
+                               {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
+    tk::InitArtwork();
+
+    const tk::SettingsLocation location =
+        tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::ConfigHomeFromEnvironment());
+    tk::SingleInstance instance(QString::fromStdString(location.savePath));
+    if (instance.HandedOver()) return 0;
+
+    tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
+    tk::TFrmMain window({*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
+                         *desktop.shell, location.loadPath, location.savePath, true});
+    instance.SetOnRequest([&window] { window.BringIn(); });
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "desktop/file_icons.h"
+#include "desktop/file_system.h"
+#include "desktop/shell_windows.h"
+#include "desktop/window_system.h"
+#include "history/path_dialect.h"
+
+namespace tk {
+
+// Everything the core needs of the desktop it runs on, made by the backend chosen at build time.
+struct PlatformDesktop {
+    std::unique_ptr<PathDialect> dialect;
+    std::unique_ptr<FileSystem> files;
+    std::unique_ptr<FileIcons> icons;
+    std::unique_ptr<WindowSystem> windows;
+    std::unique_ptr<ShellWindows> shell;
+};
+
+PlatformDesktop CreatePlatformDesktop();
+
+// The folder the running executable lives in.
+std::string ExecutableDirectory();
+
+}  // namespace tk

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QApplication>
+#include <QLocalServer>
+#include <functional>
+
+namespace tk {
+
+// The application object: whatever escapes an event handler ends there, silently
+// (ApplicationEvents1Exception), instead of ending the program.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+    void ApplicationEvents1Exception(const char* what);
+};
+
+// One program per history file: a second start hands over to the first and leaves, so two
+// instances never overwrite each other's history.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // `key` identifies the history file the instance owns.
+    explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+    // True when another instance runs; it has been asked to bring its window in.
+    bool HandedOver() const { return m_handedOver; }
+    // Called in the first instance whenever a later start asks for the window.
+    void SetOnRequest(std::function<void()> onRequest) { m_onRequest = std::move(onRequest); }
+
+private:
+    QLocalServer m_server;
+    bool m_handedOver = false;
+    std::function<void()> m_onRequest;
+};
+
+// Makes the program's pictures available as resources.
+void InitArtwork();
+
+}  // namespace tk

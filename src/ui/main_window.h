@@ -1,0 +1,171 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QSystemTrayIcon>
+#include <QTreeView>
+#include <QWidget>
+#include <memory>
+
+#include "desktop/file_icons.h"
+#include "desktop/file_system.h"
+#include "desktop/shell_windows.h"
+#include "desktop/slide.h"
+#include "desktop/window_system.h"
+#include "detection/sweep.h"
+#include "history/history.h"
+#include "history/settings.h"
+#include "ui/timer.h"
+#include "ui/tree_model.h"
+#include "ui/widgets.h"
+
+class QSessionManager;
+
+namespace tk {
+
+// What the main window is given: the platform behind the interfaces and where its file lives.
+struct MainWindowDeps {
+    const PathDialect& dialect;
+    const FileSystem& files;
+    FileIcons& icons;
+    WindowSystem& windows;
+    ShellWindows& shell;
+    std::string settingsLoadPath;
+    std::string settingsSavePath;
+    bool trayIcon = true;
+};
+
+class TFrmMain : public QWidget, public SettingsWindow {
+    Q_OBJECT
+public:
+    explicit TFrmMain(MainWindowDeps deps, QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    HistoryCore& History() { return m_history; }
+    Sweep& DocSweep() { return m_sweep; }
+    SlideController& Slide() { return m_slide; }
+    QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
+    QTreeView* TreeView(int page) const;
+    CategoryTreeModel* TreeModel(int page) const;
+    bool ClickOpens() const { return m_clickOpens; }
+    void SetClickOpens(bool value) { m_clickOpens = value; }
+    QString CurDocText() const { return QString::fromStdString(m_history.CurDocText); }
+    TTimer* TimerCheckDocs() const { return m_timerCheckDocs; }
+    TTimer* TimerFirstRun() const { return m_timerFirstRun; }
+    // The primary screen's size, which the placement and the slide work against.
+    QSize ScreenSize() const;
+    // Brings the window in when a second start of the program asks for it.
+    void BringIn();
+
+    // ---- SettingsWindow
+    bool BoxChecked(SettingsBox box) const override;
+    void SetBoxChecked(SettingsBox box, bool checked) override;
+    int ActivePageIndex() const override;
+    void SetActivePageIndex(int index) override;
+    std::uint32_t SweepInterval() const override;
+    void SetSweepInterval(std::uint32_t milliseconds) override;
+    bool SweepTimerEnabled() const override;
+    void SetSweepTimerEnabled(bool enabled) override;
+    int CheckTimePosition() const override;
+    void SetCheckTimePosition(int position) override;
+    int WindowWidth() const override;
+    int WindowHeight() const override;
+    void SetWindowWidth(int width) override;
+    void SetWindowHeight(int height) override;
+
+    // ---- handlers
+    void FormCreate();
+    void FormDestroy();
+    bool FormCloseQuery();
+    void WMTrayIcon(QSystemTrayIcon::ActivationReason reason);
+    void ToggleMainWindow();
+    void timerShowTimer();
+    void timerHideTimer();
+    void MnOpenKelmoraClick();
+    void Exit1Click();
+    void CbOnTopClick();
+    void TimerFirstRunTimer();
+    void TimerCheckDocsTimer();
+    void CbRefreshClick();
+    void SbCheckTimeChange(int position);
+    void MnExpandAllClick();
+    void MnDeleteSelectedClick();
+    void BtnDeleteAllDocsClick();
+    void TVAllDocsChange();
+    void TVDocsMouseMove(QTreeView* tree, const QPoint& pos);
+    void TVDocsMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void DocsTreeClick(QTreeView* tree);
+    void TreeExpandedOrCollapsed();
+    void SetDropTargetTree();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildFrame();
+    QWidget* BuildTreePage(int page);
+    QWidget* BuildSystemPage();
+    QWidget* BuildSettingsPage();
+    void BuildMenus();
+    void BuildTimers();
+    void CommitData(QSessionManager& manager);
+    void PlaceAtStart();
+    void SyncSelection(int page);
+
+    MainWindowDeps m_deps;
+    HistoryCore m_history;
+    Sweep m_sweep;
+    SlideController m_slide;
+    std::unique_ptr<ImageListIcons> m_images;
+    CategoryTreeModel* m_models[4] = {};
+    QTreeView* m_trees[4] = {};
+    bool m_clickOpens = false;
+    bool m_destroyed = false;
+    QModelIndex m_hintNode;
+
+    // Components, named as the window's definition names them.
+    TPageControl* TVAllDocs = nullptr;
+    QLabel* PnlHint = nullptr;
+    QWidget* SbCenter = nullptr;
+    QWidget* ScrollBox1 = nullptr;
+    QWidget* PnlWebBrowser = nullptr;
+    TClickImage* Image2 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QCheckBox* CbOnTop = nullptr;
+    QCheckBox* MnAutoRun = nullptr;
+    QCheckBox* CbRefresh = nullptr;
+    QLabel* LbCheckTime = nullptr;
+    QScrollBar* SbCheckTime = nullptr;
+    QCheckBox* CbQueryAutoRunDoc = nullptr;
+    QCheckBox* CbAutoRunDocs = nullptr;
+    TPictureButton* BtnAutoRunSet = nullptr;
+    TPictureButton* BtnDeleteAllDocs = nullptr;
+    TPictureButton* BtnHelpDoc = nullptr;
+    TPictureButton* BtnAboutUS = nullptr;
+    QMenu* PmDocTree = nullptr;
+    QAction* MnExpandAll = nullptr;
+    QAction* MnDeleteAllDocs = nullptr;
+    QAction* MnDeleteSelected = nullptr;
+    QMenu* popMenu = nullptr;
+    QAction* MnOpenKelmora = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* PmMoreSpecialDir = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    TTimer* m_timerCheckDocs = nullptr;
+    TTimer* m_timerFirstRun = nullptr;
+    TTimer* m_timerShow = nullptr;
+    TTimer* m_timerHide = nullptr;
+};
+
+// The program's icon in all its sizes.
+QIcon ProgramIcon();
+
+}  // namespace tk

@@ -1,0 +1,133 @@
+#include "ui/tree_model.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+
+namespace tk {
+
+namespace {
+
+QIcon BuiltInIcon(int index) {
+    // The strip holds the eleven pictures side by side, 16 px each (32 px in the @2x copy).
+    static const QPixmap strip(QStringLiteral(":/imagelist.png"));
+    static const QPixmap strip2(QStringLiteral(":/imagelist@2x.png"));
+    QIcon icon;
+    if (!strip.isNull()) icon.addPixmap(strip.copy(index * 16, 0, 16, 16));
+    if (!strip2.isNull()) {
+        QPixmap big = strip2.copy(index * 32, 0, 32, 32);
+        icon.addPixmap(big);
+    }
+    return icon;
+}
+
+}  // namespace
+
+ImageListIcons::ImageListIcons(ImageList& images, QObject* parent)
+    : QObject(parent), m_images(images) {
+    for (int i = 0; i < images.Count(); ++i) {
+        const auto& icon = images.At(i);
+        m_icons.push_back(icon ? IconFromFileIcon(*icon) : BuiltInIcon(i));
+    }
+    images.SetListener(this);
+}
+
+ImageListIcons::~ImageListIcons() { m_images.SetListener(nullptr); }
+
+QIcon ImageListIcons::Icon(int index) const {
+    if (index < 0 || index >= m_icons.size()) return {};
+    return m_icons[index];
+}
+
+void ImageListIcons::ImageInserted(int index) {
+    const auto& icon = m_images.At(index);
+    m_icons.insert(index, icon ? IconFromFileIcon(*icon) : QIcon());
+}
+
+QIcon ImageListIcons::IconFromFileIcon(const FileIcon& icon) {
+    if (!icon.argb.empty() && icon.width > 0 && icon.height > 0 &&
+        icon.argb.size() >= static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height)) {
+        QImage image(reinterpret_cast<const uchar*>(icon.argb.data()), icon.width, icon.height,
+                     QImage::Format_ARGB32);
+        return QIcon(QPixmap::fromImage(image.copy()));
+    }
+    if (!icon.filePath.empty()) {
+        const QString path = QString::fromStdString(icon.filePath);
+        if (QFile::exists(path)) {
+            QIcon fileIcon(path);
+            if (!fileIcon.isNull()) return fileIcon;
+        }
+    }
+    if (!icon.themeName.empty()) {
+        QIcon themed = QIcon::fromTheme(QString::fromStdString(icon.themeName));
+        if (!themed.isNull()) return themed;
+    }
+    // No theme on this desktop: the built-in program picture.
+    return BuiltInIcon(4);
+}
+
+CategoryTreeModel::CategoryTreeModel(CategoryTree& tree, const ImageListIcons& icons,
+                                     QObject* parent)
+    : QAbstractItemModel(parent), m_tree(tree), m_icons(icons) {
+    m_tree.SetListener(this);
+}
+
+CategoryTreeModel::~CategoryTreeModel() { m_tree.SetListener(nullptr); }
+
+TreeNode* CategoryTreeModel::NodeOf(const QModelIndex& index) {
+    return index.isValid() ? static_cast<TreeNode*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex CategoryTreeModel::IndexOf(const TreeNode* node) const {
+    if (node == nullptr) return {};
+    return createIndex(node->Row(), 0, const_cast<TreeNode*>(node));
+}
+
+QModelIndex CategoryTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0) return {};
+    const TreeNode* parentNode = NodeOf(parent);
+    TreeNode* child = parentNode ? parentNode->Child(row) : m_tree.Top(row);
+    return child ? createIndex(row, 0, child) : QModelIndex();
+}
+
+QModelIndex CategoryTreeModel::parent(const QModelIndex& child) const {
+    const TreeNode* node = NodeOf(child);
+    return node ? IndexOf(node->Parent()) : QModelIndex();
+}
+
+int CategoryTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0) return 0;
+    const TreeNode* node = NodeOf(parent);
+    return node ? node->ChildCount() : m_tree.TopCount();
+}
+
+int CategoryTreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant CategoryTreeModel::data(const QModelIndex& index, int role) const {
+    const TreeNode* node = NodeOf(index);
+    if (node == nullptr) return {};
+    switch (role) {
+        case Qt::DisplayRole:
+            return QString::fromStdString(node->Text());
+        case Qt::DecorationRole:
+            return m_icons.Icon(node->ImageIndex());
+        case Qt::UserRole:
+            return node->Data().Index;
+        default:
+            return {};
+    }
+}
+
+void CategoryTreeModel::NodeAboutToBeInserted(const TreeNode* parent, int row) {
+    beginInsertRows(IndexOf(parent), row, row);
+}
+void CategoryTreeModel::NodeInserted(const TreeNode*, int) { endInsertRows(); }
+void CategoryTreeModel::NodeAboutToBeRemoved(const TreeNode* parent, int row) {
+    beginRemoveRows(IndexOf(parent), row, row);
+}
+void CategoryTreeModel::NodeRemoved(const TreeNode*, int) { endRemoveRows(); }
+void CategoryTreeModel::AboutToReset() { beginResetModel(); }
+void CategoryTreeModel::Reset() { endResetModel(); }
+void CategoryTreeModel::MakeVisible(const TreeNode* node) { emit MakeVisibleRequested(IndexOf(node)); }
+
+}  // namespace tk

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QPixmap>
+#include <QStackedWidget>
+#include <QVector>
+#include <QWidget>
+
+namespace tk {
+
+// A flat button whose face is a picture; a thin frame shows while the mouse is over it.
+class TPictureButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    TPictureButton(const QString& objectName, const QString& picture, QWidget* parent);
+    void SetPicture(const QPixmap& picture) { m_picture = picture; update(); }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    QPixmap m_picture;
+    bool m_hover = false;
+};
+
+// A picture that reports clicks.
+class TClickImage : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void Clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The page control: a strip drawn from one picture in place of the tab captions, over a stack
+// of pages. "No active page" is a state of its own (an empty page shows).
+class TPageControl : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kStripHeight = 24;
+    explicit TPageControl(QWidget* parent = nullptr);
+
+    void AddPage(QWidget* page);
+    int PageCount() const { return m_pages.size(); }
+    QWidget* Page(int index) const { return m_pages.value(index); }
+    int ActivePageIndex() const { return m_active; }
+    // Changes the page without the change event; -1 or out of range shows no page.
+    void SetActivePageIndex(int index);
+    void SetTabBitmap(const QPixmap& bitmap);
+    const QPixmap& TabBitmap() const { return m_tabBitmap; }
+    // The strip's segment of a page, in strip coordinates.
+    static QRect TabRect(int index);
+
+signals:
+    // The user picked another page.
+    void Change();
+
+private:
+    class Strip;
+    Strip* m_strip;
+    QStackedWidget* m_stack;
+    QWidget* m_empty;
+    QVector<QWidget*> m_pages;
+    int m_active = -1;
+    QPixmap m_tabBitmap;
+};
+
+}  // namespace tk
