@@ -581,8 +581,9 @@ bool TFrmMain::SweepTimerEnabled() const { return m_timerCheckDocs->Enabled(); }
 void TFrmMain::SetSweepTimerEnabled(bool enabled) { m_timerCheckDocs->SetEnabled(enabled); }
 int TFrmMain::CheckTimePosition() const { return SbCheckTime->value(); }
 void TFrmMain::SetCheckTimePosition(int position) { SbCheckTime->setValue(position); }
-int TFrmMain::WindowWidth() const { return isVisible() ? frameGeometry().width() : width(); }
-int TFrmMain::WindowHeight() const { return isVisible() ? frameGeometry().height() : height(); }
+// The outer size, frame included, once the window manager has given it a frame.
+int TFrmMain::WindowWidth() const { return frameGeometry().width(); }
+int TFrmMain::WindowHeight() const { return frameGeometry().height(); }
 void TFrmMain::SetWindowWidth(int w) { resize(w, height()); }
 void TFrmMain::SetWindowHeight(int h) { resize(width(), h); }
 

@@ -1,0 +1,277 @@
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <memory>
+
+#include "fakes.h"
+#include "ui/application.h"
+#include "ui/main_window.h"
+#include "ui/message_box.h"
+#include "ui/timer.h"
+
+using namespace tk;
+
+static QStringList Strs(std::initializer_list<const char*> items) {
+    QStringList out;
+    for (const char* item : items) out << QString::fromUtf8(item);
+    return out;
+}
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    PosixPathDialect m_dialect{"/home/u"};
+    test::FakeFileSystem m_files;
+    test::FakeFileIcons m_icons;
+    test::FakeWindowSystem m_windows;
+    test::FakeShellWindows m_shell;
+    std::unique_ptr<TFrmMain> m_window;
+
+    void WriteIni(const QByteArray& contents) {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
+    QByteArray ReadIni() {
+        QFile file(m_path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void Create() {
+        const std::string path = m_path.toStdString();
+        m_window = std::make_unique<TFrmMain>(
+            MainWindowDeps{m_dialect, m_files, m_icons, m_windows, m_shell, path, path, false});
+    }
+    template <typename T>
+    T* Find(const char* name) {
+        return m_window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QStringList Texts(QAbstractItemModel* model, const QModelIndex& parent = {}) {
+        QStringList out;
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            const QModelIndex i = model->index(r, 0, parent);
+            const QString prefix = parent.isValid() ? QStringLiteral("  ") : QString();
+            out << prefix + i.data().toString();
+            out << Texts(model, i);
+        }
+        return out;
+    }
+
+private slots:
+    void initTestCase() {
+        InitArtwork();
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("defualt.ini"));
+    }
+    void init() {
+        QFile::remove(m_path);
+        m_shell.result = {};
+        m_shell.calls = 0;
+        MessageBoxes::SetNextAnswer(true);
+        MessageBoxes::ClearShown();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void settingsAreAppliedThroughTheWidgets_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("timerOn");
+        QTest::newRow("defaults") << QByteArray() << 12 << 12000 << 0 << QSize(500, 480) << true;
+        QTest::newRow("short interval") << QByteArray("[default]\nCheckDocInterval=5000\nCbRefresh=0\n")
+                                        << 10 << 10000 << 0 << QSize(500, 480) << false;
+        QTest::newRow("same seconds") << QByteArray("[default]\nCheckDocInterval=12500\nActivePageIndex=3\n")
+                                      << 12 << 12500 << 3 << QSize(500, 480) << true;
+        QTest::newRow("long, page out of range, no size")
+            << QByteArray("[default]\nCheckDocInterval=200000\nActivePageIndex=6\nwidth=0\nheight=0\n")
+            << 100 << 100000 << -1 << QSize(915, 568) << true;
+    }
+    void settingsAreAppliedThroughTheWidgets() {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, position);
+        QFETCH(int, interval);
+        QFETCH(int, page);
+        QFETCH(QSize, size);
+        QFETCH(bool, timerOn);
+        if (!ini.isEmpty()) WriteIni(ini);
+        Create();
+        QCOMPARE(Find<QScrollBar>("SbCheckTime")->value(), position);
+        QCOMPARE(Find<QLabel>("LbCheckTime")->text(), QStringLiteral("每%1秒刷新一次").arg(position));
+        QCOMPARE(int(m_window->TimerCheckDocs()->Interval()), interval);
+        QCOMPARE(m_window->TimerCheckDocs()->Enabled(), timerOn);
+        QCOMPARE(Find<QCheckBox>("CbRefresh")->isChecked(), timerOn);
+        QCOMPARE(m_window->ActivePageIndex(), page);
+        QCOMPARE(m_window->size(), size);
+        QVERIFY(m_window->TimerFirstRun()->Enabled());
+    }
+
+    void treesShowTheHistory() {
+        m_files.files = {"/opt/tools/edit"};
+        WriteIni("[docs]\n"
+                 "path0=http://www.a.com/x.html\nname0=http://www.a.com/x.html\n"
+                 "path1=file:///home/u/Data/Reports\nname1=/home/u/Data/Reports\ndoctype1=3\n"
+                 "path2=/opt/tools/edit\nname2=edit\ndoctype2=2\n"
+                 "path3=http://www.a.com/y.html\nname3=http://www.a.com/y.html\n");
+        Create();
+        for (int page = 0; page < 4; ++page) {
+            QAbstractItemModelTester tester(m_window->TreeModel(page),
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+        }
+        QCOMPARE(Texts(m_window->TreeModel(0)),
+                 (Strs({"edit", "/home/u/Data", "  /home/u/Data/Reports", "www.a.com",
+                              "  www.a.com/x.html", "  www.a.com/y.html"})));
+        QCOMPARE(Texts(m_window->TreeModel(1)), Strs({"edit"}));
+        QCOMPARE(Texts(m_window->TreeModel(3)),
+                 (Strs({"www.a.com", "  www.a.com/x.html", "  www.a.com/y.html"})));
+        QTreeView* tree = Find<QTreeView>("TVDocs");
+        QVERIFY(tree);
+        QCOMPARE(tree->toolTip(), QStringLiteral("鼠标右键有更多功能"));
+        QCOMPARE(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
+        // Live registrations reach the view, group nodes on top.
+        QSignalSpy inserted(m_window->TreeModel(0), &QAbstractItemModel::rowsInserted);
+        m_window->History().AddDoc("https://new.org/p", "t", false, false);
+        QCOMPARE(inserted.count(), 2);  // the group, then its child
+        QCOMPARE(m_window->TreeModel(0)->index(0, 0).data().toString(), QStringLiteral("new.org"));
+    }
+
+    void expandAllToggles() {
+        WriteIni("[docs]\npath0=http://a.com/1\nname0=x\npath1=file:///tmp/x/y\nname1=y\n");
+        Create();
+        QAction* expandAll = Find<QAction>("MnExpandAll");
+        QVERIFY(expandAll && !expandAll->isChecked());
+        QTreeView* docs = Find<QTreeView>("TVDocs");
+        QTreeView* path = Find<QTreeView>("TVPath");
+        m_window->SetClickOpens(true);
+        expandAll->trigger();
+        QVERIFY(docs->isExpanded(m_window->TreeModel(0)->index(0, 0)));
+        QVERIFY(path->isExpanded(m_window->TreeModel(2)->index(0, 0)));
+        QVERIFY(!m_window->ClickOpens());  // expanding resets the click-opens state
+        expandAll->trigger();
+        QVERIFY(!docs->isExpanded(m_window->TreeModel(0)->index(0, 0)));
+        // A group created after a full expansion starts collapsed.
+        expandAll->trigger();
+        m_window->History().AddDoc("http://b.com/1", "x", false, false);
+        QVERIFY(!docs->isExpanded(m_window->TreeModel(0)->index(0, 0)));
+    }
+
+    void removals() {
+        m_files.files = {"/usr/bin/a", "/usr/bin/b"};
+        WriteIni("[default]\nActivePageIndex=1\n[docs]\npath0=/usr/bin/a\nname0=a\ndoctype0=2\n"
+                 "path1=/usr/bin/b\nname1=b\ndoctype1=2\npath2=http://h.com/p\nname2=p\n");
+        Create();
+        QTreeView* app = Find<QTreeView>("TVApp");
+        QAction* deleteSelected = Find<QAction>("MnDeleteSelected");
+        deleteSelected->trigger();  // nothing selected: nothing happens
+        QCOMPARE(m_window->History().DocHistory().size(), size_t(3));
+        app->setCurrentIndex(m_window->TreeModel(1)->index(1, 0));  // "a", the older program
+        deleteSelected->trigger();
+        QCOMPARE(Texts(m_window->TreeModel(1)), Strs({"b"}));
+        QCOMPARE(Texts(m_window->TreeModel(0)).first(), QStringLiteral("h.com"));
+        QVERIFY(!ReadIni().contains("/usr/bin/a"));  // written at once
+        QVERIFY(ReadIni().contains("/usr/bin/b"));
+
+        m_window->SetActivePageIndex(4);  // the system tab: nothing to delete
+        app->setCurrentIndex(m_window->TreeModel(1)->index(0, 0));
+        deleteSelected->trigger();
+        QCOMPARE(m_window->History().DocHistory().size(), size_t(2));
+
+        Find<QAction>("MnDeleteAllDocs")->trigger();
+        QCOMPARE(m_window->TreeModel(0)->rowCount(), 0);
+        QVERIFY(!ReadIni().contains("[docs]"));
+        m_window->History().AddDoc("http://h.com/q", "q", false, false);
+        QTest::mouseClick(Find<QWidget>("BtnDeleteAllDocs"), Qt::LeftButton);
+        QVERIFY(m_window->History().DocHistory().empty());
+    }
+
+    void closeQuestion() {
+        Create();
+        m_window->show();
+        m_shell.result.windows = {{"http://seen.org/at-close", true}};
+        MessageBoxes::SetNextAnswer(false);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_shell.calls, 1);  // the extra sweep ran all the same
+        QCOMPARE(MessageBoxes::Shown(), QStringList{QStringLiteral("要退出系统吗?")});
+        QVERIFY(m_window->History().DocExists("http://seen.org/at-close"));
+
+        MessageBoxes::SetNextAnswer(true);
+        QSignalSpy quit(QCoreApplication::instance(), &QCoreApplication::aboutToQuit);
+        QVERIFY(m_window->close());
+
+        // The tray menu's exit asks without sweeping.
+        Create();
+        m_shell.calls = 0;
+        MessageBoxes::SetNextAnswer(false);
+        Find<QAction>("Exit1")->trigger();
+        QCOMPARE(m_shell.calls, 0);
+    }
+
+    void savesAtDestruction() {
+        m_files.files = {"/usr/bin/a"};
+        WriteIni("[display]\npath0=keep\n[docs]\npath0=/usr/bin/a\nname0=a\ndoctype0=2\n");
+        Create();
+        Find<QCheckBox>("CbQueryAutoRunDoc")->setChecked(true);
+        Find<QScrollBar>("SbCheckTime")->setValue(37);
+        m_window->SetActivePageIndex(2);
+        m_window->TreeView(0)->selectionModel()->select(m_window->TreeModel(0)->index(0, 0),
+                                                        QItemSelectionModel::Select);
+        m_window.reset();
+        const QByteArray ini = ReadIni();
+        QVERIFY(ini.startsWith("[display]\npath0=keep\n"));
+        QVERIFY(ini.contains("QueryAutoRunDoc=1\n"));
+        QVERIFY(ini.contains("ActivePageIndex=2\n"));
+        QVERIFY(ini.contains("CheckDocInterval=37000\n"));
+        QVERIFY(ini.contains("selected0=1\n"));
+    }
+
+    void slideFollowsTheStateTable() {
+        Create();
+        m_window->show();
+        const QSize screen = m_window->ScreenSize();
+        QAction* open = Find<QAction>("MnOpenKelmora");
+        QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora(&S)"));
+        m_window->ToggleMainWindow();
+        QCOMPARE(open->text(), QStringLiteral("打开Kelmora"));
+        m_window->ToggleMainWindow();  // ignored while sliding
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 5000);
+        m_window->ToggleMainWindow();
+        QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->Slide().Sliding(), 5000);
+        const int w = m_window->WindowWidth();
+        const int steps = (w + 20 + 14) / 15;
+        QCOMPARE(m_window->frameGeometry().x(), screen.width() - 15 * steps);
+        QCOMPARE(m_window->frameGeometry().y(), screen.height() - 50 - m_window->WindowHeight());
+    }
+
+    void timerKeepsItsCountdown() {
+        TTimer timer(10000);
+        timer.SetInterval(10000);
+        timer.SetEnabled(true);
+        QTest::qWait(300);
+        const int before = timer.RemainingMs();
+        timer.SetInterval(10000);
+        timer.SetEnabled(true);
+        QVERIFY(timer.RemainingMs() <= before);
+        timer.SetInterval(20000);
+        QVERIFY(timer.RemainingMs() > 15000);
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"
