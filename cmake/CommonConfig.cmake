@@ -26,6 +26,6 @@ endif()
 option(TK_FUZZ "Build the fuzz targets (needs clang)" OFF)
 if(TK_FUZZ)
     target_compile_options(tk_common_cfg INTERFACE -fsanitize=fuzzer-no-link,address,undefined
-                                                   -fno-omit-frame-pointer)
+                                                   -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(tk_common_cfg INTERFACE -fsanitize=address,undefined)
 endif()

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
 
     tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
     tk::TFrmMain window({*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
-                         *desktop.shell, location.loadPath, location.savePath, true});
+                         *desktop.shellWindows, *desktop.shell, location.loadPath, location.savePath, true});
     instance.SetOnRequest([&window] { window.BringIn(); });
     window.show();
     return app.exec();

@@ -4,6 +4,7 @@
 
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
+#include "desktop/shell.h"
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
 #include "history/path_dialect.h"
@@ -16,7 +17,8 @@ struct PlatformDesktop {
     std::unique_ptr<FileSystem> files;
     std::unique_ptr<FileIcons> icons;
     std::unique_ptr<WindowSystem> windows;
-    std::unique_ptr<ShellWindows> shell;
+    std::unique_ptr<ShellWindows> shellWindows;
+    std::unique_ptr<Shell> shell;
 };
 
 PlatformDesktop CreatePlatformDesktop();

@@ -95,7 +95,7 @@ void CategoryTree::Clear() {
 }
 
 bool CategoryTree::Before(const TreeNode* a, const TreeNode* b) const {
-    auto path = [this](const TreeNode* n) {
+    auto path = [](const TreeNode* n) {
         std::vector<int> rows;
         for (; n != nullptr; n = n->Parent()) rows.push_back(n->Row());
         std::reverse(rows.begin(), rows.end());

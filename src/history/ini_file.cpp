@@ -97,10 +97,10 @@ void IniFile::LoadFromBytes(std::string_view bytes) {
 }
 
 void IniFile::ParseLine(std::string_view raw, std::string_view eol) {
-    // Each line is decoded on its own, so one line in another encoding spoils nothing else.
-    // Bytes are never searched as characters: a GBK character may hold the byte of '[' or ']'.
-    std::string text = IsValidUtf8(raw) ? std::string(raw)
-                                        : DecodeText(raw, TextEncoding::Gb18030).text;
+    // The whole file has one encoding: many GBK characters are byte pairs that also read as
+    // UTF-8, so a line must never be judged on its own. Bytes are never searched as
+    // characters either: a GBK character may hold the byte of '[' or ']'.
+    std::string text = DecodeText(raw, m_encoding).text;
     std::string_view trimmed = TrimView(text);
     if (!trimmed.empty() && trimmed.front() == '[') {
         std::string_view inner = trimmed.substr(1);

@@ -124,7 +124,11 @@ std::string PosixPathDialect::FileNamePart(std::string_view path) const {
 }
 
 std::string PosixPathDialect::Extension(std::string_view path) const {
-    std::size_t dot = path.find_last_of("./");
+    // A "/" ends a local path's folder names; in any other text (a web address without its
+    // scheme, say "host.org/page") it does not, so such a text keeps its dotted extension
+    // and takes the web road as it does on Windows.
+    const char* stops = IsLocalPath(path) ? "./" : ".\\:";
+    std::size_t dot = path.find_last_of(stops);
     if (dot == std::string_view::npos || path[dot] != '.') return {};
     return std::string(path.substr(dot));
 }

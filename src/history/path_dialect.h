@@ -36,6 +36,10 @@ public:
 
     // True when a text names something that must not get "http://" put in front.
     virtual bool NeedsNoWebPrefix(std::string_view text) const = 0;
+
+    // True where ordinary files often have no extension (programs above all), so an
+    // extension-less text may name a file rather than only a folder.
+    virtual bool FilesMayLackExtensions() const = 0;
 };
 
 class WindowsPathDialect final : public PathDialect {
@@ -48,6 +52,7 @@ public:
     std::string FileNamePart(std::string_view path) const override;
     std::string Extension(std::string_view path) const override;
     bool NeedsNoWebPrefix(std::string_view text) const override;
+    bool FilesMayLackExtensions() const override { return false; }
 };
 
 class PosixPathDialect final : public PathDialect {
@@ -63,6 +68,7 @@ public:
     std::string FileNamePart(std::string_view path) const override;
     std::string Extension(std::string_view path) const override;
     bool NeedsNoWebPrefix(std::string_view text) const override;
+    bool FilesMayLackExtensions() const override { return true; }
 
     const std::string& Home() const { return m_home; }
 

@@ -5,7 +5,9 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QScreen>
@@ -68,7 +70,13 @@ TFrmMain::TFrmMain(MainWindowDeps deps, QWidget* parent)
     : QWidget(parent, Qt::Tool),  // a tool window has no taskbar button
       m_deps(std::move(deps)),
       m_history(m_deps.dialect, m_deps.files, m_deps.icons),
-      m_sweep(m_history, m_deps.windows, m_deps.shell) {
+      m_sweep(m_history, m_deps.windows, m_deps.shellWindows),
+      m_launcher(m_deps.shell, m_deps.files, m_deps.dialect,
+                 [this](const std::string& text) {
+                     MessageBoxes::Inform(this, QStringLiteral("TarvoKelmora"),
+                                          QString::fromStdString(text));
+                 }),
+      m_picker(m_history, m_launcher) {
     setObjectName(QStringLiteral("FrmMain"));
     resize(kDesignedWidth, kDesignedHeight);
     setFont(SongFont(13));
@@ -78,6 +86,7 @@ TFrmMain::TFrmMain(MainWindowDeps deps, QWidget* parent)
     BuildMenus();
     BuildFrame();
     m_history.SetWindow(this);
+    m_picker.SetHintSink([this](const std::string& text) { PnlHint->setText(QString::fromStdString(text)); });
     m_history.SetSettingsPaths(m_deps.settingsLoadPath, m_deps.settingsSavePath);
     FormCreate();
 }
@@ -141,8 +150,66 @@ void TFrmMain::BuildMenus() {
     connect(MnOpenKelmora, &QAction::triggered, this, &TFrmMain::MnOpenKelmoraClick);
     connect(Exit1, &QAction::triggered, this, &TFrmMain::Exit1Click);
 
+    BuildSpecialFolderMenu();
+}
+
+void TFrmMain::BuildSpecialFolderMenu() {
     PmMoreSpecialDir = new QMenu(this);
     PmMoreSpecialDir->setObjectName(QStringLiteral("PmMoreSpecialDir"));
+    QMenu* n2 = PmMoreSpecialDir->addMenu(QStringLiteral("当前用户"));
+    n2->setObjectName(QStringLiteral("N2"));
+    QMenu* n1 = PmMoreSpecialDir->addMenu(QStringLiteral("所有用户"));
+    n1->setObjectName(QStringLiteral("N1"));
+    // -1: the system directory; -2: nothing on this desktop (the item shows disabled).
+    struct Item {
+        QMenu* menu;
+        const char* name;
+        const char* caption;
+        int target;
+    };
+    const Item items[] = {
+        {n2, "PmDesktopPath", "桌面文件夹", kCsidlDesktopDirectory},
+        {n2, "Cookie1", "Cookies", kCsidlCookies},
+        {n2, "pmFont", "系统字体", kCsidlFonts},
+        {n2, "N4", "驱动", kCsidlDrives},
+        {n2, "N11", "缓存", kCsidlInternetCache},
+        {n2, "lianj1", "网络连接", kCsidlNetHood},
+        {n2, "N12", "打印机", kCsidlPrinters},
+        {n2, "N13", "网络打印机", kCsidlPrintHood},
+        {n2, "N14", "程序文件所在文件夹", kCsidlProgramFiles},
+        {n2, "N15", "程序菜单文件夹", kCsidlPrograms},
+        {n2, "N16", "发送到文件夹", kCsidlSendTo},
+        {n2, "N17", "开始菜单", kCsidlStartMenu},
+        {n2, "N18", "驱动", kCsidlDrives},
+        {n2, "Windows1", "Windows文件夹", -1},
+        {n2, "N19", "发送给", -2},
+        {n1, "N3", "我的文档", kCsidlCommonDocuments},
+        {n1, "N5", "桌面", kCsidlCommonDesktopDirectory},
+        {n1, "N6", "我的收藏夹", kCsidlCommonFavorites},
+        {n1, "N7", "程序", kCsidlCommonPrograms},
+        {n1, "N8", "开始菜单", kCsidlCommonStartMenu},
+        {n1, "N9", "启动", kCsidlCommonStartup},
+        {n1, "N10", "模块", -2},
+    };
+    for (const Item& item : items) {
+        QAction* action = item.menu->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+        const int target = item.target;
+        if (target == -2) {
+            action->setEnabled(false);
+        } else if (target == -1) {
+            connect(action, &QAction::triggered, this, [this] { m_launcher.OpenSystemDirectory(); });
+        } else {
+            connect(action, &QAction::triggered, this,
+                    [this, target] { m_launcher.OpenSpecialFolder(target, 0); });
+        }
+    }
+}
+
+void TFrmMain::BtnMoreSpecDirClick() {
+    // The window's screen place plus the button's place on its page, as the menu has always
+    // opened: near the button, not exactly under it.
+    PmMoreSpecialDir->popup(QPoint(frameGeometry().x() + 218, frameGeometry().y() + 106 + 30));
 }
 
 void TFrmMain::BuildFrame() {
@@ -283,9 +350,24 @@ QWidget* TFrmMain::BuildTreePage(int page) {
         connect(tree, &QTreeView::expanded, this, &TFrmMain::TreeExpandedOrCollapsed);
         connect(tree, &QTreeView::collapsed, this, &TFrmMain::TreeExpandedOrCollapsed);
     }
-    if (page == 0) {
-        tree->setMouseTracking(true);
-        tree->viewport()->installEventFilter(this);
+    switch (page) {
+        case 0:
+            tree->setMouseTracking(true);
+            tree->viewport()->installEventFilter(this);
+            tree->installEventFilter(this);
+            connect(tree, &QTreeView::doubleClicked, this, &TFrmMain::TVDocsDblClick);
+            break;
+        case 1:
+            connect(tree, &QTreeView::clicked, this, &TFrmMain::TVAppClick);
+            break;
+        case 2:
+            connect(tree, &QTreeView::clicked, this, &TFrmMain::TVPathClick);
+            connect(tree, &QTreeView::doubleClicked, this, &TFrmMain::TVPathDblClick);
+            break;
+        default:
+            connect(tree, &QTreeView::clicked, this, &TFrmMain::TVDocClick);
+            connect(tree, &QTreeView::doubleClicked, this, &TFrmMain::TVDocDblClick);
+            break;
     }
     layout->addWidget(tree);
     return sheet;
@@ -319,6 +401,27 @@ QWidget* TFrmMain::BuildSystemPage() {
         auto* button = new TPictureButton(QString::fromLatin1(b.name), QString(), sheet);
         button->setGeometry(b.left, b.top, b.width, b.height);
         button->setToolTip(QString::fromUtf8(b.hint));
+        const QString name = QString::fromLatin1(b.name);
+        connect(button, &QAbstractButton::clicked, this, [this, name] {
+            static const QHash<QString, int> folders = {
+                {QStringLiteral("SpeedButton5"), kCsidlDrives},
+                {QStringLiteral("SpeedButton6"), kCsidlPersonal},
+                {QStringLiteral("SpeedButton7"), kCsidlDesktop},
+                {QStringLiteral("SpeedButton8"), kCsidlBitBucket},
+                {QStringLiteral("SpeedButton9"), kCsidlControls},
+                {QStringLiteral("SpeedButton23"), kCsidlHistory},
+                {QStringLiteral("SpeedButton22"), kCsidlFavorites},
+                {QStringLiteral("SpeedButton19"), kCsidlNetwork},
+                {QStringLiteral("SpeedButton17"), kCsidlStartMenu},
+                {QStringLiteral("SpeedButton14"), kCsidlPrograms},
+                {QStringLiteral("SpeedButton11"), kCsidlDesktopDirectory},
+                {QStringLiteral("SpeedButton16"), kCsidlStartup},
+            };
+            if (folders.contains(name)) m_launcher.OpenSpecialFolder(folders.value(name), 0);
+            else if (name == QStringLiteral("BtmManageTask")) m_launcher.OpenTaskManager();
+            else if (name == QStringLiteral("SpeedButton1")) m_launcher.OpenSystemDirectory();
+            else if (name == QStringLiteral("BtnMoreSpecDir")) BtnMoreSpecDirClick();
+        });
     }
     return sheet;
 }
@@ -394,7 +497,8 @@ void TFrmMain::FormCreate() {
             qCInfo(lcMain) << "settings file:" << QString::fromStdString(m_history.LastError());
         }
         PlaceAtStart();
-        TVAllDocs->SetTabBitmap(Artwork(QStringLiteral("toolbuttons"), devicePixelRatioF()));
+        TVAllDocs->SetTabBitmap(Artwork(QStringLiteral("toolbuttons"), devicePixelRatioF()),
+                                Artwork(QStringLiteral("toolbuttons_active.png"), devicePixelRatioF()));
     } catch (const std::exception& e) {
         qCInfo(lcMain) << "creation, settings:" << e.what();
     }
@@ -605,7 +709,7 @@ void TFrmMain::SyncSelection(int page) {
     }
 }
 
-void TFrmMain::TreeExpandedOrCollapsed() { m_clickOpens = false; }
+void TFrmMain::TreeExpandedOrCollapsed() { m_picker.ExpandedOrCollapsed(); }
 
 void TFrmMain::MnExpandAllClick() {
     // The action has already flipped its check mark.
@@ -641,35 +745,53 @@ void TFrmMain::TVDocsMouseMove(QTreeView* tree, const QPoint& pos) {
 }
 
 void TFrmMain::TVDocsMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
-    if (button == Qt::LeftButton && (modifiers & (Qt::ShiftModifier | Qt::ControlModifier |
-                                                  Qt::AltModifier)) == 0) {
-        DocsTreeClick(m_trees[0]);
+    if (button == Qt::LeftButton &&
+        (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0) {
+        DocsTreeClick();
     }
 }
 
-void TFrmMain::DocsTreeClick(QTreeView* tree) {
-    const TreeNode* node = CategoryTreeModel::NodeOf(tree->currentIndex());
-    if (node == nullptr) return;
-    const int index = node->Data().Index;
-    const auto& docs = m_history.DocHistory();
-    if (index < 0 || index >= static_cast<int>(docs.size())) return;
-    m_history.CurDocText = node->Parent() == nullptr && docs[index].DocType != kDocTypeProgram
-                               ? docs[index].Location
-                               : docs[index].Location;
-    PnlHint->setText(CurDocText());
+void TFrmMain::DocsTreeClick() { m_picker.DocsTreeClick(); }
+void TFrmMain::TVAppClick() { m_picker.TVAppClick(); }
+void TFrmMain::TVPathClick() { m_picker.TVPathClick(); }
+void TFrmMain::TVDocClick() { m_picker.TVDocClick(); }
+void TFrmMain::TVDocsDblClick() { m_picker.DblClick(); }
+void TFrmMain::TVPathDblClick() { m_picker.DblClick(); }
+void TFrmMain::TVDocDblClick() { m_picker.DblClick(); }
+
+void TFrmMain::TVDocsKeyDown(int key) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) m_picker.LaunchCurDoc();
+    else if (key == Qt::Key_Delete) m_picker.DeleteSelectedNodes();
 }
 
 bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_trees[0]->viewport()) {
+    QTreeView* docs = m_trees[0];
+    if (docs != nullptr && watched == docs->viewport()) {
         if (event->type() == QEvent::MouseMove) {
-            TVDocsMouseMove(m_trees[0], static_cast<QMouseEvent*>(event)->position().toPoint());
-        } else if (event->type() == QEvent::MouseButtonRelease) {
-            // The press has moved the current node by now; a double-click's second press
-            // arrives as MouseButtonDblClick and is not a click.
+            TVDocsMouseMove(docs, static_cast<QMouseEvent*>(event)->position().toPoint());
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            // A press picks the node it lands on; the tree moves its selection while handling
+            // the press, so the pick runs right after. A press beside the items (on an expand
+            // button) picks at once, before the tree expands anything.
             auto* mouse = static_cast<QMouseEvent*>(event);
-            QMetaObject::invokeMethod(this, [this, b = mouse->button(), m = mouse->modifiers()] {
-                TVDocsMouseDown(b, m);
-            }, Qt::QueuedConnection);
+            const QPoint pos = mouse->position().toPoint();
+            const QModelIndex at = docs->indexAt(pos);
+            const Qt::MouseButton button = mouse->button();
+            const Qt::KeyboardModifiers modifiers = mouse->modifiers();
+            if (mouse->buttons() != button) return QWidget::eventFilter(watched, event);
+            if (at.isValid() && docs->visualRect(at).contains(pos)) {
+                QMetaObject::invokeMethod(this, [this, button, modifiers] {
+                    TVDocsMouseDown(button, modifiers);
+                }, Qt::QueuedConnection);
+            } else {
+                TVDocsMouseDown(button, modifiers);
+            }
+        }
+    } else if (docs != nullptr && watched == docs && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Delete) {
+            TVDocsKeyDown(key);
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -15,12 +15,14 @@
 
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
+#include "desktop/shell.h"
 #include "desktop/shell_windows.h"
 #include "desktop/slide.h"
 #include "desktop/window_system.h"
 #include "detection/sweep.h"
 #include "history/history.h"
 #include "history/settings.h"
+#include "launch/launcher.h"
 #include "ui/timer.h"
 #include "ui/tree_model.h"
 #include "ui/widgets.h"
@@ -35,7 +37,8 @@ struct MainWindowDeps {
     const FileSystem& files;
     FileIcons& icons;
     WindowSystem& windows;
-    ShellWindows& shell;
+    ShellWindows& shellWindows;
+    Shell& shell;
     std::string settingsLoadPath;
     std::string settingsSavePath;
     bool trayIcon = true;
@@ -53,8 +56,10 @@ public:
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
     QTreeView* TreeView(int page) const;
     CategoryTreeModel* TreeModel(int page) const;
-    bool ClickOpens() const { return m_clickOpens; }
-    void SetClickOpens(bool value) { m_clickOpens = value; }
+    Launcher& DocLauncher() { return m_launcher; }
+    DocPicker& Picker() { return m_picker; }
+    bool ClickOpens() const { return m_picker.ClickOpens(); }
+    void SetClickOpens(bool value) { m_picker.SetClickOpens(value); }
     QString CurDocText() const { return QString::fromStdString(m_history.CurDocText); }
     TTimer* TimerCheckDocs() const { return m_timerCheckDocs; }
     TTimer* TimerFirstRun() const { return m_timerFirstRun; }
@@ -100,8 +105,16 @@ public:
     void TVAllDocsChange();
     void TVDocsMouseMove(QTreeView* tree, const QPoint& pos);
     void TVDocsMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
-    void DocsTreeClick(QTreeView* tree);
+    void DocsTreeClick();
+    void TVAppClick();
+    void TVPathClick();
+    void TVDocClick();
+    void TVDocsDblClick();
+    void TVPathDblClick();
+    void TVDocDblClick();
+    void TVDocsKeyDown(int key);
     void TreeExpandedOrCollapsed();
+    void BtnMoreSpecDirClick();
     void SetDropTargetTree();
 
 protected:
@@ -114,6 +127,7 @@ private:
     QWidget* BuildSystemPage();
     QWidget* BuildSettingsPage();
     void BuildMenus();
+    void BuildSpecialFolderMenu();
     void BuildTimers();
     void CommitData(QSessionManager& manager);
     void PlaceAtStart();
@@ -123,10 +137,11 @@ private:
     HistoryCore m_history;
     Sweep m_sweep;
     SlideController m_slide;
+    Launcher m_launcher;
+    DocPicker m_picker;
     std::unique_ptr<ImageListIcons> m_images;
     CategoryTreeModel* m_models[4] = {};
     QTreeView* m_trees[4] = {};
-    bool m_clickOpens = false;
     bool m_destroyed = false;
     QModelIndex m_hintNode;
 

@@ -68,12 +68,12 @@ protected:
         if (m_owner->m_tabBitmap.isNull()) return;
         p.drawPixmap(QPoint(0, 0), m_owner->m_tabBitmap);
         const int active = m_owner->m_active;
-        if (active >= 0 && active < 6) {
+        if (active >= 0 && active < 6 && !m_owner->m_activeBitmap.isNull()) {
+            // The chosen tab's columns come from the picture that draws every tab chosen.
             const QRect r = TabRect(active);
-            p.setPen(QColor(70, 120, 190));
-            p.drawLine(r.left() + 2, r.bottom(), r.right() - 2, r.bottom());
-            p.drawLine(r.left() + 2, r.bottom() - 1, r.right() - 2, r.bottom() - 1);
-            p.fillRect(r.adjusted(1, 1, -1, -2), QColor(255, 255, 255, 70));
+            const qreal ratio = m_owner->m_activeBitmap.devicePixelRatio();
+            const QRect source(QPointF(r.topLeft()) .toPoint() * ratio, r.size() * ratio);
+            p.drawPixmap(r, m_owner->m_activeBitmap, source);
         }
     }
     void mousePressEvent(QMouseEvent* event) override {
@@ -122,8 +122,9 @@ void TPageControl::SetActivePageIndex(int index) {
     m_strip->update();
 }
 
-void TPageControl::SetTabBitmap(const QPixmap& bitmap) {
+void TPageControl::SetTabBitmap(const QPixmap& bitmap, const QPixmap& active) {
     m_tabBitmap = bitmap;
+    m_activeBitmap = active;
     m_strip->update();
 }
 

@@ -53,7 +53,8 @@ public:
     int ActivePageIndex() const { return m_active; }
     // Changes the page without the change event; -1 or out of range shows no page.
     void SetActivePageIndex(int index);
-    void SetTabBitmap(const QPixmap& bitmap);
+    // The strip, and the same strip with every tab drawn as the chosen one.
+    void SetTabBitmap(const QPixmap& bitmap, const QPixmap& active = {});
     const QPixmap& TabBitmap() const { return m_tabBitmap; }
     // The strip's segment of a page, in strip coordinates.
     static QRect TabRect(int index);
@@ -70,6 +71,7 @@ private:
     QVector<QWidget*> m_pages;
     int m_active = -1;
     QPixmap m_tabBitmap;
+    QPixmap m_activeBitmap;
 };
 
 }  // namespace tk

@@ -34,6 +34,7 @@ private:
     test::FakeFileIcons m_icons;
     test::FakeWindowSystem m_windows;
     test::FakeShellWindows m_shell;
+    test::FakeShell m_launchShell;
     std::unique_ptr<TFrmMain> m_window;
 
     void WriteIni(const QByteArray& contents) {
@@ -48,7 +49,7 @@ private:
     void Create() {
         const std::string path = m_path.toStdString();
         m_window = std::make_unique<TFrmMain>(
-            MainWindowDeps{m_dialect, m_files, m_icons, m_windows, m_shell, path, path, false});
+            MainWindowDeps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path, false});
     }
     template <typename T>
     T* Find(const char* name) {

@@ -8,6 +8,7 @@
 
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
+#include "desktop/shell.h"
 #include "detection/sweep.h"
 #include "history/settings.h"
 
@@ -130,6 +131,30 @@ public:
         ++calls;
         return result;
     }
+};
+
+// Records every shell request as one line: "Execute(owner,verb,file,params,dir,show)" with
+// NULL for an absent text.
+class FakeShell : public Shell {
+public:
+    std::vector<std::string> calls;
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    static std::string Text(const std::optional<std::string>& s) { return s ? '"' + *s + '"' : "NULL"; }
+    void Execute(WindowHandle owner, const std::optional<std::string>& verb, const std::string& file,
+                 const std::optional<std::string>& parameters, const std::optional<std::string>& directory,
+                 int show) override {
+        calls.push_back("Execute(" + std::to_string(owner) + "," + Text(verb) + ",\"" + file + "\"," +
+                        Text(parameters) + "," + Text(directory) + "," + std::to_string(show) + ")");
+    }
+    void OpenSpecialFolder(int csidl, WindowHandle owner) override {
+        calls.push_back("OpenSpecialFolder(" + std::to_string(csidl) + "," + std::to_string(owner) + ")");
+    }
+    void RunControlPanel(const std::string& commandLine, int show) override {
+        calls.push_back("RunControlPanel(\"" + commandLine + "\"," + std::to_string(show) + ")");
+    }
+    void MinimizeAll() override { calls.push_back("MinimizeAll()"); }
+    std::string SystemDirectory() override { return systemDirectory; }
+    void MessageBeep() override { calls.push_back("MessageBeep()"); }
 };
 
 }  // namespace tk::test

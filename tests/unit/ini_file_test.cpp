@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "history/ini_file.h"
+#include "history/text.h"
 
 using tk::IniFile;
 using tk::TextEncoding;
@@ -98,10 +99,15 @@ TEST(IniFile, DamagedInputLoadsWhatItCan) {
     EXPECT_EQ(ini.ReadInteger("default", "width", 0), 7);
     EXPECT_EQ(ini.Serialize(), file);  // nothing is lost on the way through
 
-    // Mixed encodings: each line decodes on its own.
-    IniFile mixed = Parse("[docs]\nname0=中文\nname1=\xD6\xD0\xCE\xC4\n");
-    EXPECT_EQ(mixed.ReadString("docs", "name0", ""), "中文");
+    // Mixed encodings: the file reads as GBK, whose lines keep their Chinese; the stray UTF-8
+    // line reads as something, and every byte still goes back out unchanged.
+    const std::string mixedBytes = "[docs]\nname0=中文\nname1=\xD6\xD0\xCE\xC4\nname2=C:\\\xD0\xB4\n";
+    IniFile mixed = Parse(mixedBytes);
+    EXPECT_EQ(mixed.Encoding(), TextEncoding::Gb18030);
     EXPECT_EQ(mixed.ReadString("docs", "name1", ""), "中文");
+    EXPECT_EQ(mixed.ReadString("docs", "name2", ""), "C:\\写");  // D0 B4 is also valid UTF-8
+    EXPECT_TRUE(tk::IsValidUtf8(mixed.ReadString("docs", "name0", "")));
+    EXPECT_EQ(mixed.Serialize(), mixedBytes);
 }
 
 TEST(IniFile, EncodingOfNewAndAsciiFiles) {

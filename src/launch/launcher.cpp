@@ -1,0 +1,209 @@
+#include "launch/launcher.h"
+
+#include <algorithm>
+
+#include "history/text.h"
+
+namespace tk {
+
+namespace {
+
+constexpr std::string_view kMyComputerParameter = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+constexpr std::string_view kControlPanelCommand = "rundll32.exe   shell32.dll,Control_RunDLL";
+
+}  // namespace
+
+Launcher::Launcher(Shell& shell, const FileSystem& files, const PathDialect& dialect,
+                   std::function<void(const std::string&)> showMessage)
+    : m_shell(shell), m_files(files), m_dialect(dialect), m_showMessage(std::move(showMessage)) {}
+
+std::string Launcher::MissingPathMessage(std::string_view location) {
+    return "本机已不存在此路径:" + std::string(location);
+}
+
+void Launcher::LaunchDoc(std::string_view location, std::string_view name) {
+    if (location.empty()) return;
+    if (name == "我的电脑") {
+        m_shell.Execute(m_mainWindow, "open", "explorer.exe", std::string(kMyComputerParameter),
+                        std::nullopt, kSwShow);
+        return;
+    }
+    if (name == "桌面") {
+        m_shell.MinimizeAll();
+        return;
+    }
+    if (name == "网上邻居") {
+        OpenSpecialFolder(kCsidlNetwork, 0);
+        return;
+    }
+    if (name == "控制面板") {
+        m_shell.RunControlPanel(std::string(kControlPanelCommand), kSwRestore);
+        return;
+    }
+    const std::string path(location);
+    const std::string extension = m_dialect.Extension(location);
+    if (extension.empty()) {
+        if (m_files.DirectoryExists(path) ||
+            (m_dialect.FilesMayLackExtensions() && m_files.FileExists(path))) {
+            OpenLocation(location);
+        } else if (m_showMessage) {
+            m_showMessage(MissingPathMessage(location));
+        }
+        return;
+    }
+    if (extension == ".lnk") {
+        RunFile(location);
+        return;
+    }
+    OpenLocation(location);
+}
+
+void Launcher::OpenLocation(std::string_view location) {
+    const std::string lowered = LowerAscii(location);
+    if (m_dialect.NeedsNoWebPrefix(lowered)) {
+        if (Contains(lowered, "http:")) {
+            m_shell.Execute(m_mainWindow, "open", "explorer.exe", std::string(location), std::nullopt,
+                            kSwShow);
+        } else {
+            m_shell.Execute(m_mainWindow, "open", std::string(location), std::nullopt, std::nullopt,
+                            kSwShow);
+        }
+        return;
+    }
+    const std::string address = "http://" + std::string(location);
+    if (Contains(address, "=")) {
+        m_shell.Execute(m_mainWindow, "open", address, std::nullopt, std::nullopt, kSwShow);
+    } else {
+        m_shell.Execute(m_mainWindow, "open", "explorer.exe", address, std::nullopt, kSwShow);
+    }
+}
+
+void Launcher::OpenWebAddress(std::string_view address) {
+    std::string full(address);
+    if (!Contains(full, "http://")) full = "http://" + full;
+    m_shell.Execute(m_mainWindow, "open", "Explorer.exe", full, std::nullopt, kSwShowNormal);
+}
+
+void Launcher::RunFile(std::string_view fileName) {
+    m_shell.Execute(m_mainWindow, std::nullopt, std::string(fileName), std::nullopt, std::nullopt,
+                    kSwShowNormal);
+}
+
+void Launcher::LaunchCurDoc(std::string_view text) {
+    if (text.empty()) return;
+    const std::string lowered = LowerAscii(text);
+    if (m_dialect.IsLocalPath(lowered)) {
+        OpenLocation(text);
+    } else if (Contains(lowered, ":")) {
+        if (Contains(lowered, "http://")) OpenWebAddress(text);
+        else OpenLocation(text);
+    } else {
+        OpenWebAddress(text);
+    }
+}
+
+void Launcher::OpenSpecialFolder(int csidl, WindowHandle owner) {
+    m_shell.OpenSpecialFolder(csidl, owner);
+}
+
+std::string Launcher::GetSystemDir() {
+    std::string dir = m_shell.SystemDirectory();
+    return dir.substr(0, dir.find('\0'));
+}
+
+void Launcher::OpenSystemDirectory() { OpenLocation(GetSystemDir()); }
+
+void Launcher::OpenTaskManager() {
+    m_shell.Execute(0, "open", "taskmgr", std::string(), std::string(), kSwShowNormal);
+}
+
+// ---- picks ------------------------------------------------------------------------------
+
+DocPicker::DocPicker(HistoryCore& history, Launcher& launcher)
+    : m_history(history), m_launcher(launcher) {}
+
+const TMyDoc* DocPicker::DocOf(const TreeNode* node) const {
+    if (node == nullptr) return nullptr;
+    const int index = node->Data().Index;
+    const auto& docs = m_history.DocHistory();
+    if (index < 0 || index >= static_cast<int>(docs.size())) return nullptr;
+    return &docs[static_cast<std::size_t>(index)];
+}
+
+std::string DocPicker::WithRecordedScheme(const TreeNode* node, std::string text) const {
+    const TMyDoc* doc = DocOf(node);
+    if (doc == nullptr || doc->DocType != kDocTypeWebPage || Contains(text, "://")) return text;
+    const std::size_t scheme = doc->Location.find("://");
+    if (scheme == std::string::npos) return text;
+    const std::string prefix = LowerAscii(doc->Location.substr(0, scheme));
+    if (prefix == "http") return text;
+    return doc->Location.substr(0, scheme + 3) + text;
+}
+
+void DocPicker::DocsTreeClick() {
+    const TreeNode* node = m_history.TVDocs().Current();
+    const TMyDoc* doc = DocOf(node);
+    if (node == nullptr || doc == nullptr) return;
+    std::string text = doc->DocType == kDocTypeProgram ? Trim(doc->Location) : Trim(node->Text());
+    if (text.empty()) return;
+    text = WithRecordedScheme(node, text);
+    m_history.CurDocText = text;
+    Hint(text);
+    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
+    m_clickOpens = true;
+}
+
+void DocPicker::TVAppClick() {
+    const TMyDoc* doc = DocOf(m_history.TVApp().Current());
+    if (doc == nullptr) return;
+    m_history.CurDocText = doc->Location;
+    m_launcher.LaunchDoc(m_history.CurDocText, m_history.CurDocText);
+    Hint(m_history.CurDocText);
+}
+
+void DocPicker::TVPathClick() {
+    const TreeNode* node = m_history.TVPath().Current();
+    if (node == nullptr) return;
+    const std::string text = Trim(node->Text());
+    if (text.empty()) return;
+    m_history.CurDocText = text;
+    Hint(text);
+    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
+    m_clickOpens = true;
+}
+
+void DocPicker::TVDocClick() {
+    const TreeNode* node = m_history.TVDoc().Current();
+    if (node == nullptr) return;
+    if (TrimView(node->Text()).empty()) return;
+    const std::string text = WithRecordedScheme(node, node->Text());
+    m_history.CurDocText = text;
+    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
+    m_clickOpens = true;
+}
+
+void DocPicker::DblClick() {
+    const std::string text = m_history.CurDocText;
+    m_launcher.LaunchDoc(text, text);
+}
+
+void DocPicker::LaunchCurDoc() { m_launcher.LaunchCurDoc(m_history.CurDocText); }
+
+void DocPicker::DeleteSelectedNodes() {
+    CategoryTree& tree = m_history.TVDocs();
+    std::vector<TreeNode*> selected = tree.SelectedNodes();
+    // A node whose ancestor goes as well leaves with it.
+    auto hasSelectedAncestor = [&](const TreeNode* node) {
+        for (const TreeNode* p = node->Parent(); p != nullptr; p = p->Parent()) {
+            if (p->IsSelected()) return true;
+        }
+        return false;
+    };
+    std::vector<TreeNode*> roots;
+    for (TreeNode* node : selected) {
+        if (!hasSelectedAncestor(node)) roots.push_back(node);
+    }
+    for (TreeNode* node : roots) tree.Remove(node);
+}
+
+}  // namespace tk
