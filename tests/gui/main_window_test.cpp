@@ -254,6 +254,86 @@ private slots:
         QCOMPARE(m_window->frameGeometry().y(), screen.height() - 50 - m_window->WindowHeight());
     }
 
+    void clicksPickThenOpen() {
+        m_files.files = {"/usr/bin/xterm"};
+        m_files.dirs = {"/home/u/Data"};
+        WriteIni("[docs]\npath0=https://s.org/p\nname0=x\npath1=file:///home/u/Data\nname1=x\n"
+                 "path2=/usr/bin/xterm\nname2=xterm\ndoctype2=2\n");
+        Create();
+        m_window->show();
+        m_launchShell.calls.clear();
+        QTreeView* docs = Find<QTreeView>("TVDocs");
+        auto click = [&](QTreeView* tree, int row, bool dbl = false) {
+            const QModelIndex index = tree->model()->index(row, 0);
+            tree->scrollTo(index);
+            const QPoint at = tree->visualRect(index).center();
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+            QTest::qWait(1);  // as between real presses, the pick runs before what follows
+            if (dbl) QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+            QTest::qWait(1);
+        };
+        // TVDocs: xterm, /home/u/Data, s.org (with child s.org/p)
+        click(docs, 1);  // the first click after start only picks
+        QVERIFY(m_launchShell.calls.empty());
+        QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("/home/u/Data"));
+        QCOMPARE(m_window->CurDocText(), QStringLiteral("/home/u/Data"));
+        QVERIFY(m_window->ClickOpens());
+        click(docs, 0);
+        QCOMPARE(m_launchShell.calls,
+                 (std::vector<std::string>{"Execute(0,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
+        m_launchShell.calls.clear();
+        click(docs, 2, true);  // a click and a double-click open twice
+        QCOMPARE(m_launchShell.calls.size(), size_t(2));
+        QCOMPARE(m_launchShell.calls.back(), std::string("Execute(0,\"open\",\"https://s.org\",NULL,NULL,5)"));
+
+        // Enter opens the current text; Delete takes nodes from this tree alone.
+        m_launchShell.calls.clear();
+        docs->setFocus();
+        QTest::keyClick(docs, Qt::Key_Return);
+        QCOMPARE(m_launchShell.calls.size(), size_t(1));
+        docs->selectionModel()->select(docs->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        QTest::keyClick(docs, Qt::Key_Delete);
+        QCOMPARE(docs->model()->rowCount(), 2);
+        QCOMPARE(m_window->TreeModel(1)->rowCount(), 1);
+
+        // A single click in TVApp always opens.
+        m_window->SetActivePageIndex(1);
+        m_launchShell.calls.clear();
+        m_window->SetClickOpens(false);
+        click(Find<QTreeView>("TVApp"), 0);
+        QCOMPARE(m_launchShell.calls.size(), size_t(1));
+        QVERIFY(!m_window->ClickOpens());
+
+        // A folder that is gone shows the message, nothing is opened.
+        m_launchShell.calls.clear();
+        m_window->DocLauncher().LaunchDoc("/home/u/gone", "/home/u/gone");
+        QVERIFY(m_launchShell.calls.empty());
+        QCOMPARE(MessageBoxes::Shown().last(), QStringLiteral("本机已不存在此路径:/home/u/gone"));
+    }
+
+    void systemTabButtonsAndMenu() {
+        Create();
+        m_launchShell.calls.clear();
+        QTest::mouseClick(Find<QWidget>("SpeedButton5"), Qt::LeftButton);
+        QTest::mouseClick(Find<QWidget>("SpeedButton7"), Qt::LeftButton);
+        QTest::mouseClick(Find<QWidget>("BtmManageTask"), Qt::LeftButton);
+        QTest::mouseClick(Find<QWidget>("SpeedButton1"), Qt::LeftButton);
+        Find<QAction>("N4")->trigger();
+        Find<QAction>("N18")->trigger();
+        Find<QAction>("Windows1")->trigger();
+        Find<QAction>("N9")->trigger();
+        QCOMPARE(m_launchShell.calls,
+                 (std::vector<std::string>{"OpenSpecialFolder(17,0)", "OpenSpecialFolder(0,0)",
+                                           "Execute(0,\"open\",\"taskmgr\",\"\",\"\",1)",
+                                           "Execute(0,\"open\",\"C:\\WINDOWS\\system32\",NULL,NULL,5)",
+                                           "OpenSpecialFolder(17,0)", "OpenSpecialFolder(17,0)",
+                                           "Execute(0,\"open\",\"C:\\WINDOWS\\system32\",NULL,NULL,5)",
+                                           "OpenSpecialFolder(24,0)"}));
+        QVERIFY(!Find<QAction>("N10")->isEnabled());
+        QCOMPARE(Find<QWidget>("SpeedButton14")->toolTip(), QStringLiteral("程序"));
+        QVERIFY(Find<QWidget>("SpeedButton5")->toolTip().isEmpty());
+    }
+
     void timerKeepsItsCountdown() {
         TTimer timer(10000);
         timer.SetInterval(10000);
