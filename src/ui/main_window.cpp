@@ -430,6 +430,11 @@ QWidget* TFrmMain::BuildSettingsPage() {
     auto* sheet = new QWidget;
     Paint(sheet, kBackground);
     sheet->setFont(SongFont(15));
+    // Group boxes drawn as light framed panels, whatever the desktop's widget style.
+    sheet->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #b9cadd; border-radius: 3px; margin-top: 7px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
+        "QCheckBox { spacing: 3px; }"));
     auto checkBox = [](const char* name, const char* caption, QWidget* parent, int x, int y) {
         auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
         box->setObjectName(QString::fromLatin1(name));
@@ -463,8 +468,8 @@ QWidget* TFrmMain::BuildSettingsPage() {
     groupBox2->setObjectName(QStringLiteral("GroupBox2"));
     groupBox2->setFont(SongFont(13));
     groupBox2->setGeometry(189, 27, 147, 81);
-    CbQueryAutoRunDoc = checkBox("CbQueryAutoRunDoc", "自动启动文档时询问", groupBox2, 8, 15);
-    CbAutoRunDocs = checkBox("CbAutoRunDocs", "自动启动历史文档", groupBox2, 8, 33);
+    CbQueryAutoRunDoc = checkBox("CbQueryAutoRunDoc", "自动启动文档时询问", groupBox2, 5, 15);
+    CbAutoRunDocs = checkBox("CbAutoRunDocs", "自动启动历史文档", groupBox2, 5, 33);
     BtnAutoRunSet = new TPictureButton(QStringLiteral("BtnAutoRunSet"),
                                        QStringLiteral("btn_autorun_set.png"), groupBox2);
     BtnAutoRunSet->setGeometry(16, 53, 111, 24);
