@@ -1,5 +1,8 @@
 # Package lists shared by run.sh and test.sh.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                qt6-base-dev libxcb1-dev libxcb-res0-dev libglib2.0-dev
+                fonts-wqy-microhei fonts-arphic-uming)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Real desktop parts the desktop tests start: X server, window manager, clients.
-DESKTOP_PACKAGES=(libxcb1-dev xvfb openbox xterm x11-utils xdotool wmctrl)
+DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
+                  shared-mime-info dbus nautilus desktop-file-utils)

@@ -1112,6 +1112,7 @@ BUTTONS = [
     ("btn_about", 122, 26, "关于我们", "about"),
     ("btn_close", 57, 26, "关闭", "close"),
     ("btn_confirm", 57, 26, "确定", "confirm"),
+    ("btn_cancel", 58, 26, "取消", "close"),
 ]
 
 

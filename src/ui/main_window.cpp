@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QTimer>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "ui/artwork.h"
+#include "ui/autorun_doc.h"
 #include "ui/message_box.h"
 
 Q_LOGGING_CATEGORY(lcMain, "tarvokelmora.main", QtWarningMsg)
@@ -76,7 +79,16 @@ TFrmMain::TFrmMain(MainWindowDeps deps, QWidget* parent)
                      MessageBoxes::Inform(this, QStringLiteral("TarvoKelmora"),
                                           QString::fromStdString(text));
                  }),
-      m_picker(m_history, m_launcher) {
+      m_picker(m_history, m_launcher),
+      m_reopener(m_history, *this, m_sweep, m_launcher,
+                 {[this] { ShowStartDocDialog(); },
+                  [](int ms) {
+                      // The spacing keeps painting alive but lets no user input in.
+                      QEventLoop loop;
+                      QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+                      loop.exec(QEventLoop::ExcludeUserInputEvents);
+                  },
+                  [this](const std::string& text) { PnlHint->setText(QString::fromStdString(text)); }}) {
     setObjectName(QStringLiteral("FrmMain"));
     resize(kDesignedWidth, kDesignedHeight);
     setFont(SongFont(13));
@@ -488,6 +500,7 @@ QWidget* TFrmMain::BuildSettingsPage() {
     connect(CbRefresh, &QCheckBox::toggled, this, &TFrmMain::CbRefreshClick);
     connect(SbCheckTime, &QScrollBar::valueChanged, this, &TFrmMain::SbCheckTimeChange);
     connect(BtnDeleteAllDocs, &QAbstractButton::clicked, this, &TFrmMain::BtnDeleteAllDocsClick);
+    connect(BtnAutoRunSet, &QAbstractButton::clicked, this, &TFrmMain::BtnAutoRunSetClick);
     return sheet;
 }
 
@@ -651,8 +664,23 @@ void TFrmMain::CbOnTopClick() {
 
 void TFrmMain::TimerFirstRunTimer() {
     m_timerFirstRun->SetEnabled(false);
-    m_sweep.CheckOpenDocs();
+    try {
+        if (CbAutoRunDocs->isChecked()) RunStartDocs();
+        m_sweep.CheckOpenDocs();
+    } catch (const std::exception& e) {
+        qCInfo(lcMain) << "start-up work:" << e.what();
+    }
 }
+
+void TFrmMain::RunStartDocs() { m_reopener.RunStartDocs(); }
+
+void TFrmMain::ShowStartDocDialog() {
+    if (m_autorunDoc == nullptr) m_autorunDoc = new TFrmAutorunDoc(m_history, m_launcher, *this, this);
+    m_autorunDoc->CbNotQuery->setChecked(CbAutoRunDocs->isChecked());
+    m_autorunDoc->exec();
+}
+
+void TFrmMain::BtnAutoRunSetClick() { ShowStartDocDialog(); }
 
 void TFrmMain::TimerCheckDocsTimer() { tk::TimerCheckDocsTimer(*this, m_sweep); }
 

@@ -23,6 +23,7 @@
 #include "history/history.h"
 #include "history/settings.h"
 #include "launch/launcher.h"
+#include "startup/startup.h"
 #include "ui/timer.h"
 #include "ui/tree_model.h"
 #include "ui/widgets.h"
@@ -115,6 +116,11 @@ public:
     void TVDocsKeyDown(int key);
     void TreeExpandedOrCollapsed();
     void BtnMoreSpecDirClick();
+    void RunStartDocs();
+    void ShowStartDocDialog();
+    void BtnAutoRunSetClick();
+    // The start-up dialog, once it has been asked for.
+    class TFrmAutorunDoc* AutorunDoc() const { return m_autorunDoc; }
     void SetDropTargetTree();
 
 protected:
@@ -139,6 +145,8 @@ private:
     SlideController m_slide;
     Launcher m_launcher;
     DocPicker m_picker;
+    StartupReopener m_reopener;
+    class TFrmAutorunDoc* m_autorunDoc = nullptr;
     std::unique_ptr<ImageListIcons> m_images;
     CategoryTreeModel* m_models[4] = {};
     QTreeView* m_trees[4] = {};

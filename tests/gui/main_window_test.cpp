@@ -1,5 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QScrollBar>
@@ -11,6 +13,7 @@
 
 #include "fakes.h"
 #include "ui/application.h"
+#include "ui/autorun_doc.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/timer.h"
@@ -76,6 +79,7 @@ private slots:
         QFile::remove(m_path);
         m_shell.result = {};
         m_shell.calls = 0;
+        m_launchShell.calls.clear();
         MessageBoxes::SetNextAnswer(true);
         MessageBoxes::ClearShown();
     }
@@ -332,6 +336,140 @@ private slots:
         QVERIFY(!Find<QAction>("N10")->isEnabled());
         QCOMPARE(Find<QWidget>("SpeedButton14")->toolTip(), QStringLiteral("程序"));
         QVERIFY(Find<QWidget>("SpeedButton5")->toolTip().isEmpty());
+    }
+
+    void startupReopening_data() {
+        QTest::addColumn<bool>("autoRun");
+        QTest::addColumn<bool>("query");
+        QTest::addColumn<QString>("answer");  // what the user does in the dialog
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QString>("marks");
+        const QString web = QStringLiteral("Execute(0,\"open\",\"Explorer.exe\",\"http://a.com/x\",NULL,1)");
+        const QString folder = QStringLiteral("Execute(0,\"open\",\"file:///home/u/Data\",NULL,NULL,5)");
+        const QString program = QStringLiteral("Execute(0,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)");
+        QTest::newRow("off") << false << true << QString() << QStringList() << QStringLiteral("110");
+        QTest::newRow("no question") << true << false << QString() << QStringList{web, folder}
+                                     << QStringLiteral("110");
+        QTest::newRow("confirm") << true << true << QStringLiteral("confirm") << QStringList{program}
+                                 << QStringLiteral("001");
+        QTest::newRow("cancel") << true << true << QStringLiteral("cancel") << QStringList()
+                                << QStringLiteral("000");
+        QTest::newRow("title-bar close") << true << true << QStringLiteral("close")
+                                         << QStringList{web, folder} << QStringLiteral("110");
+    }
+    void startupReopening() {
+        QFETCH(bool, autoRun);
+        QFETCH(bool, query);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, opened);
+        QFETCH(QString, marks);
+        m_files.files = {"/usr/bin/xterm"};
+        WriteIni(QStringLiteral("[default]\nRunSelectDoc=%1\nQueryAutoRunDoc=%2\n[docs]\n"
+                                "path0=http://a.com/x\nname0=x\nselected0=1\n"
+                                "path1=file:///home/u/Data\nname1=x\nselected1=1\n"
+                                "path2=/usr/bin/xterm\nname2=xterm\ndoctype2=2\n")
+                     .arg(autoRun).arg(query).toUtf8());
+        Create();
+        m_launchShell.calls.clear();
+        QElapsedTimer clock;
+        clock.start();
+        bool dialogShown = false;
+        if (!answer.isEmpty()) {
+            QTimer::singleShot(0, this, [&] {
+                TFrmAutorunDoc* dialog = m_window->AutorunDoc();
+                QVERIFY(dialog && dialog->isVisible());
+                dialogShown = true;
+                QCOMPARE(dialog->LbSelectDoc->count(), 3);
+                QCOMPARE(dialog->LbSelectDoc->item(2)->text(), QStringLiteral("xterm"));
+                QVERIFY(dialog->LbSelectDoc->item(0)->isSelected());
+                if (answer == QStringLiteral("confirm")) {
+                    dialog->LbSelectDoc->clearSelection();
+                    dialog->LbSelectDoc->item(2)->setSelected(true);
+                    QTest::mouseClick(dialog->BtnConfirm, Qt::LeftButton);
+                } else if (answer == QStringLiteral("cancel")) {
+                    QTest::mouseClick(dialog->SpeedButton2, Qt::LeftButton);
+                } else {
+                    dialog->LbSelectDoc->clearSelection();
+                    dialog->reject();
+                }
+            });
+        }
+        m_window->TimerFirstRunTimer();
+        QCOMPARE(dialogShown, !answer.isEmpty());
+        QStringList calls;
+        for (const auto& c : m_launchShell.calls) calls << QString::fromStdString(c);
+        QCOMPARE(calls, opened);
+        QString stored;
+        for (const auto& doc : m_window->History().DocHistory()) stored += QString::number(doc.Selected);
+        QCOMPARE(stored, marks);
+        // 100 ms before each document opened
+        QVERIFY(clock.elapsed() >= 100 * opened.size());
+        if (!opened.isEmpty()) {
+            QVERIFY(Find<QLabel>("PnlHint")->text().startsWith(QStringLiteral("正在打开")));
+        }
+        QVERIFY(!m_window->TimerFirstRun()->Enabled());
+    }
+
+    void startupSkipsOpenDocumentsAndEmptyHistories() {
+        WriteIni("[default]\nRunSelectDoc=1\nQueryAutoRunDoc=1\n");
+        Create();
+        m_window->RunStartDocs();  // empty history: no dialog, nothing opened
+        QVERIFY(m_window->AutorunDoc() == nullptr);
+        m_window.reset();
+        WriteIni("[default]\nRunSelectDoc=1\n[docs]\npath0=http://a.com/x\nname0=x\nselected0=1\n"
+                 "path1=http://a.com/y\nname1=y\nselected1=1\n");
+        Create();
+        m_shell.result.windows = {{"http://a.com/x", true}};
+        m_window->DocSweep().CheckOpenDocs();
+        m_launchShell.calls.clear();
+        m_window->RunStartDocs();
+        QCOMPARE(m_launchShell.calls.size(), size_t(1));
+        QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("正在打开http://a.com/y"));
+    }
+
+    void startDialogQuirks() {
+        WriteIni("[docs]\npath0=http://a.com/x\nname0=x\npath1=http://a.com/y\nname1=y\n");
+        Create();
+        QCheckBox* autoRunDocs = Find<QCheckBox>("CbAutoRunDocs");
+        QCheckBox* query = Find<QCheckBox>("CbQueryAutoRunDoc");
+        autoRunDocs->setChecked(true);
+        QTimer::singleShot(0, this, [&] {
+            TFrmAutorunDoc* dialog = m_window->AutorunDoc();
+            // The not-again box follows "自动启动历史文档" and sets the question box alike.
+            QVERIFY(dialog->CbNotQuery->isChecked());
+            QVERIFY(query->isChecked());
+            dialog->CbSelectAll->setChecked(true);
+            QCOMPARE(dialog->LbSelectDoc->selectedItems().size(), 2);
+            // The user's first click unchecks the box, whose handling selects all again.
+            const QRect row = dialog->LbSelectDoc->visualItemRect(dialog->LbSelectDoc->item(0));
+            QTest::mouseClick(dialog->LbSelectDoc->viewport(), Qt::LeftButton, {}, row.center(),
+                              QApplication::doubleClickInterval() + 100);
+            QVERIFY(!dialog->CbSelectAll->isChecked());
+            QCOMPARE(dialog->LbSelectDoc->selectedItems().size(), 2);
+            // (later than a double-click would be)
+            QTest::mouseClick(dialog->LbSelectDoc->viewport(), Qt::LeftButton, {}, row.center(),
+                              QApplication::doubleClickInterval() + 100);
+            QCOMPARE(dialog->LbSelectDoc->selectedItems().size(), 1);
+            dialog->CbNotQuery->setChecked(false);
+            QVERIFY(!query->isChecked());
+            dialog->reject();
+        });
+        QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
+        QVERIFY(m_window->AutorunDoc() != nullptr);
+        QVERIFY(m_launchShell.calls.empty());
+        QCOMPARE(m_window->History().DocHistory()[0].Selected, 0);  // closed: no mark changed
+        // Later showings: the not-again box follows "自动启动历史文档", and the question box
+        // follows it, on and off.
+        TFrmAutorunDoc* first = m_window->AutorunDoc();
+        query->setChecked(false);
+        QTimer::singleShot(0, this, [&] { m_window->AutorunDoc()->reject(); });
+        m_window->BtnAutoRunSetClick();
+        QVERIFY(query->isChecked());
+        autoRunDocs->setChecked(false);
+        QTimer::singleShot(0, this, [&] { m_window->AutorunDoc()->reject(); });
+        m_window->BtnAutoRunSetClick();
+        QCOMPARE(m_window->AutorunDoc(), first);  // created once, kept
+        QVERIFY(!query->isChecked());
     }
 
     void timerKeepsItsCountdown() {

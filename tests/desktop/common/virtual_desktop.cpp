@@ -110,7 +110,7 @@ VirtualDesktop::VirtualDesktop(Options options) {
             }
             xcb_disconnect(c);
             return found;
-        });
+        }, 30000);
         if (!ready) {
             m_error = "openbox did not become ready";
             return;

@@ -1,0 +1,11 @@
+# The shell backend: launches through GIO's default applications and direct spawns, special
+# folders, showing the desktop through the window manager.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+pkg_check_modules(TK_LAUNCH REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0 xcb)
+target_sources(tk_platform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/special_folders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/xdg_dirs.cpp
+)
+target_link_libraries(tk_platform PRIVATE PkgConfig::TK_LAUNCH Threads::Threads)

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+
+#include "history/history.h"
+#include "history/settings.h"
+#include "launch/launcher.h"
+#include "ui/widgets.h"
+
+namespace tk {
+
+// "文档自动启动": the user picks which history documents open at start.
+class TFrmAutorunDoc : public QDialog {
+    Q_OBJECT
+public:
+    TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
+                   QWidget* owner);
+
+    void FormShow();
+    void BtnConfirmClick();
+    void SpeedButton2Click();
+    void StoreStartSelection(bool clear);
+    void LbSelectDocDblClick();
+    void CbSelectAllClick();
+    void LbSelectDocClick();
+    void CbNotQueryClick();
+
+    QCheckBox* CbNotQuery = nullptr;
+    QCheckBox* CbSelectAll = nullptr;
+    QListWidget* LbSelectDoc = nullptr;
+    TPictureButton* BtnConfirm = nullptr;
+    TPictureButton* SpeedButton2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    HistoryCore& m_history;
+    Launcher& m_launcher;
+    SettingsWindow& m_mainWindow;
+    bool m_selectingByCode = false;
+};
+
+}  // namespace tk
