@@ -6,6 +6,8 @@
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
+    // The web strip's browser module needs this before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
@@ -20,8 +22,15 @@ int main(int argc, char** argv) {
     if (instance.HandedOver()) return 0;
 
     tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
-    tk::TFrmMain window({*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
-                         *desktop.shellWindows, *desktop.shell, location.loadPath, location.savePath, true});
+    tk::MainWindowDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
+                            *desktop.shellWindows, *desktop.shell, location.loadPath,
+                            location.savePath, true, desktop.autoRun.get(),
+                            tk::ExecutablePath()};
+    // Development and tests can point the web strip at another site.
+    if (const QByteArray site = qgetenv("TARVOKELMORA_SITE"); !site.isEmpty()) {
+        deps.webSite = site.toStdString();
+    }
+    tk::TFrmMain window(deps);
     instance.SetOnRequest([&window] { window.BringIn(); });
     window.show();
     return app.exec();

@@ -27,8 +27,7 @@ bool IsAutoRun(AutoRunStore& store, const std::string& name);
 // Registers `name` to start `path` (`enable`) or removes the registration. Returns whether the
 // store, read back afterwards, holds what was asked: exactly `path`, or no registration. A
 // refused write therefore never passes for success.
-bool SetAutoRun(AutoRunStore& store, const std::string& name, const std::string& path,
-                bool enable);
+bool SetAutoRun(AutoRunStore& store, const std::string& name, const std::string& path, bool enable);
 
 // The click on the start-at-log-on box: registers `executablePath` when `ticked`, removes the
 // registration otherwise, and returns the tick the box should show: the user's choice when it

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "desktop/autorun.h"
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
 #include "desktop/shell.h"
@@ -19,11 +20,13 @@ struct PlatformDesktop {
     std::unique_ptr<WindowSystem> windows;
     std::unique_ptr<ShellWindows> shellWindows;
     std::unique_ptr<Shell> shell;
+    std::unique_ptr<AutoRunStore> autoRun;
 };
 
 PlatformDesktop CreatePlatformDesktop();
 
-// The folder the running executable lives in.
+// The running executable's full path, and the folder it lives in.
+std::string ExecutablePath();
 std::string ExecutableDirectory();
 
 }  // namespace tk

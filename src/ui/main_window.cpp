@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSessionManager>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -88,7 +89,8 @@ TFrmMain::TFrmMain(MainWindowDeps deps, QWidget* parent)
                       QTimer::singleShot(ms, &loop, &QEventLoop::quit);
                       loop.exec(QEventLoop::ExcludeUserInputEvents);
                   },
-                  [this](const std::string& text) { PnlHint->setText(QString::fromStdString(text)); }}) {
+                  [this](const std::string& text) { PnlHint->setText(QString::fromStdString(text)); }}),
+      m_webSchedule(m_deps.webSite) {
     setObjectName(QStringLiteral("FrmMain"));
     resize(kDesignedWidth, kDesignedHeight);
     setFont(SongFont(13));
@@ -137,6 +139,16 @@ void TFrmMain::BuildTimers() {
     m_timerHide->SetInterval(SlideController::kIntervalMs);
     m_timerHide->setObjectName(QStringLiteral("timerHide"));
     connect(m_timerHide, &TTimer::Timer, this, &TFrmMain::timerHideTimer);
+    m_timerCheckRadom = new TTimer(60000, this);
+    m_timerCheckRadom->SetInterval(60000);
+    m_timerCheckRadom->setObjectName(QStringLiteral("TimerCheckRadom"));
+    connect(m_timerCheckRadom, &TTimer::Timer, this, &TFrmMain::TimerCheckRadomTimer);
+    m_timerCheckRadom->SetEnabled(true);
+    m_timerCheckBrowser = new TTimer(1000, this);
+    m_timerCheckBrowser->SetInterval(1000);
+    m_timerCheckBrowser->setObjectName(QStringLiteral("TimerCheckBrowser"));
+    connect(m_timerCheckBrowser, &TTimer::Timer, this, &TFrmMain::TimerCheckBrowserTimer);
+    m_timerCheckBrowser->SetEnabled(true);
 }
 
 void TFrmMain::BuildMenus() {
@@ -309,6 +321,7 @@ void TFrmMain::BuildFrame() {
     Image2->setCursor(Qt::PointingHandCursor);
     Image2->move(0, 0);
     Image2->resize(468, 47);
+    connect(Image2, &TClickImage::Clicked, this, &TFrmMain::Image2Click);
     Splitter1->addWidget(upper);
     Splitter1->addWidget(PnlWebBrowser);
     Splitter1->setStretchFactor(0, 1);
@@ -497,6 +510,7 @@ QWidget* TFrmMain::BuildSettingsPage() {
     BtnAboutUS->setGeometry(284, 110, 122, 26);
 
     connect(CbOnTop, &QCheckBox::toggled, this, &TFrmMain::CbOnTopClick);
+    connect(MnAutoRun, &QCheckBox::toggled, this, &TFrmMain::MnAutoRunClick);
     connect(CbRefresh, &QCheckBox::toggled, this, &TFrmMain::CbRefreshClick);
     connect(SbCheckTime, &QScrollBar::valueChanged, this, &TFrmMain::SbCheckTimeChange);
     connect(BtnDeleteAllDocs, &QAbstractButton::clicked, this, &TFrmMain::BtnDeleteAllDocsClick);
@@ -536,6 +550,9 @@ void TFrmMain::FormCreate() {
             m_trayIcon->show();
         }
         m_timerFirstRun->SetEnabled(true);
+        // A present registration ticks the box, whose click handling writes it again with
+        // the path of the executable now running.
+        if (m_deps.autoRun) MnAutoRun->setChecked(IsAutoRun(*m_deps.autoRun, std::string(kAutoRunName)));
     } catch (const std::exception& e) {
         qCInfo(lcMain) << "creation, desktop:" << e.what();
     }
@@ -567,7 +584,7 @@ void TFrmMain::FormDestroy() {
 
 bool TFrmMain::FormCloseQuery() {
     m_sweep.CheckOpenDocs();
-    // The web strip's closing page comes with the web strip.
+    NavigateWebStrip(m_webSchedule.ClosePage());
     return MessageBoxes::AskYesNo(this, QStringLiteral("提示"), QStringLiteral("要退出系统吗?"));
 }
 
@@ -667,12 +684,105 @@ void TFrmMain::TimerFirstRunTimer() {
     try {
         if (CbAutoRunDocs->isChecked()) RunStartDocs();
         m_sweep.CheckOpenDocs();
+        NavigateWebStrip(m_webSchedule.FirstPage());
     } catch (const std::exception& e) {
         qCInfo(lcMain) << "start-up work:" << e.what();
     }
 }
 
 void TFrmMain::RunStartDocs() { m_reopener.RunStartDocs(); }
+
+void TFrmMain::MnAutoRunClick() {
+    if (!m_deps.autoRun) return;
+    // The box shows what the store really holds afterwards: a refused write must not look
+    // like success.
+    const bool shown = MnAutoRunClickResult(*m_deps.autoRun, MnAutoRun->isChecked(),
+                                            m_deps.executablePath);
+    if (shown != MnAutoRun->isChecked()) {
+        QSignalBlocker block(MnAutoRun);
+        MnAutoRun->setChecked(shown);
+    }
+}
+
+// ---- the web strip ------------------------------------------------------------------------
+
+void TFrmMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!m_webRequested) {
+        // The browser engine loads after the first frame, never before it.
+        m_webRequested = true;
+        QTimer::singleShot(0, this, &TFrmMain::CreateWebBrowser);
+    }
+}
+
+void TFrmMain::CreateWebBrowser() {
+    if (m_webView != nullptr) return;
+    try {
+        QString error;
+        WebStripFactory* factory = m_deps.webStripFactory ? m_deps.webStripFactory
+                                                          : LoadWebStripModule(&error);
+        if (factory == nullptr) {
+            qCInfo(lcMain) << "web strip unavailable:" << error;
+            return;
+        }
+        m_webView = factory->Create(PnlWebBrowser);
+        QWidget* browser = m_webView->Widget();
+        browser->setObjectName(QStringLiteral("WebBrowser1"));
+        // Out of view until a check finds a page worth showing; the banner shows meanwhile.
+        browser->setGeometry(336, -2000, 193, 42);
+        browser->show();
+        m_webView->SetNavigateComplete([this] { WebBrowser1NavigateComplete2(); });
+        if (!m_pendingPage.empty()) {
+            m_webView->Navigate(QUrl(QString::fromStdString(m_pendingPage)));
+            m_pendingPage.clear();
+        }
+    } catch (const std::exception& e) {
+        qCInfo(lcMain) << "web strip:" << e.what();
+    }
+}
+
+void TFrmMain::NavigateWebStrip(const std::string& address) {
+    if (m_webView == nullptr) {
+        m_pendingPage = address;
+        return;
+    }
+    m_webView->Navigate(QUrl(QString::fromStdString(address)));
+}
+
+void TFrmMain::TimerCheckRadomTimer() { LoadPanelPage(); }
+
+void TFrmMain::LoadPanelPage() { NavigateWebStrip(m_webSchedule.LoadPanelPage()); }
+
+void TFrmMain::WebBrowser1NavigateComplete2() {
+    // Already on: its countdown goes on; two navigations within a second make one check.
+    m_timerCheckBrowser->SetEnabled(true);
+}
+
+void TFrmMain::TimerCheckBrowserTimer() {
+    m_timerCheckBrowser->SetEnabled(false);
+    CheckBrowserPage();
+}
+
+void TFrmMain::CheckBrowserPage() {
+    if (m_webView == nullptr) return;
+    const QString location = m_webView->LocationUrl().toString();
+    if (location.isEmpty()) return;
+    QPointer<QWidget> browser = m_webView->Widget();
+    m_webView->RequestBodyHtml([this, browser, location](const QString& body) {
+        if (!browser) return;
+        const BrowserPlacement placement =
+            tk::CheckBrowserPage(location.toStdString(), body.toStdString(),
+                                 PnlWebBrowser->width(), PnlWebBrowser->height());
+        if (placement.kind == BrowserPlacement::Kind::OutOfView) {
+            browser->move(placement.left, browser->y());
+        } else if (placement.kind == BrowserPlacement::Kind::OverStrip) {
+            browser->setGeometry(placement.left, placement.top, placement.width, placement.height);
+            browser->raise();
+        }
+    });
+}
+
+void TFrmMain::Image2Click() { m_launcher.OpenWebAddress(m_webSchedule.HomePage()); }
 
 void TFrmMain::ShowStartDocDialog() {
     if (m_autorunDoc == nullptr) m_autorunDoc = new TFrmAutorunDoc(m_history, m_launcher, *this, this);

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "desktop/autorun.h"
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
 #include "desktop/shell.h"
@@ -24,6 +25,8 @@
 #include "history/settings.h"
 #include "launch/launcher.h"
 #include "startup/startup.h"
+#include "ui/web_strip.h"
+#include "webpanel/web_panel.h"
 #include "ui/timer.h"
 #include "ui/tree_model.h"
 #include "ui/widgets.h"
@@ -43,6 +46,14 @@ struct MainWindowDeps {
     std::string settingsLoadPath;
     std::string settingsSavePath;
     bool trayIcon = true;
+    // Where the start-at-log-on registration lives; none: the box does nothing.
+    AutoRunStore* autoRun = nullptr;
+    // The running executable, the program the registration starts.
+    std::string executablePath;
+    // The site the web strip shows pages of.
+    std::string webSite = std::string(kMakerSite);
+    // Makes the strip's browser; none: the browser module beside the executable.
+    WebStripFactory* webStripFactory = nullptr;
 };
 
 class TFrmMain : public QWidget, public SettingsWindow {
@@ -116,15 +127,28 @@ public:
     void TVDocsKeyDown(int key);
     void TreeExpandedOrCollapsed();
     void BtnMoreSpecDirClick();
+    void MnAutoRunClick();
     void RunStartDocs();
     void ShowStartDocDialog();
     void BtnAutoRunSetClick();
+    void TimerCheckRadomTimer();
+    void LoadPanelPage();
+    void WebBrowser1NavigateComplete2();
+    void TimerCheckBrowserTimer();
+    void CheckBrowserPage();
+    void Image2Click();
+    // Loads a page into the strip (or remembers it until the browser exists).
+    void NavigateWebStrip(const std::string& address);
+    WebStripView* WebBrowser1() const { return m_webView; }
+    WebPanelSchedule& WebSchedule() { return m_webSchedule; }
+    TTimer* TimerCheckBrowser() const { return m_timerCheckBrowser; }
     // The start-up dialog, once it has been asked for.
     class TFrmAutorunDoc* AutorunDoc() const { return m_autorunDoc; }
     void SetDropTargetTree();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -137,6 +161,7 @@ private:
     void BuildTimers();
     void CommitData(QSessionManager& manager);
     void PlaceAtStart();
+    void CreateWebBrowser();
     void SyncSelection(int page);
 
     MainWindowDeps m_deps;
@@ -146,6 +171,10 @@ private:
     Launcher m_launcher;
     DocPicker m_picker;
     StartupReopener m_reopener;
+    WebPanelSchedule m_webSchedule;
+    WebStripView* m_webView = nullptr;
+    bool m_webRequested = false;
+    std::string m_pendingPage;
     class TFrmAutorunDoc* m_autorunDoc = nullptr;
     std::unique_ptr<ImageListIcons> m_images;
     CategoryTreeModel* m_models[4] = {};
@@ -186,6 +215,8 @@ private:
     TTimer* m_timerFirstRun = nullptr;
     TTimer* m_timerShow = nullptr;
     TTimer* m_timerHide = nullptr;
+    TTimer* m_timerCheckRadom = nullptr;
+    TTimer* m_timerCheckBrowser = nullptr;
 };
 
 // The program's icon in all its sizes.

@@ -1,10 +1,11 @@
 #include "desktop/platform_desktop.h"
 
 #include <cstdlib>
-#include <limits.h>
 #include <pwd.h>
 #include <unistd.h>
 
+#include "platform/linux/autorun/xdg_autostart_store.h"
+#include "platform/linux/launch/linux_shell.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/shell/desktop_entry_icons.h"
 #include "platform/linux/shell/file_manager_shell_windows.h"
@@ -31,16 +32,18 @@ PlatformDesktop CreatePlatformDesktop() {
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
     desktop.windows = CreatePlatformWindowSystem();
-    desktop.shell = std::make_unique<FileManagerShellWindows>();
+    desktop.shellWindows = std::make_unique<FileManagerShellWindows>();
+    desktop.shell = std::make_unique<LinuxShell>();
+    desktop.autoRun = std::make_unique<XdgAutostartStore>();
     return desktop;
 }
 
+std::string ExecutablePath() { return RunningExecutablePath(); }
+
 std::string ExecutableDirectory() {
-    char buffer[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return ".";
-    std::string path(buffer, static_cast<std::size_t>(n));
+    const std::string path = RunningExecutablePath();
     const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 

@@ -66,7 +66,7 @@ VirtualDesktop::VirtualDesktop(Options options) {
     const std::string screen =
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
     m_xvfb = SpawnWithEnv({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                           "-nolisten", "tcp", "+extension", "RANDR"},
+                           "-nolisten", "tcp", "-noreset", "+extension", "RANDR"},
                           {}, fds[1]);
     ::close(fds[1]);
     // Xvfb writes the number and the newline separately: read up to the newline.

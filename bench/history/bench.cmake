@@ -1,0 +1,9 @@
+# History benchmark: registration, save and load with the indexed lookups against the plain
+# linear scans, in one run.
+add_executable(tk_bench_history
+    ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/workload.cpp
+)
+target_link_libraries(tk_bench_history PRIVATE tk_core)
+set_target_properties(tk_bench_history PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

@@ -1,0 +1,546 @@
+// Registration, save and load of the history with the indexed lookups, each against the plain
+// linear scans (LookupMode::Linear) in the same run, plus load against a bare parse of the file.
+//
+//   tk_bench_history           1,000, 10,000 and 100,000 entries
+//   tk_bench_history --quick   skips 100,000
+//   tk_bench_history --full    also runs the linear reference at 100,000 to the end (minutes)
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/history.h"
+#include "history/ini_file.h"
+#include "workload.h"
+
+namespace fs = std::filesystem;
+using tk::HistoryCore;
+using tk::LookupMode;
+using tk::bench::Registration;
+using tk::bench::Workload;
+
+namespace {
+
+// Every path exists, so every program asks for its icon as a real one would.
+class AllFilesExist final : public tk::FileSystem {
+public:
+    bool FileExists(const std::string&) const override { return true; }
+    bool DirectoryExists(const std::string&) const override { return false; }
+};
+
+class ThemeIcons final : public tk::FileIcons {
+public:
+    std::optional<tk::FileIcon> IconOf(const std::string&) override {
+        tk::FileIcon icon;
+        icon.themeName = "application-x-executable";
+        return icon;
+    }
+};
+
+const tk::PosixPathDialect kDialect{tk::bench::kHome};
+const AllFilesExist kFiles;
+ThemeIcons gIcons;
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The best of several runs: the machine is shared, and interference only ever adds time.
+double Best(const std::vector<double>& values) {
+    return *std::min_element(values.begin(), values.end());
+}
+
+std::string FormatTime(double seconds) {
+    char text[32];
+    if (seconds < 1e-5) std::snprintf(text, sizeof text, "%.2f us", seconds * 1e6);
+    else if (seconds < 1e-3) std::snprintf(text, sizeof text, "%.0f us", seconds * 1e6);
+    else if (seconds < 1.0) std::snprintf(text, sizeof text, "%.1f ms", seconds * 1e3);
+    else std::snprintf(text, sizeof text, "%.2f s", seconds);
+    return text;
+}
+
+std::string FormatRatio(double ratio) {
+    char text[32];
+    std::snprintf(text, sizeof text, ratio < 10 ? "%.2fx" : "%.0fx", ratio);
+    return text;
+}
+
+std::unique_ptr<HistoryCore> NewCore(LookupMode mode) {
+    return std::make_unique<HistoryCore>(kDialect, kFiles, gIcons, mode);
+}
+
+// ---- the state a run leaves, so both modes can be checked to agree
+
+void Mix(std::uint64_t& hash, std::string_view bytes) {
+    for (unsigned char c : bytes) hash = (hash ^ c) * 0x100000001B3ull;
+    hash = (hash ^ 0xFF) * 0x100000001B3ull;  // field separator
+}
+
+void Mix(std::uint64_t& hash, std::int64_t value) { Mix(hash, std::to_string(value)); }
+
+std::uint64_t Fingerprint(HistoryCore& core) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (const auto& doc : core.DocHistory()) {
+        Mix(hash, doc.Name);
+        Mix(hash, doc.Location);
+        Mix(hash, doc.Title);
+        Mix(hash, doc.Selected);
+        Mix(hash, doc.DocType);
+    }
+    for (int page = 0; page < 4; ++page) {
+        core.TreeOfPage(page)->ForEach([&](const tk::TreeNode& node) {
+            Mix(hash, node.Text());
+            Mix(hash, node.ImageIndex());
+            Mix(hash, node.Data().Index);
+            Mix(hash, node.ChildCount());
+        });
+    }
+    return hash;
+}
+
+bool gMismatch = false;
+
+void Expect(bool same, const char* what) {
+    if (same) return;
+    std::printf("  !! MISMATCH: %s\n", what);
+    gMismatch = true;
+}
+
+// ---- registration
+
+void Register(HistoryCore& core, const std::vector<Registration>& calls, std::size_t begin,
+              std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+        const Registration& r = calls[i];
+        core.AddDoc(r.location, r.title, r.isExplicit, r.selected);
+    }
+}
+
+std::unique_ptr<HistoryCore> PreparedCore(LookupMode mode) {
+    auto core = NewCore(mode);
+    core->FillDocFilters();  // the running program registers with its filter list in place
+    return core;
+}
+
+struct Timed {
+    double seconds = 0;
+    std::unique_ptr<HistoryCore> core;  // the last run's, destroyed outside the clock
+};
+
+Timed TimeRegistration(LookupMode mode, const Workload& w, int runs) {
+    Timed result;
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        auto core = PreparedCore(mode);
+        const auto start = Clock::now();
+        Register(*core, w.calls, 0, w.calls.size());
+        times.push_back(SecondsSince(start));
+        result.core = std::move(core);
+    }
+    result.seconds = Best(times);
+    return result;
+}
+
+// Least squares through (x, y) points with the given basis functions.
+template <std::size_t K>
+std::array<double, K> LeastSquares(const std::vector<std::pair<double, double>>& points,
+                                   const std::array<double (*)(double), K>& basis) {
+    std::array<std::array<double, K + 1>, K> m{};
+    for (auto [x, y] : points) {
+        for (std::size_t i = 0; i < K; ++i) {
+            for (std::size_t j = 0; j < K; ++j) m[i][j] += basis[i](x) * basis[j](x);
+            m[i][K] += basis[i](x) * y;
+        }
+    }
+    for (std::size_t col = 0; col < K; ++col) {  // Gauss-Jordan, the system is tiny
+        std::size_t pivot = col;
+        for (std::size_t r = col + 1; r < K; ++r) {
+            if (std::abs(m[r][col]) > std::abs(m[pivot][col])) pivot = r;
+        }
+        std::swap(m[col], m[pivot]);
+        if (m[col][col] == 0) return {};
+        for (std::size_t r = 0; r < K; ++r) {
+            if (r == col) continue;
+            const double f = m[r][col] / m[col][col];
+            for (std::size_t c = col; c <= K; ++c) m[r][c] -= f * m[col][c];
+        }
+    }
+    std::array<double, K> out{};
+    for (std::size_t i = 0; i < K; ++i) out[i] = m[i][K] / m[i][i];
+    return out;
+}
+
+double One(double) { return 1; }
+double Identity(double x) { return x; }
+double Square(double x) { return x * x; }
+
+// The reference either runs to the end or, past its time budget, stops and the rest is
+// extrapolated from what it measured.
+struct ReferenceTime {
+    double seconds = 0;  // measured, or estimated when !complete
+    bool complete = true;
+    double measuredSeconds = 0;
+    std::size_t measured = 0;  // calls, or entries of the largest file loaded
+    int points = 0;
+    std::unique_ptr<HistoryCore> core;
+};
+
+// Runs the linear registration in steps. When it stops early, the cost of one call is fitted as
+// a + b*n over the later half of the steps (the scans make a call cost in proportion to what is
+// recorded; the early steps still run from cache and would bias the slope) and integrated over
+// the calls not made.
+ReferenceTime TimeLinearRegistration(const Workload& w, double budget) {
+    ReferenceTime result;
+    auto core = PreparedCore(LookupMode::Linear);
+    const std::size_t total = w.calls.size();
+    const std::size_t step = std::max<std::size_t>(1, total / 50);
+    std::vector<std::pair<double, double>> perCall;  // (calls made, seconds per call)
+    double elapsed = 0;
+    double lastStep = 0;
+    std::size_t done = 0;
+    while (done < total) {
+        if (perCall.size() >= 8 && elapsed + 1.1 * lastStep > budget) break;
+        const std::size_t next = std::min(total, done + step);
+        const auto start = Clock::now();
+        Register(*core, w.calls, done, next);
+        lastStep = SecondsSince(start);
+        elapsed += lastStep;
+        perCall.emplace_back(0.5 * static_cast<double>(done + next),
+                             lastStep / static_cast<double>(next - done));
+        done = next;
+    }
+    result.measuredSeconds = elapsed;
+    result.measured = done;
+    result.points = static_cast<int>(perCall.size());
+    result.complete = done == total;
+    result.seconds = elapsed;
+    if (!result.complete) {
+        const std::vector<std::pair<double, double>> later(perCall.begin() + perCall.size() / 2,
+                                                           perCall.end());
+        const auto [a, b] = LeastSquares<2>(later, {One, Identity});
+        const double from = static_cast<double>(done);
+        const double to = static_cast<double>(total);
+        result.seconds += a * (to - from) + b * (to * to - from * from) / 2;
+    }
+    result.core = std::move(core);
+    return result;
+}
+
+// ---- settings file
+
+struct Row {
+    int entries = 0;
+    int runs = 0;
+    std::size_t calls = 0;
+    int joined = 0;
+    double regIndexed = 0;
+    ReferenceTime regLinear;
+    std::uintmax_t fileBytes = 0;
+    double saveIndexed = 0;
+    std::optional<double> saveLinear;
+    double loadIndexed = 0;
+    ReferenceTime loadLinear;
+    double parse = 0;
+};
+
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "tk_bench_history.XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::exit(2);
+        }
+        path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+double TimeSave(HistoryCore& core, const std::string& file, int runs) {
+    core.SetSettingsPaths(file, file);
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = Clock::now();
+        const bool ok = core.SaveSettings();
+        times.push_back(SecondsSince(start));
+        if (!ok) {
+            std::printf("  !! save failed: %s\n", core.LastError().c_str());
+            std::exit(2);
+        }
+    }
+    return Best(times);
+}
+
+Timed TimeLoad(LookupMode mode, const std::string& file, int runs) {
+    Timed result;
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        auto core = NewCore(mode);
+        const auto start = Clock::now();
+        core->SetSettingsPaths(file, file);
+        core->LoadSettings();
+        times.push_back(SecondsSince(start));
+        result.core = std::move(core);
+    }
+    result.seconds = Best(times);
+    return result;
+}
+
+double TimeParse(const std::string& file) {
+    auto ini = std::make_unique<tk::IniFile>(file);
+    const auto start = Clock::now();
+    ini->Load();
+    return SecondsSince(start);
+}
+
+// Load and bare parse in turns, so both see the same state of the machine and of the heap.
+void TimeLoadAndParse(const std::string& file, int runs, Row& row,
+                      std::unique_ptr<HistoryCore>& lastLoaded) {
+    std::vector<double> loads;
+    std::vector<double> parses;
+    for (int run = 0; run < runs; ++run) {
+        lastLoaded.reset();
+        Timed load = TimeLoad(LookupMode::Indexed, file, 1);
+        loads.push_back(load.seconds);
+        lastLoaded = std::move(load.core);
+        parses.push_back(TimeParse(file));
+    }
+    row.loadIndexed = Best(loads);
+    row.parse = Best(parses);
+}
+
+// The linear load past the budget: whole loads of files holding the first 4%, 8%, ... of the
+// history, then T(n) = b*n + c*n^2 fitted through the last three and evaluated at the full size.
+ReferenceTime TimeLinearLoad(const Workload& w, const fs::path& dir, double budget) {
+    ReferenceTime result;
+    const std::size_t total = w.calls.size();
+    std::vector<std::pair<double, double>> points;  // (entries, seconds)
+    double elapsed = 0;
+    for (int part = 1; part <= 25; ++part) {
+        const std::size_t calls = total * static_cast<std::size_t>(part) / 25;
+        if (points.size() >= 3) {
+            const double grow = static_cast<double>(part) / (part - 1);
+            if (elapsed + 1.2 * points.back().second * grow * grow > budget) break;
+        }
+        auto source = PreparedCore(LookupMode::Indexed);
+        Register(*source, w.calls, 0, calls);
+        const std::string file = (dir / "prefix.ini").string();
+        source->SetSettingsPaths(file, file);
+        source->SaveSettings();
+        const std::size_t entries = source->DocHistory().size();
+        const std::uint64_t expected = Fingerprint(*source);
+        source.reset();
+
+        Timed load = TimeLoad(LookupMode::Linear, file, 1);
+        Expect(Fingerprint(*load.core) == expected, "linear load of the history's first part");
+        elapsed += load.seconds;
+        points.emplace_back(static_cast<double>(entries), load.seconds);
+        result.measuredSeconds = load.seconds;
+        result.measured = entries;
+        result.points = part;
+    }
+    result.seconds = points.back().second;
+    result.complete = result.measured == static_cast<std::size_t>(w.newEntries);
+    if (!result.complete) {
+        const std::vector<std::pair<double, double>> last(points.end() - 3, points.end());
+        const auto [b, c] = LeastSquares<2>(last, {Identity, Square});
+        const double n = w.newEntries;
+        result.seconds = b * n + c * n * n;
+    }
+    return result;
+}
+
+// ---- report
+
+Row RunSize(int entries, bool full, const fs::path& dir) {
+    Row row;
+    row.entries = entries;
+    const Workload w = tk::bench::MakeWorkload(entries);
+    row.calls = w.calls.size();
+    std::printf("  %6d entries: %d web pages on %d hosts (%d https), %d folders in %d groups, "
+                "%d programs, %d repeats\n",
+                entries, w.webPages, w.hosts, w.httpsPages, w.folders, w.folderGroups,
+                w.programs, w.repeats);
+    std::fflush(stdout);
+
+    row.runs = entries <= 1000 ? 15 : entries <= 10000 ? 7 : 5;
+    // The linear reference at 100,000 takes many minutes; by default each of its two parts
+    // stops after about this many seconds.
+    const double budget = full ? 1e9 : 35.0;
+
+    Timed indexed = TimeRegistration(LookupMode::Indexed, w, row.runs);
+    row.regIndexed = indexed.seconds;
+    HistoryCore& reference = *indexed.core;
+    const std::uint64_t registered = Fingerprint(reference);
+    Expect(static_cast<int>(reference.DocHistory().size()) == entries, "entry count");
+    // Every web page or folder that made no new top-level node joined a group.
+    const int grouped = entries - w.programs;
+    row.joined = grouped - reference.TVDoc().TopCount() - reference.TVPath().TopCount();
+
+    if (entries <= 1000) {
+        Timed linear = TimeRegistration(LookupMode::Linear, w, 5);
+        row.regLinear.seconds = linear.seconds;
+        row.regLinear.core = std::move(linear.core);
+    } else {
+        row.regLinear = TimeLinearRegistration(w, budget);
+    }
+    if (row.regLinear.complete) {
+        Expect(Fingerprint(*row.regLinear.core) == registered, "linear registration result");
+    } else {
+        auto prefix = PreparedCore(LookupMode::Indexed);
+        Register(*prefix, w.calls, 0, row.regLinear.measured);
+        Expect(Fingerprint(*row.regLinear.core) == Fingerprint(*prefix),
+               "linear registration result on the measured part");
+    }
+
+    const std::string file = (dir / ("history" + std::to_string(entries) + ".ini")).string();
+    row.saveIndexed = TimeSave(reference, file, row.runs);
+    row.fileBytes = fs::file_size(file);
+    if (row.regLinear.complete) {
+        const std::string linearFile = (dir / "linear.ini").string();
+        row.saveLinear = TimeSave(*row.regLinear.core, linearFile, row.runs);
+        std::error_code ignored;
+        fs::remove(linearFile, ignored);
+    }
+    row.regLinear.core.reset();
+    indexed.core.reset();
+
+    std::unique_ptr<HistoryCore> loaded;
+    TimeLoadAndParse(file, row.runs, row, loaded);
+    Expect(Fingerprint(*loaded) == registered, "indexed load gives what was saved");
+    loaded.reset();
+
+    if (entries <= 10000 || full) {
+        Timed linear = TimeLoad(LookupMode::Linear, file, entries <= 1000 ? 5 : 1);
+        Expect(Fingerprint(*linear.core) == registered, "linear load gives what was saved");
+        row.loadLinear.seconds = linear.seconds;
+    } else {
+        row.loadLinear = TimeLinearLoad(w, dir, budget);
+    }
+    return row;
+}
+
+std::string Estimated(const ReferenceTime& t) {
+    return (t.complete ? "" : "~") + FormatTime(t.seconds) + (t.complete ? "" : "*");
+}
+
+std::string EstimatedRatio(const ReferenceTime& t, double indexed) {
+    return (t.complete ? "" : "~") + FormatRatio(t.seconds / indexed);
+}
+
+void PrintReport(const std::vector<Row>& rows) {
+    std::printf("\n(a) Registration: AddDoc for every call, in sweep order; 'joined' counts new "
+                "entries that joined an existing group\n");
+    std::printf("  %8s %5s %8s %8s %11s %12s %9s %10s\n", "entries", "runs", "calls", "joined",
+                "Indexed", "Linear", "Lin/Idx", "Idx/call");
+    for (const Row& r : rows) {
+        std::printf("  %8d %5d %8zu %8d %11s %12s %9s %10s\n", r.entries, r.runs, r.calls,
+                    r.joined, FormatTime(r.regIndexed).c_str(), Estimated(r.regLinear).c_str(),
+                    EstimatedRatio(r.regLinear, r.regIndexed).c_str(),
+                    FormatTime(r.regIndexed / static_cast<double>(r.calls)).c_str());
+    }
+    for (const Row& r : rows) {
+        if (r.regLinear.complete) continue;
+        std::printf("  * Linear at %d is EXTRAPOLATED: the first %zu of %zu calls were measured "
+                    "(%s); the cost per call,\n    fitted as a + b*n over the later half of "
+                    "%d steps, was integrated over the remaining calls. --full measures it.\n",
+                    r.entries, r.regLinear.measured, r.calls,
+                    FormatTime(r.regLinear.measuredSeconds).c_str(), r.regLinear.points);
+    }
+
+    std::printf("\n(b) Settings file: SaveSettings of the registered history (atomic write with "
+                "fsync); LoadSettings into a fresh\n    history; Parse = IniFile::Load of the "
+                "same file alone (read + parse)\n");
+    std::printf("  %8s %8s %9s %9s %8s %10s %12s %9s %9s %10s\n", "entries", "file", "Save Idx",
+                "Save Lin", "Lin/Idx", "Load Idx", "Load Lin", "Lin/Idx", "Parse",
+                "Load/Parse");
+    for (const Row& r : rows) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%.1f MB", static_cast<double>(r.fileBytes) / 1e6);
+        std::printf("  %8d %8s %9s %9s %8s %10s %12s %9s %9s %10s\n", r.entries, size,
+                    FormatTime(r.saveIndexed).c_str(),
+                    r.saveLinear ? FormatTime(*r.saveLinear).c_str() : "n/a**",
+                    r.saveLinear ? FormatRatio(*r.saveLinear / r.saveIndexed).c_str() : "",
+                    FormatTime(r.loadIndexed).c_str(), Estimated(r.loadLinear).c_str(),
+                    EstimatedRatio(r.loadLinear, r.loadIndexed).c_str(),
+                    FormatTime(r.parse).c_str(), FormatRatio(r.loadIndexed / r.parse).c_str());
+    }
+    for (const Row& r : rows) {
+        if (!r.loadLinear.complete) {
+            std::printf("  * Load Lin at %d is EXTRAPOLATED: files holding the first 4%%, "
+                        "8%%, ... %d%% of the history were loaded whole\n    (largest %zu "
+                        "entries, %s); T(n) = b*n + c*n^2 through the last three, evaluated at "
+                        "%d. --full measures it.\n",
+                        r.entries, 4 * r.loadLinear.points, r.loadLinear.measured,
+                        FormatTime(r.loadLinear.measuredSeconds).c_str(), r.entries);
+        }
+        if (!r.saveLinear) {
+            std::printf("  ** Save Lin at %d: the linear history was not built to the end. "
+                        "Saving does no lookups: both modes run the same code.\n",
+                        r.entries);
+        }
+    }
+
+    for (const Row& r : rows) {
+        if (r.entries != 100000) continue;
+        const double speedup = r.regLinear.seconds / r.regIndexed;
+        const double loadParse = r.loadIndexed / r.parse;
+        std::printf("\nTargets at 100,000:\n");
+        std::printf("  registration, Indexed at least 50x faster than Linear: %-6s (%s)\n",
+                    speedup >= 50 ? "met" : "MISSED",
+                    EstimatedRatio(r.regLinear, r.regIndexed).c_str());
+        std::printf("  load within 3x of parse:                               %-6s (%s)\n",
+                    loadParse <= 3 ? "met" : "MISSED", FormatRatio(loadParse).c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false;
+    bool full = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else if (std::strcmp(argv[i], "--full") == 0) {
+            full = true;
+        } else {
+            std::fprintf(stderr, "usage: %s [--quick | --full]\n", argv[0]);
+            return 2;
+        }
+    }
+    std::printf("History benchmark: Indexed lookups against the Linear reference "
+                "(POSIX paths, home %s).\nTimes are the best of 'runs' runs (the machine "
+                "may be shared);\n"
+                "the linear reference runs once from 10,000 up.\n\nWorkloads (every fourth "
+                "new entry is "
+                "followed by a repeat of an earlier one, as the sweep re-offers open "
+                "documents):\n",
+                tk::bench::kHome);
+    TempDir dir;
+    std::vector<Row> rows;
+    std::vector<int> sizes{1000, 10000};
+    if (!quick) sizes.push_back(100000);
+    for (int entries : sizes) rows.push_back(RunSize(entries, full, dir.path));
+    PrintReport(rows);
+    if (gMismatch) {
+        std::printf("\nThe two lookup modes or a save/load round trip disagreed (see above).\n");
+        return 1;
+    }
+    return 0;
+}

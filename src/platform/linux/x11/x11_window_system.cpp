@@ -1,0 +1,529 @@
+#include "platform/linux/x11/x11_window_system.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <xcb/res.h>
+#include <xcb/xcb.h>
+
+#include "history/text.h"
+#include "platform/linux/x11/compound_text.h"
+
+namespace tk {
+
+namespace {
+
+// xcb hands out replies and errors allocated with malloc; whoever takes one frees it.
+struct FreeDeleter {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+template <typename T>
+using XcbPtr = std::unique_ptr<T, FreeDeleter>;
+
+constexpr std::size_t kMaxTextBytes = 128;
+// 132 bytes of UTF-8 settle the first 128 even after invalid bytes are replaced.
+constexpr std::uint32_t kUtf8TitleLongs = 33;
+// Legacy encodings may spend escape sequences and several bytes on one character.
+constexpr std::uint32_t kLegacyTitleLongs = 256;
+constexpr std::uint32_t kMaxListLongs = 1u << 20;
+constexpr std::uint32_t kMaxAtomListLongs = 64;
+constexpr std::uint32_t kWmStateWithdrawn = 0;
+
+struct Atoms {
+    xcb_atom_t utf8String = XCB_ATOM_NONE;
+    xcb_atom_t compoundText = XCB_ATOM_NONE;
+    xcb_atom_t wmState = XCB_ATOM_NONE;
+    xcb_atom_t supportingWmCheck = XCB_ATOM_NONE;
+    xcb_atom_t clientList = XCB_ATOM_NONE;
+    xcb_atom_t clientListStacking = XCB_ATOM_NONE;
+    xcb_atom_t netWmName = XCB_ATOM_NONE;
+    xcb_atom_t netWmPid = XCB_ATOM_NONE;
+    xcb_atom_t netWmState = XCB_ATOM_NONE;
+    xcb_atom_t skipTaskbar = XCB_ATOM_NONE;
+    xcb_atom_t windowType = XCB_ATOM_NONE;
+    xcb_atom_t typeNormal = XCB_ATOM_NONE;
+    xcb_atom_t typeDialog = XCB_ATOM_NONE;
+    // Every window type the window-manager standard defines; others are skipped, as it asks.
+    std::unordered_set<xcb_atom_t> knownTypes;
+};
+
+constexpr std::pair<const char*, xcb_atom_t Atoms::*> kAtomNames[] = {
+    {"UTF8_STRING", &Atoms::utf8String},
+    {"COMPOUND_TEXT", &Atoms::compoundText},
+    {"WM_STATE", &Atoms::wmState},
+    {"_NET_SUPPORTING_WM_CHECK", &Atoms::supportingWmCheck},
+    {"_NET_CLIENT_LIST", &Atoms::clientList},
+    {"_NET_CLIENT_LIST_STACKING", &Atoms::clientListStacking},
+    {"_NET_WM_NAME", &Atoms::netWmName},
+    {"_NET_WM_PID", &Atoms::netWmPid},
+    {"_NET_WM_STATE", &Atoms::netWmState},
+    {"_NET_WM_STATE_SKIP_TASKBAR", &Atoms::skipTaskbar},
+    {"_NET_WM_WINDOW_TYPE", &Atoms::windowType},
+    {"_NET_WM_WINDOW_TYPE_NORMAL", &Atoms::typeNormal},
+    {"_NET_WM_WINDOW_TYPE_DIALOG", &Atoms::typeDialog},
+};
+
+constexpr const char* kOtherWindowTypes[] = {
+    "_NET_WM_WINDOW_TYPE_DESKTOP",      "_NET_WM_WINDOW_TYPE_DOCK",
+    "_NET_WM_WINDOW_TYPE_TOOLBAR",      "_NET_WM_WINDOW_TYPE_MENU",
+    "_NET_WM_WINDOW_TYPE_UTILITY",      "_NET_WM_WINDOW_TYPE_SPLASH",
+    "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+    "_NET_WM_WINDOW_TYPE_TOOLTIP",      "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+    "_NET_WM_WINDOW_TYPE_COMBO",        "_NET_WM_WINDOW_TYPE_DND",
+};
+
+// A property's value when type, format and length all agree with what we asked for;
+// nothing otherwise (absent, another type, or a reply shorter than it claims).
+template <typename T>
+std::optional<std::span<const T>> Values(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
+    if (reply == nullptr || reply->type != type || reply->format != sizeof(T) * 8) return {};
+    const std::size_t bytes = static_cast<std::size_t>(reply->value_len) * sizeof(T);
+    if (bytes > static_cast<std::size_t>(reply->length) * 4) return {};
+    return std::span<const T>(static_cast<const T*>(xcb_get_property_value(reply)), reply->value_len);
+}
+
+std::optional<std::string_view> Bytes(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
+    auto values = Values<char>(reply, type);
+    if (!values) return {};
+    std::string_view text(values->data(), values->size());
+    // A title ends at its first NUL, as window text does everywhere else.
+    return text.substr(0, text.find('\0'));
+}
+
+std::optional<std::uint32_t> FirstCard32(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
+    auto values = Values<std::uint32_t>(reply, type);
+    if (!values || values->empty()) return {};
+    return values->front();
+}
+
+struct Pending {
+    xcb_window_t window;
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_property_cookie_t wmState;
+    xcb_get_property_cookie_t transientFor;
+    xcb_get_property_cookie_t netWmState;
+    xcb_get_property_cookie_t windowType;
+    xcb_get_property_cookie_t netWmName;
+    xcb_get_property_cookie_t wmName;
+    xcb_get_property_cookie_t netWmPid;
+};
+
+}  // namespace
+
+// One open display: the connection, its root and the atoms, interned once per connection.
+class X11Connection {
+public:
+    ~X11Connection() {
+        if (m_c != nullptr) xcb_disconnect(m_c);
+    }
+
+    bool Open(const std::string& displayName, std::string& error) {
+        int screenNumber = 0;
+        m_c = xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber);
+        if (xcb_connection_has_error(m_c)) {
+            const char* shown = displayName.empty() ? std::getenv("DISPLAY") : displayName.c_str();
+            error = "cannot open X display " + std::string(shown ? shown : "(none)");
+            return false;
+        }
+        const xcb_setup_t* setup = xcb_get_setup(m_c);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
+        if (screens.rem <= 0) {
+            error = "the X display has no screen " + std::to_string(screenNumber);
+            return false;
+        }
+        m_root = screens.data->root;
+        // Every XID carries its creator's client number in the bits outside the id mask.
+        m_clientBits = ~setup->resource_id_mask & 0x1FFFFFFFu;
+
+        // All atoms in one batch, and the extension query in the same flight.
+        xcb_prefetch_extension_data(m_c, &xcb_res_id);
+        std::vector<xcb_intern_atom_cookie_t> cookies;
+        for (const auto& [name, member] : kAtomNames) cookies.push_back(Intern(name));
+        for (const char* name : kOtherWindowTypes) cookies.push_back(Intern(name));
+        const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_c, &xcb_res_id);
+        std::optional<xcb_res_query_version_cookie_t> version;
+        if (res != nullptr && res->present) version = xcb_res_query_version(m_c, 1, 2);
+
+        std::size_t next = 0;
+        for (const auto& [name, member] : kAtomNames) m_atoms.*member = TakeAtom(cookies[next++]);
+        m_atoms.knownTypes = {m_atoms.typeNormal, m_atoms.typeDialog};
+        while (next < cookies.size()) m_atoms.knownTypes.insert(TakeAtom(cookies[next++]));
+        if (version) {
+            xcb_generic_error_t* e = nullptr;
+            XcbPtr<xcb_res_query_version_reply_t> reply(xcb_res_query_version_reply(m_c, *version, &e));
+            XcbPtr<xcb_generic_error_t> ownedError(e);
+            // Client ids (and with them process ids) came with version 1.2.
+            m_hasClientIds = reply && (reply->server_major > 1 ||
+                                       (reply->server_major == 1 && reply->server_minor >= 2));
+        }
+        if (xcb_connection_has_error(m_c)) {
+            error = "the X connection failed while starting";
+            return false;
+        }
+        return true;
+    }
+
+    bool Broken() const { return xcb_connection_has_error(m_c) != 0; }
+    xcb_window_t Root() const { return m_root; }
+
+    // Top-level client windows, top of the stack first, each once.
+    std::vector<xcb_window_t> ListClients() {
+        std::optional<std::vector<xcb_window_t>> listed = EwmhClients();
+        std::vector<xcb_window_t> all = listed ? std::move(*listed) : TreeClients();
+        // A window manager may list a window twice: keep the first (topmost) place.
+        std::unordered_set<xcb_window_t> seen;
+        std::vector<xcb_window_t> unique;
+        unique.reserve(all.size());
+        for (xcb_window_t w : all) {
+            if (w != XCB_WINDOW_NONE && w != m_root && seen.insert(w).second) unique.push_back(w);
+        }
+        return unique;
+    }
+
+    // Everything the sweep wants of each window, asked at once, then collected in order.
+    std::vector<WindowInfo> Describe(const std::vector<xcb_window_t>& windows, std::int64_t ownPid) {
+        std::vector<Pending> pending;
+        pending.reserve(windows.size());
+        for (xcb_window_t w : windows) {
+            pending.push_back({w, xcb_get_window_attributes(m_c, w),
+                               GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2),
+                               GetProperty(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
+                               GetProperty(w, m_atoms.netWmState, XCB_ATOM_ATOM, kMaxAtomListLongs),
+                               GetProperty(w, m_atoms.windowType, XCB_ATOM_ATOM, kMaxAtomListLongs),
+                               GetProperty(w, m_atoms.netWmName, m_atoms.utf8String, kUtf8TitleLongs),
+                               GetProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY,
+                                           kLegacyTitleLongs),
+                               GetProperty(w, m_atoms.netWmPid, XCB_ATOM_CARDINAL, 1)});
+        }
+        std::optional<xcb_res_query_client_ids_cookie_t> clientIds = AskClientPids(windows);
+
+        std::vector<WindowInfo> result;
+        result.reserve(windows.size());
+        for (const Pending& p : pending) {
+            // Collect every reply even for a window already known gone, so none is left queued.
+            bool gone = false;
+            xcb_generic_error_t* e = nullptr;
+            XcbPtr<xcb_get_window_attributes_reply_t> attributes(
+                xcb_get_window_attributes_reply(m_c, p.attributes, &e));
+            gone |= Failed(attributes.get(), e);
+            auto wmState = TakeProperty(p.wmState, gone);
+            auto transientFor = TakeProperty(p.transientFor, gone);
+            auto netWmState = TakeProperty(p.netWmState, gone);
+            auto windowType = TakeProperty(p.windowType, gone);
+            auto netWmName = TakeProperty(p.netWmName, gone);
+            auto wmName = TakeProperty(p.wmName, gone);
+            auto netWmPid = TakeProperty(p.netWmPid, gone);
+            // Destroyed while we asked: not a window any more, and no concern of anyone else.
+            if (gone) continue;
+
+            WindowInfo info;
+            info.handle = p.window;
+            if (auto state = FirstCard32(wmState.get(), m_atoms.wmState)) {
+                // Normal and Iconic both count: a minimised window is still the user's window.
+                info.visible = *state != kWmStateWithdrawn;
+            } else {
+                info.visible = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+            }
+            if (auto owner = FirstCard32(transientFor.get(), XCB_ATOM_WINDOW)) {
+                info.owner = *owner == m_root ? 0 : *owner;
+            }
+            info.toolWindow = IsToolWindow(netWmState.get(), windowType.get());
+            info.text = Title(netWmName.get(), wmName.get());
+            if (auto pid = FirstCard32(netWmPid.get(), XCB_ATOM_CARDINAL)) info.pid = *pid;
+            result.push_back(std::move(info));
+        }
+
+        // The server knows which process opened each connection; a client's own claim is the
+        // fallback for servers without the extension and for remote clients.
+        if (clientIds) {
+            std::unordered_map<std::uint32_t, std::int64_t> pids = TakeClientPids(*clientIds);
+            for (WindowInfo& info : result) {
+                auto it = pids.find(static_cast<std::uint32_t>(info.handle) & m_clientBits);
+                if (it != pids.end()) info.pid = it->second;
+            }
+        }
+        if (ownPid != 0) std::erase_if(result, [&](const WindowInfo& w) { return w.pid == ownPid; });
+        return result;
+    }
+
+private:
+    xcb_intern_atom_cookie_t Intern(const char* name) {
+        return xcb_intern_atom(m_c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    }
+
+    xcb_atom_t TakeAtom(xcb_intern_atom_cookie_t cookie) {
+        xcb_generic_error_t* e = nullptr;
+        XcbPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_c, cookie, &e));
+        XcbPtr<xcb_generic_error_t> ownedError(e);
+        return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    }
+
+    // The checked form: an error (BadWindow for a destroyed window) comes back with this
+    // reply instead of landing in the event queue.
+    xcb_get_property_cookie_t GetProperty(xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
+                                          std::uint32_t longs) {
+        return xcb_get_property(m_c, 0, w, property, type, 0, longs);
+    }
+
+    static bool Failed(const void* reply, xcb_generic_error_t* error) {
+        XcbPtr<xcb_generic_error_t> owned(error);
+        return reply == nullptr || error != nullptr;
+    }
+
+    XcbPtr<xcb_get_property_reply_t> TakeProperty(xcb_get_property_cookie_t cookie, bool& failed) {
+        xcb_generic_error_t* e = nullptr;
+        XcbPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_c, cookie, &e));
+        failed |= Failed(reply.get(), e);
+        return reply;
+    }
+
+    XcbPtr<xcb_get_property_reply_t> TakeProperty(xcb_get_property_cookie_t cookie) {
+        bool ignored = false;
+        return TakeProperty(cookie, ignored);
+    }
+
+    // The window manager's stacking list, read backwards so the top comes first; nothing when
+    // no living standard-conforming window manager publishes one.
+    std::optional<std::vector<xcb_window_t>> EwmhClients() {
+        auto checkCookie = GetProperty(m_root, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1);
+        auto stackingCookie =
+            GetProperty(m_root, m_atoms.clientListStacking, XCB_ATOM_WINDOW, kMaxListLongs);
+        auto listCookie = GetProperty(m_root, m_atoms.clientList, XCB_ATOM_WINDOW, kMaxListLongs);
+        auto check = TakeProperty(checkCookie);
+        auto stacking = TakeProperty(stackingCookie);
+        auto list = TakeProperty(listCookie);
+
+        auto checkWindow = FirstCard32(check.get(), XCB_ATOM_WINDOW);
+        if (!checkWindow) return {};
+        // A window manager that died leaves its root properties behind; its check window,
+        // which names itself, goes with it.
+        auto self = TakeProperty(
+            GetProperty(*checkWindow, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1));
+        if (FirstCard32(self.get(), XCB_ATOM_WINDOW) != checkWindow) return {};
+
+        if (auto s = Values<std::uint32_t>(stacking.get(), XCB_ATOM_WINDOW)) {
+            return std::vector<xcb_window_t>(s->rbegin(), s->rend());
+        }
+        // The plain list is in order of mapping; newest first is the likeliest top.
+        if (auto l = Values<std::uint32_t>(list.get(), XCB_ATOM_WINDOW)) {
+            return std::vector<xcb_window_t>(l->rbegin(), l->rend());
+        }
+        return {};
+    }
+
+    // Without a window manager's list: children of the root that carry WM_STATE, or, for a
+    // reparenting manager, the client with WM_STATE inside a frame.
+    std::vector<xcb_window_t> TreeClients() {
+        std::vector<xcb_window_t> tops = Children(m_root);
+        std::vector<char> hasState = HaveWmState(tops);
+        std::vector<xcb_query_tree_cookie_t> frameCookies;
+        for (std::size_t i = 0; i < tops.size(); ++i) {
+            if (!hasState[i]) frameCookies.push_back(xcb_query_tree(m_c, tops[i]));
+        }
+        std::vector<std::vector<xcb_window_t>> inner;
+        std::vector<xcb_window_t> flat;
+        for (auto cookie : frameCookies) {
+            inner.push_back(TakeChildren(cookie));
+            flat.insert(flat.end(), inner.back().begin(), inner.back().end());
+        }
+        std::vector<char> innerHasState = HaveWmState(flat);
+
+        std::vector<xcb_window_t> clients;
+        std::size_t frame = 0, flatIndex = 0;
+        for (std::size_t i = 0; i < tops.size(); ++i) {
+            if (hasState[i]) {
+                clients.push_back(tops[i]);
+                continue;
+            }
+            std::optional<xcb_window_t> found;
+            for (xcb_window_t child : inner[frame]) {
+                if (!found && innerHasState[flatIndex]) found = child;
+                ++flatIndex;
+            }
+            ++frame;
+            if (found) clients.push_back(*found);
+        }
+        return clients;
+    }
+
+    // Children top first (the server reports them bottom to top).
+    std::vector<xcb_window_t> TakeChildren(xcb_query_tree_cookie_t cookie) {
+        xcb_generic_error_t* e = nullptr;
+        XcbPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_c, cookie, &e));
+        if (Failed(tree.get(), e)) return {};
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        const int count = xcb_query_tree_children_length(tree.get());
+        return std::vector<xcb_window_t>(std::reverse_iterator(children + count),
+                                         std::reverse_iterator(children));
+    }
+
+    std::vector<xcb_window_t> Children(xcb_window_t w) { return TakeChildren(xcb_query_tree(m_c, w)); }
+
+    std::vector<char> HaveWmState(const std::vector<xcb_window_t>& windows) {
+        std::vector<xcb_get_property_cookie_t> cookies;
+        cookies.reserve(windows.size());
+        for (xcb_window_t w : windows) cookies.push_back(GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2));
+        std::vector<char> result;
+        result.reserve(windows.size());
+        for (auto cookie : cookies) {
+            auto reply = TakeProperty(cookie);
+            result.push_back(FirstCard32(reply.get(), m_atoms.wmState).has_value());
+        }
+        return result;
+    }
+
+    // One request for every client that owns a listed window.
+    std::optional<xcb_res_query_client_ids_cookie_t> AskClientPids(const std::vector<xcb_window_t>& windows) {
+        if (!m_hasClientIds || windows.empty()) return {};
+        std::unordered_set<std::uint32_t> clients;
+        std::vector<xcb_res_client_id_spec_t> specs;
+        for (xcb_window_t w : windows) {
+            const std::uint32_t client = w & m_clientBits;
+            if (client != 0 && clients.insert(client).second) {
+                specs.push_back({client, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID});
+            }
+        }
+        if (specs.empty()) return {};
+        return xcb_res_query_client_ids(m_c, static_cast<std::uint32_t>(specs.size()), specs.data());
+    }
+
+    // Client base → process id; clients that are gone or remote simply have no entry.
+    std::unordered_map<std::uint32_t, std::int64_t> TakeClientPids(xcb_res_query_client_ids_cookie_t cookie) {
+        std::unordered_map<std::uint32_t, std::int64_t> pids;
+        xcb_generic_error_t* e = nullptr;
+        XcbPtr<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(m_c, cookie, &e));
+        if (Failed(reply.get(), e)) return pids;
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
+             xcb_res_client_id_value_next(&it)) {
+            const xcb_res_client_id_value_t* value = it.data;
+            if ((value->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) == 0) continue;
+            if (xcb_res_client_id_value_value_length(value) < 1) continue;
+            const std::uint32_t pid = *xcb_res_client_id_value_value(value);
+            if (pid != 0) pids[value->spec.client & m_clientBits] = pid;
+        }
+        return pids;
+    }
+
+    bool IsToolWindow(const xcb_get_property_reply_t* state, const xcb_get_property_reply_t* type) const {
+        if (auto states = Values<std::uint32_t>(state, XCB_ATOM_ATOM)) {
+            for (xcb_atom_t s : *states) {
+                if (s == m_atoms.skipTaskbar) return true;
+            }
+        }
+        if (auto types = Values<std::uint32_t>(type, XCB_ATOM_ATOM)) {
+            // The list is in order of preference; a type we do not know is passed over.
+            for (xcb_atom_t t : *types) {
+                if (t == XCB_ATOM_NONE || !m_atoms.knownTypes.contains(t)) continue;
+                return t != m_atoms.typeNormal && t != m_atoms.typeDialog;
+            }
+        }
+        return false;
+    }
+
+    std::string Title(const xcb_get_property_reply_t* netWmName, const xcb_get_property_reply_t* wmName) const {
+        std::string text;
+        if (auto utf8 = Bytes(netWmName, m_atoms.utf8String)) {
+            text = SanitizeUtf8(*utf8);
+        } else if (auto latin1 = Bytes(wmName, XCB_ATOM_STRING)) {
+            text = Latin1ToUtf8(*latin1);
+        } else if (auto compound = Bytes(wmName, m_atoms.compoundText)) {
+            text = DecodeCompoundText(*compound);
+        } else if (auto plain = Bytes(wmName, m_atoms.utf8String)) {
+            text = SanitizeUtf8(*plain);
+        }
+        return std::string(TruncateUtf8(text, kMaxTextBytes));
+    }
+
+    xcb_connection_t* m_c = nullptr;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    std::uint32_t m_clientBits = 0;
+    bool m_hasClientIds = false;
+    Atoms m_atoms;
+};
+
+X11WindowSystem::X11WindowSystem() : X11WindowSystem(Options{}) {}
+
+X11WindowSystem::X11WindowSystem(Options options) : m_options(std::move(options)) {
+    std::string ignored;
+    Connect(ignored);
+}
+
+X11WindowSystem::~X11WindowSystem() = default;
+
+bool X11WindowSystem::Connect(std::string& error) {
+    auto connection = std::make_unique<X11Connection>();
+    if (!connection->Open(m_options.displayName, error)) {
+        m_connection.reset();
+        return false;
+    }
+    m_connection = std::move(connection);
+    return true;
+}
+
+bool X11WindowSystem::IsAvailable() const { return m_connection && !m_connection->Broken(); }
+
+void X11WindowSystem::SetOwnPid(std::int64_t pid) { m_options.ownPid = pid; }
+
+WindowSnapshot X11WindowSystem::ListWindows() {
+    WindowSnapshot snapshot;
+    if (!IsAvailable() && !Connect(snapshot.error)) return snapshot;
+    X11Connection& connection = *m_connection;
+    snapshot.desktopWindow = connection.Root();
+
+    std::vector<xcb_window_t> windows = connection.ListClients();
+    if (m_options.afterListRead) {
+        m_options.afterListRead(std::vector<WindowHandle>(windows.begin(), windows.end()));
+    }
+    snapshot.windows = connection.Describe(windows, m_options.ownPid);
+
+    if (connection.Broken()) {
+        snapshot.windows.clear();
+        snapshot.error = "the X connection was lost";
+        m_connection.reset();
+        return snapshot;
+    }
+    snapshot.ok = true;
+    return snapshot;
+}
+
+std::optional<std::string> X11WindowSystem::ExecutableOfProcess(std::int64_t pid) {
+    return ProcessExecutable(pid);
+}
+
+std::optional<std::string> ProcessExecutable(std::int64_t pid) {
+    if (pid <= 0 || pid > INT32_MAX) return {};
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    std::string target(256, '\0');
+    while (true) {
+        ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
+        if (n < 0) return {};  // gone, a kernel thread, or not ours to read
+        if (static_cast<std::size_t>(n) < target.size()) {
+            target.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    if (target.empty()) return {};
+    // The kernel marks a replaced or removed executable so; unless a file really has that
+    // name, what the process runs no longer exists on disk.
+    constexpr std::string_view kDeleted = " (deleted)";
+    struct stat info;
+    if (target.ends_with(kDeleted) && ::stat(target.c_str(), &info) != 0) return {};
+    return target;
+}
+
+std::unique_ptr<WindowSystem> CreatePlatformWindowSystem() {
+    X11WindowSystem::Options options;
+    options.ownPid = ::getpid();
+    return std::make_unique<X11WindowSystem>(std::move(options));
+}
+
+}  // namespace tk

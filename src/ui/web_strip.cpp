@@ -1,0 +1,23 @@
+#include "ui/web_strip.h"
+
+#include <QCoreApplication>
+#include <QPluginLoader>
+
+namespace tk {
+
+WebStripFactory* LoadWebStripModule(QString* error) {
+    static QPluginLoader* loader = nullptr;
+    if (loader == nullptr) {
+        loader = new QPluginLoader(QCoreApplication::applicationDirPath() +
+                                   QStringLiteral("/tk_webstrip.so"));
+        loader->setLoadHints(QLibrary::PreventUnloadHint);
+    }
+    QObject* instance = loader->instance();
+    if (instance == nullptr) {
+        if (error) *error = loader->errorString();
+        return nullptr;
+    }
+    return qobject_cast<WebStripFactory*>(instance);
+}
+
+}  // namespace tk

@@ -1,0 +1,454 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include "platform/linux/x11/x11_window_system.h"
+#include "virtual_desktop.h"
+
+using namespace tk;
+using tk::test::VirtualDesktop;
+using tk::test::WaitFor;
+
+namespace {
+
+// A raw X client of the test's own: it plays the applications (and, where a test wants
+// one, a window manager that writes its lists by hand).
+class TestClient {
+public:
+    explicit TestClient(const std::string& display) : m_c(xcb_connect(display.c_str(), nullptr)) {
+        root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+    }
+    ~TestClient() { xcb_disconnect(m_c); }
+    TestClient(const TestClient&) = delete;
+    TestClient& operator=(const TestClient&) = delete;
+
+    xcb_atom_t Atom(const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            m_c, xcb_intern_atom(m_c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return atom;
+    }
+
+    xcb_window_t Create(xcb_window_t parent = XCB_WINDOW_NONE) {
+        xcb_window_t w = xcb_generate_id(m_c);
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, w, parent ? parent : root, 0, 0, 64, 64, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        return w;
+    }
+
+    void Set(xcb_window_t w, const char* property, xcb_atom_t type, uint8_t format,
+             const void* data, std::size_t count) {
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, w, Atom(property), type, format,
+                            static_cast<uint32_t>(count), data);
+    }
+    void SetText(xcb_window_t w, const char* property, const char* type, std::string_view bytes) {
+        Set(w, property, Atom(type), 8, bytes.data(), bytes.size());
+    }
+    void SetCard32(xcb_window_t w, const char* property, xcb_atom_t type,
+                   std::vector<uint32_t> values) {
+        Set(w, property, type, 32, values.data(), values.size());
+    }
+    void SetAtoms(xcb_window_t w, const char* property, std::vector<const char*> names) {
+        std::vector<uint32_t> atoms;
+        for (const char* name : names) atoms.push_back(Atom(name));
+        SetCard32(w, property, XCB_ATOM_ATOM, atoms);
+    }
+    void SetWmState(xcb_window_t w, uint32_t state) {
+        SetCard32(w, "WM_STATE", Atom("WM_STATE"), {state, 0});
+    }
+
+    // A titled application window, given its properties before it is mapped, as clients do.
+    xcb_window_t Window(const std::string& title,
+                        const std::function<void(xcb_window_t)>& before = {}) {
+        xcb_window_t w = Create();
+        SetText(w, "_NET_WM_NAME", "UTF8_STRING", title);
+        if (before) before(w);
+        xcb_map_window(m_c, w);
+        Sync();
+        return w;
+    }
+
+    void Map(xcb_window_t w) { xcb_map_window(m_c, w); }
+    void Destroy(xcb_window_t w) { xcb_destroy_window(m_c, w); }
+
+    // Returns once the server has handled everything sent before.
+    void Sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
+
+    xcb_atom_t TypeOf(xcb_window_t w, const char* property) {
+        auto* reply = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, w, Atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr);
+        xcb_atom_t type = reply ? reply->type : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return type;
+    }
+
+    std::vector<uint32_t> Card32s(xcb_window_t w, const char* property) {
+        auto* reply = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, w, Atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16),
+            nullptr);
+        std::vector<uint32_t> values;
+        if (reply && reply->format == 32) {
+            auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+            values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+        return values;
+    }
+
+    uint8_t MapState(xcb_window_t w) {
+        auto* reply = xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, w), nullptr);
+        uint8_t state = reply ? reply->map_state : uint8_t{XCB_MAP_STATE_UNMAPPED};
+        std::free(reply);
+        return state;
+    }
+
+    // A client message to the window manager about `w`, as the window-manager standards send it.
+    void SendToRoot(xcb_window_t w, const char* type, std::vector<uint32_t> data) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = w;
+        event.type = Atom(type);
+        std::copy(data.begin(), data.end(), event.data.data32);
+        xcb_send_event(m_c, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+        Sync();
+    }
+
+    xcb_window_t root = XCB_WINDOW_NONE;
+
+private:
+    xcb_connection_t* m_c;
+};
+
+X11WindowSystem::Options On(const VirtualDesktop& desktop) {
+    X11WindowSystem::Options options;
+    options.displayName = desktop.Display();
+    return options;
+}
+
+const WindowInfo* Find(const WindowSnapshot& s, WindowHandle handle) {
+    auto it = std::find_if(s.windows.begin(), s.windows.end(),
+                           [&](const WindowInfo& w) { return w.handle == handle; });
+    return it == s.windows.end() ? nullptr : &*it;
+}
+
+const WindowInfo* FindPid(const WindowSnapshot& s, std::int64_t pid) {
+    auto it = std::find_if(s.windows.begin(), s.windows.end(),
+                           [&](const WindowInfo& w) { return w.pid == pid; });
+    return it == s.windows.end() ? nullptr : &*it;
+}
+
+std::vector<WindowHandle> Handles(const WindowSnapshot& s) {
+    std::vector<WindowHandle> handles;
+    for (const WindowInfo& w : s.windows) handles.push_back(w.handle);
+    return handles;
+}
+
+// Sweeps until every one of `windows` is reported (the window manager manages them
+// asynchronously) and returns that sweep.
+WindowSnapshot SweepListing(X11WindowSystem& system, const std::vector<xcb_window_t>& windows,
+                            int timeoutMs = 10000) {
+    WindowSnapshot s;
+    WaitFor([&] {
+        s = system.ListWindows();
+        return std::all_of(windows.begin(), windows.end(), [&](xcb_window_t w) { return Find(s, w); });
+    }, timeoutMs);
+    return s;
+}
+
+// Positions of `windows` in the sweep, to compare their order.
+std::vector<std::size_t> Positions(const WindowSnapshot& s, const std::vector<xcb_window_t>& windows) {
+    std::vector<std::size_t> positions;
+    for (xcb_window_t w : windows) {
+        const WindowInfo* found = Find(s, w);
+        positions.push_back(found ? static_cast<std::size_t>(found - s.windows.data()) : SIZE_MAX);
+    }
+    return positions;
+}
+
+}  // namespace
+
+TEST(X11WindowSystem, XtermIsListedWithItsProcessAndExecutable) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    const pid_t pid = desktop.Spawn({"xterm", "-T", "plain title"}, {"LANG=C.UTF-8"});
+    X11WindowSystem system(On(desktop));
+    WindowSnapshot s;
+    ASSERT_TRUE(WaitFor([&] {
+        s = system.ListWindows();
+        return FindPid(s, pid) != nullptr;
+    }));
+    EXPECT_TRUE(s.ok);
+    EXPECT_EQ(s.desktopWindow, TestClient(desktop.Display()).root);
+    const WindowInfo& w = *FindPid(s, pid);
+    EXPECT_EQ(w.text, "plain title");
+    EXPECT_TRUE(w.visible);
+    EXPECT_EQ(w.owner, 0u);
+    EXPECT_FALSE(w.toolWindow);
+    EXPECT_EQ(system.ExecutableOfProcess(w.pid), std::filesystem::canonical("/usr/bin/xterm").string());
+
+    // The process ends: its executable can no longer be read and its window leaves the list.
+    desktop.Kill(pid);
+    EXPECT_EQ(system.ExecutableOfProcess(pid), std::nullopt);
+    EXPECT_TRUE(WaitFor([&] {
+        s = system.ListWindows();
+        return s.ok && FindPid(s, pid) == nullptr;
+    }));
+}
+
+TEST(X11WindowSystem, ChineseXtermTitleComesFromCompoundText) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    const pid_t pid = desktop.Spawn({"xterm", "-T", "中文标题"}, {"LANG=C.UTF-8"});
+    X11WindowSystem system(On(desktop));
+    WindowSnapshot s;
+    ASSERT_TRUE(WaitFor([&] {
+        s = system.ListWindows();
+        return FindPid(s, pid) && !FindPid(s, pid)->text.empty();
+    }));
+    const WindowInfo& w = *FindPid(s, pid);
+    EXPECT_EQ(w.text, "中文标题");
+    // What makes this the decoder's test: xterm leaves the title in compound text only.
+    TestClient x(desktop.Display());
+    const auto handle = static_cast<xcb_window_t>(w.handle);
+    EXPECT_EQ(x.TypeOf(handle, "WM_NAME"), x.Atom("COMPOUND_TEXT"));
+    EXPECT_EQ(x.TypeOf(handle, "_NET_WM_NAME"), xcb_atom_t{XCB_ATOM_NONE});
+}
+
+TEST(X11WindowSystem, OwnersAndToolWindows) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const xcb_window_t main = x.Window("main");
+    auto transientFor = [&](xcb_window_t owner) {
+        return [&x, owner](xcb_window_t w) { x.SetCard32(w, "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW, {owner}); };
+    };
+    auto types = [&](std::vector<const char*> names) {
+        return [&x, names](xcb_window_t w) { x.SetAtoms(w, "_NET_WM_WINDOW_TYPE", names); };
+    };
+    const xcb_window_t dialog = x.Window("dialog", transientFor(main));
+    const xcb_window_t rootOwned = x.Window("root owned", transientFor(x.root));
+    const xcb_window_t skip = x.Window("skip taskbar", [&](xcb_window_t w) {
+        x.SetAtoms(w, "_NET_WM_STATE", {"_NET_WM_STATE_SKIP_TASKBAR"});
+    });
+    const xcb_window_t utility = x.Window("utility", types({"_NET_WM_WINDOW_TYPE_UTILITY"}));
+    const xcb_window_t toolbar = x.Window("toolbar", types({"_NET_WM_WINDOW_TYPE_TOOLBAR"}));
+    const xcb_window_t dialogType = x.Window("dialog type", types({"_NET_WM_WINDOW_TYPE_DIALOG"}));
+    const xcb_window_t vendorFirst =
+        x.Window("vendor type first", types({"_TK_VENDOR_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL"}));
+
+    X11WindowSystem system(On(desktop));
+    const WindowSnapshot s =
+        SweepListing(system, {main, dialog, rootOwned, skip, utility, toolbar, dialogType, vendorFirst});
+    ASSERT_TRUE(Find(s, vendorFirst)) << testing::PrintToString(Handles(s)) << s.ok << s.error << " list " << testing::PrintToString(x.Card32s(x.root, "_NET_CLIENT_LIST")) << desktop.Display() << " mine " << main << " map state " << int(x.MapState(main));
+    EXPECT_EQ(Find(s, main)->owner, 0u);
+    EXPECT_EQ(Find(s, dialog)->owner, main);
+    EXPECT_EQ(Find(s, rootOwned)->owner, 0u);
+    for (xcb_window_t w : {main, dialog, rootOwned, dialogType, vendorFirst}) {
+        EXPECT_FALSE(Find(s, w)->toolWindow) << Find(s, w)->text;
+    }
+    for (xcb_window_t w : {skip, utility, toolbar}) EXPECT_TRUE(Find(s, w)->toolWindow) << Find(s, w)->text;
+    EXPECT_EQ(Find(s, dialog)->text, "dialog");
+}
+
+TEST(X11WindowSystem, MinimisedWindowStillCountsAsVisible) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const xcb_window_t w = x.Window("to minimise");
+    X11WindowSystem system(On(desktop));
+    ASSERT_TRUE(Find(SweepListing(system, {w}), w));
+
+    x.SendToRoot(w, "WM_CHANGE_STATE", {3});  // IconicState, as a client asks for it
+    ASSERT_TRUE(WaitFor([&] {
+        auto state = x.Card32s(w, "WM_STATE");
+        return !state.empty() && state[0] == 3;
+    }));
+    EXPECT_EQ(x.MapState(w), XCB_MAP_STATE_UNMAPPED);
+    const WindowSnapshot s = system.ListWindows();
+    ASSERT_TRUE(Find(s, w));
+    EXPECT_TRUE(Find(s, w)->visible);
+}
+
+TEST(X11WindowSystem, TopOfTheStackComesFirst) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const xcb_window_t a = x.Window("a"), b = x.Window("b"), c = x.Window("c");
+    X11WindowSystem system(On(desktop));
+    WindowSnapshot s = SweepListing(system, {a, b, c});
+
+    std::vector<uint32_t> stacking = x.Card32s(x.root, "_NET_CLIENT_LIST_STACKING");
+    std::erase_if(stacking, [&](uint32_t w) { return w != a && w != b && w != c; });
+    std::reverse(stacking.begin(), stacking.end());
+    EXPECT_EQ(stacking, (std::vector<uint32_t>{c, b, a}));  // newest on top
+    std::vector<std::size_t> at = Positions(s, {a, b, c});
+    EXPECT_TRUE(at[2] < at[1] && at[1] < at[0]) << testing::PrintToString(at);
+
+    x.SendToRoot(a, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});  // raised by a pager
+    EXPECT_TRUE(WaitFor([&] {
+        at = Positions(system.ListWindows(), {a, b, c});
+        return at[0] < at[2] && at[2] < at[1];
+    })) << testing::PrintToString(at);
+}
+
+TEST(X11WindowSystem, WindowDestroyedDuringTheSweepIsSkipped) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const xcb_window_t a = x.Window("a"), b = x.Window("b"), c = x.Window("c");
+    {
+        X11WindowSystem plain(On(desktop));
+        ASSERT_TRUE(Find(SweepListing(plain, {a, b, c}), c));
+    }
+    X11WindowSystem::Options options = On(desktop);
+    bool listed = false;
+    options.afterListRead = [&](const std::vector<WindowHandle>& handles) {
+        listed = std::find(handles.begin(), handles.end(), b) != handles.end();
+        x.Destroy(b);
+        x.Sync();
+    };
+    X11WindowSystem system(std::move(options));
+    const WindowSnapshot s = system.ListWindows();
+    EXPECT_TRUE(listed);
+    EXPECT_TRUE(s.ok);
+    EXPECT_FALSE(Find(s, b));
+    ASSERT_TRUE(Find(s, a) && Find(s, c));
+    EXPECT_EQ(Find(s, c)->text, "c");
+    // The connection carries on untroubled.
+    EXPECT_TRUE(system.ListWindows().ok);
+    EXPECT_TRUE(system.IsAvailable());
+}
+
+TEST(X11WindowSystem, WithoutWindowManagerClientsAreFoundByWmState) {
+    VirtualDesktop desktop(VirtualDesktop::Options{.windowManager = false});
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    // Root children, bottom to top.
+    const xcb_window_t top = x.Window("top level", [&](xcb_window_t w) { x.SetWmState(w, 1); });
+    const xcb_window_t frame = x.Create();
+    const xcb_window_t framed = x.Create(frame);
+    x.SetText(framed, "WM_NAME", "STRING", "framed");
+    x.SetWmState(framed, 1);
+    x.Map(framed);
+    x.Map(frame);
+    const xcb_window_t bare = x.Window("no WM_STATE");
+    const xcb_window_t withdrawn = x.Window("withdrawn", [&](xcb_window_t w) { x.SetWmState(w, 0); });
+    const xcb_window_t iconic = x.Create();  // never mapped: what a manager does to an icon
+    x.SetWmState(iconic, 3);
+    x.Sync();
+
+    X11WindowSystem system(On(desktop));
+    const WindowSnapshot s = system.ListWindows();
+    ASSERT_TRUE(s.ok) << s.error;
+    EXPECT_EQ(s.desktopWindow, x.root);
+    EXPECT_EQ(Handles(s), (std::vector<WindowHandle>{iconic, withdrawn, framed, top}));
+    EXPECT_FALSE(Find(s, bare));
+    EXPECT_TRUE(Find(s, iconic)->visible);
+    EXPECT_FALSE(Find(s, withdrawn)->visible);
+    EXPECT_TRUE(Find(s, framed)->visible);
+    EXPECT_EQ(Find(s, framed)->text, "framed");
+    EXPECT_EQ(Find(s, top)->pid, ::getpid());  // from the server, not from the client's word
+}
+
+TEST(X11WindowSystem, HostileListsAndTitles) {
+    VirtualDesktop desktop(VirtualDesktop::Options{.windowManager = false});
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const xcb_window_t check = x.Create();
+    x.SetCard32(check, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {check});
+    x.SetCard32(x.root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {check});
+
+    const xcb_window_t invalid = x.Window("bad \xff\xfe utf-8 \x01\x1b\t end");
+    const xcb_window_t huge = x.Window(std::string(10 * 1024, 'x'));
+    const xcb_window_t cut = x.Window(std::string(127, 'a') + "中");
+    const xcb_window_t latin1 = x.Create();
+    uint16_t wide[] = {0x41, 0x42};  // _NET_WM_NAME in a format it never has
+    x.Set(latin1, "_NET_WM_NAME", x.Atom("UTF8_STRING"), 16, wide, 2);
+    x.SetText(latin1, "WM_NAME", "STRING", "Caf\xe9");
+    const xcb_window_t compound = x.Create();
+    x.SetText(compound, "WM_NAME", "COMPOUND_TEXT", "\x1b$(A1jLb");
+    const xcb_window_t wrongType = x.Create();
+    x.SetText(wrongType, "_NET_WM_NAME", "STRING", "not utf8 typed");
+    x.SetCard32(wrongType, "_NET_WM_PID", XCB_ATOM_WINDOW, {1});
+    const xcb_window_t dead = x.Create();
+    x.Destroy(dead);
+    // Stored bottom to top, with a window twice, a dead one, the root and nothing.
+    x.SetCard32(x.root, "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW,
+                {0, x.root, wrongType, compound, latin1, invalid, dead, cut, huge, invalid, latin1});
+    x.Sync();
+
+    X11WindowSystem system(On(desktop));
+    WindowSnapshot s = system.ListWindows();
+    ASSERT_TRUE(s.ok) << s.error;
+    EXPECT_EQ(Handles(s), (std::vector<WindowHandle>{latin1, invalid, huge, cut, compound, wrongType}));
+    EXPECT_EQ(Find(s, invalid)->text, "bad \xEF\xBF\xBD\xEF\xBF\xBD utf-8 \x01\x1b\t end");
+    EXPECT_EQ(Find(s, huge)->text, std::string(128, 'x'));
+    EXPECT_EQ(Find(s, cut)->text, std::string(127, 'a'));
+    EXPECT_EQ(Find(s, latin1)->text, "Café");
+    EXPECT_EQ(Find(s, compound)->text, "标题");
+    EXPECT_EQ(Find(s, wrongType)->text, "");
+    EXPECT_EQ(Find(s, wrongType)->pid, ::getpid());
+    EXPECT_TRUE(Find(s, invalid)->visible);
+    EXPECT_FALSE(Find(s, compound)->visible);  // never mapped, and no WM_STATE
+
+    // Our own windows are never reported.
+    system.SetOwnPid(::getpid());
+    s = system.ListWindows();
+    EXPECT_TRUE(s.ok);
+    EXPECT_TRUE(s.windows.empty());
+
+    // A window manager that died leaves its list behind: the check window tells.
+    system.SetOwnPid(0);
+    x.Destroy(check);
+    x.Sync();
+    s = system.ListWindows();
+    EXPECT_TRUE(s.ok);
+    EXPECT_TRUE(s.windows.empty()) << "none of these windows has WM_STATE";
+}
+
+TEST(X11WindowSystem, AThousandWindowsSomeDestroyedMidSweep) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    std::vector<xcb_window_t> windows;
+    for (int i = 0; i < 1000; ++i) {
+        const xcb_window_t w = x.Create();
+        x.SetText(w, "_NET_WM_NAME", "UTF8_STRING", "窗口 " + std::to_string(i));
+        x.Map(w);
+        windows.push_back(w);
+    }
+    x.Sync();
+    ASSERT_TRUE(WaitFor([&] { return x.Card32s(x.root, "_NET_CLIENT_LIST_STACKING").size() >= 1000; },
+                        60000));
+
+    X11WindowSystem::Options options = On(desktop);
+    options.afterListRead = [&](const std::vector<WindowHandle>&) {
+        for (std::size_t i = 0; i < windows.size(); i += 3) x.Destroy(windows[i]);
+        x.Sync();
+    };
+    X11WindowSystem system(std::move(options));
+    const WindowSnapshot s = system.ListWindows();
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.windows.size(), 666u);
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const WindowInfo* w = Find(s, windows[i]);
+        if (i % 3 == 0) {
+            EXPECT_FALSE(w);
+        } else {
+            ASSERT_TRUE(w);
+            EXPECT_EQ(w->text, "窗口 " + std::to_string(i));
+            EXPECT_EQ(w->pid, ::getpid());
+        }
+    }
+}

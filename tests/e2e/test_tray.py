@@ -1,0 +1,502 @@
+#!/usr/bin/env python3
+"""The built program on a real desktop: Xvfb, openbox and trayer as the tray host.
+
+Usage: test_tray.py PATH/TO/tarvokelmora [unittest arguments, e.g. TrayTest.test_menu_exit]
+
+Every case starts its own X server, window manager and tray, runs a private copy of the
+program (so the defualt.ini beside it is the test's own) and drives it the way a person
+would: clicks on the docked tray icon, the tray menu, Alt+F4 on the window, keys in the
+question box. Nothing here waits on a fixed time; waits poll for a state with a timeout.
+"""
+
+import math
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PROGRAM = None  # the built executable, from the command line
+
+SCREEN_W, SCREEN_H = 1024, 768
+TITLE = "TarvoKelmora1.0"
+STEP = 15
+WAIT = 20.0  # seconds for anything to happen; generous, a loaded CI machine is slow
+
+
+# ---- X queries through the standard X utilities ------------------------------------------
+
+
+def run(args, env, check=True, timeout=30):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=timeout)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
+    return result.stdout
+
+
+def wait_for(predicate, timeout=WAIT, what="condition"):
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.02)
+
+
+class Win:
+    """What xwininfo says about one window."""
+
+    def __init__(self, text):
+        def field(name):
+            m = re.search(r"^\s*%s:\s+(\S+)" % re.escape(name), text, re.M)
+            return m.group(1) if m else None
+
+        self.x = int(field("Absolute upper-left X"))
+        self.y = int(field("Absolute upper-left Y"))
+        self.width = int(field("Width"))
+        self.height = int(field("Height"))
+        self.mapped = field("Map State") == "IsViewable"
+        self.override_redirect = field("Override Redirect State") == "yes"
+
+
+TREE_LINE = re.compile(r'^(\s+)(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \((?:"(.*?)" "(.*?)")?\)')
+
+
+class Desktop:
+    """One private X desktop; stop() kills and reaps everything it started."""
+
+    def __init__(self):
+        self.tmp = tempfile.mkdtemp(prefix="tk-e2e-")
+        self.procs = []
+        runtime = os.path.join(self.tmp, "runtime")
+        home = os.path.join(self.tmp, "home")
+        os.mkdir(runtime, 0o700)
+        os.mkdir(home, 0o700)
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                            "SESSION_MANAGER", "XAUTHORITY")}
+        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", HOME=home, XDG_RUNTIME_DIR=runtime,
+                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                   XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                   XDG_CACHE_HOME=os.path.join(home, ".cache"), QT_QPA_PLATFORM="xcb")
+        self.env = env
+
+    def log(self, name):
+        return open(os.path.join(self.tmp, name + ".log"), "w")
+
+    def read_log(self, name):
+        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
+            return f.read()
+
+    def spawn(self, args, name, **kw):
+        with self.log(name) as out:
+            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT, start_new_session=True, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def start(self):
+        read_fd, write_fd = os.pipe()
+        try:
+            # -noreset: otherwise the server resets whenever its last client leaves, such as
+            # a probe below, and drops whoever connects meanwhile.
+            self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                        "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
+                       "xvfb", pass_fds=(write_fd,))
+            os.close(write_fd)
+            write_fd = -1
+            # The number comes first and the newline after it: read up to the newline.
+            number = b""
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_fd], [], [], WAIT)
+                chunk = os.read(read_fd, 16) if ready else b""
+                if not chunk:
+                    raise RuntimeError("Xvfb did not report its display")
+                number += chunk
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+        self.spawn(["openbox", "--sm-disable"], "openbox")
+        try:
+            wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                self.env, check=False), what="openbox")
+        except AssertionError:
+            raise AssertionError("openbox did not start: " + self.read_log("openbox"))
+        self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                    "--height", "24", "--SetDockType", "true", "--transparent", "false"],
+                   "trayer")
+        wait_for(lambda: any(n["class"] == "trayer" for n in self.tree().values()),
+                 what="trayer's panel")
+
+    def stop(self):
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                try:
+                    proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- queries
+
+    def xdotool(self, *args, check=True):
+        return run(["xdotool"] + list(args), self.env, check=check)
+
+    def info(self, wid):
+        # A query can meet the window manager's frame just as it goes: ask again.
+        for _ in range(20):
+            result = subprocess.run(["xwininfo", "-id", wid], env=self.env,
+                                    capture_output=True, text=True, timeout=30)
+            if result.returncode == 0:
+                return Win(result.stdout)
+            time.sleep(0.01)
+        raise RuntimeError("xwininfo -id %s: %s" % (wid, result.stderr))
+
+    def frame(self, wid, extents):
+        """The window's frame as (left, top, width, height), and whether it is mapped: the
+        client's place and size widened by the window manager's frame extents (read once:
+        openbox drops them from a window it lets go of, while it is being sampled)."""
+        w = self.info(wid)
+        left, right, top, bottom = extents
+        return (w.x - left, w.y - top, w.width + left + right, w.height + top + bottom), w.mapped
+
+    def frame_extents(self, wid):
+        out = run(["xprop", "-id", wid, "_NET_FRAME_EXTENTS"], self.env, check=False)
+        numbers = [int(n) for n in re.findall(r"-?\d+", out.partition("=")[2])]
+        return numbers if len(numbers) == 4 else [0, 0, 0, 0]
+
+    def tree(self):
+        """Every window below the root: id -> name, class and parent id."""
+        nodes, stack = {}, []
+        for line in run(["xwininfo", "-root", "-tree"], self.env).splitlines():
+            m = TREE_LINE.match(line)
+            if not m:
+                continue
+            depth = len(m.group(1))
+            while stack and stack[-1][0] >= depth:
+                stack.pop()
+            parent = stack[-1][1] if stack else None
+            nodes[m.group(2)] = {"name": m.group(3), "instance": m.group(4),
+                                 "class": m.group(5), "parent": parent}
+            stack.append((depth, m.group(2)))
+        return nodes
+
+    def search_title(self, title, visible=False):
+        args = ["search"] + (["--onlyvisible"] if visible else []) + \
+            ["--name", "^%s$" % re.escape(title)]
+        return self.xdotool(*args, check=False).split()
+
+
+# ---- the program ---------------------------------------------------------------------------
+
+SEED_INI = (
+    "[default]\n"
+    "RunSelectDoc=0\n"
+    "CbRefresh=0\n"
+    "QueryAutoRunDoc=0\n"
+    "ActivePageIndex=2\n"
+    "CheckDocInterval=30000\n"
+    "width=640\n"
+    "height=400\n"
+    "[docs]\n"
+    "path0=http://www.example.com/news/index.html\n"
+    "name0=示例新闻\n"
+    "doctype0=1\n"
+    "selected0=0\n"
+    "path1=http://www.example.com/docs/guide.html\n"
+    "name1=Example Guide\n"
+    "doctype1=1\n"
+    "selected1=1\n"
+    "path2=https://secure.example.org/account/login\n"
+    "name2=Secure Login\n"
+    "doctype2=1\n"
+    "selected2=0\n"
+    "[display]\n"
+    "path0=C:\\old\n"
+    "display0=kept as it is\n"
+)
+
+SEEDED_DOCS = [
+    ("http://www.example.com/news/index.html", "示例新闻", "1", "0"),
+    ("http://www.example.com/docs/guide.html", "Example Guide", "1", "1"),
+    ("https://secure.example.org/account/login", "Secure Login", "1", "0"),
+]
+
+
+def read_ini(path):
+    sections, current = {}, None
+    with open(path, encoding="utf-8") as f:
+        for raw in f.read().splitlines():
+            line = raw.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1].lower(), {})
+            elif "=" in line and current is not None:
+                key, _, value = line.partition("=")
+                current.setdefault(key.strip().lower(), value)
+    return sections
+
+
+class TrayTest(unittest.TestCase):
+
+    def setUp(self):
+        self.desk = Desktop()
+        self.addCleanup(self.desk.stop)
+        self.desk.start()
+        self.app_dir = os.path.join(self.desk.tmp, "app")
+        os.mkdir(self.app_dir)
+        self.exe = os.path.join(self.app_dir, "tarvokelmora")
+        shutil.copy2(PROGRAM, self.exe)
+        self.ini = os.path.join(self.app_dir, "defualt.ini")
+
+    def start_program(self, seed=None):
+        if seed is not None:
+            with open(self.ini, "w", encoding="utf-8") as f:
+                f.write(seed)
+        self.program = self.desk.spawn([self.exe], "program")
+        self.window = wait_for(lambda: self.desk.search_title(TITLE, visible=True),
+                               what="the main window")[0]
+        # Framed and placed: openbox has put its extents on it.
+        self.extents = wait_for(lambda: any(self.desk.frame_extents(self.window))
+                                and self.desk.frame_extents(self.window), what="its frame")
+        self.icon = wait_for(self.docked_icon, what="the icon docked in the tray")
+
+    def docked_icons(self):
+        """The program's windows that trayer has embedded and shows."""
+        nodes, found = self.desk.tree(), []
+        for wid, node in nodes.items():
+            if node["class"] != "TarvoKelmora":
+                continue
+            parent = node["parent"]
+            while parent is not None and nodes[parent]["class"] != "trayer":
+                parent = nodes[parent]["parent"]
+            if parent is not None and self.desk.info(wid).mapped:
+                found.append(wid)
+        return found
+
+    def docked_icon(self):
+        icons = self.docked_icons()
+        return icons[0] if len(icons) == 1 else None
+
+    def click_icon(self, button):
+        self.desk.xdotool("mousemove", "--window", self.icon, "5", "5", "click", str(button))
+
+    def wait_exit(self):
+        try:
+            return self.program.wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            asking = self.desk.search_title("提示", visible=True)
+            self.fail("the program did not exit%s; its output:\n%s"
+                      % (" and asks again" if asking else "", self.desk.read_log("program")))
+
+    def settled_frame(self):
+        """The frame once it has held still, shown, for a few readings in a row."""
+        readings = []
+        end = time.monotonic() + WAIT
+        while time.monotonic() < end:
+            rect, mapped = self.desk.frame(self.window, self.extents)
+            if mapped and readings and readings[-1] == rect:
+                readings.append(rect)
+            else:
+                readings = [rect] if mapped else []
+            if len(readings) == 4:
+                return rect
+            time.sleep(0.05)
+        self.fail("the window does not hold still")
+
+    def question(self):
+        return wait_for(lambda: self.desk.search_title("提示", visible=True),
+                        what='the question "提示"')[0]
+
+    def answer(self, dialog, key):
+        self.desk.xdotool("windowactivate", "--sync", dialog)
+        self.desk.xdotool("key", "--clearmodifiers", key)
+
+    def slide(self, until):
+        """Samples the frame from now until until(rect, mapped); returns the samples."""
+        samples = []
+        end = time.monotonic() + WAIT
+        while time.monotonic() < end:
+            rect, mapped = self.desk.frame(self.window, self.extents)
+            if not samples or samples[-1] != (rect, mapped):
+                samples.append((rect, mapped))
+            if until(rect, mapped):
+                return samples
+        self.fail("the slide did not finish: %r" % samples[-5:])
+
+    def assert_steps_of_15(self, xs, origin, frame_width):
+        # openbox keeps a tenth of a client-moved window on screen, so near the right edge
+        # the frame may stand there instead of further out.
+        kept = SCREEN_W - frame_width // 10
+        off_grid = [x for x in xs if (x - origin) % STEP != 0 and x != kept]
+        self.assertEqual(off_grid, [], "positions off the %d-px steps from %d: %r"
+                         % (STEP, origin, xs))
+
+    # ---- the cases -------------------------------------------------------------------------
+
+    def test_opens_in_the_lower_right_corner(self):
+        self.start_program(SEED_INI)
+
+        def at_start(rect):
+            left, top, w, h = rect
+            return (left, top) == (SCREEN_W - w - 30, SCREEN_H - h - 40)
+
+        # The window may first show where it stood before the window manager framed it.
+        try:
+            wait_for(lambda: at_start(self.desk.frame(self.window, self.extents)[0]))
+        except AssertionError:
+            pass
+        left, top, w, h = self.settled_frame()
+        self.assertTrue(at_start((left, top, w, h)), "frame %dx%d at (%d, %d), not (%d, %d)"
+                        % (w, h, left, top, SCREEN_W - w - 30, SCREEN_H - h - 40))
+        # The stored 640 x 400 is not applied: the window opens 500 x 480, counted with its
+        # frame or without.
+        client = self.desk.info(self.window)
+        self.assertIn((500, 480), [(w, h), (client.width, client.height)])
+
+    def test_tray_clicks_slide_out_and_back_in(self):
+        self.start_program(SEED_INI)
+        start_left, top, w, h = self.settled_frame()
+
+        self.click_icon(1)
+        out = self.slide(lambda rect, mapped: not mapped)
+        xs = [rect[0] for rect, mapped in out if mapped]
+        self.assertEqual(xs, sorted(xs), "slid out to the right only")
+        self.assertGreaterEqual(len(set(xs) - {start_left}), 2, "moved in steps: %r" % xs)
+        self.assert_steps_of_15(xs, start_left, w)
+        self.assertEqual({rect[1] for rect, mapped in out if mapped}, {top}, "the top edge stays")
+
+        # Hidden now; the next click brings it in from beyond the right edge.
+        self.click_icon(1)
+        rest_left = SCREEN_W - STEP * math.ceil((w + 20) / STEP)
+        rest_top = SCREEN_H - 50 - h
+        back = self.slide(lambda rect, mapped: mapped and rect[0] <= SCREEN_W - w - 20)
+        final = self.settled_frame()
+        xs = [rect[0] for rect, mapped in back if mapped] + [final[0]]
+        self.assertEqual(xs, sorted(xs, reverse=True), "slid in to the left only")
+        self.assert_steps_of_15(xs, SCREEN_W, w)
+        self.assertEqual(final, (rest_left, rest_top, w, h),
+                         "rest after sliding in; samples %r" % back)
+        self.assertEqual({rect[1] for rect, mapped in back if mapped}, {rest_top})
+
+    def test_menu_exit_asks_then_saves_history(self):
+        self.start_program(SEED_INI)
+        _, _, w, h = self.settled_frame()
+        popups_before = set(self.mapped_popups())
+
+        self.click_icon(3)
+        opened = wait_for(lambda: set(self.mapped_popups()) - popups_before, what="the tray menu")
+        # Should the icon's tool tip have come up too, the menu is the taller one.
+        menu = max((self.desk.info(wid) for wid in opened), key=lambda w: w.height)
+        # Two items, opened at the pointer by the icon at the top right.
+        self.assertGreater(menu.height, 30)
+        self.assertGreater(menu.x + menu.width, SCREEN_W - 100)
+        self.assertLess(menu.y, 100)
+        # The open menu takes the keys: E is the mnemonic of 退出(&E).
+        self.desk.xdotool("key", "e")
+        self.answer(self.question(), "Return")  # Yes is the default button
+        self.assertEqual(self.wait_exit(), 0)
+
+        ini = read_ini(self.ini)
+        default = ini["default"]
+        self.assertEqual(
+            {k: default.get(k.lower()) for k in ("RunSelectDoc", "CbRefresh", "QueryAutoRunDoc",
+                                                 "ActivePageIndex", "CheckDocInterval")},
+            {"RunSelectDoc": "0", "CbRefresh": "0", "QueryAutoRunDoc": "0",
+             "ActivePageIndex": "2", "CheckDocInterval": "30000"})
+        self.assertEqual((default.get("width"), default.get("height")), (str(w), str(h)),
+                         "the size of the window at exit")
+        docs = ini["docs"]
+        stored = []
+        k = 0
+        while "name%d" % k in docs:
+            stored.append(tuple(docs.get(key % k) for key in
+                                ("path%d", "name%d", "doctype%d", "selected%d")))
+            k += 1
+        # The sweep may have recorded this desktop's own programs after them.
+        self.assertEqual(stored[:3], SEEDED_DOCS, "history in order: %r" % stored)
+        self.assertEqual(ini["display"], {"path0": "C:\\old", "display0": "kept as it is"})
+
+    def mapped_popups(self):
+        """The program's override-redirect windows on screen: menus and tool tips."""
+        found = []
+        for wid, node in self.desk.tree().items():
+            if node["parent"] is None and node["class"] == "TarvoKelmora":
+                w = self.desk.info(wid)
+                if w.mapped and w.override_redirect:
+                    found.append(wid)
+        return found
+
+    def test_second_start_hands_over_and_brings_the_window_back(self):
+        self.start_program(SEED_INI)
+        self.settled_frame()
+        self.click_icon(1)
+        self.slide(lambda rect, mapped: not mapped)
+
+        second = subprocess.run([self.exe], env=self.desk.env, capture_output=True,
+                                timeout=WAIT, stdin=subprocess.DEVNULL)
+        self.assertEqual(second.returncode, 0, second.stderr)
+        self.assertIsNone(self.program.poll(), "the first one keeps running")
+        back = self.slide(lambda rect, mapped: mapped and rect[0] <= SCREEN_W - rect[2] - 20)
+        left, _, w, _ = back[-1][0]
+        self.assertLessEqual(left + w, SCREEN_W, "fully on screen again")
+        self.assertEqual(len(self.desk.search_title(TITLE)), 1, "one main window")
+        self.assertEqual(self.docked_icons(), [self.icon], "one tray icon")
+
+    def test_close_asks_and_no_keeps_running(self):
+        self.start_program()
+        self.close_window()
+        dialog = self.question()
+        self.answer(dialog, "Escape")  # Escape answers No
+        wait_for(lambda: not self.desk.search_title("提示", visible=True),
+                 what="the question to go")
+        self.assertIsNone(self.program.poll(), "still running after No")
+        self.assertTrue(self.desk.info(self.window).mapped, "the window stays")
+        self.assertFalse(os.path.exists(self.ini), "nothing saved before the end")
+
+        self.close_window()
+        self.answer(self.question(), "Return")
+        self.assertEqual(self.wait_exit(), 0)
+        default = read_ini(self.ini)["default"]
+        self.assertEqual(default.get("cbrefresh"), "1")
+        self.assertEqual(default.get("checkdocinterval"), "12000")
+
+    def test_termination_signal_saves_history(self):
+        # The polite end a session or a service manager asks for: the history is kept.
+        self.start_program(SEED_INI)
+        _, _, w, _ = self.settled_frame()
+        self.program.send_signal(signal.SIGTERM)
+        self.assertEqual(self.wait_exit(), 0)
+        ini = read_ini(self.ini)
+        self.assertEqual(ini["default"].get("width"), str(w), "saved at the end")
+        self.assertEqual(ini["docs"].get("path2"), SEEDED_DOCS[2][0])
+
+    def close_window(self):
+        self.desk.xdotool("windowactivate", "--sync", self.window)
+        self.desk.xdotool("key", "--clearmodifiers", "alt+F4")  # openbox's Close
+
+
+def main():
+    global PROGRAM
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    PROGRAM = os.path.abspath(sys.argv[1])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "webpanel/web_panel.h"
+
+using tk::BrowserPlacement;
+using tk::WebPanelSchedule;
+
+TEST(WebPanel, ScheduleShowsTheNextPageAtMostOnce) {
+    std::vector<int> draws = {10, 71, 72, 99, 0, 72, 50};
+    std::size_t i = 0;
+    WebPanelSchedule schedule("http://test.local:8080/", [&] { return draws[i++]; });
+    EXPECT_EQ(schedule.FirstPage(), "http://test.local:8080/kelmora/first/");
+    EXPECT_EQ(schedule.ClosePage(), "http://test.local:8080/kelmora/next/");
+    EXPECT_EQ(schedule.LoadPanelPage(), "http://test.local:8080/kelmora/");
+    EXPECT_EQ(schedule.LoadPanelPage(), "http://test.local:8080/kelmora/");
+    EXPECT_FALSE(schedule.NextPageShown());
+    EXPECT_EQ(schedule.LoadPanelPage(), "http://test.local:8080/kelmora/next/");
+    EXPECT_TRUE(schedule.NextPageShown());
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(schedule.LoadPanelPage(), "http://test.local:8080/kelmora/");
+    EXPECT_EQ(schedule.ClosePage(), "http://test.local:8080/kelmora/exit/");
+    EXPECT_EQ(schedule.HomePage(), "http://test.local:8080/");
+
+    // With the clock-seeded generator about 28 draws in 100 pick the next page.
+    int next = 0;
+    for (int k = 0; k < 2000; ++k) {
+        WebPanelSchedule fresh;
+        if (fresh.LoadPanelPage() != fresh.Address(tk::kMainPage)) ++next;
+    }
+    EXPECT_GT(next, 400);
+    EXPECT_LT(next, 750);
+}
+
+TEST(WebPanel, PageCheck) {
+    EXPECT_EQ(tk::CheckBrowserPage("", "<body>fine</body>", 480, 47).kind,
+              BrowserPlacement::Kind::Unchanged);
+    for (const char* body : {"<BODY>Page NOT Found</BODY>", "<body>NotFound</body>",
+                             "<body>无法显示网页</body>", "<body>点击取消</body>"}) {
+        BrowserPlacement p = tk::CheckBrowserPage("http://x/", body, 480, 47);
+        EXPECT_EQ(p.kind, BrowserPlacement::Kind::OutOfView) << body;
+        EXPECT_EQ(p.left, -2000);
+    }
+    BrowserPlacement fit = tk::CheckBrowserPage("http://x/", "<body>新闻</body>", 480, 47);
+    EXPECT_EQ(fit.kind, BrowserPlacement::Kind::OverStrip);
+    EXPECT_EQ(fit.left, -4);
+    EXPECT_EQ(fit.top, -4);
+    EXPECT_EQ(fit.width, 488);
+    EXPECT_EQ(fit.height, 55);
+}
