@@ -18,6 +18,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "ui/about_help.h"
 #include "ui/artwork.h"
 #include "ui/autorun_doc.h"
 #include "ui/message_box.h"
@@ -515,6 +516,8 @@ QWidget* TFrmMain::BuildSettingsPage() {
     connect(SbCheckTime, &QScrollBar::valueChanged, this, &TFrmMain::SbCheckTimeChange);
     connect(BtnDeleteAllDocs, &QAbstractButton::clicked, this, &TFrmMain::BtnDeleteAllDocsClick);
     connect(BtnAutoRunSet, &QAbstractButton::clicked, this, &TFrmMain::BtnAutoRunSetClick);
+    connect(BtnAboutUS, &QAbstractButton::clicked, this, &TFrmMain::BtnAboutUSClick);
+    connect(BtnHelpDoc, &QAbstractButton::clicked, this, &TFrmMain::BtnHelpDocClick);
     return sheet;
 }
 
@@ -691,6 +694,29 @@ void TFrmMain::TimerFirstRunTimer() {
 }
 
 void TFrmMain::RunStartDocs() { m_reopener.RunStartDocs(); }
+
+namespace {
+// The about window belongs to the application, not to the main window: it is kept here.
+QPointer<TFrmVersion> g_aboutWindow;
+}  // namespace
+
+TFrmVersion* TFrmMain::AboutWindow() const { return g_aboutWindow; }
+
+void TFrmMain::BtnAboutUSClick() {
+    if (!g_aboutWindow) {
+        g_aboutWindow = new TFrmVersion([this] { m_launcher.OpenWebAddress(m_webSchedule.Site()); });
+        g_aboutWindow->setAttribute(Qt::WA_QuitOnClose, false);
+        connect(this, &QObject::destroyed, g_aboutWindow.data(), &QObject::deleteLater);
+    }
+    g_aboutWindow->show();
+    g_aboutWindow->raise();
+}
+
+void TFrmMain::BtnHelpDocClick() {
+    if (m_help == nullptr) m_help = new TFrmHelp(this);
+    m_help->show();
+    m_help->raise();
+}
 
 void TFrmMain::MnAutoRunClick() {
     if (!m_deps.autoRun) return;

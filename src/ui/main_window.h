@@ -128,6 +128,10 @@ public:
     void TreeExpandedOrCollapsed();
     void BtnMoreSpecDirClick();
     void MnAutoRunClick();
+    void BtnAboutUSClick();
+    void BtnHelpDocClick();
+    class TFrmVersion* AboutWindow() const;
+    class TFrmHelp* HelpWindow() const { return m_help; }
     void RunStartDocs();
     void ShowStartDocDialog();
     void BtnAutoRunSetClick();
@@ -176,6 +180,7 @@ private:
     bool m_webRequested = false;
     std::string m_pendingPage;
     class TFrmAutorunDoc* m_autorunDoc = nullptr;
+    class TFrmHelp* m_help = nullptr;
     std::unique_ptr<ImageListIcons> m_images;
     CategoryTreeModel* m_models[4] = {};
     QTreeView* m_trees[4] = {};

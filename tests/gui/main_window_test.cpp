@@ -1,6 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QFile>
 #include <QLabel>
@@ -13,7 +14,9 @@
 
 #include "fakes.h"
 #include "ui/application.h"
+#include "ui/about_help.h"
 #include "ui/autorun_doc.h"
+#include "ui/web_strip.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/timer.h"
@@ -25,6 +28,32 @@ static QStringList Strs(std::initializer_list<const char*> items) {
     for (const char* item : items) out << QString::fromUtf8(item);
     return out;
 }
+
+// A browser for the strip that loads nothing: navigations are recorded, the page is set.
+class FakeWebStrip : public WebStripView, public WebStripFactory {
+public:
+    QPointer<QWidget> widget;
+    QStringList navigations;
+    QUrl location;
+    QString body;
+    std::function<void()> onComplete;
+    int created = 0;
+    WebStripView* Create(QWidget* parent) override {
+        ++created;
+        widget = new QWidget(parent);
+        return this;
+    }
+    QWidget* Widget() override { return widget; }
+    void Navigate(const QUrl& address) override { navigations << address.toString(); }
+    QUrl LocationUrl() const override { return location; }
+    void RequestBodyHtml(std::function<void(const QString&)> done) override { done(body); }
+    void SetNavigateComplete(std::function<void()> complete) override { onComplete = std::move(complete); }
+    void Complete(const QString& url, const QString& html) {
+        location = QUrl(url);
+        body = html;
+        onComplete();
+    }
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -38,6 +67,7 @@ private:
     test::FakeWindowSystem m_windows;
     test::FakeShellWindows m_shell;
     test::FakeShell m_launchShell;
+    std::unique_ptr<FakeWebStrip> m_web;
     std::unique_ptr<TFrmMain> m_window;
 
     void WriteIni(const QByteArray& contents) {
@@ -51,8 +81,11 @@ private:
     }
     void Create() {
         const std::string path = m_path.toStdString();
-        m_window = std::make_unique<TFrmMain>(
-            MainWindowDeps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path, false});
+        m_web = std::make_unique<FakeWebStrip>();
+        MainWindowDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path, false};
+        deps.webSite = "http://127.0.0.1:9";
+        deps.webStripFactory = m_web.get();
+        m_window = std::make_unique<TFrmMain>(deps);
     }
     template <typename T>
     T* Find(const char* name) {
@@ -470,6 +503,80 @@ private slots:
         m_window->BtnAutoRunSetClick();
         QCOMPARE(m_window->AutorunDoc(), first);  // created once, kept
         QVERIFY(!query->isChecked());
+    }
+
+    void webStrip() {
+        Create();
+        QVERIFY(m_window->WebBrowser1() == nullptr);  // nothing before the first frame
+        m_window->TimerFirstRunTimer();                // asks for the first page
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_VERIFY(m_window->WebBrowser1() != nullptr);
+        QCOMPARE(m_web->created, 1);
+        QCOMPARE(m_web->navigations, QStringList{QStringLiteral("http://127.0.0.1:9/kelmora/first/")});
+        QWidget* browser = m_web->widget;
+        QCOMPARE(browser->y(), -2000);
+
+        // No page yet: the check changes nothing.
+        m_window->TimerCheckBrowserTimer();
+        QCOMPARE(browser->y(), -2000);
+        QVERIFY(!m_window->TimerCheckBrowser()->Enabled());
+
+        m_web->Complete(QStringLiteral("http://127.0.0.1:9/kelmora/first/"), QStringLiteral("<body>新闻</body>"));
+        QVERIFY(m_window->TimerCheckBrowser()->Enabled());
+        const int remaining = m_window->TimerCheckBrowser()->RemainingMs();
+        QTest::qWait(50);
+        m_web->Complete(QStringLiteral("http://127.0.0.1:9/kelmora/first/"), QStringLiteral("<body>新闻</body>"));
+        QVERIFY(m_window->TimerCheckBrowser()->RemainingMs() < remaining);  // one check for both
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->TimerCheckBrowser()->Enabled(), 3000);
+        QWidget* strip = Find<QWidget>("PnlWebBrowser");
+        QCOMPARE(browser->geometry(), QRect(-4, -4, strip->width() + 8, strip->height() + 8));
+
+        m_web->Complete(QStringLiteral("http://127.0.0.1:9/kelmora/"), QStringLiteral("<BODY>Not Found</BODY>"));
+        m_window->TimerCheckBrowserTimer();
+        QCOMPARE(browser->x(), -2000);
+
+        // The close request loads the next page while it has not been shown.
+        MessageBoxes::SetNextAnswer(false);
+        m_window->close();
+        QCOMPARE(m_web->navigations.last(), QStringLiteral("http://127.0.0.1:9/kelmora/next/"));
+
+        m_launchShell.calls.clear();
+        m_window->Image2Click();
+        QCOMPARE(m_launchShell.calls,
+                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9/\",NULL,1)"}));
+    }
+
+    void aboutAndHelpWindows() {
+        Create();
+        m_launchShell.calls.clear();
+        QTest::mouseClick(Find<QWidget>("BtnAboutUS"), Qt::LeftButton);
+        TFrmVersion* about = m_window->AboutWindow();
+        QVERIFY(about && about->isVisible());
+        QCOMPARE(about->windowTitle(), QStringLiteral("关于..."));
+        QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("Image1")), Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(m_launchShell.calls.empty());  // only the link area opens the site
+        QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("Label1")), Qt::LeftButton);
+        QCOMPARE(m_launchShell.calls,
+                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9\",NULL,1)"}));
+        about->move(40, 50);
+        const QPoint place = about->pos();
+        QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
+        QVERIFY(!about->isVisible());
+        QTest::mouseClick(Find<QWidget>("BtnAboutUS"), Qt::LeftButton);
+        QCOMPARE(m_window->AboutWindow(), about);  // one window, shown again where it was
+        QVERIFY(about->isVisible());
+        QCOMPARE(about->pos(), place);
+
+        QTest::mouseClick(Find<QWidget>("BtnHelpDoc"), Qt::LeftButton);
+        TFrmHelp* help = m_window->HelpWindow();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->windowTitle(), QStringLiteral("TarvoKelmora-帮助文档"));
+        QTest::mouseClick(help->findChild<QWidget*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
+        QVERIFY(!help->isVisible());
+        QTest::mouseClick(Find<QWidget>("BtnHelpDoc"), Qt::LeftButton);
+        QCOMPARE(m_window->HelpWindow(), help);
+        about->hide();
     }
 
     void timerKeepsItsCountdown() {
