@@ -110,13 +110,25 @@ double MedianPeakMiB(const Variant& v) {
     return Median(Column(v, [](auto& r) { return r.peakRssKiB / 1024.0; }));
 }
 
+// Copies an executable, and the modules (*.so) it loads from its own folder, into `folder`.
 bool CopyExecutable(const std::string& from, const std::string& folder, std::string& copied) {
     std::error_code ec;
     fs::create_directories(folder, ec);
-    copied = folder + "/" + fs::path(from).filename().string();
-    fs::copy_file(from, copied, fs::copy_options::overwrite_existing, ec);
-    if (ec) std::fprintf(stderr, "cannot copy %s: %s\n", from.c_str(), ec.message().c_str());
-    return !ec;
+    std::vector<fs::path> files{from};
+    for (const auto& entry : fs::directory_iterator(fs::path(from).parent_path(), ec)) {
+        if (entry.is_regular_file(ec) && entry.path().extension() == ".so") {
+            files.push_back(entry.path());
+        }
+    }
+    for (const fs::path& file : files) {
+        fs::copy_file(file, folder / file.filename(), fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            std::fprintf(stderr, "cannot copy %s: %s\n", file.c_str(), ec.message().c_str());
+            return false;
+        }
+    }
+    copied = (folder / fs::path(from).filename()).string();
+    return true;
 }
 
 // Other work on the machine shows in every time below; the load average says how much.

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     QFont::insertSubstitutions(QStringLiteral("宋体"),
                                {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
     tk::InitArtwork();
+    tk::QuitGracefullyOnTermination();
 
     const tk::SettingsLocation location =
         tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::ConfigHomeFromEnvironment());

@@ -3,7 +3,10 @@
 #include <QCryptographicHash>
 #include <QLocalSocket>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <csignal>
 #include <exception>
+#include <fcntl.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "tarvokelmora.app", QtWarningMsg)
@@ -17,6 +20,50 @@ static void InitArtworkResource() {
 namespace tk {
 
 void InitArtwork() { InitArtworkResource(); }
+
+namespace {
+std::function<void()> g_endProgramHook;
+}  // namespace
+
+void SetEndProgramHookForTesting(std::function<void()> hook) { g_endProgramHook = std::move(hook); }
+
+void EndProgram() {
+    if (g_endProgramHook) {
+        g_endProgramHook();
+        return;
+    }
+    // exit(), not quit(): quit() first sends every window a close request, and the main
+    // window would ask its question again.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
+                              Qt::QueuedConnection);
+}
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here: the event loop does the rest.
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+}  // namespace
+
+void QuitGracefullyOnTermination() {
+    if (g_signalPipe[0] >= 0 || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read,
+                                         QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        EndProgram();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 

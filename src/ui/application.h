@@ -34,6 +34,15 @@ private:
     std::function<void()> m_onRequest;
 };
 
+// A termination request (SIGTERM, SIGINT, SIGHUP: the session ending, a service manager
+// stopping us) quits the program the normal way, so the history is saved and nothing is lost.
+void QuitGracefullyOnTermination();
+
+// Ends the event loop without asking anything again; the main window saves as it goes.
+void EndProgram();
+// Test seam: called instead of ending the event loop.
+void SetEndProgramHookForTesting(std::function<void()> hook);
+
 // Makes the program's pictures available as resources.
 void InitArtwork();
 

@@ -115,6 +115,7 @@ void TDropFilesTarget::DetachTarget() {
     m_acceptingWidget = nullptr;
     m_hookedControl = nullptr;
     m_savedAcceptDrops = false;
+    m_dragCarriesFiles = false;
 }
 
 void TDropFilesTarget::FollowReceiver() {
@@ -142,17 +143,27 @@ bool TDropFilesTarget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (LocalPaths(drag->mimeData()).isEmpty()) return false;  // the control's own business
+        // The data stays the same during a drag, and fetching it from another program costs a
+        // round trip: it is looked at on entering, not on every move.
+        if (event->type() == QEvent::DragEnter || !m_dragCarriesFiles) {
+            m_dragCarriesFiles = !LocalPaths(drag->mimeData()).isEmpty();
+        }
+        if (!m_dragCarriesFiles) return false;  // the control's own business
         Acknowledge(drag);
         return true;
     }
+    case QEvent::DragLeave:
+        m_dragCarriesFiles = false;
+        return false;
     case QEvent::Drop: {
+        m_dragCarriesFiles = false;
         auto* drop = static_cast<QDropEvent*>(event);
-        if (LocalPaths(drop->mimeData()).isEmpty()) return false;
+        QStringList files = LocalPaths(drop->mimeData());
+        if (files.isEmpty()) return false;
         // The handler may change the target or delete this component; nothing of ours is
         // touched after it returns.
         try {
-            if (m_onDropFiles) DoDropFiles(*drop);
+            if (m_onDropFiles) DoDropFiles(*drop, std::move(files));
         } catch (const std::exception& e) {
             Acknowledge(drop);
             Discard(e.what());
@@ -170,12 +181,12 @@ bool TDropFilesTarget::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void TDropFilesTarget::DoDropFiles(const QDropEvent& drop) {
+void TDropFilesTarget::DoDropFiles(const QDropEvent& drop, QStringList files) {
     TDropFilesInfo info;
     info.DropTime = QDateTime::currentDateTime();
     info.DropControl = m_targetControl;
     info.DropPoint = m_acceptingWidget->mapTo(m_targetControl, drop.position().toPoint());
-    info.Files = LocalPaths(drop.mimeData());
+    info.Files = std::move(files);
     // Keep the handler alive even if it replaces itself.
     const TDropFilesEvent handler = m_onDropFiles;
     handler(this, info);

@@ -33,8 +33,9 @@ using TDropFilesEvent = std::function<void(TDropFilesTarget* sender, const TDrop
 // and turns each drop into one OnDropFiles call. While disabled or without a target, nothing
 // here accepts drops and the control has its own drag-and-drop handling back.
 //
-// Drag events reach a scroll area's viewport, not the area, so for a QAbstractScrollArea
-// (a tree view) the viewport is the widget that is switched to accept drops and watched.
+// Drags go to the innermost widget under the pointer that accepts drops; over a scroll area
+// (a tree view) that is its viewport, so the viewport is switched to accept drops and watched,
+// ahead of the view's own handling.
 // Watching is an event filter, so a re-created native window keeps working unaided; a
 // replaced viewport is picked up when the control's children change.
 class TDropFilesTarget : public QObject {
@@ -52,17 +53,16 @@ public:
     const TDropFilesEvent& OnDropFiles() const { return m_onDropFiles; }
     void SetOnDropFiles(TDropFilesEvent handler) { m_onDropFiles = std::move(handler); }
 
-    // The file paths a drag carries: local file URLs only, as absolute native paths, in
-    // order. Other URLs (web addresses) are left out: a drop onto the tree records files.
-    static QStringList LocalPaths(const QMimeData* data);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The file paths a drag carries: local file URLs only, as absolute native paths, in
+    // order. Other URLs (web addresses) are left out: a drop reports files and folders only.
+    static QStringList LocalPaths(const QMimeData* data);
     void AttachTarget();
     void DetachTarget();
-    void DoDropFiles(const QDropEvent& drop);
+    void DoDropFiles(const QDropEvent& drop, QStringList files);
     void TargetDestroyed(QObject* control);
     void FollowReceiver();
 
@@ -73,6 +73,7 @@ private:
     bool m_destroying = false;
     bool m_targetDestroying = false;
     bool m_followPending = false;
+    bool m_dragCarriesFiles = false;  // what the current drag's entry found
 
     // While attached: the control we watch, the widget whose drops we take, and what that
     // widget's acceptDrops was before.

@@ -19,9 +19,11 @@
 #include <QVBoxLayout>
 
 #include "ui/about_help.h"
+#include "ui/application.h"
 #include "ui/artwork.h"
 #include "ui/autorun_doc.h"
 #include "ui/message_box.h"
+#include "history/text.h"
 
 Q_LOGGING_CATEGORY(lcMain, "tarvokelmora.main", QtWarningMsg)
 
@@ -539,6 +541,11 @@ void TFrmMain::FormCreate() {
     }
     m_history.FillDocFilters();
     try {
+        DropTarget = new TDropFilesTarget(this);
+        DropTarget->setObjectName(QStringLiteral("DropTarget"));
+        DropTarget->SetOnDropFiles([this](TDropFilesTarget* sender, const TDropFilesInfo& info) {
+            DropTargetDropFiles(sender, info);
+        });
         SetDropTargetTree();
     } catch (const std::exception& e) {
         qCInfo(lcMain) << "creation, drop target:" << e.what();
@@ -594,8 +601,7 @@ bool TFrmMain::FormCloseQuery() {
 void TFrmMain::closeEvent(QCloseEvent* event) {
     if (m_destroyed || FormCloseQuery()) {
         event->accept();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                                  Qt::QueuedConnection);
+        EndProgram();
     } else {
         event->ignore();
     }
@@ -611,8 +617,7 @@ void TFrmMain::CommitData(QSessionManager& manager) {
 
 void TFrmMain::Exit1Click() {
     if (MessageBoxes::AskYesNo(this, QStringLiteral("提示"), QStringLiteral("要退出系统吗?"))) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                                  Qt::QueuedConnection);
+        EndProgram();
     }
 }
 
@@ -899,7 +904,28 @@ void TFrmMain::BtnDeleteAllDocsClick() { m_history.DeleteAllDocs(); }
 void TFrmMain::TVAllDocsChange() { SetDropTargetTree(); }
 
 void TFrmMain::SetDropTargetTree() {
-    // Dropped files arrive with the drop target.
+    if (DropTarget == nullptr) return;
+    const int page = TVAllDocs->ActivePageIndex();
+    // On the system and settings pages the last category tree stays the target.
+    if (page >= 0 && page < kTreeCount) DropTarget->SetTargetControl(m_trees[page]);
+}
+
+void TFrmMain::DropTargetDropFiles(TDropFilesTarget*, const TDropFilesInfo& info) {
+    const int page = TVAllDocs->ActivePageIndex();
+    QTreeView* tree = page >= 0 && page < kTreeCount ? m_trees[page] : nullptr;
+    if (tree) tree->setUpdatesEnabled(false);  // one repaint for the whole drop
+    bool completed = false;
+    try {
+        for (const QString& name : info.Files) {
+            m_history.CurDocText = Trim(name.toStdString());
+            m_history.AddCurDoc();
+        }
+        completed = true;
+    } catch (const std::exception& e) {
+        qCInfo(lcMain) << "drop:" << e.what();
+    }
+    if (tree) tree->setUpdatesEnabled(true);
+    if (completed) m_deps.shell.MessageBeep();
 }
 
 void TFrmMain::TVDocsMouseMove(QTreeView* tree, const QPoint& pos) {

@@ -27,6 +27,7 @@
 #include "startup/startup.h"
 #include "ui/web_strip.h"
 #include "webpanel/web_panel.h"
+#include "ui/drop_files_target.h"
 #include "ui/timer.h"
 #include "ui/tree_model.h"
 #include "ui/widgets.h"
@@ -149,6 +150,8 @@ public:
     // The start-up dialog, once it has been asked for.
     class TFrmAutorunDoc* AutorunDoc() const { return m_autorunDoc; }
     void SetDropTargetTree();
+    void DropTargetDropFiles(TDropFilesTarget* sender, const TDropFilesInfo& info);
+    TDropFilesTarget* DropTarget = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

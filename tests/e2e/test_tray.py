@@ -5,7 +5,7 @@ Usage: test_tray.py PATH/TO/tarvokelmora [unittest arguments, e.g. TrayTest.test
 
 Every case starts its own X server, window manager and tray, runs a private copy of the
 program (so the defualt.ini beside it is the test's own) and drives it the way a person
-would: clicks on the docked tray icon, the tray menu, Alt+F4 on the window, keys in the
+would: clicks on the docked tray icon, the tray menu, the close request, keys in the
 question box. Nothing here waits on a fixed time; waits poll for a state with a timeout.
 """
 
@@ -292,6 +292,16 @@ class TrayTest(unittest.TestCase):
         icons = self.docked_icons()
         return icons[0] if len(icons) == 1 else None
 
+    def mapped_popups(self):
+        """The program's override-redirect windows on screen: menus and tool tips."""
+        found = []
+        for wid, node in self.desk.tree().items():
+            if node["parent"] is None and node["class"] == "TarvoKelmora":
+                w = self.desk.info(wid)
+                if w.mapped and w.override_redirect:
+                    found.append(wid)
+        return found
+
     def click_icon(self, button):
         self.desk.xdotool("mousemove", "--window", self.icon, "5", "5", "click", str(button))
 
@@ -301,7 +311,7 @@ class TrayTest(unittest.TestCase):
         except subprocess.TimeoutExpired:
             asking = self.desk.search_title("提示", visible=True)
             self.fail("the program did not exit%s; its output:\n%s"
-                      % (" and asks again" if asking else "", self.desk.read_log("program")))
+                      % (", a question is open" if asking else "", self.desk.read_log("program")))
 
     def settled_frame(self):
         """The frame once it has held still, shown, for a few readings in a row."""
@@ -323,7 +333,12 @@ class TrayTest(unittest.TestCase):
                         what='the question "提示"')[0]
 
     def answer(self, dialog, key):
-        self.desk.xdotool("windowactivate", "--sync", dialog)
+        """Presses key in the question box, once it has the keyboard."""
+        def focused():
+            self.desk.xdotool("windowactivate", "--sync", dialog, check=False)
+            return int(self.desk.xdotool("getwindowfocus", "-f", check=False) or 0) == int(dialog)
+
+        wait_for(focused, what="the question to take the keyboard")
         self.desk.xdotool("key", "--clearmodifiers", key)
 
     def slide(self, until):
@@ -387,10 +402,9 @@ class TrayTest(unittest.TestCase):
         back = self.slide(lambda rect, mapped: mapped and rect[0] <= SCREEN_W - w - 20)
         final = self.settled_frame()
         xs = [rect[0] for rect, mapped in back if mapped] + [final[0]]
+        self.assertEqual(final, (rest_left, rest_top, w, h), "rest after sliding in, from %r" % xs)
         self.assertEqual(xs, sorted(xs, reverse=True), "slid in to the left only")
         self.assert_steps_of_15(xs, SCREEN_W, w)
-        self.assertEqual(final, (rest_left, rest_top, w, h),
-                         "rest after sliding in; samples %r" % back)
         self.assertEqual({rect[1] for rect, mapped in back if mapped}, {rest_top})
 
     def test_menu_exit_asks_then_saves_history(self):
@@ -430,16 +444,6 @@ class TrayTest(unittest.TestCase):
         # The sweep may have recorded this desktop's own programs after them.
         self.assertEqual(stored[:3], SEEDED_DOCS, "history in order: %r" % stored)
         self.assertEqual(ini["display"], {"path0": "C:\\old", "display0": "kept as it is"})
-
-    def mapped_popups(self):
-        """The program's override-redirect windows on screen: menus and tool tips."""
-        found = []
-        for wid, node in self.desk.tree().items():
-            if node["parent"] is None and node["class"] == "TarvoKelmora":
-                w = self.desk.info(wid)
-                if w.mapped and w.override_redirect:
-                    found.append(wid)
-        return found
 
     def test_second_start_hands_over_and_brings_the_window_back(self):
         self.start_program(SEED_INI)
@@ -486,8 +490,9 @@ class TrayTest(unittest.TestCase):
         self.assertEqual(ini["docs"].get("path2"), SEEDED_DOCS[2][0])
 
     def close_window(self):
-        self.desk.xdotool("windowactivate", "--sync", self.window)
-        self.desk.xdotool("key", "--clearmodifiers", "alt+F4")  # openbox's Close
+        # What the title bar's close button does: the window manager asks the window to close
+        # (WM_DELETE_WINDOW). Aimed at this window, whatever else has the keyboard.
+        run(["wmctrl", "-i", "-c", self.window], self.desk.env)
 
 
 def main():

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -243,8 +244,11 @@ private slots:
         QVERIFY(m_window->History().DocExists("http://seen.org/at-close"));
 
         MessageBoxes::SetNextAnswer(true);
-        QSignalSpy quit(QCoreApplication::instance(), &QCoreApplication::aboutToQuit);
+        int endRequests = 0;
+        SetEndProgramHookForTesting([&] { ++endRequests; });
         QVERIFY(m_window->close());
+        QCOMPARE(endRequests, 1);
+        SetEndProgramHookForTesting({});
 
         // The tray menu's exit asks without sweeping.
         Create();
@@ -577,6 +581,51 @@ private slots:
         QTest::mouseClick(Find<QWidget>("BtnHelpDoc"), Qt::LeftButton);
         QCOMPARE(m_window->HelpWindow(), help);
         about->hide();
+    }
+
+    void dropsOnTheActiveTree() {
+        WriteIni("[default]\nActivePageIndex=4\n");
+        Create();
+        m_window->show();
+        auto drop = [&](QWidget* target, const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            const QPoint at(10, 10);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &dropped);
+            return dropped.isAccepted();
+        };
+        QTreeView* path = Find<QTreeView>("TVPath");
+        // Opened on the system page: no tree takes files yet.
+        QVERIFY(!drop(path->viewport(), {QUrl::fromLocalFile(QStringLiteral("/home/u/a.txt"))}));
+        QVERIFY(m_window->History().DocHistory().empty());
+
+        m_window->SetActivePageIndex(2);
+        m_window->TVAllDocsChange();
+        m_launchShell.calls.clear();
+        QVERIFY(drop(path->viewport(), {QUrl::fromLocalFile(QStringLiteral("/home/u/报告 1.txt")),
+                                        QUrl::fromLocalFile(QStringLiteral("/tmp/x/b")),
+                                        QUrl::fromLocalFile(QStringLiteral("/home/u/报告 1.txt"))}));
+        const auto& docs = m_window->History().DocHistory();
+        QCOMPARE(docs.size(), size_t(2));  // the same file twice is recorded once
+        QCOMPARE(docs[0].Location, std::string("file:///home/u/报告 1.txt"));
+        QCOMPARE(docs[0].Name, std::string("/home/u/报告 1.txt"));
+        QCOMPARE(docs[1].Location, std::string("file:///tmp/x/b"));
+        QCOMPARE(m_launchShell.calls, std::vector<std::string>{"MessageBeep()"});
+
+        // A name that is not a local path is rejected, and the drop still beeps once.
+        m_launchShell.calls.clear();
+        TDropFilesInfo info;
+        info.Files = QStringList{QStringLiteral("word")};
+        m_window->DropTargetDropFiles(m_window->DropTarget, info);
+        QCOMPARE(docs.size(), size_t(2));
+        QCOMPARE(m_launchShell.calls, std::vector<std::string>{"MessageBeep()"});
+
+        m_window->DropTarget->SetEnabled(false);
+        QVERIFY(!drop(path->viewport(), {QUrl::fromLocalFile(QStringLiteral("/tmp/c"))}));
+        QCOMPARE(docs.size(), size_t(2));
     }
 
     void timerKeepsItsCountdown() {

@@ -31,12 +31,12 @@ struct SourceRun {
     QString output;
 };
 
-// Drags the URIs from another X client to the global point; `mode` is "drop" or "leave".
-SourceRun RunSource(QPoint global, const char* mode, const QStringList& uris) {
+// Drags the URIs from another X client to the global point and drops them there.
+SourceRun RunSource(QPoint global, const QStringList& uris) {
     SourceRun run;
     QProcess source;
     source.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{QString::number(global.x()), QString::number(global.y()), QString::fromLatin1(mode)};
+    const QStringList args{QString::number(global.x()), QString::number(global.y())};
     source.start(QStringLiteral(TK_XDND_SOURCE), args + uris);
     // This process is the drop side: its event loop has to run while the source works.
     if (!QTest::qWaitFor([&] { return source.state() == QProcess::NotRunning; }, 60000)) {
@@ -63,6 +63,7 @@ SourceRun RunSource(QPoint global, const char* mode, const QStringList& uris) {
     return run;
 }
 
+// A top-level window whose native window can be destroyed and made again.
 class RecreatableWindow : public QWidget {
 public:
     void Recreate() {
@@ -82,7 +83,6 @@ class XdndDropTest : public QObject {
 private:
     RecreatableWindow m_window;
     QTreeView* m_left = nullptr;
-    QTreeView* m_right = nullptr;
     TDropFilesTarget* m_target = nullptr;
     std::vector<TDropFilesInfo> m_drops;
 
@@ -93,18 +93,23 @@ private:
     }
     static QPoint InTree(QTreeView* tree) { return tree->viewport()->geometry().center(); }
     void Show() {
+        // A window mapped while openbox is still starting can be lost by it and stay
+        // unmapped (the desktop counts as ready once openbox has published its check
+        // window); mapping it again reaches the running window manager.
         m_window.show();
+        for (int attempt = 0; attempt < 10 && !QTest::qWaitForWindowExposed(&m_window, 2000); ++attempt) {
+            m_window.hide();
+            m_window.show();
+        }
         QVERIFY(QTest::qWaitForWindowExposed(&m_window));
     }
 
 private slots:
     void initTestCase() {
         m_window.setWindowTitle(QStringLiteral("拖放测试"));
-        m_window.setGeometry(100, 100, 500, 300);
+        m_window.setGeometry(100, 100, 300, 300);
         m_left = new QTreeView(&m_window);
-        m_left->setGeometry(10, 10, 230, 280);
-        m_right = new QTreeView(&m_window);
-        m_right->setGeometry(260, 10, 230, 280);
+        m_left->setGeometry(10, 10, 280, 280);
         m_target = new TDropFilesTarget(&m_window);
         Show();
     }
@@ -116,7 +121,7 @@ private slots:
     }
 
     void dropArrivesAsOneEventWithPathsAndPoint() {
-        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), "drop", kFiles);
+        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), kFiles);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.target, m_window.winId());
         QVERIFY2(run.statusAccepted, qPrintable(run.output));
@@ -132,32 +137,15 @@ private slots:
         QCOMPARE(m_drops[0].DropPoint, InTree(m_left));
     }
 
-    void refusedWhileDisabledAndForWebAddresses() {
+    void refusedWhileDisabled() {
         m_target->SetEnabled(false);
-        SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), "drop", kFiles);
+        // Qt notes the drop no widget took ("No drag target set").
+        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), kFiles);
         QCOMPARE(run.exitCode, 0);
         QVERIFY(!run.statusAccepted);
         QVERIFY(run.finished);
         QVERIFY(!run.finishedAccepted);
-
-        m_target->SetEnabled(true);
-        run = RunSource(m_left->mapToGlobal(InTree(m_left)), "leave", {QStringLiteral("https://example.com/a")});
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(!run.finished);
-        QVERIFY(!run.statusAccepted);
         QVERIFY(m_drops.empty());
-    }
-
-    void followsTheTargetTree() {
-        m_target->SetTargetControl(m_right);
-        SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), "drop", kFiles);
-        QVERIFY(!run.statusAccepted);
-        QVERIFY(!run.finishedAccepted);
-        QVERIFY(m_drops.empty());
-        run = RunSource(m_right->mapToGlobal(InTree(m_right)), "drop", kFiles);
-        QVERIFY(run.finishedAccepted);
-        QCOMPARE(m_drops.size(), size_t(1));
-        QCOMPARE(m_drops[0].DropControl.data(), m_right);
     }
 
     void recreatedWindowStillTakesDrops() {
@@ -165,7 +153,7 @@ private slots:
         m_window.Recreate();
         Show();
         QVERIFY(m_window.winId() != before);
-        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), "drop", kFiles);
+        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), kFiles);
         QCOMPARE(run.target, m_window.winId());
         QVERIFY2(run.finishedAccepted, qPrintable(run.output));
         QCOMPARE(m_drops.size(), size_t(1));
@@ -177,7 +165,7 @@ private slots:
         });
         QLoggingCategory::setFilterRules(QStringLiteral("tarvokelmora.app.info=true"));
         QTest::ignoreMessage(QtInfoMsg, "discarded: boom");
-        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), "drop", kFiles);
+        const SourceRun run = RunSource(m_left->mapToGlobal(InTree(m_left)), kFiles);
         QLoggingCategory::setFilterRules(QString());
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.finishedAccepted);

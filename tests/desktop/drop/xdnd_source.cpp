@@ -1,13 +1,13 @@
 // A drag source that speaks XDND as a file manager does, with nothing between it and the X
 // server: it looks for the XdndAware window under a root point, enters it, moves to the
-// point, then drops (or leaves), serving the uri-list from the XdndSelection on request.
+// point and drops, serving the uri-list from the XdndSelection on request.
 //
-//   tk_xdnd_source X Y drop|leave [copy|move] URI...
+//   tk_xdnd_source X Y URI...
 //
-// Prints "target <window>", "status <accepted> <action>", and after a drop
-// "data <requests served>" and "finished <accepted> <action>". Exit 0 when the protocol ran
-// to its end (whether or not the target took the drop), 2 when no window takes XDND there,
-// 3 when the target stopped answering.
+// Prints "target <window>", "status <accepted> <action>", "data <requests served>" and
+// "finished <accepted> <action>". Exit 0 when the protocol ran to its end (whether or not
+// the target took the drop), 2 when no window takes XDND there, 3 when the target stopped
+// answering.
 
 #include <poll.h>
 #include <xcb/xcb.h>
@@ -19,7 +19,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -115,11 +114,6 @@ void Serve(Session& s, const xcb_selection_request_event_t* request) {
                             static_cast<uint32_t>(s.uriList.size()), s.uriList.data());
         notify.property = property;
         ++s.requests;
-    } else if (request->selection == Atom("XdndSelection") && request->target == Atom("TARGETS")) {
-        const xcb_atom_t targets[] = {Atom("TARGETS"), Atom("text/uri-list")};
-        xcb_change_property(g_conn, XCB_PROP_MODE_REPLACE, request->requestor, property, XCB_ATOM_ATOM, 32, 2,
-                            targets);
-        notify.property = property;
     }
     xcb_send_event(g_conn, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
     xcb_flush(g_conn);
@@ -166,21 +160,14 @@ bool RunUntil(Session& s, Done done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: %s X Y drop|leave [copy|move] URI...\n", argv[0]);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s X Y URI...\n", argv[0]);
         return 64;
     }
     const auto x = static_cast<int16_t>(std::atoi(argv[1]));
     const auto y = static_cast<int16_t>(std::atoi(argv[2]));
-    const bool drop = std::strcmp(argv[3], "drop") == 0;
-    int first = 4;
-    std::string action = "XdndActionCopy";
-    if (std::strcmp(argv[first], "copy") == 0 || std::strcmp(argv[first], "move") == 0) {
-        if (std::strcmp(argv[first], "move") == 0) action = "XdndActionMove";
-        ++first;
-    }
     Session s;
-    for (int i = first; i < argc; ++i) s.uriList += std::string(argv[i]) + "\r\n";
+    for (int i = 3; i < argc; ++i) s.uriList += std::string(argv[i]) + "\r\n";
 
     g_conn = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(g_conn)) {
@@ -209,7 +196,7 @@ int main(int argc, char** argv) {
 
     SendClientMessage(s.target, "XdndEnter", {s.source, kXdndVersion << 24, Atom("text/uri-list"), 0, 0});
     SendClientMessage(s.target, "XdndPosition",
-                      {s.source, 0, (static_cast<uint32_t>(x) << 16) | static_cast<uint16_t>(y), time, Atom(action)});
+                      {s.source, 0, (static_cast<uint32_t>(x) << 16) | static_cast<uint16_t>(y), time, Atom("XdndActionCopy")});
     if (!RunUntil(s, [&] { return s.status.has_value(); })) {
         std::printf("timeout status\n");
         return 3;
@@ -218,10 +205,6 @@ int main(int argc, char** argv) {
     std::printf("status %d %s\n", accepted ? 1 : 0, AtomName(s.status->data.data32[4]).c_str());
     std::fflush(stdout);
 
-    if (!drop) {
-        SendClientMessage(s.target, "XdndLeave", {s.source, 0, 0, 0, 0});
-        return 0;
-    }
     // Dropped even after a refusal (a careful source would leave), so a test can see the
     // target refuse the drop itself too.
     SendClientMessage(s.target, "XdndDrop", {s.source, 0, time, 0, 0});

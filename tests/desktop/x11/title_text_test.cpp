@@ -40,28 +40,34 @@ TEST(CompoundText, OtherDesignationsAndSegments) {
     EXPECT_EQ(DecodeCompoundText("\x1b$)A\xd6\xd0\xce\xc4!"), "中文!");
     EXPECT_EQ(DecodeCompoundText("\x1b(J\\~"), "¥‾");
     EXPECT_EQ(DecodeCompoundText("a\tb\nc"), "a\tb\nc");
-    EXPECT_EQ(DecodeCompoundText("\x9b" "2]abc\x9b]"), "abc");
+    EXPECT_EQ(DecodeCompoundText("\x9b"
+                                 "2]abc\x9b]"),
+              "abc");
     const std::string big5 = std::string("\x1b%/2\x80\x8b") + "big5-0\x02\xa4\xa4\xa4\xe5" + "x";
     EXPECT_EQ(DecodeCompoundText(big5), "中文x");
 }
 
 TEST(CompoundText, WhatCannotBeMappedBecomesReplacementCharacters) {
-    EXPECT_EQ(DecodeCompoundText("\x1b$(Z!!!!\x1b(Ba"), kBad + kBad + "a");    // unknown 94^2 set
-    EXPECT_EQ(DecodeCompoundText("\x1b-Z\xa1"), kBad);                    // unknown 96 set
-    EXPECT_EQ(DecodeCompoundText("\x1b$(A1jL"), "标" + kBad);            // half a character
+    EXPECT_EQ(DecodeCompoundText("\x1b$(Z!!!!\x1b(Ba"), kBad + kBad + "a");  // unknown 94^2 set
+    EXPECT_EQ(DecodeCompoundText("\x1b-Z\xa1"), kBad);                       // unknown 96 set
+    EXPECT_EQ(DecodeCompoundText("\x1b$(A1jL"), "标" + kBad);                // half a character
     EXPECT_EQ(DecodeCompoundText(std::string("\x1b%/2\x80\x8b") + "nosuch-0\x02xy" + "z"),
               kBad + "z");
-    EXPECT_EQ(DecodeCompoundText("\x1b%/2\x80\xff" "ab"), kBad);          // longer than the text
+    EXPECT_EQ(DecodeCompoundText("\x1b%/2\x80\xff"
+                                 "ab"),
+              kBad);  // longer than the text
     EXPECT_EQ(DecodeCompoundText("a\x1b"), "a" + kBad);
-    EXPECT_EQ(DecodeCompoundText("a\x85" "b"), "a" + kBad + "b");
+    EXPECT_EQ(DecodeCompoundText("a\x85"
+                                 "b"),
+              "a" + kBad + "b");
     EXPECT_EQ(DecodeCompoundText("\x1b%G\xff\x1b%@ok"), kBad + "ok");
     EXPECT_EQ(DecodeCompoundText("\x1b%Gé"), "é");  // never closed
 }
 
 TEST(CompoundText, ArbitraryBytesAlwaysGiveValidUtf8) {
     std::mt19937 random(2024);
-    const std::string pieces[] = {"\x1b", "$", "(", ")", "-", "%", "/", "G", "@", "A", "B",
-                                  "\x9b", "\x02", "\x80", "\xa1", "]", "1", "a"};
+    const std::string pieces[] = {"\x1b", "$", "(",    ")",    "-",    "%",    "/", "G", "@",
+                                  "A",    "B", "\x9b", "\x02", "\x80", "\xa1", "]", "1", "a"};
     for (int round = 0; round < 3000; ++round) {
         std::string input;
         const int length = static_cast<int>(random() % 40);

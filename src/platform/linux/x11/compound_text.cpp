@@ -78,30 +78,30 @@ GraphicSet Converted(const char* encoding, std::string_view prefix = {}, std::si
 // Decodes a run of bytes that all belong to one graphic set.
 void AppendRun(std::string& out, const GraphicSet& set, std::string_view run) {
     switch (set.kind) {
-    case SetKind::Ascii:
-        for (char c : run) out.push_back(static_cast<char>(c & 0x7F));
-        return;
-    case SetKind::Latin1:
-        for (char c : run) AppendCodePoint(out, 0x80 | (static_cast<unsigned char>(c) & 0x7F));
-        return;
-    case SetKind::JisRoman:
-        for (char c : run) {
-            char seven = static_cast<char>(c & 0x7F);
-            if (seven == 0x5C) {
-                AppendCodePoint(out, 0x00A5);  // yen sign
-            } else if (seven == 0x7E) {
-                AppendCodePoint(out, 0x203E);  // overline
-            } else {
-                out.push_back(seven);
+        case SetKind::Ascii:
+            for (char c : run) out.push_back(static_cast<char>(c & 0x7F));
+            return;
+        case SetKind::Latin1:
+            for (char c : run) AppendCodePoint(out, 0x80 | (static_cast<unsigned char>(c) & 0x7F));
+            return;
+        case SetKind::JisRoman:
+            for (char c : run) {
+                char seven = static_cast<char>(c & 0x7F);
+                if (seven == 0x5C) {
+                    AppendCodePoint(out, 0x00A5);  // yen sign
+                } else if (seven == 0x7E) {
+                    AppendCodePoint(out, 0x203E);  // overline
+                } else {
+                    out.push_back(seven);
+                }
             }
-        }
-        return;
-    case SetKind::Unknown:
-        AppendReplacements(out, (run.size() + set.width - 1) / set.width);
-        return;
-    case SetKind::Gb2312:
-    case SetKind::Iconv:
-        break;
+            return;
+        case SetKind::Unknown:
+            AppendReplacements(out, (run.size() + set.width - 1) / set.width);
+            return;
+        case SetKind::Gb2312:
+        case SetKind::Iconv:
+            break;
     }
     // Multi-byte and right-half sets: restore the high bits (EUC form), then convert.
     const std::size_t whole = run.size() / set.width * set.width;
@@ -109,7 +109,9 @@ void AppendRun(std::string& out, const GraphicSet& set, std::string_view run) {
     euc.reserve(whole / set.width * (set.prefix.size() + set.width));
     for (std::size_t i = 0; i < whole; i += set.width) {
         euc.append(set.prefix);
-        for (std::size_t k = 0; k < set.width; ++k) euc.push_back(static_cast<char>(run[i + k] | 0x80));
+        for (std::size_t k = 0; k < set.width; ++k) {
+            euc.push_back(static_cast<char>(run[i + k] | 0x80));
+        }
     }
     if (set.kind == SetKind::Gb2312) {
         out.append(DecodeText(euc, TextEncoding::Gb18030).text);
@@ -121,44 +123,71 @@ void AppendRun(std::string& out, const GraphicSet& set, std::string_view run) {
 
 GraphicSet Designate94(char final) {
     switch (final) {
-    case 'B': return Plain(SetKind::Ascii);
-    case 'J': return Plain(SetKind::JisRoman);
-    case 'I': return Converted("EUC-JP", "\x8E", 1);  // JIS X 0201 katakana
-    default: return Plain(SetKind::Unknown);
+        case 'B':
+            return Plain(SetKind::Ascii);
+        case 'J':
+            return Plain(SetKind::JisRoman);
+        case 'I':
+            return Converted("EUC-JP", "\x8E", 1);  // JIS X 0201 katakana
+        default:
+            return Plain(SetKind::Unknown);
     }
 }
 
 GraphicSet Designate96(char final) {
     switch (final) {
-    case 'A': return Plain(SetKind::Latin1);
-    case 'B': return Converted("ISO-8859-2");
-    case 'C': return Converted("ISO-8859-3");
-    case 'D': return Converted("ISO-8859-4");
-    case 'F': return Converted("ISO-8859-7");
-    case 'G': return Converted("ISO-8859-6");
-    case 'H': return Converted("ISO-8859-8");
-    case 'L': return Converted("ISO-8859-5");
-    case 'M': return Converted("ISO-8859-9");
-    case 'T': return Converted("TIS-620");
-    case 'V': return Converted("ISO-8859-10");
-    case 'Y': return Converted("ISO-8859-13");
-    case '_': return Converted("ISO-8859-14");
-    case 'b': return Converted("ISO-8859-15");
-    case 'f': return Converted("ISO-8859-16");
-    default: return Plain(SetKind::Unknown);
+        case 'A':
+            return Plain(SetKind::Latin1);
+        case 'B':
+            return Converted("ISO-8859-2");
+        case 'C':
+            return Converted("ISO-8859-3");
+        case 'D':
+            return Converted("ISO-8859-4");
+        case 'F':
+            return Converted("ISO-8859-7");
+        case 'G':
+            return Converted("ISO-8859-6");
+        case 'H':
+            return Converted("ISO-8859-8");
+        case 'L':
+            return Converted("ISO-8859-5");
+        case 'M':
+            return Converted("ISO-8859-9");
+        case 'T':
+            return Converted("TIS-620");
+        case 'V':
+            return Converted("ISO-8859-10");
+        case 'Y':
+            return Converted("ISO-8859-13");
+        case '_':
+            return Converted("ISO-8859-14");
+        case 'b':
+            return Converted("ISO-8859-15");
+        case 'f':
+            return Converted("ISO-8859-16");
+        default:
+            return Plain(SetKind::Unknown);
     }
 }
 
 GraphicSet Designate94N(char final) {
     switch (final) {
-    case 'A': return Plain(SetKind::Gb2312, 2);
-    case '@':
-    case 'B': return Converted("EUC-JP", {}, 2);      // JIS X 0208
-    case 'C': return Converted("EUC-KR", {}, 2);      // KS C 5601
-    case 'D': return Converted("EUC-JP", "\x8F", 2);  // JIS X 0212
-    case 'G': return Converted("EUC-TW", {}, 2);      // CNS 11643 plane 1
-    case 'H': return Converted("EUC-TW", "\x8E\xA2", 2);
-    default: return Plain(SetKind::Unknown, 2);
+        case 'A':
+            return Plain(SetKind::Gb2312, 2);
+        case '@':
+        case 'B':
+            return Converted("EUC-JP", {}, 2);  // JIS X 0208
+        case 'C':
+            return Converted("EUC-KR", {}, 2);  // KS C 5601
+        case 'D':
+            return Converted("EUC-JP", "\x8F", 2);  // JIS X 0212
+        case 'G':
+            return Converted("EUC-TW", {}, 2);  // CNS 11643 plane 1
+        case 'H':
+            return Converted("EUC-TW", "\x8E\xA2", 2);
+        default:
+            return Plain(SetKind::Unknown, 2);
     }
 }
 
@@ -173,8 +202,8 @@ const char* ExtendedSegmentEncoding(std::string_view name) {
     if (lower == "iso10646-1") return "UCS-2BE";
     if (lower == "utf-8") return "UTF-8";
     static constexpr const char* kIso8859[] = {
-        nullptr,       "ISO-8859-1",  "ISO-8859-2",  "ISO-8859-3",  "ISO-8859-4",  "ISO-8859-5",
-        "ISO-8859-6",  "ISO-8859-7",  "ISO-8859-8",  "ISO-8859-9",  "ISO-8859-10", nullptr,
+        nullptr,       "ISO-8859-1",  "ISO-8859-2",  "ISO-8859-3", "ISO-8859-4",  "ISO-8859-5",
+        "ISO-8859-6",  "ISO-8859-7",  "ISO-8859-8",  "ISO-8859-9", "ISO-8859-10", nullptr,
         "ISO-8859-13", "ISO-8859-14", "ISO-8859-15", "ISO-8859-16"};
     constexpr std::string_view kIsoPrefix = "iso8859-";
     if (lower.starts_with(kIsoPrefix)) {
@@ -250,7 +279,8 @@ private:
             m_gr = Designate94(final);
         } else if (inter == "-") {
             m_gr = Designate96(final);
-        } else if (inter == "$(" || (inter == "$" && (final == '@' || final == 'A' || final == 'B'))) {
+        } else if (inter == "$(" ||
+                   (inter == "$" && (final == '@' || final == 'A' || final == 'B'))) {
             m_gl = Designate94N(final);
         } else if (inter == "$)") {
             m_gr = Designate94N(final);
@@ -265,7 +295,8 @@ private:
     // ESC % G ... ESC % @: UTF-8 as it is.
     void Utf8Segment() {
         std::size_t end = m_in.find("\x1B%@", m_pos);
-        std::string_view text = m_in.substr(m_pos, end == std::string_view::npos ? end : end - m_pos);
+        std::string_view text =
+            m_in.substr(m_pos, end == std::string_view::npos ? end : end - m_pos);
         m_out.append(SanitizeUtf8(text));
         m_pos = end == std::string_view::npos ? m_in.size() : end + 3;
     }
@@ -282,8 +313,9 @@ private:
         const std::string_view segment = m_in.substr(m_pos + 2, length);
         m_pos = m_pos + 2 + segment.size();
         const std::size_t stx = segment.find('\x02');
-        const char* encoding =
-            stx == std::string_view::npos ? nullptr : ExtendedSegmentEncoding(segment.substr(0, stx));
+        const char* encoding = stx == std::string_view::npos
+                                   ? nullptr
+                                   : ExtendedSegmentEncoding(segment.substr(0, stx));
         if (encoding == nullptr) {
             m_out.append(kReplacement);
             return;

@@ -1,8 +1,9 @@
 #include "platform/linux/x11/x11_window_system.h"
 
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <span>
 #include <string_view>
 #include <sys/stat.h>
@@ -71,12 +72,12 @@ constexpr std::pair<const char*, xcb_atom_t Atoms::*> kAtomNames[] = {
 };
 
 constexpr const char* kOtherWindowTypes[] = {
-    "_NET_WM_WINDOW_TYPE_DESKTOP",      "_NET_WM_WINDOW_TYPE_DOCK",
-    "_NET_WM_WINDOW_TYPE_TOOLBAR",      "_NET_WM_WINDOW_TYPE_MENU",
-    "_NET_WM_WINDOW_TYPE_UTILITY",      "_NET_WM_WINDOW_TYPE_SPLASH",
+    "_NET_WM_WINDOW_TYPE_DESKTOP",       "_NET_WM_WINDOW_TYPE_DOCK",
+    "_NET_WM_WINDOW_TYPE_TOOLBAR",       "_NET_WM_WINDOW_TYPE_MENU",
+    "_NET_WM_WINDOW_TYPE_UTILITY",       "_NET_WM_WINDOW_TYPE_SPLASH",
     "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
-    "_NET_WM_WINDOW_TYPE_TOOLTIP",      "_NET_WM_WINDOW_TYPE_NOTIFICATION",
-    "_NET_WM_WINDOW_TYPE_COMBO",        "_NET_WM_WINDOW_TYPE_DND",
+    "_NET_WM_WINDOW_TYPE_TOOLTIP",       "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+    "_NET_WM_WINDOW_TYPE_COMBO",         "_NET_WM_WINDOW_TYPE_DND",
 };
 
 // A property's value when type, format and length all agree with what we asked for;
@@ -86,7 +87,8 @@ std::optional<std::span<const T>> Values(const xcb_get_property_reply_t* reply, 
     if (reply == nullptr || reply->type != type || reply->format != sizeof(T) * 8) return {};
     const std::size_t bytes = static_cast<std::size_t>(reply->value_len) * sizeof(T);
     if (bytes > static_cast<std::size_t>(reply->length) * 4) return {};
-    return std::span<const T>(static_cast<const T*>(xcb_get_property_value(reply)), reply->value_len);
+    return std::span<const T>(static_cast<const T*>(xcb_get_property_value(reply)),
+                              reply->value_len);
 }
 
 std::optional<std::string_view> Bytes(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
@@ -158,7 +160,8 @@ public:
         while (next < cookies.size()) m_atoms.knownTypes.insert(TakeAtom(cookies[next++]));
         if (version) {
             xcb_generic_error_t* e = nullptr;
-            XcbPtr<xcb_res_query_version_reply_t> reply(xcb_res_query_version_reply(m_c, *version, &e));
+            XcbPtr<xcb_res_query_version_reply_t> reply(
+                xcb_res_query_version_reply(m_c, *version, &e));
             XcbPtr<xcb_generic_error_t> ownedError(e);
             // Client ids (and with them process ids) came with version 1.2.
             m_hasClientIds = reply && (reply->server_major > 1 ||
@@ -189,19 +192,20 @@ public:
     }
 
     // Everything the sweep wants of each window, asked at once, then collected in order.
-    std::vector<WindowInfo> Describe(const std::vector<xcb_window_t>& windows, std::int64_t ownPid) {
+    std::vector<WindowInfo> Describe(const std::vector<xcb_window_t>& windows,
+                                     std::int64_t ownPid) {
         std::vector<Pending> pending;
         pending.reserve(windows.size());
         for (xcb_window_t w : windows) {
-            pending.push_back({w, xcb_get_window_attributes(m_c, w),
-                               GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2),
-                               GetProperty(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
-                               GetProperty(w, m_atoms.netWmState, XCB_ATOM_ATOM, kMaxAtomListLongs),
-                               GetProperty(w, m_atoms.windowType, XCB_ATOM_ATOM, kMaxAtomListLongs),
-                               GetProperty(w, m_atoms.netWmName, m_atoms.utf8String, kUtf8TitleLongs),
-                               GetProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY,
-                                           kLegacyTitleLongs),
-                               GetProperty(w, m_atoms.netWmPid, XCB_ATOM_CARDINAL, 1)});
+            pending.push_back(
+                {w, xcb_get_window_attributes(m_c, w),
+                 GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2),
+                 GetProperty(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
+                 GetProperty(w, m_atoms.netWmState, XCB_ATOM_ATOM, kMaxAtomListLongs),
+                 GetProperty(w, m_atoms.windowType, XCB_ATOM_ATOM, kMaxAtomListLongs),
+                 GetProperty(w, m_atoms.netWmName, m_atoms.utf8String, kUtf8TitleLongs),
+                 GetProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kLegacyTitleLongs),
+                 GetProperty(w, m_atoms.netWmPid, XCB_ATOM_CARDINAL, 1)});
         }
         std::optional<xcb_res_query_client_ids_cookie_t> clientIds = AskClientPids(windows);
 
@@ -250,7 +254,9 @@ public:
                 if (it != pids.end()) info.pid = it->second;
             }
         }
-        if (ownPid != 0) std::erase_if(result, [&](const WindowInfo& w) { return w.pid == ownPid; });
+        if (ownPid != 0) {
+            std::erase_if(result, [&](const WindowInfo& w) { return w.pid == ownPid; });
+        }
         return result;
     }
 
@@ -305,8 +311,8 @@ private:
         if (!checkWindow) return {};
         // A window manager that died leaves its root properties behind; its check window,
         // which names itself, goes with it.
-        auto self = TakeProperty(
-            GetProperty(*checkWindow, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1));
+        auto self =
+            TakeProperty(GetProperty(*checkWindow, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1));
         if (FirstCard32(self.get(), XCB_ATOM_WINDOW) != checkWindow) return {};
 
         if (auto s = Values<std::uint32_t>(stacking.get(), XCB_ATOM_WINDOW)) {
@@ -365,12 +371,16 @@ private:
                                          std::reverse_iterator(children));
     }
 
-    std::vector<xcb_window_t> Children(xcb_window_t w) { return TakeChildren(xcb_query_tree(m_c, w)); }
+    std::vector<xcb_window_t> Children(xcb_window_t w) {
+        return TakeChildren(xcb_query_tree(m_c, w));
+    }
 
     std::vector<char> HaveWmState(const std::vector<xcb_window_t>& windows) {
         std::vector<xcb_get_property_cookie_t> cookies;
         cookies.reserve(windows.size());
-        for (xcb_window_t w : windows) cookies.push_back(GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2));
+        for (xcb_window_t w : windows) {
+            cookies.push_back(GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2));
+        }
         std::vector<char> result;
         result.reserve(windows.size());
         for (auto cookie : cookies) {
@@ -381,7 +391,8 @@ private:
     }
 
     // One request for every client that owns a listed window.
-    std::optional<xcb_res_query_client_ids_cookie_t> AskClientPids(const std::vector<xcb_window_t>& windows) {
+    std::optional<xcb_res_query_client_ids_cookie_t> AskClientPids(
+        const std::vector<xcb_window_t>& windows) {
         if (!m_hasClientIds || windows.empty()) return {};
         std::unordered_set<std::uint32_t> clients;
         std::vector<xcb_res_client_id_spec_t> specs;
@@ -392,14 +403,17 @@ private:
             }
         }
         if (specs.empty()) return {};
-        return xcb_res_query_client_ids(m_c, static_cast<std::uint32_t>(specs.size()), specs.data());
+        return xcb_res_query_client_ids(m_c, static_cast<std::uint32_t>(specs.size()),
+                                        specs.data());
     }
 
     // Client base → process id; clients that are gone or remote simply have no entry.
-    std::unordered_map<std::uint32_t, std::int64_t> TakeClientPids(xcb_res_query_client_ids_cookie_t cookie) {
+    std::unordered_map<std::uint32_t, std::int64_t> TakeClientPids(
+        xcb_res_query_client_ids_cookie_t cookie) {
         std::unordered_map<std::uint32_t, std::int64_t> pids;
         xcb_generic_error_t* e = nullptr;
-        XcbPtr<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(m_c, cookie, &e));
+        XcbPtr<xcb_res_query_client_ids_reply_t> reply(
+            xcb_res_query_client_ids_reply(m_c, cookie, &e));
         if (Failed(reply.get(), e)) return pids;
         for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
              xcb_res_client_id_value_next(&it)) {
@@ -412,7 +426,8 @@ private:
         return pids;
     }
 
-    bool IsToolWindow(const xcb_get_property_reply_t* state, const xcb_get_property_reply_t* type) const {
+    bool IsToolWindow(const xcb_get_property_reply_t* state,
+                      const xcb_get_property_reply_t* type) const {
         if (auto states = Values<std::uint32_t>(state, XCB_ATOM_ATOM)) {
             for (xcb_atom_t s : *states) {
                 if (s == m_atoms.skipTaskbar) return true;
@@ -428,7 +443,8 @@ private:
         return false;
     }
 
-    std::string Title(const xcb_get_property_reply_t* netWmName, const xcb_get_property_reply_t* wmName) const {
+    std::string Title(const xcb_get_property_reply_t* netWmName,
+                      const xcb_get_property_reply_t* wmName) const {
         std::string text;
         if (auto utf8 = Bytes(netWmName, m_atoms.utf8String)) {
             text = SanitizeUtf8(*utf8);

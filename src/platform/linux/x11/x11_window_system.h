@@ -44,7 +44,8 @@ public:
     void SetOwnPid(std::int64_t pid);
 
     WindowSnapshot ListWindows() override;
-    // Reads /proc/PID/exe; nothing for a process that is gone, unreadable or whose file was deleted.
+    // Reads /proc/PID/exe; nothing for a process that is gone, unreadable or whose file was
+    // deleted.
     std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override;
 
 private:

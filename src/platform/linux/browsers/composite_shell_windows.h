@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "desktop/shell_windows.h"
+
+namespace tk {
+
+// Several sources of shell windows listed as one, in the order they were added.
+class CompositeShellWindows final : public ShellWindows {
+public:
+    CompositeShellWindows& Add(std::unique_ptr<ShellWindows> source);
+
+    // Every source's windows; not ok when any source failed, with each failure in the error.
+    ShellWindowsResult List() override;
+
+private:
+    std::vector<std::unique_ptr<ShellWindows>> m_sources;
+};
+
+}  // namespace tk

@@ -1,0 +1,548 @@
+#!/usr/bin/env python3
+"""The web strip of the built program, with its real browser module, against a local site.
+
+Usage: test_web_strip.py PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none [unittest arguments]
+("none" where the module is not built: the test reports itself skipped, exit status 77.)
+
+Each case runs a private copy of the program and its browser module on a private X desktop
+(Xvfb and openbox), points the strip at an HTTP server of the test's own and watches from
+outside: which pages the server is asked for, when the window maps and the module is mapped
+into the process, and what the screen shows at the bottom of the window. The pages are one
+solid colour, so the browser is seen on screen exactly where it covers the strip.
+A summary of the times and memory use goes to standard error.
+"""
+
+import ctypes
+import http.server
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+PROGRAM = None  # the built executable and its browser module, from the command line
+MODULE = None
+MODULE_NAME = "tk_webstrip.so"
+
+SCREEN_W, SCREEN_H = 1024, 768
+TITLE = "TarvoKelmora1.0"
+STRIP_HEIGHT = 47  # the strip's height before anyone drags the splitter
+DESIGN_WIDTH = 193  # the browser's width as the window creates it, before any check
+WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
+ERROR_WATCH = 4.0  # seconds an error page is watched after it asked for its last part
+
+# The page's last part, asked for as the browser reads the end of the page: the navigation
+# completes only after it, so its request marks when the page's check is at most due.
+PAGE_END = "/kelmora/end.gif"
+PAGE = ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>strip</title>"
+        "<style>html, body {{ margin: 0; height: 100%; background: #ff00ff; color: #ff00ff; }}"
+        "</style></head><body><p>{text}</p><img src=\"" + PAGE_END + "\" alt=\"\" "
+        "style=\"display: none\"></body></html>")
+PROPER_PAGE = PAGE.format(text="Today's links")
+# Upper case on purpose: the program compares the lower-cased markup.
+ERROR_PAGE = PAGE.format(text="Page NOT Found")
+
+SEED_INI = "[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
+
+
+# ---- small helpers ---------------------------------------------------------------------------
+
+
+def run(args, env, check=True):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
+    return result.stdout
+
+
+def wait_for(predicate, timeout=WAIT, what="condition"):
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.02)
+
+
+def become_subreaper():
+    # The browser engine's helper processes outlive a killed program; as the subreaper this
+    # test inherits them and can reap them, instead of leaving zombies to an init that won't.
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
+    except (OSError, AttributeError):
+        pass
+
+
+def session_members(sid):
+    pids = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                fields = f.read().rpartition(")")[2].split()
+        except OSError:
+            continue
+        if int(fields[3]) == sid:  # after the name: state, ppid, pgrp, session
+            pids.append(int(entry))
+    return pids
+
+
+def kill_session(proc):
+    """Kills everything in the process's session (it was started as a session leader), then
+    reaps it and every orphan handed to this subreaper."""
+    for _ in range(50):
+        members = session_members(proc.pid)
+        if not members:
+            break
+        for pid in members:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        reap_orphans()
+        time.sleep(0.02)
+    try:
+        proc.wait(timeout=10)
+    except ChildProcessError:
+        pass
+    reap_orphans()
+
+
+def reap_orphans():
+    while True:
+        try:
+            pid, _ = os.waitpid(-1, os.WNOHANG)
+        except ChildProcessError:
+            return
+        if pid == 0:
+            return
+
+
+def rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            m = re.search(r"^VmRSS:\s+(\d+)", f.read(), re.M)
+        return int(m.group(1)) if m else None
+    except OSError:
+        return None
+
+
+def module_mapped(pid):
+    try:
+        with open("/proc/%d/maps" % pid) as f:
+            return "/" + MODULE_NAME in f.read()
+    except OSError:
+        return False
+
+
+class Shot:
+    """A screenshot of the root window, decoded from binary PPM."""
+
+    def __init__(self, data):
+        m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
+        if not m or m.group(3) != b"255":
+            raise RuntimeError("not an 8-bit PPM: %r" % data[:32])
+        self.width, self.height = int(m.group(1)), int(m.group(2))
+        self.pixels = data[m.end():]
+
+    def clip(self, rect):
+        x, y, w, h = rect
+        left, top = max(x, 0), max(y, 0)
+        return left, top, min(x + w, self.width) - left, min(y + h, self.height) - top
+
+    def region(self, rect):
+        x, y, w, h = self.clip(rect)
+        return b"".join(self.row(x, y + dy, w) for dy in range(h))
+
+    def page_box(self, rect):
+        """The bounding box (x, y, w, h) of page-coloured pixels inside rect, and whether every
+        pixel inside that box has the page colour; None when there is none."""
+        x0, y0, w, h = self.clip(rect)
+        xs, ys = [], []
+        for y in range(y0, y0 + h):
+            hits = [m.start() // 3 for m in PAGE_PIXEL_AT.finditer(self.row(x0, y, w))
+                    if m.start() % 3 == 0]
+            if hits:
+                ys.append(y)
+                xs += [x0 + hits[0], x0 + hits[-1]]
+        if not ys:
+            return None
+        box = (min(xs), ys[0], max(xs) - min(xs) + 1, ys[-1] - ys[0] + 1)
+        solid = all(PAGE_PIXELS.fullmatch(self.row(box[0], y, box[2]))
+                    for y in range(box[1], box[1] + box[3]))
+        return box, solid
+
+    def row(self, x, y, w):
+        start = 3 * (y * self.width + x)
+        return self.pixels[start:start + 3 * w]
+
+
+# The page colour give or take a little; a look-ahead, so that no match hides the next one.
+PAGE_PIXEL = rb"[\xf7-\xff][\x00-\x08][\xf7-\xff]"
+PAGE_PIXEL_AT = re.compile(rb"(?=" + PAGE_PIXEL + rb")")
+PAGE_PIXELS = re.compile(rb"(?:" + PAGE_PIXEL + rb")*")
+
+
+# ---- the site ------------------------------------------------------------------------------
+
+
+class Site:
+    """The strip's web site on 127.0.0.1: /kelmora/first/, /kelmora/next/ and /kelmora/.
+    Records every request with the time it arrived."""
+
+    def __init__(self):
+        self.pages = {}
+        self.requests = []  # (monotonic time, path)
+        self.lock = threading.Lock()
+        site = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                with site.lock:
+                    site.requests.append((time.monotonic(), self.path))
+                    body = site.pages.get(self.path)
+                if body is None:
+                    self.send_response(204 if self.path == PAGE_END else 404)
+                    self.send_header("Content-Length", "0")
+                    self.end_headers()
+                    return
+                data = body.encode("utf-8")
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(data)))
+                self.send_header("Cache-Control", "no-store")
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.server.daemon_threads = True
+        self.url = "http://127.0.0.1:%d" % self.server.server_address[1]
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def serve(self, first):
+        with self.lock:
+            self.requests = []
+            self.pages = {"/kelmora/first/": first, "/kelmora/next/": PROPER_PAGE,
+                          "/kelmora/": PROPER_PAGE}
+
+    def first_request(self, path="/kelmora/first/"):
+        with self.lock:
+            return next((t for t, p in self.requests if p == path), None)
+
+    def paths(self):
+        with self.lock:
+            return [p for _, p in self.requests]
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+# ---- the desktop ---------------------------------------------------------------------------
+
+
+class Desktop:
+    """A private X server with openbox; stop() kills and reaps all it started."""
+
+    def __init__(self):
+        self.tmp = tempfile.mkdtemp(prefix="tk-web-")
+        self.procs = []
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                            "SESSION_MANAGER", "XAUTHORITY")
+               and not k.lower().endswith("_proxy")}
+        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb",
+                   no_proxy="127.0.0.1,localhost")
+        self.env = env
+
+    def spawn(self, args, name, env=None, **kw):
+        with open(os.path.join(self.tmp, name + ".log"), "w") as out:
+            proc = subprocess.Popen(args, env=env or self.env, stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=subprocess.STDOUT, start_new_session=True,
+                                    **kw)
+        self.procs.append(proc)
+        return proc
+
+    def read_log(self, name):
+        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
+            return f.read()
+
+    def start(self):
+        read_fd, write_fd = os.pipe()
+        try:
+            self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                        "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
+                       "xvfb", pass_fds=(write_fd,))
+            os.close(write_fd)
+            write_fd = -1
+            number = b""
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_fd], [], [], WAIT)
+                chunk = os.read(read_fd, 16) if ready else b""
+                if not chunk:
+                    raise RuntimeError("Xvfb did not report its display")
+                number += chunk
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.spawn(["openbox", "--sm-disable"], "openbox")
+        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                            self.env, check=False), what="openbox")
+
+    def stop(self):
+        for proc in reversed(self.procs):
+            kill_session(proc)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def visible_windows(self, title):
+        return run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],
+                   self.env, check=False).split()
+
+    def client_rect(self, wid):
+        """(x, y, width, height) on the screen, or None for a window that has just gone."""
+        result = subprocess.run(["xwininfo", "-id", wid], env=self.env, capture_output=True,
+                                text=True, timeout=30)
+        if result.returncode != 0:
+            return None
+
+        def field(name):
+            return int(re.search(r"^\s*%s:\s+(-?\d+)" % re.escape(name), result.stdout,
+                                 re.M).group(1))
+
+        return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
+                field("Width"), field("Height"))
+
+    def screenshot(self):
+        result = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+                                capture_output=True, timeout=30)
+        if result.returncode != 0:
+            raise RuntimeError("import failed: %s" % result.stderr.decode(errors="replace"))
+        return Shot(result.stdout)
+
+
+# ---- the cases -----------------------------------------------------------------------------
+
+
+class Watch:
+    """One run of the program, seen from outside. Times are seconds since its start."""
+
+    def __init__(self, desk, site, proc, start):
+        self.desk, self.site, self.proc, self.start = desk, site, proc, start
+        self.windows = []            # every main window seen mapped, in order
+        self.mapped = None           # the first of them seen mapped
+        self.module_loaded = None    # the module first seen mapped into the process
+        self.loaded_before_map = False
+        self.first_request = None
+        self.page_shown = None
+        self.rss_before_module = None  # KiB, the last reading without the module
+        self.rss_at_map = None
+        self.rss_with_page = None
+        self.rss_helpers = None        # KiB, the browser engine's helper processes together
+
+    def since_start(self):
+        return time.monotonic() - self.start
+
+    def look(self):
+        """One reading. The process is read before the screen, so a module seen loaded while
+        no window is mapped yet was loaded before the first frame."""
+        loaded = module_mapped(self.proc.pid)
+        if loaded and self.module_loaded is None:
+            self.module_loaded = self.since_start()
+        elif not loaded:
+            self.rss_before_module = rss_kib(self.proc.pid)
+        ids = self.desk.visible_windows(TITLE)
+        if ids and self.mapped is None:
+            self.mapped = self.since_start()
+            self.rss_at_map = rss_kib(self.proc.pid)
+        if not ids and loaded and self.mapped is None:
+            self.loaded_before_map = True
+        for wid in ids:
+            if wid not in self.windows:
+                self.windows.append(wid)
+        request = self.site.first_request()
+        if request is not None and self.first_request is None:
+            self.first_request = request - self.start
+        return ids
+
+    def measure_memory(self):
+        self.rss_with_page = rss_kib(self.proc.pid)
+        helpers = [rss_kib(pid) for pid in session_members(self.proc.pid) if pid != self.proc.pid]
+        self.rss_helpers = sum(kib for kib in helpers if kib)
+
+    def window_rect(self):
+        def current():
+            for wid in reversed(self.look()):
+                rect = self.desk.client_rect(wid)
+                if rect:
+                    return rect
+            return None
+        return wait_for(current, what="the main window")
+
+    def screenshot(self):
+        self.look()
+        return self.desk.screenshot()
+
+
+class WebStripTest(unittest.TestCase):
+    reports = []
+    strip_offset = None  # the strip relative to the client's top-left, learnt from a proper page
+
+    @classmethod
+    def setUpClass(cls):
+        become_subreaper()
+        cls.site = Site()
+        cls.desk = Desktop()
+        try:
+            cls.desk.start()
+        except BaseException:
+            cls.desk.stop()
+            cls.site.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.stop()
+        cls.site.stop()
+        for line in cls.reports:
+            print(line, file=sys.stderr)
+
+    def start_program(self, first_page):
+        """Starts a private copy beside its module and follows it until its module is loaded and
+        the server has been asked for the first page."""
+        self.site.serve(first_page)
+        base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
+        app, home, runtime = (os.path.join(base, n) for n in ("app", "home", "runtime"))
+        for path in (app, home, runtime):
+            os.mkdir(path, 0o700)
+        shutil.copy2(PROGRAM, os.path.join(app, "tarvokelmora"))
+        shutil.copy2(MODULE, os.path.join(app, MODULE_NAME))
+        with open(os.path.join(app, "defualt.ini"), "w", encoding="utf-8") as f:
+            f.write(SEED_INI)
+        env = dict(self.desk.env, HOME=home, XDG_RUNTIME_DIR=runtime,
+                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                   XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                   XDG_CACHE_HOME=os.path.join(home, ".cache"), TARVOKELMORA_SITE=self.site.url)
+
+        start = time.monotonic()
+        proc = self.desk.spawn([os.path.join(app, "tarvokelmora")], "program", env=env)
+        self.addCleanup(kill_session, proc)
+        watch = Watch(self.desk, self.site, proc, start)
+        while watch.first_request is None or watch.module_loaded is None:
+            if watch.since_start() > WAIT or proc.poll() is not None:
+                self.fail("no module loaded or no first page asked for (window at %s s, module "
+                          "at %s s, requests %r); the program's output:\n%s"
+                          % (watch.mapped, watch.module_loaded, self.site.paths(),
+                             self.desk.read_log("program")))
+            watch.look()
+        self.assertEqual(self.site.paths()[0], "/kelmora/first/")
+        self.assertIsNotNone(watch.mapped, "the window was not mapped before the first request")
+        self.assertLess(watch.mapped, watch.first_request)
+        self.assertFalse(watch.loaded_before_map, "the browser module was loaded before the "
+                         "window mapped: the first frame waited for the browser engine")
+        return watch
+
+    def wait_until_covered(self, watch):
+        """Waits for the page to lie over the strip; returns the page's box on the screen."""
+        def covered():
+            found = watch.screenshot().page_box(watch.window_rect())
+            # A box drawn part-way is caught on the next reading.
+            return found[0] if found and found[1] and found[0][3] == STRIP_HEIGHT else None
+
+        try:
+            box = wait_for(covered, what="the page over the strip")
+        except AssertionError:
+            found = watch.screenshot().page_box(watch.window_rect())
+            self.fail("the page never covered the strip: page colour at %r; requests %r"
+                      % (found, self.site.paths()))
+        watch.page_shown = watch.since_start()
+        watch.measure_memory()
+        return box
+
+    def report(self, name, watch):
+        def at(t):
+            return "%.2f s" % t if t is not None else "-"
+        self.reports.append(
+            "web strip, %s: window mapped at %s, module loaded by %s, first request at %s, "
+            "page shown at %s; VmRSS %s KiB without the module, %s KiB at the map, %s KiB "
+            "after the page (helper processes %s KiB); windows %s"
+            % (name, at(watch.mapped), at(watch.module_loaded), at(watch.first_request),
+               at(watch.page_shown), watch.rss_before_module, watch.rss_at_map,
+               watch.rss_with_page, watch.rss_helpers, " ".join(watch.windows)))
+
+    def test_1_proper_page_is_laid_over_the_strip(self):
+        watch = self.start_program(PROPER_PAGE)
+        # The banner shows until the check a second after the page completed.
+        window = watch.window_rect()
+        self.assertIsNone(watch.screenshot().page_box(window), "the page showed before its check")
+
+        box = self.wait_until_covered(watch)
+        self.report("proper page", watch)
+        window = watch.window_rect()
+        wx, wy, ww, wh = window
+        x, y, w, h = box
+        # Over the whole strip at the bottom of the window, not at the size the browser was
+        # created with.
+        self.assertGreater(w, DESIGN_WIDTH)
+        self.assertGreater(w, ww * 3 // 4, "the page covers %r of the window %r" % (box, window))
+        self.assertGreater(y, wy + wh // 2)
+        self.assertLessEqual(y + h, wy + wh)
+        WebStripTest.strip_offset = (x - wx, y - wy, w, h)
+
+    def test_2_error_page_keeps_the_banner(self):
+        if WebStripTest.strip_offset is None:
+            # Run alone: learn where the strip lies from a proper page first.
+            self.test_1_proper_page_is_laid_over_the_strip()
+            self.doCleanups()
+        watch = self.start_program(ERROR_PAGE)
+        window = watch.window_rect()
+        dx, dy, w, h = WebStripTest.strip_offset
+        strip = (window[0] + dx, window[1] + dy, w, h)
+        banner = watch.screenshot().region(strip)
+
+        # The check comes a second after the page completed; watch well past it.
+        end = wait_for(lambda: self.site.first_request(PAGE_END), what="the page's last part")
+        while time.monotonic() < end + ERROR_WATCH:
+            found = watch.screenshot().page_box(watch.window_rect())
+            self.assertIsNone(found, "the error page showed at %r" % (found,))
+            time.sleep(0.2)
+        self.assertEqual(watch.window_rect(), window)
+        pixels = watch.screenshot().region(strip)
+        self.assertEqual(pixels, banner, "the strip changed while the error page was loaded")
+        # The banner is a picture, not an empty panel.
+        self.assertGreater(len({pixels[i:i + 3] for i in range(0, len(pixels), 3)}), 4)
+        watch.measure_memory()
+        self.report("error page", watch)
+
+    def test_3_window_stays_while_the_browser_arrives(self):
+        # The browser composes with OpenGL; a window made for plain painting would be
+        # re-created for it, and vanish and come back just after it appeared.
+        watch = self.start_program(PROPER_PAGE)
+        self.wait_until_covered(watch)
+        self.assertEqual(len(watch.windows), 1, "the main window was re-created: %r"
+                         % watch.windows)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit("usage: %s PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none [unittest args]"
+                 % sys.argv[0])
+    if sys.argv[2] == "none":
+        print("SKIP: the browser module is not built here", file=sys.stderr)
+        sys.exit(77)
+    PROGRAM, MODULE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)

@@ -1,0 +1,12 @@
+# The web strip with its real browser module, against a local site on a private desktop.
+# Without the module (no Qt WebEngine here) the test reports itself skipped.
+if(TARGET tk_webstrip)
+    add_test(NAME e2e.web_strip
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_web_strip.py
+                     $<TARGET_FILE:tarvokelmora> $<TARGET_FILE:tk_webstrip>)
+else()
+    add_test(NAME e2e.web_strip
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_web_strip.py
+                     $<TARGET_FILE:tarvokelmora> none)
+endif()
+set_tests_properties(e2e.web_strip PROPERTIES LABELS e2e TIMEOUT 300 SKIP_RETURN_CODE 77)
