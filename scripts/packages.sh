@@ -1,6 +1,7 @@
 # Package lists shared by run.sh and test.sh.
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                qt6-base-dev libxcb1-dev libxcb-res0-dev libglib2.0-dev
+                qt6-base-dev qt6-webengine-dev libxcb1-dev libxcb-res0-dev libxcb-damage0-dev
+                libglib2.0-dev liblz4-dev nlohmann-json3-dev
                 fonts-wqy-microhei fonts-arphic-uming)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Real desktop parts the desktop tests start: X server, window manager, clients.

@@ -6,8 +6,6 @@
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
-    // The web strip's browser module needs this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray

@@ -8,7 +8,7 @@ namespace tk {
 
 TreeNode* TreeNode::Child(int row) const {
     if (row < 0 || row >= ChildCount()) return nullptr;
-    return m_children[static_cast<std::size_t>(row)].get();
+    return (*m_children)[static_cast<std::size_t>(row)].get();
 }
 
 int TreeNode::Row() const {
@@ -47,10 +47,10 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
     TreeNode* raw = node.get();
     if (atFront) {
         raw->m_order = --parent->m_firstChildOrder;
-        parent->m_children.push_front(std::move(node));
+        parent->MutableChildren().push_front(std::move(node));
     } else {
         raw->m_order = parent->m_firstChildOrder + parent->ChildCount();
-        parent->m_children.push_back(std::move(node));
+        parent->MutableChildren().push_back(std::move(node));
     }
     m_byKey[raw->m_key].push_back(raw);
     ++m_count;
@@ -59,7 +59,7 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
 }
 
 void CategoryTree::Unindex(TreeNode* node) {
-    for (auto& child : node->m_children) Unindex(child.get());
+    for (const auto& child : node->ChildList()) Unindex(child.get());
     auto it = m_byKey.find(node->m_key);
     if (it != m_byKey.end()) {
         auto& list = it->second;
@@ -77,16 +77,17 @@ void CategoryTree::Remove(TreeNode* node) {
     const TreeNode* listenerParent = parent == &m_root ? nullptr : parent;
     if (m_listener) m_listener->NodeAboutToBeRemoved(listenerParent, row);
     Unindex(node);
-    parent->m_children.erase(parent->m_children.begin() + row);
-    for (std::size_t i = static_cast<std::size_t>(row); i < parent->m_children.size(); ++i) {
-        --parent->m_children[i]->m_order;
+    TreeNode::Children& siblings = parent->MutableChildren();
+    siblings.erase(siblings.begin() + row);
+    for (std::size_t i = static_cast<std::size_t>(row); i < siblings.size(); ++i) {
+        --siblings[i]->m_order;
     }
     if (m_listener) m_listener->NodeRemoved(listenerParent, row);
 }
 
 void CategoryTree::Clear() {
     if (m_listener) m_listener->AboutToReset();
-    m_root.m_children.clear();
+    m_root.m_children.reset();
     m_root.m_firstChildOrder = 0;
     m_byKey.clear();
     m_count = 0;
@@ -122,7 +123,7 @@ TreeNode* CategoryTree::FindNodeByTextLinear(std::string_view text, bool makeVis
     TreeNode* found = nullptr;
     // Plain walk in tree order, comparing upper-cased texts; no index.
     auto visit = [&](const auto& self, TreeNode& parent) -> bool {
-        for (auto& child : parent.m_children) {
+        for (const auto& child : parent.ChildList()) {
             if (UpperAscii(child->m_text) == key) {
                 found = child.get();
                 return true;

@@ -25,7 +25,7 @@ public:
     const TNodeData& Data() const { return m_data; }
     // The parent node, or nullptr for a top-level node.
     TreeNode* Parent() const { return m_parent != nullptr && !m_parent->m_isRoot ? m_parent : nullptr; }
-    int ChildCount() const { return static_cast<int>(m_children.size()); }
+    int ChildCount() const { return m_children ? static_cast<int>(m_children->size()) : 0; }
     TreeNode* Child(int row) const;
     // Position among the parent's children (or among the top-level nodes).
     int Row() const;
@@ -41,7 +41,17 @@ private:
     // Rows are m_order - parent's first order; keeps Row() O(1) with inserts at the front.
     std::int64_t m_order = 0;
     std::int64_t m_firstChildOrder = 0;
-    std::deque<std::unique_ptr<TreeNode>> m_children;
+    using Children = std::deque<std::unique_ptr<TreeNode>>;
+    // Most nodes never get a child; an empty deque still costs a block, so it comes on demand.
+    std::unique_ptr<Children> m_children;
+    const Children& ChildList() const {
+        static const Children kNone;
+        return m_children ? *m_children : kNone;
+    }
+    Children& MutableChildren() {
+        if (!m_children) m_children = std::make_unique<Children>();
+        return *m_children;
+    }
     bool m_selected = false;
     bool m_isRoot = false;
 };
@@ -70,7 +80,7 @@ public:
     const std::string& Name() const { return m_name; }
     void SetListener(TreeListener* listener) { m_listener = listener; }
 
-    int TopCount() const { return static_cast<int>(m_root.m_children.size()); }
+    int TopCount() const { return m_root.ChildCount(); }
     TreeNode* Top(int row) const { return m_root.Child(row); }
     int Count() const { return m_count; }
     bool Empty() const { return m_count == 0; }
@@ -103,7 +113,7 @@ public:
 private:
     template <typename F>
     static void Walk(const TreeNode& parent, F& f) {
-        for (const auto& child : parent.m_children) {
+        for (const auto& child : parent.ChildList()) {
             f(*child);
             Walk(*child, f);
         }

@@ -295,6 +295,9 @@ void HistoryCore::LoadSettings() {
         const std::string location = ini.ReadString(s, Key("path", k), "");
         AddDoc(location, storedTitle, docType == kDocTypeProgram, selected);
     }
+    // Every write of the history rewrites its section from DocHistory, so the lines read here
+    // are not needed again; dropping them halves what a large history costs in memory.
+    m_ini->EraseSection(kSectionDocs);
 }
 
 void HistoryCore::MarkSelectedDocs() {

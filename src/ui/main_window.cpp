@@ -66,10 +66,14 @@ QLabel* FramePiece(const char* name, const QString& picture, QWidget* parent, in
 }  // namespace
 
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/app_%1.png").arg(size), QSize(size, size));
-    }
+    // addFile reads nothing until a size is asked for.
+    static const QIcon icon = [] {
+        QIcon made;
+        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+            made.addFile(QStringLiteral(":/app_%1.png").arg(size), QSize(size, size));
+        }
+        return made;
+    }();
     return icon;
 }
 
@@ -366,8 +370,15 @@ QWidget* TFrmMain::BuildTreePage(int page) {
     tree->setModel(model);
     m_models[page] = model;
     m_trees[page] = tree;
-    connect(model, &CategoryTreeModel::MakeVisibleRequested, tree,
-            [tree](const QModelIndex& index) { tree->scrollTo(index); });
+    connect(model, &CategoryTreeModel::MakeVisibleRequested, tree, [tree](const QModelIndex& index) {
+        // A hidden tree scrolls when it is next shown: scrolling it now would lay it out
+        // again for every registration of a load.
+        if (tree->isVisible()) {
+            tree->scrollTo(index);
+        } else {
+            tree->setProperty("pendingScroll", QVariant::fromValue(QPersistentModelIndex(index)));
+        }
+    });
     connect(tree, &QWidget::customContextMenuRequested, this,
             [this, tree](const QPoint& pos) { PmDocTree->popup(tree->viewport()->mapToGlobal(pos)); });
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -378,6 +389,7 @@ QWidget* TFrmMain::BuildTreePage(int page) {
         connect(tree, &QTreeView::expanded, this, &TFrmMain::TreeExpandedOrCollapsed);
         connect(tree, &QTreeView::collapsed, this, &TFrmMain::TreeExpandedOrCollapsed);
     }
+    tree->installEventFilter(this);
     switch (page) {
         case 0:
             tree->setMouseTracking(true);
@@ -981,6 +993,12 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
             } else {
                 TVDocsMouseDown(button, modifiers);
             }
+        }
+    } else if (event->type() == QEvent::Show) {
+        if (auto* tree = qobject_cast<QTreeView*>(watched)) {
+            const auto pending = tree->property("pendingScroll").value<QPersistentModelIndex>();
+            if (pending.isValid()) tree->scrollTo(pending);
+            tree->setProperty("pendingScroll", QVariant());
         }
     } else if (docs != nullptr && watched == docs && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -1,6 +1,7 @@
 #include "ui/tree_model.h"
 
 #include <QFile>
+#include <QHash>
 #include <QImage>
 #include <QPixmap>
 
@@ -9,16 +10,21 @@ namespace tk {
 namespace {
 
 QIcon BuiltInIcon(int index) {
-    // The strip holds the eleven pictures side by side, 16 px each (32 px in the @2x copy).
-    static const QPixmap strip(QStringLiteral(":/imagelist.png"));
-    static const QPixmap strip2(QStringLiteral(":/imagelist@2x.png"));
-    QIcon icon;
-    if (!strip.isNull()) icon.addPixmap(strip.copy(index * 16, 0, 16, 16));
-    if (!strip2.isNull()) {
-        QPixmap big = strip2.copy(index * 32, 0, 32, 32);
-        icon.addPixmap(big);
-    }
-    return icon;
+    // The strip holds the eleven pictures side by side, 16 px each (32 px in the @2x copy);
+    // they are cut once and shared.
+    static const QVector<QIcon> icons = [] {
+        const QPixmap strip(QStringLiteral(":/imagelist.png"));
+        const QPixmap strip2(QStringLiteral(":/imagelist@2x.png"));
+        QVector<QIcon> made;
+        for (int i = 0; i < ImageList::kBuiltInCount; ++i) {
+            QIcon icon;
+            if (!strip.isNull()) icon.addPixmap(strip.copy(i * 16, 0, 16, 16));
+            if (!strip2.isNull()) icon.addPixmap(strip2.copy(i * 32, 0, 32, 32));
+            made.push_back(icon);
+        }
+        return made;
+    }();
+    return icons.value(index);
 }
 
 }  // namespace
@@ -59,8 +65,12 @@ QIcon ImageListIcons::IconFromFileIcon(const FileIcon& icon) {
         }
     }
     if (!icon.themeName.empty()) {
-        QIcon themed = QIcon::fromTheme(QString::fromStdString(icon.themeName));
-        if (!themed.isNull()) return themed;
+        // Many programs share one themed icon; look each name up once.
+        static QHash<QString, QIcon> themed;
+        const QString name = QString::fromStdString(icon.themeName);
+        auto it = themed.find(name);
+        if (it == themed.end()) it = themed.insert(name, QIcon::fromTheme(name));
+        if (!it->isNull()) return *it;
     }
     // No theme on this desktop: the built-in program picture.
     return BuiltInIcon(4);

@@ -38,19 +38,22 @@ TEST(FirefoxSession, TheCurrentEntryOfEveryTabOfEveryOpenWindow) {
         FirefoxTab(Entry("http://a/1") + "," + Entry("http://a/2") + "," + Entry("http://a/3"),
                    "2") +
         "," + FirefoxTab(Entry("http://b/1") + "," + Entry("http://b/2")) +  // no index: last
-        "," + FirefoxTab(Entry("http://c/1"), "9") +                        // past the end: last
-        "," + FirefoxTab("") +                                              // nothing to show
-        "," + FirefoxTab(R"({"title":"no url"})") +
-        R"(],"_closedTabs":[{"state":)" + FirefoxTab(Entry("http://closed/tab"), "1") +
+        "," + FirefoxTab(Entry("http://c/1"), "9") +                         // past the end: last
+        "," + FirefoxTab("") +                                               // nothing to show
+        "," + FirefoxTab(R"({"title":"no url"})") + R"(],"_closedTabs":[{"state":)" +
+        FirefoxTab(Entry("http://closed/tab"), "1") +
         R"(}],"selected":1},)"
-        R"({"isPrivate":true,"tabs":[)" + FirefoxTab(Entry("http://private/before"), "1") +
+        R"({"isPrivate":true,"tabs":[)" +
+        FirefoxTab(Entry("http://private/before"), "1") +
         R"(]},)"
-        R"({"tabs":[)" + FirefoxTab(Entry("http://private/after"), "1") +
+        R"({"tabs":[)" +
+        FirefoxTab(Entry("http://private/after"), "1") +
         R"(],"isPrivate":true},)"
-        R"({"isPrivate":false,"tabs":[)" + FirefoxTab(Entry("https://d/%E4%B8%AD?q=1#x"), "1") +
+        R"({"isPrivate":false,"tabs":[)" +
+        FirefoxTab(Entry("https://d/%E4%B8%AD?q=1#x"), "1") +
         R"(]}],)"
-        R"("_closedWindows":[{"tabs":[)" + FirefoxTab(Entry("http://closed/window"), "1") +
-        R"(]}],"session":{"lastUpdate":1}})";
+        R"("_closedWindows":[{"tabs":[)" +
+        FirefoxTab(Entry("http://closed/window"), "1") + R"(]}],"session":{"lastUpdate":1}})";
     const Urls expected{"http://a/2", "http://b/2", "http://c/1", "https://d/%E4%B8%AD?q=1#x"};
 
     const BrowserSession session = ParseFirefoxSession(MozLz4(json));
@@ -60,8 +63,8 @@ TEST(FirefoxSession, TheCurrentEntryOfEveryTabOfEveryOpenWindow) {
 }
 
 TEST(FirefoxSession, BadFilesEndCleanly) {
-    const std::string json = R"({"windows":[{"tabs":[)" + FirefoxTab(Entry("http://a/"), "1") +
-                             "]}]}";
+    const std::string json =
+        R"({"windows":[{"tabs":[)" + FirefoxTab(Entry("http://a/"), "1") + "]}]}";
     const std::string good = MozLz4(json);
 
     const auto fails = [](std::string_view bytes) {
@@ -136,7 +139,8 @@ TEST(FirefoxSession, HostileShapesAndSizes) {
     // Addresses with control characters are no addresses; broken UTF-8 is mended.
     json = R"({"windows":[{"tabs":[{"entries":[{"url":"http://a/\nb"}]},)"
            R"({"entries":[{"url":"http://a/\u0000"}]},{"entries":[{"url":"http://b/\u00e9"}]},)"
-           R"({"entries":[{"url":")" + std::string(tk::kMaxSessionUrlBytes + 1, 'x') + R"("}]}]}]})";
+           R"({"entries":[{"url":")" +
+           std::string(tk::kMaxSessionUrlBytes + 1, 'x') + R"("}]}]}]})";
     session = ParseFirefoxSessionJson(json);
     EXPECT_EQ(session.urls, Urls{"http://b/\xc3\xa9"});
     EXPECT_EQ(tk::CleanSessionUrl("http://a/\xff"), "http://a/\xef\xbf\xbd");
@@ -190,11 +194,11 @@ TEST(ChromiumSession, ReplaysTheCommandsToTheOpenTabs) {
     const BrowserSession session = ParseChromiumSession(file.Bytes());
     EXPECT_TRUE(session.Ok()) << session.error;
     EXPECT_EQ(session.urls, (Urls{"http://w1/only", "http://back/1", "http://past/1",
-                                  "http://prune/1", "http://front/2", "http://mid/3",
-                                  "http://new/", "http://w2/first", "http://w2/second"}));
-    EXPECT_EQ(ParseChromiumSession(SnssWriter(1).Tab(1, 1, 0, "http://v1/").WindowType(1).Bytes())
-                  .urls,
-              Urls{"http://v1/"});
+                                  "http://prune/1", "http://front/2", "http://mid/3", "http://new/",
+                                  "http://w2/first", "http://w2/second"}));
+    EXPECT_EQ(
+        ParseChromiumSession(SnssWriter(1).Tab(1, 1, 0, "http://v1/").WindowType(1).Bytes()).urls,
+        Urls{"http://v1/"});
 }
 
 TEST(ChromiumSession, ACutOrDamagedFileKeepsWhatCameBefore) {
@@ -270,9 +274,8 @@ TEST(ChromiumSession, HostileCountsAreBounded) {
     EXPECT_FALSE(session.Ok());  // gave up on the pruning, not on the file
     EXPECT_EQ(session.urls.size(), 1u);
     // A stated file past the limit is refused outright.
-    EXPECT_FALSE(ParseChromiumSession(SnssWriter().Bytes() +
-                                      std::string(tk::kMaxSessionBytes, '\0'))
-                     .Ok());
+    EXPECT_FALSE(
+        ParseChromiumSession(SnssWriter().Bytes() + std::string(tk::kMaxSessionBytes, '\0')).Ok());
 }
 
 }  // namespace

@@ -85,7 +85,9 @@ protected:
     std::string Config() const { return (m_root / "config").string(); }
     std::string Proc() const { return (m_root / "proc").string(); }
     std::string Classic() const { return Home() + "/.mozilla/firefox"; }
-    BrowserSessionShellWindows Shell() const { return BrowserSessionShellWindows({Home(), Config(), Proc()}); }
+    BrowserSessionShellWindows Shell() const {
+        return BrowserSessionShellWindows({Home(), Config(), Proc()});
+    }
 
     static void Write(const std::string& path, const std::string& bytes) {
         fs::create_directories(fs::path(path).parent_path());
@@ -158,21 +160,25 @@ TEST_F(BrowserSessionsTest, FirefoxProfilesOfRunningBrowsersOnly) {
     Write(Recovery(a), FirefoxSession({"http://a/1", "about:newtab", "file:///tmp/a%20b.html",
                                        "moz-extension://id/page", "https://a/2"}));
     Write(Recovery(b), FirefoxSession({"http://b/"}));
-    for (const auto& gone : {stale, python, zombie}) Write(Recovery(gone), FirefoxSession({"http://gone/"}));
+    for (const auto& gone : {stale, python, zombie})
+        Write(Recovery(gone), FirefoxSession({"http://gone/"}));
     Write(Recovery(other), FirefoxSession({"http://other/"}));
     Write(Recovery(xdg), FirefoxSession({"http://xdg/"}));
     Write(Classic() + "/profiles.ini",
           "[General]\nStartWithLastProfile=1\n\n"
           "[Profile0]\nName=default\nIsRelative=1\nPath=a.default\nDefault=1\n\n"
-          "[Profile1]\r\nName=b\r\nIsRelative=0\r\nPath=" + b + "\r\n\r\n"
-          "[Profile2]\nIsRelative=1\nPath=stale\n[Profile3]\nIsRelative=1\nPath=python\n"
-          "[Profile4]\nIsRelative=1\nPath=zombie\n[Profile5]\nIsRelative=1\nPath=other\n"
-          "[Profile6]\nIsRelative=1\nPath=missing\n"
-          "[Install4F96D1932A9F858E]\nDefault=a.default\nLocked=1\n");
+          "[Profile1]\r\nName=b\r\nIsRelative=0\r\nPath=" +
+              b +
+              "\r\n\r\n"
+              "[Profile2]\nIsRelative=1\nPath=stale\n[Profile3]\nIsRelative=1\nPath=python\n"
+              "[Profile4]\nIsRelative=1\nPath=zombie\n[Profile5]\nIsRelative=1\nPath=other\n"
+              "[Profile6]\nIsRelative=1\nPath=missing\n"
+              "[Install4F96D1932A9F858E]\nDefault=a.default\nLocked=1\n");
     // The newer location lists its own profile and, by another path, one already seen.
     Write(Config() + "/mozilla/firefox/profiles.ini",
           "[Profile0]\nPath=x.default\nIsRelative=1\n"
-          "[Profile1]\nPath=" + Classic() + "/./a.default\nIsRelative=0\n");
+          "[Profile1]\nPath=" +
+              Classic() + "/./a.default\nIsRelative=0\n");
 
     const ShellWindowsResult result = Shell().List();
     EXPECT_TRUE(result.ok) << result.error;
@@ -267,8 +273,35 @@ TEST_F(BrowserSessionsTest, ChromiumFamilyOfRunningBrowsersOnly) {
     const ShellWindowsResult result = Shell().List();
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find("Damaged/Sessions/Session_1"), std::string::npos) << result.error;
-    EXPECT_EQ(Locations(result), (Urls{"http://default/", "http://old/format", "http://p1/new",
-                                       "https://brave/"}));
+    EXPECT_EQ(Locations(result),
+              (Urls{"http://default/", "http://old/format", "http://p1/new", "https://brave/"}));
+}
+
+TEST_F(BrowserSessionsTest, AFileIsReadAgainOnceTheBrowserChangesIt) {
+    Process(100, "/usr/lib/firefox-esr/firefox-esr");
+    Process(200, "/usr/lib/chromium/chromium");
+    const std::string profile = FirefoxProfile(Classic() + "/p", 100);
+    Write(Classic() + "/profiles.ini", "[Profile0]\nPath=p\n");
+    fs::create_directories(Config() + "/chromium");
+    fs::create_symlink(ThisHost() + "-200", Config() + "/chromium/SingletonLock");
+    const std::string session = Config() + "/chromium/Default/Sessions/Session_1";
+    SnssWriter chromium;
+    chromium.WindowType(1).Tab(1, 1, 0, "http://c/1");
+    Write(session, chromium.Bytes());
+    Write(Recovery(profile), FirefoxSession({"http://f/1"}));
+
+    BrowserSessionShellWindows shell = Shell();
+    EXPECT_EQ(Locations(shell.List()), (Urls{"http://f/1", "http://c/1"}));
+    // Firefox replaces its file, Chromium appends to its own.
+    Write(Recovery(profile) + ".tmp", FirefoxSession({"http://f/2"}));
+    fs::rename(Recovery(profile) + ".tmp", Recovery(profile));
+    std::ofstream(session, std::ios::binary | std::ios::app)
+        << SnssWriter().Tab(1, 2, 1, "http://c/2").Bytes().substr(8);
+    EXPECT_EQ(Locations(shell.List()), (Urls{"http://f/2", "http://c/1", "http://c/2"}));
+    EXPECT_EQ(Locations(shell.List()), (Urls{"http://f/2", "http://c/1", "http://c/2"}));
+    // A browser that has quit shows nothing, whatever was read before.
+    fs::remove(Proc() + "/100/exe");
+    EXPECT_EQ(Locations(shell.List()), (Urls{"http://c/1", "http://c/2"}));
 }
 
 // Stands in for another source of shell windows.

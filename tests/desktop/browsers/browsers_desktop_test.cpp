@@ -82,7 +82,8 @@ private:
             pollfd p{m_fd, POLLIN, 0};
             if (::poll(&p, 1, 100) <= 0) continue;
             const int connection = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection >= 0) m_handlers.emplace_back([this, connection] { Answer(connection); });
+            if (connection >= 0)
+                m_handlers.emplace_back([this, connection] { Answer(connection); });
         }
     }
     void Answer(int connection) {
@@ -179,7 +180,8 @@ protected:
         fs::create_directories(m_root / "home/.config");
         fs::create_directories(m_root / "run");
         fs::permissions(m_root / "run", fs::perms::owner_all);
-        m_desktop = std::make_unique<VirtualDesktop>(VirtualDesktop::Options{.windowManager = false});
+        m_desktop =
+            std::make_unique<VirtualDesktop>(VirtualDesktop::Options{.windowManager = false});
         ASSERT_TRUE(m_desktop->Ok()) << m_desktop->Error();
         // A bus of our own: a running Firefox takes a second start's pages over it. It starts
         // no services.
@@ -188,9 +190,10 @@ protected:
             << "<busconfig><type>session</type><listen>" << m_bus << "</listen>"
             << "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
             << "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
-        ASSERT_GT(m_desktop->Spawn({"dbus-daemon", "--config-file=" + (m_root / "bus.conf").string(),
-                                    "--nofork", "--nopidfile"}),
-                  0);
+        ASSERT_GT(
+            m_desktop->Spawn({"dbus-daemon", "--config-file=" + (m_root / "bus.conf").string(),
+                              "--nofork", "--nopidfile"}),
+            0);
         ASSERT_TRUE(WaitFor([&] { return fs::exists(m_root / "run/bus"); }));
 
         m_shell.Add(std::make_unique<FileManagerShellWindows>(m_bus));
@@ -218,10 +221,16 @@ protected:
 
     std::string Home() const { return (m_root / "home").string(); }
     std::vector<std::string> Environment() const {
-        return {"HOME=" + Home(), "XDG_CONFIG_HOME=" + Home() + "/.config",
-                "XDG_CACHE_HOME=" + Home() + "/.cache", "XDG_DATA_HOME=" + Home() + "/.local/share",
-                "XDG_RUNTIME_DIR=" + (m_root / "run").string(), "DBUS_SESSION_BUS_ADDRESS=" + m_bus,
-                "LANG=C.UTF-8", "NO_AT_BRIDGE=1", "GTK_A11Y=none", "MOZ_CRASHREPORTER_DISABLE=1"};
+        return {"HOME=" + Home(),
+                "XDG_CONFIG_HOME=" + Home() + "/.config",
+                "XDG_CACHE_HOME=" + Home() + "/.cache",
+                "XDG_DATA_HOME=" + Home() + "/.local/share",
+                "XDG_RUNTIME_DIR=" + (m_root / "run").string(),
+                "DBUS_SESSION_BUS_ADDRESS=" + m_bus,
+                "LANG=C.UTF-8",
+                "NO_AT_BRIDGE=1",
+                "GTK_A11Y=none",
+                "MOZ_CRASHREPORTER_DISABLE=1"};
     }
 
     bool Listed(const std::vector<std::string>& urls) {
@@ -248,7 +257,11 @@ protected:
         const auto started = Clock::now();
         const pid_t browser = m_desktop->Spawn(argv, Environment());
         ASSERT_GT(browser, 0);
-        ASSERT_TRUE(WaitFor([&] { return Listed({a, b}); }, kStartTimeoutMs))
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return Listed({a, b});
+            },
+            kStartTimeoutMs))
             << name << " never listed its pages";
         const auto firstListed = Clock::now();
 
@@ -265,7 +278,8 @@ protected:
             ASSERT_NE(group, nullptr) << name;
             EXPECT_EQ(group->Parent(), nullptr);
             std::vector<std::string> children;
-            for (int i = 0; i < group->ChildCount(); ++i) children.push_back(group->Child(i)->Text());
+            for (int i = 0; i < group->ChildCount(); ++i)
+                children.push_back(group->Child(i)->Text());
             EXPECT_EQ(children, (std::vector<std::string>{host + "/a.html", host + "/b.html"}));
         }
         ASSERT_EQ(history.DocHistory().size(), 2u);
@@ -282,7 +296,11 @@ protected:
         const auto asked = Clock::now();
         const pid_t second = m_desktop->Spawn(argv, Environment());
         ASSERT_GT(second, 0);
-        ASSERT_TRUE(WaitFor([&] { return Listed({a, b, c}); }, kOpenTimeoutMs))
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return Listed({a, b, c});
+            },
+            kOpenTimeoutMs))
             << name << " never listed the page it was asked to open";
         const auto thirdListed = Clock::now();
         m_desktop->Kill(second);
@@ -303,9 +321,10 @@ protected:
         using std::chrono::milliseconds;
         const auto startMs = duration_cast<milliseconds>(firstListed - started).count();
         const auto openMs = duration_cast<milliseconds>(thirdListed - asked).count();
-        std::printf("[ latency  ] %s: start to both pages listed %lld ms; "
-                    "new page asked for to listed %lld ms\n",
-                    name.c_str(), static_cast<long long>(startMs), static_cast<long long>(openMs));
+        std::printf(
+            "[ latency  ] %s: start to both pages listed %lld ms; "
+            "new page asked for to listed %lld ms\n",
+            name.c_str(), static_cast<long long>(startMs), static_cast<long long>(openMs));
         RecordProperty("start_to_listed_ms", static_cast<int>(startMs));
         RecordProperty("asked_to_listed_ms", static_cast<int>(openMs));
     }

@@ -115,6 +115,36 @@ VirtualDesktop::VirtualDesktop(Options options) {
             m_error = "openbox did not become ready";
             return;
         }
+        // The check window comes before openbox handles map requests, and a window mapped in
+        // between is never managed: map a probe until it is.
+        xcb_connection_t* c = xcb_connect(m_display.c_str(), nullptr);
+        bool managed = false;
+        if (!xcb_connection_has_error(c)) {
+            const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+            const xcb_window_t probe = xcb_generate_id(c);
+            xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 8, 8, 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+            int polls = 0;
+            managed = WaitFor([&] {
+                if (polls++ % 5 == 0) {
+                    xcb_map_window(c, probe);
+                    xcb_flush(c);
+                }
+                auto cookie = xcb_get_window_attributes(c, probe);
+                xcb_get_window_attributes_reply_t* attrs =
+                    xcb_get_window_attributes_reply(c, cookie, nullptr);
+                const bool viewable = attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+                std::free(attrs);
+                return viewable;
+            }, 30000);
+            xcb_destroy_window(c, probe);
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        }
+        xcb_disconnect(c);
+        if (!managed) {
+            m_error = "openbox does not manage windows";
+            return;
+        }
     }
     m_ok = true;
 }

@@ -48,13 +48,13 @@ constexpr std::array<std::string_view, 10> kChromiumDataDirs = {
     "microsoft-edge-beta",
     "microsoft-edge-dev",
 };
-constexpr std::array<std::string_view, 5> kChromiumExecutables = {
-    "chromium", "chromium-browser", "chrome", "brave", "msedge"};
+constexpr std::array<std::string_view, 5> kChromiumExecutables = {"chromium", "chromium-browser",
+                                                                  "chrome", "brave", "msedge"};
 
 // The browsers' own pages (new tab, settings, extensions): nothing anyone opens again.
 constexpr std::array<std::string_view, 12> kInternalSchemes = {
-    "about:",  "chrome:", "chrome-extension:", "chrome-untrusted:", "chrome-search:",
-    "devtools:", "edge:", "brave:", "moz-extension:", "resource:", "view-source:", "blob:"};
+    "about:", "chrome:", "chrome-extension:", "chrome-untrusted:", "chrome-search:", "devtools:",
+    "edge:",  "brave:",  "moz-extension:",    "resource:",         "view-source:",   "blob:"};
 
 bool IsBrowserExecutable(Family family, std::string_view name) {
     if (family == Family::Firefox) return name.starts_with("firefox");  // -esr, -bin, ...
@@ -184,8 +184,8 @@ std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::stri
             return Holder{LinkTime(lock)};
         }
     }
-    const int fd = ::open((profile + "/.parentlock").c_str(),
-                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd =
+        ::open((profile + "/.parentlock").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return std::nullopt;
     struct flock probe {};
     probe.l_type = F_WRLCK;
@@ -263,8 +263,8 @@ std::vector<IniSection> ParseIni(std::string_view text) {
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.starts_with('[') && line.ends_with(']')) {
             sections.push_back({std::string(line.substr(1, line.size() - 2)), {}});
-        } else if (const std::size_t eq = line.find('='); eq != std::string_view::npos &&
-                                                          !sections.empty()) {
+        } else if (const std::size_t eq = line.find('=');
+                   eq != std::string_view::npos && !sections.empty()) {
             sections.back().values.emplace_back(Trim(line.substr(0, eq)),
                                                 Trim(line.substr(eq + 1)));
         }
@@ -332,8 +332,7 @@ std::string ChromiumSessionFile(const std::string& profile) {
 std::vector<std::string> ChromiumProfiles(const std::string& dataDir) {
     std::vector<std::string> names;
     std::error_code error;
-    for (fs::directory_iterator it(dataDir, error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::directory_iterator it(dataDir, error), end; !error && it != end; it.increment(error)) {
         if (names.size() >= kMaxProfiles) break;
         std::error_code statError;
         if (!it->is_directory(statError)) continue;
@@ -396,9 +395,12 @@ ShellWindowsResult BrowserSessionShellWindows::List() {
 std::optional<BrowserSession> BrowserSessionShellWindows::ReadSession(
     const std::string& path, const std::optional<std::timespec>& since, Parser parse) {
     const auto stampOf = [](const struct stat& info) {
-        return FileStamp{static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
-                         static_cast<std::int64_t>(info.st_size), Nanoseconds(info.st_mtim),
-                         Nanoseconds(info.st_ctim), static_cast<std::int64_t>(info.st_mode), 0};
+        return FileStamp{static_cast<std::int64_t>(info.st_dev),
+                         static_cast<std::int64_t>(info.st_ino),
+                         static_cast<std::int64_t>(info.st_size),
+                         Nanoseconds(info.st_mtim),
+                         Nanoseconds(info.st_ctim),
+                         static_cast<std::int64_t>(info.st_mode)};
     };
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) {

@@ -20,8 +20,8 @@ namespace tk {
 class BrowserSessionShellWindows final : public ShellWindows {
 public:
     struct Places {
-        std::string home;             // the user's home folder
-        std::string configHome;       // $XDG_CONFIG_HOME, normally home + "/.config"
+        std::string home;                // the user's home folder
+        std::string configHome;          // $XDG_CONFIG_HOME, normally home + "/.config"
         std::string procRoot = "/proc";  // where running processes are looked up
     };
 
@@ -38,8 +38,8 @@ public:
 
 private:
     using Parser = BrowserSession (*)(std::string_view);
-    // A file's identity and version: device, inode, size, modification and change times.
-    using FileStamp = std::array<std::int64_t, 7>;
+    // A file's identity and version: device, inode, size, modification and change times, mode.
+    using FileStamp = std::array<std::int64_t, 6>;
     struct CachedSession {
         FileStamp stamp{};
         BrowserSession session;

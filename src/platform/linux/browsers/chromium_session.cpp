@@ -1,5 +1,7 @@
 // Chromium's session command file: a header, then records of (size, command id, payload) that
 // the browser appends as tabs and windows change. Replaying them gives the open tabs.
+#include "platform/linux/browsers/browser_session.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <exception>
@@ -10,8 +12,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-#include "platform/linux/browsers/browser_session.h"
 
 namespace tk {
 
@@ -47,8 +47,8 @@ constexpr std::size_t kMaxPruneWork = 20000000;
 std::optional<std::int32_t> Int32At(std::string_view bytes, std::size_t offset) {
     if (offset > bytes.size() || bytes.size() - offset < 4) return std::nullopt;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
-    const std::uint32_t value = p[0] | (p[1] << 8) | (p[2] << 16) |
-                                (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t value =
+        p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     return static_cast<std::int32_t>(value);
 }
 
@@ -117,8 +117,9 @@ public:
     // Windows in the order they were made (their ids grow), tabs in their visual order. Only
     // windows whose type was recorded and that were not closed count, as on a restore.
     void Finish() {
-        std::map<std::int32_t, std::vector<std::pair<std::pair<std::int32_t, std::int32_t>,
-                                                      const Tab*>>> byWindow;
+        std::map<std::int32_t,
+                 std::vector<std::pair<std::pair<std::int32_t, std::int32_t>, const Tab*>>>
+            byWindow;
         for (const auto& [id, tab] : m_tabs) {
             if (tab.window == 0 || tab.navigations.empty() || !m_windows.contains(tab.window)) {
                 continue;

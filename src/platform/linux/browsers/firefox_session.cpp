@@ -1,4 +1,6 @@
 // Firefox's session store: the current entry of every tab of every open, non-private window.
+#include "platform/linux/browsers/browser_session.h"
+
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -8,8 +10,6 @@
 
 #include <lz4.h>
 #include <nlohmann/json.hpp>
-
-#include "platform/linux/browsers/browser_session.h"
 
 namespace tk {
 
@@ -93,13 +93,14 @@ public:
         return true;
     }
     bool number_unsigned(Json::number_unsigned_t value) {
-        constexpr auto kMax = static_cast<Json::number_unsigned_t>(
-            std::numeric_limits<std::int64_t>::max());
+        constexpr auto kMax =
+            static_cast<Json::number_unsigned_t>(std::numeric_limits<std::int64_t>::max());
         return number_integer(static_cast<std::int64_t>(value > kMax ? kMax : value));
     }
     bool number_float(Json::number_float_t, const Json::string_t&) { return true; }
     bool string(Json::string_t& value) {
-        if (In(Ctx::Entry) && m_key == "url" && m_entryKept) m_tab.entries.back() = std::move(value);
+        if (In(Ctx::Entry) && m_key == "url" && m_entryKept)
+            m_tab.entries.back() = std::move(value);
         return true;
     }
     bool binary(Json::binary_t&) { return true; }
@@ -152,7 +153,8 @@ public:
     bool end_object() { return Leave(); }
     bool end_array() { return Leave(); }
 
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
+    bool parse_error(std::size_t position, const std::string&,
+                     const nlohmann::detail::exception& e) {
         m_out.error = "not valid JSON at byte " + std::to_string(position) + ": " + e.what();
         return false;
     }
