@@ -585,6 +585,16 @@ void TFrmMain::FormCreate() {
     }
 }
 
+void TFrmMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The start place counts the window manager's frame, known only once the window is on
+    // screen: place it again then, once.
+    if (!m_placedInFrame && isVisible() && frameGeometry().size() != size()) {
+        m_placedInFrame = true;
+        PlaceAtStart();
+    }
+}
+
 void TFrmMain::PlaceAtStart() {
     const QSize screen = ScreenSize();
     move(SlideController::StartLeft(screen.width(), WindowWidth()),
@@ -650,20 +660,26 @@ void TFrmMain::ToggleMainWindow() {
     if (action == SlideController::Action::None) return;
     MnOpenKelmora->setText(QString::fromStdString(m_slide.MenuCaption()));
     if (action == SlideController::Action::StartHide) {
+        m_slideLeft = frameGeometry().x();
+        m_slideTop = frameGeometry().y();
         m_timerHide->SetEnabled(true);
         return;
     }
     const QSize screen = ScreenSize();
-    move(SlideController::ShowLeft(screen.width()),
-         SlideController::ShowTop(screen.height(), WindowHeight()));
+    m_slideLeft = SlideController::ShowLeft(screen.width());
+    m_slideTop = SlideController::ShowTop(screen.height(), WindowHeight());
+    move(m_slideLeft, m_slideTop);
     m_timerShow->SetEnabled(true);
     show();
 }
 
+// The slides count their own steps: a window manager may hold a window partly on screen
+// and report that place back, which must not bend the slide.
 void TFrmMain::timerShowTimer() {
     int next = 0;
-    if (m_slide.ShowStep(frameGeometry().x(), ScreenSize().width(), WindowWidth(), next)) {
-        move(next, frameGeometry().y());
+    if (m_slide.ShowStep(m_slideLeft, ScreenSize().width(), WindowWidth(), next)) {
+        m_slideLeft = next;
+        move(next, m_slideTop);
     } else {
         m_timerShow->SetEnabled(false);
     }
@@ -671,8 +687,9 @@ void TFrmMain::timerShowTimer() {
 
 void TFrmMain::timerHideTimer() {
     int next = 0;
-    if (m_slide.HideStep(frameGeometry().x(), ScreenSize().width(), next)) {
-        move(next, frameGeometry().y());
+    if (m_slide.HideStep(m_slideLeft, ScreenSize().width(), next)) {
+        m_slideLeft = next;
+        move(next, m_slideTop);
     } else {
         m_timerHide->SetEnabled(false);
         hide();

@@ -155,6 +155,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -188,6 +189,9 @@ private:
     CategoryTreeModel* m_models[4] = {};
     QTreeView* m_trees[4] = {};
     bool m_destroyed = false;
+    bool m_placedInFrame = false;
+    int m_slideLeft = 0;  // where the running slide has put the window
+    int m_slideTop = 0;
     QModelIndex m_hintNode;
 
     // Components, named as the window's definition names them.

@@ -528,15 +528,6 @@ class WebStripTest(unittest.TestCase):
         watch.measure_memory()
         self.report("error page", watch)
 
-    def test_3_window_stays_while_the_browser_arrives(self):
-        # The browser composes with OpenGL; a window made for plain painting would be
-        # re-created for it, and vanish and come back just after it appeared.
-        watch = self.start_program(PROPER_PAGE)
-        self.wait_until_covered(watch)
-        self.assertEqual(len(watch.windows), 1, "the main window was re-created: %r"
-                         % watch.windows)
-
-
 if __name__ == "__main__":
     if len(sys.argv) < 3:
         sys.exit("usage: %s PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none [unittest args]"

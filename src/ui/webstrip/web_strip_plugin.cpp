@@ -1,4 +1,6 @@
+#include <QCoreApplication>
 #include <QObject>
+#include <QOpenGLContext>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -7,9 +9,21 @@
 
 #include "ui/web_strip.h"
 
+// QtGui keeps the context all OpenGL users share; the engine needs one and the program only
+// loads the engine long after the application was made, when the usual switch is too late.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
+
 namespace tk {
 
 namespace {
+
+void EnsureSharedContext() {
+    if (qt_gl_global_share_context() != nullptr) return;
+    auto* context = new QOpenGLContext(QCoreApplication::instance());
+    if (context->create()) qt_gl_set_global_share_context(context);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
 
 class EngineView final : public WebStripView {
 public:
@@ -53,6 +67,7 @@ public:
     WebStripView* Create(QWidget* parent) override {
         // The engine's sandbox cannot start for root and would end the whole process.
         if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        EnsureSharedContext();
         return new EngineView(parent);
     }
 };
