@@ -6,4 +6,5 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbe
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Real desktop parts the desktop tests start: X server, window manager, clients.
 DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
-                  shared-mime-info dbus dbus-daemon nautilus desktop-file-utils)
+                  shared-mime-info dbus dbus-daemon nautilus desktop-file-utils
+                  firefox-esr chromium python3)

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "platform/linux/autorun/xdg_autostart_store.h"
+#include "platform/linux/browsers/browser_session_shell_windows.h"
+#include "platform/linux/browsers/composite_shell_windows.h"
 #include "platform/linux/launch/linux_shell.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/shell/desktop_entry_icons.h"
@@ -32,7 +34,11 @@ PlatformDesktop CreatePlatformDesktop() {
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
     desktop.windows = CreatePlatformWindowSystem();
-    desktop.shellWindows = std::make_unique<FileManagerShellWindows>();
+    // Folder windows first, then the pages of running browsers.
+    auto shellWindows = std::make_unique<CompositeShellWindows>();
+    shellWindows->Add(std::make_unique<FileManagerShellWindows>())
+        .Add(std::make_unique<BrowserSessionShellWindows>());
+    desktop.shellWindows = std::move(shellWindows);
     desktop.shell = std::make_unique<LinuxShell>();
     desktop.autoRun = std::make_unique<XdgAutostartStore>();
     return desktop;

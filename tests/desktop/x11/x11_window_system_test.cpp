@@ -309,7 +309,17 @@ TEST(X11WindowSystem, TopOfTheStackComesFirst) {
     X11WindowSystem system(On(desktop));
     WindowSnapshot s = SweepListing(system, {a, b, c});
 
-    std::vector<std::size_t> at = Positions(s, {a, b, c});  // newest on top
+    std::vector<std::size_t> at = Positions(s, {a, b, c});
+    // Raised one after the other by a pager, the last raised comes first. (The order new
+    // windows get is the window manager's business and varies under load.)
+    for (xcb_window_t w : {a, b, c}) {
+        x.SendToRoot(w, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+        ASSERT_TRUE(WaitFor([&] {
+            at = Positions(system.ListWindows(), {w});
+            return at[0] == 0;
+        }));
+    }
+    at = Positions(system.ListWindows(), {a, b, c});
     EXPECT_TRUE(at[2] < at[1] && at[1] < at[0]) << testing::PrintToString(at);
 
     x.SendToRoot(a, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});  // raised by a pager

@@ -30,8 +30,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxIniBytes = 1u << 20;
-// A user has a handful of profiles; a folder with thousands of entries is not a browser's.
+// A user has a handful of profiles and a profile a handful of session files; folders with
+// thousands of entries are not a browser's.
 constexpr std::size_t kMaxProfiles = 256;
+constexpr std::size_t kMaxSessionDirEntries = 4096;
 
 enum class Family { Firefox, Chromium };
 
@@ -314,7 +316,7 @@ std::string ChromiumSessionFile(const std::string& profile) {
     std::size_t seen = 0;
     for (fs::directory_iterator it(profile + "/Sessions", error), end; !error && it != end;
          it.increment(error)) {
-        if (++seen > 10 * kMaxProfiles) break;
+        if (++seen > kMaxSessionDirEntries) break;
         const std::string name = it->path().filename().string();
         static constexpr std::string_view kPrefix = "Session_";
         if (!name.starts_with(kPrefix) || name.size() == kPrefix.size()) continue;

@@ -2,7 +2,6 @@
 #include "platform/linux/browsers/browser_session.h"
 
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <limits>
 #include <string>
