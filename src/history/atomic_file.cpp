@@ -1,5 +1,134 @@
 #include "history/atomic_file.h"
 
+#ifdef _WIN32
+
+#include <algorithm>
+#include <random>
+#include <windows.h>
+
+namespace tk {
+
+namespace {
+
+std::function<void(const std::string&)>& BeforeRenameHook() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+
+// Paths are UTF-8 in memory; the wide calls take every name the file system can hold.
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
+    return out;
+}
+
+std::string LastErrorText(const char* what) {
+    return std::string(what) + ": error " + std::to_string(::GetLastError());
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : m_h(h) {}
+    ~Handle() { Close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_h; }
+    bool Close() {
+        if (!Valid()) return true;
+        bool ok = ::CloseHandle(m_h) != 0;
+        m_h = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+bool WriteAll(HANDLE h, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+void SetBeforeRenameHookForTesting(std::function<void(const std::string&)> hook) {
+    BeforeRenameHook() = std::move(hook);
+}
+
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    // A random suffix in the target's own folder, so the final move never crosses volumes.
+    std::random_device random;
+    std::string temp;
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = path + "." + std::to_string(random() % 1000000u) + ".tmp";
+        created = ::CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    Handle file(created);
+    if (!file.Valid()) return {false, LastErrorText("create temporary file")};
+    if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
+        FileResult r{false, LastErrorText("write temporary file")};
+        file.Close();
+        ::DeleteFileW(Wide(temp).c_str());
+        return r;
+    }
+    if (!file.Close()) {
+        FileResult r{false, LastErrorText("close temporary file")};
+        ::DeleteFileW(Wide(temp).c_str());
+        return r;
+    }
+    if (BeforeRenameHook()) BeforeRenameHook()(temp);
+    if (!::MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        FileResult r{false, LastErrorText("rename")};
+        ::DeleteFileW(Wide(temp).c_str());
+        return r;
+    }
+    return {true, {}};
+}
+
+FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
+    bytes.clear();
+    missing = false;
+    const std::wstring wide = Wide(path);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return {false, "is a directory"};
+    }
+    Handle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        const DWORD error = ::GetLastError();
+        missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {missing, missing ? std::string() : LastErrorText("open")};
+    }
+    char buffer[65536];
+    while (true) {
+        DWORD n = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) {
+            return {false, LastErrorText("read")};
+        }
+        if (n == 0) break;
+        bytes.append(buffer, n);
+    }
+    return {true, {}};
+}
+
+}  // namespace tk
+
+#else
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -114,3 +243,5 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
 }
 
 }  // namespace tk
+
+#endif

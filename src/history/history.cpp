@@ -253,7 +253,7 @@ void HistoryCore::DeleteSelectedOfPage(int page) {
     DeleteSelectDocs(tree->Current()->Data().Index);
 }
 
-void HistoryCore::LoadSettings() {
+void HistoryCore::LoadSettings(bool withHistory) {
     if (!m_ini) {
         m_ini = std::make_unique<IniFile>(m_loadPath);
         FileResult r = m_ini->Load();
@@ -280,6 +280,12 @@ void HistoryCore::LoadSettings() {
         if (m_savedWidth > 0) m_window->SetWindowWidth(500);
         if (m_savedHeight > 0) m_window->SetWindowHeight(480);
     }
+    if (withHistory) LoadStoredHistory();
+}
+
+void HistoryCore::LoadStoredHistory() {
+    if (!m_ini) return;
+    const IniFile& ini = *m_ini;
     m_tvDocs.Clear();
     m_tvApp.Clear();
     m_tvPath.Clear();

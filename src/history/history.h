@@ -76,7 +76,10 @@ public:
     // being seeded from a read-only install).
     void SetSettingsPaths(std::string loadPath, std::string savePath);
     IniFile* Ini() { return m_ini.get(); }
-    void LoadSettings();
+    // Reads the file and applies the settings; with `withHistory`, registers the stored
+    // history too (otherwise LoadStoredHistory does that later).
+    void LoadSettings(bool withHistory = true);
+    void LoadStoredHistory();
     // Writes settings and history; false when the file could not be written.
     bool SaveSettings();
     void MarkSelectedDocs();

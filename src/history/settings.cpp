@@ -2,9 +2,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#ifdef _WIN32
+#include <random>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace tk {
 
@@ -12,6 +17,44 @@ std::string CheckTimeLabel(int position) {
     return "每" + std::to_string(position) + "秒刷新一次";
 }
 
+#ifdef _WIN32
+namespace {
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
+    return out;
+}
+
+bool PathExists(const std::string& path) {
+    return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void MakeDirectories(const std::string& path) {
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/' || path[i] == '\\') {
+            ::CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
+        }
+    }
+}
+
+}  // namespace
+
+// Tried for real, as on every system: the attributes of a folder say nothing of its ACL.
+bool DirectoryIsWritable(const std::string& dir) {
+    std::random_device random;
+    const std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe." +
+                              std::to_string(random() % 1000000u);
+    HANDLE h = ::CreateFileW(Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(h);
+    return true;
+}
+#else
 bool DirectoryIsWritable(const std::string& dir) {
     std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe.XXXXXX";
     int fd = ::mkstemp(probe.data());
@@ -37,6 +80,7 @@ void MakeDirectories(const std::string& path) {
 }
 
 }  // namespace
+#endif
 
 SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configHome) {
     const std::string beside = exeDir + "/" + std::string(kSettingsFileName);
@@ -50,10 +94,25 @@ SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::s
 }
 
 std::string ConfigHomeFromEnvironment() {
+#ifdef _WIN32
+    // The per-user roaming folder, read wide so that no character of the name is lost.
+    wchar_t appData[MAX_PATH];
+    DWORD n = ::GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        int size = ::WideCharToMultiByte(CP_UTF8, 0, appData, static_cast<int>(n), nullptr, 0,
+                                         nullptr, nullptr);
+        std::string out(static_cast<std::size_t>(size), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, appData, static_cast<int>(n), out.data(), size, nullptr,
+                              nullptr);
+        return out;
+    }
+    return ".";
+#else
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') return xdg;
     const char* home = std::getenv("HOME");
     return std::string(home != nullptr ? home : "") + "/.config";
+#endif
 }
 
 }  // namespace tk

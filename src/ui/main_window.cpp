@@ -541,7 +541,8 @@ void TFrmMain::FormCreate() {
     setWindowTitle(QStringLiteral("TarvoKelmora1.0"));
     try {
         // LastImageIndex starts at 10 in the core, so stored programs get 11 and up.
-        m_history.LoadSettings();
+        m_history.LoadSettings(!m_deps.deferHistoryLoad);
+        m_historyPending = m_deps.deferHistoryLoad;
         if (!m_history.LastError().empty()) {
             qCInfo(lcMain) << "settings file:" << QString::fromStdString(m_history.LastError());
         }
@@ -551,7 +552,8 @@ void TFrmMain::FormCreate() {
     } catch (const std::exception& e) {
         qCInfo(lcMain) << "creation, settings:" << e.what();
     }
-    m_history.FillDocFilters();
+    // The filters come after the stored history, which only meets the resource test.
+    if (!m_historyPending) m_history.FillDocFilters();
     try {
         DropTarget = new TDropFilesTarget(this);
         DropTarget->setObjectName(QStringLiteral("DropTarget"));
@@ -601,8 +603,20 @@ void TFrmMain::PlaceAtStart() {
          SlideController::StartTop(screen.height(), WindowHeight()));
 }
 
+void TFrmMain::EnsureHistory() {
+    if (!m_historyPending) return;
+    m_historyPending = false;
+    try {
+        m_history.LoadStoredHistory();
+    } catch (const std::exception& e) {
+        qCInfo(lcMain) << "history:" << e.what();
+    }
+    m_history.FillDocFilters();
+}
+
 void TFrmMain::FormDestroy() {
     if (m_destroyed) return;
+    EnsureHistory();  // never save a history that was not read yet
     m_destroyed = true;
     try {
         if (!m_history.SaveSettings()) {
@@ -615,6 +629,7 @@ void TFrmMain::FormDestroy() {
 }
 
 bool TFrmMain::FormCloseQuery() {
+    EnsureHistory();
     m_sweep.CheckOpenDocs();
     NavigateWebStrip(m_webSchedule.ClosePage());
     return MessageBoxes::AskYesNo(this, QStringLiteral("提示"), QStringLiteral("要退出系统吗?"));
@@ -718,6 +733,7 @@ void TFrmMain::CbOnTopClick() {
 
 void TFrmMain::TimerFirstRunTimer() {
     m_timerFirstRun->SetEnabled(false);
+    EnsureHistory();
     try {
         if (CbAutoRunDocs->isChecked()) RunStartDocs();
         m_sweep.CheckOpenDocs();
@@ -769,9 +785,12 @@ void TFrmMain::MnAutoRunClick() {
 void TFrmMain::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!m_webRequested) {
-        // The browser engine loads after the first frame, never before it.
+        // The history and then the browser engine come after the first frame, never before.
         m_webRequested = true;
-        QTimer::singleShot(0, this, &TFrmMain::CreateWebBrowser);
+        QTimer::singleShot(0, this, [this] {
+            EnsureHistory();
+            QTimer::singleShot(0, this, &TFrmMain::CreateWebBrowser);
+        });
     }
 }
 
@@ -845,6 +864,7 @@ void TFrmMain::CheckBrowserPage() {
 void TFrmMain::Image2Click() { m_launcher.OpenWebAddress(m_webSchedule.HomePage()); }
 
 void TFrmMain::ShowStartDocDialog() {
+    EnsureHistory();
     if (m_autorunDoc == nullptr) m_autorunDoc = new TFrmAutorunDoc(m_history, m_launcher, *this, this);
     m_autorunDoc->CbNotQuery->setChecked(CbAutoRunDocs->isChecked());
     m_autorunDoc->exec();
@@ -852,7 +872,10 @@ void TFrmMain::ShowStartDocDialog() {
 
 void TFrmMain::BtnAutoRunSetClick() { ShowStartDocDialog(); }
 
-void TFrmMain::TimerCheckDocsTimer() { tk::TimerCheckDocsTimer(*this, m_sweep); }
+void TFrmMain::TimerCheckDocsTimer() {
+    EnsureHistory();
+    tk::TimerCheckDocsTimer(*this, m_sweep);
+}
 
 void TFrmMain::CbRefreshClick() { tk::CbRefreshClick(*this); }
 
@@ -925,10 +948,14 @@ void TFrmMain::MnExpandAllClick() {
 void TFrmMain::MnDeleteSelectedClick() {
     const int page = TVAllDocs->ActivePageIndex();
     if (page < 0 || page >= kTreeCount) return;
+    EnsureHistory();
     m_history.DeleteSelectedOfPage(page);
 }
 
-void TFrmMain::BtnDeleteAllDocsClick() { m_history.DeleteAllDocs(); }
+void TFrmMain::BtnDeleteAllDocsClick() {
+    EnsureHistory();
+    m_history.DeleteAllDocs();
+}
 
 void TFrmMain::TVAllDocsChange() { SetDropTargetTree(); }
 
@@ -940,6 +967,7 @@ void TFrmMain::SetDropTargetTree() {
 }
 
 void TFrmMain::DropTargetDropFiles(TDropFilesTarget*, const TDropFilesInfo& info) {
+    EnsureHistory();
     const int page = TVAllDocs->ActivePageIndex();
     QTreeView* tree = page >= 0 && page < kTreeCount ? m_trees[page] : nullptr;
     if (tree) tree->setUpdatesEnabled(false);  // one repaint for the whole drop

@@ -53,6 +53,9 @@ struct MainWindowDeps {
     std::string executablePath;
     // The site the web strip shows pages of.
     std::string webSite = std::string(kMakerSite);
+    // Registers the stored history right after the first frame instead of before it, so a
+    // long history does not hold up the window's first appearance.
+    bool deferHistoryLoad = false;
     // Makes the strip's browser; none: the browser module beside the executable.
     WebStripFactory* webStripFactory = nullptr;
 };
@@ -150,6 +153,9 @@ public:
     // The start-up dialog, once it has been asked for.
     class TFrmAutorunDoc* AutorunDoc() const { return m_autorunDoc; }
     void SetDropTargetTree();
+    // Registers the stored history if that is still to be done; everything that reads or
+    // writes the history calls this first.
+    void EnsureHistory();
     void DropTargetDropFiles(TDropFilesTarget* sender, const TDropFilesInfo& info);
     TDropFilesTarget* DropTarget = nullptr;
 
@@ -182,6 +188,7 @@ private:
     WebPanelSchedule m_webSchedule;
     WebStripView* m_webView = nullptr;
     bool m_webRequested = false;
+    bool m_historyPending = false;
     std::string m_pendingPage;
     class TFrmAutorunDoc* m_autorunDoc = nullptr;
     class TFrmHelp* m_help = nullptr;

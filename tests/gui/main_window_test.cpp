@@ -80,12 +80,13 @@ private:
         QFile file(m_path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    void Create() {
+    void Create(bool deferHistory = false) {
         const std::string path = m_path.toStdString();
         m_web = std::make_unique<FakeWebStrip>();
         MainWindowDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path, false};
         deps.webSite = "http://127.0.0.1:9";
         deps.webStripFactory = m_web.get();
+        deps.deferHistoryLoad = deferHistory;
         m_window = std::make_unique<TFrmMain>(deps);
     }
     template <typename T>
@@ -181,6 +182,28 @@ private slots:
         m_window->History().AddDoc("https://new.org/p", "t", false, false);
         QCOMPARE(inserted.count(), 2);  // the group, then its child
         QCOMPARE(m_window->TreeModel(0)->index(0, 0).data().toString(), QStringLiteral("new.org"));
+    }
+
+    void historyAfterTheFirstFrame() {
+        const QByteArray ini = "[docs]\npath0=http://a.com/x\nname0=x\npath1=C:\\logon.scr\n"
+                               "name1=logon.scr\ndoctype1=2\n";
+        WriteIni(ini);
+        Create(true);
+        QCOMPARE(m_window->TreeModel(0)->rowCount(), 0);  // the first frame comes first
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_COMPARE(m_window->TreeModel(0)->rowCount(), 2);
+        // The filters still come after the stored history.
+        QCOMPARE(m_window->History().DocHistory().size(), size_t(2));
+        QCOMPARE(m_window->History().DocFilters().size(), size_t(10));
+
+        // Ended before its first frame, the program still saves the whole history.
+        m_window.reset();
+        WriteIni(ini);
+        Create(true);
+        m_window.reset();
+        QVERIFY(ReadIni().contains("path1=C:\\logon.scr"));
+        QVERIFY(ReadIni().contains("path0=http://a.com/x"));
     }
 
     void expandAllToggles() {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text crosses between the "A" calls and the core exactly here: the calls speak the ANSI code
+// page (936 on a Chinese system), the core speaks UTF-8. No code searches the ANSI bytes.
+namespace tk::win32 {
+
+// ANSI bytes to UTF-8. A lead byte left dangling by a cut buffer is dropped.
+std::string AnsiToUtf8(std::string_view ansi);
+// UTF-8 to ANSI; characters the code page lacks become the system's default character.
+std::string Utf8ToAnsi(std::string_view utf8);
+// UTF-8 to UTF-16 and back, for the wide calls and COM.
+std::wstring Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(std::wstring_view wide);
+
+}  // namespace tk::win32
