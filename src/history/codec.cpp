@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <windows.h>
 #else
@@ -16,22 +17,17 @@ namespace tk {
 namespace {
 
 #ifdef _WIN32
-// mingw has no iconv: the Win32 code-page calls do the work. GB18030 is code page 54936.
-UINT CodePageOf(const char* name) {
-    return std::string_view(name) == "UTF-8" ? CP_UTF8 : 54936u;
-}
+// mingw has no iconv: the Win32 code-page calls do the work. GB18030 is code page 54936. Where
+// the system lacks it (Wine 8 does), GBK's code page 936 covers the two-byte forms and the
+// four-byte forms of the supplementary planes are computed, as they are plain arithmetic; the
+// four-byte forms of the few BMP characters outside GBK need the standard's table and are then
+// reported as lost.
+constexpr UINT kGb18030 = 54936;
+constexpr UINT kGbk = 936;
 
-// Length of the character starting at `in[0]`, judged by the encoding's byte structure only.
-std::size_t UnitLength(UINT codePage, std::string_view in) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(in[i]); };
-    const unsigned char lead = b(0);
-    if (lead < 0x80) return 1;
-    if (codePage == CP_UTF8) {
-        std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        return std::min(n, in.size());
-    }
-    if (in.size() >= 4 && b(1) >= 0x30 && b(1) <= 0x39) return 4;
-    return std::min<std::size_t>(2, in.size());
+bool HaveGb18030() {
+    static const bool have = ::IsValidCodePage(kGb18030) != 0;
+    return have;
 }
 
 bool ToWide(UINT codePage, std::string_view in, std::wstring& out) {
@@ -45,38 +41,139 @@ bool ToWide(UINT codePage, std::string_view in, std::wstring& out) {
     return true;
 }
 
-std::string FromWide(UINT codePage, std::wstring_view in) {
-    if (in.empty()) return {};
+// False when some character had no form in the code page.
+bool FromWide(UINT codePage, std::wstring_view in, std::string& out) {
+    if (in.empty()) return true;
     const int size = static_cast<int>(in.size());
-    int n = ::WideCharToMultiByte(codePage, 0, in.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(codePage, 0, in.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultPtr = codePage == CP_UTF8 || codePage == kGb18030 ? nullptr : &usedDefault;
+    const DWORD flags = usedDefaultPtr != nullptr ? WC_NO_BEST_FIT_CHARS : 0;
+    int n = ::WideCharToMultiByte(codePage, flags, in.data(), size, nullptr, 0, nullptr,
+                                  usedDefaultPtr);
+    if (n <= 0) return false;
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(n));
+    ::WideCharToMultiByte(codePage, flags, in.data(), size, out.data() + at, n, nullptr, nullptr);
+    return usedDefault == FALSE;
+}
+
+// Length of the character starting at `in[0]`, judged by the encoding's byte structure only.
+std::size_t UnitLength(bool fromUtf8, std::string_view in) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(in[i]); };
+    const unsigned char lead = b(0);
+    if (lead < 0x80) return 1;
+    if (fromUtf8) {
+        std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        return std::min(n, in.size());
+    }
+    if (in.size() >= 4 && b(1) >= 0x30 && b(1) <= 0x39) return 4;
+    return std::min<std::size_t>(2, in.size());
+}
+
+// A four-byte GB18030 sequence of the supplementary planes, or 0.
+char32_t FourByteToCodePoint(std::string_view unit) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(unit[i]); };
+    if (b(0) < 0x90 || b(0) > 0xE3 || b(2) < 0x81 || b(2) > 0xFE || b(3) < 0x30 || b(3) > 0x39) {
+        return 0;
+    }
+    const std::uint32_t linear =
+        (((b(0) - 0x90u) * 10 + (b(1) - 0x30u)) * 126 + (b(2) - 0x81u)) * 10 + (b(3) - 0x30u);
+    return linear <= 0xFFFFFu ? static_cast<char32_t>(0x10000 + linear) : 0;
+}
+
+void AppendFourByte(std::string& out, char32_t cp) {
+    std::uint32_t linear = static_cast<std::uint32_t>(cp) - 0x10000;
+    char bytes[4];
+    bytes[3] = static_cast<char>(0x30 + linear % 10);
+    linear /= 10;
+    bytes[2] = static_cast<char>(0x81 + linear % 126);
+    linear /= 126;
+    bytes[1] = static_cast<char>(0x30 + linear % 10);
+    bytes[0] = static_cast<char>(0x90 + linear / 10);
+    out.append(bytes, 4);
+}
+
+bool DecodeUnit(bool fromUtf8, std::string_view unit, std::wstring& wide) {
+    if (fromUtf8) return ToWide(CP_UTF8, unit, wide);
+    if (HaveGb18030()) return ToWide(kGb18030, unit, wide);
+    if (unit.size() != 4) return ToWide(kGbk, unit, wide);
+    const char32_t cp = FourByteToCodePoint(unit);
+    if (cp == 0) return false;
+    wide.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
+    wide.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    return true;
+}
+
+// GB18030 bytes of `wide` without code page 54936; false when a character was lost.
+template <typename OnInvalid>
+void EncodeGb18030Fallback(std::wstring_view wide, std::string& out, OnInvalid& onInvalid) {
+    std::size_t runStart = 0;
+    const auto flushRun = [&](std::size_t end) {
+        for (std::size_t i = runStart; i < end; ++i) {
+            if (!FromWide(kGbk, wide.substr(i, 1), out)) {
+                out.pop_back();
+                onInvalid(out, std::string_view());
+            }
+        }
+    };
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const wchar_t c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
+            flushRun(i);
+            const char32_t cp =
+                0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            AppendFourByte(out, cp);
+            runStart = ++i + 1;
+        }
+    }
+    flushRun(wide.size());
 }
 
 // Same contract as the iconv version: `onInvalid` replaces one bad byte, then we resynchronise.
 template <typename OnInvalid>
 std::string Convert(const char* to, const char* from, std::string_view in, OnInvalid onInvalid) {
-    const UINT fromCp = CodePageOf(from);
-    const UINT toCp = CodePageOf(to);
+    const bool fromUtf8 = std::string_view(from) == "UTF-8";
+    const bool toUtf8 = std::string_view(to) == "UTF-8";
     std::wstring wide;
     std::string out;
-    if (ToWide(fromCp, in, wide)) return FromWide(toCp, wide);
-    // Some bytes are invalid: go character by character, flushing good text before each bad byte.
+    const auto emit = [&] {
+        if (toUtf8) {
+            FromWide(CP_UTF8, wide, out);
+        } else if (HaveGb18030()) {
+            FromWide(kGb18030, wide, out);
+        } else if (!FromWide(kGbk, wide, out)) {
+            // Something GBK lacks: redo this stretch character by character.
+            out.clear();
+            EncodeGb18030Fallback(wide, out, onInvalid);
+        }
+        wide.clear();
+    };
+    // Any four-byte sequence is invalid as a whole in code page 936, so this fast path never
+    // misreads one.
+    const UINT wholeCp = fromUtf8 ? CP_UTF8 : HaveGb18030() ? kGb18030 : kGbk;
+    if (ToWide(wholeCp, in, wide)) {
+        emit();
+        return out;
+    }
+    wide.clear();
     while (!in.empty()) {
-        const std::size_t n = UnitLength(fromCp, in);
-        if (ToWide(fromCp, in.substr(0, n), wide)) {
+        const std::size_t n = UnitLength(fromUtf8, in);
+        if (DecodeUnit(fromUtf8, in.substr(0, n), wide)) {
             in.remove_prefix(n);
             continue;
         }
-        out += FromWide(toCp, wide);
-        wide.clear();
+        std::string before = std::move(out);
+        out.clear();
+        emit();
+        before += out;
+        out = std::move(before);
         onInvalid(out, in.substr(0, 1));
         in.remove_prefix(1);
     }
-    out += FromWide(toCp, wide);
-    return out;
+    std::string before = std::move(out);
+    out.clear();
+    emit();
+    return before + out;
 }
 #else
 class Iconv {

@@ -75,63 +75,100 @@ void IniFile::LoadFromBytes(std::string_view bytes) {
     if (firstNl != std::string_view::npos) {
         m_eol = (firstNl > 0 && bytes[firstNl - 1] == '\r') ? "\r\n" : "\n";
     }
+    // Only the section headers are read now; a section's lines are parsed when the section is
+    // first used, so a long history costs nothing before the window is up.
+    m_source.assign(bytes);
+    std::string_view source = m_source;
+    m_sections.back().bodyBegin = 0;
+    m_sections.back().parsed = false;
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t nl = bytes.find('\n', pos);
+    while (pos < source.size()) {
+        const std::size_t lineStart = pos;
         std::string_view raw;
         std::string_view eol;
-        if (nl == std::string_view::npos) {
-            raw = bytes.substr(pos);
-            pos = bytes.size();
-        } else {
-            raw = bytes.substr(pos, nl - pos);
-            eol = "\n";
-            pos = nl + 1;
-            if (!raw.empty() && raw.back() == '\r') {
-                raw.remove_suffix(1);
-                eol = "\r\n";
-            }
+        pos = NextLine(source, pos, raw, eol);
+        // The first byte that is not blank decides: a GBK lead byte is never '['.
+        const std::string_view lead = TrimView(raw);
+        if (!lead.empty() && lead.front() == '[') {
+            m_sections.back().bodyEnd = lineStart;
+            ParseHeader(raw, eol);
+            m_sections.back().bodyBegin = pos;
+            m_sections.back().parsed = false;
         }
-        ParseLine(raw, eol);
+    }
+    m_sections.back().bodyEnd = source.size();
+}
+
+std::size_t IniFile::NextLine(std::string_view source, std::size_t pos, std::string_view& raw,
+                              std::string_view& eol) {
+    const std::size_t nl = source.find('\n', pos);
+    if (nl == std::string_view::npos) {
+        raw = source.substr(pos);
+        eol = {};
+        return source.size();
+    }
+    raw = source.substr(pos, nl - pos);
+    eol = "\n";
+    if (!raw.empty() && raw.back() == '\r') {
+        raw.remove_suffix(1);
+        eol = "\r\n";
+    }
+    return nl + 1;
+}
+
+void IniFile::EnsureParsed(Section& section) const {
+    if (section.parsed) return;
+    section.parsed = true;
+    std::string_view body = std::string_view(m_source).substr(section.bodyBegin,
+                                                               section.bodyEnd - section.bodyBegin);
+    std::size_t pos = 0;
+    while (pos < body.size()) {
+        std::string_view raw;
+        std::string_view eol;
+        pos = NextLine(body, pos, raw, eol);
+        ParseBodyLine(section, raw, eol);
     }
 }
 
-void IniFile::ParseLine(std::string_view raw, std::string_view eol) {
-    // The whole file has one encoding: many GBK characters are byte pairs that also read as
-    // UTF-8, so a line must never be judged on its own. Bytes are never searched as
+void IniFile::ParseHeader(std::string_view raw, std::string_view eol) {
+    // Decoded as the file's one encoding: many GBK characters are byte pairs that also read
+    // as UTF-8, so a line must never be judged on its own. Bytes are never searched as
     // characters either: a GBK character may hold the byte of '[' or ']'.
-    std::string text = DecodeText(raw, m_encoding).text;
-    std::string_view trimmed = TrimView(text);
-    if (!trimmed.empty() && trimmed.front() == '[') {
-        std::string_view inner = trimmed.substr(1);
-        std::size_t close = inner.find(']');
-        if (close != std::string_view::npos) inner = inner.substr(0, close);
-        Section section;
-        section.name = LowerAscii(TrimView(inner));
-        section.hasHeader = true;
-        section.headerRaw = std::string(raw);
-        section.headerEol = std::string(eol);
-        m_sections.push_back(std::move(section));
-        return;
-    }
+    const std::string text = DecodeText(raw, m_encoding).text;
+    std::string_view inner = TrimView(text).substr(1);
+    const std::size_t close = inner.find(']');
+    if (close != std::string_view::npos) inner = inner.substr(0, close);
+    Section section;
+    section.name = LowerAscii(TrimView(inner));
+    section.hasHeader = true;
+    section.headerRaw = std::string(raw);
+    section.headerEol = std::string(eol);
+    m_sections.push_back(std::move(section));
+}
+
+void IniFile::ParseBodyLine(Section& section, std::string_view raw, std::string_view eol) const {
+    const std::string text = DecodeText(raw, m_encoding).text;
+    const std::string_view trimmed = TrimView(text);
     Line line;
     line.raw = std::string(raw);
     line.eol = std::string(eol);
     if (!trimmed.empty() && trimmed.front() != ';') {
-        std::size_t eq = trimmed.find('=');
+        const std::size_t eq = trimmed.find('=');
         if (eq != std::string_view::npos) {
             line.key = LowerAscii(TrimView(trimmed.substr(0, eq)));
             line.value = std::string(StripQuotes(TrimView(trimmed.substr(eq + 1))));
         }
     }
-    Section& section = m_sections.back();
     if (!line.key.empty()) section.firstKey.emplace(line.key, section.lines.size());
     section.lines.push_back(std::move(line));
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view lowerName) {
     for (auto& s : m_sections) {
-        if (s.hasHeader && s.name == lowerName) return &s;
+        if (s.hasHeader && s.name == lowerName) {
+            EnsureParsed(s);
+            return &s;
+        }
     }
     return nullptr;
 }
@@ -273,6 +310,7 @@ std::string IniFile::Serialize() const {
         pendingBreak = eol.empty();
     };
     for (const auto& s : m_sections) {
+        EnsureParsed(const_cast<Section&>(s));
         if (s.hasHeader) emit(s.headerRaw, s.headerEol);
         for (const auto& line : s.lines) emit(line.raw, line.eol);
     }

@@ -67,9 +67,17 @@ private:
         std::string headerEol;
         std::vector<Line> lines;
         std::unordered_map<std::string, std::size_t> firstKey;
+        // Lines not parsed yet lie in m_source between these offsets.
+        bool parsed = true;
+        std::size_t bodyBegin = 0;
+        std::size_t bodyEnd = 0;
     };
 
-    void ParseLine(std::string_view raw, std::string_view eol);
+    static std::size_t NextLine(std::string_view source, std::size_t pos, std::string_view& raw,
+                                std::string_view& eol);
+    void ParseHeader(std::string_view raw, std::string_view eol);
+    void ParseBodyLine(Section& section, std::string_view raw, std::string_view eol) const;
+    void EnsureParsed(Section& section) const;
     Section* FindSection(std::string_view lowerName);
     const Section* FindSection(std::string_view lowerName) const;
     std::string EncodeLine(std::string_view text) const;
@@ -79,7 +87,8 @@ private:
     TextEncoding m_encoding;
     std::string m_eol;
     bool m_bom = false;
-    std::vector<Section> m_sections;
+    std::string m_source;  // the file as read, for the sections still to be parsed
+    mutable std::vector<Section> m_sections;  // mutable: parsed on first use
 };
 
 }  // namespace tk

@@ -571,7 +571,8 @@ void TFrmMain::FormCreate() {
             m_trayIcon->setToolTip(QStringLiteral("TarvoKelmora"));
             m_trayIcon->setContextMenu(popMenu);
             connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TFrmMain::WMTrayIcon);
-            m_trayIcon->show();
+            // Docking asks the desktop over D-Bus and X; it waits until the window is up.
+            QTimer::singleShot(0, m_trayIcon, &QSystemTrayIcon::show);
         }
         m_timerFirstRun->SetEnabled(true);
         // A present registration ticks the box, whose click handling writes it again with

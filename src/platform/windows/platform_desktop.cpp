@@ -3,8 +3,26 @@
 #include <windows.h>
 
 #include "platform/windows/ansi_text.h"
+#include "platform/windows/registry_run_store.h"
+#include "platform/windows/shell_file_icons.h"
+#include "platform/windows/win32_file_system.h"
+#include "platform/windows/win32_shell.h"
+#include "platform/windows/win32_shell_windows.h"
+#include "platform/windows/win32_window_system.h"
 
 namespace tk {
+
+PlatformDesktop CreatePlatformDesktop() {
+    PlatformDesktop desktop;
+    desktop.dialect = std::make_unique<WindowsPathDialect>();
+    desktop.files = std::make_unique<Win32FileSystem>();
+    desktop.icons = std::make_unique<ShellFileIcons>();
+    desktop.windows = std::make_unique<Win32WindowSystem>();
+    desktop.shellWindows = std::make_unique<Win32ShellWindows>();
+    desktop.shell = std::make_unique<Win32Shell>();
+    desktop.autoRun = std::make_unique<RegistryRunStore>();
+    return desktop;
+}
 
 std::string ExecutablePath() {
     // The module file name as the system reports it, which is what the Run value must hold.

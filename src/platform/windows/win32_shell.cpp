@@ -1,0 +1,103 @@
+#include "platform/windows/win32_shell.h"
+
+#include <cstdint>
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "platform/windows/ansi_text.h"
+
+namespace tk {
+
+namespace {
+
+HWND ToHwnd(WindowHandle handle) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+}
+
+// An optional text in the ANSI code page; nothing stays NULL, as the shell tells the two apart.
+struct AnsiArg {
+    explicit AnsiArg(const std::optional<std::string>& text)
+        : present(text.has_value()), bytes(text ? win32::Utf8ToAnsi(*text) : std::string()) {}
+    const char* Get() const { return present ? bytes.c_str() : nullptr; }
+    bool present;
+    std::string bytes;
+};
+
+}  // namespace
+
+void Win32Shell::Execute(WindowHandle owner, const std::optional<std::string>& verb,
+                         const std::string& file, const std::optional<std::string>& parameters,
+                         const std::optional<std::string>& directory, int show) {
+    const AnsiArg verbArg(verb), fileArg(file), parametersArg(parameters), directoryArg(directory);
+    ::ShellExecuteA(ToHwnd(owner), verbArg.Get(), fileArg.Get(), parametersArg.Get(),
+                    directoryArg.Get(), show);
+}
+
+void Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
+    SHELLEXECUTEINFOA info{};
+    // The real record's size: 60 bytes only in a 32-bit process.
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_IDLIST | SEE_MASK_FLAG_DDEWAIT;
+    info.hwnd = ToHwnd(owner);
+    info.lpVerb = "open";
+    info.nShow = SW_SHOWNORMAL;
+    ::SHGetSpecialFolderLocation(info.hwnd, csidl, reinterpret_cast<LPITEMIDLIST*>(&info.lpIDList));
+
+    m_lastRequest = {};
+    m_lastRequest.csidl = csidl;
+    m_lastRequest.haveItemList = info.lpIDList != nullptr;
+    m_lastRequest.mask = info.fMask;
+    m_lastRequest.verb = info.lpVerb;
+    m_lastRequest.show = info.nShow;
+    m_lastRequest.recordSize = info.cbSize;
+    // An unknown folder gives no item list; the shell would then open the verb on nothing, and
+    // some shells wait on that for good, so the call is left out.
+    if (info.lpIDList != nullptr) {
+        m_lastRequest.executed = true;
+        if (m_executeExHook != nullptr) m_executeExHook(m_lastRequest);
+        else ::ShellExecuteExA(&info);
+    }
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(::SHGetMalloc(&allocator)) && allocator != nullptr) {
+        allocator->Free(info.lpIDList);
+        allocator->Release();
+    }
+}
+
+void Win32Shell::RunControlPanel(const std::string& commandLine, int show) {
+    ::WinExec(win32::Utf8ToAnsi(commandLine).c_str(), static_cast<UINT>(show));
+}
+
+void Win32Shell::MinimizeAll() {
+    const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    CLSID clsid;
+    IDispatch* shell = nullptr;
+    if (SUCCEEDED(::CLSIDFromProgID(L"Shell.Application", &clsid)) &&
+        SUCCEEDED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                     IID_IDispatch, reinterpret_cast<void**>(&shell)))) {
+        wchar_t name[] = L"MinimizeAll";
+        LPOLESTR names[] = {name};
+        DISPID id = 0;
+        if (SUCCEEDED(shell->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+            DISPPARAMS none{};
+            shell->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                          nullptr, nullptr);
+        }
+        shell->Release();
+    }
+    if (SUCCEEDED(init)) ::CoUninitialize();
+}
+
+std::string Win32Shell::SystemDirectory() {
+    char buffer[255] = {};
+    ::GetSystemDirectoryA(buffer, sizeof buffer);
+    buffer[sizeof buffer - 1] = '\0';
+    return win32::AnsiToUtf8(buffer);
+}
+
+void Win32Shell::MessageBeep() { ::MessageBeep(MB_ICONASTERISK); }
+
+}  // namespace tk

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "desktop/shell.h"
+
+namespace tk {
+
+// The shell32 calls behind every launch. `Api` is the seam the tests use to see what reaches
+// ShellExecuteExA without opening anything.
+class Win32Shell final : public Shell {
+public:
+    // What OpenSpecialFolder hands to ShellExecuteExA, for the tests.
+    struct SpecialFolderRequest {
+        int csidl = 0;
+        bool haveItemList = false;
+        bool executed = false;
+        unsigned long mask = 0;
+        std::string verb;
+        int show = 0;
+        unsigned recordSize = 0;
+    };
+    using ExecuteExHook = bool (*)(const SpecialFolderRequest&);
+
+    void Execute(WindowHandle owner, const std::optional<std::string>& verb,
+                 const std::string& file, const std::optional<std::string>& parameters,
+                 const std::optional<std::string>& directory, int show) override;
+    void OpenSpecialFolder(int csidl, WindowHandle owner) override;
+    void RunControlPanel(const std::string& commandLine, int show) override;
+    void MinimizeAll() override;
+    std::string SystemDirectory() override;
+    void MessageBeep() override;
+
+    // Test seam: when set, called instead of ShellExecuteExA; its result stands for the call's.
+    void SetExecuteExHookForTesting(ExecuteExHook hook) { m_executeExHook = hook; }
+    const SpecialFolderRequest& LastSpecialFolderRequest() const { return m_lastRequest; }
+
+private:
+    ExecuteExHook m_executeExHook = nullptr;
+    SpecialFolderRequest m_lastRequest;
+};
+
+}  // namespace tk
