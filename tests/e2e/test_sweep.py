@@ -1,0 +1,375 @@
+#!/usr/bin/env python3
+"""The built program's detection sweep on a real desktop.
+
+Usage: test_sweep.py PATH/TO/tarvokelmora [unittest arguments]
+
+A private X desktop (Xvfb, openbox) with a private session bus, an xterm and a nautilus window
+on a folder whose name is Chinese and holds a blank. A private copy of the program runs there;
+once a sweep that began with the program's window on screen has asked the file manager for its
+windows (watched on the bus), the program is asked to end with SIGTERM and the history it saved
+beside itself is read back. Times go to standard error.
+"""
+
+import ctypes
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+import urllib.parse
+
+PROGRAM = None  # the built executable, from the command line
+
+TITLE = "TarvoKelmora1.0"
+FOLDER = "数据 目录"
+WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
+# The sweep repeats every 12 s: a run that missed the first one still sees the second.
+SWEEP_WAIT = 30.0
+FM_NAME = "org.freedesktop.FileManager1"
+FM_PATH = "/org/freedesktop/FileManager1"
+
+# A session bus with nothing to activate: nothing the file manager asks for starts anything.
+BUS_CONFIG = ("<busconfig><type>session</type><listen>unix:dir={tmp}</listen>"
+              "<servicedir>{tmp}/services</servicedir>"
+              "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+
+# dbus-monitor's header lines: the sweep's question to the file manager and every answer.
+CALL_LINE = re.compile(r"^method call .* sender=(\S+) -> destination=%s serial=(\d+) "
+                       r"path=%s; interface=org\.freedesktop\.DBus\.Properties; member=Get$"
+                       % (re.escape(FM_NAME), re.escape(FM_PATH)))
+RETURN_LINE = re.compile(r"^method return .* -> destination=(\S+) serial=\d+ reply_serial=(\d+)$")
+
+
+# ---- processes -----------------------------------------------------------------------------
+
+
+def become_subreaper():
+    # Whatever nautilus or the program leave behind comes to this test, to be killed and reaped.
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
+    except (OSError, AttributeError):
+        pass
+
+
+def children():
+    me, found = os.getpid(), []
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                if int(f.read().rpartition(")")[2].split()[1]) == me:
+                    found.append(int(entry))
+        except (OSError, ValueError, IndexError):
+            continue
+    return found
+
+
+def kill_everything():
+    """Kills every child, and every descendant as it is handed over, until none is left."""
+    for _ in range(200):
+        pids = children()
+        if not pids:
+            return
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for pid in pids:
+            try:
+                os.waitpid(pid, 0)
+            except ChildProcessError:
+                pass
+        time.sleep(0.01)
+
+
+def run(args, env, check=True):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
+    return result.stdout
+
+
+def wait_for(predicate, timeout=WAIT, what="condition"):
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def read_line(fd, what):
+    """The first line written to fd, the way Xvfb and dbus-daemon report where they listen."""
+    data = b""
+    while not data.endswith(b"\n"):
+        ready, _, _ = select.select([fd], [], [], WAIT)
+        chunk = os.read(fd, 256) if ready else b""
+        if not chunk:
+            raise RuntimeError(what + " did not report where it listens")
+        data += chunk
+    return data.decode().strip()
+
+
+def read_docs(path):
+    """The [docs] section's entries as (path, name, doctype) in order; strictly UTF-8."""
+    values, section = {}, None
+    with open(path, encoding="utf-8") as f:
+        for line in f.read().splitlines():
+            if line.startswith("["):
+                section = line.strip().lower()
+            elif section == "[docs]" and "=" in line:
+                key, _, value = line.partition("=")
+                values[key.strip().lower()] = value
+    docs, k = [], 0
+    while "path%d" % k in values:
+        docs.append((values["path%d" % k], values.get("name%d" % k),
+                     values.get("doctype%d" % k)))
+        k += 1
+    return docs
+
+
+# ---- the desktop ---------------------------------------------------------------------------
+
+
+class Desktop:
+    def __init__(self):
+        self.tmp = tempfile.mkdtemp(prefix="tk-sweep-")
+        home, runtime = os.path.join(self.tmp, "home"), os.path.join(self.tmp, "runtime")
+        for path in (home, runtime, os.path.join(self.tmp, "services")):
+            os.mkdir(path, 0o700)
+        self.home, self.procs = home, []
+        self.env = {k: v for k, v in os.environ.items()
+                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                                 "SESSION_MANAGER", "XAUTHORITY", "LANGUAGE")
+                    and not k.startswith(("LC_", "XDG_", "GTK_", "GIO_"))}
+        self.env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", HOME=home, XDG_RUNTIME_DIR=runtime,
+                        XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                        XDG_CACHE_HOME=os.path.join(home, ".cache"), GSETTINGS_BACKEND="memory",
+                        NO_AT_BRIDGE="1", GTK_A11Y="none", QT_QPA_PLATFORM="xcb")
+
+    def spawn(self, args, name, **kw):
+        if "stdout" in kw:
+            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, start_new_session=True, **kw)
+        else:
+            with open(os.path.join(self.tmp, name + ".log"), "w") as out:
+                proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                        stderr=subprocess.STDOUT, start_new_session=True, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def log(self, name):
+        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
+            return f.read()
+
+    def spawn_reporting(self, args, name, what):
+        """Starts a server that writes where it listens to a pipe; returns that line."""
+        read_fd, write_fd = os.pipe()
+        try:
+            self.spawn([a.replace("{fd}", str(write_fd)) for a in args], name,
+                       pass_fds=(write_fd,))
+            os.close(write_fd)
+            write_fd = -1
+            return read_line(read_fd, what)
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+
+    def start(self):
+        self.env["DISPLAY"] = ":" + self.spawn_reporting(
+            ["Xvfb", "-displayfd", "{fd}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+             "-noreset"], "xvfb", "Xvfb")
+        self.spawn(["openbox", "--sm-disable"], "openbox")
+        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                            self.env, check=False), what="openbox")
+        config = os.path.join(self.tmp, "bus.conf")
+        with open(config, "w") as f:
+            f.write(BUS_CONFIG.format(tmp=self.tmp))
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.spawn_reporting(
+            ["dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
+             "--print-address={fd}"], "bus", "dbus-daemon")
+
+    def stop(self):
+        # Asked politely first, newest first, so that Xvfb removes its socket and lock file.
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    pass
+        kill_everything()
+        for proc in self.procs:
+            proc.poll()  # reaped above; this tells the object so
+            if proc.stdout:
+                proc.stdout.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def visible(self, title):
+        return run(["xdotool", "search", "--onlyvisible", "--name", title], self.env,
+                   check=False).split()
+
+    def fm_locations(self):
+        """The folders nautilus says its windows show, decoded; empty while it has none."""
+        owned = run(["dbus-send", "--session", "--dest=org.freedesktop.DBus", "--type=method_call",
+                     "--print-reply", "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                     "string:" + FM_NAME], self.env, check=False)
+        if "boolean true" not in owned:
+            return []
+        reply = run(["gdbus", "call", "--session", "--dest", FM_NAME, "--object-path", FM_PATH,
+                     "--method", "org.freedesktop.DBus.Properties.Get", FM_NAME,
+                     "OpenWindowsWithLocations"], self.env, check=False)
+        return [urllib.parse.unquote(u) for u in re.findall(r"'file://([^']*)'", reply)]
+
+
+class Monitor:
+    """dbus-monitor on the private bus: which Get questions to the file manager were answered."""
+
+    def __init__(self, desk):
+        self.proc = desk.spawn(["dbus-monitor", "--session",
+                                "type='method_call',member='Get',path='%s'" % FM_PATH,
+                                "type='method_return'"], "monitor", stdout=subprocess.PIPE)
+        self.lines, self.lock = [], threading.Lock()
+        threading.Thread(target=self.pump, daemon=True).start()
+        # It reports losing its own name once it has become a monitor.
+        wait_for(lambda: any("member=NameLost" in line for line in self.snapshot()),
+                 what="dbus-monitor")
+
+    def pump(self):
+        for raw in self.proc.stdout:
+            with self.lock:
+                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.lines)
+
+    def answered(self, since=0):
+        """How many Get questions, among those printed from line `since` on, had their answer."""
+        pending, count = set(), 0
+        for line in self.snapshot()[since:]:
+            call = CALL_LINE.match(line)
+            if call:
+                pending.add((call.group(1), call.group(2)))
+                continue
+            answer = RETURN_LINE.match(line)
+            if answer and (answer.group(1), answer.group(2)) in pending:
+                count += 1
+        return count
+
+
+# ---- the case ------------------------------------------------------------------------------
+
+
+class SweepTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = Desktop()
+        try:
+            cls.run_program()
+        except BaseException:
+            cls.desk.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.stop()
+
+    @classmethod
+    def run_program(cls):
+        desk, t0 = cls.desk, time.monotonic()
+        desk.start()
+
+        xterm = desk.spawn(["xterm", "-T", "term title"], "xterm")
+        cls.folder = os.path.join(desk.home, FOLDER)
+        os.mkdir(cls.folder)
+        desk.spawn(["nautilus", "--new-window", cls.folder], "nautilus")
+        wait_for(lambda: desk.visible("^term title$"), what="the xterm window")
+        cls.xterm_exe = os.readlink("/proc/%d/exe" % xterm.pid)
+        try:
+            wait_for(lambda: cls.folder in desk.fm_locations() and desk.visible(FOLDER),
+                     what="nautilus showing the folder")
+        except AssertionError as e:
+            raise AssertionError("%s; it said: %s" % (e, desk.log("nautilus")[-2000:]))
+        desktop_ready = time.monotonic()
+
+        monitor = Monitor(desk)
+        app = os.path.join(desk.tmp, "app")
+        os.mkdir(app)
+        cls.copy = os.path.join(app, "tarvokelmora")
+        shutil.copy2(PROGRAM, cls.copy)
+        started = time.monotonic()
+        program = desk.spawn([cls.copy], "program")
+
+        def failure(what):
+            return "%s; the program's output:\n%s" % (what, desk.log("program")[-2000:])
+
+        # A sweep counts once the program's own window was on screen before it began.
+        try:
+            wait_for(lambda: program.poll() is not None or desk.visible("^%s$" % re.escape(TITLE)),
+                     what="the program's window")
+            mapped = time.monotonic()
+            seen = len(monitor.snapshot())
+            wait_for(lambda: program.poll() is not None or monitor.answered(seen),
+                     timeout=SWEEP_WAIT, what="a sweep asking the file manager")
+        except AssertionError as e:
+            raise AssertionError(failure(str(e)))
+        if program.poll() is not None:
+            raise AssertionError(failure("the program ended by itself (%d)" % program.returncode))
+        swept = time.monotonic()
+
+        # Asking the file manager is the sweep's last step, and the program handles SIGTERM in
+        # its event loop, after the sweep in hand: all the sweep found is in what it saves.
+        program.send_signal(signal.SIGTERM)
+        try:
+            cls.exit_status = program.wait(timeout=WAIT)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(failure("the program did not end on SIGTERM"))
+        ini = os.path.join(app, "defualt.ini")
+        cls.saved = read_docs(ini) if os.path.exists(ini) else None
+        print("sweep e2e: desktop, xterm and nautilus ready in %.2f s; program window after "
+              "%.2f s, a sweep answered after %.2f s; ended %.2f s after SIGTERM; %.2f s in all"
+              % (desktop_ready - t0, mapped - started, swept - started,
+                 time.monotonic() - swept, time.monotonic() - t0), file=sys.stderr)
+
+    def docs(self):
+        self.assertEqual(self.exit_status, 0)
+        self.assertIsNotNone(self.saved, "no defualt.ini was saved")
+        return self.saved
+
+    def test_the_xterm_is_recorded_as_a_program_by_its_file_name(self):
+        self.assertIn((self.xterm_exe, "xterm", "2"), self.docs())
+
+    def test_the_nautilus_folder_is_recorded_by_its_decoded_path(self):
+        # Exactly the path, the blank and the Chinese as they are: no %-escapes.
+        self.assertIn(("file://" + self.folder, self.folder, "3"), self.docs())
+
+    def test_the_program_does_not_record_itself(self):
+        # Its window was on screen during the sweep, like the others.
+        docs = self.docs()
+        self.assertTrue(docs)
+        self.assertEqual([d for d in docs if os.path.basename(d[0]) == "tarvokelmora"], [])
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    PROGRAM = os.path.abspath(sys.argv[1])
+    become_subreaper()
+    # A termination from outside (a test runner's timeout) still cleans up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    try:
+        unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+    finally:
+        kill_everything()
