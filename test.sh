@@ -27,4 +27,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 cmake --build build-fuzz -j"$JOBS" --target tk_fuzzers
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
 
+echo "== the Windows backend, cross-built with mingw-w64 and run under Wine (build-win/)"
+scripts/test-windows.sh
+
 echo "All tests passed."

@@ -114,7 +114,12 @@ TEST(IniFile, EncodingOfNewAndAsciiFiles) {
     IniFile fresh("/x", TextEncoding::Utf8);
     fresh.LoadFromBytes("");
     fresh.WriteString("docs", "name0", "中文");
+#ifdef _WIN32
+    // A new file takes the system's line ending.
+    EXPECT_EQ(fresh.Serialize(), "[docs]\r\nname0=中文\r\n");
+#else
     EXPECT_EQ(fresh.Serialize(), "[docs]\nname0=中文\n");
+#endif
     IniFile bom = Parse("\xEF\xBB\xBF[a]\nk=1");
     bom.WriteString("a", "j", "2");
     EXPECT_EQ(bom.Serialize(), "\xEF\xBB\xBF[a]\nk=1\nj=2\n");

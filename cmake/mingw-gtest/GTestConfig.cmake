@@ -1,0 +1,18 @@
+# GoogleTest for the cross-build: Debian ships it as source only, so build it with the project.
+if(NOT TARGET GTest::gtest_main)
+    set(TK_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+    if(NOT EXISTS ${TK_GTEST_SOURCE}/CMakeLists.txt)
+        set(GTest_FOUND FALSE)
+        return()
+    endif()
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${TK_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+    # Newer sources name their targets GTest::* themselves.
+    if(NOT TARGET GTest::gtest_main)
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+endif()
+set(GTest_FOUND TRUE)
