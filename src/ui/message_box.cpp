@@ -1,7 +1,11 @@
 #include "ui/message_box.h"
 
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QStringList>
+
+// Off by default; QT_LOGGING_RULES="tarvokelmora.messages.info=true" shows every message asked.
+Q_LOGGING_CATEGORY(lcMessages, "tarvokelmora.messages", QtWarningMsg)
 
 namespace tk {
 
@@ -12,6 +16,7 @@ QStringList g_shown;
 
 bool MessageBoxes::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
     g_shown << text;
+    qCInfo(lcMessages).noquote() << "question:" << caption << text;
     if (g_answer) return *g_answer;
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
@@ -19,6 +24,7 @@ bool MessageBoxes::AskYesNo(QWidget* parent, const QString& caption, const QStri
 
 void MessageBoxes::Inform(QWidget* parent, const QString& caption, const QString& text) {
     g_shown << text;
+    qCInfo(lcMessages).noquote() << "message:" << caption << text;
     if (g_answer) return;
     QMessageBox::information(parent, caption, text);
 }
