@@ -290,16 +290,23 @@ void HistoryCore::LoadStoredHistory() {
     m_tvApp.Clear();
     m_tvPath.Clear();
     m_tvDoc.Clear();
-    const std::string_view s = kSectionDocs;
+    const IniFile::SectionReader docs = ini.ReadSection(kSectionDocs);
+    std::string key;
+    auto keyOf = [&key](const char* base, int k) -> const std::string& {
+        key.assign(base);
+        key += std::to_string(k);
+        return key;
+    };
     for (int k = 0;; ++k) {
-        const std::string title = Trim(ini.ReadString(s, Key("name", k), ""));
+        const std::string* storedTitle = docs.Find(keyOf("name", k));
+        const std::string title = storedTitle ? Trim(*storedTitle) : std::string();
         if (title.empty()) break;
         if (DocExists(title)) continue;
-        const int docType = ini.ReadInteger(s, Key("doctype", k), kDocTypeWebPage);
-        const bool selected = ini.ReadBool(s, Key("selected", k), false);
-        const std::string storedTitle = ini.ReadString(s, Key("name", k), "");
-        const std::string location = ini.ReadString(s, Key("path", k), "");
-        AddDoc(location, storedTitle, docType == kDocTypeProgram, selected);
+        const int docType = docs.Integer(keyOf("doctype", k), kDocTypeWebPage);
+        const bool selected = docs.Integer(keyOf("selected", k), 0) != 0;
+        const std::string* location = docs.Find(keyOf("path", k));
+        AddDoc(location ? *location : std::string(), *storedTitle, docType == kDocTypeProgram,
+               selected);
     }
     // Every write of the history rewrites its section from DocHistory, so the lines read here
     // are not needed again; dropping them halves what a large history costs in memory.

@@ -189,6 +189,25 @@ std::optional<std::string> IniFile::Read(std::string_view section, std::string_v
     return s->lines[it->second].value;
 }
 
+IniFile::SectionReader IniFile::ReadSection(std::string_view section) const {
+    SectionReader reader;
+    reader.m_section = FindSection(LowerAscii(TrimView(section)));
+    reader.m_file = this;
+    return reader;
+}
+
+const std::string* IniFile::SectionReader::Find(const std::string& lowerKey) const {
+    const auto* s = static_cast<const Section*>(m_section);
+    if (s == nullptr) return nullptr;
+    auto it = s->firstKey.find(lowerKey);
+    return it == s->firstKey.end() ? nullptr : &s->lines[it->second].value;
+}
+
+std::int32_t IniFile::SectionReader::Integer(const std::string& lowerKey, std::int32_t def) const {
+    const std::string* value = Find(lowerKey);
+    return value ? ParseInteger(*value).value_or(def) : def;
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view def) const {
     auto v = Read(section, key);

@@ -36,6 +36,20 @@ public:
                              std::int32_t def) const;
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
+    // Reads of many keys of one section, without looking the section up each time. Keys must
+    // be given in lower case. Valid until the file is next changed.
+    class SectionReader {
+    public:
+        const std::string* Find(const std::string& lowerKey) const;
+        std::int32_t Integer(const std::string& lowerKey, std::int32_t def) const;
+
+    private:
+        friend class IniFile;
+        const void* m_section = nullptr;
+        const IniFile* m_file = nullptr;
+    };
+    SectionReader ReadSection(std::string_view section) const;
+
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
