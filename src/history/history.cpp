@@ -32,18 +32,17 @@ void HistoryCore::SetSelectedFlag(int index, bool selected) {
 void HistoryCore::FillDocFilters() { m_filters.assign(10, "logon.scr"); }
 
 bool HistoryCore::IsFilteredDoc(std::string_view location) const {
-    const std::string lowered = LowerAscii(location);
-    if (Contains(lowered, "res://")) return true;
+    if (ContainsIgnoringAsciiCase(location, "res://")) return true;
     for (const auto& filter : m_filters) {
         const std::string f = Trim(LowerAscii(filter));
-        if (!f.empty() && Contains(lowered, f)) return true;
+        if (!f.empty() && ContainsIgnoringAsciiCase(location, f)) return true;
     }
     return false;
 }
 
 bool HistoryCore::DocExists(std::string_view text) const {
     const std::string_view wanted = TrimView(text);
-    if (m_mode == LookupMode::Indexed) return m_locationCount.count(std::string(wanted)) != 0;
+    if (m_mode == LookupMode::Indexed) return m_locationCount.find(wanted) != m_locationCount.end();
     for (const auto& doc : m_docs) {
         if (TrimView(doc.Location) == wanted) return true;
     }
@@ -52,7 +51,7 @@ bool HistoryCore::DocExists(std::string_view text) const {
 
 bool HistoryCore::DocGroupExists(std::string_view name) const {
     const std::string_view wanted = TrimView(name);
-    if (m_mode == LookupMode::Indexed) return m_nameCount.count(std::string(wanted)) != 0;
+    if (m_mode == LookupMode::Indexed) return m_nameCount.find(wanted) != m_nameCount.end();
     for (const auto& doc : m_docs) {
         if (TrimView(doc.Name) == wanted) return true;
     }
@@ -126,9 +125,9 @@ void HistoryCore::AddDoc(std::string_view location, std::string_view title, bool
     doc.Location = loc;
     doc.Name = name;
     doc.Selected = selected ? 1 : 0;
-    m_docs.push_back(doc);
-    IndexDoc(m_docs.back());
     const int type = doc.DocType;
+    m_docs.push_back(std::move(doc));
+    IndexDoc(m_docs.back());
 
     CategoryTree& category = type == kDocTypeWebPage   ? m_tvDoc
                              : type == kDocTypeProgram ? m_tvApp

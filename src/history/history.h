@@ -100,8 +100,16 @@ private:
     SettingsWindow* m_window = nullptr;
 
     std::vector<TMyDoc> m_docs;
-    std::unordered_map<std::string, int> m_locationCount;  // trimmed Location -> entries
-    std::unordered_map<std::string, int> m_nameCount;      // trimmed Name -> entries
+    // Looked up by string_view without building a string for every test.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    using TextCount = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
+    TextCount m_locationCount;  // trimmed Location -> entries
+    TextCount m_nameCount;      // trimmed Name -> entries
     std::vector<std::string> m_filters;
     ImageList m_images;
     int m_lastImageIndex = 10;

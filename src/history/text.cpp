@@ -44,6 +44,18 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerPart) {
+    if (lowerPart.empty()) return true;
+    if (text.size() < lowerPart.size()) return false;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i + lowerPart.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < lowerPart.size() && lower(text[i + k]) == lowerPart[k]) ++k;
+        if (k == lowerPart.size()) return true;
+    }
+    return false;
+}
+
 std::string_view FromPosition(std::string_view text, std::size_t pos) {
     if (pos == 0) pos = 1;
     if (pos > text.size()) return {};

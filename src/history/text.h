@@ -23,6 +23,9 @@ inline bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+// Whether `text` holds `part` (lower case) when the ASCII letters of `text` are lowered.
+bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerPart);
+
 // Text from the 1-based position `pos` to the end; empty when past the end.
 std::string_view FromPosition(std::string_view text, std::size_t pos);
 
