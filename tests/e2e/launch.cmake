@@ -1,0 +1,6 @@
+# Clicks on history entries open them through the real default-application set-up, made by
+# the test in private XDG folders, on a private desktop.
+add_test(NAME e2e.launch
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_launch.py
+                 $<TARGET_FILE:tarvokelmora>)
+set_tests_properties(e2e.launch PROPERTIES LABELS e2e TIMEOUT 300)

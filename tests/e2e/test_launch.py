@@ -1,0 +1,397 @@
+#!/usr/bin/env python3
+"""Clicks on history entries open them through the desktop's real default applications.
+
+Usage: test_launch.py PATH/TO/tarvokelmora [unittest arguments]
+
+One private X desktop (Xvfb, openbox) with a private session bus. The test makes its own
+default-application set-up in private XDG folders: a desktop entry whose command is a small
+recording script, made the handler of web addresses, folders and text files by a
+mimeapps.list. For each case a private copy of the program starts on the tree that holds the
+case's entry, the entry's row is clicked, and what the recording script (or the program entry,
+itself a recording script) was started with is compared with the exact target.
+"""
+
+import ctypes
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PROGRAM = None  # the built executable, from the command line
+
+TITLE = "TarvoKelmora1.0"
+WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
+RECORD_ENV = "TK_LAUNCH_RECORD"
+END_OF_CALL = "--end of call--"
+WEB_ADDRESS = "http://example.invalid/page.html"
+FOLDER = "资料 目录"
+
+# Pages of the tree control, in tab order.
+PAGE_PROGRAMS, PAGE_FOLDERS, PAGE_WEB = 1, 2, 3
+# The first row's centre in the client area: the 10-px frame and 13-px strip above the tabs,
+# the 24-px tab strip, half a row; far enough right to hit the label, not the branch sign.
+FIRST_ROW = (10 + 60, 13 + 24 + 9)
+
+# Appends its whole command line, one argument a line, to the file the environment names.
+RECORDER = """#!/usr/bin/python3
+import os, sys
+with open(os.environ["%s"], "a", encoding="utf-8") as f:
+    f.write("".join(a + "\\n" for a in sys.argv) + "%s\\n")
+""" % (RECORD_ENV, END_OF_CALL)
+
+HANDLED_TYPES = ["x-scheme-handler/http", "x-scheme-handler/https", "inode/directory",
+                 "text/plain"]
+
+BUS_CONFIG = ("<busconfig><type>session</type><listen>unix:dir={tmp}</listen>"
+              "<policy context=\"default\"><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+              "<allow own=\"*\"/>"
+              "</policy></busconfig>\n")
+
+
+# ---- processes -----------------------------------------------------------------------------
+
+
+def become_subreaper():
+    # The handlers the program starts run in sessions of their own: they come back here.
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
+    except (OSError, AttributeError):
+        pass
+
+
+def children():
+    me, found = os.getpid(), []
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                if int(f.read().rpartition(")")[2].split()[1]) == me:
+                    found.append(int(entry))
+        except (OSError, ValueError, IndexError):
+            continue
+    return found
+
+
+def kill_everything():
+    """Kills every child, and every descendant as it is handed over, until none is left."""
+    for _ in range(200):
+        pids = children()
+        if not pids:
+            return
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for pid in pids:
+            try:
+                os.waitpid(pid, 0)
+            except ChildProcessError:
+                pass
+        time.sleep(0.01)
+
+
+def run(args, env, check=True):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
+    return result.stdout
+
+
+def wait_for(predicate, timeout=WAIT, what="condition"):
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def read_line(fd, what):
+    """The first line written to fd, the way Xvfb and dbus-daemon report where they listen."""
+    data = b""
+    while not data.endswith(b"\n"):
+        ready, _, _ = select.select([fd], [], [], WAIT)
+        chunk = os.read(fd, 256) if ready else b""
+        if not chunk:
+            raise RuntimeError(what + " did not report where it listens")
+        data += chunk
+    return data.decode().strip()
+
+
+# ---- the desktop ---------------------------------------------------------------------------
+
+
+class Desktop:
+    def __init__(self):
+        self.tmp = tempfile.mkdtemp(prefix="tk-launch-")
+        home, runtime = os.path.join(self.tmp, "home"), os.path.join(self.tmp, "runtime")
+        for path in (home, runtime):
+            os.mkdir(path, 0o700)
+        self.home, self.procs = home, []
+        self.env = {k: v for k, v in os.environ.items()
+                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                                 "SESSION_MANAGER", "XAUTHORITY", "LANGUAGE", "BROWSER")
+                    and not k.startswith(("LC_", "XDG_", "GTK_", "GIO_", "QT_"))}
+        data = os.path.join(home, ".local", "share")
+        self.env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", HOME=home, XDG_RUNTIME_DIR=runtime,
+                        XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=data,
+                        XDG_DATA_DIRS=data + ":/usr/share",
+                        XDG_CACHE_HOME=os.path.join(home, ".cache"), GSETTINGS_BACKEND="memory",
+                        NO_AT_BRIDGE="1", GTK_A11Y="none", QT_QPA_PLATFORM="xcb",
+                        QT_LOGGING_RULES="tarvokelmora.messages.info=true",
+                        QT_MESSAGE_PATTERN="%{message}")
+
+    def spawn(self, args, name, **kw):
+        with open(os.path.join(self.tmp, name + ".log"), "w") as out:
+            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT, start_new_session=True, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def log(self, name):
+        with open(os.path.join(self.tmp, name + ".log"), encoding="utf-8",
+                  errors="replace") as f:
+            return f.read()
+
+    def spawn_reporting(self, args, name, what):
+        """Starts a server that writes where it listens to a pipe; returns that line."""
+        read_fd, write_fd = os.pipe()
+        try:
+            self.spawn([a.replace("{fd}", str(write_fd)) for a in args], name,
+                       pass_fds=(write_fd,))
+            os.close(write_fd)
+            write_fd = -1
+            return read_line(read_fd, what)
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+
+    def start(self):
+        self.env["DISPLAY"] = ":" + self.spawn_reporting(
+            ["Xvfb", "-displayfd", "{fd}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+             "-noreset"], "xvfb", "Xvfb")
+        self.spawn(["openbox", "--sm-disable"], "openbox")
+        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                            self.env, check=False), what="openbox")
+        config = os.path.join(self.tmp, "bus.conf")
+        with open(config, "w") as f:
+            f.write(BUS_CONFIG.format(tmp=self.tmp))
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.spawn_reporting(
+            ["dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
+             "--print-address={fd}"], "bus", "dbus-daemon")
+
+    def stop_process(self, proc):
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+
+    def stop(self):
+        # Asked politely first, newest first, so that Xvfb removes its socket and lock file.
+        for proc in reversed(self.procs):
+            self.stop_process(proc)
+        kill_everything()
+        for proc in self.procs:
+            proc.poll()  # reaped above; this tells the object so
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def window(self, title):
+        found = run(["xdotool", "search", "--onlyvisible", "--name",
+                     "^%s$" % re.escape(title)], self.env, check=False).split()
+        return found[0] if len(found) == 1 else None
+
+    def client_origin(self, wid):
+        """The window's client area, top left, on the screen; None while it is not shown."""
+        result = subprocess.run(["xwininfo", "-id", wid], env=self.env, capture_output=True,
+                                text=True, timeout=30)
+        if result.returncode != 0 or "IsViewable" not in result.stdout:
+            return None
+        x = re.search(r"Absolute upper-left X:\s+(-?\d+)", result.stdout)
+        y = re.search(r"Absolute upper-left Y:\s+(-?\d+)", result.stdout)
+        return (int(x.group(1)), int(y.group(1))) if x and y else None
+
+    def click(self, x, y):
+        run(["xdotool", "mousemove", str(x), str(y), "click", "1"], self.env)
+
+    def setup_default_applications(self):
+        """The recording script as the default application for what the program opens."""
+        bin_dir = os.path.join(self.tmp, "bin")
+        os.mkdir(bin_dir)
+        self.recorder = os.path.join(bin_dir, "recorder")
+        with open(self.recorder, "w") as f:
+            f.write(RECORDER)
+        os.chmod(self.recorder, 0o755)
+        applications = os.path.join(self.env["XDG_DATA_HOME"], "applications")
+        os.makedirs(applications)
+        with open(os.path.join(applications, "recorder.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=%s %%u\n"
+                    "MimeType=%s;\n" % (self.recorder, ";".join(HANDLED_TYPES)))
+        os.makedirs(self.env["XDG_CONFIG_HOME"])
+        with open(os.path.join(self.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\n" +
+                    "".join("%s=recorder.desktop\n" % t for t in HANDLED_TYPES))
+
+
+def seed_ini(page, docs):
+    """The settings file with the given page in front and docs as (location, name, type)."""
+    lines = ["[default]", "RunSelectDoc=0", "CbRefresh=0", "QueryAutoRunDoc=0",
+             "ActivePageIndex=%d" % page, "CheckDocInterval=30000", "[docs]"]
+    for k, (location, name, doctype) in enumerate(docs):
+        lines += ["path%d=%s" % (k, location), "name%d=%s" % (k, name),
+                  "doctype%d=%d" % (k, doctype), "selected%d=0" % k]
+    return "\n".join(lines) + "\n"
+
+
+# ---- the cases -----------------------------------------------------------------------------
+
+
+class LaunchTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desk = Desktop()
+        try:
+            cls.desk.start()
+            cls.desk.setup_default_applications()
+        except BaseException:
+            cls.desk.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.stop()
+
+    def setUp(self):
+        self.run_dir = tempfile.mkdtemp(prefix="case-", dir=self.desk.tmp)
+        self.record = os.path.join(self.run_dir, "record")
+        self.desk.env[RECORD_ENV] = self.record
+        self.program = None
+
+    def tearDown(self):
+        if self.program is not None:
+            self.desk.stop_process(self.program)
+
+    def start_program(self, page, docs):
+        app = os.path.join(self.run_dir, "app")
+        os.mkdir(app)
+        exe = os.path.join(app, "tarvokelmora")
+        shutil.copy2(PROGRAM, exe)
+        with open(os.path.join(app, "defualt.ini"), "w", encoding="utf-8") as f:
+            f.write(seed_ini(page, docs))
+        self.log_name = os.path.relpath(os.path.join(self.run_dir, "program"), self.desk.tmp)
+        self.program = self.desk.spawn([exe], self.log_name)
+        try:
+            wid = wait_for(lambda: self.program.poll() is None and self.desk.window(TITLE),
+                           what="the program's window")
+            # Placed for good: the same place on a few readings in a row.
+            readings = []
+
+            def settled():
+                readings.append(self.desk.client_origin(wid))
+                return len(readings) >= 4 and readings[-1] is not None and \
+                    len(set(readings[-4:])) == 1 and readings[-1]
+            self.origin = wait_for(settled, what="the window to hold still")
+        except AssertionError as e:
+            self.fail(self.failure(str(e)))
+
+    def failure(self, what):
+        return "%s; the program's output:\n%s" % (what, self.desk.log(self.log_name)[-3000:])
+
+    def click_first_row(self, times):
+        x, y = self.origin[0] + FIRST_ROW[0], self.origin[1] + FIRST_ROW[1]
+        for i in range(times):
+            if i:
+                # Past the double-click interval: a second click of its own, not a double click.
+                time.sleep(0.8)
+            self.desk.click(x, y)
+
+    def calls(self):
+        """The recorded command lines, each a list of arguments."""
+        if not os.path.exists(self.record):
+            return []
+        with open(self.record, encoding="utf-8") as f:
+            text = f.read()
+        calls, current = [], []
+        for line in text.split("\n"):
+            if line == END_OF_CALL:
+                calls.append(current)
+                current = []
+            elif line or current:
+                current.append(line)
+        return calls
+
+    def wait_calls(self):
+        try:
+            wait_for(self.calls, what="a recorded start")
+        except AssertionError as e:
+            self.fail(self.failure(str(e)))
+        # Whatever a second, unwanted start would have been, it came with the click.
+        time.sleep(1.0)
+        return self.calls()
+
+    def test_a_program_entry_is_started_by_one_click(self):
+        tool = os.path.join(self.run_dir, "bin", "tool")
+        os.mkdir(os.path.dirname(tool))
+        with open(tool, "w") as f:
+            f.write(RECORDER)
+        os.chmod(tool, 0o755)
+        self.start_program(PAGE_PROGRAMS, [(tool, "tool", 2)])
+        self.click_first_row(1)
+        # Started as it is, by its own path, with nothing added.
+        self.assertEqual(self.wait_calls(), [[tool]])
+
+    def test_a_folder_entry_opens_in_the_default_application(self):
+        folder = os.path.join(self.desk.home, FOLDER)
+        os.makedirs(folder, exist_ok=True)
+        location = "file://" + folder
+        self.start_program(PAGE_FOLDERS, [(location, location, 3)])
+        self.click_first_row(2)
+        # The path exactly: the blank and the Chinese as they are, no %-escapes, no quotes.
+        self.assertEqual(self.wait_calls(), [[self.desk.recorder, folder]])
+
+    def test_a_web_entry_opens_its_site_in_the_default_application(self):
+        self.start_program(PAGE_WEB, [(WEB_ADDRESS, WEB_ADDRESS, 1)])
+        self.click_first_row(2)
+        # The first row is the site; it opens as an http address.
+        self.assertEqual(self.wait_calls(), [[self.desk.recorder, "http://example.invalid"]])
+
+    def test_a_missing_folder_shows_the_message_and_opens_nothing(self):
+        gone = os.path.join(self.desk.home, "gone")
+        location = "file://" + gone
+        self.start_program(PAGE_FOLDERS, [(location, location, 3)])
+        self.click_first_row(2)
+        expected = "message: TarvoKelmora 本机已不存在此路径:" + gone
+        try:
+            wait_for(lambda: expected in self.desk.log(self.log_name).splitlines(),
+                     what="the message")
+        except AssertionError as e:
+            self.fail(self.failure(str(e)))
+        self.assertTrue(wait_for(lambda: self.desk.window("TarvoKelmora"),
+                                 what="the message box"))
+        # A start made along with the message would have been recorded by now.
+        time.sleep(1.0)
+        self.assertEqual(self.calls(), [])
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    PROGRAM = os.path.abspath(sys.argv[1])
+    become_subreaper()
+    # A termination from outside (a test runner's timeout) still cleans up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    try:
+        unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+    finally:
+        kill_everything()
