@@ -22,6 +22,9 @@ import tempfile
 import threading
 import time
 import unittest
+
+from e2e_support import (become_subreaper, children, kill_everything, read_line, run,
+                         wait_for)
 import urllib.parse
 
 PROGRAM = None  # the built executable, from the command line
@@ -48,75 +51,6 @@ RETURN_LINE = re.compile(r"^method return .* -> destination=(\S+) serial=\d+ rep
 
 
 # ---- processes -----------------------------------------------------------------------------
-
-
-def become_subreaper():
-    # Whatever nautilus or the program leave behind comes to this test, to be killed and reaped.
-    try:
-        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
-    except (OSError, AttributeError):
-        pass
-
-
-def children():
-    me, found = os.getpid(), []
-    for entry in os.listdir("/proc"):
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                if int(f.read().rpartition(")")[2].split()[1]) == me:
-                    found.append(int(entry))
-        except (OSError, ValueError, IndexError):
-            continue
-    return found
-
-
-def kill_everything():
-    """Kills every child, and every descendant as it is handed over, until none is left."""
-    for _ in range(200):
-        pids = children()
-        if not pids:
-            return
-        for pid in pids:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-        for pid in pids:
-            try:
-                os.waitpid(pid, 0)
-            except ChildProcessError:
-                pass
-        time.sleep(0.01)
-
-
-def run(args, env, check=True):
-    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
-    if check and result.returncode != 0:
-        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
-    return result.stdout
-
-
-def wait_for(predicate, timeout=WAIT, what="condition"):
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.05)
-
-
-def read_line(fd, what):
-    """The first line written to fd, the way Xvfb and dbus-daemon report where they listen."""
-    data = b""
-    while not data.endswith(b"\n"):
-        ready, _, _ = select.select([fd], [], [], WAIT)
-        chunk = os.read(fd, 256) if ready else b""
-        if not chunk:
-            raise RuntimeError(what + " did not report where it listens")
-        data += chunk
-    return data.decode().strip()
 
 
 def read_docs(path):

@@ -1,0 +1,79 @@
+"""What the end-to-end tests share: their processes, waits and cleanup."""
+
+import ctypes
+import os
+import select
+import signal
+import subprocess
+import time
+
+WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
+
+
+def become_subreaper():
+    # Whatever nautilus or the program leave behind comes to this test, to be killed and reaped.
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
+    except (OSError, AttributeError):
+        pass
+
+
+def children():
+    me, found = os.getpid(), []
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                if int(f.read().rpartition(")")[2].split()[1]) == me:
+                    found.append(int(entry))
+        except (OSError, ValueError, IndexError):
+            continue
+    return found
+
+
+def kill_everything():
+    """Kills every child, and every descendant as it is handed over, until none is left."""
+    for _ in range(200):
+        pids = children()
+        if not pids:
+            return
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for pid in pids:
+            try:
+                os.waitpid(pid, 0)
+            except ChildProcessError:
+                pass
+        time.sleep(0.01)
+
+
+def run(args, env, check=True):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
+    return result.stdout
+
+
+def wait_for(predicate, timeout=WAIT, what="condition"):
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def read_line(fd, what):
+    """The first line written to fd, the way Xvfb and dbus-daemon report where they listen."""
+    data = b""
+    while not data.endswith(b"\n"):
+        ready, _, _ = select.select([fd], [], [], WAIT)
+        chunk = os.read(fd, 256) if ready else b""
+        if not chunk:
+            raise RuntimeError(what + " did not report where it listens")
+        data += chunk
+    return data.decode().strip()
