@@ -89,6 +89,8 @@ public:
     TreeNode* AddLast(std::string_view text, int image, int index);
     TreeNode* AddChildLast(TreeNode* parent, std::string_view text, int image, int index);
     void Remove(TreeNode* node);
+    // Room for about `nodes` nodes in the lookup index, ahead of a large load.
+    void Reserve(std::size_t nodes) { m_byKey.reserve(nodes); }
     void Clear();
 
     // First node in tree order whose text equals `text` ignoring ASCII case; with

@@ -290,6 +290,12 @@ void HistoryCore::LoadStoredHistory() {
     m_tvPath.Clear();
     m_tvDoc.Clear();
     const IniFile::SectionReader docs = ini.ReadSection(kSectionDocs);
+    // Four keys an entry: make room once instead of growing the indexes step by step.
+    const std::size_t expected = m_docs.size() + docs.KeyCount() / 4;
+    m_docs.reserve(expected);
+    m_locationCount.reserve(expected);
+    m_nameCount.reserve(expected);
+    m_tvDocs.Reserve(expected * 2);
     std::string key;
     auto keyOf = [&key](const char* base, int k) -> const std::string& {
         key.assign(base);

@@ -203,6 +203,11 @@ const std::string* IniFile::SectionReader::Find(const std::string& lowerKey) con
     return it == s->firstKey.end() ? nullptr : &s->lines[it->second].value;
 }
 
+std::size_t IniFile::SectionReader::KeyCount() const {
+    const auto* s = static_cast<const Section*>(m_section);
+    return s == nullptr ? 0 : s->firstKey.size();
+}
+
 std::int32_t IniFile::SectionReader::Integer(const std::string& lowerKey, std::int32_t def) const {
     const std::string* value = Find(lowerKey);
     return value ? ParseInteger(*value).value_or(def) : def;

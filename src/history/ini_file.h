@@ -42,6 +42,8 @@ public:
     public:
         const std::string* Find(const std::string& lowerKey) const;
         std::int32_t Integer(const std::string& lowerKey, std::int32_t def) const;
+        // How many different keys the section holds.
+        std::size_t KeyCount() const;
 
     private:
         friend class IniFile;
