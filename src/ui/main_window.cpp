@@ -592,13 +592,17 @@ void TFrmMain::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     // The start place counts the window manager's frame, known only once the window is on
     // screen: place it again then, once.
-    if (!m_placedInFrame && isVisible() && frameGeometry().size() != size()) {
+    // On a loaded desktop the first moves can come before the window has its size; only a
+    // framed window of the size it was given counts.
+    if (!m_placedInFrame && isVisible() && size() == m_startSize &&
+        frameGeometry().width() > width() && frameGeometry().height() > height()) {
         m_placedInFrame = true;
         PlaceAtStart();
     }
 }
 
 void TFrmMain::PlaceAtStart() {
+    if (!m_startSize.isValid()) m_startSize = size();
     const QSize screen = ScreenSize();
     move(SlideController::StartLeft(screen.width(), WindowWidth()),
          SlideController::StartTop(screen.height(), WindowHeight()));

@@ -197,6 +197,7 @@ private:
     QTreeView* m_trees[4] = {};
     bool m_destroyed = false;
     bool m_placedInFrame = false;
+    QSize m_startSize;  // the size the window opened with
     int m_slideLeft = 0;  // where the running slide has put the window
     int m_slideTop = 0;
     QModelIndex m_hintNode;
