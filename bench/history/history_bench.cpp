@@ -488,8 +488,9 @@ void PrintReport(const std::vector<Row>& rows) {
         std::printf("  * Linear at %d is EXTRAPOLATED: the first %zu of %zu calls were measured "
                     "(%s); the cost per call,\n    fitted as a + b*n over the later half of "
                     "%d steps, was integrated over the remaining calls. --full measures it.\n"
-                    "    The measured part alone already takes %s the time of the whole "
-                    "indexed run.\n",
+                    "    The estimate tends low (the scans slow down per element as the "
+                    "history outgrows the caches);\n    the measured part alone already takes "
+                    "%s the time of the whole indexed run.\n",
                     r.entries, r.regLinear.measured, r.calls,
                     FormatTime(r.regLinear.measuredSeconds).c_str(), r.regLinear.points,
                     FormatRatio(r.regLinear.measuredSeconds / r.regIndexed).c_str());
@@ -517,8 +518,9 @@ void PrintReport(const std::vector<Row>& rows) {
             std::printf("  * Load Lin at %d is EXTRAPOLATED: files holding the first 4%%, "
                         "8%%, ... %d%% of the history were loaded whole\n    (largest %zu "
                         "entries, %s); T(n) = b*n + c*n^2 through the last three, evaluated at "
-                        "%d. --full measures it.\n    That largest part alone already takes %s "
-                        "the time of the whole indexed load.\n",
+                        "%d. --full measures it.\n    The estimate tends low, as above; that "
+                        "largest part alone already takes %s the time of the whole indexed "
+                        "load.\n",
                         r.entries, 4 * r.loadLinear.points, r.loadLinear.measured,
                         FormatTime(r.loadLinear.measuredSeconds).c_str(), r.entries,
                         FormatRatio(r.loadLinear.measuredSeconds / r.loadIndexed).c_str());
