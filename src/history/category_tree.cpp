@@ -52,7 +52,7 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
         raw->m_order = parent->m_firstChildOrder + parent->ChildCount();
         parent->MutableChildren().push_back(std::move(node));
     }
-    m_byKey[raw->m_key].push_back(raw);
+    m_byKey.emplace(std::string_view(raw->m_key), raw);
     ++m_count;
     if (m_listener) m_listener->NodeInserted(listenerParent, row);
     return raw;
@@ -60,11 +60,12 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
 
 void CategoryTree::Unindex(TreeNode* node) {
     for (const auto& child : node->ChildList()) Unindex(child.get());
-    auto it = m_byKey.find(node->m_key);
-    if (it != m_byKey.end()) {
-        auto& list = it->second;
-        list.erase(std::remove(list.begin(), list.end(), node), list.end());
-        if (list.empty()) m_byKey.erase(it);
+    auto [first, last] = m_byKey.equal_range(std::string_view(node->m_key));
+    for (auto it = first; it != last; ++it) {
+        if (it->second == node) {
+            m_byKey.erase(it);
+            break;
+        }
     }
     if (m_current == node) m_current = nullptr;
     --m_count;
@@ -107,11 +108,11 @@ bool CategoryTree::Before(const TreeNode* a, const TreeNode* b) const {
 
 TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible) {
     if (m_count == 0) return nullptr;
-    auto it = m_byKey.find(UpperAscii(text));
-    if (it == m_byKey.end()) return nullptr;
+    const std::string key = UpperAscii(text);
+    auto [first, last] = m_byKey.equal_range(std::string_view(key));
     TreeNode* best = nullptr;
-    for (TreeNode* candidate : it->second) {
-        if (best == nullptr || Before(candidate, best)) best = candidate;
+    for (auto it = first; it != last; ++it) {
+        if (best == nullptr || Before(it->second, best)) best = it->second;
     }
     if (best != nullptr && makeVisible && m_listener) m_listener->MakeVisible(best);
     return best;

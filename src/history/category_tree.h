@@ -129,7 +129,8 @@ private:
     int m_count = 0;
     TreeListener* m_listener = nullptr;
     TreeNode* m_current = nullptr;
-    std::unordered_map<std::string, std::vector<TreeNode*>> m_byKey;
+    // Upper-cased text -> nodes; the key views the node's own m_key, so no text is copied.
+    std::unordered_multimap<std::string_view, TreeNode*> m_byKey;
 };
 
 }  // namespace tk
