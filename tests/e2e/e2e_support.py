@@ -49,8 +49,8 @@ def kill_everything():
         time.sleep(0.01)
 
 
-def run(args, env, check=True):
-    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
+def run(args, env, check=True, timeout=30):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=timeout)
     if check and result.returncode != 0:
         raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
     return result.stdout
@@ -64,7 +64,7 @@ def wait_for(predicate, timeout=WAIT, what="condition"):
             return value
         if time.monotonic() > end:
             raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.05)
+        time.sleep(0.02)
 
 
 def read_line(fd, what):

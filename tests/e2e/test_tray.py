@@ -21,6 +21,8 @@ import tempfile
 import time
 import unittest
 
+from e2e_support import run, wait_for
+
 PROGRAM = None  # the built executable, from the command line
 
 SCREEN_W, SCREEN_H = 1024, 768
@@ -30,24 +32,6 @@ WAIT = 20.0  # seconds for anything to happen; generous, a loaded CI machine is 
 
 
 # ---- X queries through the standard X utilities ------------------------------------------
-
-
-def run(args, env, check=True, timeout=30):
-    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=timeout)
-    if check and result.returncode != 0:
-        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
-    return result.stdout
-
-
-def wait_for(predicate, timeout=WAIT, what="condition"):
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.02)
 
 
 class Win:

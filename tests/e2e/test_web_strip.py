@@ -26,6 +26,8 @@ import threading
 import time
 import unittest
 
+from e2e_support import become_subreaper, run, wait_for
+
 PROGRAM = None  # the built executable and its browser module, from the command line
 MODULE = None
 MODULE_NAME = "tk_webstrip.so"
@@ -52,33 +54,6 @@ SEED_INI = "[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
 
 
 # ---- small helpers ---------------------------------------------------------------------------
-
-
-def run(args, env, check=True):
-    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
-    if check and result.returncode != 0:
-        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
-    return result.stdout
-
-
-def wait_for(predicate, timeout=WAIT, what="condition"):
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.02)
-
-
-def become_subreaper():
-    # The browser engine's helper processes outlive a killed program; as the subreaper this
-    # test inherits them and can reap them, instead of leaving zombies to an init that won't.
-    try:
-        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
-    except (OSError, AttributeError):
-        pass
 
 
 def session_members(sid):

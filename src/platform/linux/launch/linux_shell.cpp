@@ -21,7 +21,7 @@
 #include <gio/gio.h>
 
 #include "history/text.h"
-#include "platform/linux/launch/special_folders.h"
+#include "platform/linux/launch/folder_places.h"
 #include "platform/linux/launch/xdg_dirs.h"
 #include "platform/linux/shell/glib_ptr.h"
 

@@ -5,7 +5,7 @@ find_package(Threads REQUIRED)
 pkg_check_modules(TK_LAUNCH REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0 xcb)
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/special_folders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/folder_places.cpp
     ${CMAKE_CURRENT_LIST_DIR}/xdg_dirs.cpp
 )
 target_link_libraries(tk_platform PRIVATE PkgConfig::TK_LAUNCH Threads::Threads)

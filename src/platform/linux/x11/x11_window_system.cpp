@@ -395,16 +395,16 @@ private:
         const std::vector<xcb_window_t>& windows) {
         if (!m_hasClientIds || windows.empty()) return {};
         std::unordered_set<std::uint32_t> clients;
-        std::vector<xcb_res_client_id_spec_t> specs;
+        std::vector<xcb_res_client_id_spec_t> wanted;
         for (xcb_window_t w : windows) {
             const std::uint32_t client = w & m_clientBits;
             if (client != 0 && clients.insert(client).second) {
-                specs.push_back({client, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID});
+                wanted.push_back({client, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID});
             }
         }
-        if (specs.empty()) return {};
-        return xcb_res_query_client_ids(m_c, static_cast<std::uint32_t>(specs.size()),
-                                        specs.data());
+        if (wanted.empty()) return {};
+        return xcb_res_query_client_ids(m_c, static_cast<std::uint32_t>(wanted.size()),
+                                        wanted.data());
     }
 
     // Client base → process id; clients that are gone or remote simply have no entry.

@@ -1,4 +1,4 @@
-#include "platform/linux/launch/special_folders.h"
+#include "platform/linux/launch/folder_places.h"
 
 #include <sys/stat.h>
 #include <vector>
