@@ -1381,7 +1381,7 @@ def main():
     both("toolbuttons_active.png", (370, 24), lambda s: tab_strip(s, active=True))
     both("tab_selected.png", (66, 24), tab_selected)
     both("system.png", (616, 252), system_page)
-    both("banner.jpg", (468, 47), banner)
+    both("banner.png", (468, 47), banner)
 
     MAIN_SKIN.write()
     DIALOG_SKIN.write()

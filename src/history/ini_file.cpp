@@ -60,14 +60,7 @@ void IniFile::LoadFromBytes(std::string_view bytes) {
         m_encoding = m_newFileEncoding;
     } else {
         // Files written by the Windows program are GBK; anything that is valid UTF-8 is UTF-8.
-        bool ascii = true;
-        for (char c : bytes) {
-            if (static_cast<unsigned char>(c) >= 0x80) {
-                ascii = false;
-                break;
-            }
-        }
-        if (ascii && !m_bom) m_encoding = m_newFileEncoding;
+        if (IsAscii(bytes) && !m_bom) m_encoding = m_newFileEncoding;
         else m_encoding = IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Gb18030;
     }
     // The file's own line ending is the one its first line uses.

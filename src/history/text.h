@@ -30,6 +30,8 @@ bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerPart
 std::string_view FromPosition(std::string_view text, std::size_t pos);
 
 bool IsValidUtf8(std::string_view text);
+// Whether every byte is below 0x80.
+bool IsAscii(std::string_view text);
 
 // At most `maxBytes` bytes of `text`, never ending inside a UTF-8 character.
 std::string_view TruncateUtf8(std::string_view text, std::size_t maxBytes);

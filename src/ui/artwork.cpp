@@ -1,6 +1,7 @@
 #include "ui/artwork.h"
 
 #include <QFileInfo>
+#include <QImageReader>
 
 namespace tk {
 
@@ -18,6 +19,10 @@ QPixmap Artwork(const QString& name, qreal devicePixelRatio) {
         }
     }
     return QPixmap(QStringLiteral(":/") + name);
+}
+
+QSize ArtworkSize(const QString& name) {
+    return QImageReader(QStringLiteral(":/") + name).size();
 }
 
 }  // namespace tk

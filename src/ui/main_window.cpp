@@ -22,6 +22,7 @@
 #include "ui/application.h"
 #include "ui/artwork.h"
 #include "ui/autorun_doc.h"
+#include "ui/lazy_icon.h"
 #include "ui/message_box.h"
 #include "history/text.h"
 
@@ -66,14 +67,11 @@ QLabel* FramePiece(const char* name, const QString& picture, QWidget* parent, in
 }  // namespace
 
 QIcon ProgramIcon() {
-    // addFile reads nothing until a size is asked for.
-    static const QIcon icon = [] {
-        QIcon made;
-        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-            made.addFile(QStringLiteral(":/app_%1.png").arg(size), QSize(size, size));
-        }
-        return made;
-    }();
+    // One file per size, each decoded when first drawn: the tray needs one size only.
+    static const QList<int> sides = {16, 24, 32, 48, 64, 128, 256};
+    static const QIcon icon(new LazyIconEngine(sides, sides, [](int side) {
+        return QPixmap(QStringLiteral(":/app_%1.png").arg(side));
+    }));
     return icon;
 }
 
@@ -323,7 +321,7 @@ void TFrmMain::BuildFrame() {
     Paint(PnlWebBrowser, kBackground);
     Image2 = new TClickImage(PnlWebBrowser);
     Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setPixmap(Artwork(QStringLiteral("banner.jpg"), devicePixelRatioF()));
+    Image2->setPixmap(Artwork(QStringLiteral("banner.png"), devicePixelRatioF()));
     Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image2->setCursor(Qt::PointingHandCursor);
     Image2->move(0, 0);
@@ -416,9 +414,8 @@ QWidget* TFrmMain::BuildTreePage(int page) {
 QWidget* TFrmMain::BuildSystemPage() {
     auto* sheet = new QWidget;
     Paint(sheet, kBackground);
-    auto* image15 = new QLabel(sheet);
+    auto* image15 = new TShownPicture(QStringLiteral("system.png"), sheet);
     image15->setObjectName(QStringLiteral("Image15"));
-    image15->setPixmap(Artwork(QStringLiteral("system.png"), devicePixelRatioF()));
     image15->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     image15->move(0, 0);
     image15->resize(616, 252);
@@ -571,17 +568,18 @@ void TFrmMain::FormCreate() {
             m_trayIcon->setToolTip(QStringLiteral("TarvoKelmora"));
             m_trayIcon->setContextMenu(popMenu);
             connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TFrmMain::WMTrayIcon);
-            // Docking asks the desktop over D-Bus and X; it waits until the window is up.
-            QTimer::singleShot(0, m_trayIcon, &QSystemTrayIcon::show);
+            // Docking asks the desktop over D-Bus and X: it comes after the first frame.
         }
         m_timerFirstRun->SetEnabled(true);
+        // Should the window never be painted (the window manager keeps it unmapped), the tray
+        // icon and the rest still come.
+        QTimer::singleShot(2000, this, &TFrmMain::AfterFirstFrame);
         // A present registration ticks the box, whose click handling writes it again with
         // the path of the executable now running.
         if (m_deps.autoRun) MnAutoRun->setChecked(IsAutoRun(*m_deps.autoRun, std::string(kAutoRunName)));
     } catch (const std::exception& e) {
         qCInfo(lcMain) << "creation, desktop:" << e.what();
     }
-    setWindowIcon(ProgramIcon());
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, &TFrmMain::CommitData);
         connect(app, &QCoreApplication::aboutToQuit, this, &TFrmMain::FormDestroy);
@@ -789,14 +787,23 @@ void TFrmMain::MnAutoRunClick() {
 
 void TFrmMain::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    if (!m_webRequested) {
-        // The history and then the browser engine come after the first frame, never before.
-        m_webRequested = true;
-        QTimer::singleShot(0, this, [this] {
-            EnsureHistory();
-            QTimer::singleShot(0, this, &TFrmMain::CreateWebBrowser);
-        });
+    if (!m_firstFramePainted) {
+        m_firstFramePainted = true;
+        // Two turns of the event loop: the frame leaves for the display server at the end of
+        // the turn that painted it, and what follows must not hold it back.
+        QTimer::singleShot(0, this, [this] { QTimer::singleShot(0, this, &TFrmMain::AfterFirstFrame); });
     }
+}
+
+void TFrmMain::AfterFirstFrame() {
+    if (m_afterFirstFrameDone) return;
+    m_afterFirstFrameDone = true;
+    // The window manager shows the icon once it is set; all its sizes go to the server.
+    setWindowIcon(ProgramIcon());
+    if (m_trayIcon) m_trayIcon->show();
+    // The history and then the browser engine come after the first frame, never before.
+    EnsureHistory();
+    QTimer::singleShot(0, this, &TFrmMain::CreateWebBrowser);
 }
 
 void TFrmMain::CreateWebBrowser() {

@@ -176,6 +176,8 @@ private:
     void CommitData(QSessionManager& manager);
     void PlaceAtStart();
     void CreateWebBrowser();
+    // The work kept off the start: window icon, tray icon, stored history, browser engine.
+    void AfterFirstFrame();
     void SyncSelection(int page);
 
     MainWindowDeps m_deps;
@@ -187,7 +189,8 @@ private:
     StartupReopener m_reopener;
     WebPanelSchedule m_webSchedule;
     WebStripView* m_webView = nullptr;
-    bool m_webRequested = false;
+    bool m_firstFramePainted = false;
+    bool m_afterFirstFrameDone = false;
     bool m_historyPending = false;
     std::string m_pendingPage;
     class TFrmAutorunDoc* m_autorunDoc = nullptr;

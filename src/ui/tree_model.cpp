@@ -5,22 +5,33 @@
 #include <QImage>
 #include <QPixmap>
 
+#include "ui/lazy_icon.h"
+
 namespace tk {
 
 namespace {
 
 QIcon BuiltInIcon(int index) {
-    // The strip holds the eleven pictures side by side, 16 px each (32 px in the @2x copy);
-    // they are cut once and shared.
+    // The strip holds the eleven pictures side by side, 16 px each (32 px in the @2x copy); it
+    // is decoded when the first of them is drawn, at the density drawn.
+    struct Strips {
+        QPixmap at1x, at2x;
+        bool tried1x = false, tried2x = false;
+    };
+    static Strips strips;
     static const QVector<QIcon> icons = [] {
-        const QPixmap strip(QStringLiteral(":/imagelist.png"));
-        const QPixmap strip2(QStringLiteral(":/imagelist@2x.png"));
         QVector<QIcon> made;
         for (int i = 0; i < ImageList::kBuiltInCount; ++i) {
-            QIcon icon;
-            if (!strip.isNull()) icon.addPixmap(strip.copy(i * 16, 0, 16, 16));
-            if (!strip2.isNull()) icon.addPixmap(strip2.copy(i * 32, 0, 32, 32));
-            made.push_back(icon);
+            made.push_back(QIcon(new LazyIconEngine({16}, {16, 32}, [i](int side) {
+                const bool big = side == 32;
+                bool& tried = big ? strips.tried2x : strips.tried1x;
+                QPixmap& strip = big ? strips.at2x : strips.at1x;
+                if (!tried) {
+                    tried = true;
+                    strip = QPixmap(big ? QStringLiteral(":/imagelist@2x.png") : QStringLiteral(":/imagelist.png"));
+                }
+                return strip.isNull() ? QPixmap() : strip.copy(i * side, 0, side, side);
+            })));
         }
         return made;
     }();

@@ -14,17 +14,28 @@ TPictureButton::TPictureButton(const QString& objectName, const QString& picture
     setObjectName(objectName);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    if (!picture.isEmpty()) m_picture = Artwork(picture, devicePixelRatioF());
+    m_pictureName = picture;
+}
+
+const QPixmap& TPictureButton::Picture() const {
+    if (!m_pictureLoaded) {
+        m_pictureLoaded = true;
+        if (!m_pictureName.isEmpty()) m_picture = Artwork(m_pictureName, devicePixelRatioF());
+    }
+    return m_picture;
 }
 
 QSize TPictureButton::sizeHint() const {
-    if (m_picture.isNull()) return {57, 26};
-    return m_picture.deviceIndependentSize().toSize();
+    if (m_pictureLoaded) {
+        return m_picture.isNull() ? QSize(57, 26) : m_picture.deviceIndependentSize().toSize();
+    }
+    const QSize size = m_pictureName.isEmpty() ? QSize() : ArtworkSize(m_pictureName);
+    return size.isValid() ? size : QSize(57, 26);
 }
 
 void TPictureButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (!m_picture.isNull()) p.drawPixmap(QPoint(0, 0), m_picture);
+    if (const QPixmap& picture = Picture(); !picture.isNull()) p.drawPixmap(QPoint(0, 0), picture);
     if (m_hover || isDown()) {
         p.setPen(isDown() ? QColor(96, 128, 168) : QColor(140, 170, 205));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -41,6 +52,17 @@ void TPictureButton::leaveEvent(QEvent* event) {
     m_hover = false;
     update();
     QAbstractButton::leaveEvent(event);
+}
+
+TShownPicture::TShownPicture(const QString& picture, QWidget* parent)
+    : QLabel(parent), m_picture(picture) {}
+
+void TShownPicture::showEvent(QShowEvent* event) {
+    if (!m_loaded) {
+        m_loaded = true;
+        setPixmap(Artwork(m_picture, devicePixelRatioF()));
+    }
+    QLabel::showEvent(event);
 }
 
 void TClickImage::mouseReleaseEvent(QMouseEvent* event) {

@@ -9,12 +9,14 @@
 
 namespace tk {
 
-// A flat button whose face is a picture; a thin frame shows while the mouse is over it.
+// A flat button whose face is a picture; a thin frame shows while the mouse is over it. The
+// picture is decoded when the button is first painted, so buttons on pages nobody opened cost
+// nothing at start.
 class TPictureButton : public QAbstractButton {
     Q_OBJECT
 public:
     TPictureButton(const QString& objectName, const QString& picture, QWidget* parent);
-    void SetPicture(const QPixmap& picture) { m_picture = picture; update(); }
+    const QPixmap& Picture() const;
     QSize sizeHint() const override;
 
 protected:
@@ -23,8 +25,25 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    QPixmap m_picture;
+    QString m_pictureName;
+    mutable QPixmap m_picture;
+    mutable bool m_pictureLoaded = false;
     bool m_hover = false;
+};
+
+// A picture decoded the first time it is shown: a page the user never opens costs nothing.
+class TShownPicture : public QLabel {
+    Q_OBJECT
+public:
+    TShownPicture(const QString& picture, QWidget* parent);
+    bool Loaded() const { return m_loaded; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString m_picture;
+    bool m_loaded = false;
 };
 
 // A picture that reports clicks.

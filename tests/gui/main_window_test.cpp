@@ -16,6 +16,9 @@
 #include "fakes.h"
 #include "ui/application.h"
 #include "ui/about_help.h"
+#include "ui/artwork.h"
+#include "ui/tree_model.h"
+#include "ui/widgets.h"
 #include "ui/autorun_doc.h"
 #include "ui/web_strip.h"
 #include "ui/main_window.h"
@@ -204,6 +207,44 @@ private slots:
         m_window.reset();
         QVERIFY(ReadIni().contains("path1=C:\\logon.scr"));
         QVERIFY(ReadIni().contains("path0=http://a.com/x"));
+    }
+
+    void picturesAreDecodedWhenFirstShown() {
+        Create();
+        Find<TPageControl>("TVAllDocs")->SetActivePageIndex(0);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto* system = Find<TShownPicture>("Image15");
+        QVERIFY(system != nullptr);
+        QVERIFY(!system->Loaded());
+        // Buttons know their size before their picture is decoded.
+        QCOMPARE(Find<QWidget>("BtnDeleteAllDocs")->sizeHint(), ArtworkSize(QStringLiteral("btn_delete_all.png")));
+        QVERIFY(ArtworkSize(QStringLiteral("btn_delete_all.png")).isValid());
+        Find<TPageControl>("TVAllDocs")->SetActivePageIndex(4);
+        QTRY_VERIFY(system->Loaded());
+        QCOMPARE(system->pixmap().deviceIndependentSize().toSize(), QSize(616, 252));
+        // After the first frame the window has its icon.
+        QTRY_VERIFY(!m_window->windowIcon().isNull());
+    }
+
+    void iconsDecodeOnlyTheSizeDrawn() {
+        const QIcon program = ProgramIcon();
+        QCOMPARE(program.availableSizes().size(), 7);
+        QCOMPARE(program.pixmap(QSize(16, 16)).size(), QSize(16, 16));
+        QCOMPARE(program.pixmap(QSize(20, 20)).size(), QSize(20, 20));  // scaled down from 24
+        QCOMPARE(program.actualSize(QSize(999, 999)), QSize(256, 256));
+        const QPixmap sharp = program.pixmap(QSize(16, 16), 2.0);
+        QCOMPARE(sharp.size(), QSize(32, 32));
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+
+        // The tree pictures come from one strip, at either density.
+        Create();
+        ImageListIcons icons(m_window->History().Images());
+        const QImage folder = icons.Icon(0).pixmap(QSize(16, 16)).toImage();
+        QCOMPARE(folder.size(), QSize(16, 16));
+        QCOMPARE(icons.Icon(0).pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
+        QVERIFY(folder != icons.Icon(1).pixmap(QSize(16, 16)).toImage());
+        QVERIFY(icons.Icon(ImageList::kBuiltInCount).isNull());
     }
 
     void expandAllToggles() {
