@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/ensure-packages.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 locales \
-    googletest cmake ninja-build xvfb
+    googletest cmake ninja-build xvfb trayer xdotool x11-utils python3
 
 # Wine takes its ANSI code page from the locale: zh_CN gives 936, which the tests rely on.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
