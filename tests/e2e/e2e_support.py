@@ -2,6 +2,7 @@
 
 import ctypes
 import os
+import re
 import select
 import signal
 import subprocess
@@ -77,3 +78,34 @@ def read_line(fd, what):
             raise RuntimeError(what + " did not report where it listens")
         data += chunk
     return data.decode().strip()
+
+
+def stop_process(proc):
+    """Asks a process to end, kills it when it does not, and reaps it."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+_TREE_LINE = re.compile(r'^(\s+)(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \((?:"(.*?)" "(.*?)")?\)')
+
+
+def window_tree(env):
+    """Every window below the root, from xwininfo: id -> name, instance, class and parent id."""
+    nodes, stack = {}, []
+    for line in run(["xwininfo", "-root", "-tree"], env).splitlines():
+        m = _TREE_LINE.match(line)
+        if not m:
+            continue
+        depth = len(m.group(1))
+        while stack and stack[-1][0] >= depth:
+            stack.pop()
+        parent = stack[-1][1] if stack else None
+        nodes[m.group(2)] = {"name": m.group(3), "instance": m.group(4),
+                             "class": m.group(5), "parent": parent}
+        stack.append((depth, m.group(2)))
+    return nodes

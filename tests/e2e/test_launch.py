@@ -11,10 +11,8 @@ case's entry, the entry's row is clicked, and what the recording script (or the 
 itself a recording script) was started with is compared with the exact target.
 """
 
-import ctypes
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -23,7 +21,7 @@ import tempfile
 import time
 import unittest
 
-from e2e_support import (become_subreaper, children, kill_everything, read_line, run,
+from e2e_support import (become_subreaper, kill_everything, read_line, run, stop_process,
                          wait_for)
 
 PROGRAM = None  # the built executable, from the command line
@@ -124,13 +122,7 @@ class Desktop:
              "--print-address={fd}"], "bus", "dbus-daemon")
 
     def stop_process(self, proc):
-        if proc.poll() is None:
-            proc.terminate()
-            try:
-                proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+        stop_process(proc)
 
     def stop(self):
         # Asked politely first, newest first, so that Xvfb removes its socket and lock file.

@@ -10,10 +10,8 @@ windows (watched on the bus), the program is asked to end with SIGTERM and the h
 beside itself is read back. Times go to standard error.
 """
 
-import ctypes
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -23,7 +21,7 @@ import threading
 import time
 import unittest
 
-from e2e_support import (become_subreaper, children, kill_everything, read_line, run,
+from e2e_support import (become_subreaper, kill_everything, read_line, run,
                          wait_for)
 import urllib.parse
 

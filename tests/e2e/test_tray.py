@@ -21,7 +21,7 @@ import tempfile
 import time
 import unittest
 
-from e2e_support import run, wait_for
+from e2e_support import run, wait_for, window_tree
 
 PROGRAM = None  # the built executable, from the command line
 
@@ -48,9 +48,6 @@ class Win:
         self.height = int(field("Height"))
         self.mapped = field("Map State") == "IsViewable"
         self.override_redirect = field("Override Redirect State") == "yes"
-
-
-TREE_LINE = re.compile(r'^(\s+)(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \((?:"(.*?)" "(.*?)")?\)')
 
 
 class Desktop:
@@ -166,19 +163,7 @@ class Desktop:
 
     def tree(self):
         """Every window below the root: id -> name, class and parent id."""
-        nodes, stack = {}, []
-        for line in run(["xwininfo", "-root", "-tree"], self.env).splitlines():
-            m = TREE_LINE.match(line)
-            if not m:
-                continue
-            depth = len(m.group(1))
-            while stack and stack[-1][0] >= depth:
-                stack.pop()
-            parent = stack[-1][1] if stack else None
-            nodes[m.group(2)] = {"name": m.group(3), "instance": m.group(4),
-                                 "class": m.group(5), "parent": parent}
-            stack.append((depth, m.group(2)))
-        return nodes
+        return window_tree(self.env)
 
     def search_title(self, title, visible=False):
         args = ["search"] + (["--onlyvisible"] if visible else []) + \

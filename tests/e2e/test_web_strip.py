@@ -12,7 +12,6 @@ solid colour, so the browser is seen on screen exactly where it covers the strip
 A summary of the times and memory use goes to standard error.
 """
 
-import ctypes
 import http.server
 import os
 import re
