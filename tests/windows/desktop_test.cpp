@@ -240,7 +240,7 @@ struct NewWindowOfAnotherProcess {
         std::vector<tk::WindowHandle> before;
         for (const auto& w : Others()) before.push_back(w.handle);
         open();
-        for (int i = 0; i < 150; ++i) {
+        for (int i = 0; i < 600; ++i) {  // up to a minute: a fresh prefix starts slowly
             for (const auto& w : Others()) {
                 if (std::find(before.begin(), before.end(), w.handle) == before.end()) return w;
             }

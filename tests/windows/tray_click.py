@@ -16,7 +16,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from e2e_support import run, stop_process, wait_for, window_tree  # noqa: E402
 
 SKIP = 77
-WAIT = 30
+WAIT = 60
 
 
 def tree():

@@ -1,7 +1,7 @@
 // Puts an icon in the notification area through the backend and reports, one line each on
 // standard output, the callback messages a real click on it brings: "added" once the shell has
 // the icon, then "1025 <mouse message>" per message. Ends with 0 once a left and a right button
-// press have arrived, with 1 when 30 seconds pass first, with 2 when the icon is refused.
+// press have arrived, with 1 when 60 seconds pass first, with 2 when the icon is refused.
 
 #include <cstdio>
 
@@ -56,7 +56,7 @@ int main() {
     }
     std::printf("added\n");
     std::fflush(stdout);
-    ::SetTimer(window, 1, 30000, nullptr);
+    ::SetTimer(window, 1, 60000, nullptr);
     MSG msg;
     int code = 1;
     while (true) {
