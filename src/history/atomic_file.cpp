@@ -113,6 +113,10 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
         missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         return {missing, missing ? std::string() : LastErrorText("open")};
     }
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
+        bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
     char buffer[65536];
     while (true) {
         DWORD n = 0;
@@ -225,6 +229,25 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         return {false, "is a directory"};
+    }
+    // A regular file is read straight into a buffer of its size; what it grew by meanwhile, and
+    // files of no known size, come in pieces after.
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                FileResult r{false, ErrnoText("read")};
+                ::close(fd);
+                bytes.clear();
+                return r;
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
     }
     char buffer[65536];
     while (true) {

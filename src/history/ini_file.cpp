@@ -47,15 +47,21 @@ FileResult IniFile::Load() {
     std::string bytes;
     bool missing = false;
     FileResult r = ReadWholeFile(m_path, bytes, missing);
-    LoadFromBytes(r.ok ? std::string_view(bytes) : std::string_view());
+    if (!r.ok) bytes.clear();
+    LoadOwned(std::move(bytes));
     return r;
 }
 
-void IniFile::LoadFromBytes(std::string_view bytes) {
+void IniFile::LoadFromBytes(std::string_view bytes) { LoadOwned(std::string(bytes)); }
+
+void IniFile::LoadOwned(std::string contents) {
     m_sections.clear();
     m_sections.push_back(Section{});
-    m_bom = bytes.substr(0, kBom.size()) == kBom;
-    if (m_bom) bytes.remove_prefix(kBom.size());
+    m_bom = std::string_view(contents).substr(0, kBom.size()) == kBom;
+    if (m_bom) contents.erase(0, kBom.size());
+    // The text is kept as read; the sections not used yet are parsed from it later.
+    m_source = std::move(contents);
+    const std::string_view bytes = m_source;
     if (bytes.empty() && !m_bom) {
         m_encoding = m_newFileEncoding;
     } else {
@@ -70,24 +76,33 @@ void IniFile::LoadFromBytes(std::string_view bytes) {
     }
     // Only the section headers are read now; a section's lines are parsed when the section is
     // first used, so a long history costs nothing before the window is up.
-    m_source.assign(bytes);
-    std::string_view source = m_source;
+    const std::string_view source = bytes;
     m_sections.back().bodyBegin = 0;
     m_sections.back().parsed = false;
+    // A header is a line whose first byte that is not blank is '['. Only the '[' bytes are
+    // looked at: one preceded on its line by blanks alone starts a header. A '[' that is the
+    // trail byte of a GBK character always follows its lead byte, which is not blank.
     std::size_t pos = 0;
     while (pos < source.size()) {
-        const std::size_t lineStart = pos;
+        const std::size_t bracket = source.find('[', pos);
+        if (bracket == std::string_view::npos) break;
+        std::size_t lineStart = bracket;
+        while (lineStart > 0 && source[lineStart - 1] != '\n' &&
+               static_cast<unsigned char>(source[lineStart - 1]) <= 32) {
+            --lineStart;
+        }
+        if (lineStart > 0 && source[lineStart - 1] != '\n') {
+            pos = bracket + 1;
+            continue;
+        }
         std::string_view raw;
         std::string_view eol;
-        pos = NextLine(source, pos, raw, eol);
-        // The first byte that is not blank decides: a GBK lead byte is never '['.
-        const std::string_view lead = TrimView(raw);
-        if (!lead.empty() && lead.front() == '[') {
-            m_sections.back().bodyEnd = lineStart;
-            ParseHeader(raw, eol);
-            m_sections.back().bodyBegin = pos;
-            m_sections.back().parsed = false;
-        }
+        const std::size_t next = NextLine(source, lineStart, raw, eol);
+        m_sections.back().bodyEnd = lineStart;
+        ParseHeader(raw, eol);
+        m_sections.back().bodyBegin = next;
+        m_sections.back().parsed = false;
+        pos = next;
     }
     m_sections.back().bodyEnd = source.size();
 }

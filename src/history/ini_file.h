@@ -70,6 +70,9 @@ public:
     static std::optional<std::int32_t> ParseInteger(std::string_view text);
 
 private:
+    // Takes the file's bytes as its own and reads the section headers.
+    void LoadOwned(std::string contents);
+
     struct Line {
         std::string raw;  // bytes as they stand in the file, without the line ending
         std::string eol;  // "\r\n", "\n" or "" for a last line without one

@@ -112,18 +112,42 @@ bool IsAscii(std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    auto continuation = [](unsigned char b) { return (b & 0xC0u) == 0x80u; };
+    while (p < end) {
         // Histories are mostly ASCII (web addresses, paths): skip it eight bytes at a time.
-        while (i + 8 <= text.size()) {
+        if (end - p >= 8) {
             std::uint64_t word;
-            std::memcpy(&word, text.data() + i, sizeof word);
-            if ((word & 0x8080808080808080ull) != 0) break;
-            i += 8;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
         }
-        if (i >= text.size()) break;
-        std::size_t len = Utf8SequenceLength(text, i);
-        if (len == 0) return false;
-        i += len;
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if (c < 0xC2) {
+            return false;  // a stray continuation byte or an overlong two-byte form
+        } else if (c < 0xE0) {
+            if (end - p < 2 || !continuation(p[1])) return false;
+            p += 2;
+        } else if (c < 0xF0) {
+            if (end - p < 3 || !continuation(p[1]) || !continuation(p[2])) return false;
+            if (c == 0xE0 && p[1] < 0xA0) return false;   // overlong
+            if (c == 0xED && p[1] >= 0xA0) return false;  // surrogates
+            p += 3;
+        } else if (c < 0xF5) {
+            if (end - p < 4 || !continuation(p[1]) || !continuation(p[2]) || !continuation(p[3])) {
+                return false;
+            }
+            if (c == 0xF0 && p[1] < 0x90) return false;   // overlong
+            if (c == 0xF4 && p[1] >= 0x90) return false;  // beyond U+10FFFF
+            p += 4;
+        } else {
+            return false;
+        }
     }
     return true;
 }
