@@ -8,21 +8,20 @@
 
 namespace tk {
 
+std::wstring WidePath(const std::string& path) {
+    if (path.empty()) return {};
+    const int size = static_cast<int>(path.size());
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, path.data(), size, out.data(), n);
+    return out;
+}
+
 namespace {
 
 std::function<void(const std::string&)>& BeforeRenameHook() {
     static std::function<void(const std::string&)> hook;
     return hook;
-}
-
-// Paths are UTF-8 in memory; the wide calls take every name the file system can hold.
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
-    return out;
 }
 
 std::string LastErrorText(const char* what) {
@@ -71,7 +70,7 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
         temp = path + "." + std::to_string(random() % 1000000u) + ".tmp";
-        created = ::CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        created = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
@@ -80,19 +79,19 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
     if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
         FileResult r{false, LastErrorText("write temporary file")};
         file.Close();
-        ::DeleteFileW(Wide(temp).c_str());
+        ::DeleteFileW(WidePath(temp).c_str());
         return r;
     }
     if (!file.Close()) {
         FileResult r{false, LastErrorText("close temporary file")};
-        ::DeleteFileW(Wide(temp).c_str());
+        ::DeleteFileW(WidePath(temp).c_str());
         return r;
     }
     if (BeforeRenameHook()) BeforeRenameHook()(temp);
-    if (!::MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(),
+    if (!::MoveFileExW(WidePath(temp).c_str(), WidePath(path).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         FileResult r{false, LastErrorText("rename")};
-        ::DeleteFileW(Wide(temp).c_str());
+        ::DeleteFileW(WidePath(temp).c_str());
         return r;
     }
     return {true, {}};
@@ -101,7 +100,7 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
 FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
     bytes.clear();
     missing = false;
-    const std::wstring wide = Wide(path);
+    const std::wstring wide = WidePath(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return {false, "is a directory"};

@@ -19,6 +19,11 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes);
 // Reads a whole file; `missing` is set when it does not exist.
 FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing);
 
+#ifdef _WIN32
+// A UTF-8 path for the wide file calls, which take every name the file system can hold.
+std::wstring WidePath(const std::string& path);
+#endif
+
 // Test seam: runs after the temporary file is written and before the rename.
 void SetBeforeRenameHookForTesting(std::function<void(const std::string& tempPath)> hook);
 

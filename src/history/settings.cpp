@@ -1,5 +1,7 @@
 #include "history/settings.h"
 
+#include "history/atomic_file.h"
+
 #include <cerrno>
 #include <cstdlib>
 #ifdef _WIN32
@@ -20,23 +22,14 @@ std::string CheckTimeLabel(int position) {
 #ifdef _WIN32
 namespace {
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
-    return out;
-}
-
 bool PathExists(const std::string& path) {
-    return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void MakeDirectories(const std::string& path) {
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/' || path[i] == '\\') {
-            ::CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
+            ::CreateDirectoryW(WidePath(path.substr(0, i)).c_str(), nullptr);
         }
     }
 }
@@ -48,7 +41,7 @@ bool DirectoryIsWritable(const std::string& dir) {
     std::random_device random;
     const std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe." +
                               std::to_string(random() % 1000000u);
-    HANDLE h = ::CreateFileW(Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = ::CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     ::CloseHandle(h);

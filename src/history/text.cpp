@@ -101,14 +101,15 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
 
 bool IsAscii(std::string_view text) {
     std::size_t i = 0;
-    std::uint64_t any = 0;
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, sizeof word);
-        any |= word;
+        if ((word & 0x8080808080808080ull) != 0) return false;
     }
-    for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
-    return (any & 0x8080808080808080ull) == 0;
+    for (; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    }
+    return true;
 }
 
 bool IsValidUtf8(std::string_view text) {

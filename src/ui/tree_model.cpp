@@ -7,6 +7,8 @@
 
 #include "ui/lazy_icon.h"
 
+#include <optional>
+
 namespace tk {
 
 namespace {
@@ -14,23 +16,17 @@ namespace {
 QIcon BuiltInIcon(int index) {
     // The strip holds the eleven pictures side by side, 16 px each (32 px in the @2x copy); it
     // is decoded when the first of them is drawn, at the density drawn.
-    struct Strips {
-        QPixmap at1x, at2x;
-        bool tried1x = false, tried2x = false;
-    };
-    static Strips strips;
+    static std::optional<QPixmap> strips[2];
     static const QVector<QIcon> icons = [] {
         QVector<QIcon> made;
         for (int i = 0; i < ImageList::kBuiltInCount; ++i) {
             made.push_back(QIcon(new LazyIconEngine({16}, {16, 32}, [i](int side) {
                 const bool big = side == 32;
-                bool& tried = big ? strips.tried2x : strips.tried1x;
-                QPixmap& strip = big ? strips.at2x : strips.at1x;
-                if (!tried) {
-                    tried = true;
+                std::optional<QPixmap>& strip = strips[big ? 1 : 0];
+                if (!strip) {
                     strip = QPixmap(big ? QStringLiteral(":/imagelist@2x.png") : QStringLiteral(":/imagelist.png"));
                 }
-                return strip.isNull() ? QPixmap() : strip.copy(i * side, 0, side, side);
+                return strip->isNull() ? QPixmap() : strip->copy(i * side, 0, side, side);
             })));
         }
         return made;

@@ -18,16 +18,15 @@ TPictureButton::TPictureButton(const QString& objectName, const QString& picture
 }
 
 const QPixmap& TPictureButton::Picture() const {
-    if (!m_pictureLoaded) {
-        m_pictureLoaded = true;
-        if (!m_pictureName.isEmpty()) m_picture = Artwork(m_pictureName, devicePixelRatioF());
+    if (!m_picture) {
+        m_picture = m_pictureName.isEmpty() ? QPixmap() : Artwork(m_pictureName, devicePixelRatioF());
     }
-    return m_picture;
+    return *m_picture;
 }
 
 QSize TPictureButton::sizeHint() const {
-    if (m_pictureLoaded) {
-        return m_picture.isNull() ? QSize(57, 26) : m_picture.deviceIndependentSize().toSize();
+    if (m_picture) {
+        return m_picture->isNull() ? QSize(57, 26) : m_picture->deviceIndependentSize().toSize();
     }
     const QSize size = m_pictureName.isEmpty() ? QSize() : ArtworkSize(m_pictureName);
     return size.isValid() ? size : QSize(57, 26);

@@ -6,6 +6,7 @@
 #include <QStackedWidget>
 #include <QVector>
 #include <QWidget>
+#include <optional>
 
 namespace tk {
 
@@ -26,8 +27,7 @@ protected:
 
 private:
     QString m_pictureName;
-    mutable QPixmap m_picture;
-    mutable bool m_pictureLoaded = false;
+    mutable std::optional<QPixmap> m_picture;  // decoded on first use
     bool m_hover = false;
 };
 

@@ -80,6 +80,38 @@ def read_line(fd, what):
     return data.decode().strip()
 
 
+def spawn_reporting(spawn, args, what):
+    """Starts a server that writes where it listens to a pipe and returns that line. `{fd}` in
+    `args` stands for the pipe; spawn(args, pass_fds) starts the process."""
+    read_fd, write_fd = os.pipe()
+    try:
+        spawn([a.replace("{fd}", str(write_fd)) for a in args], (write_fd,))
+        os.close(write_fd)
+        write_fd = -1
+        return read_line(read_fd, what)
+    finally:
+        os.close(read_fd)
+        if write_fd >= 0:
+            os.close(write_fd)
+
+
+def start_x_desktop(spawn, env, size, log=None):
+    """A private Xvfb of `size` (w, h), numbered by the server itself, and openbox on it; sets
+    env["DISPLAY"]. spawn(args, name, **kw) starts a process; log(name) reads its output for the
+    failure message. -noreset: otherwise the server resets whenever its last client leaves,
+    such as a probe, and drops whoever connects meanwhile."""
+    env["DISPLAY"] = ":" + spawn_reporting(
+        lambda args, fds: spawn(args, "xvfb", pass_fds=fds),
+        ["Xvfb", "-displayfd", "{fd}", "-screen", "0", "%dx%dx24" % size, "-nolisten", "tcp",
+         "-noreset"], "Xvfb")
+    spawn(["openbox", "--sm-disable"], "openbox")
+    try:
+        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                            env, check=False), what="openbox")
+    except AssertionError:
+        raise AssertionError("openbox did not start" + (": " + log("openbox") if log else ""))
+
+
 def stop_process(proc):
     """Asks a process to end, kills it when it does not, and reaps it."""
     if proc.poll() is None:

@@ -21,7 +21,8 @@ import tempfile
 import time
 import unittest
 
-from e2e_support import (become_subreaper, kill_everything, read_line, run, stop_process,
+from e2e_support import (become_subreaper, kill_everything, run, spawn_reporting,
+                         start_x_desktop, stop_process,
                          wait_for)
 
 PROGRAM = None  # the built executable, from the command line
@@ -95,25 +96,10 @@ class Desktop:
 
     def spawn_reporting(self, args, name, what):
         """Starts a server that writes where it listens to a pipe; returns that line."""
-        read_fd, write_fd = os.pipe()
-        try:
-            self.spawn([a.replace("{fd}", str(write_fd)) for a in args], name,
-                       pass_fds=(write_fd,))
-            os.close(write_fd)
-            write_fd = -1
-            return read_line(read_fd, what)
-        finally:
-            os.close(read_fd)
-            if write_fd >= 0:
-                os.close(write_fd)
+        return spawn_reporting(lambda a, fds: self.spawn(a, name, pass_fds=fds), args, what)
 
     def start(self):
-        self.env["DISPLAY"] = ":" + self.spawn_reporting(
-            ["Xvfb", "-displayfd", "{fd}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             "-noreset"], "xvfb", "Xvfb")
-        self.spawn(["openbox", "--sm-disable"], "openbox")
-        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                            self.env, check=False), what="openbox")
+        start_x_desktop(self.spawn, self.env, (1024, 768))
         config = os.path.join(self.tmp, "bus.conf")
         with open(config, "w") as f:
             f.write(BUS_CONFIG.format(tmp=self.tmp))
@@ -121,13 +107,10 @@ class Desktop:
             ["dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
              "--print-address={fd}"], "bus", "dbus-daemon")
 
-    def stop_process(self, proc):
-        stop_process(proc)
-
     def stop(self):
         # Asked politely first, newest first, so that Xvfb removes its socket and lock file.
         for proc in reversed(self.procs):
-            self.stop_process(proc)
+            stop_process(proc)
         kill_everything()
         for proc in self.procs:
             proc.poll()  # reaped above; this tells the object so
@@ -206,7 +189,7 @@ class LaunchTest(unittest.TestCase):
 
     def tearDown(self):
         if self.program is not None:
-            self.desk.stop_process(self.program)
+            stop_process(self.program)
 
     def start_program(self, page, docs):
         app = os.path.join(self.run_dir, "app")

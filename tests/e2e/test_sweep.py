@@ -21,7 +21,8 @@ import threading
 import time
 import unittest
 
-from e2e_support import (become_subreaper, kill_everything, read_line, run,
+from e2e_support import (become_subreaper, kill_everything, run, spawn_reporting,
+                         start_x_desktop,
                          wait_for)
 import urllib.parse
 
@@ -106,25 +107,10 @@ class Desktop:
 
     def spawn_reporting(self, args, name, what):
         """Starts a server that writes where it listens to a pipe; returns that line."""
-        read_fd, write_fd = os.pipe()
-        try:
-            self.spawn([a.replace("{fd}", str(write_fd)) for a in args], name,
-                       pass_fds=(write_fd,))
-            os.close(write_fd)
-            write_fd = -1
-            return read_line(read_fd, what)
-        finally:
-            os.close(read_fd)
-            if write_fd >= 0:
-                os.close(write_fd)
+        return spawn_reporting(lambda a, fds: self.spawn(a, name, pass_fds=fds), args, what)
 
     def start(self):
-        self.env["DISPLAY"] = ":" + self.spawn_reporting(
-            ["Xvfb", "-displayfd", "{fd}", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             "-noreset"], "xvfb", "Xvfb")
-        self.spawn(["openbox", "--sm-disable"], "openbox")
-        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                            self.env, check=False), what="openbox")
+        start_x_desktop(self.spawn, self.env, (1024, 768))
         config = os.path.join(self.tmp, "bus.conf")
         with open(config, "w") as f:
             f.write(BUS_CONFIG.format(tmp=self.tmp))

@@ -12,7 +12,6 @@ question box. Nothing here waits on a fixed time; waits poll for a state with a 
 import math
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -21,7 +20,7 @@ import tempfile
 import time
 import unittest
 
-from e2e_support import run, wait_for, window_tree
+from e2e_support import run, start_x_desktop, wait_for, window_tree
 
 PROGRAM = None  # the built executable, from the command line
 
@@ -84,35 +83,7 @@ class Desktop:
         return proc
 
     def start(self):
-        read_fd, write_fd = os.pipe()
-        try:
-            # -noreset: otherwise the server resets whenever its last client leaves, such as
-            # a probe below, and drops whoever connects meanwhile.
-            self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                        "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
-                       "xvfb", pass_fds=(write_fd,))
-            os.close(write_fd)
-            write_fd = -1
-            # The number comes first and the newline after it: read up to the newline.
-            number = b""
-            while not number.endswith(b"\n"):
-                ready, _, _ = select.select([read_fd], [], [], WAIT)
-                chunk = os.read(read_fd, 16) if ready else b""
-                if not chunk:
-                    raise RuntimeError("Xvfb did not report its display")
-                number += chunk
-        finally:
-            os.close(read_fd)
-            if write_fd >= 0:
-                os.close(write_fd)
-        self.env["DISPLAY"] = ":" + number.decode().strip()
-
-        self.spawn(["openbox", "--sm-disable"], "openbox")
-        try:
-            wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                                self.env, check=False), what="openbox")
-        except AssertionError:
-            raise AssertionError("openbox did not start: " + self.read_log("openbox"))
+        start_x_desktop(self.spawn, self.env, (SCREEN_W, SCREEN_H), self.read_log)
         self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                     "--height", "24", "--SetDockType", "true", "--transparent", "false"],
                    "trayer")

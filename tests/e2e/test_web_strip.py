@@ -15,7 +15,6 @@ A summary of the times and memory use goes to standard error.
 import http.server
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -25,7 +24,7 @@ import threading
 import time
 import unittest
 
-from e2e_support import become_subreaper, run, wait_for
+from e2e_support import become_subreaper, run, start_x_desktop, wait_for
 
 PROGRAM = None  # the built executable and its browser module, from the command line
 MODULE = None
@@ -255,28 +254,7 @@ class Desktop:
             return f.read()
 
     def start(self):
-        read_fd, write_fd = os.pipe()
-        try:
-            self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                        "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
-                       "xvfb", pass_fds=(write_fd,))
-            os.close(write_fd)
-            write_fd = -1
-            number = b""
-            while not number.endswith(b"\n"):
-                ready, _, _ = select.select([read_fd], [], [], WAIT)
-                chunk = os.read(read_fd, 16) if ready else b""
-                if not chunk:
-                    raise RuntimeError("Xvfb did not report its display")
-                number += chunk
-        finally:
-            os.close(read_fd)
-            if write_fd >= 0:
-                os.close(write_fd)
-        self.env["DISPLAY"] = ":" + number.decode().strip()
-        self.spawn(["openbox", "--sm-disable"], "openbox")
-        wait_for(lambda: "window id" in run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                            self.env, check=False), what="openbox")
+        start_x_desktop(self.spawn, self.env, (SCREEN_W, SCREEN_H))
 
     def stop(self):
         for proc in reversed(self.procs):

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <windows.h>
 #include <shellapi.h>
@@ -146,19 +147,18 @@ TEST(WineProgram, NotepadIsListedWithItsExecutablePath) {
                                  nullptr, &startup, &process));
     ::WaitForInputIdle(process.hProcess, 10000);
     tk::Win32WindowSystem system;
-    const tk::WindowInfo* found = nullptr;
-    tk::WindowSnapshot snapshot;
-    for (int i = 0; i < 100 && found == nullptr; ++i) {
-        snapshot = system.ListWindows();
-        for (const auto& w : snapshot.windows) {
+    // Notepad shows its window before it gives it a title: wait for the title too.
+    std::optional<tk::WindowInfo> found;
+    for (int i = 0; i < 100 && (!found || found->text.empty()); ++i) {
+        if (i > 0) std::this_thread::sleep_for(100ms);
+        for (const auto& w : system.ListWindows().windows) {
             if (w.pid == static_cast<std::int64_t>(process.dwProcessId) && w.visible &&
                 w.owner == 0 && !w.toolWindow) {
-                found = &w;
+                found = w;
             }
         }
-        if (found == nullptr) std::this_thread::sleep_for(100ms);
     }
-    const bool haveDisplay = found != nullptr;
+    const bool haveDisplay = found.has_value();
     std::optional<std::string> path = system.ExecutableOfProcess(process.dwProcessId);
     ::TerminateProcess(process.hProcess, 0);
     ::WaitForSingleObject(process.hProcess, 5000);

@@ -26,8 +26,8 @@ std::string FromWide(UINT codePage, std::wstring_view in) {
     return out;
 }
 
-// Bytes of `ansi` that end on a whole character: a buffer cut at its size may split the last
-// double-byte character, whose lead byte alone would decode as a stray replacement character.
+}  // namespace
+
 std::string_view WholeCharacters(std::string_view ansi) {
     std::size_t i = 0;
     while (i < ansi.size()) {
@@ -41,8 +41,6 @@ std::string_view WholeCharacters(std::string_view ansi) {
     }
     return ansi.substr(0, i);
 }
-
-}  // namespace
 
 std::string AnsiToUtf8(std::string_view ansi) {
     return FromWide(CP_UTF8, ToWide(CP_ACP, WholeCharacters(ansi)));

@@ -17,24 +17,6 @@ TrayMouseAction TrayActionFor(LPARAM mouseMessage) {
     }
 }
 
-namespace {
-
-// The longest run of whole ANSI characters that fits in `capacity` bytes with the terminator.
-// Lead bytes come from the code page's own tables, never from guessing at byte values.
-std::string CutAnsi(const std::string& ansi, std::size_t capacity) {
-    if (capacity == 0) return {};
-    std::size_t end = 0;
-    for (std::size_t i = 0; i < ansi.size();) {
-        const std::size_t width = ::IsDBCSLeadByte(static_cast<BYTE>(ansi[i])) ? 2 : 1;
-        if (i + width > capacity - 1 || i + width > ansi.size()) break;
-        i += width;
-        end = i;
-    }
-    return ansi.substr(0, end);
-}
-
-}  // namespace
-
 Win32TrayIcon::Win32TrayIcon(HWND window, HICON icon, const std::string& tip) {
     m_record.cbSize = sizeof(NOTIFYICONDATAA);
     m_record.hWnd = window;
@@ -42,7 +24,10 @@ Win32TrayIcon::Win32TrayIcon(HWND window, HICON icon, const std::string& tip) {
     m_record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_record.uCallbackMessage = kTrayCallbackMessage;
     m_record.hIcon = icon;
-    const std::string ansi = CutAnsi(win32::Utf8ToAnsi(tip), sizeof(m_record.szTip));
+    // Whole characters that leave room for the terminator.
+    const std::string full = win32::Utf8ToAnsi(tip);
+    const std::string_view ansi =
+        win32::WholeCharacters(std::string_view(full).substr(0, sizeof(m_record.szTip) - 1));
     std::memcpy(m_record.szTip, ansi.data(), ansi.size());
     m_record.szTip[ansi.size()] = '\0';
 }
