@@ -17,7 +17,7 @@
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
 #include "history/history.h"
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 #include "history/settings.h"
 #include "platform/windows/ansi_text.h"
 

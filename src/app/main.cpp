@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     tk::QuitGracefullyOnTermination();
 
     const tk::SettingsLocation location =
-        tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::ConfigHomeFromEnvironment());
+        tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
     tk::SingleInstance instance(QString::fromStdString(location.savePath));
     if (instance.HandedOver()) return 0;
 

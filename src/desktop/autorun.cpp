@@ -1,6 +1,6 @@
 #include "desktop/autorun.h"
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

@@ -8,7 +8,7 @@
 #include "desktop/shell.h"
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 
 namespace tk {
 
@@ -28,5 +28,9 @@ PlatformDesktop CreatePlatformDesktop();
 // The running executable's full path, and the folder it lives in.
 std::string ExecutablePath();
 std::string ExecutableDirectory();
+
+// The user's own configuration folder, where the program keeps its history when it cannot
+// write beside its executable ($XDG_CONFIG_HOME or ~/.config; %APPDATA% on Windows).
+std::string PerUserConfigFolder();
 
 }  // namespace tk

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

@@ -1,6 +1,6 @@
 #include "history/history.h"
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

@@ -13,7 +13,7 @@
 #include "history/doc.h"
 #include "history/image_list.h"
 #include "history/ini_file.h"
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 #include "history/settings.h"
 
 namespace tk {

@@ -2,7 +2,8 @@
 
 #include <limits>
 
-#include "history/text.h"
+#include "base/text.h"
+#include "base/whole_file.h"
 
 namespace tk {
 
@@ -34,12 +35,7 @@ IniFile::IniFile(std::string path, TextEncoding newFileEncoding)
     : m_path(std::move(path)),
       m_newFileEncoding(newFileEncoding),
       m_encoding(newFileEncoding),
-#ifdef _WIN32
-      m_eol("\r\n")
-#else
-      m_eol("\n")
-#endif
-{
+      m_eol(SystemLineEnd()) {
     m_sections.push_back(Section{});
 }
 

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "history/atomic_file.h"
-#include "history/codec.h"
+#include "base/atomic_file.h"
+#include "base/codec.h"
 
 // The settings file, read the way Windows' private-profile calls read it, and written back
 // without disturbing what we do not own: every untouched line keeps its exact bytes, its

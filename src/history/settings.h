@@ -63,17 +63,11 @@ inline int ClampCheckTime(std::int64_t position) {
 std::string CheckTimeLabel(int position);
 
 // Where defualt.ini lives: beside the executable when that folder can be written, otherwise in
-// the per-user configuration folder. `configHome` is $XDG_CONFIG_HOME or ~/.config.
+// the per-user configuration folder the platform names (`configHome`).
 struct SettingsLocation {
     std::string loadPath;  // where to read from
     std::string savePath;  // where to write to
 };
 SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configHome);
-
-// The configuration folder from the environment: $XDG_CONFIG_HOME, else $HOME/.config.
-std::string ConfigHomeFromEnvironment();
-
-// True when a file can be created in `dir` (tried for real: permission bits lie to root).
-bool DirectoryIsWritable(const std::string& dir);
 
 }  // namespace tk

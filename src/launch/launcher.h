@@ -7,7 +7,7 @@
 #include "desktop/file_system.h"
 #include "desktop/shell.h"
 #include "history/history.h"
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 
 namespace tk {
 

@@ -24,7 +24,7 @@
 #include "ui/autorun_doc.h"
 #include "ui/lazy_icon.h"
 #include "ui/message_box.h"
-#include "history/text.h"
+#include "base/text.h"
 
 Q_LOGGING_CATEGORY(lcMain, "tarvokelmora.main", QtWarningMsg)
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <random>
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

@@ -15,7 +15,7 @@
 
 #include "fuzz_support.h"
 #include "history/history.h"
-#include "history/text.h"
+#include "base/text.h"
 
 using tk::CategoryTree;
 using tk::HistoryCore;

@@ -7,7 +7,7 @@
 
 #include "fuzz_support.h"
 #include "history/ini_file.h"
-#include "history/text.h"
+#include "base/text.h"
 
 using tk::IniFile;
 using tk::TextEncoding;

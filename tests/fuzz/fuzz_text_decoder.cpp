@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "history/codec.h"
-#include "history/text.h"
+#include "base/codec.h"
+#include "base/text.h"
 
 using tk::TextEncoding;
 using tk::fuzz::Require;

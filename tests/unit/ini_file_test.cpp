@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "history/ini_file.h"
-#include "history/text.h"
+#include "base/text.h"
 
 using tk::IniFile;
 using tk::TextEncoding;

@@ -3,7 +3,7 @@
 #include "desktop/slide.h"
 #include "detection/sweep.h"
 #include "fakes.h"
-#include "history/text.h"
+#include "base/text.h"
 #include "tree_dump.h"
 
 using tk::Sweep;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "history/codec.h"
-#include "history/path_dialect.h"
-#include "history/text.h"
+#include "base/codec.h"
+#include "desktop/path_dialect.h"
+#include "base/text.h"
 
 using namespace tk;
 

@@ -10,7 +10,7 @@
 #include <shlobj.h>
 
 #include "history/history.h"
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 #include "platform/windows/ansi_text.h"
 #include "platform/windows/win32_drop_files.h"
 #include "platform/windows/win32_file_system.h"

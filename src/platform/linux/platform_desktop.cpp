@@ -53,4 +53,10 @@ std::string ExecutableDirectory() {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string PerUserConfigFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return xdg;
+    return HomeDirectory() + "/.config";
+}
+
 }  // namespace tk

@@ -37,4 +37,17 @@ std::string ExecutableDirectory() {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+std::string PerUserConfigFolder() {
+    // The per-user roaming folder, read wide so that no character of the name is lost.
+    wchar_t appData[MAX_PATH];
+    const DWORD n = ::GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return ".";
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, appData, static_cast<int>(n), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, appData, static_cast<int>(n), out.data(), size, nullptr,
+                          nullptr);
+    return out;
+}
+
 }  // namespace tk

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "history/text.h"
+#include "base/text.h"
 #include "session_files.h"
 
 using tk::BrowserSession;

@@ -28,7 +28,7 @@
 #include "desktop/window_system.h"
 #include "detection/sweep.h"
 #include "history/history.h"
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 #include "platform/linux/browsers/browser_session_shell_windows.h"
 #include "platform/linux/browsers/composite_shell_windows.h"
 #include "platform/linux/posix_file_system.h"

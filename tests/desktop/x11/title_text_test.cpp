@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "history/text.h"
+#include "base/text.h"
 #include "platform/linux/x11/compound_text.h"
 #include "platform/linux/x11/x11_window_system.h"
 

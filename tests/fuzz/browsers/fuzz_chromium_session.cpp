@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "history/text.h"
+#include "base/text.h"
 #include "platform/linux/browsers/browser_session.h"
 
 using tk::BrowserSession;

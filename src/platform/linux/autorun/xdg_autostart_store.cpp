@@ -6,8 +6,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "history/atomic_file.h"
-#include "history/text.h"
+#include "base/atomic_file.h"
+#include "base/whole_file.h"
+#include "base/text.h"
 #include "platform/linux/launch/xdg_dirs.h"
 
 namespace tk {

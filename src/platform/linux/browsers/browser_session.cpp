@@ -1,6 +1,6 @@
 #include "platform/linux/browsers/browser_session.h"
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

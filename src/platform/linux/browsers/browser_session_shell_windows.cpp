@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "history/text.h"
+#include "base/text.h"
 #include "platform/linux/browsers/browser_session.h"
 #include "platform/linux/shell/file_manager_shell_windows.h"
 

@@ -20,7 +20,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
-#include "history/text.h"
+#include "base/text.h"
 #include "platform/linux/launch/folder_places.h"
 #include "platform/linux/launch/xdg_dirs.h"
 #include "platform/linux/shell/glib_ptr.h"

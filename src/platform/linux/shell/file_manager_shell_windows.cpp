@@ -7,7 +7,7 @@
 
 #include <gio/gio.h>
 
-#include "history/text.h"
+#include "base/text.h"
 #include "platform/linux/shell/glib_ptr.h"
 
 namespace tk {

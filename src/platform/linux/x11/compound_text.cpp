@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <iconv.h>
 
-#include "history/codec.h"
-#include "history/text.h"
+#include "base/codec.h"
+#include "base/text.h"
 
 namespace tk {
 

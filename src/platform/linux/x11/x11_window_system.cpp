@@ -14,7 +14,7 @@
 #include <xcb/res.h>
 #include <xcb/xcb.h>
 
-#include "history/text.h"
+#include "base/text.h"
 #include "platform/linux/x11/compound_text.h"
 
 namespace tk {

@@ -1,4 +1,7 @@
-#include "history/atomic_file.h"
+#include "base/atomic_file.h"
+
+#include "base/unique_fd.h"
+#include "base/wide_path.h"
 
 #ifdef _WIN32
 
@@ -8,14 +11,6 @@
 
 namespace tk {
 
-std::wstring WidePath(const std::string& path) {
-    if (path.empty()) return {};
-    const int size = static_cast<int>(path.size());
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, path.data(), size, out.data(), n);
-    return out;
-}
 
 namespace {
 
@@ -28,24 +23,6 @@ std::string LastErrorText(const char* what) {
     return std::string(what) + ": error " + std::to_string(::GetLastError());
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : m_h(h) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-    bool Close() {
-        if (!Valid()) return true;
-        bool ok = ::CloseHandle(m_h) != 0;
-        m_h = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE m_h;
-};
 
 bool WriteAll(HANDLE h, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -74,7 +51,7 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    Handle file(created);
+    UniqueHandle file(created);
     if (!file.Valid()) return {false, LastErrorText("create temporary file")};
     if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
         FileResult r{false, LastErrorText("write temporary file")};
@@ -97,36 +74,6 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
     return {true, {}};
 }
 
-FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
-    bytes.clear();
-    missing = false;
-    const std::wstring wide = WidePath(path);
-    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return {false, "is a directory"};
-    }
-    Handle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        const DWORD error = ::GetLastError();
-        missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return {missing, missing ? std::string() : LastErrorText("open")};
-    }
-    LARGE_INTEGER size{};
-    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
-        bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-    }
-    char buffer[65536];
-    while (true) {
-        DWORD n = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) {
-            return {false, LastErrorText("read")};
-        }
-        if (n == 0) break;
-        bytes.append(buffer, n);
-    }
-    return {true, {}};
-}
 
 }  // namespace tk
 
@@ -184,19 +131,19 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return {false, ErrnoText("create temporary file")};
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd.Valid()) return {false, ErrnoText("create temporary file")};
     // Keep the permissions the user gave the old file.
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    else ::fchmod(fd, 0644);
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
+    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd.Get(), st.st_mode & 07777);
+    else ::fchmod(fd.Get(), 0644);
+    if (!WriteAll(fd.Get(), bytes) || ::fsync(fd.Get()) != 0) {
         FileResult r{false, ErrnoText("write temporary file")};
-        ::close(fd);
+        fd.Close();
         ::unlink(temp.c_str());
         return r;
     }
-    if (::close(fd) != 0) {
+    if (!fd.Close()) {
         FileResult r{false, ErrnoText("close temporary file")};
         ::unlink(temp.c_str());
         return r;
@@ -208,61 +155,12 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
         return r;
     }
     // Make the rename itself durable.
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    if (UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dirFd.Valid()) {
+        ::fsync(dirFd.Get());
     }
     return {true, {}};
 }
 
-FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
-    bytes.clear();
-    missing = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT || errno == ENOTDIR;
-        return {missing, missing ? std::string() : ErrnoText("open")};
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return {false, "is a directory"};
-    }
-    // A regular file is read straight into a buffer of its size; what it grew by meanwhile, and
-    // files of no known size, come in pieces after.
-    if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                FileResult r{false, ErrnoText("read")};
-                ::close(fd);
-                bytes.clear();
-                return r;
-            }
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-        bytes.resize(got);
-    }
-    char buffer[65536];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            FileResult r{false, ErrnoText("read")};
-            ::close(fd);
-            return r;
-        }
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return {true, {}};
-}
 
 }  // namespace tk
 

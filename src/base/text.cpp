@@ -1,4 +1,4 @@
-#include "history/text.h"
+#include "base/text.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "history/codec.h"
+#include "base/codec.h"
 
 #ifdef _WIN32
 #include <algorithm>
@@ -10,7 +10,7 @@
 #include <iconv.h>
 #endif
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 
@@ -260,6 +260,14 @@ TextEncoding SystemEncoding() {
     return TextEncoding::Gb18030;
 #else
     return TextEncoding::Utf8;
+#endif
+}
+
+const char* SystemLineEnd() {
+#ifdef _WIN32
+    return "\r\n";
+#else
+    return "\n";
 #endif
 }
 

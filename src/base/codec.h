@@ -25,4 +25,7 @@ std::string EncodeText(std::string_view text, TextEncoding encoding);
 // The system's own code page for new files: UTF-8 here, GBK on Windows.
 TextEncoding SystemEncoding();
 
+// The line end of a new text file on this system: CR LF on Windows, LF elsewhere.
+const char* SystemLineEnd();
+
 }  // namespace tk

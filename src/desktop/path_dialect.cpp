@@ -1,6 +1,6 @@
-#include "history/path_dialect.h"
+#include "desktop/path_dialect.h"
 
-#include "history/text.h"
+#include "base/text.h"
 
 namespace tk {
 

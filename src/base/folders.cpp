@@ -1,0 +1,62 @@
+#include "base/folders.h"
+
+#include "base/wide_path.h"
+
+#ifdef _WIN32
+#include <random>
+#include <windows.h>
+#else
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tk {
+
+#ifdef _WIN32
+bool DirectoryIsWritable(const std::string& dir) {
+    std::random_device random;
+    const std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe." +
+                              std::to_string(random() % 1000000u);
+    HANDLE h = ::CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(h);
+    return true;
+}
+
+void MakeDirectories(const std::string& path) {
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/' || path[i] == '\\') {
+            ::CreateDirectoryW(WidePath(path.substr(0, i)).c_str(), nullptr);
+        }
+    }
+}
+
+bool PathExists(const std::string& path) {
+    return ::GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+#else
+bool DirectoryIsWritable(const std::string& dir) {
+    std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe.XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+void MakeDirectories(const std::string& path) {
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0700);
+    }
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+#endif
+
+}  // namespace tk

@@ -1,0 +1,102 @@
+#include "base/whole_file.h"
+
+#include "base/unique_fd.h"
+#include "base/wide_path.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace tk {
+
+#ifdef _WIN32
+namespace {
+std::string LastErrorText(const char* what) {
+    return std::string(what) + ": error " + std::to_string(::GetLastError());
+}
+}  // namespace
+
+FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
+    bytes.clear();
+    missing = false;
+    const std::wstring wide = WidePath(path);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return {false, "is a directory"};
+    }
+    UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        const DWORD error = ::GetLastError();
+        missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {missing, missing ? std::string() : LastErrorText("open")};
+    }
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
+        bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    char buffer[65536];
+    while (true) {
+        DWORD n = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) {
+            bytes.clear();
+            return {false, LastErrorText("read")};
+        }
+        if (n == 0) break;
+        bytes.append(buffer, n);
+    }
+    return {true, {}};
+}
+#else
+namespace {
+std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+}  // namespace
+
+FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
+    bytes.clear();
+    missing = false;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) {
+        missing = errno == ENOENT || errno == ENOTDIR;
+        return {missing, missing ? std::string() : ErrnoText("open")};
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) == 0 && S_ISDIR(st.st_mode)) return {false, "is a directory"};
+    // A regular file is read straight into a buffer of its size; what it grew by meanwhile, and
+    // files of no known size, come in pieces after.
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd.Get(), bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                bytes.clear();
+                return {false, ErrnoText("read")};
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+    }
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            bytes.clear();
+            return {false, ErrnoText("read")};
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return {true, {}};
+}
+#endif
+
+}  // namespace tk
