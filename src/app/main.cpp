@@ -1,14 +1,29 @@
 #include <QFont>
+#include <QLoggingCategory>
 
+#include "base/diagnostics.h"
+#include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/timer.h"
+
+// Everything the core and the backends report comes out here; information is off by default
+// (QT_LOGGING_RULES="tarvokelmora.info=true" shows it).
+Q_LOGGING_CATEGORY(lcProgram, "tarvokelmora", QtWarningMsg)
 
 int main(int argc, char** argv) {
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
+    tk::SetDiagnosticsSink([](tk::Severity severity, std::string_view area, std::string_view message) {
+        const QString text = QString::fromUtf8(area.data(), static_cast<qsizetype>(area.size())) +
+                             QStringLiteral(": ") +
+                             QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
+        if (severity == tk::Severity::Info) qCInfo(lcProgram).noquote() << text;
+        else qCWarning(lcProgram).noquote() << text;
+    });
     // The captions ask for the classic Song face; these are its stand-ins on this desktop.
     QFont::insertSubstitutions(QStringLiteral("宋体"),
                                {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
@@ -21,17 +36,18 @@ int main(int argc, char** argv) {
     if (instance.HandedOver()) return 0;
 
     tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
-    tk::MainWindowDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
+    tk::ControllerDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
                             *desktop.shellWindows, *desktop.shell, location.loadPath,
-                            location.savePath, true, desktop.autoRun.get(),
-                            tk::ExecutablePath()};
+                            location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
     // Development and tests can point the web strip at another site.
     if (const QByteArray site = qgetenv("TARVOKELMORA_SITE"); !site.isEmpty()) {
         deps.webSite = site.toStdString();
     }
-    tk::TFrmMain window(deps);
-    instance.SetOnRequest([&window] { window.BringIn(); });
+    tk::QtTimerFactory timers;
+    tk::AppController controller(deps, timers);
+    tk::TFrmMain window(controller);
+    instance.SetOnRequest([&controller] { controller.BringIn(); });
     window.show();
     return app.exec();
 }

@@ -21,17 +21,7 @@ namespace tk {
 
 void InitArtwork() { InitArtworkResource(); }
 
-namespace {
-std::function<void()> g_endProgramHook;
-}  // namespace
-
-void SetEndProgramHookForTesting(std::function<void()> hook) { g_endProgramHook = std::move(hook); }
-
 void EndProgram() {
-    if (g_endProgramHook) {
-        g_endProgramHook();
-        return;
-    }
     // exit(), not quit(): quit() first sends every window a close request, and the main
     // window would ask its question again.
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); },

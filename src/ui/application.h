@@ -40,8 +40,6 @@ void QuitGracefullyOnTermination();
 
 // Ends the event loop without asking anything again; the main window saves as it goes.
 void EndProgram();
-// Test seam: called instead of ending the event loop.
-void SetEndProgramHookForTesting(std::function<void()> hook);
 
 // Makes the program's pictures available as resources.
 void InitArtwork();

@@ -2,24 +2,24 @@
 
 #include <QString>
 #include <QWidget>
-#include <functional>
-#include <optional>
 
 namespace tk {
 
-// Every message box the program shows goes through here, so tests can answer them.
+// The message boxes the main window shows; tests hand the window one that answers itself.
 class MessageBoxes {
 public:
+    virtual ~MessageBoxes() = default;
     // Yes/No question, Yes the default button; true for Yes.
-    static bool AskYesNo(QWidget* parent, const QString& caption, const QString& text);
+    virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
     // A message with an OK button.
-    static void Inform(QWidget* parent, const QString& caption, const QString& text);
+    virtual void Inform(QWidget* parent, const QString& caption, const QString& text) = 0;
+};
 
-    // Test seam: the next questions are answered with `answer` without showing anything;
-    // every text shown is recorded.
-    static void SetNextAnswer(std::optional<bool> answer);
-    static const QStringList& Shown();
-    static void ClearShown();
+// The real boxes, modal over their parent.
+class QtMessageBoxes : public MessageBoxes {
+public:
+    bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    void Inform(QWidget* parent, const QString& caption, const QString& text) override;
 };
 
 }  // namespace tk

@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QTimer>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollBar>
@@ -21,9 +23,11 @@
 #include "ui/widgets.h"
 #include "ui/autorun_doc.h"
 #include "ui/web_strip.h"
+#include "ui/drop_files_target.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/timer.h"
+#include "ui/web_strip_host.h"
 
 using namespace tk;
 
@@ -59,6 +63,21 @@ public:
     }
 };
 
+// Answers every question with `answer` and records every text shown.
+class RecordingBoxes : public MessageBoxes {
+public:
+    bool answer = true;
+    QStringList shown;
+    bool AskYesNo(QWidget*, const QString&, const QString& text) override {
+        shown << text;
+        return answer;
+    }
+    void Inform(QWidget*, const QString&, const QString& text) override { shown << text; }
+};
+
+// Runs a timer's work as its expiry would.
+static void Fire(Timer& timer) { emit dynamic_cast<TTimer&>(timer).OnTimer(); }
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -72,7 +91,32 @@ private:
     test::FakeShellWindows m_shell;
     test::FakeShell m_launchShell;
     std::unique_ptr<FakeWebStrip> m_web;
+    RecordingBoxes m_boxes;
+    int m_endRequests = 0;
+    std::unique_ptr<QtTimerFactory> m_timers;
+    std::unique_ptr<AppController> m_controller;
     std::unique_ptr<TFrmMain> m_window;
+
+    void Destroy() {
+        m_window.reset();
+        m_controller.reset();
+        m_timers.reset();
+    }
+    CategoryTreeModel* Model(int page) {
+        static const char* const trees[] = {"TVDocs", "TVApp", "TVPath", "TVDoc"};
+        return qobject_cast<CategoryTreeModel*>(Find<QTreeView>(trees[page])->model());
+    }
+    TPageControl* Tabs() { return Find<TPageControl>("TVAllDocs"); }
+    TFrmAutorunDoc* AutorunDoc() { return m_window->findChild<TFrmAutorunDoc*>(); }
+    HistoryCore& History() { return m_controller->History(); }
+    // A click on a tab of the strip, as the user picks a page.
+    void ClickTab(int page) {
+        TPageControl* tabs = Tabs();
+        const QPoint at = TPageControl::TabRect(page).center();
+        QWidget* strip = tabs->childAt(at);
+        QVERIFY(strip != nullptr);
+        QTest::mouseClick(strip, Qt::LeftButton, {}, strip->mapFrom(tabs, at));
+    }
 
     void WriteIni(const QByteArray& contents) {
         QFile file(m_path);
@@ -86,11 +130,24 @@ private:
     void Create(bool deferHistory = false) {
         const std::string path = m_path.toStdString();
         m_web = std::make_unique<FakeWebStrip>();
-        MainWindowDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path, false};
+        ControllerDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path};
         deps.webSite = "http://127.0.0.1:9";
-        deps.webStripFactory = m_web.get();
         deps.deferHistoryLoad = deferHistory;
-        m_window = std::make_unique<TFrmMain>(deps);
+        Destroy();
+        m_timers = std::make_unique<QtTimerFactory>();
+        m_controller = std::make_unique<AppController>(deps, *m_timers);
+        MainWindowDeps ui;
+        ui.trayIcon = false;
+        ui.webStripFactory = m_web.get();
+        ui.messageBoxes = &m_boxes;
+        ui.endProgram = [this] { ++m_endRequests; };
+        m_window = std::make_unique<TFrmMain>(*m_controller, ui);
+    }
+    static TFrmVersion* AboutWindow() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* about = qobject_cast<TFrmVersion*>(w)) return about;
+        }
+        return nullptr;
     }
     template <typename T>
     T* Find(const char* name) {
@@ -118,10 +175,11 @@ private slots:
         m_shell.result = {};
         m_shell.calls = 0;
         m_launchShell.calls.clear();
-        MessageBoxes::SetNextAnswer(true);
-        MessageBoxes::ClearShown();
+        m_boxes.answer = true;
+        m_boxes.shown.clear();
+        m_endRequests = 0;
     }
-    void cleanup() { m_window.reset(); }
+    void cleanup() { Destroy(); }
 
     void settingsAreAppliedThroughTheWidgets_data() {
         QTest::addColumn<QByteArray>("ini");
@@ -150,12 +208,12 @@ private slots:
         Create();
         QCOMPARE(Find<QScrollBar>("SbCheckTime")->value(), position);
         QCOMPARE(Find<QLabel>("LbCheckTime")->text(), QStringLiteral("每%1秒刷新一次").arg(position));
-        QCOMPARE(int(m_window->TimerCheckDocs()->Interval()), interval);
-        QCOMPARE(m_window->TimerCheckDocs()->Enabled(), timerOn);
+        QCOMPARE(int(m_controller->TimerCheckDocs().Interval()), interval);
+        QCOMPARE(m_controller->TimerCheckDocs().Enabled(), timerOn);
         QCOMPARE(Find<QCheckBox>("CbRefresh")->isChecked(), timerOn);
-        QCOMPARE(m_window->ActivePageIndex(), page);
+        QCOMPARE(Tabs()->ActivePageIndex(), page);
         QCOMPARE(m_window->size(), size);
-        QVERIFY(m_window->TimerFirstRun()->Enabled());
+        QVERIFY(m_controller->TimerFirstRun().Enabled());
     }
 
     void treesShowTheHistory() {
@@ -167,24 +225,24 @@ private slots:
                  "path3=http://www.a.com/y.html\nname3=http://www.a.com/y.html\n");
         Create();
         for (int page = 0; page < 4; ++page) {
-            QAbstractItemModelTester tester(m_window->TreeModel(page),
+            QAbstractItemModelTester tester(Model(page),
                                             QAbstractItemModelTester::FailureReportingMode::QtTest);
         }
-        QCOMPARE(Texts(m_window->TreeModel(0)),
+        QCOMPARE(Texts(Model(0)),
                  (Strs({"edit", "/home/u/Data", "  /home/u/Data/Reports", "www.a.com",
                               "  www.a.com/x.html", "  www.a.com/y.html"})));
-        QCOMPARE(Texts(m_window->TreeModel(1)), Strs({"edit"}));
-        QCOMPARE(Texts(m_window->TreeModel(3)),
+        QCOMPARE(Texts(Model(1)), Strs({"edit"}));
+        QCOMPARE(Texts(Model(3)),
                  (Strs({"www.a.com", "  www.a.com/x.html", "  www.a.com/y.html"})));
         QTreeView* tree = Find<QTreeView>("TVDocs");
         QVERIFY(tree);
         QCOMPARE(tree->toolTip(), QStringLiteral("鼠标右键有更多功能"));
         QCOMPARE(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
         // Live registrations reach the view, group nodes on top.
-        QSignalSpy inserted(m_window->TreeModel(0), &QAbstractItemModel::rowsInserted);
-        m_window->History().AddDoc("https://new.org/p", "t", false, false);
+        QSignalSpy inserted(Model(0), &QAbstractItemModel::rowsInserted);
+        History().AddDoc("https://new.org/p", "t", false, false);
         QCOMPARE(inserted.count(), 2);  // the group, then its child
-        QCOMPARE(m_window->TreeModel(0)->index(0, 0).data().toString(), QStringLiteral("new.org"));
+        QCOMPARE(Model(0)->index(0, 0).data().toString(), QStringLiteral("new.org"));
     }
 
     void historyAfterTheFirstFrame() {
@@ -192,19 +250,19 @@ private slots:
                                "name1=logon.scr\ndoctype1=2\n";
         WriteIni(ini);
         Create(true);
-        QCOMPARE(m_window->TreeModel(0)->rowCount(), 0);  // the first frame comes first
+        QCOMPARE(Model(0)->rowCount(), 0);  // the first frame comes first
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QTRY_COMPARE(m_window->TreeModel(0)->rowCount(), 2);
+        QTRY_COMPARE(Model(0)->rowCount(), 2);
         // The filters still come after the stored history.
-        QCOMPARE(m_window->History().DocHistory().size(), size_t(2));
-        QCOMPARE(m_window->History().DocFilters().size(), size_t(10));
+        QCOMPARE(History().DocHistory().size(), size_t(2));
+        QCOMPARE(History().DocFilters().size(), size_t(10));
 
         // Ended before its first frame, the program still saves the whole history.
-        m_window.reset();
+        Destroy();
         WriteIni(ini);
         Create(true);
-        m_window.reset();
+        Destroy();
         QVERIFY(ReadIni().contains("path1=C:\\logon.scr"));
         QVERIFY(ReadIni().contains("path0=http://a.com/x"));
     }
@@ -239,7 +297,7 @@ private slots:
 
         // The tree pictures come from one strip, at either density.
         Create();
-        ImageListIcons icons(m_window->History().Images());
+        ImageListIcons icons(History().Images());
         const QImage folder = icons.Icon(0).pixmap(QSize(16, 16)).toImage();
         QCOMPARE(folder.size(), QSize(16, 16));
         QCOMPARE(icons.Icon(0).pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
@@ -254,17 +312,17 @@ private slots:
         QVERIFY(expandAll && !expandAll->isChecked());
         QTreeView* docs = Find<QTreeView>("TVDocs");
         QTreeView* path = Find<QTreeView>("TVPath");
-        m_window->SetClickOpens(true);
+        m_controller->Picker().SetClickOpens(true);
         expandAll->trigger();
-        QVERIFY(docs->isExpanded(m_window->TreeModel(0)->index(0, 0)));
-        QVERIFY(path->isExpanded(m_window->TreeModel(2)->index(0, 0)));
-        QVERIFY(!m_window->ClickOpens());  // expanding resets the click-opens state
+        QVERIFY(docs->isExpanded(Model(0)->index(0, 0)));
+        QVERIFY(path->isExpanded(Model(2)->index(0, 0)));
+        QVERIFY(!m_controller->Picker().ClickOpens());  // expanding resets the click-opens state
         expandAll->trigger();
-        QVERIFY(!docs->isExpanded(m_window->TreeModel(0)->index(0, 0)));
+        QVERIFY(!docs->isExpanded(Model(0)->index(0, 0)));
         // A group created after a full expansion starts collapsed.
         expandAll->trigger();
-        m_window->History().AddDoc("http://b.com/1", "x", false, false);
-        QVERIFY(!docs->isExpanded(m_window->TreeModel(0)->index(0, 0)));
+        History().AddDoc("http://b.com/1", "x", false, false);
+        QVERIFY(!docs->isExpanded(Model(0)->index(0, 0)));
     }
 
     void removals() {
@@ -275,49 +333,46 @@ private slots:
         QTreeView* app = Find<QTreeView>("TVApp");
         QAction* deleteSelected = Find<QAction>("MnDeleteSelected");
         deleteSelected->trigger();  // nothing selected: nothing happens
-        QCOMPARE(m_window->History().DocHistory().size(), size_t(3));
-        app->setCurrentIndex(m_window->TreeModel(1)->index(1, 0));  // "a", the older program
+        QCOMPARE(History().DocHistory().size(), size_t(3));
+        app->setCurrentIndex(Model(1)->index(1, 0));  // "a", the older program
         deleteSelected->trigger();
-        QCOMPARE(Texts(m_window->TreeModel(1)), Strs({"b"}));
-        QCOMPARE(Texts(m_window->TreeModel(0)).first(), QStringLiteral("h.com"));
+        QCOMPARE(Texts(Model(1)), Strs({"b"}));
+        QCOMPARE(Texts(Model(0)).first(), QStringLiteral("h.com"));
         QVERIFY(!ReadIni().contains("/usr/bin/a"));  // written at once
         QVERIFY(ReadIni().contains("/usr/bin/b"));
 
-        m_window->SetActivePageIndex(4);  // the system tab: nothing to delete
-        app->setCurrentIndex(m_window->TreeModel(1)->index(0, 0));
+        Tabs()->SetActivePageIndex(4);  // the system tab: nothing to delete
+        app->setCurrentIndex(Model(1)->index(0, 0));
         deleteSelected->trigger();
-        QCOMPARE(m_window->History().DocHistory().size(), size_t(2));
+        QCOMPARE(History().DocHistory().size(), size_t(2));
 
         Find<QAction>("MnDeleteAllDocs")->trigger();
-        QCOMPARE(m_window->TreeModel(0)->rowCount(), 0);
+        QCOMPARE(Model(0)->rowCount(), 0);
         QVERIFY(!ReadIni().contains("[docs]"));
-        m_window->History().AddDoc("http://h.com/q", "q", false, false);
+        History().AddDoc("http://h.com/q", "q", false, false);
         QTest::mouseClick(Find<QWidget>("BtnDeleteAllDocs"), Qt::LeftButton);
-        QVERIFY(m_window->History().DocHistory().empty());
+        QVERIFY(History().DocHistory().empty());
     }
 
     void closeQuestion() {
         Create();
         m_window->show();
         m_shell.result.windows = {{"http://seen.org/at-close", true}};
-        MessageBoxes::SetNextAnswer(false);
+        m_boxes.answer = false;
         QVERIFY(!m_window->close());
         QVERIFY(m_window->isVisible());
         QCOMPARE(m_shell.calls, 1);  // the extra sweep ran all the same
-        QCOMPARE(MessageBoxes::Shown(), QStringList{QStringLiteral("要退出系统吗?")});
-        QVERIFY(m_window->History().DocExists("http://seen.org/at-close"));
+        QCOMPARE(m_boxes.shown, QStringList{QStringLiteral("要退出系统吗?")});
+        QVERIFY(History().DocExists("http://seen.org/at-close"));
 
-        MessageBoxes::SetNextAnswer(true);
-        int endRequests = 0;
-        SetEndProgramHookForTesting([&] { ++endRequests; });
+        m_boxes.answer = true;
         QVERIFY(m_window->close());
-        QCOMPARE(endRequests, 1);
-        SetEndProgramHookForTesting({});
+        QCOMPARE(m_endRequests, 1);
 
         // The tray menu's exit asks without sweeping.
         Create();
         m_shell.calls = 0;
-        MessageBoxes::SetNextAnswer(false);
+        m_boxes.answer = false;
         Find<QAction>("Exit1")->trigger();
         QCOMPARE(m_shell.calls, 0);
     }
@@ -328,10 +383,10 @@ private slots:
         Create();
         Find<QCheckBox>("CbQueryAutoRunDoc")->setChecked(true);
         Find<QScrollBar>("SbCheckTime")->setValue(37);
-        m_window->SetActivePageIndex(2);
-        m_window->TreeView(0)->selectionModel()->select(m_window->TreeModel(0)->index(0, 0),
+        Tabs()->SetActivePageIndex(2);
+        Find<QTreeView>("TVDocs")->selectionModel()->select(Model(0)->index(0, 0),
                                                         QItemSelectionModel::Select);
-        m_window.reset();
+        Destroy();
         const QByteArray ini = ReadIni();
         QVERIFY(ini.startsWith("[display]\npath0=keep\n"));
         QVERIFY(ini.contains("QueryAutoRunDoc=1\n"));
@@ -343,20 +398,20 @@ private slots:
     void slideFollowsTheStateTable() {
         Create();
         m_window->show();
-        const QSize screen = m_window->ScreenSize();
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QAction* open = Find<QAction>("MnOpenKelmora");
         QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora(&S)"));
-        m_window->ToggleMainWindow();
+        m_controller->ToggleMainWindow();
         QCOMPARE(open->text(), QStringLiteral("打开Kelmora"));
-        m_window->ToggleMainWindow();  // ignored while sliding
+        m_controller->ToggleMainWindow();  // ignored while sliding
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 5000);
-        m_window->ToggleMainWindow();
+        m_controller->ToggleMainWindow();
         QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->Slide().Sliding(), 5000);
-        const int w = m_window->WindowWidth();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->Slide().Sliding(), 5000);
+        const int w = m_window->frameGeometry().width();
         const int steps = (w + 20 + 14) / 15;
         QCOMPARE(m_window->frameGeometry().x(), screen.width() - 15 * steps);
-        QCOMPARE(m_window->frameGeometry().y(), screen.height() - 50 - m_window->WindowHeight());
+        QCOMPARE(m_window->frameGeometry().y(), screen.height() - 50 - m_window->frameGeometry().height());
     }
 
     void clicksPickThenOpen() {
@@ -381,8 +436,8 @@ private slots:
         click(docs, 1);  // the first click after start only picks
         QVERIFY(m_launchShell.calls.empty());
         QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("/home/u/Data"));
-        QCOMPARE(m_window->CurDocText(), QStringLiteral("/home/u/Data"));
-        QVERIFY(m_window->ClickOpens());
+        QCOMPARE(History().CurDocText, std::string("/home/u/Data"));
+        QVERIFY(m_controller->Picker().ClickOpens());
         click(docs, 0);
         QCOMPARE(m_launchShell.calls,
                  (std::vector<std::string>{"Execute(0,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
@@ -399,21 +454,21 @@ private slots:
         docs->selectionModel()->select(docs->model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(docs, Qt::Key_Delete);
         QCOMPARE(docs->model()->rowCount(), 2);
-        QCOMPARE(m_window->TreeModel(1)->rowCount(), 1);
+        QCOMPARE(Model(1)->rowCount(), 1);
 
         // A single click in TVApp always opens.
-        m_window->SetActivePageIndex(1);
+        Tabs()->SetActivePageIndex(1);
         m_launchShell.calls.clear();
-        m_window->SetClickOpens(false);
+        m_controller->Picker().SetClickOpens(false);
         click(Find<QTreeView>("TVApp"), 0);
         QCOMPARE(m_launchShell.calls.size(), size_t(1));
-        QVERIFY(!m_window->ClickOpens());
+        QVERIFY(!m_controller->Picker().ClickOpens());
 
         // A folder that is gone shows the message, nothing is opened.
         m_launchShell.calls.clear();
-        m_window->DocLauncher().LaunchDoc("/home/u/gone", "/home/u/gone");
+        m_controller->DocLauncher().LaunchDoc("/home/u/gone", "/home/u/gone");
         QVERIFY(m_launchShell.calls.empty());
-        QCOMPARE(MessageBoxes::Shown().last(), QStringLiteral("本机已不存在此路径:/home/u/gone"));
+        QCOMPARE(m_boxes.shown.last(), QStringLiteral("本机已不存在此路径:/home/u/gone"));
     }
 
     void systemTabButtonsAndMenu() {
@@ -477,7 +532,7 @@ private slots:
         bool dialogShown = false;
         if (!answer.isEmpty()) {
             QTimer::singleShot(0, this, [&] {
-                TFrmAutorunDoc* dialog = m_window->AutorunDoc();
+                TFrmAutorunDoc* dialog = AutorunDoc();
                 QVERIFY(dialog && dialog->isVisible());
                 dialogShown = true;
                 QCOMPARE(dialog->LbSelectDoc->count(), 3);
@@ -495,35 +550,35 @@ private slots:
                 }
             });
         }
-        m_window->TimerFirstRunTimer();
+        Fire(m_controller->TimerFirstRun());
         QCOMPARE(dialogShown, !answer.isEmpty());
         QStringList calls;
         for (const auto& c : m_launchShell.calls) calls << QString::fromStdString(c);
         QCOMPARE(calls, opened);
         QString stored;
-        for (const auto& doc : m_window->History().DocHistory()) stored += QString::number(doc.Selected);
+        for (const auto& doc : History().DocHistory()) stored += QString::number(doc.Selected);
         QCOMPARE(stored, marks);
         // 100 ms before each document opened
         QVERIFY(clock.elapsed() >= 100 * opened.size());
         if (!opened.isEmpty()) {
             QVERIFY(Find<QLabel>("PnlHint")->text().startsWith(QStringLiteral("正在打开")));
         }
-        QVERIFY(!m_window->TimerFirstRun()->Enabled());
+        QVERIFY(!m_controller->TimerFirstRun().Enabled());
     }
 
     void startupSkipsOpenDocumentsAndEmptyHistories() {
         WriteIni("[default]\nRunSelectDoc=1\nQueryAutoRunDoc=1\n");
         Create();
-        m_window->RunStartDocs();  // empty history: no dialog, nothing opened
-        QVERIFY(m_window->AutorunDoc() == nullptr);
-        m_window.reset();
+        m_controller->RunStartDocs();  // empty history: no dialog, nothing opened
+        QVERIFY(AutorunDoc() == nullptr);
+        Destroy();
         WriteIni("[default]\nRunSelectDoc=1\n[docs]\npath0=http://a.com/x\nname0=x\nselected0=1\n"
                  "path1=http://a.com/y\nname1=y\nselected1=1\n");
         Create();
         m_shell.result.windows = {{"http://a.com/x", true}};
-        m_window->DocSweep().CheckOpenDocs();
+        m_controller->DocSweep().CheckOpenDocs();
         m_launchShell.calls.clear();
-        m_window->RunStartDocs();
+        m_controller->RunStartDocs();
         QCOMPARE(m_launchShell.calls.size(), size_t(1));
         QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("正在打开http://a.com/y"));
     }
@@ -535,7 +590,7 @@ private slots:
         QCheckBox* query = Find<QCheckBox>("CbQueryAutoRunDoc");
         autoRunDocs->setChecked(true);
         QTimer::singleShot(0, this, [&] {
-            TFrmAutorunDoc* dialog = m_window->AutorunDoc();
+            TFrmAutorunDoc* dialog = AutorunDoc();
             // The not-again box follows "自动启动历史文档" and sets the question box alike.
             QVERIFY(dialog->CbNotQuery->isChecked());
             QVERIFY(query->isChecked());
@@ -556,61 +611,61 @@ private slots:
             dialog->reject();
         });
         QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
-        QVERIFY(m_window->AutorunDoc() != nullptr);
+        QVERIFY(AutorunDoc() != nullptr);
         QVERIFY(m_launchShell.calls.empty());
-        QCOMPARE(m_window->History().DocHistory()[0].Selected, 0);  // closed: no mark changed
+        QCOMPARE(History().DocHistory()[0].Selected, 0);  // closed: no mark changed
         // Later showings: the not-again box follows "自动启动历史文档", and the question box
         // follows it, on and off.
-        TFrmAutorunDoc* first = m_window->AutorunDoc();
+        TFrmAutorunDoc* first = AutorunDoc();
         query->setChecked(false);
-        QTimer::singleShot(0, this, [&] { m_window->AutorunDoc()->reject(); });
-        m_window->BtnAutoRunSetClick();
+        QTimer::singleShot(0, this, [&] { AutorunDoc()->reject(); });
+        QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
         QVERIFY(query->isChecked());
         autoRunDocs->setChecked(false);
-        QTimer::singleShot(0, this, [&] { m_window->AutorunDoc()->reject(); });
-        m_window->BtnAutoRunSetClick();
-        QCOMPARE(m_window->AutorunDoc(), first);  // created once, kept
+        QTimer::singleShot(0, this, [&] { AutorunDoc()->reject(); });
+        QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
+        QCOMPARE(AutorunDoc(), first);  // created once, kept
         QVERIFY(!query->isChecked());
     }
 
     void webStrip() {
         Create();
-        QVERIFY(m_window->WebBrowser1() == nullptr);  // nothing before the first frame
-        m_window->TimerFirstRunTimer();                // asks for the first page
+        QVERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() == nullptr);  // nothing before the first frame
+        Fire(m_controller->TimerFirstRun());                // asks for the first page
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QTRY_VERIFY(m_window->WebBrowser1() != nullptr);
+        QTRY_VERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() != nullptr);
         QCOMPARE(m_web->created, 1);
         QCOMPARE(m_web->navigations, QStringList{QStringLiteral("http://127.0.0.1:9/kelmora/first/")});
         QWidget* browser = m_web->widget;
         QCOMPARE(browser->y(), -2000);
 
         // No page yet: the check changes nothing.
-        m_window->TimerCheckBrowserTimer();
+        Fire(m_controller->WebStrip().TimerCheckBrowser());
         QCOMPARE(browser->y(), -2000);
-        QVERIFY(!m_window->TimerCheckBrowser()->Enabled());
+        QVERIFY(!m_controller->WebStrip().TimerCheckBrowser().Enabled());
 
         m_web->Complete(QStringLiteral("http://127.0.0.1:9/kelmora/first/"), QStringLiteral("<body>新闻</body>"));
-        QVERIFY(m_window->TimerCheckBrowser()->Enabled());
-        const int remaining = m_window->TimerCheckBrowser()->RemainingMs();
+        QVERIFY(m_controller->WebStrip().TimerCheckBrowser().Enabled());
+        const int remaining = dynamic_cast<TTimer&>(m_controller->WebStrip().TimerCheckBrowser()).RemainingMs();
         QTest::qWait(50);
         m_web->Complete(QStringLiteral("http://127.0.0.1:9/kelmora/first/"), QStringLiteral("<body>新闻</body>"));
-        QVERIFY(m_window->TimerCheckBrowser()->RemainingMs() < remaining);  // one check for both
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->TimerCheckBrowser()->Enabled(), 3000);
+        QVERIFY(dynamic_cast<TTimer&>(m_controller->WebStrip().TimerCheckBrowser()).RemainingMs() < remaining);  // one check for both
+        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->WebStrip().TimerCheckBrowser().Enabled(), 3000);
         QWidget* strip = Find<QWidget>("PnlWebBrowser");
         QCOMPARE(browser->geometry(), QRect(-4, -4, strip->width() + 8, strip->height() + 8));
 
         m_web->Complete(QStringLiteral("http://127.0.0.1:9/kelmora/"), QStringLiteral("<BODY>Not Found</BODY>"));
-        m_window->TimerCheckBrowserTimer();
+        Fire(m_controller->WebStrip().TimerCheckBrowser());
         QCOMPARE(browser->x(), -2000);
 
         // The close request loads the next page while it has not been shown.
-        MessageBoxes::SetNextAnswer(false);
+        m_boxes.answer = false;
         m_window->close();
         QCOMPARE(m_web->navigations.last(), QStringLiteral("http://127.0.0.1:9/kelmora/next/"));
 
         m_launchShell.calls.clear();
-        m_window->Image2Click();
+        QTest::mouseClick(Find<QWidget>("Image2"), Qt::LeftButton);
         QCOMPARE(m_launchShell.calls,
                  (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9/\",NULL,1)"}));
     }
@@ -619,7 +674,7 @@ private slots:
         Create();
         m_launchShell.calls.clear();
         QTest::mouseClick(Find<QWidget>("BtnAboutUS"), Qt::LeftButton);
-        TFrmVersion* about = m_window->AboutWindow();
+        TFrmVersion* about = AboutWindow();
         QVERIFY(about && about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("关于..."));
         QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("Image1")), Qt::LeftButton, {}, QPoint(20, 20));
@@ -632,18 +687,18 @@ private slots:
         QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
         QVERIFY(!about->isVisible());
         QTest::mouseClick(Find<QWidget>("BtnAboutUS"), Qt::LeftButton);
-        QCOMPARE(m_window->AboutWindow(), about);  // one window, shown again where it was
+        QCOMPARE(AboutWindow(), about);  // one window, shown again where it was
         QVERIFY(about->isVisible());
         QCOMPARE(about->pos(), place);
 
         QTest::mouseClick(Find<QWidget>("BtnHelpDoc"), Qt::LeftButton);
-        TFrmHelp* help = m_window->HelpWindow();
+        TFrmHelp* help = m_window->findChild<TFrmHelp*>();
         QVERIFY(help && help->isVisible());
         QCOMPARE(help->windowTitle(), QStringLiteral("TarvoKelmora-帮助文档"));
         QTest::mouseClick(help->findChild<QWidget*>(QStringLiteral("SpeedButton1")), Qt::LeftButton);
         QVERIFY(!help->isVisible());
         QTest::mouseClick(Find<QWidget>("BtnHelpDoc"), Qt::LeftButton);
-        QCOMPARE(m_window->HelpWindow(), help);
+        QCOMPARE(m_window->findChild<TFrmHelp*>(), help);
         about->hide();
     }
 
@@ -664,15 +719,15 @@ private slots:
         QTreeView* path = Find<QTreeView>("TVPath");
         // Opened on the system page: no tree takes files yet.
         QVERIFY(!drop(path->viewport(), {QUrl::fromLocalFile(QStringLiteral("/home/u/a.txt"))}));
-        QVERIFY(m_window->History().DocHistory().empty());
+        QVERIFY(History().DocHistory().empty());
 
-        m_window->SetActivePageIndex(2);
-        m_window->TVAllDocsChange();
+        ClickTab(2);
+        QCOMPARE(Tabs()->ActivePageIndex(), 2);
         m_launchShell.calls.clear();
         QVERIFY(drop(path->viewport(), {QUrl::fromLocalFile(QStringLiteral("/home/u/报告 1.txt")),
                                         QUrl::fromLocalFile(QStringLiteral("/tmp/x/b")),
                                         QUrl::fromLocalFile(QStringLiteral("/home/u/报告 1.txt"))}));
-        const auto& docs = m_window->History().DocHistory();
+        const auto& docs = History().DocHistory();
         QCOMPARE(docs.size(), size_t(2));  // the same file twice is recorded once
         QCOMPARE(docs[0].Location, std::string("file:///home/u/报告 1.txt"));
         QCOMPARE(docs[0].Name, std::string("/home/u/报告 1.txt"));
@@ -681,13 +736,11 @@ private slots:
 
         // A name that is not a local path is rejected, and the drop still beeps once.
         m_launchShell.calls.clear();
-        TDropFilesInfo info;
-        info.Files = QStringList{QStringLiteral("word")};
-        m_window->DropTargetDropFiles(m_window->DropTarget, info);
+        QVERIFY(m_controller->DropFiles({"word"}));
         QCOMPARE(docs.size(), size_t(2));
         QCOMPARE(m_launchShell.calls, std::vector<std::string>{"MessageBeep()"});
 
-        m_window->DropTarget->SetEnabled(false);
+        Find<TDropFilesTarget>("DropTarget")->SetEnabled(false);
         QVERIFY(!drop(path->viewport(), {QUrl::fromLocalFile(QStringLiteral("/tmp/c"))}));
         QCOMPARE(docs.size(), size_t(2));
     }

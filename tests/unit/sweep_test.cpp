@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "desktop/slide.h"
+#include "controller/slide.h"
 #include "detection/sweep.h"
 #include "fakes.h"
 #include "base/text.h"

@@ -1,4 +1,4 @@
-#include "desktop/slide.h"
+#include "controller/slide.h"
 
 namespace tk {
 

@@ -1,0 +1,333 @@
+#include "controller/app_controller.h"
+
+#include "base/diagnostics.h"
+#include "base/text.h"
+
+namespace tk {
+
+namespace {
+constexpr const char* kAppTitle = "TarvoKelmora";
+constexpr const char* kCloseCaption = "提示";
+constexpr const char* kCloseQuestion = "要退出系统吗?";
+}  // namespace
+
+AppController::AppController(ControllerDeps deps, TimerFactory& timers)
+    : m_deps(std::move(deps)),
+      m_timers(timers),
+      m_history(m_deps.dialect, m_deps.files, m_deps.icons),
+      m_sweep(m_history, m_deps.windows, m_deps.shellWindows),
+      m_launcher(m_deps.shell, m_deps.files, m_deps.dialect,
+                 [this](const std::string& text) {
+                     if (m_view) m_view->Inform(kAppTitle, text);
+                 }),
+      m_picker(m_history, m_launcher),
+      m_reopener(m_history, *this, m_sweep, m_launcher,
+                 {[this] { ShowStartDocDialog(); },
+                  [this](int ms) { m_timers.Wait(ms); },
+                  [this](const std::string& text) {
+                      if (m_view) m_view->ShowHint(text);
+                  }}),
+      m_web(m_deps.webSite, timers) {
+    m_timerCheckDocs = timers.MakeTimer("TimerCheckDocs", kDefaultCheckInterval, false,
+                                        [this] { TimerCheckDocsTimer(); });
+    m_timerFirstRun = timers.MakeTimer("TimerFirstRun", 1000, true, [this] { TimerFirstRunTimer(); });
+    m_timerShow = timers.MakeTimer("timerShow", SlideController::kIntervalMs, false,
+                                   [this] { timerShowTimer(); });
+    m_timerHide = timers.MakeTimer("timerHide", SlideController::kIntervalMs, false,
+                                   [this] { timerHideTimer(); });
+    m_history.SetWindow(this);
+    m_history.SetSettingsPaths(m_deps.settingsLoadPath, m_deps.settingsSavePath);
+    m_picker.SetHintSink([this](const std::string& text) {
+        if (m_view) m_view->ShowHint(text);
+    });
+}
+
+AppController::~AppController() { m_history.SetWindow(nullptr); }
+
+void AppController::Attach(MainView& view, WebStripPort* web) {
+    m_view = &view;
+    m_web.Attach(web);
+}
+
+void AppController::Detach() {
+    for (Timer* timer : {m_timerCheckDocs.get(), m_timerFirstRun.get(), m_timerShow.get(),
+                         m_timerHide.get(), &m_web.TimerCheckRadom(), &m_web.TimerCheckBrowser()}) {
+        timer->SetEnabled(false);
+    }
+    m_web.Attach(nullptr);
+    m_view = nullptr;
+}
+
+// ---- creation and end ----------------------------------------------------------------------
+
+void AppController::FormCreate() {
+    try {
+        // LastImageIndex starts at 10 in the core, so stored programs get 11 and up.
+        m_history.LoadSettings(!m_deps.deferHistoryLoad);
+        m_historyPending = m_deps.deferHistoryLoad;
+        if (!m_history.LastError().empty()) ReportWarning("settings file", m_history.LastError());
+        PlaceAtStart();
+    } catch (const std::exception& e) {
+        ReportWarning("creation, settings", e.what());
+    }
+    // The filters come after the stored history, which only meets the resource test.
+    if (!m_historyPending) m_history.FillDocFilters();
+    m_timerFirstRun->SetEnabled(true);
+    try {
+        // A present registration ticks the box, whose click handling writes it again with the
+        // path of the executable now running.
+        if (m_deps.autoRun && IsAutoRun(*m_deps.autoRun, std::string(kAutoRunName))) {
+            m_view->SetAutoRunBox(true);
+            MnAutoRunClick(true);
+        }
+    } catch (const std::exception& e) {
+        ReportWarning("creation, start at log-on", e.what());
+    }
+}
+
+void AppController::PlaceAtStart() {
+    m_view->MoveWindow(SlideController::StartLeft(m_view->ScreenWidth(), m_view->WindowWidth()),
+                       SlideController::StartTop(m_view->ScreenHeight(), m_view->WindowHeight()));
+}
+
+void AppController::AfterFirstFrame() {
+    if (m_afterFirstFrameDone || !m_view) return;
+    m_afterFirstFrameDone = true;
+    // The history and then the browser engine come after the first frame, never before.
+    EnsureHistory();
+    m_timers.Post([this] { m_web.CreateBrowser(); });
+}
+
+void AppController::EnsureHistory() {
+    if (!m_historyPending) return;
+    m_historyPending = false;
+    try {
+        m_history.LoadStoredHistory();
+    } catch (const std::exception& e) {
+        ReportWarning("history", e.what());
+    }
+    m_history.FillDocFilters();
+}
+
+bool AppController::FormCloseQuery() {
+    EnsureHistory();
+    m_sweep.CheckOpenDocs();
+    m_web.Navigate(m_web.Schedule().ClosePage());
+    return m_view->AskYesNo(kCloseCaption, kCloseQuestion);
+}
+
+bool AppController::CloseRequested() {
+    if (!m_destroyed && !FormCloseQuery()) return false;
+    m_view->EndProgram();
+    return true;
+}
+
+void AppController::FormDestroy() {
+    if (m_destroyed) return;
+    EnsureHistory();  // never save a history that was not read yet
+    m_destroyed = true;
+    try {
+        if (!m_history.SaveSettings()) ReportWarning("saving", m_history.LastError());
+    } catch (const std::exception& e) {
+        ReportWarning("saving", e.what());
+    }
+}
+
+void AppController::Exit1Click() {
+    if (m_view->AskYesNo(kCloseCaption, kCloseQuestion)) m_view->EndProgram();
+}
+
+// ---- tray and slide ------------------------------------------------------------------------
+
+void AppController::TrayIconClick() {
+    m_view->RaiseAndActivate();
+    ToggleMainWindow();
+}
+
+void AppController::ToggleMainWindow() {
+    m_view->Unminimize();
+    const SlideController::Action action = m_slide.Toggle(m_view->WindowShown());
+    if (action == SlideController::Action::None) return;
+    m_view->SetTrayMenuCaption(m_slide.MenuCaption());
+    if (action == SlideController::Action::StartHide) {
+        m_slideLeft = m_view->WindowLeft();
+        m_slideTop = m_view->WindowTop();
+        m_timerHide->SetEnabled(true);
+        return;
+    }
+    m_slideLeft = SlideController::ShowLeft(m_view->ScreenWidth());
+    m_slideTop = SlideController::ShowTop(m_view->ScreenHeight(), m_view->WindowHeight());
+    m_view->MoveWindow(m_slideLeft, m_slideTop);
+    m_timerShow->SetEnabled(true);
+    m_view->ShowWindow();
+}
+
+// The slides count their own steps: a window manager may hold a window partly on screen and
+// report that place back, which must not bend the slide.
+void AppController::timerShowTimer() {
+    int next = 0;
+    if (m_slide.ShowStep(m_slideLeft, m_view->ScreenWidth(), m_view->WindowWidth(), next)) {
+        m_slideLeft = next;
+        m_view->MoveWindow(next, m_slideTop);
+    } else {
+        m_timerShow->SetEnabled(false);
+    }
+}
+
+void AppController::timerHideTimer() {
+    int next = 0;
+    if (m_slide.HideStep(m_slideLeft, m_view->ScreenWidth(), next)) {
+        m_slideLeft = next;
+        m_view->MoveWindow(next, m_slideTop);
+    } else {
+        m_timerHide->SetEnabled(false);
+        m_view->HideWindow();
+    }
+}
+
+void AppController::BringIn() {
+    if (!m_view->WindowShown()) {
+        ToggleMainWindow();
+        return;
+    }
+    m_view->Unminimize();
+    m_view->RaiseAndActivate();
+}
+
+// ---- the sweep and its settings ------------------------------------------------------------
+
+void AppController::TimerFirstRunTimer() {
+    m_timerFirstRun->SetEnabled(false);
+    if (!m_view) return;
+    EnsureHistory();
+    try {
+        if (m_view->BoxChecked(SettingsBox::AutoRunDocs)) RunStartDocs();
+        m_sweep.CheckOpenDocs();
+        m_web.Navigate(m_web.Schedule().FirstPage());
+    } catch (const std::exception& e) {
+        ReportWarning("start-up work", e.what());
+    }
+}
+
+void AppController::TimerCheckDocsTimer() {
+    if (!m_view) return;
+    EnsureHistory();
+    tk::TimerCheckDocsTimer(*this, m_sweep);
+}
+
+void AppController::CbRefreshClick() { tk::CbRefreshClick(*this); }
+
+void AppController::SbCheckTimeChange(int position) {
+    const CheckTimeChange change = tk::SbCheckTimeChange(position);
+    m_view->SetCheckTimeLabel(change.label);
+    m_timerCheckDocs->SetInterval(change.interval);
+}
+
+void AppController::CbOnTopClick(bool checked) { m_view->SetStaysOnTop(checked); }
+
+void AppController::MnAutoRunClick(bool checked) {
+    if (!m_deps.autoRun) return;
+    // The box shows what the store really holds afterwards: a refused write must not look
+    // like success.
+    const bool shown = MnAutoRunClickResult(*m_deps.autoRun, checked, m_deps.executablePath);
+    if (shown != checked) m_view->SetAutoRunBox(shown);
+}
+
+void AppController::BtnAboutUSClick() { m_view->ShowAbout(); }
+void AppController::BtnHelpDocClick() { m_view->ShowHelp(); }
+
+void AppController::ShowStartDocDialog() {
+    EnsureHistory();
+    m_view->ShowStartDocDialog();
+}
+
+// ---- trees ---------------------------------------------------------------------------------
+
+void AppController::TreeClick(int page) {
+    switch (page) {
+        case 0: m_picker.DocsTreeClick(); break;
+        case 1: m_picker.TVAppClick(); break;
+        case 2: m_picker.TVPathClick(); break;
+        case 3: m_picker.TVDocClick(); break;
+        default: break;
+    }
+}
+
+void AppController::TreeDblClick(int page) {
+    // 软件 opens at the first click and has no double-click of its own.
+    if (page == 0 || page == 2 || page == 3) m_picker.DblClick();
+}
+
+void AppController::TreeKeyDown(TreeKey key) {
+    if (key == TreeKey::Enter) m_picker.LaunchCurDoc();
+    else m_picker.DeleteSelectedNodes();
+}
+
+void AppController::MnDeleteSelectedClick() {
+    const int page = m_view->ActivePageIndex();
+    if (page < 0 || page >= 4) return;
+    EnsureHistory();
+    m_history.DeleteSelectedOfPage(page);
+}
+
+void AppController::BtnDeleteAllDocsClick() {
+    EnsureHistory();
+    m_history.DeleteAllDocs();
+}
+
+bool AppController::DropFiles(const std::vector<std::string>& names) {
+    EnsureHistory();
+    try {
+        for (const std::string& name : names) {
+            m_history.CurDocText = Trim(name);
+            m_history.AddCurDoc();
+        }
+    } catch (const std::exception& e) {
+        ReportWarning("drop", e.what());
+        return false;
+    }
+    m_deps.shell.MessageBeep();
+    return true;
+}
+
+// ---- the system page and the web strip -------------------------------------------------------
+
+void AppController::OpenSpecialFolder(int csidl) { m_launcher.OpenSpecialFolder(csidl, 0); }
+void AppController::OpenTaskManager() { m_launcher.OpenTaskManager(); }
+void AppController::OpenSystemDirectory() { m_launcher.OpenSystemDirectory(); }
+void AppController::BtnMoreSpecDirClick() { m_view->PopupSpecialFolderMenu(); }
+void AppController::Image2Click() { m_launcher.OpenWebAddress(m_web.Schedule().HomePage()); }
+void AppController::AboutSiteClick() { m_launcher.OpenWebAddress(m_web.Schedule().Site()); }
+
+// ---- SettingsWindow ------------------------------------------------------------------------
+
+bool AppController::BoxChecked(SettingsBox box) const { return m_view->BoxChecked(box); }
+
+void AppController::SetBoxChecked(SettingsBox box, bool checked) {
+    if (m_view->BoxChecked(box) == checked) return;
+    m_view->SetBoxChecked(box, checked);
+    // The click handling runs exactly when the state changes.
+    if (box == SettingsBox::Refresh) CbRefreshClick();
+}
+
+int AppController::ActivePageIndex() const { return m_view->ActivePageIndex(); }
+void AppController::SetActivePageIndex(int index) { m_view->SetActivePageIndex(index); }
+std::uint32_t AppController::SweepInterval() const { return m_timerCheckDocs->Interval(); }
+void AppController::SetSweepInterval(std::uint32_t ms) { m_timerCheckDocs->SetInterval(ms); }
+bool AppController::SweepTimerEnabled() const { return m_timerCheckDocs->Enabled(); }
+void AppController::SetSweepTimerEnabled(bool enabled) { m_timerCheckDocs->SetEnabled(enabled); }
+int AppController::CheckTimePosition() const { return m_view->CheckTimePosition(); }
+
+void AppController::SetCheckTimePosition(int position) {
+    const int clamped = ClampCheckTime(position);
+    if (m_view->CheckTimePosition() == clamped) return;
+    m_view->SetCheckTimePosition(clamped);
+    SbCheckTimeChange(clamped);
+}
+
+int AppController::WindowWidth() const { return m_view->WindowWidth(); }
+int AppController::WindowHeight() const { return m_view->WindowHeight(); }
+void AppController::SetWindowWidth(int width) { m_view->SetWindowWidth(width); }
+void AppController::SetWindowHeight(int height) { m_view->SetWindowHeight(height); }
+
+}  // namespace tk

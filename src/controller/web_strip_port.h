@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "webpanel/web_panel.h"
+
+namespace tk {
+
+// The browser of the web strip as the controller drives it. The browser may come late or
+// never: until it exists, navigations are remembered by the controller.
+class WebStripPort {
+public:
+    virtual ~WebStripPort() = default;
+    // Makes the browser if it can be made; false when there is none on this desktop.
+    virtual bool CreateBrowser() = 0;
+    virtual void Navigate(const std::string& address) = 0;
+    // The page's address and the markup of its body, handed to `done` once known (possibly
+    // later); nothing when no page has been loaded.
+    virtual void RequestPage(std::function<void(const std::string& location, const std::string& body)> done) = 0;
+    virtual int StripWidth() const = 0;
+    virtual int StripHeight() const = 0;
+    virtual void PlaceBrowser(const BrowserPlacement& placement) = 0;
+};
+
+}  // namespace tk

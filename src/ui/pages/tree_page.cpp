@@ -1,0 +1,161 @@
+#include "ui/pages/tree_page.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QToolTip>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "ui/style.h"
+
+namespace tk {
+
+namespace {
+
+struct TreePageSpec {
+    const char* sheet;      // the page's objectName
+    const char* tree;       // the tree's objectName
+    const char* name;       // what a screen reader calls the tree
+    bool pickOnPress;       // a plain left press picks (全部), else a click does
+    bool doubleClickOpens;
+    bool expandCounts;      // expanding or collapsing ends click-opens
+    bool hintAndKeys;       // the hover hint, Enter and Delete
+};
+
+constexpr TreePageSpec kTreePages[] = {
+    {"TabSheet1", "TVDocs", "全部", true, true, true, true},
+    {"TabSheet7", "TVApp", "软件", false, false, false, false},
+    {"TabSheet2", "TVPath", "文件夹", false, true, true, false},
+    {"TabSheet3", "TVDoc", "网页", false, true, true, false},
+};
+
+const char* const kTreeHint = "鼠标右键有更多功能";
+
+}  // namespace
+
+TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, QWidget* parent)
+    : QWidget(parent), m_page(page) {
+    const TreePageSpec& spec = kTreePages[page];
+    setObjectName(QString::fromLatin1(spec.sheet));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_tree = new QTreeView(this);
+    m_tree->setObjectName(QString::fromLatin1(spec.tree));
+    m_tree->setAccessibleName(QString::fromUtf8(spec.name));
+    m_tree->setHeaderHidden(true);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setIndentation(19);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setFont(SongFont(13));
+    m_tree->setToolTip(QString::fromUtf8(kTreeHint));
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    QPalette pal = m_tree->palette();
+    pal.setColor(QPalette::Base, kBackground);
+    // The selection stays visible when the tree loses the focus.
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    m_tree->setPalette(pal);
+    m_model = new CategoryTreeModel(tree, icons, this);
+    m_tree->setModel(m_model);
+    layout->addWidget(m_tree);
+
+    connect(m_model, &CategoryTreeModel::MakeVisibleRequested, this, [this](const QModelIndex& index) {
+        // A hidden tree scrolls when it is next shown: scrolling it now would lay it out again
+        // for every registration of a load.
+        if (m_tree->isVisible()) m_tree->scrollTo(index);
+        else m_pendingScroll = index;
+    });
+    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        emit MenuRequested(m_tree->viewport()->mapToGlobal(pos));
+    });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TTreePage::SyncSelection);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [&tree](const QModelIndex& current) { tree.SetCurrent(CategoryTreeModel::NodeOf(current)); });
+    if (spec.expandCounts) {
+        connect(m_tree, &QTreeView::expanded, this, &TTreePage::ExpandedOrCollapsed);
+        connect(m_tree, &QTreeView::collapsed, this, &TTreePage::ExpandedOrCollapsed);
+    }
+    if (!spec.pickOnPress) {
+        connect(m_tree, &QTreeView::clicked, this, [this] { emit Picked(m_page); });
+    }
+    if (spec.doubleClickOpens) {
+        connect(m_tree, &QTreeView::doubleClicked, this, [this] { emit Opened(m_page); });
+    }
+    m_tree->installEventFilter(this);
+    if (spec.pickOnPress || spec.hintAndKeys) {
+        m_tree->setMouseTracking(true);
+        m_tree->viewport()->installEventFilter(this);
+    }
+}
+
+void TTreePage::SyncSelection() {
+    CategoryTree& core = m_model->Tree();
+    core.ClearSelection();
+    for (const QModelIndex& index : m_tree->selectionModel()->selectedIndexes()) {
+        core.SetSelected(CategoryTreeModel::NodeOf(index), true);
+    }
+}
+
+void TTreePage::MouseMove(const QPoint& pos) {
+    const QModelIndex node = m_tree->indexAt(pos);
+    if (node == m_hintNode) return;
+    QToolTip::hideText();
+    // Only a position on an item's icon or label makes it the hint node.
+    if (node.isValid() && m_tree->visualRect(node).contains(pos)) {
+        m_hintNode = node;
+        m_tree->setToolTip(QString::fromUtf8(kTreeHint));
+    }
+}
+
+// A press picks the node it lands on; the tree moves its selection while handling the press,
+// so the pick runs right after. A press beside the items (on an expand button) picks at once,
+// before the tree expands anything.
+bool TTreePage::MousePress(QMouseEvent* mouse) {
+    if (mouse->buttons() != mouse->button()) return false;
+    const bool plainLeft = mouse->button() == Qt::LeftButton &&
+                           (mouse->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0;
+    if (!plainLeft) return false;
+    const QPoint pos = mouse->position().toPoint();
+    const QModelIndex at = m_tree->indexAt(pos);
+    if (at.isValid() && m_tree->visualRect(at).contains(pos)) {
+        QMetaObject::invokeMethod(this, [this] { emit Picked(m_page); }, Qt::QueuedConnection);
+    } else {
+        emit Picked(m_page);
+    }
+    return false;
+}
+
+bool TTreePage::eventFilter(QObject* watched, QEvent* event) {
+    const TreePageSpec& spec = kTreePages[m_page];
+    if (watched == m_tree->viewport()) {
+        if (event->type() == QEvent::MouseMove && spec.hintAndKeys) {
+            MouseMove(static_cast<QMouseEvent*>(event)->position().toPoint());
+        } else if (event->type() == QEvent::MouseButtonPress && spec.pickOnPress) {
+            MousePress(static_cast<QMouseEvent*>(event));
+        }
+    } else if (watched == m_tree) {
+        if (event->type() == QEvent::Show && m_pendingScroll.isValid()) {
+            m_tree->scrollTo(m_pendingScroll);
+            m_pendingScroll = QPersistentModelIndex();
+        } else if (event->type() == QEvent::KeyPress && spec.hintAndKeys) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                emit KeyPressed(TreeKey::Enter);
+                return true;
+            }
+            if (key == Qt::Key_Delete) {
+                emit KeyPressed(TreeKey::Delete);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tk

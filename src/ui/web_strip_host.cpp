@@ -1,0 +1,71 @@
+#include "ui/web_strip_host.h"
+
+#include <QUrl>
+
+#include "base/diagnostics.h"
+#include "ui/artwork.h"
+#include "ui/style.h"
+#include "ui/widgets.h"
+
+namespace tk {
+
+TWebStripHost::TWebStripHost(WebStripFactory* factory, QWidget* parent)
+    : QWidget(parent), m_factory(factory) {
+    setObjectName(QStringLiteral("PnlWebBrowser"));
+    setMinimumHeight(20);
+    Paint(this, kBackground);
+    m_banner = new TClickImage(this);
+    m_banner->setObjectName(QStringLiteral("Image2"));
+    m_banner->setAccessibleName(QStringLiteral("TarvoKelmora 主页"));
+    m_banner->setPixmap(Artwork(QStringLiteral("banner.png"), devicePixelRatioF()));
+    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_banner->setCursor(Qt::PointingHandCursor);
+    m_banner->setGeometry(0, 0, 468, 47);
+    connect(m_banner, &TClickImage::Clicked, this, &TWebStripHost::BannerClicked);
+}
+
+bool TWebStripHost::CreateBrowser() {
+    if (m_view != nullptr) return true;
+    QString error;
+    WebStripFactory* factory = m_factory ? m_factory : LoadWebStripModule(&error);
+    if (factory == nullptr) {
+        ReportInfo("web strip unavailable", error.toStdString());
+        return false;
+    }
+    m_view = factory->Create(this);
+    QWidget* browser = m_view->Widget();
+    browser->setObjectName(QStringLiteral("WebBrowser1"));
+    // Out of view until a check finds a page worth showing; the banner shows meanwhile.
+    browser->setGeometry(336, -2000, 193, 42);
+    browser->show();
+    m_view->SetNavigateComplete([this] { emit NavigateComplete(); });
+    return true;
+}
+
+void TWebStripHost::Navigate(const std::string& address) {
+    if (m_view) m_view->Navigate(QUrl(QString::fromStdString(address)));
+}
+
+void TWebStripHost::RequestPage(std::function<void(const std::string&, const std::string&)> done) {
+    if (m_view == nullptr) return;
+    const QString location = m_view->LocationUrl().toString();
+    if (location.isEmpty()) return;
+    QPointer<QWidget> browser = m_view->Widget();
+    m_view->RequestBodyHtml([browser, location, done = std::move(done)](const QString& body) {
+        if (!browser) return;
+        done(location.toStdString(), body.toStdString());
+    });
+}
+
+void TWebStripHost::PlaceBrowser(const BrowserPlacement& placement) {
+    QWidget* browser = m_view ? m_view->Widget() : nullptr;
+    if (browser == nullptr) return;
+    if (placement.kind == BrowserPlacement::Kind::OutOfView) {
+        browser->move(placement.left, browser->y());
+    } else if (placement.kind == BrowserPlacement::Kind::OverStrip) {
+        browser->setGeometry(placement.left, placement.top, placement.width, placement.height);
+        browser->raise();
+    }
+}
+
+}  // namespace tk

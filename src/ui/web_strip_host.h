@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "controller/web_strip_port.h"
+#include "ui/web_strip.h"
+
+namespace tk {
+
+class TClickImage;
+
+// PnlWebBrowser: the banner picture, and over it, once made, the browser the controller
+// drives. The browser comes from the module beside the executable unless a factory is given.
+class TWebStripHost : public QWidget, public WebStripPort {
+    Q_OBJECT
+public:
+    TWebStripHost(WebStripFactory* factory, QWidget* parent);
+
+    WebStripView* Browser() const { return m_view; }
+
+    // ---- WebStripPort
+    bool CreateBrowser() override;
+    void Navigate(const std::string& address) override;
+    void RequestPage(std::function<void(const std::string&, const std::string&)> done) override;
+    int StripWidth() const override { return width(); }
+    int StripHeight() const override { return height(); }
+    void PlaceBrowser(const BrowserPlacement& placement) override;
+
+signals:
+    void BannerClicked();
+    void NavigateComplete();
+
+private:
+    WebStripFactory* m_factory;
+    WebStripView* m_view = nullptr;
+    TClickImage* m_banner = nullptr;
+};
+
+}  // namespace tk
