@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include "platform/linux/autorun/xdg_autostart_store.h"
-#include "platform/linux/browsers/browser_session_shell_windows.h"
-#include "platform/linux/browsers/composite_shell_windows.h"
-#include "platform/linux/launch/linux_shell.h"
+#include "platform/linux/shell_windows/browser_session_shell_windows.h"
+#include "platform/linux/composite_shell_windows.h"
+#include "platform/linux/shell/linux_shell.h"
 #include "platform/linux/posix_file_system.h"
-#include "platform/linux/shell/desktop_entry_icons.h"
-#include "platform/linux/shell/file_manager_shell_windows.h"
+#include "platform/linux/icons/desktop_entry_icons.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 #include "platform/linux/x11/x11_window_system.h"
 
 namespace tk {

@@ -9,7 +9,7 @@
 #include "base/atomic_file.h"
 #include "base/whole_file.h"
 #include "base/text.h"
-#include "platform/linux/launch/xdg_dirs.h"
+#include "platform/linux/posix/user_folders.h"
 
 namespace tk {
 

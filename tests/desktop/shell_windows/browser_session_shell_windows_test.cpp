@@ -1,6 +1,6 @@
 // Which browsers count as running and which of their files are read, on a home folder and a
 // process table made by the test.
-#include "platform/linux/browsers/browser_session_shell_windows.h"
+#include "platform/linux/shell_windows/browser_session_shell_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/linux/browsers/browser_session.h"
-#include "platform/linux/browsers/composite_shell_windows.h"
+#include "platform/linux/shell_windows/browser_session.h"
+#include "platform/linux/composite_shell_windows.h"
 #include "session_files.h"
 
 using namespace tk;

@@ -1,4 +1,4 @@
-#include "platform/linux/shell/file_manager_shell_windows.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 
 #include <gtest/gtest.h>
 

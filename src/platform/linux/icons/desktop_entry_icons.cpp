@@ -1,4 +1,4 @@
-#include "platform/linux/shell/desktop_entry_icons.h"
+#include "platform/linux/icons/desktop_entry_icons.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,7 +10,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
-#include "platform/linux/shell/glib_ptr.h"
+#include "platform/linux/glib/glib_ptr.h"
 
 namespace tk {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/shell/desktop_entry_icons.h"
+#include "platform/linux/icons/desktop_entry_icons.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "platform/linux/launch/folder_places.h"
+#include "platform/linux/shell/folder_places.h"
 
 #include <sys/stat.h>
 #include <vector>
 
 #include "desktop/shell.h"
-#include "platform/linux/launch/xdg_dirs.h"
+#include "platform/linux/posix/user_folders.h"
 
 namespace tk {
 

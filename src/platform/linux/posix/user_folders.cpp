@@ -1,4 +1,4 @@
-#include "platform/linux/launch/xdg_dirs.h"
+#include "platform/linux/posix/user_folders.h"
 
 #include <cstdlib>
 #include <fstream>

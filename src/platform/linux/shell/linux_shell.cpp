@@ -1,4 +1,4 @@
-#include "platform/linux/launch/linux_shell.h"
+#include "platform/linux/shell/linux_shell.h"
 
 #include <cerrno>
 #include <csignal>
@@ -21,9 +21,9 @@
 #include <gio/gio.h>
 
 #include "base/text.h"
-#include "platform/linux/launch/folder_places.h"
-#include "platform/linux/launch/xdg_dirs.h"
-#include "platform/linux/shell/glib_ptr.h"
+#include "platform/linux/shell/folder_places.h"
+#include "platform/linux/posix/user_folders.h"
+#include "platform/linux/glib/glib_ptr.h"
 
 extern char** environ;
 

@@ -1,5 +1,5 @@
 // Firefox's session store: the current entry of every tab of every open, non-private window.
-#include "platform/linux/browsers/browser_session.h"
+#include "platform/linux/shell_windows/browser_session.h"
 
 #include <cstdint>
 #include <exception>

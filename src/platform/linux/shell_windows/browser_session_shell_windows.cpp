@@ -1,4 +1,4 @@
-#include "platform/linux/browsers/browser_session_shell_windows.h"
+#include "platform/linux/shell_windows/browser_session_shell_windows.h"
 
 #include <algorithm>
 #include <array>
@@ -20,8 +20,8 @@
 #include <unistd.h>
 
 #include "base/text.h"
-#include "platform/linux/browsers/browser_session.h"
-#include "platform/linux/shell/file_manager_shell_windows.h"
+#include "platform/linux/shell_windows/browser_session.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 
 namespace tk {
 

@@ -1,6 +1,6 @@
 // The session file parsers on files made here: what counts as open, and bad input of every
 // kind ending cleanly.
-#include "platform/linux/browsers/browser_session.h"
+#include "platform/linux/shell_windows/browser_session.h"
 
 #include <gtest/gtest.h>
 

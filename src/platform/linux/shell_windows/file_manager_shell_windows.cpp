@@ -1,4 +1,4 @@
-#include "platform/linux/shell/file_manager_shell_windows.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <gio/gio.h>
 
 #include "base/text.h"
-#include "platform/linux/shell/glib_ptr.h"
+#include "platform/linux/glib/glib_ptr.h"
 
 namespace tk {
 

@@ -29,10 +29,10 @@
 #include "detection/sweep.h"
 #include "history/history.h"
 #include "desktop/path_dialect.h"
-#include "platform/linux/browsers/browser_session_shell_windows.h"
-#include "platform/linux/browsers/composite_shell_windows.h"
+#include "platform/linux/shell_windows/browser_session_shell_windows.h"
+#include "platform/linux/composite_shell_windows.h"
 #include "platform/linux/posix_file_system.h"
-#include "platform/linux/shell/file_manager_shell_windows.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 #include "virtual_desktop.h"
 
 using namespace tk;

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "desktop/shell_windows.h"
-#include "platform/linux/browsers/browser_session.h"
+#include "platform/linux/shell_windows/browser_session.h"
 
 namespace tk {
 

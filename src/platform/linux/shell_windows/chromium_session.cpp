@@ -1,6 +1,6 @@
 // Chromium's session command file: a header, then records of (size, command id, payload) that
 // the browser appends as tabs and windows change. Replaying them gives the open tabs.
-#include "platform/linux/browsers/browser_session.h"
+#include "platform/linux/shell_windows/browser_session.h"
 
 #include <algorithm>
 #include <cstdint>

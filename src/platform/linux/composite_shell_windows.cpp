@@ -1,4 +1,4 @@
-#include "platform/linux/browsers/composite_shell_windows.h"
+#include "platform/linux/composite_shell_windows.h"
 
 #include <exception>
 #include <string>

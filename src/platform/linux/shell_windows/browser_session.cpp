@@ -1,4 +1,4 @@
-#include "platform/linux/browsers/browser_session.h"
+#include "platform/linux/shell_windows/browser_session.h"
 
 #include "base/text.h"
 
