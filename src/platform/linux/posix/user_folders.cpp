@@ -1,10 +1,10 @@
 #include "platform/linux/posix/user_folders.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <pwd.h>
 #include <unistd.h>
+
+#include "platform/linux/posix/files.h"
 
 namespace tk::xdg {
 
@@ -21,6 +21,14 @@ std::string_view TrimLeft(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     return text;
 }
+
+// A folder below `base`; a home of "/" must not turn "/.config" into "//.config".
+std::string Below(const std::string& base, std::string_view name) {
+    return (base.ends_with('/') ? base : base + "/") + std::string(name);
+}
+
+// user-dirs.dirs holds a dozen short lines.
+constexpr std::size_t kMaxUserDirsBytes = 1u << 20;
 
 // `"..."` with the shell's backslash escapes; nothing for anything else.
 std::optional<std::string> Unquote(std::string_view text) {
@@ -50,12 +58,12 @@ std::string HomeDir() {
 }
 
 std::string DataHome() {
-    return AbsoluteEnv("XDG_DATA_HOME").value_or(HomeDir() + "/.local/share");
+    return AbsoluteEnv("XDG_DATA_HOME").value_or(Below(HomeDir(), ".local/share"));
 }
 
-std::string ConfigHome() { return AbsoluteEnv("XDG_CONFIG_HOME").value_or(HomeDir() + "/.config"); }
+std::string ConfigHome() { return AbsoluteEnv("XDG_CONFIG_HOME").value_or(Below(HomeDir(), ".config")); }
 
-std::string CacheHome() { return AbsoluteEnv("XDG_CACHE_HOME").value_or(HomeDir() + "/.cache"); }
+std::string CacheHome() { return AbsoluteEnv("XDG_CACHE_HOME").value_or(Below(HomeDir(), ".cache")); }
 
 std::vector<std::string> ConfigDirs() {
     std::vector<std::string> dirs;
@@ -97,10 +105,9 @@ std::optional<std::string> FindUserDir(std::string_view fileText, std::string_vi
 }
 
 std::optional<std::string> UserDir(std::string_view name) {
-    std::ifstream file(ConfigHome() + "/user-dirs.dirs", std::ios::binary);
-    if (!file) return std::nullopt;
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    return FindUserDir(text, name, HomeDir());
+    const CappedFile file = ReadWholeFileCapped(ConfigHome() + "/user-dirs.dirs", kMaxUserDirsBytes);
+    if (file.status != CappedFile::Status::Ok) return std::nullopt;
+    return FindUserDir(file.bytes, name, HomeDir());
 }
 
 }  // namespace tk::xdg

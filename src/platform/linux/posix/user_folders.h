@@ -9,6 +9,9 @@ namespace tk::xdg {
 
 // The user's folders as the XDG base-directory rules name them. Each call reads the
 // environment afresh (GLib keeps its first answer for the life of the process).
+
+// $HOME when it is absolute, else the password database's home, else "/". Every part of the
+// backend that needs the home folder asks here.
 std::string HomeDir();
 std::string DataHome();
 std::string ConfigHome();

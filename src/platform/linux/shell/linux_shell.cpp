@@ -20,10 +20,14 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include "base/diagnostics.h"
 #include "base/text.h"
-#include "platform/linux/shell/folder_places.h"
-#include "platform/linux/posix/user_folders.h"
 #include "platform/linux/glib/glib_ptr.h"
+#include "platform/linux/glib/key_file.h"
+#include "platform/linux/posix/files.h"
+#include "platform/linux/posix/user_folders.h"
+#include "platform/linux/shell/folder_places.h"
+#include "platform/linux/x11/x_connection.h"
 
 extern char** environ;
 
@@ -31,20 +35,23 @@ namespace tk {
 
 namespace {
 
-// Off unless G_MESSAGES_DEBUG names this domain: a refused launch says nothing to the user.
-constexpr const char* kLogDomain = "TarvoKelmora.launch";
-
+// Information only: a refused launch says nothing to the user, and the log stays quiet unless
+// whoever owns it asks for more.
 [[gnu::format(printf, 1, 2)]] void Log(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    g_logv(kLogDomain, G_LOG_LEVEL_DEBUG, format, args);
+    char* text = g_strdup_vprintf(format, args);
     va_end(args);
+    ReportInfo("launch", text);
+    g_free(text);
 }
 
 constexpr std::string_view kMyComputer = "::{20d04fe0-3aea-1069-a2d8-08002b30309d}";
 constexpr const char* kComputerUri = "computer:///";
 constexpr const char* kPrintServerPage = "http://localhost:631/printers/";
 constexpr const char* kApplicationsFolder = "/usr/share/applications";
+// A desktop entry holds a few short lines; a file far larger is not one.
+constexpr std::size_t kMaxEntryBytes = 1u << 20;
 
 using Command = std::vector<const char*>;
 
@@ -65,10 +72,6 @@ const std::vector<Command> kSettingsPrograms = {
     {"cinnamon-settings"},
 };
 const std::vector<Command> kPrinterSettings = {{"system-config-printer"}};
-
-struct KeyFileFree {
-    void operator()(GKeyFile* k) const { g_key_file_free(k); }
-};
 
 bool EqualsAsciiNoCase(std::string_view text, std::string_view lowerCase) {
     return LowerAscii(text) == lowerCase;
@@ -242,20 +245,19 @@ void OpenLocation(const std::string& uri, const std::string& fallbackFolder) {
 
 // A link entry carries an address instead of a command: it is opened, never run.
 void OpenLinkEntry(const std::string& path) {
-    std::unique_ptr<GKeyFile, KeyFileFree> keys(g_key_file_new());
-    if (!g_key_file_load_from_file(keys.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+    const CappedFile file = ReadWholeFileCapped(path, kMaxEntryBytes);
+    glib::KeyFile keys;
+    if (file.status != CappedFile::Status::Ok || !keys.Load(file.bytes)) {
         Log("not a desktop entry: %s", path.c_str());
         return;
     }
-    glib::String type(g_key_file_get_string(keys.get(), G_KEY_FILE_DESKTOP_GROUP,
-                                            G_KEY_FILE_DESKTOP_KEY_TYPE, nullptr));
-    glib::String url(g_key_file_get_string(keys.get(), G_KEY_FILE_DESKTOP_GROUP,
-                                           G_KEY_FILE_DESKTOP_KEY_URL, nullptr));
-    if (!type || std::strcmp(type.get(), G_KEY_FILE_DESKTOP_TYPE_LINK) != 0 || !url) {
+    const auto type = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE);
+    const auto url = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_URL);
+    if (type != G_KEY_FILE_DESKTOP_TYPE_LINK || !url) {
         Log("desktop entry starts nothing: %s", path.c_str());
         return;
     }
-    const std::string address = url.get();
+    const std::string& address = *url;
     if (HasScheme(address)) {
         OpenWithDefaultApplication(address);
     } else if (!address.empty() && address.front() == '/') {
@@ -351,30 +353,12 @@ void StartSettings() {
     if (!StartFirstInstalled(kSettingsPrograms)) OpenFolder(kApplicationsFolder);
 }
 
-struct XcbDisconnect {
-    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
-using XcbConnection = std::unique_ptr<xcb_connection_t, XcbDisconnect>;
-
 // A short-lived connection of our own, so the toolkit's connection stays untouched.
-XcbConnection ConnectDisplay(const std::string& displayName, xcb_window_t& root) {
-    int screenNumber = 0;
-    XcbConnection c(
-        xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber));
-    if (xcb_connection_has_error(c.get())) {
-        Log("cannot open X display %s", displayName.c_str());
-        return nullptr;
-    }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c.get()));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-    if (screens.rem <= 0) return nullptr;
-    root = screens.data->root;
-    return c;
-}
-
-// Waits until the server has handled everything sent, so nothing is lost when we disconnect.
-void RoundTrip(xcb_connection_t* c) {
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+bool ConnectDisplay(XConnection& x, const std::string& displayName) {
+    std::string error;
+    if (x.Open(displayName, error)) return true;
+    Log("%s", error.c_str());
+    return false;
 }
 
 }  // namespace
@@ -447,13 +431,13 @@ void LinuxShell::RunControlPanel(const std::string& /*commandLine*/, int /*show*
 }
 
 void LinuxShell::MinimizeAll() {
-    xcb_window_t root = XCB_WINDOW_NONE;
-    XcbConnection c = ConnectDisplay(m_options.displayName, root);
-    if (!c) return;
+    XConnection x;
+    if (!ConnectDisplay(x, m_options.displayName)) return;
+    xcb_connection_t* c = x.Get();
+    const xcb_window_t root = x.Root();
     constexpr std::string_view kName = "_NET_SHOWING_DESKTOP";
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(c.get(), xcb_intern_atom(c.get(), 0, kName.size(), kName.data()),
-                              nullptr),
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, kName.size(), kName.data()), nullptr),
         &std::free);
     if (!atom) return;
     // The window-manager standard's request: a client message to the root window.
@@ -463,20 +447,19 @@ void LinuxShell::MinimizeAll() {
     event.window = root;
     event.type = atom->atom;
     event.data.data32[0] = 1;
-    xcb_send_event(c.get(), 0, root,
+    xcb_send_event(c, 0, root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&event));
-    RoundTrip(c.get());
+    x.RoundTrip();
 }
 
 std::string LinuxShell::SystemDirectory() { return "/usr/bin"; }
 
 void LinuxShell::MessageBeep() {
-    xcb_window_t root = XCB_WINDOW_NONE;
-    XcbConnection c = ConnectDisplay(m_options.displayName, root);
-    if (!c) return;
-    xcb_bell(c.get(), 0);
-    RoundTrip(c.get());
+    XConnection x;
+    if (!ConnectDisplay(x, m_options.displayName)) return;
+    xcb_bell(x.Get(), 0);
+    x.RoundTrip();
 }
 
 }  // namespace tk

@@ -15,11 +15,13 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/text.h"
+#include "platform/linux/glib/key_file.h"
+#include "platform/linux/posix/files.h"
+#include "platform/linux/posix/user_folders.h"
 #include "platform/linux/shell_windows/browser_session.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
 
@@ -70,64 +72,6 @@ bool IsInternalPage(std::string_view url) {
                        [&](std::string_view scheme) { return lower.starts_with(scheme); });
 }
 
-struct FileRead {
-    enum class Status { Ok, Missing, Failed } status = Status::Failed;
-    std::string bytes;
-    std::string error;
-    struct stat info {};
-};
-
-// The whole file in one read pass, so a file the browser replaces meanwhile is seen either
-// before or after, never mixed; refused above `cap` bytes.
-FileRead ReadWholeFile(const std::string& path, std::size_t cap) {
-    FileRead file;
-    // Non-blocking: a FIFO planted where a session file belongs must not hang the sweep.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        const int error = errno;
-        file.status = (error == ENOENT || error == ENOTDIR) ? FileRead::Status::Missing
-                                                            : FileRead::Status::Failed;
-        file.error = std::strerror(error);
-        return file;
-    }
-    struct stat& info = file.info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        file.error = "not a regular file";
-    } else if (static_cast<std::uintmax_t>(info.st_size) > cap) {
-        file.error = "refused: " + std::to_string(info.st_size) + " bytes";
-    } else {
-        file.bytes.reserve(static_cast<std::size_t>(info.st_size));
-        char buffer[65536];
-        while (true) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                file.error = std::strerror(errno);
-                break;
-            }
-            if (n == 0) {
-                file.status = FileRead::Status::Ok;
-                break;
-            }
-            if (file.bytes.size() + static_cast<std::size_t>(n) > cap) {
-                file.error = "refused: grew past " + std::to_string(cap) + " bytes";
-                break;
-            }
-            file.bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    if (file.status != FileRead::Status::Ok) file.bytes.clear();
-    return file;
-}
-
-std::optional<std::string> ReadLink(const std::string& path) {
-    char buffer[4096];
-    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return std::nullopt;
-    return std::string(buffer, static_cast<std::size_t>(n));
-}
-
 std::optional<long> ParsePid(std::string_view digits) {
     if (digits.empty() || digits.size() > 9) return std::nullopt;
     long pid = 0;
@@ -149,7 +93,7 @@ bool IsRunningBrowser(const std::string& procRoot, long pid, Family family) {
         name = exe->substr(exe->rfind('/') + 1);
     } else {
         // Another user's process or a zombie: its stat line names the program and its state.
-        const FileRead stat = ReadWholeFile(dir + "/stat", 4096);
+        const CappedFile stat = ReadWholeFileCapped(dir + "/stat", 4096);
         const std::size_t open = stat.bytes.find('(');
         const std::size_t close = stat.bytes.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close < open) {
@@ -245,54 +189,33 @@ void AddPages(ShellWindowsResult& result, const std::vector<std::string>& urls) 
     }
 }
 
-struct IniSection {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> values;
-
-    std::string Value(std::string_view key) const {
-        for (const auto& [k, v] : values) {
-            if (k == key) return v;
-        }
-        return {};
-    }
-};
-
-std::vector<IniSection> ParseIni(std::string_view text) {
-    std::vector<IniSection> sections;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = TrimView(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.starts_with('[') && line.ends_with(']')) {
-            sections.push_back({std::string(line.substr(1, line.size() - 2)), {}});
-        } else if (const std::size_t eq = line.find('=');
-                   eq != std::string_view::npos && !sections.empty()) {
-            sections.back().values.emplace_back(Trim(line.substr(0, eq)),
-                                                Trim(line.substr(eq + 1)));
-        }
-    }
-    return sections;
-}
-
 // The profile folders profiles.ini in `iniDir` lists: its [Profile*] sections and the
 // default profile of each [Install*] section.
 std::vector<std::string> FirefoxProfiles(const std::string& iniDir, ShellWindowsResult& result) {
     const std::string iniPath = iniDir + "/profiles.ini";
-    const FileRead ini = ReadWholeFile(iniPath, kMaxIniBytes);
-    if (ini.status == FileRead::Status::Missing) return {};
-    if (ini.status == FileRead::Status::Failed) {
+    const CappedFile ini = ReadWholeFileCapped(iniPath, kMaxIniBytes);
+    if (ini.status == CappedFile::Status::Missing) return {};
+    if (ini.status == CappedFile::Status::Failed) {
         Fail(result, iniPath + ": " + ini.error);
         return {};
     }
+    glib::KeyFile keys;
+    if (!keys.Load(ini.bytes)) {
+        Fail(result, iniPath + ": not a key file");
+        return {};
+    }
     std::vector<std::string> profiles;
-    for (const IniSection& section : ParseIni(ini.bytes)) {
+    for (const std::string& section : keys.Groups()) {
+        const auto value = [&](const char* key) {
+            return Trim(keys.RawValue(section, key).value_or(std::string()));
+        };
         std::string path;
         bool relative = true;
-        if (section.name.starts_with("Profile")) {
-            path = section.Value("Path");
-            relative = section.Value("IsRelative") != "0" && !path.starts_with('/');
-        } else if (section.name.starts_with("Install")) {
-            path = section.Value("Default");
+        if (section.starts_with("Profile")) {
+            path = value("Path");
+            relative = value("IsRelative") != "0" && !path.starts_with('/');
+        } else if (section.starts_with("Install")) {
+            path = value("Default");
             relative = !path.starts_with('/');
         }
         if (path.empty()) continue;
@@ -352,11 +275,6 @@ std::vector<std::string> ChromiumProfiles(const std::string& dataDir) {
     return names;
 }
 
-std::string AbsoluteEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? value : std::string();
-}
-
 }  // namespace
 
 BrowserSessionShellWindows::BrowserSessionShellWindows() : m_places(UserPlaces()) {}
@@ -366,14 +284,8 @@ BrowserSessionShellWindows::BrowserSessionShellWindows(Places places)
 
 BrowserSessionShellWindows::Places BrowserSessionShellWindows::UserPlaces() {
     Places places;
-    places.home = AbsoluteEnv("HOME");
-    if (places.home.empty()) {
-        if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-            places.home = pw->pw_dir;
-        }
-    }
-    places.configHome = AbsoluteEnv("XDG_CONFIG_HOME");
-    if (places.configHome.empty()) places.configHome = places.home + "/.config";
+    places.home = xdg::HomeDir();
+    places.configHome = xdg::ConfigHome();
     return places;
 }
 
@@ -413,9 +325,9 @@ std::optional<BrowserSession> BrowserSessionShellWindows::ReadSession(
             return cached->second.session;
         }
     }
-    const FileRead file = ReadWholeFile(path, kMaxSessionBytes);
-    if (file.status == FileRead::Status::Missing) return std::nullopt;
-    if (file.status == FileRead::Status::Failed) return BrowserSession{{}, file.error};
+    const CappedFile file = ReadWholeFileCapped(path, kMaxSessionBytes);
+    if (file.status == CappedFile::Status::Missing) return std::nullopt;
+    if (file.status == CappedFile::Status::Failed) return BrowserSession{{}, file.error};
     if (since && Before(file.info.st_mtim, *since)) return std::nullopt;
     CachedSession& entry = m_cache[path];
     entry = {stampOf(file.info), parse(file.bytes), true};
