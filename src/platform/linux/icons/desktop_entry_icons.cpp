@@ -11,6 +11,7 @@
 #include <gio/gio.h>
 
 #include "platform/linux/glib/glib_ptr.h"
+#include "platform/linux/posix/user_folders.h"
 
 namespace tk {
 
@@ -56,7 +57,8 @@ std::optional<FileIcon> IconFromGIcon(GIcon* icon) {
 }
 
 std::vector<std::string> DesktopDataDirs() {
-    std::vector<std::string> dirs{g_get_user_data_dir()};
+    // The user's folder by the backend's one home rule; GLib would keep its first answer.
+    std::vector<std::string> dirs{xdg::DataHome()};
     for (const gchar* const* d = g_get_system_data_dirs(); *d != nullptr; ++d)
         dirs.emplace_back(*d);
     return dirs;
