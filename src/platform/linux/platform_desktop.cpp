@@ -1,36 +1,24 @@
 #include "desktop/platform_desktop.h"
 
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
-
 #include "platform/linux/autorun/xdg_autostart_store.h"
-#include "platform/linux/browsers/browser_session_shell_windows.h"
-#include "platform/linux/browsers/composite_shell_windows.h"
-#include "platform/linux/launch/linux_shell.h"
+#include "platform/linux/composite_shell_windows.h"
+#include "platform/linux/glib/glib_log.h"
+#include "platform/linux/icons/desktop_entry_icons.h"
+#include "platform/linux/posix/files.h"
+#include "platform/linux/posix/user_folders.h"
 #include "platform/linux/posix_file_system.h"
-#include "platform/linux/shell/desktop_entry_icons.h"
-#include "platform/linux/shell/file_manager_shell_windows.h"
+#include "platform/linux/shell/linux_shell.h"
+#include "platform/linux/shell_windows/browser_session_shell_windows.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 #include "platform/linux/x11/x11_window_system.h"
 
 namespace tk {
 
-namespace {
-
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        return pw->pw_dir;
-    }
-    return "/";
-}
-
-}  // namespace
-
 PlatformDesktop CreatePlatformDesktop() {
+    // Before any GLib call below can log: everything reaches the one diagnostics sink.
+    glib::RouteLogToDiagnostics();
     PlatformDesktop desktop;
-    desktop.dialect = std::make_unique<PosixPathDialect>(HomeDirectory());
+    desktop.dialect = std::make_unique<PosixPathDialect>(xdg::HomeDir());
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
     desktop.windows = CreatePlatformWindowSystem();
@@ -53,10 +41,6 @@ std::string ExecutableDirectory() {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string PerUserConfigFolder() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return xdg;
-    return HomeDirectory() + "/.config";
-}
+std::string PerUserConfigFolder() { return xdg::ConfigHome(); }
 
 }  // namespace tk

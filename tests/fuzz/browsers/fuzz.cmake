@@ -6,6 +6,6 @@ if(TARGET tk_browser_sessions)
     foreach(fuzzer fuzz_firefox_session fuzz_chromium_session)
         tk_add_fuzzer(${fuzzer} DIR ${CMAKE_CURRENT_LIST_DIR}
                       LIBS tk_browser_sessions PkgConfig::TK_FUZZ_LZ4
-                      INCLUDES ${PROJECT_SOURCE_DIR}/tests/desktop/browsers)
+                      INCLUDES ${PROJECT_SOURCE_DIR}/tests/desktop/shell_windows)
     endforeach()
 endif()

@@ -7,7 +7,7 @@
 
 #include "fuzz_support.h"
 #include "base/text.h"
-#include "platform/linux/browsers/browser_session.h"
+#include "platform/linux/shell_windows/browser_session.h"
 #include "session_files.h"
 
 using tk::BrowserSession;

@@ -7,15 +7,18 @@
 #include <vector>
 
 #include "base/atomic_file.h"
-#include "base/whole_file.h"
 #include "base/text.h"
-#include "platform/linux/launch/xdg_dirs.h"
+#include "platform/linux/glib/key_file.h"
+#include "platform/linux/posix/files.h"
+#include "platform/linux/posix/user_folders.h"
 
 namespace tk {
 
 namespace {
 
-constexpr std::string_view kGroup = "Desktop Entry";
+constexpr const char* kGroup = "Desktop Entry";
+// An entry holds a few short lines; a file far larger is not one.
+constexpr std::size_t kMaxEntryBytes = 1u << 20;
 // Characters that force a quoted Exec word.
 constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
 // Characters escaped by a backslash inside a quoted Exec word.
@@ -133,63 +136,12 @@ std::optional<std::string> FirstExecWord(std::string_view exec) {
     return ReplaceAll(word, "%%", "%");
 }
 
-struct EntryKeys {
-    bool hasGroup = false;
-    std::optional<std::string> type, exec, hidden, autostartEnabled;
-};
-
-// The keys of [Desktop Entry] that decide whether the session starts anything; a later line of
-// the same key wins.
-EntryKeys ParseEntry(std::string_view text) {
-    EntryKeys keys;
-    bool inGroup = false;
-    while (!text.empty()) {
-        const std::size_t newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
-        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line.front() == '#') continue;
-        if (line.front() == '[') {
-            inGroup =
-                line.size() >= 2 && line.back() == ']' && line.substr(1, line.size() - 2) == kGroup;
-            keys.hasGroup = keys.hasGroup || inGroup;
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        if (!inGroup || equals == std::string_view::npos) continue;
-        const std::string_view key = TrimView(line.substr(0, equals));
-        std::string_view raw = line.substr(equals + 1);
-        while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t')) raw.remove_prefix(1);
-        std::string value = UnescapeValue(raw);
-        if (key == "Type")
-            keys.type = std::move(value);
-        else if (key == "Exec")
-            keys.exec = std::move(value);
-        else if (key == "Hidden")
-            keys.hidden = std::move(value);
-        else if (key == "X-GNOME-Autostart-enabled")
-            keys.autostartEnabled = std::move(value);
-    }
-    return keys;
-}
-
 bool IsTrue(const std::optional<std::string>& value) {
     return value && (TrimView(*value) == "true" || TrimView(*value) == "1");
 }
 
 bool IsFalse(const std::optional<std::string>& value) {
     return value && (TrimView(*value) == "false" || TrimView(*value) == "0");
-}
-
-// Creates `path` and its missing parents, private to the user as the base-directory rules ask.
-bool MakeDirectories(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string EntryText(const std::string& name, const std::string& path) {
@@ -234,25 +186,32 @@ std::string XdgAutostartStore::EntryPath(const std::string& name) const {
 
 std::optional<std::string> XdgAutostartStore::Read(const std::string& name) {
     const std::string entry = EntryPath(name);
-    struct stat st {};
-    // Only a regular file: opening a FIFO left in its place would block for good.
-    if (entry.empty() || ::stat(entry.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (entry.empty()) return std::nullopt;
+    // Only a regular file: a FIFO left in its place is refused, never waited on.
+    const CappedFile file = ReadWholeFileCapped(entry, kMaxEntryBytes);
+    glib::KeyFile keys;
+    if (file.status != CappedFile::Status::Ok || !keys.Load(file.bytes) || !keys.HasGroup(kGroup)) {
         return std::nullopt;
     }
-    std::string text;
-    bool missing = false;
-    if (!ReadWholeFile(entry, text, missing).ok || missing) return std::nullopt;
-    const EntryKeys keys = ParseEntry(text);
-    if (!keys.hasGroup || keys.type != "Application" || IsTrue(keys.hidden) ||
-        IsFalse(keys.autostartEnabled) || !keys.exec) {
+    // Raw values with the project's own unescaping: it keeps "\$" and the like for the Exec
+    // quoting rules, where GLib's string reading gives up on the whole value.
+    const auto value = [&](const char* key) -> std::optional<std::string> {
+        std::optional<std::string> raw = keys.RawValue(kGroup, key);
+        if (!raw) return std::nullopt;
+        return UnescapeValue(*raw);
+    };
+    const std::optional<std::string> type = value("Type");
+    const std::optional<std::string> exec = value("Exec");
+    if (type != "Application" || IsTrue(value("Hidden")) ||
+        IsFalse(value("X-GNOME-Autostart-enabled")) || !exec) {
         return std::nullopt;
     }
-    return FirstExecWord(*keys.exec);
+    return FirstExecWord(*exec);
 }
 
 bool XdgAutostartStore::Write(const std::string& name, const std::string& path) {
     const std::string entry = EntryPath(name);
-    if (entry.empty() || !IsWritablePath(path) || !MakeDirectories(m_folder)) return false;
+    if (entry.empty() || !IsWritablePath(path) || !MakeFolders(m_folder)) return false;
     // A linked entry (some tools link the menu's entry here) is replaced, not written through.
     struct stat st {};
     if (::lstat(entry.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(entry.c_str()) != 0) {
@@ -265,27 +224,6 @@ bool XdgAutostartStore::Remove(const std::string& name) {
     const std::string entry = EntryPath(name);
     if (entry.empty()) return false;
     return ::unlink(entry.c_str()) == 0 || errno == ENOENT || errno == ENOTDIR;
-}
-
-std::string RunningExecutablePath() {
-    std::string path(256, '\0');
-    while (true) {
-        const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-        if (n < 0) return {};
-        if (static_cast<std::size_t>(n) < path.size()) {
-            path.resize(static_cast<std::size_t>(n));
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    // An executable replaced while running (an update) is reported with this mark; the new file
-    // at the same place is the one to start next time.
-    constexpr std::string_view kDeleted = " (deleted)";
-    if (path.ends_with(kDeleted) && ::access(path.c_str(), F_OK) != 0) {
-        const std::string original = path.substr(0, path.size() - kDeleted.size());
-        if (::access(original.c_str(), F_OK) == 0) return original;
-    }
-    return path;
 }
 
 }  // namespace tk

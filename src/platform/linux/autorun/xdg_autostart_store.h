@@ -10,8 +10,8 @@ namespace tk {
 // Log-on registration as XDG autostart entries: `<name>.desktop` in the user's autostart folder,
 // which every desktop following the autostart rules starts at log-on.
 //
-// Read answers what the session would start: nothing when the file is missing, unreadable or not
-// a regular file, has no [Desktop Entry] group, is not Type=Application, is Hidden or switched
+// Read answers what the session would start: nothing when the file is missing, unreadable, not
+// a regular file or no key file the desktop would load, has no [Desktop Entry] group, is not Type=Application, is Hidden or switched
 // off with X-GNOME-Autostart-enabled=false, has no Exec or an unbalanced quote in it; otherwise
 // the program of Exec (its first word, quoting and %% undone). Arguments someone added by hand
 // are not part of the answer.
@@ -36,8 +36,5 @@ public:
 private:
     std::string m_folder;
 };
-
-// The full path of the running executable as the kernel reports it; empty when unknown.
-std::string RunningExecutablePath();
 
 }  // namespace tk

@@ -1,8 +1,10 @@
-# Shell windows through the file manager's bus interface, program icons from desktop entries.
+# The shell: launches through GIO's default applications and direct spawns, the table of
+# special folders, showing the desktop through the window manager.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(TK_SHELL_GIO REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0)
+find_package(Threads REQUIRED)
+pkg_check_modules(TK_SHELL REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0 xcb)
 target_sources(tk_platform PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_icons.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/folder_places.cpp
 )
-target_link_libraries(tk_platform PRIVATE PkgConfig::TK_SHELL_GIO)
+target_link_libraries(tk_platform PRIVATE PkgConfig::TK_SHELL Threads::Threads)

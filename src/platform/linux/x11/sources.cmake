@@ -1,9 +1,11 @@
-# The X11 window backend: top-level windows through xcb, processes through /proc.
+# The X11 window backend: top-level windows through xcb, processes through /proc, and the one
+# helper every part of the backend opens an X display with.
 find_package(PkgConfig REQUIRED)
 # GLOBAL, so that executables elsewhere in the tree can link the static library.
 pkg_check_modules(TK_X11 REQUIRED IMPORTED_TARGET GLOBAL xcb xcb-res)
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/compound_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11_window_system.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x_connection.cpp
 )
 target_link_libraries(tk_platform PRIVATE PkgConfig::TK_X11)

@@ -15,7 +15,9 @@
 #include <xcb/xcb.h>
 
 #include "base/text.h"
+#include "platform/linux/posix/files.h"
 #include "platform/linux/x11/compound_text.h"
+#include "platform/linux/x11/x_connection.h"
 
 namespace tk {
 
@@ -122,26 +124,11 @@ struct Pending {
 // One open display: the connection, its root and the atoms, interned once per connection.
 class X11Connection {
 public:
-    ~X11Connection() {
-        if (m_c != nullptr) xcb_disconnect(m_c);
-    }
-
     bool Open(const std::string& displayName, std::string& error) {
-        int screenNumber = 0;
-        m_c = xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber);
-        if (xcb_connection_has_error(m_c)) {
-            const char* shown = displayName.empty() ? std::getenv("DISPLAY") : displayName.c_str();
-            error = "cannot open X display " + std::string(shown ? shown : "(none)");
-            return false;
-        }
-        const xcb_setup_t* setup = xcb_get_setup(m_c);
-        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
-        for (int i = 0; i < screenNumber && screens.rem > 0; ++i) xcb_screen_next(&screens);
-        if (screens.rem <= 0) {
-            error = "the X display has no screen " + std::to_string(screenNumber);
-            return false;
-        }
-        m_root = screens.data->root;
+        if (!m_x.Open(displayName, error)) return false;
+        m_c = m_x.Get();
+        m_root = m_x.Root();
+        const xcb_setup_t* setup = m_x.Setup();
         // Every XID carries its creator's client number in the bits outside the id mask.
         m_clientBits = ~setup->resource_id_mask & 0x1FFFFFFFu;
 
@@ -174,7 +161,7 @@ public:
         return true;
     }
 
-    bool Broken() const { return xcb_connection_has_error(m_c) != 0; }
+    bool Broken() const { return m_x.Broken(); }
     xcb_window_t Root() const { return m_root; }
 
     // Top-level client windows, top of the stack first, each once.
@@ -458,7 +445,8 @@ private:
         return std::string(TruncateUtf8(text, kMaxTextBytes));
     }
 
-    xcb_connection_t* m_c = nullptr;
+    XConnection m_x;
+    xcb_connection_t* m_c = nullptr;  // m_x's, for the many calls that take it
     xcb_window_t m_root = XCB_WINDOW_NONE;
     std::uint32_t m_clientBits = 0;
     bool m_hasClientIds = false;
@@ -516,17 +504,8 @@ std::optional<std::string> X11WindowSystem::ExecutableOfProcess(std::int64_t pid
 
 std::optional<std::string> ProcessExecutable(std::int64_t pid) {
     if (pid <= 0 || pid > INT32_MAX) return {};
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
-    std::string target(256, '\0');
-    while (true) {
-        ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
-        if (n < 0) return {};  // gone, a kernel thread, or not ours to read
-        if (static_cast<std::size_t>(n) < target.size()) {
-            target.resize(static_cast<std::size_t>(n));
-            break;
-        }
-        target.resize(target.size() * 2);
-    }
+    // Nothing when the process is gone, is a kernel thread, or is not ours to read.
+    std::string target = ReadLink("/proc/" + std::to_string(pid) + "/exe").value_or(std::string());
     if (target.empty()) return {};
     // The kernel marks a replaced or removed executable so; unless a file really has that
     // name, what the process runs no longer exists on disk.

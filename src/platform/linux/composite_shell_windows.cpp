@@ -1,0 +1,36 @@
+#include "platform/linux/composite_shell_windows.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace tk {
+
+CompositeShellWindows& CompositeShellWindows::Add(std::unique_ptr<ShellWindows> source) {
+    if (source != nullptr) m_sources.push_back(std::move(source));
+    return *this;
+}
+
+ShellWindowsResult CompositeShellWindows::List() {
+    ShellWindowsResult all;
+    const auto fail = [&all](const std::string& error) {
+        all.ok = false;
+        if (!all.error.empty()) all.error += "; ";
+        all.error += error.empty() ? "a source of shell windows failed" : error;
+    };
+    // One failing source must not hide the windows the others see.
+    for (const auto& source : m_sources) {
+        try {
+            ShellWindowsResult result = source->List();
+            for (auto& window : result.windows) all.windows.push_back(std::move(window));
+            if (!result.ok) fail(result.error);
+        } catch (const std::exception& e) {
+            fail(e.what());
+        } catch (...) {
+            fail({});
+        }
+    }
+    return all;
+}
+
+}  // namespace tk

@@ -1,0 +1,6 @@
+# The user's folders (XDG base and user folders, home) and the small POSIX file helpers the
+# rest of the backend shares.
+target_sources(tk_platform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/files.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/user_folders.cpp
+)

@@ -1,0 +1,465 @@
+#include "platform/linux/shell/linux_shell.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+#include <xcb/xcb.h>
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include "base/diagnostics.h"
+#include "base/text.h"
+#include "platform/linux/glib/glib_ptr.h"
+#include "platform/linux/glib/key_file.h"
+#include "platform/linux/posix/files.h"
+#include "platform/linux/posix/user_folders.h"
+#include "platform/linux/shell/folder_places.h"
+#include "platform/linux/x11/x_connection.h"
+
+extern char** environ;
+
+namespace tk {
+
+namespace {
+
+// Information only: a refused launch says nothing to the user, and the log stays quiet unless
+// whoever owns it asks for more.
+[[gnu::format(printf, 1, 2)]] void Log(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    char* text = g_strdup_vprintf(format, args);
+    va_end(args);
+    ReportInfo("launch", text);
+    g_free(text);
+}
+
+constexpr std::string_view kMyComputer = "::{20d04fe0-3aea-1069-a2d8-08002b30309d}";
+constexpr const char* kComputerUri = "computer:///";
+constexpr const char* kPrintServerPage = "http://localhost:631/printers/";
+constexpr const char* kApplicationsFolder = "/usr/share/applications";
+// A desktop entry holds a few short lines; a file far larger is not one.
+constexpr std::size_t kMaxEntryBytes = 1u << 20;
+
+using Command = std::vector<const char*>;
+
+// Each desktop's own program first, the generic ones last; the first installed one wins.
+const std::vector<Command> kSystemMonitors = {
+    {"gnome-system-monitor"},
+    {"mate-system-monitor"},
+    {"xfce4-taskmanager"},
+    {"plasma-systemmonitor"},
+    {"ksysguard"},
+    {"lxtask"},
+    {"qps"},
+};
+const std::vector<Command> kTerminals = {{"x-terminal-emulator"}, {"xterm"}};
+const std::vector<Command> kSettingsPrograms = {
+    {"gnome-control-center"}, {"xfce4-settings-manager"}, {"mate-control-center"},
+    {"systemsettings"},       {"systemsettings5"},        {"lxqt-config"},
+    {"cinnamon-settings"},
+};
+const std::vector<Command> kPrinterSettings = {{"system-config-printer"}};
+
+bool EqualsAsciiNoCase(std::string_view text, std::string_view lowerCase) {
+    return LowerAscii(text) == lowerCase;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// A scheme of one letter is a drive ("C:\..."), not an address.
+bool HasScheme(const std::string& text) {
+    glib::String scheme(g_uri_parse_scheme(text.c_str()));
+    return scheme && std::strlen(scheme.get()) > 1;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The caller never waits for a program it started; a thread of its own collects the exit.
+// Orphans cannot be left to the system: not every init adopts and reaps them.
+void ReapInBackground(pid_t pid) {
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error& e) {
+        Log("cannot watch process %d: %s", static_cast<int>(pid), e.what());
+    }
+}
+
+// Executables the kernel runs itself. Anything else with the execute bit (a document on a
+// drive that marks every file executable) is a document; the C library's spawn would hand
+// such a file to /bin/sh.
+bool IsProgramFile(const std::string& path) {
+    if (::access(path.c_str(), X_OK) != 0) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    char head[4] = {};
+    const ssize_t n = ::read(fd, head, sizeof head);
+    ::close(fd);
+    return (n >= 4 && std::memcmp(head,
+                                  "\x7f"
+                                  "ELF",
+                                  4) == 0) ||
+           (n >= 2 && head[0] == '#' && head[1] == '!');
+}
+
+// Starts `argv` (argv[0] an absolute path) as it is: no interpreter, no search. The program
+// gets a session of its own, so it outlives a terminal this program was started from, and
+// none of our signal settings or descriptors.
+bool Spawn(const std::vector<std::string>& argv, const std::string& workingDirectory) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!workingDirectory.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    }
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigfillset(&signals);
+    sigdelset(&signals, SIGKILL);
+    sigdelset(&signals, SIGSTOP);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc =
+        ::posix_spawn(&pid, argv.front().c_str(), &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        Log("cannot start %s: %s", argv.front().c_str(), std::strerror(rc));
+        return false;
+    }
+    ReapInBackground(pid);
+    return true;
+}
+
+// A program on PATH as an absolute path; a relative PATH entry would let the current folder
+// decide what runs.
+std::optional<std::string> FindProgram(const char* name) {
+    glib::String found(g_find_program_in_path(name));
+    if (!found || found.get()[0] != '/') return std::nullopt;
+    return std::string(found.get());
+}
+
+bool StartFirstInstalled(const std::vector<Command>& commands) {
+    for (const Command& command : commands) {
+        const auto program = FindProgram(command.front());
+        if (!program) continue;
+        std::vector<std::string> argv{*program};
+        argv.insert(argv.end(), command.begin() + 1, command.end());
+        // Home, so that the program does not hold on to whatever folder we are in.
+        const std::string home = xdg::HomeDir();
+        return Spawn(argv, IsFolder(home) ? home : "/");
+    }
+    return false;
+}
+
+// The child GIO starts; runs between fork and exec, so async-signal-safe calls only.
+void DetachFromSession(gpointer) { ::setsid(); }
+
+void OnLaunched(GDesktopAppInfo*, GPid pid, gpointer) { ReapInBackground(pid); }
+
+// Starts `app`, with `uri` when there is one. GIO's own way would leave the handler to be
+// adopted by init (GIO spawns through an intermediate process); spawned as our own child, it
+// is reaped here.
+bool LaunchApplication(GAppInfo* app, const std::string* uri) {
+    GList item{};
+    if (uri != nullptr) item.data = const_cast<char*>(uri->c_str());
+    GList* uris = uri != nullptr ? &item : nullptr;
+    GError* raw = nullptr;
+    gboolean ok = FALSE;
+    if (G_IS_DESKTOP_APP_INFO(app)) {
+        ok = g_desktop_app_info_launch_uris_as_manager(
+            G_DESKTOP_APP_INFO(app), uris, nullptr,
+            static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+            DetachFromSession, nullptr, OnLaunched, nullptr, &raw);
+    } else {
+        ok = g_app_info_launch_uris(app, uris, nullptr, &raw);
+    }
+    glib::Error error(raw);
+    if (!ok) {
+        Log("cannot start %s: %s", g_app_info_get_id(app) ? g_app_info_get_id(app) : "(entry)",
+            error ? error->message : "");
+    }
+    return ok;
+}
+
+// The user's default application for `uri`, which gets it as one argument; false when no
+// application takes it.
+bool OpenWithDefaultApplication(const std::string& uri) {
+    // The scheme's handler first, as GIO's own launcher does: the file lookup would refuse an
+    // address with a stray "%" in it, which a browser takes without complaint.
+    glib::String scheme(g_uri_parse_scheme(uri.c_str()));
+    glib::Object<GAppInfo> app(scheme ? g_app_info_get_default_for_uri_scheme(scheme.get())
+                                      : nullptr);
+    GError* raw = nullptr;
+    if (!app) {
+        glib::Object<GFile> file(g_file_new_for_uri(uri.c_str()));
+        app.reset(g_file_query_default_handler(file.get(), nullptr, &raw));
+    }
+    glib::Error error(raw);
+    if (!app) {
+        Log("no application opens %s: %s", uri.c_str(), error ? error->message : "");
+        return false;
+    }
+    return LaunchApplication(app.get(), &uri);
+}
+
+bool OpenFolder(const std::string& path) {
+    glib::String uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
+    return uri && OpenWithDefaultApplication(uri.get());
+}
+
+void OpenLocation(const std::string& uri, const std::string& fallbackFolder) {
+    if (!OpenWithDefaultApplication(uri) && !fallbackFolder.empty()) OpenFolder(fallbackFolder);
+}
+
+// A link entry carries an address instead of a command: it is opened, never run.
+void OpenLinkEntry(const std::string& path) {
+    const CappedFile file = ReadWholeFileCapped(path, kMaxEntryBytes);
+    glib::KeyFile keys;
+    if (file.status != CappedFile::Status::Ok || !keys.Load(file.bytes)) {
+        Log("not a desktop entry: %s", path.c_str());
+        return;
+    }
+    const auto type = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE);
+    const auto url = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_URL);
+    if (type != G_KEY_FILE_DESKTOP_TYPE_LINK || !url) {
+        Log("desktop entry starts nothing: %s", path.c_str());
+        return;
+    }
+    const std::string& address = *url;
+    if (HasScheme(address)) {
+        OpenWithDefaultApplication(address);
+    } else if (!address.empty() && address.front() == '/') {
+        OpenFolder(address);
+    } else {
+        Log("desktop entry links to no address: %s", path.c_str());
+    }
+}
+
+void LaunchDesktopEntry(const std::string& path) {
+    glib::Object<GDesktopAppInfo> entry(g_desktop_app_info_new_from_filename(path.c_str()));
+    if (entry) {
+        LaunchApplication(G_APP_INFO(entry.get()), nullptr);
+    } else {
+        OpenLinkEntry(path);
+    }
+}
+
+std::string ParentFolder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+// An absolute path by what it is on disk: a desktop entry is launched, a program started,
+// anything else opened with its default application.
+void OpenPath(const std::string& path, const std::optional<std::string>& directory) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        Log("no such file: %s", path.c_str());
+        return;
+    }
+    if (S_ISREG(st.st_mode) && EndsWith(path, ".desktop")) {
+        LaunchDesktopEntry(path);
+        return;
+    }
+    if (S_ISREG(st.st_mode) && IsProgramFile(path)) {
+        const bool ownFolder =
+            directory && !directory->empty() && directory->front() == '/' && IsFolder(*directory);
+        Spawn({path}, ownFolder ? *directory : ParentFolder(path));
+        return;
+    }
+    OpenFolder(path);
+}
+
+// What the program hands to "explorer.exe": an address to show, never something to run.
+void OpenAddress(const std::string& address) {
+    if (EqualsAsciiNoCase(address, kMyComputer)) {
+        OpenLocation(kComputerUri, "/");
+    } else if (HasScheme(address)) {
+        OpenWithDefaultApplication(address);
+    } else if (!address.empty() && address.front() == '/' && ::access(address.c_str(), F_OK) == 0) {
+        OpenFolder(address);
+    } else {
+        Log("not an address: %s", address.c_str());
+    }
+}
+
+void OpenTarget(const std::string& target, const std::optional<std::string>& directory) {
+    if (HasScheme(target)) {
+        // A local file URI names a path like any other, programs included.
+        gchar* host = nullptr;
+        glib::String path(g_filename_from_uri(target.c_str(), &host, nullptr));
+        glib::String hostName(host);
+        if (path && (!hostName || std::strcmp(hostName.get(), "localhost") == 0)) {
+            OpenPath(path.get(), directory);
+        } else {
+            OpenWithDefaultApplication(target);
+        }
+    } else if (!target.empty() && target.front() == '/') {
+        OpenPath(target, directory);
+    } else {
+        // A bare name would be looked up on PATH or read as an option: neither is wanted.
+        Log("neither a path nor an address: %s", target.c_str());
+    }
+}
+
+void StartSystemMonitor() {
+    if (StartFirstInstalled(kSystemMonitors)) return;
+    const auto top = FindProgram("top");
+    if (!top) {
+        Log("no system monitor installed");
+        return;
+    }
+    std::vector<Command> terminals = kTerminals;
+    for (Command& terminal : terminals) {
+        terminal.push_back("-e");
+        terminal.push_back(top->c_str());
+    }
+    if (!StartFirstInstalled(terminals)) Log("no system monitor and no terminal installed");
+}
+
+void StartSettings() {
+    if (!StartFirstInstalled(kSettingsPrograms)) OpenFolder(kApplicationsFolder);
+}
+
+// A short-lived connection of our own, so the toolkit's connection stays untouched.
+bool ConnectDisplay(XConnection& x, const std::string& displayName) {
+    std::string error;
+    if (x.Open(displayName, error)) return true;
+    Log("%s", error.c_str());
+    return false;
+}
+
+}  // namespace
+
+LinuxShell::LinuxShell() = default;
+
+LinuxShell::LinuxShell(Options options) : m_options(std::move(options)) {}
+
+// The program asks only for "open" or for the default action, which are one thing here; the
+// show command has no counterpart a launcher could pass on.
+void LinuxShell::Execute(WindowHandle /*owner*/, const std::optional<std::string>& /*verb*/,
+                         const std::string& file, const std::optional<std::string>& parameters,
+                         const std::optional<std::string>& directory, int /*show*/) {
+    try {
+        // A NUL would silently cut the text short and name something else.
+        if (file.find('\0') != std::string::npos ||
+            (parameters && parameters->find('\0') != std::string::npos) ||
+            (directory && directory->find('\0') != std::string::npos)) {
+            Log("a text with a NUL in it is refused");
+            return;
+        }
+        if (EqualsAsciiNoCase(file, "explorer.exe")) {
+            OpenAddress(parameters.value_or(std::string()));
+        } else if (EqualsAsciiNoCase(file, "taskmgr") || EqualsAsciiNoCase(file, "taskmgr.exe")) {
+            StartSystemMonitor();
+        } else {
+            OpenTarget(file, directory);
+        }
+    } catch (const std::exception& e) {
+        Log("launch failed: %s", e.what());
+    }
+}
+
+void LinuxShell::OpenSpecialFolder(int csidl, WindowHandle /*owner*/) {
+    try {
+        const auto target = ResolveSpecialFolder(csidl);
+        if (!target) {
+            Log("no special folder %d", csidl);
+            return;
+        }
+        switch (target->kind) {
+            case SpecialFolderTarget::Kind::Folder:
+                OpenFolder(target->location);
+                break;
+            case SpecialFolderTarget::Kind::Location:
+                OpenLocation(target->location, target->fallbackFolder);
+                break;
+            case SpecialFolderTarget::Kind::Settings:
+                StartSettings();
+                break;
+            case SpecialFolderTarget::Kind::Printers:
+                // Without a printer program, the print server's own pages do the same job.
+                if (!StartFirstInstalled(kPrinterSettings))
+                    OpenWithDefaultApplication(kPrintServerPage);
+                break;
+        }
+    } catch (const std::exception& e) {
+        Log("special folder %d failed: %s", csidl, e.what());
+    }
+}
+
+// The command line names the control panel of the other system; here the desktop's settings
+// program stands for it.
+void LinuxShell::RunControlPanel(const std::string& /*commandLine*/, int /*show*/) {
+    try {
+        StartSettings();
+    } catch (const std::exception& e) {
+        Log("settings failed: %s", e.what());
+    }
+}
+
+void LinuxShell::MinimizeAll() {
+    XConnection x;
+    if (!ConnectDisplay(x, m_options.displayName)) return;
+    xcb_connection_t* c = x.Get();
+    const xcb_window_t root = x.Root();
+    constexpr std::string_view kName = "_NET_SHOWING_DESKTOP";
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, kName.size(), kName.data()), nullptr),
+        &std::free);
+    if (!atom) return;
+    // The window-manager standard's request: a client message to the root window.
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = root;
+    event.type = atom->atom;
+    event.data.data32[0] = 1;
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    x.RoundTrip();
+}
+
+std::string LinuxShell::SystemDirectory() { return "/usr/bin"; }
+
+void LinuxShell::MessageBeep() {
+    XConnection x;
+    if (!ConnectDisplay(x, m_options.displayName)) return;
+    xcb_bell(x.Get(), 0);
+    x.RoundTrip();
+}
+
+}  // namespace tk

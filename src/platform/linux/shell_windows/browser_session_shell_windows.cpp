@@ -1,0 +1,382 @@
+#include "platform/linux/shell_windows/browser_session_shell_windows.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/text.h"
+#include "platform/linux/glib/key_file.h"
+#include "platform/linux/posix/files.h"
+#include "platform/linux/posix/user_folders.h"
+#include "platform/linux/shell_windows/browser_session.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
+
+namespace tk {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMaxIniBytes = 1u << 20;
+// A user has a handful of profiles and a profile a handful of session files; folders with
+// thousands of entries are not a browser's.
+constexpr std::size_t kMaxProfiles = 256;
+constexpr std::size_t kMaxSessionDirEntries = 4096;
+
+enum class Family { Firefox, Chromium };
+
+// The user-data folders of Chromium's family below $XDG_CONFIG_HOME.
+constexpr std::array<std::string_view, 10> kChromiumDataDirs = {
+    "chromium",
+    "google-chrome",
+    "google-chrome-beta",
+    "google-chrome-unstable",
+    "BraveSoftware/Brave-Browser",
+    "BraveSoftware/Brave-Browser-Beta",
+    "BraveSoftware/Brave-Browser-Nightly",
+    "microsoft-edge",
+    "microsoft-edge-beta",
+    "microsoft-edge-dev",
+};
+constexpr std::array<std::string_view, 5> kChromiumExecutables = {"chromium", "chromium-browser",
+                                                                  "chrome", "brave", "msedge"};
+
+// The browsers' own pages (new tab, settings, extensions): nothing anyone opens again.
+constexpr std::array<std::string_view, 12> kInternalSchemes = {
+    "about:", "chrome:", "chrome-extension:", "chrome-untrusted:", "chrome-search:", "devtools:",
+    "edge:",  "brave:",  "moz-extension:",    "resource:",         "view-source:",   "blob:"};
+
+bool IsBrowserExecutable(Family family, std::string_view name) {
+    if (family == Family::Firefox) return name.starts_with("firefox");  // -esr, -bin, ...
+    return std::find(kChromiumExecutables.begin(), kChromiumExecutables.end(), name) !=
+           kChromiumExecutables.end();
+}
+
+bool IsInternalPage(std::string_view url) {
+    const std::string lower = LowerAscii(url.substr(0, 24));
+    return std::any_of(kInternalSchemes.begin(), kInternalSchemes.end(),
+                       [&](std::string_view scheme) { return lower.starts_with(scheme); });
+}
+
+std::optional<long> ParsePid(std::string_view digits) {
+    if (digits.empty() || digits.size() > 9) return std::nullopt;
+    long pid = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    if (pid <= 0) return std::nullopt;
+    return pid;
+}
+
+// Whether `pid` is alive and runs one of the family's browsers.
+bool IsRunningBrowser(const std::string& procRoot, long pid, Family family) {
+    const std::string dir = procRoot + "/" + std::to_string(pid);
+    std::string name;
+    if (std::optional<std::string> exe = ReadLink(dir + "/exe")) {
+        static constexpr std::string_view kDeleted = " (deleted)";  // upgraded under it
+        if (exe->ends_with(kDeleted)) exe->resize(exe->size() - kDeleted.size());
+        name = exe->substr(exe->rfind('/') + 1);
+    } else {
+        // Another user's process or a zombie: its stat line names the program and its state.
+        const CappedFile stat = ReadWholeFileCapped(dir + "/stat", 4096);
+        const std::size_t open = stat.bytes.find('(');
+        const std::size_t close = stat.bytes.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close < open) {
+            return false;
+        }
+        const char state = close + 2 < stat.bytes.size() ? stat.bytes[close + 2] : 'Z';
+        if (state == 'Z' || state == 'X' || state == 'x') return false;
+        name = stat.bytes.substr(open + 1, close - open - 1);
+    }
+    return IsBrowserExecutable(family, name);
+}
+
+// A running browser's hold on a profile: since when, when its lock says so.
+struct Holder {
+    std::optional<std::timespec> since;
+};
+
+std::optional<std::timespec> LinkTime(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mtim;
+}
+
+// Firefox names itself in the profile's "lock" symlink ("address:+pid") and holds an fcntl
+// lock on ".parentlock", whose holder the kernel tells us.
+std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::string& profile) {
+    const std::string lock = profile + "/lock";
+    if (const std::optional<std::string> target = ReadLink(lock)) {
+        std::string_view pid(*target);
+        pid = pid.substr(pid.rfind(':') + 1);
+        if (pid.starts_with('+')) pid.remove_prefix(1);
+        const std::optional<long> number = ParsePid(pid);
+        if (number && IsRunningBrowser(procRoot, *number, Family::Firefox)) {
+            return Holder{LinkTime(lock)};
+        }
+    }
+    const int fd =
+        ::open((profile + "/.parentlock").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    if (held && probe.l_pid > 0 && IsRunningBrowser(procRoot, probe.l_pid, Family::Firefox)) {
+        return Holder{};
+    }
+    return std::nullopt;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+// Chromium's "SingletonLock" symlink reads "host-pid"; a lock of another host sharing this
+// home is not a browser on this desktop.
+std::optional<Holder> ChromiumHolder(const std::string& procRoot, const std::string& dataDir,
+                                     const std::string& hostName) {
+    const std::string lock = dataDir + "/SingletonLock";
+    const std::optional<std::string> target = ReadLink(lock);
+    if (!target) return std::nullopt;
+    const std::size_t dash = target->rfind('-');
+    if (dash == std::string::npos || target->substr(0, dash) != hostName) return std::nullopt;
+    const std::optional<long> pid = ParsePid(std::string_view(*target).substr(dash + 1));
+    if (!pid || !IsRunningBrowser(procRoot, *pid, Family::Chromium)) return std::nullopt;
+    return Holder{LinkTime(lock)};
+}
+
+bool Before(const std::timespec& a, const std::timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec < b.tv_sec : a.tv_nsec < b.tv_nsec;
+}
+
+std::int64_t Nanoseconds(const std::timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+void Fail(ShellWindowsResult& result, const std::string& error) {
+    result.ok = false;
+    if (!result.error.empty()) result.error += "; ";
+    result.error += error;
+}
+
+void AddPages(ShellWindowsResult& result, const std::vector<std::string>& urls) {
+    for (const std::string& url : urls) {
+        if (IsInternalPage(url)) continue;
+        // A local page reaches the core the way a folder window's location does.
+        std::string location = LowerAscii(url.substr(0, 5)) == "file:"
+                                   ? FileManagerShellWindows::LocationFromUri(url)
+                                   : url;
+        if (!location.empty()) result.windows.push_back({std::move(location), true});
+    }
+}
+
+// The profile folders profiles.ini in `iniDir` lists: its [Profile*] sections and the
+// default profile of each [Install*] section.
+std::vector<std::string> FirefoxProfiles(const std::string& iniDir, ShellWindowsResult& result) {
+    const std::string iniPath = iniDir + "/profiles.ini";
+    const CappedFile ini = ReadWholeFileCapped(iniPath, kMaxIniBytes);
+    if (ini.status == CappedFile::Status::Missing) return {};
+    if (ini.status == CappedFile::Status::Failed) {
+        Fail(result, iniPath + ": " + ini.error);
+        return {};
+    }
+    glib::KeyFile keys;
+    if (!keys.Load(ini.bytes)) {
+        Fail(result, iniPath + ": not a key file");
+        return {};
+    }
+    std::vector<std::string> profiles;
+    for (const std::string& section : keys.Groups()) {
+        const auto value = [&](const char* key) {
+            return Trim(keys.RawValue(section, key).value_or(std::string()));
+        };
+        std::string path;
+        bool relative = true;
+        if (section.starts_with("Profile")) {
+            path = value("Path");
+            relative = value("IsRelative") != "0" && !path.starts_with('/');
+        } else if (section.starts_with("Install")) {
+            path = value("Default");
+            relative = !path.starts_with('/');
+        }
+        if (path.empty()) continue;
+        profiles.push_back(relative ? iniDir + "/" + path : path);
+        if (profiles.size() >= kMaxProfiles) break;
+    }
+    return profiles;
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+// The current session file of a Chromium profile: the newest Sessions/Session_<time>, or the
+// single "Current Session" file of older versions.
+std::string ChromiumSessionFile(const std::string& profile) {
+    std::string newest;
+    std::error_code error;
+    std::size_t seen = 0;
+    for (fs::directory_iterator it(profile + "/Sessions", error), end; !error && it != end;
+         it.increment(error)) {
+        if (++seen > kMaxSessionDirEntries) break;
+        const std::string name = it->path().filename().string();
+        static constexpr std::string_view kPrefix = "Session_";
+        if (!name.starts_with(kPrefix) || name.size() == kPrefix.size()) continue;
+        if (name.find_first_not_of("0123456789", kPrefix.size()) != std::string::npos) continue;
+        // Timestamps in microseconds: longer is later, then the larger digits.
+        if (newest.empty() || name.size() > newest.size() ||
+            (name.size() == newest.size() && name > newest)) {
+            newest = name;
+        }
+    }
+    return newest.empty() ? profile + "/Current Session" : profile + "/Sessions/" + newest;
+}
+
+// The profile folders of a user-data folder, "Default" first.
+std::vector<std::string> ChromiumProfiles(const std::string& dataDir) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(dataDir, error), end; !error && it != end; it.increment(error)) {
+        if (names.size() >= kMaxProfiles) break;
+        std::error_code statError;
+        if (!it->is_directory(statError)) continue;
+        const fs::path sessions = it->path() / "Sessions";
+        const fs::path current = it->path() / "Current Session";
+        if (fs::is_directory(sessions, statError) || fs::is_regular_file(current, statError)) {
+            names.push_back(it->path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        if ((a == "Default") != (b == "Default")) return a == "Default";
+        return a < b;
+    });
+    for (std::string& name : names) name = dataDir + "/" + name;
+    return names;
+}
+
+}  // namespace
+
+BrowserSessionShellWindows::BrowserSessionShellWindows() : m_places(UserPlaces()) {}
+
+BrowserSessionShellWindows::BrowserSessionShellWindows(Places places)
+    : m_places(std::move(places)) {}
+
+BrowserSessionShellWindows::Places BrowserSessionShellWindows::UserPlaces() {
+    Places places;
+    places.home = xdg::HomeDir();
+    places.configHome = xdg::ConfigHome();
+    return places;
+}
+
+ShellWindowsResult BrowserSessionShellWindows::List() {
+    ShellWindowsResult result;
+    for (auto& [path, cached] : m_cache) cached.used = false;
+    try {
+        ListFirefox(result);
+    } catch (const std::exception& e) {
+        Fail(result, std::string("firefox: ") + e.what());
+    }
+    try {
+        ListChromium(result);
+    } catch (const std::exception& e) {
+        Fail(result, std::string("chromium: ") + e.what());
+    }
+    std::erase_if(m_cache, [](const auto& entry) { return !entry.second.used; });
+    return result;
+}
+
+std::optional<BrowserSession> BrowserSessionShellWindows::ReadSession(
+    const std::string& path, const std::optional<std::timespec>& since, Parser parse) {
+    const auto stampOf = [](const struct stat& info) {
+        return FileStamp{static_cast<std::int64_t>(info.st_dev),
+                         static_cast<std::int64_t>(info.st_ino),
+                         static_cast<std::int64_t>(info.st_size),
+                         Nanoseconds(info.st_mtim),
+                         Nanoseconds(info.st_ctim),
+                         static_cast<std::int64_t>(info.st_mode)};
+    };
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (since && Before(info.st_mtim, *since)) return std::nullopt;
+        const auto cached = m_cache.find(path);
+        if (cached != m_cache.end() && cached->second.stamp == stampOf(info)) {
+            cached->second.used = true;
+            return cached->second.session;
+        }
+    }
+    const CappedFile file = ReadWholeFileCapped(path, kMaxSessionBytes);
+    if (file.status == CappedFile::Status::Missing) return std::nullopt;
+    if (file.status == CappedFile::Status::Failed) return BrowserSession{{}, file.error};
+    if (since && Before(file.info.st_mtim, *since)) return std::nullopt;
+    CachedSession& entry = m_cache[path];
+    entry = {stampOf(file.info), parse(file.bytes), true};
+    return entry.session;
+}
+
+void BrowserSessionShellWindows::ListFirefox(ShellWindowsResult& result) {
+    std::vector<std::string> seen;
+    // The classic folder, and the XDG one newer versions use.
+    for (const std::string& iniDir :
+         {m_places.home + "/.mozilla/firefox", m_places.configHome + "/mozilla/firefox"}) {
+        for (const std::string& profile : FirefoxProfiles(iniDir, result)) {
+            const std::string key = Canonical(profile);
+            if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+            seen.push_back(key);
+            const std::optional<Holder> holder = FirefoxHolder(m_places.procRoot, profile);
+            if (!holder) continue;
+            const std::string recovery = profile + "/sessionstore-backups/recovery.jsonlz4";
+            std::optional<BrowserSession> session =
+                ReadSession(recovery, holder->since, ParseFirefoxSession);
+            if (session && !session->Ok()) {
+                // The copy the browser keeps from its previous write, one interval older.
+                std::optional<BrowserSession> backup =
+                    ReadSession(profile + "/sessionstore-backups/recovery.baklz4", holder->since,
+                                ParseFirefoxSession);
+                if (backup && backup->Ok()) session = std::move(backup);
+            }
+            if (!session) continue;
+            if (!session->Ok()) Fail(result, recovery + ": " + session->error);
+            AddPages(result, session->urls);
+        }
+    }
+}
+
+void BrowserSessionShellWindows::ListChromium(ShellWindowsResult& result) {
+    const std::string hostName = HostName();
+    for (const std::string_view dir : kChromiumDataDirs) {
+        const std::string dataDir = m_places.configHome + "/" + std::string(dir);
+        const std::optional<Holder> holder = ChromiumHolder(m_places.procRoot, dataDir, hostName);
+        if (!holder) continue;
+        for (const std::string& profile : ChromiumProfiles(dataDir)) {
+            const std::string path = ChromiumSessionFile(profile);
+            const std::optional<BrowserSession> session =
+                ReadSession(path, holder->since, ParseChromiumSession);
+            if (!session) continue;
+            if (!session->Ok()) Fail(result, path + ": " + session->error);
+            AddPages(result, session->urls);
+        }
+    }
+}
+
+}  // namespace tk

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "desktop/shell_windows.h"
+#include "platform/linux/shell_windows/browser_session.h"
+
+namespace tk {
+
+// The web pages the user's running browsers show, read (never written) from the session files
+// the browsers keep: Firefox's recovery.jsonlz4 and the Session_* files of Chromium and its
+// family. A browser that is not running has nothing open, whatever its files say. Private
+// windows never reach those files, and a window marked private is skipped all the same.
+class BrowserSessionShellWindows final : public ShellWindows {
+public:
+    struct Places {
+        std::string home;                // the user's home folder
+        std::string configHome;          // $XDG_CONFIG_HOME, normally home + "/.config"
+        std::string procRoot = "/proc";  // where running processes are looked up
+    };
+
+    // The current user's folders.
+    BrowserSessionShellWindows();
+    explicit BrowserSessionShellWindows(Places places);
+
+    // One window with a document for every open tab: Firefox profiles first, then Chromium's
+    // family. A session file that cannot be read makes the result not ok; every other browser
+    // is still listed.
+    ShellWindowsResult List() override;
+
+    static Places UserPlaces();
+
+private:
+    using Parser = BrowserSession (*)(std::string_view);
+    // A file's identity and version: device, inode, size, modification and change times, mode.
+    using FileStamp = std::array<std::int64_t, 6>;
+    struct CachedSession {
+        FileStamp stamp{};
+        BrowserSession session;
+        bool used = false;
+    };
+
+    void ListFirefox(ShellWindowsResult& result);
+    void ListChromium(ShellWindowsResult& result);
+    // One session file of a running browser; nothing when there is none yet, or when it was
+    // left by an earlier run (written before `since`, when the browser took its lock).
+    std::optional<BrowserSession> ReadSession(const std::string& path,
+                                              const std::optional<std::timespec>& since,
+                                              Parser parse);
+
+    Places m_places;
+    // The last reading of each session file, kept while the file stays the same: a large
+    // session takes a while to parse, and the sweep runs on the user's thread.
+    std::map<std::string, CachedSession> m_cache;
+};
+
+}  // namespace tk

@@ -1,0 +1,236 @@
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <utility>
+
+#include <gio/gio.h>
+
+#include "base/text.h"
+#include "platform/linux/glib/glib_ptr.h"
+
+namespace tk {
+
+namespace {
+
+constexpr const char* kFileManagerName = "org.freedesktop.FileManager1";
+constexpr const char* kFileManagerPath = "/org/freedesktop/FileManager1";
+constexpr const char* kWindowsProperty = "OpenWindowsWithLocations";
+// A hung file manager or bus may hold one sweep this long per call, never longer.
+constexpr int kCallTimeoutMs = 1000;
+constexpr int kConnectTimeoutMs = 1000;
+
+struct PendingConnect {
+    GDBusConnection* connection = nullptr;
+    bool done = false;
+};
+
+// A private connection (never the shared one GLib hands out, which by default ends the whole
+// process when the bus goes away), made with a deadline: a bus daemon that accepts the socket
+// but never answers would block a synchronous connect forever. The connection delivers its
+// notices to `context`.
+GDBusConnection* ConnectWithTimeout(const std::string& address, GMainContext* context) {
+    g_main_context_push_thread_default(context);
+    glib::Object<GCancellable> cancellable(g_cancellable_new());
+    GSource* deadline = g_timeout_source_new(kConnectTimeoutMs);
+    g_source_set_callback(
+        deadline,
+        [](gpointer c) -> gboolean {
+            g_cancellable_cancel(G_CANCELLABLE(c));
+            return G_SOURCE_REMOVE;
+        },
+        cancellable.get(), nullptr);
+    g_source_attach(deadline, context);
+
+    PendingConnect pending;
+    g_dbus_connection_new_for_address(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, cancellable.get(),
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            auto* p = static_cast<PendingConnect*>(data);
+            p->connection = g_dbus_connection_new_for_address_finish(result, nullptr);
+            p->done = true;
+        },
+        &pending);
+    // Cancelling finishes the attempt too, so this loop always ends.
+    while (!pending.done) g_main_context_iteration(context, TRUE);
+
+    g_source_destroy(deadline);
+    g_source_unref(deadline);
+    g_main_context_pop_thread_default(context);
+    return pending.connection;
+}
+
+bool IsSocket(const char* path) {
+    struct stat st {};
+    return ::stat(path, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// Answers meaning "no file manager that publishes its windows" rather than a failure: the
+// owner quit between the two calls, or it owns the name without offering the property.
+bool MeansNoWindowList(const GError* error) {
+    if (error->domain != G_DBUS_ERROR) return false;
+    switch (error->code) {
+        case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+        case G_DBUS_ERROR_SERVICE_UNKNOWN:
+        case G_DBUS_ERROR_UNKNOWN_METHOD:
+        case G_DBUS_ERROR_UNKNOWN_OBJECT:
+        case G_DBUS_ERROR_UNKNOWN_INTERFACE:
+        case G_DBUS_ERROR_UNKNOWN_PROPERTY:
+        case G_DBUS_ERROR_INVALID_ARGS:  // how GLib-based services answer an unknown property
+            return true;
+        default:
+            return false;
+    }
+}
+
+// NO_AUTO_START on every call: asking must never be what launches a file manager.
+GVariant* Call(GDBusConnection* connection, const char* destination, const char* path,
+               const char* interface, const char* method, GVariant* parameters,
+               const char* replyType, GError** error) {
+    return g_dbus_connection_call_sync(connection, destination, path, interface, method, parameters,
+                                       G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                                       kCallTimeoutMs, nullptr, error);
+}
+
+GVariant* NameHasOwner(GDBusConnection* connection, GError** error) {
+    return Call(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "NameHasOwner", g_variant_new("(s)", kFileManagerName), "(b)", error);
+}
+
+bool BusIsGone(GDBusConnection* connection, const GError* error) {
+    return g_dbus_connection_is_closed(connection) ||
+           g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED);
+}
+
+}  // namespace
+
+FileManagerShellWindows::FileManagerShellWindows(std::string busAddress)
+    : m_busAddress(std::move(busAddress)), m_context(g_main_context_new()) {}
+
+FileManagerShellWindows::~FileManagerShellWindows() {
+    DropConnection();
+    g_main_context_unref(m_context);
+}
+
+std::string FileManagerShellWindows::BusAddress() const {
+    if (!m_busAddress.empty()) return m_busAddress;
+    // GLib's own session-bus lookup may fall back to starting a bus through dbus-launch;
+    // with no bus there is no file manager to ask, so only the two real places count.
+    const char* env = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (env != nullptr && env[0] != '\0') return env;
+    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+    if (runtimeDir != nullptr && runtimeDir[0] != '\0') {
+        const std::string socket = std::string(runtimeDir) + "/bus";
+        if (IsSocket(socket.c_str())) {
+            glib::String escaped(g_dbus_address_escape_value(socket.c_str()));
+            return "unix:path=" + std::string(escaped.get());
+        }
+    }
+    return {};
+}
+
+GDBusConnection* FileManagerShellWindows::Connection() {
+    if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) DropConnection();
+    if (m_connection == nullptr) {
+        const std::string address = BusAddress();
+        if (!address.empty()) m_connection = ConnectWithTimeout(address, m_context);
+    }
+    return m_connection;
+}
+
+ShellWindowsResult FileManagerShellWindows::Failure(GError* rawError) {
+    glib::Error error(rawError);
+    ShellWindowsResult result;
+    result.ok = false;
+    result.error = SanitizeUtf8(error->message);
+    // A bus that went away is connected to anew at the next sweep.
+    if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) DropConnection();
+    return result;
+}
+
+void FileManagerShellWindows::DropConnection() {
+    if (m_connection == nullptr) return;
+    // Notices still queued (such as "closed") hold references to the connection.
+    while (g_main_context_iteration(m_context, FALSE)) {
+    }
+    g_object_unref(m_connection);
+    m_connection = nullptr;
+}
+
+ShellWindowsResult FileManagerShellWindows::List() {
+    ShellWindowsResult result;
+    GDBusConnection* connection = Connection();
+    if (connection == nullptr) return result;
+
+    GError* rawError = nullptr;
+    glib::Variant owned(NameHasOwner(connection, &rawError));
+    if (!owned && BusIsGone(connection, rawError)) {
+        // The bus went away since the last sweep, maybe for a new one: no failure of ours.
+        g_clear_error(&rawError);
+        DropConnection();
+        connection = Connection();
+        if (connection == nullptr) return result;
+        owned.reset(NameHasOwner(connection, &rawError));
+    }
+    if (!owned) return Failure(rawError);
+    gboolean hasOwner = FALSE;
+    g_variant_get(owned.get(), "(b)", &hasOwner);
+    if (!hasOwner) return result;
+
+    glib::Variant reply(
+        Call(connection, kFileManagerName, kFileManagerPath, "org.freedesktop.DBus.Properties",
+             "Get", g_variant_new("(ss)", kFileManagerName, kWindowsProperty), "(v)", &rawError));
+    if (!reply) {
+        if (MeansNoWindowList(rawError)) {
+            g_error_free(rawError);
+            return result;
+        }
+        return Failure(rawError);
+    }
+    GVariant* rawValue = nullptr;
+    g_variant_get(reply.get(), "(v)", &rawValue);
+    glib::Variant value(rawValue);
+    if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE("a{sas}"))) {
+        result.ok = false;
+        result.error =
+            std::string(kWindowsProperty) + " has type " + g_variant_get_type_string(value.get());
+        return result;
+    }
+
+    // Window object path -> locations; the first location is the one the window shows.
+    GVariantIter windows;
+    g_variant_iter_init(&windows, value.get());
+    GVariant* rawLocations = nullptr;
+    while (g_variant_iter_next(&windows, "{&s@as}", nullptr, &rawLocations)) {
+        glib::Variant locations(rawLocations);
+        ShellWindow window;
+        if (g_variant_n_children(locations.get()) > 0) {
+            const gchar* uri = nullptr;
+            g_variant_get_child(locations.get(), 0, "&s", &uri);
+            window.locationUrl = LocationFromUri(uri);
+        }
+        window.hasDocument = !window.locationUrl.empty();
+        result.windows.push_back(std::move(window));
+    }
+    return result;
+}
+
+std::string FileManagerShellWindows::LocationFromUri(const std::string& uri) {
+    glib::String scheme(g_uri_parse_scheme(uri.c_str()));
+    if (scheme && g_ascii_strcasecmp(scheme.get(), "file") == 0) {
+        gchar* rawHost = nullptr;
+        glib::String path(g_filename_from_uri(uri.c_str(), &rawHost, nullptr));
+        glib::String host(rawHost);
+        // A folder on another host has no local path; it stays a URI.
+        if (path && (!host || std::strcmp(host.get(), "localhost") == 0)) {
+            return SanitizeUtf8(std::string("file://") + path.get());
+        }
+    }
+    return SanitizeUtf8(uri);
+}
+
+}  // namespace tk

@@ -1,0 +1,554 @@
+#include "platform/linux/shell/linux_shell.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <glib.h>
+
+#include "virtual_desktop.h"
+
+using namespace tk;
+using tk::test::VirtualDesktop;
+using tk::test::WaitFor;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kRecorder = TK_LAUNCH_RECORDER;
+// Generous: a start on a busy two-core machine takes its time.
+constexpr int kChildTimeoutMs = 60000;
+
+// One start of the recorder: its working folder, then its argument vector.
+using Record = std::vector<std::string>;
+using Records = std::multiset<Record>;
+
+Records ReadRecords(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Records records;
+    std::size_t at = 0;
+    while (text.compare(at, 7, "record ") == 0) {
+        const std::size_t end = text.find('\n', at);
+        const int argc = std::stoi(text.substr(at + 7, end - at - 7));
+        at = end + 1;
+        Record record;
+        for (int i = 0; i <= argc; ++i) {  // the working folder, then argc elements
+            const std::size_t colon = text.find(':', at);
+            const std::size_t length = std::stoul(text.substr(at, colon - at));
+            record.push_back(text.substr(colon + 1, length));
+            at = colon + 1 + length + 1;
+        }
+        records.insert(record);
+    }
+    EXPECT_EQ(at, text.size()) << "unreadable records";
+    return records;
+}
+
+std::string FileUri(const fs::path& path) {
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    std::string result = uri != nullptr ? uri : "";
+    g_free(uri);
+    return result;
+}
+
+// The children of `parent` with their states, from /proc.
+std::vector<std::string> ChildrenOf(pid_t parent) {
+    std::vector<std::string> children;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) return children;
+    while (dirent* entry = ::readdir(proc)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        // "pid (name) state ppid ...": the name may hold anything, so read from its end.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent) children.push_back(std::string(entry->d_name) + " " + state);
+    }
+    ::closedir(proc);
+    return children;
+}
+
+// A user of its own in a temporary folder: home, XDG folders, a PATH, and the recorder as the
+// default application for whatever a test names. GIO reads the environment once per process,
+// so every scenario runs in a child process that sets it up first.
+class LaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tk-launch-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        for (const char* dir : {"home", "data/applications", "config", "etc-xdg", "cache", "run",
+                                "bin", "work", "files", "system-data"}) {
+            fs::create_directories(m_root / dir);
+        }
+        fs::permissions(m_root / "run", fs::perms::owner_all);
+        // Only the content-type database of the machine, none of its applications.
+        fs::create_directory_symlink("/usr/share/mime", m_root / "system-data/mime");
+        Write(m_root / "data/applications/recorder.desktop",
+              std::string("[Desktop Entry]\nType=Application\nName=Recorder\nExec=") + kRecorder +
+                  " %u\nNoDisplay=true\n");
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+    }
+
+    static void Write(const fs::path& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    static void MakeExecutable(const fs::path& file) {
+        fs::permissions(file, fs::perms::owner_exec, fs::perm_options::add);
+    }
+    // A program under `name`: the recorder itself, reached through a link.
+    static void InstallProgram(const fs::path& path) { fs::create_symlink(kRecorder, path); }
+
+    // The recorder becomes the user's choice for each content type or "x-scheme-handler/...".
+    void SetDefaults(const std::vector<std::string>& types) {
+        std::string list = "[Default Applications]\n";
+        for (const std::string& type : types) list += type + "=recorder.desktop\n";
+        Write(m_root / "config/mimeapps.list", list);
+    }
+
+    // Runs `scenario` in a child process set up as this test's user, with `path` as PATH; the
+    // child waits for everything it started to end. A child the shell did not reap stays a
+    // zombie; an orphan comes back to the child (a subreaper) and must be reaped as well.
+    // Empty when all went well, otherwise what went wrong.
+    std::string RunScenario(const std::function<void(LinuxShell&)>& scenario,
+                            std::string path = {}) {
+        if (path.empty()) path = (m_root / "bin").string();
+        const pid_t pid = ::fork();
+        if (pid < 0) return "fork failed";
+        if (pid == 0) {
+            ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+            const std::pair<const char*, fs::path> env[] = {
+                {"HOME", m_root / "home"},
+                {"XDG_DATA_HOME", m_root / "data"},
+                {"XDG_CONFIG_HOME", m_root / "config"},
+                {"XDG_CACHE_HOME", m_root / "cache"},
+                {"XDG_CONFIG_DIRS", m_root / "etc-xdg"},
+                {"XDG_DATA_DIRS", m_root / "system-data"},
+                {"XDG_RUNTIME_DIR", m_root / "run"},
+                {"TK_RECORD_FILE", RecordFile()},
+            };
+            for (const auto& [name, value] : env) ::setenv(name, value.c_str(), 1);
+            ::setenv("PATH", path.c_str(), 1);
+            // The local file system only: the desktop's virtual one needs a session bus.
+            ::setenv("GIO_USE_VFS", "local", 1);
+            for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "XDG_CURRENT_DESKTOP",
+                                     "DESKTOP_SESSION"}) {
+                ::unsetenv(name);
+            }
+            int code = 0;
+            if (::chdir((m_root / "work").c_str()) != 0) ::_exit(5);
+            try {
+                LinuxShell shell;
+                scenario(shell);
+            } catch (...) {
+                code = 3;
+            }
+            if (!WaitFor([] { return ChildrenOf(::getpid()).empty(); }, kChildTimeoutMs / 2)) {
+                for (const std::string& child : ChildrenOf(::getpid())) {
+                    std::fprintf(stderr, "left behind: %s\n", child.c_str());
+                }
+                code = 2;
+            }
+            ::_exit(code);
+        }
+        int status = 0;
+        if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, kChildTimeoutMs)) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return "the scenario did not end";
+        }
+        if (!WIFEXITED(status)) return "the scenario crashed";
+        switch (WEXITSTATUS(status)) {
+            case 0:
+                return {};
+            case 2:
+                return "started processes were not reaped";
+            case 3:
+                return "the shell threw";
+            default:
+                return "the scenario failed";
+        }
+    }
+
+    fs::path RecordFile() const { return m_root / "records"; }
+    // Every start the recorder saw, against `expected`; the mismatches are listed one a line.
+    void ExpectLaunched(const Records& expected) const {
+        const Records launched = ReadRecords(RecordFile());
+        std::vector<Record> missing, extra;
+        std::set_difference(expected.begin(), expected.end(), launched.begin(), launched.end(),
+                            std::back_inserter(missing));
+        std::set_difference(launched.begin(), launched.end(), expected.begin(), expected.end(),
+                            std::back_inserter(extra));
+        for (const Record& record : missing) ADD_FAILURE() << "not started: " << Shown(record);
+        for (const Record& record : extra) ADD_FAILURE() << "started: " << Shown(record);
+    }
+    static std::string Shown(const Record& record) {
+        std::string text;
+        for (const std::string& element : record) {
+            text += " [";
+            for (char c : element) text += c == '\n' ? std::string("\\n") : std::string(1, c);
+            text += "]";
+        }
+        return text;
+    }
+    // What the recorder records when the default application got `uri`.
+    Record Opened(const std::string& uri) const { return {Work(), kRecorder, uri}; }
+    // GIO hands a local file to the application as its path, even where it could take a URI.
+    Record OpenedFile(const fs::path& path) const { return Opened(path.string()); }
+    std::string Work() const { return (m_root / "work").string(); }
+
+    fs::path m_root;
+};
+
+TEST_F(LaunchTest, ExplorerOpensAddressesWithTheDefaultApplication) {
+    SetDefaults({"x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/computer",
+                 "inode/directory"});
+    const fs::path folder = m_root / "files/Reports";
+    fs::create_directory(folder);
+    ASSERT_EQ(
+        RunScenario([&](LinuxShell& shell) {
+            shell.Execute(0, "open", "explorer.exe", "http://host/page", std::nullopt, kSwShow);
+            shell.Execute(0, "open", "Explorer.exe", "https://host/x?a=1&b=2#f", std::nullopt,
+                          kSwShowNormal);
+            shell.Execute(0, "open", "EXPLORER.EXE", "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}",
+                          std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe", folder.string(), std::nullopt, kSwShow);
+            // Neither an address nor an existing path: nothing.
+            shell.Execute(0, "open", "explorer.exe", "host/page", std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe", "C:\\Data\\page.htm", std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe", "/no/such/page", std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe", std::nullopt, std::nullopt, kSwShow);
+        }),
+        "");
+    ExpectLaunched((Records{Opened("http://host/page"), Opened("https://host/x?a=1&b=2#f"),
+                            Opened("computer:///"), OpenedFile(folder)}));
+}
+
+TEST_F(LaunchTest, LocalPathsOpenByWhatTheyAre) {
+    SetDefaults({"inode/directory", "text/plain", "x-scheme-handler/https"});
+    const fs::path files = m_root / "files";
+    fs::create_directory(files / "Reports");
+    Write(files / "notes.txt", "notes\n");
+    // Executable bit but no program inside: a document, as on a drive that marks every file.
+    Write(files / "marked.txt", "not a program\n");
+    MakeExecutable(files / "marked.txt");
+    InstallProgram(files / "tool");
+    Write(files / "script",
+          std::string("#!/bin/sh\nexec '") + kRecorder + "' from-script \"$0\" \"$#\"\n");
+    MakeExecutable(files / "script");
+    Write(files / "entry.desktop", std::string("[Desktop Entry]\nType=Application\nName=E\nExec=") +
+                                       kRecorder + " from-entry %k\n");
+    Write(files / "link.desktop", "[Desktop Entry]\nType=Link\nName=L\nURL=https://host/linked\n");
+    // Bare names never reach PATH or the current folder.
+    InstallProgram(m_root / "bin/tool");
+    InstallProgram(m_root / "work/tool");
+
+    ASSERT_EQ(RunScenario([&](LinuxShell& shell) {
+                  for (const char* name : {"Reports", "notes.txt", "marked.txt", "tool", "script",
+                                           "entry.desktop", "link.desktop"}) {
+                      shell.Execute(0, std::nullopt, (files / name).string(), std::nullopt,
+                                    std::nullopt, kSwShowNormal);
+                  }
+                  shell.Execute(0, "open", FileUri(files / "notes.txt"), std::nullopt, std::nullopt,
+                                5);
+                  shell.Execute(0, "open", FileUri(files / "tool"), std::nullopt, std::nullopt, 5);
+                  shell.Execute(0, "open", (files / "tool").string(), std::nullopt, Work(), 5);
+                  shell.Execute(0, "open", (files / "tool").string(), std::nullopt, "", 5);
+                  shell.Execute(0, "open", (files / "missing.txt").string(), std::nullopt,
+                                std::nullopt, 5);
+                  shell.Execute(0, std::nullopt, "tool", std::nullopt, std::nullopt, 1);
+                  shell.Execute(0, std::nullopt, "notes.txt", std::nullopt, std::nullopt, 1);
+              }),
+              "");
+    const std::string tool = (files / "tool").string();
+    const std::string script = (files / "script").string();
+    ExpectLaunched((Records{OpenedFile(files / "Reports"),
+                            OpenedFile(files / "notes.txt"),
+                            OpenedFile(files / "notes.txt"),
+                            OpenedFile(files / "marked.txt"),
+                            {files.string(), tool},
+                            {files.string(), tool},
+                            {Work(), tool},
+                            {files.string(), tool},
+                            {files.string(), kRecorder, "from-script", script, "0"},
+                            {Work(), kRecorder, "from-entry", (files / "entry.desktop").string()},
+                            Opened("https://host/linked")}));
+}
+
+TEST_F(LaunchTest, SystemProgramsAreTheFirstOneInstalled) {
+    SetDefaults({"inode/directory", "x-scheme-handler/http"});
+    const fs::path bin = m_root / "bin";
+    for (const char* name : {"lxtask", "xfce4-taskmanager", "cinnamon-settings", "lxqt-config",
+                             "system-config-printer"}) {
+        InstallProgram(bin / name);
+    }
+    ASSERT_EQ(RunScenario([](LinuxShell& shell) {
+                  shell.Execute(0, "open", "taskmgr", "", "", kSwShowNormal);
+                  shell.Execute(0, std::nullopt, "TaskMgr.exe", std::nullopt, std::nullopt, 1);
+                  shell.RunControlPanel("rundll32.exe   shell32.dll,Control_RunDLL", kSwRestore);
+                  shell.OpenSpecialFolder(kCsidlControls, 0);
+                  shell.OpenSpecialFolder(kCsidlPrinters, 0);
+                  shell.OpenSpecialFolder(kCsidlPrintHood, 0);
+              }),
+              "");
+    const std::string home = (m_root / "home").string();
+    const std::string taskManager = (bin / "xfce4-taskmanager").string();
+    const std::string settings = (bin / "lxqt-config").string();
+    const std::string printers = (bin / "system-config-printer").string();
+    ExpectLaunched((Records{{home, taskManager},
+                            {home, taskManager},
+                            {home, settings},
+                            {home, settings},
+                            {home, printers},
+                            {home, printers}}));
+}
+
+TEST_F(LaunchTest, WithoutSystemProgramsTheLastResortsServe) {
+    SetDefaults({"inode/directory", "x-scheme-handler/http"});
+    const fs::path bin = m_root / "bin";
+    InstallProgram(bin / "xterm");
+    InstallProgram(bin / "top");
+    ASSERT_EQ(RunScenario([](LinuxShell& shell) {
+                  shell.Execute(0, "open", "taskmgr", "", "", kSwShowNormal);
+                  shell.RunControlPanel("rundll32.exe   shell32.dll,Control_RunDLL", kSwRestore);
+                  shell.OpenSpecialFolder(kCsidlPrinters, 0);
+              }),
+              "");
+    ExpectLaunched((Records{
+        {(m_root / "home").string(), (bin / "xterm").string(), "-e", (bin / "top").string()},
+        Opened("/usr/share/applications"),
+        Opened("http://localhost:631/printers/")}));
+}
+
+TEST_F(LaunchTest, SpecialFoldersOpenTheirCounterparts) {
+    SetDefaults({"inode/directory", "x-scheme-handler/trash", "x-scheme-handler/computer",
+                 "x-scheme-handler/network", "x-scheme-handler/recent"});
+    const fs::path home = m_root / "home";
+    const fs::path data = m_root / "data";
+    Write(m_root / "config/user-dirs.dirs",
+          "XDG_DESKTOP_DIR=\"$HOME/桌面\"\nXDG_DOCUMENTS_DIR=\"$HOME/My Docs\"\n"
+          "XDG_PUBLICSHARE_DIR=\"$HOME/Shared/Gone\"\n");
+    for (const fs::path& dir : {home / "桌面", home / "My Docs", home / "Shared", data / "fonts",
+                                m_root / "etc-xdg/autostart"}) {
+        fs::create_directories(dir);
+    }
+    ASSERT_EQ(RunScenario([](LinuxShell& shell) {
+                  for (int csidl : std::initializer_list<int>{kCsidlDesktop,
+                                                              kCsidlDesktopDirectory,
+                                                              kCsidlPersonal,
+                                                              kCsidlCommonDocuments,
+                                                              kCsidlBitBucket,
+                                                              kCsidlDrives,
+                                                              kCsidlNetwork,
+                                                              kCsidlNetHood,
+                                                              kCsidlHistory,
+                                                              kCsidlPrograms,
+                                                              kCsidlStartMenu,
+                                                              kCsidlStartup,
+                                                              kCsidlCommonStartup,
+                                                              kCsidlInternetCache,
+                                                              kCsidlFavorites,
+                                                              kCsidlFonts,
+                                                              kCsidlSendTo,
+                                                              kCsidlCookies,
+                                                              0x7F,
+                                                              -1}) {
+                      shell.OpenSpecialFolder(csidl, 0);
+                  }
+              }),
+              "");
+    const Record desktop = OpenedFile(home / "桌面");
+    const Record applications = OpenedFile(data / "applications");
+    const Record network = Opened("network:///");
+    ExpectLaunched((Records{
+        desktop, desktop, OpenedFile(home / "My Docs"),
+        // A folder not there yet opens its nearest existing parent.
+        OpenedFile(home / "Shared"), Opened("trash:///"), Opened("computer:///"), network, network,
+        Opened("recent:///"), applications, applications, OpenedFile(m_root / "config"),
+        OpenedFile(m_root / "etc-xdg/autostart"), OpenedFile(m_root / "cache"), OpenedFile(home),
+        OpenedFile(data / "fonts"), OpenedFile(data), OpenedFile(home)}));
+}
+
+TEST_F(LaunchTest, VirtualFoldersNobodyServesFallBackToTheirFolders) {
+    SetDefaults({"inode/directory"});
+    fs::create_directories(m_root / "data/Trash/files");
+    ASSERT_EQ(RunScenario([](LinuxShell& shell) {
+                  shell.OpenSpecialFolder(kCsidlBitBucket, 0);
+                  shell.OpenSpecialFolder(kCsidlDrives, 0);
+                  shell.OpenSpecialFolder(kCsidlNetwork, 0);
+                  shell.OpenSpecialFolder(kCsidlHistory, 0);
+              }),
+              "");
+    ExpectLaunched((Records{OpenedFile(m_root / "data/Trash/files"), Opened("/")}));
+}
+
+// Names that a command interpreter would run, or a program would read as options. Each must
+// reach the program as exactly one argument, equal to what was handed in, and run nothing.
+TEST_F(LaunchTest, HostileNamesStayOneArgumentAndRunNothing) {
+    SetDefaults(
+        {"inode/directory", "text/plain", "x-scheme-handler/http", "x-scheme-handler/mailto"});
+    const std::vector<std::string> names = {
+        "\"; touch CANARY; \"", "'; touch CANARY; '", "$(touch CANARY)",
+        "`touch CANARY`",       "a\ntouch CANARY\nb", "--help",
+        "-e touch CANARY",      "%u %f %k %c %%",     " | touch CANARY &",
+        std::string(240, 'n'),
+    };
+    const fs::path files = m_root / "files";
+    for (const char* kind : {"text", "folder", "program", "entry"})
+        fs::create_directory(files / kind);
+    for (const std::string& name : names) {
+        Write(files / "text" / (name + ".txt"), "text\n");
+        fs::create_directory(files / "folder" / name);
+        InstallProgram(files / "program" / name);
+        Write(files / "entry" / (name + ".desktop"),
+              std::string("[Desktop Entry]\nType=Application\nName=E\nExec=") + kRecorder +
+                  " from-entry %k\n");
+    }
+    std::string longAddress = "http://host/";
+    while (longAddress.size() < 10 * 1024) longAddress += "$(touch CANARY)`touch CANARY`;--x ";
+    std::string longPath;
+    while (longPath.size() < 10 * 1024) longPath += "/" + std::string(200, 'p');
+    Write(files / "text/plain.txt", "text\n");
+    const std::string withNul = (files / "text/plain.txt").string() + std::string(1, '\0') + "x";
+
+    ASSERT_EQ(
+        RunScenario([&](LinuxShell& shell) {
+            for (const std::string& name : names) {
+                const std::string address = "http://host/" + name;
+                shell.Execute(0, "open", "explorer.exe", address, std::nullopt, kSwShow);
+                shell.Execute(0, "open", address, std::nullopt, std::nullopt, kSwShow);
+                shell.Execute(0, std::nullopt, (files / "text" / (name + ".txt")).string(), name,
+                              name, kSwShowNormal);
+                shell.Execute(0, "open", (files / "folder" / name).string(), std::nullopt,
+                              std::nullopt, kSwShow);
+                shell.Execute(0, "open", (files / "program" / name).string(), name, name, kSwShow);
+                shell.Execute(0, std::nullopt, (files / "entry" / (name + ".desktop")).string(),
+                              std::nullopt, std::nullopt, kSwShowNormal);
+                // Relative: never a program, never an option.
+                shell.Execute(0, "open", name, std::nullopt, std::nullopt, kSwShow);
+                shell.Execute(0, "open", "explorer.exe", name, std::nullopt, kSwShow);
+            }
+            shell.Execute(0, "open", "explorer.exe", "http://--help", std::nullopt, kSwShow);
+            shell.Execute(0, "open", "mailto:--help", std::nullopt, std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe", longAddress, std::nullopt, kSwShow);
+            shell.Execute(0, "open", longPath, std::nullopt, std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe", longPath, std::nullopt, kSwShow);
+            shell.Execute(0, "open", withNul, std::nullopt, std::nullopt, kSwShow);
+            shell.Execute(0, "open", "explorer.exe",
+                          "http://host/" + std::string(1, '\0') + "--help", std::nullopt, kSwShow);
+        }),
+        "");
+    Records expected;
+    for (const std::string& name : names) {
+        expected.insert(Opened("http://host/" + name));
+        expected.insert(Opened("http://host/" + name));
+        expected.insert(OpenedFile(files / "text" / (name + ".txt")));
+        expected.insert(OpenedFile(files / "folder" / name));
+        expected.insert({(files / "program").string(), (files / "program" / name).string()});
+        expected.insert(
+            {Work(), kRecorder, "from-entry", (files / "entry" / (name + ".desktop")).string()});
+    }
+    expected.insert(Opened("http://--help"));
+    expected.insert(Opened("mailto:--help"));
+    expected.insert(Opened(longAddress));
+    ExpectLaunched(expected);
+
+    for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
+        EXPECT_NE(entry.path().filename(), "CANARY") << entry.path();
+    }
+    EXPECT_FALSE(fs::exists(fs::current_path() / "CANARY"));
+}
+
+xcb_atom_t InternAtom(xcb_connection_t* c, const std::string& name) {
+    auto* reply = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// A 32-bit property of the root window; nothing while it is not set.
+std::vector<uint32_t> RootProperty(const std::string& display, const char* name, xcb_atom_t type) {
+    std::vector<uint32_t> values;
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    if (!xcb_connection_has_error(c)) {
+        const xcb_window_t window = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const xcb_atom_t atom = InternAtom(c, name);
+        auto* reply =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, 1024), nullptr);
+        if (reply != nullptr && reply->format == 32) {
+            const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+            values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    xcb_disconnect(c);
+    return values;
+}
+
+bool IsViewable(const std::string& display, xcb_window_t window) {
+    xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+    auto* reply = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool viewable = reply != nullptr && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(reply);
+    xcb_disconnect(c);
+    return viewable;
+}
+
+TEST(LinuxShellDesktop, MinimizeAllAsksTheWindowManagerToShowTheDesktop) {
+    VirtualDesktop desktop;
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    const std::string& display = desktop.Display();
+    ASSERT_GE(desktop.Spawn({"xterm"}), 0);
+    // A window that appears while the desktop is shown ends the showing: wait for it first.
+    std::vector<uint32_t> clients;
+    ASSERT_TRUE(WaitFor([&] {
+        clients = RootProperty(display, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
+        return !clients.empty();
+    }));
+    EXPECT_NE(RootProperty(display, "_NET_SHOWING_DESKTOP", XCB_ATOM_CARDINAL),
+              std::vector<uint32_t>{1});
+    ASSERT_TRUE(WaitFor([&] { return IsViewable(display, clients.front()); }));
+
+    LinuxShell shell({display});
+    shell.MessageBeep();
+    // On a loaded machine the terminal may still be settling (a late map or focus change ends
+    // the showing at once), so the request is repeated until the desktop shows.
+    int polls = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        if (polls++ % 25 == 0) shell.MinimizeAll();
+        return RootProperty(display, "_NET_SHOWING_DESKTOP", XCB_ATOM_CARDINAL) ==
+               std::vector<uint32_t>{1};
+    }, 30000));
+    // Its window is out of sight now.
+    EXPECT_TRUE(WaitFor([&] { return !IsViewable(display, clients.front()); }));
+
+    // A display that is not there: nothing happens, nothing breaks.
+    LinuxShell nowhere({":" + std::to_string(65000 + (::getpid() % 500))});
+    nowhere.MinimizeAll();
+    nowhere.MessageBeep();
+}
+
+}  // namespace
