@@ -5,5 +5,6 @@ add_executable(tk_shell_tests
     ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows_test.cpp
 )
 target_link_libraries(tk_shell_tests PRIVATE tk_platform tk_desktop_common
-                                             PkgConfig::TK_SHELL_TEST_GIO GTest::gtest_main)
+                                             PkgConfig::TK_SHELL_TEST_GIO tk_test_support
+                                             GTest::gtest_main)
 gtest_discover_tests(tk_shell_tests PROPERTIES LABELS desktop DISCOVERY_TIMEOUT 60)
