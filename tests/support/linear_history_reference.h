@@ -232,7 +232,8 @@ private:
     static constexpr int kImageDesktop = 9;
     static constexpr int kLastBuiltInImage = 10;
 
-    std::string GroupName(std::string_view loc) const {
+    std::string GroupName(std::string_view location) const {
+        const std::string_view loc = TrimView(location);
         if (Contains(loc, "file:///")) return m_dialect.FolderGroupName(loc);
         const std::size_t scheme = loc.find("://");
         if (scheme == std::string_view::npos) return {};
