@@ -23,11 +23,12 @@ fi
 
 "$ROOT/scripts/ensure-packages.sh" "${HEADLESS_PACKAGES[@]}"
 
+source "$ROOT/scripts/xvfb.sh"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/tarvokelmora-run.XXXXXX")"
 PIDS=()
 cleanup() {
     local i pid
-    # Last started goes first: the program, then the tray, the window manager, the server.
+    # Last started goes first: the program, then the tray, the window manager; the server last.
     for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
         pid="${PIDS[i]}"
         kill -TERM "$pid" 2>/dev/null || true
@@ -38,6 +39,7 @@ cleanup() {
         kill -KILL "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    stop_xvfb
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -58,21 +60,7 @@ mkdir -m 700 "$WORK/runtime" "$WORK/home"
 export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 
-# The server picks a free display number and writes it, then a newline, to the pipe.
-# -noreset: a server that resets when its last client leaves (a probe below) drops whoever
-# connects meanwhile.
-mkfifo -m 600 "$WORK/displayfd"
-exec {displayfd}<>"$WORK/displayfd"
-Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
-PIDS+=($!)
-number=""
-if ! read -r -t 15 -u "$displayfd" number || [ -z "$number" ]; then
-    echo "Xvfb did not start:" >&2
-    cat "$WORK/xvfb.log" >&2
-    exit 1
-fi
-exec {displayfd}<&-
-export DISPLAY=":$number"
+start_xvfb "$WORK" 1280x800x24 || exit 1
 
 # The desktop's own parts keep their files out of the user's home.
 HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/runtime" openbox --sm-disable >"$WORK/openbox.log" 2>&1 &

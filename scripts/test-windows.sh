@@ -14,11 +14,11 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
     localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
+source scripts/xvfb.sh
 WORK=$(mktemp -d /tmp/tk-wine.XXXXXX)
-XVFB_PID=""
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
-    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+    stop_xvfb
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -29,14 +29,7 @@ cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.c
 cmake --build build-win -j"$(nproc)"
 
 # Wine's windows need an X display; a private one, numbered by the server itself.
-mkfifo -m 600 "$WORK/displayfd"
-exec {displayfd}<>"$WORK/displayfd"
-Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-read -r -t 30 display <&"$displayfd"
-exec {displayfd}<&-
-
-export DISPLAY=":$display"
+start_xvfb "$WORK" 1280x800x24
 export WINEPREFIX="$WORK/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installers in a fresh prefix
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8

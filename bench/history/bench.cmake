@@ -4,6 +4,7 @@ add_executable(tk_bench_history
     ${CMAKE_CURRENT_LIST_DIR}/history_bench.cpp
     ${CMAKE_CURRENT_LIST_DIR}/workload.cpp
 )
+target_include_directories(tk_bench_history PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(tk_bench_history PRIVATE tk_core)
 set_target_properties(tk_bench_history PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

@@ -1,5 +1,5 @@
 // Registration, save and load of the history with the indexed lookups, each against the plain
-// linear scans (LookupMode::Linear) in the same run, plus load against a bare parse of the file.
+// linear scans of the reference history in tests/support, in the same run, plus load against a bare parse of the file.
 //
 //   tk_bench_history           1,000, 10,000 and 100,000 entries
 //   tk_bench_history --quick   skips 100,000
@@ -21,11 +21,12 @@
 
 #include "history/history.h"
 #include "history/ini_file.h"
+#include "linear_history_reference.h"
 #include "workload.h"
 
 namespace fs = std::filesystem;
 using tk::HistoryCore;
-using tk::LookupMode;
+using Linear = tk::test::LinearHistoryReference;
 using tk::bench::Registration;
 using tk::bench::Workload;
 
@@ -91,8 +92,9 @@ std::string FormatRatio(double ratio) {
     return text;
 }
 
-std::unique_ptr<HistoryCore> NewCore(LookupMode mode) {
-    return std::make_unique<HistoryCore>(kDialect, kFiles, gIcons, mode);
+template <typename Core>
+std::unique_ptr<Core> NewCore() {
+    return std::make_unique<Core>(kDialect, kFiles, gIcons);
 }
 
 // ---- the state a run leaves, so both modes can be checked to agree
@@ -104,7 +106,8 @@ void Mix(std::uint64_t& hash, std::string_view bytes) {
 
 void Mix(std::uint64_t& hash, std::int64_t value) { Mix(hash, std::to_string(value)); }
 
-std::uint64_t Fingerprint(HistoryCore& core) {
+template <typename Core>
+std::uint64_t Fingerprint(Core& core) {
     std::uint64_t hash = 0xCBF29CE484222325ull;
     for (const auto& doc : core.DocHistory()) {
         Mix(hash, doc.Name);
@@ -134,7 +137,8 @@ void Expect(bool same, const char* what) {
 
 // ---- registration
 
-void Register(HistoryCore& core, const std::vector<Registration>& calls, std::size_t begin,
+template <typename Core>
+void Register(Core& core, const std::vector<Registration>& calls, std::size_t begin,
               std::size_t end) {
     for (std::size_t i = begin; i < end; ++i) {
         const Registration& r = calls[i];
@@ -142,22 +146,25 @@ void Register(HistoryCore& core, const std::vector<Registration>& calls, std::si
     }
 }
 
-std::unique_ptr<HistoryCore> PreparedCore(LookupMode mode) {
-    auto core = NewCore(mode);
+template <typename Core>
+std::unique_ptr<Core> PreparedCore() {
+    auto core = NewCore<Core>();
     core->FillDocFilters();  // the running program registers with its filter list in place
     return core;
 }
 
+template <typename Core>
 struct Timed {
     double seconds = 0;
-    std::unique_ptr<HistoryCore> core;  // the last run's, destroyed outside the clock
+    std::unique_ptr<Core> core;  // the last run's, destroyed outside the clock
 };
 
-Timed TimeRegistration(LookupMode mode, const Workload& w, int runs) {
-    Timed result;
+template <typename Core>
+Timed<Core> TimeRegistration(const Workload& w, int runs) {
+    Timed<Core> result;
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        auto core = PreparedCore(mode);
+        auto core = PreparedCore<Core>();
         const Stopwatch watch;
         Register(*core, w.calls, 0, w.calls.size());
         times.push_back(watch.Cpu());
@@ -208,7 +215,7 @@ struct ReferenceTime {
     double measuredSeconds = 0;
     std::size_t measured = 0;  // calls, or entries of the largest file loaded
     int points = 0;
-    std::unique_ptr<HistoryCore> core;
+    std::unique_ptr<Linear> core;
 };
 
 // Runs the linear registration in steps. When it stops early, the cost of one call is fitted as
@@ -217,7 +224,7 @@ struct ReferenceTime {
 // the calls not made.
 ReferenceTime TimeLinearRegistration(const Workload& w, double budget) {
     ReferenceTime result;
-    auto core = PreparedCore(LookupMode::Linear);
+    auto core = PreparedCore<Linear>();
     const std::size_t calls = w.calls.size();
     const std::size_t step = std::max<std::size_t>(1, calls / 50);
     std::vector<std::pair<double, double>> perCall;  // (calls made, seconds per call)
@@ -272,7 +279,8 @@ struct TempDir {
     }
 };
 
-double TimeSave(HistoryCore& core, const std::string& file, int runs) {
+template <typename Core>
+double TimeSave(Core& core, const std::string& file, int runs) {
     core.SetSettingsPaths(file, file);
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
@@ -287,11 +295,12 @@ double TimeSave(HistoryCore& core, const std::string& file, int runs) {
     return Best(times);
 }
 
-Timed TimeLoad(LookupMode mode, const std::string& file, int runs) {
-    Timed result;
+template <typename Core>
+Timed<Core> TimeLoad(const std::string& file, int runs) {
+    Timed<Core> result;
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        auto core = NewCore(mode);
+        auto core = NewCore<Core>();
         const Stopwatch watch;
         core->SetSettingsPaths(file, file);
         core->LoadSettings();
@@ -325,7 +334,7 @@ LoadAndParse TimeLoadAndParse(const std::string& file, int runs) {
     std::vector<double> parses;
     for (int run = 0; run < runs; ++run) {
         result.core.reset();
-        Timed load = TimeLoad(LookupMode::Indexed, file, 1);
+        Timed<HistoryCore> load = TimeLoad<HistoryCore>(file, 1);
         loads.push_back(load.seconds);
         result.core = std::move(load.core);
         parses.push_back(TimeParse(file));
@@ -349,7 +358,7 @@ ReferenceTime TimeLinearLoad(const Workload& w, const fs::path& dir, double budg
             const double grow = static_cast<double>(part) / (part - 1);
             if (all.Wall() + 1.2 * lastLoadWall * grow * grow > budget) break;
         }
-        auto source = PreparedCore(LookupMode::Indexed);
+        auto source = PreparedCore<HistoryCore>();
         Register(*source, w.calls, 0, calls);
         const std::string file = (dir / "prefix.ini").string();
         source->SetSettingsPaths(file, file);
@@ -359,7 +368,7 @@ ReferenceTime TimeLinearLoad(const Workload& w, const fs::path& dir, double budg
         source.reset();
 
         const Stopwatch watch;
-        Timed load = TimeLoad(LookupMode::Linear, file, 1);
+        Timed<Linear> load = TimeLoad<Linear>(file, 1);
         lastLoadWall = watch.Wall();
         Expect(Fingerprint(*load.core) == expected, "linear load of the history's first part");
         points.emplace_back(static_cast<double>(entries), load.seconds);
@@ -411,7 +420,7 @@ Row RunSize(int entries, bool full, const fs::path& dir) {
     // stops after about this many seconds of wall time.
     const double budget = full || entries < 100000 ? 1e12 : 35.0;
 
-    Timed indexed = TimeRegistration(LookupMode::Indexed, w, row.runs);
+    Timed<HistoryCore> indexed = TimeRegistration<HistoryCore>(w, row.runs);
     row.regIndexed = indexed.seconds;
     HistoryCore& reference = *indexed.core;
     const std::uint64_t registered = Fingerprint(reference);
@@ -421,7 +430,7 @@ Row RunSize(int entries, bool full, const fs::path& dir) {
     row.joined = grouped - reference.TVDoc().TopCount() - reference.TVPath().TopCount();
 
     if (entries <= 1000) {
-        Timed linear = TimeRegistration(LookupMode::Linear, w, 5);
+        Timed<Linear> linear = TimeRegistration<Linear>(w, 5);
         row.regLinear.seconds = linear.seconds;
         row.regLinear.core = std::move(linear.core);
     } else {
@@ -430,7 +439,7 @@ Row RunSize(int entries, bool full, const fs::path& dir) {
     if (row.regLinear.complete) {
         Expect(Fingerprint(*row.regLinear.core) == registered, "linear registration result");
     } else {
-        auto prefix = PreparedCore(LookupMode::Indexed);
+        auto prefix = PreparedCore<HistoryCore>();
         Register(*prefix, w.calls, 0, row.regLinear.measured);
         Expect(Fingerprint(*row.regLinear.core) == Fingerprint(*prefix),
                "linear registration result on the measured part");
@@ -455,7 +464,7 @@ Row RunSize(int entries, bool full, const fs::path& dir) {
     loaded.core.reset();
 
     if (entries <= 10000 || full) {
-        Timed linear = TimeLoad(LookupMode::Linear, file, entries <= 1000 ? 5 : 1);
+        Timed<Linear> linear = TimeLoad<Linear>(file, entries <= 1000 ? 5 : 1);
         Expect(Fingerprint(*linear.core) == registered, "linear load gives what was saved");
         row.loadLinear.seconds = linear.seconds;
     } else {

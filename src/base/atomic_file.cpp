@@ -14,11 +14,6 @@ namespace tk {
 
 namespace {
 
-std::function<void(const std::string&)>& BeforeRenameHook() {
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
-
 std::string LastErrorText(const char* what) {
     return std::string(what) + ": error " + std::to_string(::GetLastError());
 }
@@ -36,11 +31,8 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
 
 }  // namespace
 
-void SetBeforeRenameHookForTesting(std::function<void(const std::string&)> hook) {
-    BeforeRenameHook() = std::move(hook);
-}
-
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               const AtomicWriteOptions& options) {
     // A random suffix in the target's own folder, so the final move never crosses volumes.
     std::random_device random;
     std::string temp;
@@ -64,7 +56,7 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
         ::DeleteFileW(WidePath(temp).c_str());
         return r;
     }
-    if (BeforeRenameHook()) BeforeRenameHook()(temp);
+    if (options.beforeRename) options.beforeRename(temp);
     if (!::MoveFileExW(WidePath(temp).c_str(), WidePath(path).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         FileResult r{false, LastErrorText("rename")};
@@ -90,11 +82,6 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
 namespace tk {
 
 namespace {
-
-std::function<void(const std::string&)>& BeforeRenameHook() {
-    static std::function<void(const std::string&)> hook;
-    return hook;
-}
 
 std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -122,11 +109,8 @@ std::string ResolveTarget(const std::string& path) {
 
 }  // namespace
 
-void SetBeforeRenameHookForTesting(std::function<void(const std::string&)> hook) {
-    BeforeRenameHook() = std::move(hook);
-}
-
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) {
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               const AtomicWriteOptions& options) {
     const std::string target = ResolveTarget(path);
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
@@ -148,7 +132,7 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
         ::unlink(temp.c_str());
         return r;
     }
-    if (BeforeRenameHook()) BeforeRenameHook()(temp);
+    if (options.beforeRename) options.beforeRename(temp);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         FileResult r{false, ErrnoText("rename")};
         ::unlink(temp.c_str());

@@ -118,26 +118,6 @@ TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible) 
     return best;
 }
 
-TreeNode* CategoryTree::FindNodeByTextLinear(std::string_view text, bool makeVisible) {
-    if (m_count == 0) return nullptr;
-    const std::string key = UpperAscii(text);
-    TreeNode* found = nullptr;
-    // Plain walk in tree order, comparing upper-cased texts; no index.
-    auto visit = [&](const auto& self, TreeNode& parent) -> bool {
-        for (const auto& child : parent.ChildList()) {
-            if (UpperAscii(child->m_text) == key) {
-                found = child.get();
-                return true;
-            }
-            if (self(self, *child)) return true;
-        }
-        return false;
-    };
-    visit(visit, m_root);
-    if (found != nullptr && makeVisible && m_listener) m_listener->MakeVisible(found);
-    return found;
-}
-
 void CategoryTree::SetSelected(TreeNode* node, bool selected) {
     if (node != nullptr) node->m_selected = selected;
 }

@@ -96,8 +96,6 @@ public:
     // First node in tree order whose text equals `text` ignoring ASCII case; with
     // `makeVisible` its ancestors are expanded and it is scrolled into view.
     TreeNode* FindNodeByText(std::string_view text, bool makeVisible);
-    // The same search as a walk over every node, with no index.
-    TreeNode* FindNodeByTextLinear(std::string_view text, bool makeVisible);
 
     // Every node in tree order: a node, then its children, then its next sibling.
     template <typename F>

@@ -19,9 +19,8 @@ std::string Key(std::string_view base, int k) { return std::string(base) + std::
 
 }  // namespace
 
-HistoryCore::HistoryCore(const PathDialect& dialect, const FileSystem& files, FileIcons& icons,
-                         LookupMode mode)
-    : m_dialect(dialect), m_files(files), m_icons(icons), m_mode(mode) {}
+HistoryCore::HistoryCore(const PathDialect& dialect, const FileSystem& files, FileIcons& icons)
+    : m_dialect(dialect), m_files(files), m_icons(icons) {}
 
 void HistoryCore::SetSelectedFlag(int index, bool selected) {
     if (index >= 0 && index < static_cast<int>(m_docs.size())) {
@@ -41,21 +40,11 @@ bool HistoryCore::IsFilteredDoc(std::string_view location) const {
 }
 
 bool HistoryCore::DocExists(std::string_view text) const {
-    const std::string_view wanted = TrimView(text);
-    if (m_mode == LookupMode::Indexed) return m_locationCount.find(wanted) != m_locationCount.end();
-    for (const auto& doc : m_docs) {
-        if (TrimView(doc.Location) == wanted) return true;
-    }
-    return false;
+    return m_locationCount.find(TrimView(text)) != m_locationCount.end();
 }
 
 bool HistoryCore::DocGroupExists(std::string_view name) const {
-    const std::string_view wanted = TrimView(name);
-    if (m_mode == LookupMode::Indexed) return m_nameCount.find(wanted) != m_nameCount.end();
-    for (const auto& doc : m_docs) {
-        if (TrimView(doc.Name) == wanted) return true;
-    }
-    return false;
+    return m_nameCount.find(TrimView(name)) != m_nameCount.end();
 }
 
 std::string HistoryCore::GetDocGroupName(std::string_view location) const {
@@ -92,8 +81,7 @@ void HistoryCore::IndexDoc(const TMyDoc& doc) {
 
 TreeNode* HistoryCore::FindNodeByText(CategoryTree& tree, std::string_view text,
                                       bool makeVisible) {
-    return m_mode == LookupMode::Indexed ? tree.FindNodeByText(text, makeVisible)
-                                         : tree.FindNodeByTextLinear(text, makeVisible);
+    return tree.FindNodeByText(text, makeVisible);
 }
 
 CategoryTree* HistoryCore::TreeOfPage(int page) {

@@ -18,16 +18,11 @@
 
 namespace tk {
 
-// How the duplicate, group and node searches find their answer. Both give the same results;
-// Linear walks everything every time and is kept as the reference the index is checked against.
-enum class LookupMode { Indexed, Linear };
-
 // The document history: DocHistory, the four category trees, the image numbering, the filter
 // list, registration, removal and the settings file. Owned by the main window.
 class HistoryCore {
 public:
-    HistoryCore(const PathDialect& dialect, const FileSystem& files, FileIcons& icons,
-                LookupMode mode = LookupMode::Indexed);
+    HistoryCore(const PathDialect& dialect, const FileSystem& files, FileIcons& icons);
     HistoryCore(const HistoryCore&) = delete;
     HistoryCore& operator=(const HistoryCore&) = delete;
 
@@ -96,7 +91,6 @@ private:
     const PathDialect& m_dialect;
     const FileSystem& m_files;
     FileIcons& m_icons;
-    LookupMode m_mode;
     SettingsWindow* m_window = nullptr;
 
     std::vector<TMyDoc> m_docs;

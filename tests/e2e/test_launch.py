@@ -12,23 +12,15 @@ itself a recording script) was started with is compared with the exact target.
 """
 
 import os
-import re
-import shutil
-import signal
-import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-from e2e_support import (become_subreaper, kill_everything, run, spawn_reporting,
-                         start_x_desktop, stop_process,
-                         wait_for)
+from e2e_support import Desktop, main, wait_for
 
 PROGRAM = None  # the built executable, from the command line
 
 TITLE = "TarvoKelmora1.0"
-WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
 RECORD_ENV = "TK_LAUNCH_RECORD"
 END_OF_CALL = "--end of call--"
 WEB_ADDRESS = "http://example.invalid/page.html"
@@ -50,89 +42,31 @@ with open(os.environ["%s"], "a", encoding="utf-8") as f:
 HANDLED_TYPES = ["x-scheme-handler/http", "x-scheme-handler/https", "inode/directory",
                  "text/plain"]
 
-BUS_CONFIG = ("<busconfig><type>session</type><listen>unix:dir={tmp}</listen>"
-              "<policy context=\"default\"><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-              "<allow own=\"*\"/>"
-              "</policy></busconfig>\n")
-
-
-# ---- processes -----------------------------------------------------------------------------
-
-
 # ---- the desktop ---------------------------------------------------------------------------
 
 
-class Desktop:
+class LaunchDesktop(Desktop):
+    """The private desktop with a session bus, the program's messages in its output, and the
+    desktop's default applications set up from the private data folder only."""
+
     def __init__(self):
-        self.tmp = tempfile.mkdtemp(prefix="tk-launch-")
-        home, runtime = os.path.join(self.tmp, "home"), os.path.join(self.tmp, "runtime")
-        for path in (home, runtime):
-            os.mkdir(path, 0o700)
-        self.home, self.procs = home, []
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
-                                 "SESSION_MANAGER", "XAUTHORITY", "LANGUAGE", "BROWSER")
-                    and not k.startswith(("LC_", "XDG_", "GTK_", "GIO_", "QT_"))}
-        data = os.path.join(home, ".local", "share")
-        self.env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", HOME=home, XDG_RUNTIME_DIR=runtime,
-                        XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=data,
-                        XDG_DATA_DIRS=data + ":/usr/share",
-                        XDG_CACHE_HOME=os.path.join(home, ".cache"), GSETTINGS_BACKEND="memory",
-                        NO_AT_BRIDGE="1", GTK_A11Y="none", QT_QPA_PLATFORM="xcb",
+        super().__init__(bus=True, prefix="tk-launch-")
+        data = self.env["XDG_DATA_HOME"]
+        self.env.update(XDG_DATA_DIRS=data + ":/usr/share",
                         QT_LOGGING_RULES="tarvokelmora.messages.info=true",
                         QT_MESSAGE_PATTERN="%{message}")
 
-    def spawn(self, args, name, **kw):
-        with open(os.path.join(self.tmp, name + ".log"), "w") as out:
-            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, start_new_session=True, **kw)
-        self.procs.append(proc)
-        return proc
-
-    def log(self, name):
-        with open(os.path.join(self.tmp, name + ".log"), encoding="utf-8",
-                  errors="replace") as f:
-            return f.read()
-
-    def spawn_reporting(self, args, name, what):
-        """Starts a server that writes where it listens to a pipe; returns that line."""
-        return spawn_reporting(lambda a, fds: self.spawn(a, name, pass_fds=fds), args, what)
-
-    def start(self):
-        start_x_desktop(self.spawn, self.env, (1024, 768))
-        config = os.path.join(self.tmp, "bus.conf")
-        with open(config, "w") as f:
-            f.write(BUS_CONFIG.format(tmp=self.tmp))
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.spawn_reporting(
-            ["dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
-             "--print-address={fd}"], "bus", "dbus-daemon")
-
-    def stop(self):
-        # Asked politely first, newest first, so that Xvfb removes its socket and lock file.
-        for proc in reversed(self.procs):
-            stop_process(proc)
-        kill_everything()
-        for proc in self.procs:
-            proc.poll()  # reaped above; this tells the object so
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
     def window(self, title):
-        found = run(["xdotool", "search", "--onlyvisible", "--name",
-                     "^%s$" % re.escape(title)], self.env, check=False).split()
+        found = self.search_title(title)
         return found[0] if len(found) == 1 else None
 
     def client_origin(self, wid):
         """The window's client area, top left, on the screen; None while it is not shown."""
-        result = subprocess.run(["xwininfo", "-id", wid], env=self.env, capture_output=True,
-                                text=True, timeout=30)
-        if result.returncode != 0 or "IsViewable" not in result.stdout:
-            return None
-        x = re.search(r"Absolute upper-left X:\s+(-?\d+)", result.stdout)
-        y = re.search(r"Absolute upper-left Y:\s+(-?\d+)", result.stdout)
-        return (int(x.group(1)), int(y.group(1))) if x and y else None
+        w = self.info(wid)
+        return (w.x, w.y) if w is not None and w.mapped else None
 
     def click(self, x, y):
-        run(["xdotool", "mousemove", str(x), str(y), "click", "1"], self.env)
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
 
     def setup_default_applications(self):
         """The recording script as the default application for what the program opens."""
@@ -169,7 +103,7 @@ def seed_ini(page, docs):
 class LaunchTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desk = Desktop()
+        cls.desk = LaunchDesktop()
         try:
             cls.desk.start()
             cls.desk.setup_default_applications()
@@ -189,17 +123,13 @@ class LaunchTest(unittest.TestCase):
 
     def tearDown(self):
         if self.program is not None:
-            stop_process(self.program)
+            self.desk.end(self.program)
 
     def start_program(self, page, docs):
-        app = os.path.join(self.run_dir, "app")
-        os.mkdir(app)
-        exe = os.path.join(app, "tarvokelmora")
-        shutil.copy2(PROGRAM, exe)
-        with open(os.path.join(app, "defualt.ini"), "w", encoding="utf-8") as f:
-            f.write(seed_ini(page, docs))
         self.log_name = os.path.relpath(os.path.join(self.run_dir, "program"), self.desk.tmp)
-        self.program = self.desk.spawn([exe], self.log_name)
+        self.program = self.desk.start_program(PROGRAM, ini=seed_ini(page, docs),
+                                               folder=os.path.join(self.run_dir, "app"),
+                                               name=self.log_name).proc
         try:
             wid = wait_for(lambda: self.program.poll() is None and self.desk.window(TITLE),
                            what="the program's window")
@@ -293,14 +223,11 @@ class LaunchTest(unittest.TestCase):
         self.assertEqual(self.calls(), [])
 
 
+def configure(args):
+    global PROGRAM
+    PROGRAM = os.path.abspath(args[0])
+    return 1
+
+
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    PROGRAM = os.path.abspath(sys.argv[1])
-    become_subreaper()
-    # A termination from outside (a test runner's timeout) still cleans up below.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    try:
-        unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
-    finally:
-        kill_everything()
+    raise SystemExit(main(__doc__, configure))

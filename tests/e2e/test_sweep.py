@@ -12,44 +12,30 @@ beside itself is read back. Times go to standard error.
 
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import unittest
-
-from e2e_support import (become_subreaper, kill_everything, run, spawn_reporting,
-                         start_x_desktop,
-                         wait_for)
 import urllib.parse
+
+from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
 
 PROGRAM = None  # the built executable, from the command line
 
 TITLE = "TarvoKelmora1.0"
 FOLDER = "数据 目录"
-WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
 # The sweep repeats every 12 s: a run that missed the first one still sees the second.
 SWEEP_WAIT = 30.0
 FM_NAME = "org.freedesktop.FileManager1"
 FM_PATH = "/org/freedesktop/FileManager1"
-
-# A session bus with nothing to activate: nothing the file manager asks for starts anything.
-BUS_CONFIG = ("<busconfig><type>session</type><listen>unix:dir={tmp}</listen>"
-              "<servicedir>{tmp}/services</servicedir>"
-              "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
 
 # dbus-monitor's header lines: the sweep's question to the file manager and every answer.
 CALL_LINE = re.compile(r"^method call .* sender=(\S+) -> destination=%s serial=(\d+) "
                        r"path=%s; interface=org\.freedesktop\.DBus\.Properties; member=Get$"
                        % (re.escape(FM_NAME), re.escape(FM_PATH)))
 RETURN_LINE = re.compile(r"^method return .* -> destination=(\S+) serial=\d+ reply_serial=(\d+)$")
-
-
-# ---- processes -----------------------------------------------------------------------------
 
 
 def read_docs(path):
@@ -73,70 +59,14 @@ def read_docs(path):
 # ---- the desktop ---------------------------------------------------------------------------
 
 
-class Desktop:
+class SweepDesktop(Desktop):
+    """The private desktop with a session bus, and what the file manager says on it."""
+
     def __init__(self):
-        self.tmp = tempfile.mkdtemp(prefix="tk-sweep-")
-        home, runtime = os.path.join(self.tmp, "home"), os.path.join(self.tmp, "runtime")
-        for path in (home, runtime, os.path.join(self.tmp, "services")):
-            os.mkdir(path, 0o700)
-        self.home, self.procs = home, []
-        self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
-                                 "SESSION_MANAGER", "XAUTHORITY", "LANGUAGE")
-                    and not k.startswith(("LC_", "XDG_", "GTK_", "GIO_"))}
-        self.env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", HOME=home, XDG_RUNTIME_DIR=runtime,
-                        XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                        XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                        XDG_CACHE_HOME=os.path.join(home, ".cache"), GSETTINGS_BACKEND="memory",
-                        NO_AT_BRIDGE="1", GTK_A11Y="none", QT_QPA_PLATFORM="xcb")
-
-    def spawn(self, args, name, **kw):
-        if "stdout" in kw:
-            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL, start_new_session=True, **kw)
-        else:
-            with open(os.path.join(self.tmp, name + ".log"), "w") as out:
-                proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                                        stderr=subprocess.STDOUT, start_new_session=True, **kw)
-        self.procs.append(proc)
-        return proc
-
-    def log(self, name):
-        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
-            return f.read()
-
-    def spawn_reporting(self, args, name, what):
-        """Starts a server that writes where it listens to a pipe; returns that line."""
-        return spawn_reporting(lambda a, fds: self.spawn(a, name, pass_fds=fds), args, what)
-
-    def start(self):
-        start_x_desktop(self.spawn, self.env, (1024, 768))
-        config = os.path.join(self.tmp, "bus.conf")
-        with open(config, "w") as f:
-            f.write(BUS_CONFIG.format(tmp=self.tmp))
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.spawn_reporting(
-            ["dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
-             "--print-address={fd}"], "bus", "dbus-daemon")
-
-    def stop(self):
-        # Asked politely first, newest first, so that Xvfb removes its socket and lock file.
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    pass
-        kill_everything()
-        for proc in self.procs:
-            proc.poll()  # reaped above; this tells the object so
-            if proc.stdout:
-                proc.stdout.close()
-        shutil.rmtree(self.tmp, ignore_errors=True)
+        super().__init__(bus=True, prefix="tk-sweep-")
 
     def visible(self, title):
-        return run(["xdotool", "search", "--onlyvisible", "--name", title], self.env,
-                   check=False).split()
+        return self.xdotool("search", "--onlyvisible", "--name", title, check=False).split()
 
     def fm_locations(self):
         """The folders nautilus says its windows show, decoded; empty while it has none."""
@@ -193,7 +123,8 @@ class Monitor:
 class SweepTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desk = Desktop()
+        require_tools("xterm", "nautilus", "dbus-monitor", "dbus-send", "gdbus")
+        cls.desk = SweepDesktop()
         try:
             cls.run_program()
         except BaseException:
@@ -223,12 +154,9 @@ class SweepTest(unittest.TestCase):
         desktop_ready = time.monotonic()
 
         monitor = Monitor(desk)
-        app = os.path.join(desk.tmp, "app")
-        os.mkdir(app)
-        cls.copy = os.path.join(app, "tarvokelmora")
-        shutil.copy2(PROGRAM, cls.copy)
         started = time.monotonic()
-        program = desk.spawn([cls.copy], "program")
+        launched = desk.start_program(PROGRAM)
+        program = launched.proc
 
         def failure(what):
             return "%s; the program's output:\n%s" % (what, desk.log("program")[-2000:])
@@ -254,7 +182,7 @@ class SweepTest(unittest.TestCase):
             cls.exit_status = program.wait(timeout=WAIT)
         except subprocess.TimeoutExpired:
             raise AssertionError(failure("the program did not end on SIGTERM"))
-        ini = os.path.join(app, "defualt.ini")
+        ini = launched.ini
         cls.saved = read_docs(ini) if os.path.exists(ini) else None
         print("sweep e2e: desktop, xterm and nautilus ready in %.2f s; program window after "
               "%.2f s, a sweep answered after %.2f s; ended %.2f s after SIGTERM; %.2f s in all"
@@ -280,14 +208,11 @@ class SweepTest(unittest.TestCase):
         self.assertEqual([d for d in docs if os.path.basename(d[0]) == "tarvokelmora"], [])
 
 
+def configure(args):
+    global PROGRAM
+    PROGRAM = os.path.abspath(args[0])
+    return 1
+
+
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    PROGRAM = os.path.abspath(sys.argv[1])
-    become_subreaper()
-    # A termination from outside (a test runner's timeout) still cleans up below.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    try:
-        unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
-    finally:
-        kill_everything()
+    raise SystemExit(main(__doc__, configure))

@@ -12,112 +12,34 @@ question box. Nothing here waits on a fixed time; waits poll for a state with a 
 import math
 import os
 import re
-import shutil
 import signal
 import subprocess
-import sys
-import tempfile
 import time
 import unittest
 
-from e2e_support import run, start_x_desktop, wait_for, window_tree
+from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
 
 PROGRAM = None  # the built executable, from the command line
 
 SCREEN_W, SCREEN_H = 1024, 768
 TITLE = "TarvoKelmora1.0"
 STEP = 15
-WAIT = 20.0  # seconds for anything to happen; generous, a loaded CI machine is slow
 
 
-# ---- X queries through the standard X utilities ------------------------------------------
-
-
-class Win:
-    """What xwininfo says about one window."""
-
-    def __init__(self, text):
-        def field(name):
-            m = re.search(r"^\s*%s:\s+(\S+)" % re.escape(name), text, re.M)
-            return m.group(1) if m else None
-
-        self.x = int(field("Absolute upper-left X"))
-        self.y = int(field("Absolute upper-left Y"))
-        self.width = int(field("Width"))
-        self.height = int(field("Height"))
-        self.mapped = field("Map State") == "IsViewable"
-        self.override_redirect = field("Override Redirect State") == "yes"
-
-
-class Desktop:
-    """One private X desktop; stop() kills and reaps everything it started."""
+class TrayDesktop(Desktop):
+    """The private desktop with the tray host, and the window-frame queries of these cases."""
 
     def __init__(self):
-        self.tmp = tempfile.mkdtemp(prefix="tk-e2e-")
-        self.procs = []
-        runtime = os.path.join(self.tmp, "runtime")
-        home = os.path.join(self.tmp, "home")
-        os.mkdir(runtime, 0o700)
-        os.mkdir(home, 0o700)
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
-                            "SESSION_MANAGER", "XAUTHORITY")}
-        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", HOME=home, XDG_RUNTIME_DIR=runtime,
-                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                   XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                   XDG_CACHE_HOME=os.path.join(home, ".cache"), QT_QPA_PLATFORM="xcb")
-        self.env = env
-
-    def log(self, name):
-        return open(os.path.join(self.tmp, name + ".log"), "w")
-
-    def read_log(self, name):
-        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
-            return f.read()
-
-    def spawn(self, args, name, **kw):
-        with self.log(name) as out:
-            proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, start_new_session=True, **kw)
-        self.procs.append(proc)
-        return proc
-
-    def start(self):
-        start_x_desktop(self.spawn, self.env, (SCREEN_W, SCREEN_H), self.read_log)
-        self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                    "--height", "24", "--SetDockType", "true", "--transparent", "false"],
-                   "trayer")
-        wait_for(lambda: any(n["class"] == "trayer" for n in self.tree().values()),
-                 what="trayer's panel")
-
-    def stop(self):
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                try:
-                    os.killpg(proc.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
-                try:
-                    proc.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    os.killpg(proc.pid, signal.SIGKILL)
-                    proc.wait()
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
-    # -- queries
-
-    def xdotool(self, *args, check=True):
-        return run(["xdotool"] + list(args), self.env, check=check)
+        super().__init__(size=(SCREEN_W, SCREEN_H), tray=True)
 
     def info(self, wid):
         # A query can meet the window manager's frame just as it goes: ask again.
         for _ in range(20):
-            result = subprocess.run(["xwininfo", "-id", wid], env=self.env,
-                                    capture_output=True, text=True, timeout=30)
-            if result.returncode == 0:
-                return Win(result.stdout)
+            w = super().info(wid)
+            if w is not None:
+                return w
             time.sleep(0.01)
-        raise RuntimeError("xwininfo -id %s: %s" % (wid, result.stderr))
+        raise RuntimeError("xwininfo -id %s found no window" % wid)
 
     def frame(self, wid, extents):
         """The window's frame as (left, top, width, height), and whether it is mapped: the
@@ -131,15 +53,6 @@ class Desktop:
         out = run(["xprop", "-id", wid, "_NET_FRAME_EXTENTS"], self.env, check=False)
         numbers = [int(n) for n in re.findall(r"-?\d+", out.partition("=")[2])]
         return numbers if len(numbers) == 4 else [0, 0, 0, 0]
-
-    def tree(self):
-        """Every window below the root: id -> name, class and parent id."""
-        return window_tree(self.env)
-
-    def search_title(self, title, visible=False):
-        args = ["search"] + (["--onlyvisible"] if visible else []) + \
-            ["--name", "^%s$" % re.escape(title)]
-        return self.xdotool(*args, check=False).split()
 
 
 # ---- the program ---------------------------------------------------------------------------
@@ -194,22 +107,16 @@ def read_ini(path):
 class TrayTest(unittest.TestCase):
 
     def setUp(self):
-        self.desk = Desktop()
+        require_tools("wmctrl")
+        self.desk = TrayDesktop()
         self.addCleanup(self.desk.stop)
         self.desk.start()
-        self.app_dir = os.path.join(self.desk.tmp, "app")
-        os.mkdir(self.app_dir)
-        self.exe = os.path.join(self.app_dir, "tarvokelmora")
-        shutil.copy2(PROGRAM, self.exe)
-        self.ini = os.path.join(self.app_dir, "defualt.ini")
 
     def start_program(self, seed=None):
-        if seed is not None:
-            with open(self.ini, "w", encoding="utf-8") as f:
-                f.write(seed)
-        self.program = self.desk.spawn([self.exe], "program")
-        self.window = wait_for(lambda: self.desk.search_title(TITLE, visible=True),
-                               what="the main window")[0]
+        started = self.desk.start_program(PROGRAM, ini=seed)
+        self.program, self.exe, self.ini = started.proc, started.exe, started.ini
+        self.window = wait_for(lambda: self.desk.search_title(TITLE),
+                               what="the main window", detail=lambda: self.desk.log("program"))[0]
         # Framed and placed: openbox has put its extents on it.
         self.extents = wait_for(lambda: any(self.desk.frame_extents(self.window))
                                 and self.desk.frame_extents(self.window), what="its frame")
@@ -217,16 +124,7 @@ class TrayTest(unittest.TestCase):
 
     def docked_icons(self):
         """The program's windows that trayer has embedded and shows."""
-        nodes, found = self.desk.tree(), []
-        for wid, node in nodes.items():
-            if node["class"] != "TarvoKelmora":
-                continue
-            parent = node["parent"]
-            while parent is not None and nodes[parent]["class"] != "trayer":
-                parent = nodes[parent]["parent"]
-            if parent is not None and self.desk.info(wid).mapped:
-                found.append(wid)
-        return found
+        return self.desk.tray_icons("TarvoKelmora")
 
     def docked_icon(self):
         icons = self.docked_icons()
@@ -249,9 +147,9 @@ class TrayTest(unittest.TestCase):
         try:
             return self.program.wait(timeout=WAIT)
         except subprocess.TimeoutExpired:
-            asking = self.desk.search_title("提示", visible=True)
+            asking = self.desk.search_title("提示")
             self.fail("the program did not exit%s; its output:\n%s"
-                      % (", a question is open" if asking else "", self.desk.read_log("program")))
+                      % (", a question is open" if asking else "", self.desk.log("program")))
 
     def settled_frame(self):
         """The frame once it has held still, shown, for a few readings in a row."""
@@ -269,7 +167,7 @@ class TrayTest(unittest.TestCase):
         self.fail("the window does not hold still")
 
     def question(self):
-        return wait_for(lambda: self.desk.search_title("提示", visible=True),
+        return wait_for(lambda: self.desk.search_title("提示"),
                         what='the question "提示"')[0]
 
     def answer(self, dialog, key):
@@ -398,7 +296,7 @@ class TrayTest(unittest.TestCase):
         back = self.slide(lambda rect, mapped: mapped and rect[0] <= SCREEN_W - rect[2] - 20)
         left, _, w, _ = back[-1][0]
         self.assertLessEqual(left + w, SCREEN_W, "fully on screen again")
-        self.assertEqual(len(self.desk.search_title(TITLE)), 1, "one main window")
+        self.assertEqual(len(self.desk.search_title(TITLE, visible=False)), 1, "one main window")
         self.assertEqual(self.docked_icons(), [self.icon], "one tray icon")
 
     def test_close_asks_and_no_keeps_running(self):
@@ -406,7 +304,7 @@ class TrayTest(unittest.TestCase):
         self.close_window()
         dialog = self.question()
         self.answer(dialog, "Escape")  # Escape answers No
-        wait_for(lambda: not self.desk.search_title("提示", visible=True),
+        wait_for(lambda: not self.desk.search_title("提示"),
                  what="the question to go")
         self.assertIsNone(self.program.poll(), "still running after No")
         self.assertTrue(self.desk.info(self.window).mapped, "the window stays")
@@ -435,13 +333,11 @@ class TrayTest(unittest.TestCase):
         run(["wmctrl", "-i", "-c", self.window], self.desk.env)
 
 
-def main():
+def configure(args):
     global PROGRAM
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    PROGRAM = os.path.abspath(sys.argv[1])
-    unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+    PROGRAM = os.path.abspath(args[0])
+    return 1
 
 
 if __name__ == "__main__":
-    main()
+    raise SystemExit(main(__doc__, configure))

@@ -15,8 +15,6 @@ A summary of the times and memory use goes to standard error.
 import http.server
 import os
 import re
-import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -24,7 +22,7 @@ import threading
 import time
 import unittest
 
-from e2e_support import become_subreaper, run, start_x_desktop, wait_for
+from e2e_support import WAIT, Desktop, main, require, require_tools, session_members, wait_for
 
 PROGRAM = None  # the built executable and its browser module, from the command line
 MODULE = None
@@ -34,7 +32,6 @@ SCREEN_W, SCREEN_H = 1024, 768
 TITLE = "TarvoKelmora1.0"
 STRIP_HEIGHT = 47  # the strip's height before anyone drags the splitter
 DESIGN_WIDTH = 193  # the browser's width as the window creates it, before any check
-WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
 ERROR_WATCH = 4.0  # seconds an error page is watched after it asked for its last part
 
 # The page's last part, asked for as the browser reads the end of the page: the navigation
@@ -52,52 +49,6 @@ SEED_INI = "[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
 
 
 # ---- small helpers ---------------------------------------------------------------------------
-
-
-def session_members(sid):
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                fields = f.read().rpartition(")")[2].split()
-        except OSError:
-            continue
-        if int(fields[3]) == sid:  # after the name: state, ppid, pgrp, session
-            pids.append(int(entry))
-    return pids
-
-
-def kill_session(proc):
-    """Kills everything in the process's session (it was started as a session leader), then
-    reaps it and every orphan handed to this subreaper."""
-    for _ in range(50):
-        members = session_members(proc.pid)
-        if not members:
-            break
-        for pid in members:
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-        reap_orphans()
-        time.sleep(0.02)
-    try:
-        proc.wait(timeout=10)
-    except ChildProcessError:
-        pass
-    reap_orphans()
-
-
-def reap_orphans():
-    while True:
-        try:
-            pid, _ = os.waitpid(-1, os.WNOHANG)
-        except ChildProcessError:
-            return
-        if pid == 0:
-            return
 
 
 def rss_kib(pid):
@@ -227,57 +178,19 @@ class Site:
 # ---- the desktop ---------------------------------------------------------------------------
 
 
-class Desktop:
-    """A private X server with openbox; stop() kills and reaps all it started."""
+class WebDesktop(Desktop):
+    """The private desktop, read back from the screen."""
 
     def __init__(self):
-        self.tmp = tempfile.mkdtemp(prefix="tk-web-")
-        self.procs = []
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
-                            "SESSION_MANAGER", "XAUTHORITY")
-               and not k.lower().endswith("_proxy")}
-        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb",
-                   no_proxy="127.0.0.1,localhost")
-        self.env = env
-
-    def spawn(self, args, name, env=None, **kw):
-        with open(os.path.join(self.tmp, name + ".log"), "w") as out:
-            proc = subprocess.Popen(args, env=env or self.env, stdin=subprocess.DEVNULL,
-                                    stdout=out, stderr=subprocess.STDOUT, start_new_session=True,
-                                    **kw)
-        self.procs.append(proc)
-        return proc
-
-    def read_log(self, name):
-        with open(os.path.join(self.tmp, name + ".log"), errors="replace") as f:
-            return f.read()
-
-    def start(self):
-        start_x_desktop(self.spawn, self.env, (SCREEN_W, SCREEN_H))
-
-    def stop(self):
-        for proc in reversed(self.procs):
-            kill_session(proc)
-        shutil.rmtree(self.tmp, ignore_errors=True)
+        super().__init__(size=(SCREEN_W, SCREEN_H), prefix="tk-web-")
 
     def visible_windows(self, title):
-        return run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],
-                   self.env, check=False).split()
+        return self.search_title(title)
 
     def client_rect(self, wid):
         """(x, y, width, height) on the screen, or None for a window that has just gone."""
-        result = subprocess.run(["xwininfo", "-id", wid], env=self.env, capture_output=True,
-                                text=True, timeout=30)
-        if result.returncode != 0:
-            return None
-
-        def field(name):
-            return int(re.search(r"^\s*%s:\s+(-?\d+)" % re.escape(name), result.stdout,
-                                 re.M).group(1))
-
-        return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
-                field("Width"), field("Height"))
+        w = self.info(wid)
+        return (w.x, w.y, w.width, w.height) if w is not None else None
 
     def screenshot(self):
         result = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
@@ -356,9 +269,9 @@ class WebStripTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        become_subreaper()
+        require_tools("import")
         cls.site = Site()
-        cls.desk = Desktop()
+        cls.desk = WebDesktop()
         try:
             cls.desk.start()
         except BaseException:
@@ -377,29 +290,21 @@ class WebStripTest(unittest.TestCase):
         """Starts a private copy beside its module and follows it until its module is loaded and
         the server has been asked for the first page."""
         self.site.serve(first_page)
+        # Each run in a home of its own: nothing the browser engine keeps carries over.
         base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
-        app, home, runtime = (os.path.join(base, n) for n in ("app", "home", "runtime"))
-        for path in (app, home, runtime):
-            os.mkdir(path, 0o700)
-        shutil.copy2(PROGRAM, os.path.join(app, "tarvokelmora"))
-        shutil.copy2(MODULE, os.path.join(app, MODULE_NAME))
-        with open(os.path.join(app, "defualt.ini"), "w", encoding="utf-8") as f:
-            f.write(SEED_INI)
-        env = dict(self.desk.env, HOME=home, XDG_RUNTIME_DIR=runtime,
-                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                   XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                   XDG_CACHE_HOME=os.path.join(home, ".cache"), TARVOKELMORA_SITE=self.site.url)
+        env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
 
         start = time.monotonic()
-        proc = self.desk.spawn([os.path.join(app, "tarvokelmora")], "program", env=env)
-        self.addCleanup(kill_session, proc)
+        proc = self.desk.start_program(PROGRAM, ini=SEED_INI, folder=os.path.join(base, "app"),
+                                       extra=(MODULE,), env=env).proc
+        self.addCleanup(self.desk.end, proc, polite=False)
         watch = Watch(self.desk, self.site, proc, start)
         while watch.first_request is None or watch.module_loaded is None:
             if watch.since_start() > WAIT or proc.poll() is not None:
                 self.fail("no module loaded or no first page asked for (window at %s s, module "
                           "at %s s, requests %r); the program's output:\n%s"
                           % (watch.mapped, watch.module_loaded, self.site.paths(),
-                             self.desk.read_log("program")))
+                             self.desk.log("program")))
             watch.look()
         self.assertEqual(self.site.paths()[0], "/kelmora/first/")
         self.assertIsNotNone(watch.mapped, "the window was not mapped before the first request")
@@ -480,12 +385,14 @@ class WebStripTest(unittest.TestCase):
         watch.measure_memory()
         self.report("error page", watch)
 
+def configure(args):
+    global PROGRAM, MODULE
+    PROGRAM, module = os.path.abspath(args[0]), args[1]
+    require(module != "none", "the browser module is not built here (no Qt WebEngine)")
+    MODULE = os.path.abspath(module)
+    return 2
+
+
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
-        sys.exit("usage: %s PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none [unittest args]"
-                 % sys.argv[0])
-    if sys.argv[2] == "none":
-        print("SKIP: the browser module is not built here", file=sys.stderr)
-        sys.exit(77)
-    PROGRAM, MODULE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+    raise SystemExit(main("usage: %s PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none "
+                          "[unittest args]" % sys.argv[0], configure))

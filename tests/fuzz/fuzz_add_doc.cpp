@@ -1,7 +1,7 @@
-// Registration, removal and the category trees under arbitrary sequences of operations. Two
-// histories take the same operations side by side: one answers its duplicate, group and node
-// searches from its indexes, the other walks everything every time. They must never disagree,
-// and the trees must stay well formed.
+// Registration, removal and the category trees under arbitrary sequences of operations. The
+// history and a plain reference take the same operations side by side: the history answers its
+// duplicate, group and node searches from its indexes, the reference walks everything every
+// time. They must never disagree, and the trees must stay well formed.
 //
 // Input: one byte of set-up (bit 0: POSIX rather than Windows paths; bit 1: fill the filter
 // list first), then operations, each an opcode byte and its arguments. Texts are built from
@@ -14,15 +14,17 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "history/history.h"
 #include "base/text.h"
+#include "history/history.h"
+#include "linear_history_reference.h"
 
 using tk::CategoryTree;
 using tk::HistoryCore;
-using tk::LookupMode;
 using tk::TreeNode;
 using tk::fuzz::ByteReader;
 using tk::fuzz::Require;
+using tk::test::FindNodeByTextLinear;
+using tk::test::LinearHistoryReference;
 
 namespace {
 
@@ -99,11 +101,18 @@ private:
     std::string& m_log;
 };
 
+void Listen(HistoryCore& core, int page, tk::TreeListener* listener) {
+    core.TreeOfPage(page)->SetListener(listener);
+}
+void Listen(LinearHistoryReference& core, int page, tk::TreeListener* listener) {
+    core.SetTreeListener(page, listener);
+}
+
+template <typename Core>
 struct History {
-    History(const tk::PathDialect& dialect, const tk::FileSystem& files, tk::FileIcons& icons,
-            LookupMode mode)
-        : core(dialect, files, icons, mode) {
-        for (int page = 0; page < 4; ++page) core.TreeOfPage(page)->SetListener(&listeners[page]);
+    History(const tk::PathDialect& dialect, const tk::FileSystem& files, tk::FileIcons& icons)
+        : core(dialect, files, icons) {
+        for (int page = 0; page < 4; ++page) Listen(core, page, &listeners[page]);
     }
     History(const History&) = delete;
     History& operator=(const History&) = delete;
@@ -112,8 +121,10 @@ struct History {
     std::array<RecordingListener, 4> listeners{
         RecordingListener("TVDocs", log), RecordingListener("TVApp", log),
         RecordingListener("TVPath", log), RecordingListener("TVDoc", log)};
-    HistoryCore core;  // after the listeners, so it goes first
+    Core core;  // after the listeners, so it goes first
 };
+using Indexed = History<HistoryCore>;
+using Linear = History<LinearHistoryReference>;
 
 // A text from fragments and raw bytes; up to nine pieces.
 std::string MakeText(ByteReader& in) {
@@ -181,17 +192,16 @@ void CrossCheckIndexes(HistoryCore& core) {
         for (int k = 0; k < tree.Count() && k < kMaxNodesCrossChecked; ++k) {
             const std::string text = NthNode(tree, k)->Text();
             for (const std::string& probe : {text, tk::LowerAscii(text), tk::UpperAscii(text)}) {
-                Require(
-                    tree.FindNodeByText(probe, false) == tree.FindNodeByTextLinear(probe, false),
-                    "indexed node search finds the first match in tree order");
+                Require(tree.FindNodeByText(probe, false) == FindNodeByTextLinear(tree, probe),
+                        "indexed node search finds the first match in tree order");
             }
         }
     }
 }
 
-void CompareAll(History& indexed, History& linear) {
+void CompareAll(Indexed& indexed, Linear& linear) {
     HistoryCore& a = indexed.core;
-    HistoryCore& b = linear.core;
+    LinearHistoryReference& b = linear.core;
     Require(a.DocHistory() == b.DocHistory(), "both histories hold the same entries");
     const int docCount = static_cast<int>(a.DocHistory().size());
     for (int page = 0; page < 4; ++page) {
@@ -208,7 +218,7 @@ void CompareAll(History& indexed, History& linear) {
 
 // Cheap agreement after every operation; the full comparison runs before anything that wipes
 // the evidence and at the end.
-void CompareStep(History& indexed, History& linear) {
+void CompareStep(Indexed& indexed, Linear& linear) {
     Require(indexed.log == linear.log, "both histories report the same tree changes");
     indexed.log.clear();
     linear.log.clear();
@@ -220,7 +230,7 @@ void CompareStep(History& indexed, History& linear) {
     }
 }
 
-void Probe(ByteReader& in, History& indexed, History& linear) {
+void Probe(ByteReader& in, Indexed& indexed, Linear& linear) {
     const std::uint8_t how = in.Byte();
     std::string text;
     if (how & 1) {
@@ -231,13 +241,13 @@ void Probe(ByteReader& in, History& indexed, History& linear) {
         text = MakeText(in);
     }
     HistoryCore& a = indexed.core;
-    HistoryCore& b = linear.core;
+    LinearHistoryReference& b = linear.core;
     Require(a.DocExists(text) == b.DocExists(text), "duplicate tests agree");
     Require(a.DocGroupExists(text) == b.DocGroupExists(text), "group tests agree");
     for (int page = 0; page < 4; ++page) {
         CategoryTree& tree = *a.TreeOfPage(page);
         const TreeNode* found = a.FindNodeByText(tree, text, false);
-        Require(found == tree.FindNodeByTextLinear(text, false), "node searches agree");
+        Require(found == FindNodeByTextLinear(tree, text), "node searches agree");
         Require(PathOf(found) == PathOf(b.FindNodeByText(*b.TreeOfPage(page), text, false)),
                 "both histories find the same node");
     }
@@ -254,11 +264,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (setup & 1) ? static_cast<const tk::PathDialect&>(kPosix) : kWindows;
     FuzzFileSystem files;
     FuzzFileIcons icons;
-    History indexed(dialect, files, icons, LookupMode::Indexed);
-    History linear(dialect, files, icons, LookupMode::Linear);
-    History* both[] = {&indexed, &linear};
+    Indexed indexed(dialect, files, icons);
+    Linear linear(dialect, files, icons);
+    // Runs one operation on the history and on the reference alike.
+    auto both = [&](auto&& operation) {
+        operation(indexed.core);
+        operation(linear.core);
+    };
     if (setup & 2) {
-        for (History* h : both) h->core.FillDocFilters();
+        both([](auto& core) { core.FillDocFilters(); });
     }
 
     for (int op = 0; op < kMaxOperations && !in.Empty(); ++op) {
@@ -266,10 +280,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 7:
             case 8: {
                 const std::string text = MakeText(in);
-                for (History* h : both) {
-                    h->core.CurDocText = text;
-                    h->core.AddCurDoc();
-                }
+                both([&](auto& core) {
+                    core.CurDocText = text;
+                    core.AddCurDoc();
+                });
                 break;
             }
             case 9: {
@@ -277,22 +291,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const int count = static_cast<int>(indexed.core.DocHistory().size());
                 const int index = in.Byte() % (count + 2) - 1;
                 CompareAll(indexed, linear);
-                for (History* h : both) h->core.DeleteSelectDocs(index);
+                both([&](auto& core) { core.DeleteSelectDocs(index); });
                 break;
             }
             case 10: {
                 CompareAll(indexed, linear);
-                for (History* h : both) h->core.DeleteAllDocs();
+                both([](auto& core) { core.DeleteAllDocs(); });
                 break;
             }
             case 11: {
                 // The Delete key's removal of nodes from one tree, leaving the history alone.
                 const std::uint8_t page = in.Byte() % 4;
                 const std::uint8_t k = in.Byte();
-                for (History* h : both) {
-                    CategoryTree& tree = *h->core.TreeOfPage(page);
+                both([&](auto& core) {
+                    CategoryTree& tree = *core.TreeOfPage(page);
                     tree.Remove(NthNode(tree, k));
-                }
+                });
                 break;
             }
             case 12: {
@@ -301,11 +315,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const int page = in.Byte() % 7;
                 const std::uint8_t k = in.Byte();
                 CompareAll(indexed, linear);
-                for (History* h : both) {
-                    CategoryTree* tree = h->core.TreeOfPage(page);
+                both([&](auto& core) {
+                    CategoryTree* tree = core.TreeOfPage(page);
                     if (tree != nullptr) tree->SetCurrent(NthNode(*tree, k));
-                    h->core.DeleteSelectedOfPage(page);
-                }
+                    core.DeleteSelectedOfPage(page);
+                });
                 break;
             }
             case 13:
@@ -313,7 +327,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Probe(in, indexed, linear);
                 break;
             case 15:
-                for (History* h : both) h->core.FillDocFilters();
+                both([](auto& core) { core.FillDocFilters(); });
                 break;
             default: {  // opcodes 0 to 6: registration, the commonest operation
                 const std::uint8_t flags = in.Byte();
@@ -321,7 +335,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::string title = (flags & 4) ? location : MakeText(in);
                 const bool isExplicit = (flags & 1) != 0;
                 const bool selected = (flags & 2) != 0;
-                for (History* h : both) h->core.AddDoc(location, title, isExplicit, selected);
+                both([&](auto& core) { core.AddDoc(location, title, isExplicit, selected); });
                 break;
             }
         }

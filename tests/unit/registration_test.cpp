@@ -2,6 +2,7 @@
 
 #include "fakes.h"
 #include "history/history.h"
+#include "linear_history_reference.h"
 #include "tree_dump.h"
 
 using tk::CategoryTree;
@@ -186,7 +187,7 @@ TEST_F(WindowsHistory, FindNodeByTextTakesTheFirstInTreeOrder) {
     TreeNode* bChild = t.AddChildLast(b, "CHILD", 0, 3);
     t.AddLast("child", 0, 4);
     EXPECT_EQ(t.FindNodeByText("child", false), bChild);
-    EXPECT_EQ(t.FindNodeByTextLinear("child", false), bChild);
+    EXPECT_EQ(tk::test::FindNodeByTextLinear(t, "child"), bChild);
     EXPECT_EQ(t.FindNodeByText("ABC", false), a);
     t.Remove(b);
     EXPECT_EQ(t.FindNodeByText("child", false)->Data().Index, 1);
@@ -201,8 +202,8 @@ TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
     tk::WindowsPathDialect dialect;
     tk::test::FakeFileSystem files;
     tk::test::FakeFileIcons icons;
-    HistoryCore fast(dialect, files, icons, tk::LookupMode::Indexed);
-    HistoryCore slow(dialect, files, icons, tk::LookupMode::Linear);
+    HistoryCore fast(dialect, files, icons);
+    tk::test::LinearHistoryReference slow(dialect, files, icons);
     unsigned seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
     const char* hosts[] = {"a.com", "A.COM", "b.org", "C:", "edit.exe", "x"};
@@ -226,6 +227,7 @@ TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
         }
     }
     ASSERT_EQ(fast.DocHistory().size(), slow.DocHistory().size());
+    EXPECT_TRUE(fast.DocHistory() == slow.DocHistory());
     for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(Dump(*fast.TreeOfPage(page)), Dump(*slow.TreeOfPage(page))) << page;
     }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "base/atomic_file.h"
 #include "fakes.h"
 #include "history/history.h"
 #include "tree_dump.h"
@@ -228,8 +229,13 @@ TEST_F(SettingsFile, KilledSaveLeavesThePreviousFileWhole) {
     for (int i = 0; i < 2000; ++i) core->AddDoc("http://h/p" + std::to_string(i), "t", false, false);
     pid_t child = ::fork();
     if (child == 0) {
-        tk::SetBeforeRenameHookForTesting([](const std::string&) { ::raise(SIGKILL); });
-        core->SaveSettings();
+        // What the save would write, written the way the save writes it and killed with the
+        // new file complete beside the old one.
+        core->Ini()->SetPath(dir + "/scratch.ini");
+        if (!core->SaveSettings()) ::_exit(1);
+        tk::AtomicWriteOptions killBeforeRename;
+        killBeforeRename.beforeRename = [](const std::string&) { ::raise(SIGKILL); };
+        tk::WriteFileAtomically(path, core->Ini()->Serialize(), killBeforeRename);
         ::_exit(0);
     }
     int status = 0;

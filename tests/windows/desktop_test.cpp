@@ -17,6 +17,7 @@
 #include "platform/windows/win32_shell.h"
 #include "platform/windows/win32_shell_windows.h"
 #include "platform/windows/win32_window_system.h"
+#include "require.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST(Ansi, CodePageIsChineseAndTextConvertsOnce) {
 
 TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     HWND gbk = Make("\xD6\xD0\xCE\xC4\xB4\xB0\xBF\xDA \x81\x5C");  // "中文窗口 乗"
-    if (gbk == nullptr) GTEST_SKIP() << "no display for Wine's windows";
+    TK_REQUIRE(gbk != nullptr, "no display for Wine's windows");
     HWND owned = Make("owned", 0, gbk);
     HWND tool = Make("tool", WS_EX_TOOLWINDOW);
     HWND hidden = ::CreateWindowExA(0, "STATIC", "hidden", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50,
@@ -164,7 +165,7 @@ TEST(WineProgram, NotepadIsListedWithItsExecutablePath) {
     ::WaitForSingleObject(process.hProcess, 5000);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    if (!haveDisplay) GTEST_SKIP() << "no display for Wine's windows";
+    TK_REQUIRE(haveDisplay, "no display for Wine's windows");
     EXPECT_FALSE(found->text.empty());
     ASSERT_TRUE(path.has_value());
     char systemDir[MAX_PATH];
@@ -254,7 +255,7 @@ struct NewWindowOfAnotherProcess {
 };
 
 TEST(Shell, SpecialFolderOpensAWindow) {
-    if (!NewWindowOfAnotherProcess::HaveDisplay()) GTEST_SKIP() << "no display for Wine's windows";
+    TK_REQUIRE(NewWindowOfAnotherProcess::HaveDisplay(), "no display for Wine's windows");
     // The personal folder exists in every prefix and the shell opens it in a window of its own.
     const auto opened = NewWindowOfAnotherProcess::After(
         [] { tk::Win32Shell().OpenSpecialFolder(tk::kCsidlPersonal, 0); });
@@ -263,7 +264,7 @@ TEST(Shell, SpecialFolderOpensAWindow) {
 }
 
 TEST(Shell, ControlPanelAndProgramsOpenTheirWindows) {
-    if (!NewWindowOfAnotherProcess::HaveDisplay()) GTEST_SKIP() << "no display for Wine's windows";
+    TK_REQUIRE(NewWindowOfAnotherProcess::HaveDisplay(), "no display for Wine's windows");
     tk::Win32Shell shell;
     // The control panel through WinExec, with the command line as the program has it.
     const auto panel = NewWindowOfAnotherProcess::After(

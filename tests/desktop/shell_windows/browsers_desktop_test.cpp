@@ -33,6 +33,7 @@
 #include "platform/linux/composite_shell_windows.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
+#include "require.h"
 #include "virtual_desktop.h"
 
 using namespace tk;
@@ -133,18 +134,6 @@ class NoIcons final : public FileIcons {
 public:
     std::optional<FileIcon> IconOf(const std::string&) override { return std::nullopt; }
 };
-
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string_view dirs = path != nullptr ? path : "/usr/bin:/bin";
-    while (!dirs.empty()) {
-        const std::size_t colon = dirs.find(':');
-        const std::string dir(dirs.substr(0, colon));
-        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
-    }
-    return false;
-}
 
 std::vector<pid_t> ChildrenOf(pid_t parent) {
     std::vector<pid_t> children;
@@ -338,7 +327,7 @@ protected:
 };
 
 TEST_F(BrowsersDesktopTest, Firefox) {
-    if (!OnPath("firefox-esr")) GTEST_SKIP() << "firefox-esr is not installed";
+    TK_REQUIRE_TOOL("firefox-esr");
     const std::string profile = Home() + "/.mozilla/firefox/test.default";
     fs::create_directories(profile);
     std::ofstream(Home() + "/.mozilla/firefox/profiles.ini")
@@ -371,7 +360,7 @@ TEST_F(BrowsersDesktopTest, Firefox) {
 }
 
 TEST_F(BrowsersDesktopTest, Chromium) {
-    if (!OnPath("chromium")) GTEST_SKIP() << "chromium is not installed";
+    TK_REQUIRE_TOOL("chromium");
     const std::string dataDir = Home() + "/.config/chromium";
     // As root the browser's sandbox cannot start; the test runs it without.
     const std::vector<std::string> common{"chromium", "--user-data-dir=" + dataDir, "--no-sandbox"};

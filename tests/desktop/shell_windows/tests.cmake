@@ -14,11 +14,12 @@ gtest_discover_tests(tk_browser_session_tests PROPERTIES LABELS unit DISCOVERY_T
 
 add_executable(tk_file_manager_tests ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows_test.cpp)
 target_link_libraries(tk_file_manager_tests PRIVATE tk_platform tk_desktop_common
-                                                    PkgConfig::TK_SHELL_WINDOWS_TEST GTest::gtest_main)
+                                                    PkgConfig::TK_SHELL_WINDOWS_TEST tk_test_support
+                                                    GTest::gtest_main)
 gtest_discover_tests(tk_file_manager_tests PROPERTIES LABELS desktop DISCOVERY_TIMEOUT 60)
 
 add_executable(tk_browsers_desktop_tests ${CMAKE_CURRENT_LIST_DIR}/browsers_desktop_test.cpp)
 target_link_libraries(tk_browsers_desktop_tests PRIVATE tk_platform tk_desktop_common
-                                                        GTest::gtest_main)
+                                                        tk_test_support GTest::gtest_main)
 gtest_discover_tests(tk_browsers_desktop_tests PROPERTIES LABELS desktop TIMEOUT 120
                      DISCOVERY_TIMEOUT 60)
