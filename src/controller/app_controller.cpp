@@ -50,6 +50,9 @@ void AppController::Attach(MainView& view, WebStripPort* web) {
 }
 
 void AppController::Detach() {
+    if (m_view == nullptr) return;
+    // Whatever ends the window, the history is saved while its settings can still be read.
+    FormDestroy();
     for (Timer* timer : {m_timerCheckDocs.get(), m_timerFirstRun.get(), m_timerShow.get(),
                          m_timerHide.get(), &m_web.TimerCheckRadom(), &m_web.TimerCheckBrowser()}) {
         timer->SetEnabled(false);

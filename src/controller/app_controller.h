@@ -59,7 +59,8 @@ public:
     AppController& operator=(const AppController&) = delete;
 
     void Attach(MainView& view, WebStripPort* web);
-    // The window is going: every timer stops and nothing reaches it any more.
+    // The window is going: the history is saved (FormDestroy), every timer stops and nothing
+    // reaches the window any more.
     void Detach();
 
     HistoryCore& History() { return m_history; }

@@ -84,7 +84,6 @@ TFrmMain::TFrmMain(AppController& controller, MainWindowDeps deps, QWidget* pare
 }
 
 TFrmMain::~TFrmMain() {
-    m_controller.FormDestroy();
     m_controller.Detach();
     if (m_trayIcon) m_trayIcon->hide();
     // The pages, and with them the tree models, go before the image list they draw from.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "controller/slide.h"
 #include "detection/sweep.h"
 #include "fakes.h"
 #include "base/text.h"
@@ -182,34 +181,4 @@ TEST(SweepHostile, ThousandsOfWindows) {
     sweep.CheckOpenDocs();
     EXPECT_EQ(history.DocHistory().size(), 300u);
     EXPECT_EQ(sweep.OpenDocs().size(), 1000u);
-}
-
-TEST(Slide, GeometryAndStateTable) {
-    tk::SlideController slide;
-    // 500 x 480 on 1024 x 768: opens at (494, 248), comes back in at (499, 238).
-    EXPECT_EQ(tk::SlideController::StartLeft(1024, 500), 494);
-    EXPECT_EQ(tk::SlideController::StartTop(768, 480), 248);
-    EXPECT_EQ(slide.MenuCaption(), "隐藏Kelmora(&S)");
-
-    EXPECT_EQ(slide.Toggle(true), tk::SlideController::Action::StartHide);
-    EXPECT_EQ(slide.MenuCaption(), "打开Kelmora");
-    EXPECT_EQ(slide.Toggle(true), tk::SlideController::Action::None);  // ignored while sliding
-    int left = 494, next = 0, steps = 0;
-    while (slide.HideStep(left, 1024, next)) left = next, ++steps;
-    EXPECT_EQ(left, 1034);
-    EXPECT_FALSE(slide.Sliding());
-
-    EXPECT_EQ(slide.Toggle(false), tk::SlideController::Action::StartShow);
-    EXPECT_EQ(slide.MenuCaption(), "隐藏Kelmora");
-    left = tk::SlideController::ShowLeft(1024);
-    steps = 0;
-    while (slide.ShowStep(left, 1024, 500, next)) left = next, ++steps;
-    EXPECT_EQ(left, 499);
-    EXPECT_EQ(steps, 35);
-    EXPECT_EQ(tk::SlideController::ShowTop(768, 480), 238);
-
-    // A window already beyond the right edge hides at the first tick without moving.
-    slide.Toggle(true);
-    EXPECT_FALSE(slide.HideStep(1100, 1024, next));
-    EXPECT_EQ(next, 1100);
 }

@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "controller/app_controller.h"
+#include "controller_fakes.h"
+#include "desktop/path_dialect.h"
+#include "fakes.h"
+
+namespace {
+
+using namespace tk;
+using namespace tk::test;
+namespace fs = std::filesystem;
+
+// One program's worth of controller over fakes of the desktop and of the window.
+class ControllerTest : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("tk-controller-" + std::to_string(::getpid()));
+    std::string path = (dir / "defualt.ini").string();
+    PosixPathDialect dialect{"/home/u"};
+    FakeFileSystem files;
+    FakeFileIcons icons;
+    FakeWindowSystem windows;
+    FakeShellWindows shellWindows;
+    FakeShell shell;
+    FakeAutoRunStore autoRun;
+    FakeTimers timers;
+    FakeView view;
+    FakeWebPort web;
+    std::unique_ptr<AppController> controller;
+
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override {
+        controller.reset();
+        fs::remove_all(dir);
+    }
+    void WriteIni(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+    std::string ReadIni() {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    // Makes the controller, attaches the window and runs its creation, as a window does.
+    void Start(bool deferHistory = true, bool withAutoRun = false) {
+        ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, path, path,
+                            withAutoRun ? &autoRun : nullptr, "/opt/tk/tarvokelmora"};
+        deps.webSite = "http://site.test";
+        deps.deferHistoryLoad = deferHistory;
+        controller = std::make_unique<AppController>(deps, timers);
+        controller->Attach(view, &web);
+        controller->FormCreate();
+    }
+};
+
+TEST_F(ControllerTest, WholeRunFromStartToSave) {
+    files.files = {"/usr/bin/xterm"};
+    WriteIni("[default]\nCheckDocInterval=30000\nActivePageIndex=2\nwidth=600\nheight=400\n"
+             "[docs]\npath0=http://a.com/x\nname0=x\n");
+    Start();
+    // Settings reach the widgets and the sweep timer; the history waits for the first frame.
+    EXPECT_EQ(view.checkTime, 30);
+    EXPECT_EQ(view.checkTimeLabel, "每30秒刷新一次");
+    EXPECT_EQ(timers["TimerCheckDocs"].interval, 30000u);
+    EXPECT_EQ(view.page, 2);
+    EXPECT_EQ(view.width, 500);  // a stored size always opens at 500 x 480
+    EXPECT_EQ(view.left, 1024 - 500 - 30);  // placed against the screen's corner
+    EXPECT_EQ(view.top, 768 - 480 - 40);
+    EXPECT_TRUE(controller->History().DocHistory().empty());
+    EXPECT_TRUE(timers["TimerFirstRun"].enabled);
+
+    controller->AfterFirstFrame();
+    ASSERT_EQ(controller->History().DocHistory().size(), 1u);
+    EXPECT_EQ(controller->History().DocFilters().size(), 10u);
+    EXPECT_EQ(web.created, 0);  // the browser comes one turn later
+    timers.RunPosted();
+    EXPECT_EQ(web.created, 1);
+
+    // The first run sweeps and asks the strip for its first page.
+    windows.Add(7, "terminal", "/usr/bin/xterm");
+    timers["TimerFirstRun"].Fire();
+    EXPECT_FALSE(timers["TimerFirstRun"].enabled);
+    EXPECT_TRUE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_EQ(web.navigations, std::vector<std::string>{"http://site.test/kelmora/first/"});
+
+    // The sweep timer records what opened since.
+    shellWindows.result.windows = {{"http://b.org/page", true}};
+    timers["TimerCheckDocs"].Fire();
+    EXPECT_TRUE(controller->History().DocExists("http://b.org/page"));
+
+    // "No" keeps the program; the last sweep and the exit page ran all the same.
+    shellWindows.result.windows = {{"http://c.org/last", true}};
+    view.answers = {false};
+    EXPECT_FALSE(controller->CloseRequested());
+    EXPECT_EQ(view.messages, std::vector<std::string>{"要退出系统吗?"});
+    EXPECT_TRUE(controller->History().DocExists("http://c.org/last"));
+    EXPECT_EQ(web.navigations.back(), "http://site.test/kelmora/next/");
+    EXPECT_EQ(view.ends, 0);
+    EXPECT_TRUE(controller->CloseRequested());
+    EXPECT_EQ(view.ends, 1);
+
+    view.page = 3;
+    controller->FormDestroy();
+    controller->FormDestroy();  // once only
+    const std::string ini = ReadIni();
+    EXPECT_NE(ini.find("ActivePageIndex=3\n"), std::string::npos);
+    EXPECT_NE(ini.find("CheckDocInterval=30000\n"), std::string::npos);
+    for (const char* entry : {"http://a.com/x", "/usr/bin/xterm", "http://b.org/page", "http://c.org/last"}) {
+        EXPECT_NE(ini.find(entry), std::string::npos) << entry;
+    }
+}
+
+TEST_F(ControllerTest, EndingBeforeTheFirstFrameStillSavesTheWholeHistory) {
+    WriteIni("[docs]\npath0=http://a.com/x\nname0=x\npath1=http://a.com/y\nname1=y\n");
+    Start();
+    controller->Detach();  // the window goes: the history is saved with it
+    const std::string ini = ReadIni();
+    EXPECT_NE(ini.find("path0=http://a.com/x"), std::string::npos);
+    EXPECT_NE(ini.find("path1=http://a.com/y"), std::string::npos);
+}
+
+TEST_F(ControllerTest, SettingsWidgetsRunTheirRulesOnlyOnAChange) {
+    WriteIni("[default]\nCbRefresh=0\nCheckDocInterval=500000\n");
+    Start(false);
+    EXPECT_FALSE(view.BoxChecked(SettingsBox::Refresh));
+    EXPECT_FALSE(timers["TimerCheckDocs"].enabled);  // the box's rule ran
+    EXPECT_EQ(view.checkTime, 100);                  // clamped
+    EXPECT_EQ(timers["TimerCheckDocs"].interval, 100000u);
+
+    // The user's ticks reach the sweep timer; a sweep with the box off does nothing.
+    view.boxes[SettingsBox::Refresh] = true;
+    controller->CbRefreshClick();
+    EXPECT_TRUE(timers["TimerCheckDocs"].enabled);
+    const int restarts = timers["TimerCheckDocs"].restarts;
+    controller->SbCheckTimeChange(100);  // the interval it has: the countdown goes on
+    EXPECT_EQ(timers["TimerCheckDocs"].restarts, restarts);
+    controller->SbCheckTimeChange(15);
+    EXPECT_EQ(view.checkTimeLabel, "每15秒刷新一次");
+    EXPECT_EQ(timers["TimerCheckDocs"].interval, 15000u);
+
+    controller->CbOnTopClick(true);
+    EXPECT_TRUE(view.onTop);
+}
+
+TEST_F(ControllerTest, SlideOutAndBackCountsItsOwnSteps) {
+    Start(false);
+    view.shown = true;
+    view.width = 500, view.height = 480;
+    controller->PlaceAtStart();
+    EXPECT_EQ(view.left, 494);
+    controller->TrayIconClick();
+    EXPECT_EQ(view.trayCaption, "打开Kelmora");
+    controller->TrayIconClick();  // ignored while sliding
+    int ticks = 0;
+    while (timers["timerHide"].enabled && ticks < 1000) timers["timerHide"].Fire(), ++ticks;
+    EXPECT_FALSE(view.shown);
+    EXPECT_EQ(ticks, (1024 - 494 + 14) / 15 + 1);
+
+    controller->BringIn();  // a second start brings a hidden window in
+    EXPECT_TRUE(view.shown);
+    EXPECT_EQ(view.trayCaption, "隐藏Kelmora");
+    EXPECT_EQ(view.left, 1024);
+    EXPECT_EQ(view.top, 768 - 50 - 480);
+    ticks = 0;
+    while (timers["timerShow"].enabled && ticks < 1000) timers["timerShow"].Fire(), ++ticks;
+    EXPECT_EQ(ticks, 36);
+    EXPECT_EQ(view.left, 499);
+    EXPECT_FALSE(controller->Slide().Sliding());
+}
+
+TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
+    WriteIni("[default]\nRunSelectDoc=1\nQueryAutoRunDoc=1\n[docs]\n"
+             "path0=http://a.com/x\nname0=x\nselected0=1\n"
+             "path1=https://a.com/y\nname1=y\nselected1=1\n"
+             "path2=http://a.com/z\nname2=z\n");
+    Start();
+    controller->AfterFirstFrame();
+    shellWindows.result.windows = {{"http://a.com/x", true}};
+    controller->DocSweep().CheckOpenDocs();
+    view.onStartDialog = [&] { EXPECT_TRUE(shell.calls.empty()); };
+    shell.calls.clear();
+    timers["TimerFirstRun"].Fire();
+    EXPECT_EQ(view.startDialogs, 1);
+    EXPECT_EQ(timers.waits, (std::vector<int>{100, 100}));
+    // The open page is not opened again.
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_NE(shell.calls[0].find("a.com/y"), std::string::npos);
+    EXPECT_EQ(view.hint.rfind("正在打开", 0), 0u);
+}
+
+TEST_F(ControllerTest, WebStripChecksTheLoadedPage) {
+    Start(false);
+    controller->WebStrip().Navigate("http://site.test/early");  // before the browser: kept
+    controller->AfterFirstFrame();
+    timers.RunPosted();
+    EXPECT_EQ(web.navigations, std::vector<std::string>{"http://site.test/early"});
+
+    FakeTimer& check = timers["TimerCheckBrowser"];
+    check.enabled = false;
+    web.location = "http://site.test/kelmora/";
+    web.body = "<body>新闻</body>";
+    const int restarts = check.restarts;
+    controller->WebBrowser1NavigateComplete2();
+    EXPECT_TRUE(check.enabled);
+    controller->WebBrowser1NavigateComplete2();  // two within the second make one check
+    EXPECT_EQ(check.restarts, restarts + 1);
+    check.Fire();
+    EXPECT_FALSE(check.enabled);
+    ASSERT_EQ(web.placements.size(), 1u);
+    EXPECT_EQ(web.placements[0].kind, BrowserPlacement::Kind::OverStrip);
+    EXPECT_EQ(web.placements[0].width, 608);
+
+    web.body = "<BODY>Not Found</BODY>";
+    check.enabled = true;
+    check.Fire();
+    EXPECT_EQ(web.placements.back().kind, BrowserPlacement::Kind::OutOfView);
+    web.location.clear();  // nothing loaded: nothing moves
+    check.enabled = true;
+    check.Fire();
+    EXPECT_EQ(web.placements.size(), 2u);
+
+    timers["TimerCheckRadom"].Fire();
+    EXPECT_EQ(web.navigations.size(), 2u);
+    shell.calls.clear();
+    controller->Image2Click();
+    controller->AboutSiteClick();
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{
+                               "Execute(0,\"open\",\"Explorer.exe\",\"http://site.test/\",NULL,1)",
+                               "Execute(0,\"open\",\"Explorer.exe\",\"http://site.test\",NULL,1)"}));
+}
+
+TEST_F(ControllerTest, NoBrowserOnThisDesktopLeavesTheBanner) {
+    web.available = false;
+    Start(false);
+    controller->AfterFirstFrame();
+    timers.RunPosted();
+    timers["TimerFirstRun"].Fire();
+    timers["TimerCheckBrowser"].Fire();
+    EXPECT_TRUE(web.navigations.empty());
+    EXPECT_TRUE(web.placements.empty());
+}
+
+TEST_F(ControllerTest, LogOffAsksTheCloseQuestion) {
+    Start(false);
+    view.answers = {false, true};
+    EXPECT_FALSE(controller->CommitData());
+    EXPECT_TRUE(controller->CommitData());
+    EXPECT_EQ(view.ends, 0);  // the session manager ends the program, not the question
+    controller->Exit1Click();
+    EXPECT_EQ(view.ends, 1);
+    EXPECT_EQ(shellWindows.calls, 2);  // the tray's exit asks without sweeping
+}
+
+TEST_F(ControllerTest, StartAtLogOnFollowsTheStore) {
+    autoRun.entries["TarvoKelmora"] = "/old/place/tarvokelmora";
+    Start(false, true);
+    // A present registration ticks the box and is written again for this executable.
+    EXPECT_TRUE(view.autoRunBox);
+    EXPECT_EQ(autoRun.entries["TarvoKelmora"], "/opt/tk/tarvokelmora");
+    // A refused removal leaves the box showing what the store holds.
+    autoRun.refuseWrites = true;
+    view.autoRunBox = false;
+    controller->MnAutoRunClick(false);
+    EXPECT_TRUE(view.autoRunBox);
+}
+
+TEST_F(ControllerTest, TreesDropsAndRemovals) {
+    files.files = {"/usr/bin/a"};
+    files.dirs = {"/home/u/Data"};
+    WriteIni("[docs]\npath0=/usr/bin/a\nname0=a\ndoctype0=2\npath1=file:///home/u/Data\nname1=x\n");
+    Start();
+    // A drop before the first frame registers the stored history first.
+    EXPECT_TRUE(controller->DropFiles({"  /home/u/报告.txt ", "/home/u/报告.txt"}));
+    ASSERT_EQ(controller->History().DocHistory().size(), 3u);
+    EXPECT_EQ(controller->History().DocHistory()[2].Location, "file:///home/u/报告.txt");
+    EXPECT_EQ(shell.calls, std::vector<std::string>{"MessageBeep()"});
+
+    // 软件 opens at the first click and has no double-click; the others pick, then open.
+    shell.calls.clear();
+    controller->History().TVApp().SetCurrent(controller->History().TVApp().Top(0));
+    controller->TreeClick(1);
+    controller->TreeDblClick(1);
+    EXPECT_EQ(shell.calls.size(), 1u);
+
+    view.page = 4;  // the system page: nothing to delete
+    controller->MnDeleteSelectedClick();
+    EXPECT_EQ(controller->History().DocHistory().size(), 3u);
+    view.page = 1;
+    controller->MnDeleteSelectedClick();
+    EXPECT_EQ(controller->History().DocHistory().size(), 2u);
+    EXPECT_EQ(ReadIni().find("/usr/bin/a"), std::string::npos);  // written at once
+    controller->BtnDeleteAllDocsClick();
+    EXPECT_TRUE(controller->History().DocHistory().empty());
+
+    controller->OpenSpecialFolder(kCsidlDrives);
+    controller->BtnMoreSpecDirClick();
+    controller->BtnAboutUSClick();
+    controller->BtnHelpDocClick();
+    EXPECT_EQ(shell.calls.back(), "OpenSpecialFolder(17,0)");
+    EXPECT_EQ(view.menus + view.abouts + view.helps, 3);
+}
+
+TEST_F(ControllerTest, DetachedControllerSendsNothingToTheWindow) {
+    Start(false);
+    controller->AfterFirstFrame();
+    controller->Detach();
+    for (const auto& [name, timer] : timers.byName) EXPECT_FALSE(timer->enabled) << name;
+    timers.RunPosted();  // the browser that was on its way is not made
+    EXPECT_EQ(web.created, 0);
+    controller->WebStrip().Navigate("http://site.test/late");
+    EXPECT_TRUE(web.navigations.empty());
+}
+
+TEST(Slide, GeometryAndStateTable) {
+    tk::SlideController slide;
+    // 500 x 480 on 1024 x 768: opens at (494, 248), comes back in at (499, 238).
+    EXPECT_EQ(tk::SlideController::StartLeft(1024, 500), 494);
+    EXPECT_EQ(tk::SlideController::StartTop(768, 480), 248);
+    EXPECT_EQ(slide.MenuCaption(), "隐藏Kelmora(&S)");
+
+    EXPECT_EQ(slide.Toggle(true), tk::SlideController::Action::StartHide);
+    EXPECT_EQ(slide.MenuCaption(), "打开Kelmora");
+    EXPECT_EQ(slide.Toggle(true), tk::SlideController::Action::None);  // ignored while sliding
+    int left = 494, next = 0, steps = 0;
+    while (slide.HideStep(left, 1024, next)) left = next, ++steps;
+    EXPECT_EQ(left, 1034);
+    EXPECT_FALSE(slide.Sliding());
+
+    EXPECT_EQ(slide.Toggle(false), tk::SlideController::Action::StartShow);
+    EXPECT_EQ(slide.MenuCaption(), "隐藏Kelmora");
+    left = tk::SlideController::ShowLeft(1024);
+    steps = 0;
+    while (slide.ShowStep(left, 1024, 500, next)) left = next, ++steps;
+    EXPECT_EQ(left, 499);
+    EXPECT_EQ(steps, 35);
+    EXPECT_EQ(tk::SlideController::ShowTop(768, 480), 238);
+
+    // A window already beyond the right edge hides at the first tick without moving.
+    slide.Toggle(true);
+    EXPECT_FALSE(slide.HideStep(1100, 1024, next));
+    EXPECT_EQ(next, 1100);
+}
+
+}  // namespace
