@@ -25,10 +25,11 @@ class TFrmVersion : public TFramedWindow {
 public:
     // `openSite` opens the maker's web site.
     explicit TFrmVersion(std::function<void()> openSite);
+
+private:
     void Label1Click();
     void SpeedButton1Click() { hide(); }
 
-private:
     std::function<void()> m_openSite;
 };
 
@@ -37,6 +38,8 @@ class TFrmHelp : public TFramedWindow {
     Q_OBJECT
 public:
     explicit TFrmHelp(QWidget* owner);
+
+private:
     void SpeedButton1Click() { hide(); }
 };
 

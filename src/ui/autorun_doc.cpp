@@ -144,4 +144,9 @@ void TFrmAutorunDoc::CbNotQueryClick() {
     m_mainWindow.SetBoxChecked(SettingsBox::QueryAutoRunDoc, CbNotQuery->isChecked());
 }
 
+void TFrmAutorunDoc::Ask(bool autoRunDocs) {
+    CbNotQuery->setChecked(autoRunDocs);
+    exec();
+}
+
 }  // namespace tk

@@ -19,6 +19,13 @@ public:
     TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
                    QWidget* owner);
 
+    // Shows the dialog modally; its not-again box starts as "自动启动历史文档" stands.
+    void Ask(bool autoRunDocs);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
     void FormShow();
     void BtnConfirmClick();
     void SpeedButton2Click();
@@ -34,10 +41,6 @@ public:
     TPictureButton* BtnConfirm = nullptr;
     TPictureButton* SpeedButton2 = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
     HistoryCore& m_history;
     Launcher& m_launcher;
     SettingsWindow& m_mainWindow;

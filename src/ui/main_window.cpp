@@ -338,8 +338,7 @@ void TFrmMain::ShowStartDocDialog() {
         m_autorunDoc = new TFrmAutorunDoc(m_controller.History(), m_controller.DocLauncher(),
                                           m_controller.Settings(), this);
     }
-    m_autorunDoc->CbNotQuery->setChecked(m_settings->BoxChecked(SettingsBox::AutoRunDocs));
-    m_autorunDoc->exec();
+    m_autorunDoc->Ask(m_settings->BoxChecked(SettingsBox::AutoRunDocs));
 }
 
 void TFrmMain::ShowAbout() {

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QLabel>
+#include <QListWidget>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -74,6 +75,11 @@ public:
     }
     void Inform(QWidget*, const QString&, const QString& text) override { shown << text; }
 };
+
+template <typename T>
+static T* DialogPart(QWidget* dialog, const char* name) {
+    return dialog->findChild<T*>(QString::fromLatin1(name));
+}
 
 // Runs a timer's work as its expiry would.
 static void Fire(Timer& timer) { emit dynamic_cast<TTimer&>(timer).OnTimer(); }
@@ -535,17 +541,17 @@ private slots:
                 TFrmAutorunDoc* dialog = AutorunDoc();
                 QVERIFY(dialog && dialog->isVisible());
                 dialogShown = true;
-                QCOMPARE(dialog->LbSelectDoc->count(), 3);
-                QCOMPARE(dialog->LbSelectDoc->item(2)->text(), QStringLiteral("xterm"));
-                QVERIFY(dialog->LbSelectDoc->item(0)->isSelected());
+                QCOMPARE(DialogPart<QListWidget>(dialog, "LbSelectDoc")->count(), 3);
+                QCOMPARE(DialogPart<QListWidget>(dialog, "LbSelectDoc")->item(2)->text(), QStringLiteral("xterm"));
+                QVERIFY(DialogPart<QListWidget>(dialog, "LbSelectDoc")->item(0)->isSelected());
                 if (answer == QStringLiteral("confirm")) {
-                    dialog->LbSelectDoc->clearSelection();
-                    dialog->LbSelectDoc->item(2)->setSelected(true);
-                    QTest::mouseClick(dialog->BtnConfirm, Qt::LeftButton);
+                    DialogPart<QListWidget>(dialog, "LbSelectDoc")->clearSelection();
+                    DialogPart<QListWidget>(dialog, "LbSelectDoc")->item(2)->setSelected(true);
+                    QTest::mouseClick(DialogPart<QWidget>(dialog, "BtnConfirm"), Qt::LeftButton);
                 } else if (answer == QStringLiteral("cancel")) {
-                    QTest::mouseClick(dialog->SpeedButton2, Qt::LeftButton);
+                    QTest::mouseClick(DialogPart<QWidget>(dialog, "SpeedButton2"), Qt::LeftButton);
                 } else {
-                    dialog->LbSelectDoc->clearSelection();
+                    DialogPart<QListWidget>(dialog, "LbSelectDoc")->clearSelection();
                     dialog->reject();
                 }
             });
@@ -592,21 +598,21 @@ private slots:
         QTimer::singleShot(0, this, [&] {
             TFrmAutorunDoc* dialog = AutorunDoc();
             // The not-again box follows "自动启动历史文档" and sets the question box alike.
-            QVERIFY(dialog->CbNotQuery->isChecked());
+            QVERIFY(DialogPart<QCheckBox>(dialog, "CbNotQuery")->isChecked());
             QVERIFY(query->isChecked());
-            dialog->CbSelectAll->setChecked(true);
-            QCOMPARE(dialog->LbSelectDoc->selectedItems().size(), 2);
+            DialogPart<QCheckBox>(dialog, "CbSelectAll")->setChecked(true);
+            QCOMPARE(DialogPart<QListWidget>(dialog, "LbSelectDoc")->selectedItems().size(), 2);
             // The user's first click unchecks the box, whose handling selects all again.
-            const QRect row = dialog->LbSelectDoc->visualItemRect(dialog->LbSelectDoc->item(0));
-            QTest::mouseClick(dialog->LbSelectDoc->viewport(), Qt::LeftButton, {}, row.center(),
+            const QRect row = DialogPart<QListWidget>(dialog, "LbSelectDoc")->visualItemRect(DialogPart<QListWidget>(dialog, "LbSelectDoc")->item(0));
+            QTest::mouseClick(DialogPart<QListWidget>(dialog, "LbSelectDoc")->viewport(), Qt::LeftButton, {}, row.center(),
                               QApplication::doubleClickInterval() + 100);
-            QVERIFY(!dialog->CbSelectAll->isChecked());
-            QCOMPARE(dialog->LbSelectDoc->selectedItems().size(), 2);
+            QVERIFY(!DialogPart<QCheckBox>(dialog, "CbSelectAll")->isChecked());
+            QCOMPARE(DialogPart<QListWidget>(dialog, "LbSelectDoc")->selectedItems().size(), 2);
             // (later than a double-click would be)
-            QTest::mouseClick(dialog->LbSelectDoc->viewport(), Qt::LeftButton, {}, row.center(),
+            QTest::mouseClick(DialogPart<QListWidget>(dialog, "LbSelectDoc")->viewport(), Qt::LeftButton, {}, row.center(),
                               QApplication::doubleClickInterval() + 100);
-            QCOMPARE(dialog->LbSelectDoc->selectedItems().size(), 1);
-            dialog->CbNotQuery->setChecked(false);
+            QCOMPARE(DialogPart<QListWidget>(dialog, "LbSelectDoc")->selectedItems().size(), 1);
+            DialogPart<QCheckBox>(dialog, "CbNotQuery")->setChecked(false);
             QVERIFY(!query->isChecked());
             dialog->reject();
         });
