@@ -97,6 +97,6 @@ if ! wait_until 150 window_shown; then
     exit 1
 fi
 wait_until 50 icon_docked || echo "Note: the tray icon did not dock."
-sleep 0.5  # let the first paint land
+sleep 1.5  # let the first paint and the stored history land
 import -window root "$SHOT"
 echo "Screenshot: $SHOT"

@@ -153,11 +153,14 @@ public:
     void PlaceBrowser(const BrowserPlacement& placement) override { placements.push_back(placement); }
 };
 
-// A start-at-log-on store in memory; `refuseWrites` makes every change fail.
+// A start-at-log-on store whose writes and removals can be refused, or can keep something
+// other than asked.
 class FakeAutoRunStore : public AutoRunStore {
 public:
     std::map<std::string, std::string> entries;
     bool refuseWrites = false;
+    bool refuseRemoves = false;
+    std::optional<std::string> keptInstead;
     std::optional<std::string> Read(const std::string& name) override {
         auto it = entries.find(name);
         if (it == entries.end()) return std::nullopt;
@@ -165,11 +168,11 @@ public:
     }
     bool Write(const std::string& name, const std::string& path) override {
         if (refuseWrites) return false;
-        entries[name] = path;
+        entries[name] = keptInstead.value_or(path);
         return true;
     }
     bool Remove(const std::string& name) override {
-        if (refuseWrites) return false;
+        if (refuseRemoves) return false;
         entries.erase(name);
         return true;
     }

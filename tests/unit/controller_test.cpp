@@ -262,7 +262,7 @@ TEST_F(ControllerTest, StartAtLogOnFollowsTheStore) {
     EXPECT_TRUE(view.autoRunBox);
     EXPECT_EQ(autoRun.entries["TarvoKelmora"], "/opt/tk/tarvokelmora");
     // A refused removal leaves the box showing what the store holds.
-    autoRun.refuseWrites = true;
+    autoRun.refuseRemoves = true;
     view.autoRunBox = false;
     controller->MnAutoRunClick(false);
     EXPECT_TRUE(view.autoRunBox);

@@ -2,36 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include "controller_fakes.h"
 
 using namespace tk;
 
 namespace {
 
-// A store whose writes and removals can be refused, or can keep something other than asked.
-class FakeStore : public AutoRunStore {
-public:
-    std::map<std::string, std::string> entries;
-    bool refuseWrites = false;
-    bool refuseRemoves = false;
-    std::optional<std::string> keptInstead;
-
-    std::optional<std::string> Read(const std::string& name) override {
-        auto it = entries.find(name);
-        if (it == entries.end()) return std::nullopt;
-        return it->second;
-    }
-    bool Write(const std::string& name, const std::string& path) override {
-        if (refuseWrites) return false;
-        entries[name] = keptInstead.value_or(path);
-        return true;
-    }
-    bool Remove(const std::string& name) override {
-        if (refuseRemoves) return false;
-        entries.erase(name);
-        return true;
-    }
-};
+using FakeStore = tk::test::FakeAutoRunStore;
 
 TEST(AutoRunTest, RegisteredMeansPresentAndNotBlank) {
     FakeStore store;
