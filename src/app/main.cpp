@@ -2,6 +2,7 @@
 #include <QLoggingCategory>
 
 #include "base/diagnostics.h"
+#include "base/save_writer.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
         deps.webSite = site.toStdString();
     }
     tk::QtTimerFactory timers;
+    // Saves are written on a thread of their own, so a long history never stalls the window.
+    tk::ThreadSaveWriter saveWriter;
+    deps.saveWriter = &saveWriter;
     tk::AppController controller(deps, timers);
     tk::TFrmMain window(controller);
     instance.SetOnRequest([&controller] { controller.BringIn(); });

@@ -66,6 +66,21 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
     return {true, {}};
 }
 
+int RemoveStaleTemporaries(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(WidePath(path + ".*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int removed = 0;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::wstring name = WidePath(dir) + found.cFileName;
+        if (::DeleteFileW(name.c_str())) ++removed;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return removed;
+}
 
 }  // namespace tk
 
@@ -75,6 +90,7 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,10 +133,13 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
     std::string temp = target + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     if (!fd.Valid()) return {false, ErrnoText("create temporary file")};
-    // Keep the permissions the user gave the old file.
+    // Keep the permissions the user gave the old file; a new one is private unless asked.
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd.Get(), st.st_mode & 07777);
-    else ::fchmod(fd.Get(), 0644);
+    if (options.keepMode && ::stat(target.c_str(), &st) == 0) {
+        ::fchmod(fd.Get(), st.st_mode & 07777);
+    } else {
+        ::fchmod(fd.Get(), static_cast<mode_t>(options.newFileMode));
+    }
     if (!WriteAll(fd.Get(), bytes) || ::fsync(fd.Get()) != 0) {
         FileResult r{false, ErrnoText("write temporary file")};
         fd.Close();
@@ -145,6 +164,34 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
     return {true, {}};
 }
 
+int RemoveStaleTemporaries(const std::string& path) {
+    const std::string target = ResolveTarget(path);
+    const std::size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
+    const std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + ".";
+    DIR* folder = ::opendir(dir.c_str());
+    if (folder == nullptr) return 0;
+    int removed = 0;
+    // mkstemp's names: the target's name, a dot and six letters or digits.
+    const auto isTemporary = [&prefix](std::string_view name) {
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) return false;
+        for (char c : name.substr(prefix.size())) {
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (const dirent* entry = ::readdir(folder)) {
+        if (!isTemporary(entry->d_name)) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::unlinkat(::dirfd(folder), entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(folder);
+    return removed;
+}
 
 }  // namespace tk
 

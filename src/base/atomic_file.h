@@ -12,6 +12,10 @@ struct AtomicWriteOptions {
     // Runs once the temporary file is written and closed, just before it replaces the target;
     // lets a caller interrupt a write at its most delicate point.
     std::function<void(const std::string& tempPath)> beforeRename;
+    // Permissions of a file that did not exist yet: private unless asked otherwise.
+    unsigned newFileMode = 0600;
+    // Whether a file that exists keeps its own permissions; if not it gets newFileMode.
+    bool keepMode = true;
 };
 
 // Replaces `path` with `bytes` so that an interrupted write leaves the old file whole: the data
@@ -19,5 +23,9 @@ struct AtomicWriteOptions {
 // A symbolic link at `path` is followed, so the link itself survives.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options = {});
+
+// Removes the temporary files that writes to `path` left behind when they were killed before
+// their rename; returns how many went.
+int RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace tk

@@ -112,6 +112,30 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+bool MostlyUtf8(std::string_view bytes) {
+    // At least this many bytes of valid multi-byte sequences for every byte outside one. GBK
+    // text reaches nowhere near it: its lead bytes are often valid UTF-8 leads, but its trail
+    // bytes seldom continue them.
+    constexpr std::size_t kValidPerStray = 8;
+    std::size_t valid = 0;
+    std::size_t stray = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = Utf8SequenceLength(bytes, i);
+        if (len == 0) {
+            ++stray;
+            ++i;
+        } else {
+            valid += len;
+            i += len;
+        }
+    }
+    return valid >= kValidPerStray * stray;
+}
+
 bool IsValidUtf8(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();

@@ -30,6 +30,10 @@ bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerPart
 std::string_view FromPosition(std::string_view text, std::size_t pos);
 
 bool IsValidUtf8(std::string_view text);
+// Whether the non-ASCII bytes of `bytes` are overwhelmingly valid UTF-8: a few stray bytes in
+// a UTF-8 text still make it UTF-8, while text in a legacy two-byte code page, of which only
+// scattered pairs happen to form UTF-8 sequences, does not.
+bool MostlyUtf8(std::string_view bytes);
 // Whether every byte is below 0x80.
 bool IsAscii(std::string_view text);
 

@@ -21,34 +21,44 @@ std::string LastErrorText(const char* what) {
 }
 }  // namespace
 
-FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
+FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing,
+                         std::uint64_t maxBytes) {
     bytes.clear();
     missing = false;
     const std::wstring wide = WidePath(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return {false, "is a directory"};
+        return {false, "is a directory", FileProblem::NotRegular};
     }
     UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         const DWORD error = ::GetLastError();
         missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return {missing, missing ? std::string() : LastErrorText("open")};
+        return {missing, missing ? std::string() : LastErrorText("open"),
+                missing ? FileProblem::None : FileProblem::Unreadable};
+    }
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        return {false, "not a regular file", FileProblem::NotRegular};
     }
     LARGE_INTEGER size{};
-    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) {
-        bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    if (::GetFileSizeEx(file.Get(), &size) && static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+        return {false, "larger than " + std::to_string(maxBytes) + " bytes", FileProblem::TooLarge};
     }
+    if (size.QuadPart > 0) bytes.reserve(static_cast<std::size_t>(size.QuadPart));
     char buffer[65536];
     while (true) {
         DWORD n = 0;
         if (!::ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) {
             bytes.clear();
-            return {false, LastErrorText("read")};
+            return {false, LastErrorText("read"), FileProblem::Unreadable};
         }
         if (n == 0) break;
         bytes.append(buffer, n);
+        if (bytes.size() > maxBytes) {
+            bytes.clear();
+            return {false, "grew past the size limit", FileProblem::TooLarge};
+        }
     }
     return {true, {}};
 }
@@ -57,16 +67,26 @@ namespace {
 std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 }  // namespace
 
-FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing) {
+FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing,
+                         std::uint64_t maxBytes) {
     bytes.clear();
     missing = false;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a pipe put in the file's place must not hang the program at the open.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.Valid()) {
         missing = errno == ENOENT || errno == ENOTDIR;
-        return {missing, missing ? std::string() : ErrnoText("open")};
+        return {missing, missing ? std::string() : ErrnoText("open"),
+                missing ? FileProblem::None : FileProblem::Unreadable};
     }
     struct stat st {};
-    if (::fstat(fd.Get(), &st) == 0 && S_ISDIR(st.st_mode)) return {false, "is a directory"};
+    if (::fstat(fd.Get(), &st) != 0) return {false, ErrnoText("stat"), FileProblem::Unreadable};
+    if (!S_ISREG(st.st_mode)) {
+        return {false, S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file",
+                FileProblem::NotRegular};
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        return {false, "larger than " + std::to_string(maxBytes) + " bytes", FileProblem::TooLarge};
+    }
     // A regular file is read straight into a buffer of its size; what it grew by meanwhile, and
     // files of no known size, come in pieces after.
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
@@ -77,7 +97,7 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 bytes.clear();
-                return {false, ErrnoText("read")};
+                return {false, ErrnoText("read"), FileProblem::Unreadable};
             }
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
@@ -90,10 +110,14 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
         if (n < 0) {
             if (errno == EINTR) continue;
             bytes.clear();
-            return {false, ErrnoText("read")};
+            return {false, ErrnoText("read"), FileProblem::Unreadable};
         }
         if (n == 0) break;
         bytes.append(buffer, static_cast<std::size_t>(n));
+        if (bytes.size() > maxBytes) {
+            bytes.clear();
+            return {false, "grew past the size limit", FileProblem::TooLarge};
+        }
     }
     return {true, {}};
 }

@@ -9,6 +9,17 @@ namespace {
 constexpr const char* kAppTitle = "TarvoKelmora";
 constexpr const char* kCloseCaption = "提示";
 constexpr const char* kCloseQuestion = "要退出系统吗?";
+
+std::string ReadFailureText(const std::string& path, const FileResult& failure) {
+    std::string reason;
+    switch (failure.problem) {
+        case FileProblem::NotRegular: reason = "它不是普通文件"; break;
+        case FileProblem::TooLarge: reason = "文件大于 256 MiB"; break;
+        default: reason = "读取出错：" + failure.error; break;
+    }
+    return "无法完整读取历史文件“" + path + "”（" + reason +
+           "）。\n本次运行记录的内容只保存在内存中，不会写入这个文件，文件保持原样。";
+}
 }  // namespace
 
 AppController::AppController(ControllerDeps deps, TimerFactory& timers)
@@ -35,14 +46,29 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
                                    [this] { timerShowTimer(); });
     m_timerHide = timers.MakeTimer("timerHide", SlideController::kIntervalMs, false,
                                    [this] { timerHideTimer(); });
+    m_timerSave = timers.MakeTimer("TimerSave", kSaveDelayMs, true, [this] { TimerSaveTimer(); });
     m_history.SetWindow(this);
+    m_history.SetSaveWriter(m_deps.saveWriter);
+    m_history.SetOnChange([this] { ScheduleSave(); });
+    // Runs on the writer's thread: only the report is made there, the rest on the window's.
+    m_history.SetOnSaved([this](const FileResult& result) {
+        if (result.ok) return;
+        ReportWarning("saving", result.error);
+        m_timers.Post([this, result] { SaveFinished(result); });
+    });
     m_history.SetSettingsPaths(m_deps.settingsLoadPath, m_deps.settingsSavePath);
     m_picker.SetHintSink([this](const std::string& text) {
         if (m_view) m_view->ShowHint(text);
     });
 }
 
-AppController::~AppController() { m_history.SetWindow(nullptr); }
+AppController::~AppController() {
+    // Nothing the writer still holds may report to a controller that is gone.
+    if (m_deps.saveWriter) m_deps.saveWriter->Flush();
+    m_history.SetOnSaved(nullptr);
+    m_history.SetOnChange(nullptr);
+    m_history.SetWindow(nullptr);
+}
 
 void AppController::Attach(MainView& view, WebStripPort* web) {
     m_view = &view;
@@ -54,7 +80,8 @@ void AppController::Detach() {
     // Whatever ends the window, the history is saved while its settings can still be read.
     FormDestroy();
     for (Timer* timer : {m_timerCheckDocs.get(), m_timerFirstRun.get(), m_timerShow.get(),
-                         m_timerHide.get(), &m_web.TimerCheckRadom(), &m_web.TimerCheckBrowser()}) {
+                         m_timerHide.get(), m_timerSave.get(), &m_web.TimerCheckRadom(),
+                         &m_web.TimerCheckBrowser()}) {
         timer->SetEnabled(false);
     }
     m_web.Attach(nullptr);
@@ -69,12 +96,18 @@ void AppController::FormCreate() {
         m_history.LoadSettings(!m_deps.deferHistoryLoad);
         m_historyPending = m_deps.deferHistoryLoad;
         if (!m_history.LastError().empty()) ReportWarning("settings file", m_history.LastError());
+        if (m_history.WriteRefused()) {
+            ReportWarning("settings file", "not written in this run: " + m_history.LoadPath());
+            // Told once the window's loop runs, not from inside its construction.
+            m_timers.Post([this] { TellReadFailure(); });
+        }
         PlaceAtStart();
     } catch (const std::exception& e) {
         ReportWarning("creation, settings", e.what());
     }
     // The filters come after the stored history, which only meets the resource test.
     if (!m_historyPending) m_history.FillDocFilters();
+    m_savedSettings = SettingsSnapshot();
     m_timerFirstRun->SetEnabled(true);
     try {
         // A present registration ticks the box, whose click handling writes it again with the
@@ -129,11 +162,87 @@ void AppController::FormDestroy() {
     if (m_destroyed) return;
     EnsureHistory();  // never save a history that was not read yet
     m_destroyed = true;
+    m_timerSave->SetEnabled(false);
     try {
-        if (!m_history.SaveSettings()) ReportWarning("saving", m_history.LastError());
+        if (!m_history.SaveSettings() && !m_history.WriteRefused()) {
+            ReportWarning("saving", m_history.LastError());
+        }
     } catch (const std::exception& e) {
         ReportWarning("saving", e.what());
     }
+    // The program ends after this: whatever the writer holds reaches the disk first.
+    if (m_deps.saveWriter) m_deps.saveWriter->Flush();
+}
+
+bool AppController::CommitData() {
+    SaveAndWait();
+    return FormCloseQuery();
+}
+
+void AppController::SaveAndWait() {
+    SaveNow();
+    if (m_deps.saveWriter) m_deps.saveWriter->Flush();
+}
+
+// ---- saving --------------------------------------------------------------------------------
+
+void AppController::ScheduleSave() {
+    if (m_destroyed || m_view == nullptr || m_history.WriteRefused()) return;
+    // Started once per burst: later changes ride along instead of pushing the save away.
+    m_timerSave->SetEnabled(true);
+}
+
+void AppController::TimerSaveTimer() {
+    m_timerSave->SetEnabled(false);
+    SaveNow();
+}
+
+void AppController::SaveNow() {
+    if (m_destroyed || m_view == nullptr) return;
+    EnsureHistory();  // a history not read yet must not be written as empty
+    m_timerSave->SetEnabled(false);
+    m_savedSettings = SettingsSnapshot();
+    try {
+        if (!m_history.SaveSettings() && !m_history.WriteRefused()) {
+            ReportWarning("saving", m_history.LastError());
+            if (m_view) m_view->ShowHint("历史记录未能保存：" + m_history.LastError());
+        }
+    } catch (const std::exception& e) {
+        ReportWarning("saving", e.what());
+    }
+}
+
+void AppController::SaveFinished(const FileResult& result) {
+    if (m_view == nullptr || result.ok) return;
+    m_view->ShowHint("历史记录未能保存到“" + m_history.LoadPath() + "”：" + result.error);
+}
+
+void AppController::TellReadFailure() {
+    const FileResult* failure = m_history.ReadFailure();
+    if (m_view == nullptr || failure == nullptr) return;
+    m_view->Inform(kAppTitle, ReadFailureText(m_history.LoadPath(), *failure));
+}
+
+std::string AppController::SettingsSnapshot() const {
+    if (m_view == nullptr) return {};
+    std::string out;
+    for (SettingsBox box :
+         {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
+        out += m_view->BoxChecked(box) ? '1' : '0';
+    }
+    for (long long value : {static_cast<long long>(m_view->ActivePageIndex()),
+                            static_cast<long long>(m_timerCheckDocs->Interval()),
+                            static_cast<long long>(m_view->WindowWidth()),
+                            static_cast<long long>(m_view->WindowHeight())}) {
+        out += ' ' + std::to_string(value);
+    }
+    return out;
+}
+
+void AppController::NoteSettings() {
+    // Nothing before creation has taken the first snapshot: loading is no change.
+    if (m_view == nullptr || m_savedSettings.empty()) return;
+    if (SettingsSnapshot() != m_savedSettings) ScheduleSave();
 }
 
 void AppController::Exit1Click() {
@@ -216,14 +325,19 @@ void AppController::TimerCheckDocsTimer() {
     if (!m_view) return;
     EnsureHistory();
     tk::TimerCheckDocsTimer(*this, m_sweep);
+    NoteSettings();  // widgets the window changes on its own: the page, the size
 }
 
-void AppController::CbRefreshClick() { tk::CbRefreshClick(*this); }
+void AppController::CbRefreshClick() {
+    tk::CbRefreshClick(*this);
+    NoteSettings();
+}
 
 void AppController::SbCheckTimeChange(int position) {
     const CheckTimeChange change = tk::SbCheckTimeChange(position);
     m_view->SetCheckTimeLabel(change.label);
     m_timerCheckDocs->SetInterval(change.interval);
+    NoteSettings();
 }
 
 void AppController::CbOnTopClick(bool checked) { m_view->SetStaysOnTop(checked); }
@@ -233,7 +347,11 @@ void AppController::MnAutoRunClick(bool checked) {
     // The box shows what the store really holds afterwards: a refused write must not look
     // like success.
     const bool shown = MnAutoRunClickResult(*m_deps.autoRun, checked, m_deps.executablePath);
-    if (shown != checked) m_view->SetAutoRunBox(shown);
+    if (shown != checked) {
+        m_view->SetAutoRunBox(shown);
+        ReportWarning("start at log-on", checked ? "registration refused" : "removal refused");
+        m_view->ShowHint(checked ? "未能设置开机自动启动" : "未能取消开机自动启动");
+    }
 }
 
 void AppController::BtnAboutUSClick() { m_view->ShowAbout(); }

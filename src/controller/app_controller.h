@@ -43,7 +43,12 @@ struct ControllerDeps {
     // Registers the stored history right after the first frame instead of before it, so a
     // long history does not hold up the window's first appearance.
     bool deferHistoryLoad = false;
+    // Where saves are written, off the window's thread; none: written at once.
+    SaveWriter* saveWriter = nullptr;
 };
+
+// How long after a change the history is saved: one save for a burst of changes.
+inline constexpr std::uint32_t kSaveDelayMs = 3000;
 
 // Keys of the 全部 tree that do something.
 enum class TreeKey { Enter, Delete };
@@ -75,6 +80,7 @@ public:
     Timer& TimerFirstRun() { return *m_timerFirstRun; }
     Timer& TimerShow() { return *m_timerShow; }
     Timer& TimerHide() { return *m_timerHide; }
+    Timer& TimerSave() { return *m_timerSave; }
 
     // ---- creation and end
     // Reads the settings file and applies it, places the window, starts the first-run timer.
@@ -89,9 +95,11 @@ public:
     // The user closes the window: true when it closes (the question was answered yes, or the
     // program is already ending), and then the program ends.
     bool CloseRequested();
-    // The session is ending and the user may answer: the close question; false refuses the
-    // log-off.
-    bool CommitData() { return FormCloseQuery(); }
+    // The session is ending and the user may answer: the history is saved first, then the
+    // close question; false refuses the log-off.
+    bool CommitData();
+    // Saves now and returns once the file is written (a session ending without questions).
+    void SaveAndWait();
     // Saves the history once; later calls do nothing.
     void FormDestroy();
     bool Destroyed() const { return m_destroyed; }
@@ -144,7 +152,16 @@ private:
     void TimerCheckDocsTimer();
     void timerShowTimer();
     void timerHideTimer();
+    void TimerSaveTimer();
     void ShowStartDocDialog();
+    // A change a save would write: the save comes a few seconds later, once per burst.
+    void ScheduleSave();
+    // Schedules a save when the settings differ from what was last written.
+    void NoteSettings();
+    std::string SettingsSnapshot() const;
+    void SaveNow();
+    void SaveFinished(const FileResult& result);
+    void TellReadFailure();
 
     // ---- SettingsWindow: the widgets through the view, the sweep timer here
     bool BoxChecked(SettingsBox box) const override;
@@ -176,6 +193,8 @@ private:
     std::unique_ptr<Timer> m_timerFirstRun;
     std::unique_ptr<Timer> m_timerShow;
     std::unique_ptr<Timer> m_timerHide;
+    std::unique_ptr<Timer> m_timerSave;
+    std::string m_savedSettings;  // the settings as last written
     bool m_historyPending = false;
     bool m_afterFirstFrameDone = false;
     bool m_destroyed = false;

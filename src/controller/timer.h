@@ -25,7 +25,8 @@ public:
     // A stopped timer that calls `onTick` on every expiry; a single-shot one stops itself first.
     virtual std::unique_ptr<Timer> MakeTimer(const char* name, std::uint32_t intervalMs,
                                              bool singleShot, std::function<void()> onTick) = 0;
-    // Runs `task` once the event now being handled is done (never inside it).
+    // Runs `task` on the window's thread once the event now being handled is done (never
+    // inside it). May be called from any thread.
     virtual void Post(std::function<void()> task) = 0;
     // Waits `milliseconds`, keeping the window painted but letting no user input in.
     virtual void Wait(int milliseconds) = 0;

@@ -1,6 +1,11 @@
 #include "history/history.h"
 
+#include <exception>
+
+#include "base/atomic_file.h"
+#include "base/diagnostics.h"
 #include "base/text.h"
+#include "base/whole_file.h"
 
 namespace tk {
 
@@ -15,7 +20,59 @@ constexpr int kImageMyDocuments = 8;
 constexpr int kImageDesktop = 9;
 constexpr int kLastBuiltInImage = 10;
 
-std::string Key(std::string_view base, int k) { return std::string(base) + std::to_string(k); }
+// Everything a save needs, taken on the caller's thread so that the writer touches nothing the
+// caller goes on changing.
+struct SaveJob {
+    std::string path;
+    std::string head;  // every section but the history, as it will be written
+    bool headEndsOpen = false;
+    std::string eol;
+    std::string docs;  // the history section in UTF-8, still to be encoded
+    TextEncoding encoding = TextEncoding::Utf8;
+    std::shared_ptr<std::atomic<bool>> backupPending;
+};
+
+// Keeps the file as it was before this run's first write beside it, private to its owner.
+FileResult BackUp(const std::string& path) {
+    std::string bytes;
+    bool missing = false;
+    FileResult r = ReadWholeFile(path, bytes, missing, IniFile::kMaxFileBytes);
+    if (!r.ok) return {false, "backup: " + r.error, r.problem};
+    if (missing) return {true, {}};
+    AtomicWriteOptions options;
+    options.keepMode = false;
+    r = WriteFileAtomically(path + ".bak", bytes, options);
+    if (!r.ok) r.error = "backup: " + r.error;
+    return r;
+}
+
+FileResult RunSave(SaveJob& job) {
+    if (job.backupPending && job.backupPending->load()) {
+        FileResult r = BackUp(job.path);
+        if (!r.ok) return r;
+        job.backupPending->store(false);
+    }
+    std::string bytes = std::move(job.head);
+    if (!job.docs.empty()) {
+        if (job.headEndsOpen) bytes += job.eol;
+        bytes += EncodeText(job.docs, job.encoding);
+    }
+    return WriteFileAtomically(job.path, bytes);
+}
+
+// A value must stay on its line (see the INI writer).
+void AppendLine(std::string& out, std::string_view key, int k, std::string_view value,
+                std::string_view eol) {
+    out.append(key);
+    out.append(std::to_string(k));
+    out.push_back('=');
+    const std::size_t at = out.size();
+    out.append(value);
+    for (std::size_t i = at; i < out.size(); ++i) {
+        if (out[i] == '\r' || out[i] == '\n' || out[i] == '\0') out[i] = ' ';
+    }
+    out.append(eol);
+}
 
 }  // namespace
 
@@ -24,8 +81,17 @@ HistoryCore::HistoryCore(const PathDialect& dialect, const FileSystem& files, Fi
 
 void HistoryCore::SetSelectedFlag(int index, bool selected) {
     if (index >= 0 && index < static_cast<int>(m_docs.size())) {
-        m_docs[static_cast<std::size_t>(index)].Selected = selected ? 1 : 0;
+        auto& flag = m_docs[static_cast<std::size_t>(index)].Selected;
+        if (flag == (selected ? 1 : 0)) return;
+        flag = selected ? 1 : 0;
+        NoteChange();
     }
+}
+
+void HistoryCore::NoteChange() {
+    if (m_quiet > 0) return;
+    ++m_changes;
+    if (m_onChange) m_onChange();
 }
 
 void HistoryCore::FillDocFilters() { m_filters.assign(10, "logon.scr"); }
@@ -79,6 +145,14 @@ void HistoryCore::IndexDoc(const TMyDoc& doc) {
     ++m_nameCount[Trim(doc.Name)];
 }
 
+void HistoryCore::UnindexDoc(const TMyDoc& doc) {
+    for (auto [index, text] : {std::pair{&m_locationCount, Trim(doc.Location)},
+                               std::pair{&m_nameCount, Trim(doc.Name)}}) {
+        auto it = index->find(text);
+        if (it != index->end() && --it->second == 0) index->erase(it);
+    }
+}
+
 TreeNode* HistoryCore::FindNodeByText(CategoryTree& tree, std::string_view text,
                                       bool makeVisible) {
     return tree.FindNodeByText(text, makeVisible);
@@ -116,6 +190,7 @@ void HistoryCore::AddDoc(std::string_view location, std::string_view title, bool
     const int type = doc.DocType;
     m_docs.push_back(std::move(doc));
     IndexDoc(m_docs.back());
+    NoteChange();
 
     CategoryTree& category = type == kDocTypeWebPage   ? m_tvDoc
                              : type == kDocTypeProgram ? m_tvApp
@@ -184,24 +259,55 @@ void HistoryCore::SetSettingsPaths(std::string loadPath, std::string savePath) {
     m_savePath = std::move(savePath);
 }
 
-bool HistoryCore::FlushIni() {
-    if (!m_ini) return false;
-    FileResult r = m_ini->Flush();
-    m_lastError = r.error;
-    return r.ok;
-}
-
-void HistoryCore::WriteDocsSection() {
-    m_ini->EraseSection(kSectionDocs);
+std::string HistoryCore::DocsSectionText(std::string_view eol) const {
+    std::string out;
+    std::size_t size = 0;
+    for (const auto& doc : m_docs) size += doc.Location.size() + doc.Title.size() + 64;
+    out.reserve(size + 16);
+    out.append("[");
+    out.append(kSectionDocs);
+    out.append("]");
+    out.append(eol);
     int k = 0;
     for (const auto& doc : m_docs) {
         if (TrimView(doc.Title).empty()) continue;
-        m_ini->WriteString(kSectionDocs, Key("path", k), doc.Location);
-        m_ini->WriteString(kSectionDocs, Key("name", k), doc.Title);
-        m_ini->WriteInteger(kSectionDocs, Key("doctype", k), doc.DocType);
-        m_ini->WriteInteger(kSectionDocs, Key("selected", k), doc.Selected);
+        AppendLine(out, "path", k, doc.Location, eol);
+        AppendLine(out, "name", k, doc.Title, eol);
+        AppendLine(out, "doctype", k, std::to_string(doc.DocType), eol);
+        AppendLine(out, "selected", k, std::to_string(doc.Selected), eol);
         ++k;
     }
+    if (k == 0) out.clear();  // no section at all for an empty history
+    return out;
+}
+
+bool HistoryCore::WriteHistoryFile() {
+    if (!m_ini) return false;
+    if (m_readFailure) {
+        m_lastError = "not written, it could not be read: " + m_readFailure->error;
+        return false;
+    }
+    // The history section is always the file's last, rewritten whole from DocHistory.
+    m_ini->EraseSection(kSectionDocs);
+    SaveJob job;
+    job.path = m_ini->Path();
+    job.head = m_ini->Serialize(&job.headEndsOpen);
+    job.eol = m_ini->LineEnding();
+    job.docs = DocsSectionText(job.eol);
+    job.encoding = m_ini->Encoding();
+    job.backupPending = m_backupPending;
+    if (m_writer == nullptr) {
+        const FileResult r = RunSave(job);
+        m_lastError = r.error;
+        if (m_onSaved) m_onSaved(r);
+        return r.ok;
+    }
+    m_lastError.clear();
+    m_writer->Submit([job = std::move(job), onSaved = m_onSaved]() mutable {
+        const FileResult r = RunSave(job);
+        if (onSaved) onSaved(r);
+    });
+    return true;
 }
 
 void HistoryCore::DeleteSelectDocs(int index) {
@@ -213,24 +319,22 @@ void HistoryCore::DeleteSelectDocs(int index) {
     }
     if (m_window) m_window->SetSweepTimerEnabled(false);
     ClearAll();
+    ++m_quiet;
     for (const auto& doc : rest) {
         AddDoc(doc.Location, doc.Title, doc.DocType == kDocTypeProgram, doc.Selected != 0);
     }
+    --m_quiet;
+    ++m_changes;
     // The rest of the history reaches the disk at once, so a crash after a removal keeps it.
-    if (m_ini) {
-        WriteDocsSection();
-        FlushIni();
-    }
+    if (m_ini) WriteHistoryFile();
     if (m_window) m_window->SetSweepTimerEnabled(true);
 }
 
 void HistoryCore::DeleteAllDocs() {
     if (m_window) m_window->SetSweepTimerEnabled(false);
     ClearAll();
-    if (m_ini) {
-        m_ini->EraseSection(kSectionDocs);
-        FlushIni();
-    }
+    ++m_changes;
+    if (m_ini) WriteHistoryFile();
     if (m_window) m_window->SetSweepTimerEnabled(true);
 }
 
@@ -240,13 +344,24 @@ void HistoryCore::DeleteSelectedOfPage(int page) {
     DeleteSelectDocs(tree->Current()->Data().Index);
 }
 
-void HistoryCore::LoadSettings(bool withHistory) {
-    if (!m_ini) {
-        m_ini = std::make_unique<IniFile>(m_loadPath);
-        FileResult r = m_ini->Load();
-        m_lastError = r.error;
-        m_ini->SetPath(m_savePath.empty() ? m_loadPath : m_savePath);
+void HistoryCore::LoadIni(const std::string& path) {
+    const std::string savePath = m_savePath.empty() ? m_loadPath : m_savePath;
+    // What a save killed half-way left behind goes before anything else is written.
+    RemoveStaleTemporaries(savePath);
+    m_ini = std::make_unique<IniFile>(path);
+    FileResult r = m_ini->Load();
+    m_lastError = r.error;
+    m_ini->SetPath(savePath);
+    if (!r.ok && path == savePath) {
+        // Whatever is there was not read whole: it stays exactly as it is.
+        m_readFailure = r;
+    } else if (r.ok && path == savePath && m_ini->Existed()) {
+        m_backupPending = std::make_shared<std::atomic<bool>>(true);
     }
+}
+
+void HistoryCore::LoadSettings(bool withHistory) {
+    if (!m_ini) LoadIni(m_loadPath);
     const IniFile& ini = *m_ini;
     const std::string_view d = kSectionDefault;
     if (m_window) {
@@ -273,6 +388,11 @@ void HistoryCore::LoadSettings(bool withHistory) {
 void HistoryCore::LoadStoredHistory() {
     if (!m_ini) return;
     const IniFile& ini = *m_ini;
+    ++m_quiet;
+    struct Loud {
+        int& quiet;
+        ~Loud() { --quiet; }
+    } loud{m_quiet};
     m_tvDocs.Clear();
     m_tvApp.Clear();
     m_tvPath.Clear();
@@ -298,8 +418,19 @@ void HistoryCore::LoadStoredHistory() {
         const int docType = docs.Integer(keyOf("doctype", k), kDocTypeWebPage);
         const bool selected = docs.Integer(keyOf("selected", k), 0) != 0;
         const std::string* location = docs.Find(keyOf("path", k));
-        AddDoc(location ? *location : std::string(), *storedTitle, docType == kDocTypeProgram,
-               selected);
+        // One entry that cannot be taken (an icon backend that throws, say) is skipped whole;
+        // the rest of the history still loads.
+        const std::size_t before = m_docs.size();
+        try {
+            AddDoc(location ? *location : std::string(), *storedTitle,
+                   docType == kDocTypeProgram, selected);
+        } catch (const std::exception& e) {
+            ReportWarning("history entry " + std::to_string(k) + " skipped", e.what());
+            if (m_docs.size() > before) {
+                UnindexDoc(m_docs.back());
+                m_docs.pop_back();
+            }
+        }
     }
     // Every write of the history rewrites its section from DocHistory, so the lines read here
     // are not needed again; dropping them halves what a large history costs in memory.
@@ -311,11 +442,10 @@ void HistoryCore::MarkSelectedDocs() {
 }
 
 bool HistoryCore::SaveSettings() {
+    ++m_quiet;  // the marks taken now go out with this very save
     MarkSelectedDocs();
-    if (!m_ini) {
-        m_ini = std::make_unique<IniFile>(m_savePath.empty() ? m_loadPath : m_savePath);
-        m_ini->Load();
-    }
+    --m_quiet;
+    if (!m_ini) LoadIni(m_savePath.empty() ? m_loadPath : m_savePath);
     IniFile& ini = *m_ini;
     const std::string_view d = kSectionDefault;
     if (m_window) {
@@ -329,8 +459,7 @@ bool HistoryCore::SaveSettings() {
         ini.WriteInteger(d, "width", m_savedWidth);
         ini.WriteInteger(d, "height", m_savedHeight);
     }
-    WriteDocsSection();
-    return FlushIni();
+    return WriteHistoryFile();
 }
 
 }  // namespace tk

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -7,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/save_writer.h"
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
 #include "history/category_tree.h"
@@ -75,18 +79,38 @@ public:
     // history too (otherwise LoadStoredHistory does that later).
     void LoadSettings(bool withHistory = true);
     void LoadStoredHistory();
-    // Writes settings and history; false when the file could not be written.
+    // Writes settings and history; false when the file could not be written (or, with a save
+    // writer, could not be handed to it: its outcome then goes to the OnSaved callback).
     bool SaveSettings();
     void MarkSelectedDocs();
     int SavedWidth() const { return m_savedWidth; }
     int SavedHeight() const { return m_savedHeight; }
     const std::string& LastError() const { return m_lastError; }
 
+    // ---- keeping the file safe
+    // Grows by one with every change a save would write: a record added or removed, a mark set.
+    std::uint64_t ChangeCount() const { return m_changes; }
+    // Called after each such change.
+    void SetOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
+    // Where the slow half of a save runs (encoding and writing); none: at once, in the caller.
+    void SetSaveWriter(SaveWriter* writer) { m_writer = writer; }
+    // Told the outcome of every write of the file, on the thread that wrote it.
+    void SetOnSaved(std::function<void(const FileResult&)> onSaved) { m_onSaved = std::move(onSaved); }
+    // The file was there but could not be read whole: this run never writes it.
+    bool WriteRefused() const { return m_readFailure.has_value(); }
+    // Why, when WriteRefused.
+    const FileResult* ReadFailure() const { return m_readFailure ? &*m_readFailure : nullptr; }
+    // The file the history is read from.
+    const std::string& LoadPath() const { return m_loadPath; }
+
 private:
     void ClearAll();
-    void WriteDocsSection();
-    bool FlushIni();
+    void LoadIni(const std::string& path);
+    bool WriteHistoryFile();
+    std::string DocsSectionText(std::string_view eol) const;
     void IndexDoc(const TMyDoc& doc);
+    void UnindexDoc(const TMyDoc& doc);
+    void NoteChange();
 
     const PathDialect& m_dialect;
     const FileSystem& m_files;
@@ -118,6 +142,15 @@ private:
     int m_savedWidth = 500;
     int m_savedHeight = 380;
     std::string m_lastError;
+
+    std::uint64_t m_changes = 0;
+    int m_quiet = 0;  // >0 while records are rebuilt, loaded or saved: no change to report
+    std::function<void()> m_onChange;
+    SaveWriter* m_writer = nullptr;
+    std::function<void(const FileResult&)> m_onSaved;
+    std::optional<FileResult> m_readFailure;
+    // Set while the file found at start still has to be copied aside; shared with the writer.
+    std::shared_ptr<std::atomic<bool>> m_backupPending;
 };
 
 }  // namespace tk

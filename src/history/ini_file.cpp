@@ -42,8 +42,9 @@ IniFile::IniFile(std::string path, TextEncoding newFileEncoding)
 FileResult IniFile::Load() {
     std::string bytes;
     bool missing = false;
-    FileResult r = ReadWholeFile(m_path, bytes, missing);
+    FileResult r = ReadWholeFile(m_path, bytes, missing, kMaxFileBytes);
     if (!r.ok) bytes.clear();
+    m_existed = r.ok && !missing;
     LoadOwned(std::move(bytes));
     return r;
 }
@@ -61,9 +62,11 @@ void IniFile::LoadOwned(std::string contents) {
     if (bytes.empty() && !m_bom) {
         m_encoding = m_newFileEncoding;
     } else {
-        // Files written by the Windows program are GBK; anything that is valid UTF-8 is UTF-8.
+        // Files written by the Windows program are GBK; text that is (almost all) valid UTF-8
+        // is UTF-8: one stray byte must not turn the whole file into the other code page.
         if (IsAscii(bytes) && !m_bom) m_encoding = m_newFileEncoding;
-        else m_encoding = IsValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Gb18030;
+        else if (m_bom || IsValidUtf8(bytes) || MostlyUtf8(bytes)) m_encoding = TextEncoding::Utf8;
+        else m_encoding = TextEncoding::Gb18030;
     }
     // The file's own line ending is the one its first line uses.
     std::size_t firstNl = bytes.find('\n');
@@ -327,7 +330,7 @@ void IniFile::EraseSection(std::string_view section) {
                   [&](const Section& s) { return s.hasHeader && s.name == lowerSection; });
 }
 
-std::string IniFile::Serialize() const {
+std::string IniFile::Serialize(bool* endsOpen) const {
     std::string out;
     if (m_bom) out.append(kBom);
     bool pendingBreak = false;  // the previous line ended the file without a line ending
@@ -342,6 +345,7 @@ std::string IniFile::Serialize() const {
         if (s.hasHeader) emit(s.headerRaw, s.headerEol);
         for (const auto& line : s.lines) emit(line.raw, line.eol);
     }
+    if (endsOpen != nullptr) *endsOpen = pendingBreak;
     return out;
 }
 

@@ -25,6 +25,10 @@ public:
 
     // Reads the file from disk; a missing file reads as empty. Never throws.
     FileResult Load();
+    // The largest file Load takes: past this it is not a history but a mistake.
+    static constexpr std::uint64_t kMaxFileBytes = 256ull << 20;
+    // Whether the last Load found a file (and read it whole).
+    bool Existed() const { return m_existed; }
     void LoadFromBytes(std::string_view bytes);
 
     // Section and key names compare without regard to ASCII case; the first match wins.
@@ -59,8 +63,9 @@ public:
     void EraseSection(std::string_view section);
     bool HasSection(std::string_view section) const;
 
-    // The file as it would be written.
-    std::string Serialize() const;
+    // The file as it would be written; `endsOpen`, when given, tells whether its last line has
+    // no line ending, so that whatever is appended must start with one.
+    std::string Serialize(bool* endsOpen = nullptr) const;
     // Writes the whole file atomically.
     FileResult Flush() const;
 
@@ -106,6 +111,7 @@ private:
     TextEncoding m_encoding;
     std::string m_eol;
     bool m_bom = false;
+    bool m_existed = false;
     std::string m_source;  // the file as read, for the sections still to be parsed
     mutable std::vector<Section> m_sections;  // mutable: parsed on first use
 };

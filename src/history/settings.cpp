@@ -8,9 +8,21 @@ std::string CheckTimeLabel(int position) {
     return "每" + std::to_string(position) + "秒刷新一次";
 }
 
+bool IsSystemInstall(const std::string& exeDir) {
+    for (std::string_view prefix : {"/usr", "/opt"}) {
+        if (exeDir.compare(0, prefix.size(), prefix) == 0 &&
+            (exeDir.size() == prefix.size() || exeDir[prefix.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configHome) {
     const std::string beside = exeDir + "/" + std::string(kSettingsFileName);
-    if (DirectoryIsWritable(exeDir)) return {beside, beside};
+    // Installed for everyone, the folder is shared: one user's history (root's too) never
+    // lands beside the program.
+    if (!IsSystemInstall(exeDir) && DirectoryIsWritable(exeDir)) return {beside, beside};
     const std::string dir = configHome + "/TarvoKelmora";
     MakeDirectories(dir);
     const std::string perUser = dir + "/" + std::string(kSettingsFileName);

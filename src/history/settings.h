@@ -69,5 +69,7 @@ struct SettingsLocation {
     std::string savePath;  // where to write to
 };
 SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configHome);
+// Whether the executable's folder lies under a system prefix (/usr, /usr/local, /opt).
+bool IsSystemInstall(const std::string& exeDir);
 
 }  // namespace tk

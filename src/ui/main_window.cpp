@@ -249,8 +249,12 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmMain::CommitData(QSessionManager& manager) {
-    // Log-off or shut-down: the same question as a close; "no" refuses the log-off.
-    if (!manager.allowsInteraction()) return;
+    // Log-off or shut-down: the history is saved, then the same question as a close; "no"
+    // refuses the log-off.
+    if (!manager.allowsInteraction()) {
+        m_controller.SaveAndWait();
+        return;
+    }
     const bool yes = m_controller.CommitData();
     manager.release();
     if (!yes) manager.cancel();

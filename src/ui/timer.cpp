@@ -14,7 +14,8 @@ std::unique_ptr<tk::Timer> QtTimerFactory::MakeTimer(const char* name, std::uint
 }
 
 void QtTimerFactory::Post(std::function<void()> task) {
-    QTimer::singleShot(0, &m_context, std::move(task));
+    // Queued to the context's thread, whichever thread asks (the save writer does).
+    QMetaObject::invokeMethod(&m_context, std::move(task), Qt::QueuedConnection);
 }
 
 void QtTimerFactory::Wait(int milliseconds) {

@@ -1,0 +1,53 @@
+#include "base/save_writer.h"
+
+#include <exception>
+
+#include "base/diagnostics.h"
+
+namespace tk {
+
+ThreadSaveWriter::ThreadSaveWriter() : m_thread([this] { Run(); }) {}
+
+ThreadSaveWriter::~ThreadSaveWriter() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void ThreadSaveWriter::Submit(std::function<void()> job) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending = std::move(job);
+    }
+    m_wake.notify_all();
+}
+
+void ThreadSaveWriter::Flush() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_pending && !m_busy; });
+}
+
+void ThreadSaveWriter::Run() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_pending || m_stopping; });
+        if (!m_pending) break;  // stopping with nothing left to write
+        std::function<void()> job = std::move(m_pending);
+        m_pending = nullptr;
+        m_busy = true;
+        lock.unlock();
+        try {
+            job();
+        } catch (const std::exception& e) {
+            ReportWarning("saving", e.what());
+        }
+        lock.lock();
+        m_busy = false;
+        m_idle.notify_all();
+    }
+}
+
+}  // namespace tk

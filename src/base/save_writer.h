@@ -1,0 +1,45 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace tk {
+
+// Runs the slow half of a save (encoding, writing, syncing, renaming) away from the caller.
+// Jobs run one at a time in the order given; a job still waiting when a newer one arrives is
+// dropped, since the newer one writes everything the older would have.
+class SaveWriter {
+public:
+    virtual ~SaveWriter() = default;
+    virtual void Submit(std::function<void()> job) = 0;
+    // Returns once every job submitted so far has run.
+    virtual void Flush() = 0;
+};
+
+// A SaveWriter with one thread of its own.
+class ThreadSaveWriter : public SaveWriter {
+public:
+    ThreadSaveWriter();
+    // Runs what is still waiting, then ends the thread.
+    ~ThreadSaveWriter() override;
+    ThreadSaveWriter(const ThreadSaveWriter&) = delete;
+    ThreadSaveWriter& operator=(const ThreadSaveWriter&) = delete;
+
+    void Submit(std::function<void()> job) override;
+    void Flush() override;
+
+private:
+    void Run();
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::function<void()> m_pending;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread;  // last: starts once the rest is built
+};
+
+}  // namespace tk

@@ -1,0 +1,260 @@
+// What must never happen to the history file on disk: written over when it was not read whole,
+// widened to other users, lost without a copy, turned into another encoding, or made unreadable
+// by one bad entry.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "base/save_writer.h"
+#include "base/text.h"
+#include "fakes.h"
+#include "history/history.h"
+
+using tk::HistoryCore;
+using tk::TextEncoding;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// An icon backend that fails loudly for one program.
+class ThrowingIcons : public tk::test::FakeFileIcons {
+public:
+    std::string bad;
+    std::optional<tk::FileIcon> IconOf(const std::string& path) override {
+        if (path == bad) throw std::runtime_error("icon backend failed");
+        return FakeFileIcons::IconOf(path);
+    }
+};
+
+struct HistoryFile : ::testing::Test {
+    std::string dir;
+    std::string path;
+    tk::PosixPathDialect dialect{"/home/u"};
+    tk::test::FakeFileSystem files;
+    ThrowingIcons icons;
+
+    void SetUp() override {
+        std::random_device random;
+        dir = (fs::temp_directory_path() / ("tk-safety-" + std::to_string(random())))
+                  .generic_string();
+        fs::create_directories(dir);
+        path = dir + "/defualt.ini";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::unique_ptr<HistoryCore> Open() {
+        auto core = std::make_unique<HistoryCore>(dialect, files, icons);
+        core->SetSettingsPaths(path, path);
+        core->LoadSettings();
+        return core;
+    }
+};
+
+}  // namespace
+
+TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
+    // A folder in the file's place, and a file past the size limit (sparse: no disk spent).
+    fs::create_directory(path);
+    auto core = Open();
+    EXPECT_TRUE(core->WriteRefused());
+    EXPECT_EQ(core->ReadFailure()->problem, tk::FileProblem::NotRegular);
+    core->AddDoc("http://h/a", "a", false, false);
+    EXPECT_EQ(core->DocHistory().size(), 1u);  // recorded in memory all the same
+    EXPECT_FALSE(core->SaveSettings());
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_TRUE(fs::is_empty(path));
+    fs::remove(path);
+
+    Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
+    fs::resize_file(path, tk::IniFile::kMaxFileBytes + 1);
+    core = Open();
+    EXPECT_EQ(core->ReadFailure()->problem, tk::FileProblem::TooLarge);
+    core->AddDoc("http://h/b", "b", false, false);
+    EXPECT_FALSE(core->SaveSettings());
+    core->DeleteAllDocs();  // removals write at once: refused too
+    EXPECT_EQ(fs::file_size(path), tk::IniFile::kMaxFileBytes + 1);
+    std::string head(10, '\0');
+    std::ifstream(path, std::ios::binary).read(head.data(), 10);
+    EXPECT_EQ(head, "[docs]\npat");
+    EXPECT_FALSE(fs::exists(path + ".bak"));
+}
+
+#ifndef _WIN32
+TEST_F(HistoryFile, APipeInThePlaceOfTheFileNeitherBlocksNorIsWritten) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    auto core = Open();  // would hang here if the open waited for a writer
+    EXPECT_EQ(core->ReadFailure()->problem, tk::FileProblem::NotRegular);
+    EXPECT_FALSE(core->SaveSettings());
+    EXPECT_TRUE(fs::is_fifo(path));
+}
+
+TEST_F(HistoryFile, NewFilesArePrivateAndOldOnesKeepTheirMode) {
+    auto core = Open();
+    core->AddDoc("http://h/a", "a", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    ::chmod(path.c_str(), 0640);
+    core = Open();
+    core->AddDoc("http://h/b", "b", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    ASSERT_EQ(::stat((path + ".bak").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);  // the copy is private whatever the original was
+}
+#endif
+
+TEST_F(HistoryFile, TheFileFoundAtStartIsKeptBesideItBeforeTheFirstSave) {
+    const std::string original = "[docs]\npath0=http://h/a\nname0=a\n";
+    Spit(path, original);
+    Spit(path + ".bak", "an older run's copy");
+    auto core = Open();
+    EXPECT_EQ(Slurp(path + ".bak"), "an older run's copy");  // reading alone touches nothing
+    core->AddDoc("http://h/b", "b", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    EXPECT_EQ(Slurp(path + ".bak"), original);
+    core->AddDoc("http://h/c", "c", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    EXPECT_EQ(Slurp(path + ".bak"), original);  // once a run, not once a save
+    EXPECT_NE(Slurp(path).find("http://h/c"), std::string::npos);
+}
+
+TEST_F(HistoryFile, TemporariesOfAKilledSaveGoAtTheNextStart) {
+    Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
+    for (const char* name : {"defualt.ini.a1B2c3", "defualt.ini.ZZZZZZ"}) Spit(dir + "/" + name, "x");
+    // Not the writer's: kept.
+    for (const char* name : {"defualt.ini.bak", "defualt.ini.a1B2c3d", "other.ini.a1B2c3"}) {
+        Spit(dir + "/" + name, "x");
+    }
+    auto core = Open();
+#ifndef _WIN32
+    EXPECT_FALSE(fs::exists(dir + "/defualt.ini.a1B2c3"));
+    EXPECT_FALSE(fs::exists(dir + "/defualt.ini.ZZZZZZ"));
+#endif
+    EXPECT_TRUE(fs::exists(dir + "/defualt.ini.bak"));
+    EXPECT_TRUE(fs::exists(dir + "/defualt.ini.a1B2c3d"));
+    EXPECT_TRUE(fs::exists(dir + "/other.ini.a1B2c3"));
+    EXPECT_EQ(core->DocHistory().size(), 1u);
+}
+
+TEST_F(HistoryFile, OneStrayByteLeavesAUtf8FileUtf8) {
+    // A foreign section with a broken byte, and Chinese everywhere else.
+    const std::string foreign = "[display]\nnote=\xE7\xA4\xBA\xFF\xE4\xBE\x8B\n";
+    Spit(path, "[default]\nwidth=600\n" + foreign +
+                   "[docs]\npath0=http://h/新闻\nname0=示例新闻\npath1=http://h/b\nname1=数据 目录\n");
+    auto core = Open();
+    EXPECT_EQ(core->Ini()->Encoding(), TextEncoding::Utf8);
+    ASSERT_EQ(core->DocHistory().size(), 2u);
+    EXPECT_EQ(core->DocHistory()[0].Title, "示例新闻");
+    EXPECT_EQ(core->DocHistory()[1].Title, "数据 目录");
+    core->AddDoc("http://h/c", "中文", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    const std::string saved = Slurp(path);
+    EXPECT_NE(saved.find(foreign), std::string::npos);  // the stray byte stays where it stood
+    EXPECT_NE(saved.find("name0=示例新闻\n"), std::string::npos);
+    EXPECT_NE(saved.find("path2=http://h/c\n"), std::string::npos);
+}
+
+TEST_F(HistoryFile, AGbkFileStaysGbk) {
+    // "示例新闻" and "数据" in GBK.
+    const std::string news = "\xCA\xBE\xC0\xFD\xD0\xC2\xCE\xC5";
+    Spit(path, "[docs]\r\npath0=http://h/a\r\nname0=" + news + "\r\n");
+    auto core = Open();
+    EXPECT_EQ(core->Ini()->Encoding(), TextEncoding::Gb18030);
+    ASSERT_EQ(core->DocHistory().size(), 1u);
+    EXPECT_EQ(core->DocHistory()[0].Title, "示例新闻");
+    core->AddDoc("http://h/b", "数据", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    const std::string saved = Slurp(path);
+    EXPECT_NE(saved.find("name0=" + news + "\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("name1=\xCA\xFD\xBE\xDD\r\n"), std::string::npos);
+}
+
+TEST(Encoding, MostlyUtf8WeighsValidAgainstStrayBytes) {
+    EXPECT_TRUE(tk::MostlyUtf8("plain"));
+    EXPECT_TRUE(tk::MostlyUtf8("示例新闻\xFF"));                     // 12 valid bytes, 1 stray
+    EXPECT_FALSE(tk::MostlyUtf8("示\xFF"));                          // too little to tell
+    EXPECT_FALSE(tk::MostlyUtf8("\xCA\xBE\xC0\xFD\xD0\xC2\xCE\xC5"));  // GBK
+    // A long GBK text whose pairs sometimes read as UTF-8 stays far from the mark.
+    std::string gbk;
+    for (int i = 0; i < 200; ++i) gbk += "\xCA\xBE\xC0\xFD\xD0\xC2\xCE\xC5\xCA\xFD\xBE\xDD";
+    EXPECT_FALSE(tk::MostlyUtf8(gbk));
+}
+
+TEST_F(HistoryFile, OneBadEntryIsSkippedAndTheRestLoads) {
+    files.files = {"/usr/bin/good", "/usr/bin/bad", "/usr/bin/after"};
+    icons.bad = "/usr/bin/bad";
+    Spit(path, "[docs]\n"
+               "path0=/usr/bin/good\nname0=good\ndoctype0=2\n"
+               "path1=/usr/bin/bad\nname1=bad\ndoctype1=2\n"
+               "path2=http://h/x\nname2=x\ndoctype2=zz\nselected2=no\n"
+               "path3=/usr/bin/after\nname3=after\ndoctype3=2\n");
+    auto core = Open();
+    ASSERT_EQ(core->DocHistory().size(), 3u);
+    EXPECT_EQ(core->DocHistory()[0].Location, "/usr/bin/good");
+    EXPECT_EQ(core->DocHistory()[1].Location, "http://h/x");  // bad values read as defaults
+    EXPECT_EQ(core->DocHistory()[2].Location, "/usr/bin/after");
+    EXPECT_FALSE(core->DocExists("/usr/bin/bad"));  // no trace left in the lookups
+    EXPECT_EQ(core->TVApp().TopCount(), 2);
+}
+
+TEST(SettingsLocation, ASystemInstallNeverWritesBesideItself) {
+    EXPECT_TRUE(tk::IsSystemInstall("/usr/bin"));
+    EXPECT_TRUE(tk::IsSystemInstall("/usr/local/bin"));
+    EXPECT_TRUE(tk::IsSystemInstall("/opt/tk"));
+    EXPECT_FALSE(tk::IsSystemInstall("/usrdata/tk"));
+    EXPECT_FALSE(tk::IsSystemInstall("/home/u/tk"));
+#ifndef _WIN32
+    // Root can write /usr/bin; the history goes to the per-user folder all the same.
+    const std::string configHome =
+        (fs::temp_directory_path() / ("tk-config-" + std::to_string(::getpid()))).string();
+    const tk::SettingsLocation location = tk::ResolveSettingsLocation("/usr/bin", configHome);
+    EXPECT_EQ(location.savePath, configHome + "/TarvoKelmora/defualt.ini");
+    fs::remove_all(configHome);
+#endif
+}
+
+TEST(SaveWriter, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
+    tk::ThreadSaveWriter writer;
+    std::mutex gate;
+    std::atomic<bool> started{false};
+    std::vector<int> ran;
+    gate.lock();
+    writer.Submit([&] {
+        started = true;
+        std::lock_guard<std::mutex> hold(gate);  // busy until the test lets it go
+        ran.push_back(1);
+    });
+    while (!started) std::this_thread::yield();
+    writer.Submit([&] { ran.push_back(2); });
+    writer.Submit([&] { ran.push_back(3); });
+    gate.unlock();
+    writer.Flush();
+    EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+}
