@@ -31,6 +31,7 @@ protected:
     FakeTimers timers;
     FakeView view;
     FakeWebPort web;
+    SaveWriter* writer = nullptr;
     std::unique_ptr<AppController> controller;
 
     void SetUp() override { fs::create_directories(dir); }
@@ -51,6 +52,7 @@ protected:
                             withAutoRun ? &autoRun : nullptr, "/opt/tk/tarvokelmora"};
         deps.webSite = "http://site.test";
         deps.deferHistoryLoad = deferHistory;
+        deps.saveWriter = writer;
         controller = std::make_unique<AppController>(deps, timers);
         controller->Attach(view, &web);
         controller->FormCreate();
@@ -346,3 +348,127 @@ TEST(Slide, GeometryAndStateTable) {
 }
 
 }  // namespace
+
+// ---- saving soon after a change ------------------------------------------------------------
+
+namespace {
+
+// A writer the test runs by hand: what the thread would do, when the test says.
+class ManualWriter : public SaveWriter {
+public:
+    std::vector<std::function<void()>> jobs;
+    int submitted = 0, flushes = 0;
+    void Submit(std::function<void()> job) override {
+        ++submitted;
+        jobs.assign(1, std::move(job));  // a waiting job gives way to the newer one
+    }
+    void Flush() override {
+        ++flushes;
+        RunAll();
+    }
+    void RunAll() {
+        for (auto& job : jobs) job();
+        jobs.clear();
+    }
+};
+
+}  // namespace
+
+TEST_F(ControllerTest, AChangeIsSavedAFewSecondsLaterOncePerBurst) {
+    files.files = {"/usr/bin/xterm", "/usr/bin/gimp"};
+    WriteIni("[docs]\npath0=http://a.com/x\nname0=x\n");
+    Start();
+    controller->AfterFirstFrame();
+    FakeTimer& save = timers["TimerSave"];
+    EXPECT_EQ(save.interval, kSaveDelayMs);
+    EXPECT_FALSE(save.enabled);  // loading the history is no change
+
+    windows.Add(7, "terminal", "/usr/bin/xterm");
+    timers["TimerFirstRun"].Fire();
+    EXPECT_TRUE(save.enabled);
+    windows.Add(8, "paint", "/usr/bin/gimp");
+    timers["TimerCheckDocs"].enabled = true;
+    timers["TimerCheckDocs"].Fire();
+    EXPECT_EQ(save.restarts, 1);  // the burst rides on the first countdown
+    EXPECT_EQ(ReadIni().find("/usr/bin/xterm"), std::string::npos);
+
+    save.Fire();
+    EXPECT_FALSE(save.enabled);
+    const std::string ini = ReadIni();
+    for (const char* entry : {"http://a.com/x", "/usr/bin/xterm", "/usr/bin/gimp"}) {
+        EXPECT_NE(ini.find(entry), std::string::npos) << entry;
+    }
+    timers["TimerCheckDocs"].Fire();  // nothing new: no save
+    EXPECT_FALSE(save.enabled);
+
+    // A settings change is a change too.
+    controller->SbCheckTimeChange(30);
+    EXPECT_TRUE(save.enabled);
+    save.Fire();
+    EXPECT_NE(ReadIni().find("CheckDocInterval=30000"), std::string::npos);
+}
+
+TEST_F(ControllerTest, TheWriterDoesTheWritingAndTheEndWaitsForIt) {
+    ManualWriter manual;
+    writer = &manual;
+    Start();
+    controller->AfterFirstFrame();
+    ASSERT_TRUE(controller->DropFiles({"/home/u/a.txt"}));
+    timers["TimerSave"].Fire();
+    EXPECT_EQ(manual.submitted, 1);
+    EXPECT_FALSE(fs::exists(path));  // handed over, not written by the window's thread
+    manual.RunAll();
+    EXPECT_NE(ReadIni().find("file:///home/u/a.txt"), std::string::npos);
+
+    ASSERT_TRUE(controller->DropFiles({"/home/u/b.txt"}));
+    controller->Detach();  // the end saves and waits for the writer
+    EXPECT_GE(manual.flushes, 1);
+    EXPECT_NE(ReadIni().find("file:///home/u/b.txt"), std::string::npos);
+    EXPECT_FALSE(timers["TimerSave"].enabled);
+}
+
+TEST_F(ControllerTest, TheSessionsCommitSavesBeforeTheQuestion) {
+    Start();
+    controller->AfterFirstFrame();
+    ASSERT_TRUE(controller->DropFiles({"/home/u/a.txt"}));
+    view.answers = {false};
+    EXPECT_FALSE(controller->CommitData());  // "no": the log-off is refused, the data is safe
+    EXPECT_NE(ReadIni().find("file:///home/u/a.txt"), std::string::npos);
+    EXPECT_EQ(view.messages, std::vector<std::string>{"要退出系统吗?"});
+}
+
+TEST_F(ControllerTest, AnUnreadableFileIsToldOnceAndNeverWritten) {
+    fs::create_directory(path);
+    Start();
+    controller->AfterFirstFrame();
+    timers.RunPosted();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(view.messages[0].find(path), std::string::npos);
+    EXPECT_NE(view.messages[0].find("不是普通文件"), std::string::npos);
+    ASSERT_TRUE(controller->DropFiles({"/home/u/a.txt"}));
+    EXPECT_TRUE(controller->History().DocExists("file:///home/u/a.txt"));
+    EXPECT_FALSE(timers["TimerSave"].enabled);
+    controller->Detach();
+    timers.RunPosted();
+    EXPECT_EQ(view.messages.size(), 1u);
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_TRUE(fs::is_empty(path));
+}
+
+TEST_F(ControllerTest, AFailedSaveIsShown) {
+    path = (dir / "gone" / "defualt.ini").string();
+    Start();
+    controller->AfterFirstFrame();
+    ASSERT_TRUE(controller->DropFiles({"/home/u/a.txt"}));
+    timers["TimerSave"].Fire();
+    timers.RunPosted();
+    EXPECT_NE(view.hint.find("历史记录未能保存"), std::string::npos);
+}
+
+TEST_F(ControllerTest, ARefusedStartAtLogOnIsShown) {
+    autoRun.refuseWrites = true;
+    Start(true, true);
+    controller->MnAutoRunClick(true);
+    EXPECT_FALSE(view.autoRunBox);
+    EXPECT_EQ(view.hint, "未能设置开机自动启动");
+}
