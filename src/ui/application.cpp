@@ -1,12 +1,15 @@
 #include "ui/application.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <csignal>
 #include <exception>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "tarvokelmora.app", QtWarningMsg)
@@ -72,24 +75,89 @@ void TApplication::ApplicationEvents1Exception(const char* what) {
     qCInfo(lcApp) << "discarded:" << what;
 }
 
+namespace {
+
+// A folder only this user can enter: owned by us, no access for group or others, no link.
+bool IsPrivateFolder(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+// Where the lock and the socket live: $XDG_RUNTIME_DIR, else a private folder in the user's
+// cache. Never a shared folder such as /tmp, where anyone could take the names first.
+QString RuntimeFolder() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && IsPrivateFolder(runtime)) return QString::fromLocal8Bit(runtime);
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !cache.startsWith('/')) cache = qgetenv("HOME") + "/.cache";
+    const QByteArray folder = cache + "/TarvoKelmora";
+    ::mkdir(cache.constData(), 0700);
+    ::mkdir(folder.constData(), 0700);
+    if (!IsPrivateFolder(folder)) {
+        // Made by an older version with looser rights: ours, so tighten it.
+        struct stat st {};
+        if (::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
+            ::chmod(folder.constData(), 0700);
+        }
+    }
+    return QString::fromLocal8Bit(folder);
+}
+
+}  // namespace
+
 SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent) {
     const QByteArray hash =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QString name = QStringLiteral("TarvoKelmora-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(500)) {
-        probe.write("show\n");
-        probe.waitForBytesWritten(500);
-        probe.disconnectFromServer();
-        m_handedOver = true;
-        return;
+    const QString base = RuntimeFolder() + QStringLiteral("/TarvoKelmora-") + QString::fromLatin1(hash);
+    const QString lockPath = base + QStringLiteral(".lock");
+    const QString socketPath = base + QStringLiteral(".socket");
+    // Whoever holds the lock is the one instance; the others hand over to it. The first may
+    // still be setting up its socket, or may just have died and freed the lock: keep trying
+    // both for a while.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (TryLock(lockPath)) {
+            Listen(socketPath);
+            return;
+        }
+        QLocalSocket probe;
+        probe.connectToServer(socketPath);
+        if (probe.waitForConnected(500)) {
+            probe.write("show\n");
+            probe.waitForBytesWritten(500);
+            probe.disconnectFromServer();
+            m_handedOver = true;
+            return;
+        }
+        ::usleep(100 * 1000);
     }
-    // Nobody answers: a socket left by a crashed instance is stale.
-    QLocalServer::removeServer(name);
+    // Another instance holds the history but does not answer: never run beside it.
+    qCWarning(lcApp) << "another instance holds" << lockPath << "and does not answer";
+    m_handedOver = true;
+}
+
+SingleInstance::~SingleInstance() {
+    if (m_lockFd >= 0) ::close(m_lockFd);
+}
+
+bool SingleInstance::TryLock(const QString& lockPath) {
+    const QByteArray path = QFile::encodeName(lockPath);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_lockFd = fd;
+    return true;
+}
+
+void SingleInstance::Listen(const QString& socketPath) {
+    // Holding the lock, anything at the socket's path is left by a crashed instance.
+    QLocalServer::removeServer(socketPath);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(name)) {
-        qCInfo(lcApp) << "single-instance server:" << m_server.errorString();
+    if (!m_server.listen(socketPath)) {
+        qCWarning(lcApp) << "single-instance server:" << m_server.errorString();
         return;
     }
     connect(&m_server, &QLocalServer::newConnection, this, [this] {

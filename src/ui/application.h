@@ -17,19 +17,25 @@ public:
 };
 
 // One program per history file: a second start hands over to the first and leaves, so two
-// instances never overwrite each other's history.
+// instances never overwrite each other's history. The first holds an exclusive lock for as
+// long as it runs (the system drops it when the process dies, however it dies), and listens
+// for later starts on a socket in the user's private runtime folder.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     // `key` identifies the history file the instance owns.
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+    ~SingleInstance() override;
     // True when another instance runs; it has been asked to bring its window in.
     bool HandedOver() const { return m_handedOver; }
     // Called in the first instance whenever a later start asks for the window.
     void SetOnRequest(std::function<void()> onRequest) { m_onRequest = std::move(onRequest); }
 
 private:
+    bool TryLock(const QString& lockPath);
+    void Listen(const QString& socketPath);
     QLocalServer m_server;
+    int m_lockFd = -1;
     bool m_handedOver = false;
     std::function<void()> m_onRequest;
 };
