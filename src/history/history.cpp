@@ -1,5 +1,6 @@
 #include "history/history.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "base/atomic_file.h"
@@ -27,7 +28,8 @@ struct SaveJob {
     std::string head;  // every section but the history, as it will be written
     bool headEndsOpen = false;
     std::string eol;
-    std::string docs;  // the history section in UTF-8, still to be encoded
+    std::vector<std::shared_ptr<const std::string>> docs;  // its lines in UTF-8, to be encoded
+    int docCount = 0;
     TextEncoding encoding = TextEncoding::Utf8;
     std::shared_ptr<std::atomic<bool>> backupPending;
 };
@@ -53,9 +55,14 @@ FileResult RunSave(SaveJob& job) {
         job.backupPending->store(false);
     }
     std::string bytes = std::move(job.head);
-    if (!job.docs.empty()) {
+    if (job.docCount > 0) {
         if (job.headEndsOpen) bytes += job.eol;
-        bytes += EncodeText(job.docs, job.encoding);
+        std::string docs = "[" + std::string(kSectionDocs) + "]" + job.eol;
+        std::size_t size = docs.size();
+        for (const auto& chunk : job.docs) size += chunk->size();
+        docs.reserve(size);
+        for (const auto& chunk : job.docs) docs += *chunk;
+        bytes += EncodeText(docs, job.encoding);
     }
     return WriteFileAtomically(job.path, bytes);
 }
@@ -84,6 +91,7 @@ void HistoryCore::SetSelectedFlag(int index, bool selected) {
         auto& flag = m_docs[static_cast<std::size_t>(index)].Selected;
         if (flag == (selected ? 1 : 0)) return;
         flag = selected ? 1 : 0;
+        DirtyDoc(static_cast<std::size_t>(index));
         NoteChange();
     }
 }
@@ -189,6 +197,7 @@ void HistoryCore::AddDoc(std::string_view location, std::string_view title, bool
     doc.Selected = selected ? 1 : 0;
     const int type = doc.DocType;
     m_docs.push_back(std::move(doc));
+    DirtyDoc(m_docs.size() - 1);
     IndexDoc(m_docs.back());
     NoteChange();
 
@@ -250,6 +259,7 @@ void HistoryCore::ClearAll() {
     m_tvPath.Clear();
     m_tvDoc.Clear();
     m_docs.clear();
+    m_chunks.clear();
     m_locationCount.clear();
     m_nameCount.clear();
 }
@@ -259,26 +269,44 @@ void HistoryCore::SetSettingsPaths(std::string loadPath, std::string savePath) {
     m_savePath = std::move(savePath);
 }
 
-std::string HistoryCore::DocsSectionText(std::string_view eol) const {
-    std::string out;
-    std::size_t size = 0;
-    for (const auto& doc : m_docs) size += doc.Location.size() + doc.Title.size() + 64;
-    out.reserve(size + 16);
-    out.append("[");
-    out.append(kSectionDocs);
-    out.append("]");
-    out.append(eol);
-    int k = 0;
-    for (const auto& doc : m_docs) {
-        if (TrimView(doc.Title).empty()) continue;
-        AppendLine(out, "path", k, doc.Location, eol);
-        AppendLine(out, "name", k, doc.Title, eol);
-        AppendLine(out, "doctype", k, std::to_string(doc.DocType), eol);
-        AppendLine(out, "selected", k, std::to_string(doc.Selected), eol);
-        ++k;
+void HistoryCore::DirtyDoc(std::size_t index) {
+    const std::size_t chunk = index / kChunkDocs;
+    if (chunk < m_chunks.size()) m_chunks[chunk].text.reset();
+}
+
+int HistoryCore::DocsSectionChunks(std::string_view eol,
+                                   std::vector<std::shared_ptr<const std::string>>& out) {
+    if (eol != m_chunksEol) {
+        m_chunks.clear();
+        m_chunksEol = std::string(eol);
     }
-    if (k == 0) out.clear();  // no section at all for an empty history
-    return out;
+    m_chunks.resize((m_docs.size() + kChunkDocs - 1) / kChunkDocs);
+    out.clear();
+    out.reserve(m_chunks.size());
+    int k = 0;  // records without a title are not written, and do not count
+    for (std::size_t c = 0; c < m_chunks.size(); ++c) {
+        DocsChunk& chunk = m_chunks[c];
+        if (!chunk.text || chunk.firstKey != k) {
+            auto text = std::make_shared<std::string>();
+            const std::size_t end = std::min(m_docs.size(), (c + 1) * kChunkDocs);
+            int key = k;
+            for (std::size_t i = c * kChunkDocs; i < end; ++i) {
+                const TMyDoc& doc = m_docs[i];
+                if (TrimView(doc.Title).empty()) continue;
+                AppendLine(*text, "path", key, doc.Location, eol);
+                AppendLine(*text, "name", key, doc.Title, eol);
+                AppendLine(*text, "doctype", key, std::to_string(doc.DocType), eol);
+                AppendLine(*text, "selected", key, std::to_string(doc.Selected), eol);
+                ++key;
+            }
+            chunk.text = std::move(text);
+            chunk.firstKey = k;
+            chunk.written = key - k;
+        }
+        k += chunk.written;
+        out.push_back(chunk.text);
+    }
+    return k;
 }
 
 bool HistoryCore::WriteHistoryFile() {
@@ -293,7 +321,7 @@ bool HistoryCore::WriteHistoryFile() {
     job.path = m_ini->Path();
     job.head = m_ini->Serialize(&job.headEndsOpen);
     job.eol = m_ini->LineEnding();
-    job.docs = DocsSectionText(job.eol);
+    job.docCount = DocsSectionChunks(job.eol, job.docs);
     job.encoding = m_ini->Encoding();
     job.backupPending = m_backupPending;
     if (m_writer == nullptr) {
@@ -427,6 +455,7 @@ void HistoryCore::LoadStoredHistory() {
         } catch (const std::exception& e) {
             ReportWarning("history entry " + std::to_string(k) + " skipped", e.what());
             if (m_docs.size() > before) {
+                DirtyDoc(m_docs.size() - 1);
                 UnindexDoc(m_docs.back());
                 m_docs.pop_back();
             }
@@ -435,6 +464,10 @@ void HistoryCore::LoadStoredHistory() {
     // Every write of the history rewrites its section from DocHistory, so the lines read here
     // are not needed again; dropping them halves what a large history costs in memory.
     m_ini->EraseSection(kSectionDocs);
+    // The section's text is built now, with the load, so that no later save has to build it
+    // all on the window's thread.
+    std::vector<std::shared_ptr<const std::string>> warm;
+    DocsSectionChunks(m_ini->LineEnding(), warm);
 }
 
 void HistoryCore::MarkSelectedDocs() {

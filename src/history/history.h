@@ -107,7 +107,10 @@ private:
     void ClearAll();
     void LoadIni(const std::string& path);
     bool WriteHistoryFile();
-    std::string DocsSectionText(std::string_view eol) const;
+    // The history section's lines, in pieces of kChunkDocs records; only the pieces whose
+    // records changed since the last save are built again. Returns how many records it holds.
+    int DocsSectionChunks(std::string_view eol, std::vector<std::shared_ptr<const std::string>>& out);
+    void DirtyDoc(std::size_t index);
     void IndexDoc(const TMyDoc& doc);
     void UnindexDoc(const TMyDoc& doc);
     void NoteChange();
@@ -149,6 +152,16 @@ private:
     SaveWriter* m_writer = nullptr;
     std::function<void(const FileResult&)> m_onSaved;
     std::optional<FileResult> m_readFailure;
+    // The history section as last built, kept so that a save rebuilds only what changed: a
+    // long history is not written out again on the window's thread for every new record.
+    static constexpr std::size_t kChunkDocs = 512;
+    struct DocsChunk {
+        std::shared_ptr<const std::string> text;  // none: to be built again
+        int firstKey = -1;
+        int written = 0;
+    };
+    std::vector<DocsChunk> m_chunks;
+    std::string m_chunksEol;
     // Set while the file found at start still has to be copied aside; shared with the writer.
     std::shared_ptr<std::atomic<bool>> m_backupPending;
 };
