@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include <QFont>
 #include <QLoggingCategory>
 
@@ -18,12 +20,24 @@ int main(int argc, char** argv) {
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
+    // Set once the controller exists: refused launches are shown to the user too.
+    static std::atomic<tk::AppController*> shown{nullptr};
     tk::SetDiagnosticsSink([](tk::Severity severity, std::string_view area, std::string_view message) {
         const QString text = QString::fromUtf8(area.data(), static_cast<qsizetype>(area.size())) +
                              QStringLiteral(": ") +
                              QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
-        if (severity == tk::Severity::Info) qCInfo(lcProgram).noquote() << text;
-        else qCWarning(lcProgram).noquote() << text;
+        if (severity == tk::Severity::Info) {
+            qCInfo(lcProgram).noquote() << text;
+            return;
+        }
+        // Warnings reach standard error through Qt's log, whichever thread reports them.
+        qCWarning(lcProgram).noquote() << text;
+        if (area == "launch") {
+            const std::string hint = "未能打开：" + std::string(message);
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [hint] {
+                if (tk::AppController* controller = shown.load()) controller->ShowProblem(hint);
+            }, Qt::QueuedConnection);
+        }
     });
     // The captions ask for the classic Song face; these are its stand-ins on this desktop.
     QFont::insertSubstitutions(QStringLiteral("宋体"),
@@ -52,6 +66,10 @@ int main(int argc, char** argv) {
     tk::AppController controller(deps, timers);
     tk::TFrmMain window(controller);
     instance.SetOnRequest([&controller] { controller.BringIn(); });
+    shown = &controller;
+    struct Unshow {
+        ~Unshow() { shown = nullptr; }
+    } unshow;
     window.show();
     return app.exec();
 }

@@ -354,6 +354,10 @@ void AppController::MnAutoRunClick(bool checked) {
     }
 }
 
+void AppController::ShowProblem(const std::string& text) {
+    if (m_view) m_view->ShowHint(text);
+}
+
 void AppController::BtnAboutUSClick() { m_view->ShowAbout(); }
 void AppController::BtnHelpDocClick() { m_view->ShowHelp(); }
 

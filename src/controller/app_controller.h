@@ -139,6 +139,9 @@ public:
     void BtnHelpDocClick();
     void RunStartDocs() { m_reopener.RunStartDocs(); }
 
+    // Something the user asked for failed (a launch the desktop refused): said in the hint strip.
+    void ShowProblem(const std::string& text);
+
     // ---- the web strip
     void Image2Click();
     void AboutSiteClick();

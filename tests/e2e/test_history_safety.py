@@ -198,19 +198,26 @@ class SafetyTest(unittest.TestCase):
         make(ini)
         before = fingerprint(ini)
         _, term = self.client(desk, "term-one")
-        launched = self.start(desk, folder=folder)
+        exe = os.path.join(folder, "tarvokelmora")
+        shutil.copy2(PROGRAM, exe)
+        errors = os.path.join(desk.tmp, "stderr.log")
+        # Standard error on its own, to see that the warning goes there.
+        proc = desk.spawn(["/bin/sh", "-c", 'exec "$0" 2>"$1" >/dev/null', exe, errors], "program")
+        wait_for(lambda: proc.poll() is not None or desk.search_title(TITLE),
+                 what="the main window", detail=lambda: desk.log("program"))
         box = wait_for(lambda: desk.search_title(INFORM_TITLE), what="the message to the user",
                        detail=lambda: desk.log("program"))
         self.assertTrue(box)
         # The program runs on: a sweep and a save's due time pass, then it is asked to end.
         time.sleep(6)
-        self.assertIsNone(launched.proc.poll())
-        launched.proc.send_signal(signal.SIGTERM)
-        self.assertEqual(launched.proc.wait(timeout=WAIT), 0, desk.log("program"))
+        self.assertIsNone(proc.poll())
+        proc.send_signal(signal.SIGTERM)
+        self.assertEqual(proc.wait(timeout=WAIT), 0)
         self.assertEqual(fingerprint(ini), before)
         self.assertEqual(sorted(os.listdir(folder)), ["defualt.ini", "tarvokelmora"])
-        log = desk.log("program")
-        self.assertIn("not written in this run", log)  # and on standard error
+        with open(errors, encoding="utf-8", errors="replace") as f:
+            log = f.read()
+        self.assertIn("not written in this run", log)
         self.assertIn(reason, log)
 
     def test_a_folder_in_the_place_of_the_history_is_left_alone(self):

@@ -35,14 +35,13 @@ namespace tk {
 
 namespace {
 
-// Information only: a refused launch says nothing to the user, and the log stays quiet unless
-// whoever owns it asks for more.
+// A launch the desktop refused: a warning, which the program shows to the user as well.
 [[gnu::format(printf, 1, 2)]] void Log(const char* format, ...) {
     va_list args;
     va_start(args, format);
     char* text = g_strdup_vprintf(format, args);
     va_end(args);
-    ReportInfo("launch", text);
+    ReportWarning("launch", text);
     g_free(text);
 }
 
