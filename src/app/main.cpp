@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     // Saves are written on a thread of their own, so a long history never stalls the window.
     tk::ThreadSaveWriter saveWriter;
     deps.saveWriter = &saveWriter;
+    // And the timed sweep asks the desktop on another, so a slow desktop never freezes it.
+    tk::ThreadSaveWriter sweepThread;
+    deps.sweepThread = &sweepThread;
     tk::AppController controller(deps, timers);
     tk::TFrmMain window(controller);
     instance.SetOnRequest([&controller] { controller.BringIn(); });

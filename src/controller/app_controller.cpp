@@ -63,7 +63,8 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
 }
 
 AppController::~AppController() {
-    // Nothing the writer still holds may report to a controller that is gone.
+    // Nothing the threads still hold may report to a controller that is gone.
+    if (m_deps.sweepThread) m_deps.sweepThread->Flush();
     if (m_deps.saveWriter) m_deps.saveWriter->Flush();
     m_history.SetOnSaved(nullptr);
     m_history.SetOnChange(nullptr);
@@ -147,7 +148,7 @@ void AppController::EnsureHistory() {
 
 bool AppController::FormCloseQuery() {
     EnsureHistory();
-    m_sweep.CheckOpenDocs();
+    SweepNow();
     m_web.Navigate(m_web.Schedule().ClosePage());
     return m_view->AskYesNo(kCloseCaption, kCloseQuestion);
 }
@@ -161,6 +162,11 @@ bool AppController::CloseRequested() {
 void AppController::FormDestroy() {
     if (m_destroyed) return;
     EnsureHistory();  // never save a history that was not read yet
+    // What a timed sweep still out has found is saved with the rest.
+    if (m_sweepOut && m_view) {
+        m_deps.sweepThread->Flush();
+        ApplyTimedSweep(m_sweepGeneration);
+    }
     m_destroyed = true;
     m_timerSave->SetEnabled(false);
     try {
@@ -314,7 +320,7 @@ void AppController::TimerFirstRunTimer() {
     EnsureHistory();
     try {
         if (m_view->BoxChecked(SettingsBox::AutoRunDocs)) RunStartDocs();
-        m_sweep.CheckOpenDocs();
+        SweepNow();
         m_web.Navigate(m_web.Schedule().FirstPage());
     } catch (const std::exception& e) {
         ReportWarning("start-up work", e.what());
@@ -324,8 +330,41 @@ void AppController::TimerFirstRunTimer() {
 void AppController::TimerCheckDocsTimer() {
     if (!m_view) return;
     EnsureHistory();
-    tk::TimerCheckDocsTimer(*this, m_sweep);
+    if (m_deps.sweepThread == nullptr) tk::TimerCheckDocsTimer(*this, m_sweep);
+    else if (BoxChecked(SettingsBox::Refresh)) StartTimedSweep();
     NoteSettings();  // widgets the window changes on its own: the page, the size
+}
+
+void AppController::StartTimedSweep() {
+    // A slow desktop must not pile sweeps up: one is out at a time.
+    if (m_sweepOut) return;
+    m_sweepOut = true;
+    const std::uint64_t generation = ++m_sweepGeneration;
+    auto findings = std::make_shared<SweepFindings>();
+    m_sweepFindings = findings;
+    m_deps.sweepThread->Submit([this, findings, generation] {
+        *findings = m_sweep.Gather();
+        m_timers.Post([this, generation] { ApplyTimedSweep(generation); });
+    });
+}
+
+void AppController::ApplyTimedSweep(std::uint64_t generation) {
+    // Findings overtaken by a sweep made here and now are dropped.
+    if (!m_sweepOut || generation != m_sweepGeneration) return;
+    m_sweepOut = false;
+    std::shared_ptr<SweepFindings> findings = std::move(m_sweepFindings);
+    if (m_view == nullptr || m_destroyed || !findings) return;
+    m_sweep.Apply(*findings);
+}
+
+void AppController::SweepNow() {
+    if (m_sweepOut) {
+        // The desktop's connections serve one sweep at a time; this one supersedes it.
+        m_deps.sweepThread->Flush();
+        m_sweepOut = false;
+        m_sweepFindings.reset();
+    }
+    m_sweep.CheckOpenDocs();
 }
 
 void AppController::CbRefreshClick() {

@@ -45,6 +45,9 @@ struct ControllerDeps {
     bool deferHistoryLoad = false;
     // Where saves are written, off the window's thread; none: written at once.
     SaveWriter* saveWriter = nullptr;
+    // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another
+    // ThreadSaveWriter); none: on the window's thread.
+    SaveWriter* sweepThread = nullptr;
 };
 
 // How long after a change the history is saved: one save for a burst of changes.
@@ -165,6 +168,11 @@ private:
     void SaveNow();
     void SaveFinished(const FileResult& result);
     void TellReadFailure();
+    // The timed sweep: asked of the desktop on the sweep thread, applied here in order.
+    void StartTimedSweep();
+    void ApplyTimedSweep(std::uint64_t generation);
+    // A sweep here and now (closing, the first run): a timed one still out is finished first.
+    void SweepNow();
 
     // ---- SettingsWindow: the widgets through the view, the sweep timer here
     bool BoxChecked(SettingsBox box) const override;
@@ -198,6 +206,9 @@ private:
     std::unique_ptr<Timer> m_timerHide;
     std::unique_ptr<Timer> m_timerSave;
     std::string m_savedSettings;  // the settings as last written
+    bool m_sweepOut = false;      // a timed sweep is being gathered or waits to be applied
+    std::uint64_t m_sweepGeneration = 0;
+    std::shared_ptr<SweepFindings> m_sweepFindings;
     bool m_historyPending = false;
     bool m_afterFirstFrameDone = false;
     bool m_destroyed = false;

@@ -41,58 +41,113 @@ bool Sweep::IsDocOpen(std::string_view text) const {
     return false;
 }
 
-void Sweep::ListWindowProc(const WindowInfo& window, WindowHandle desktop) {
+void Sweep::ListWindowProc(const WindowInfo& window, WindowHandle desktop,
+                           SweepFindings& findings, std::vector<std::int64_t>& pids) const {
     if (!window.visible) return;
     if (window.owner != 0 && window.owner != desktop) return;
     if (window.toolWindow) return;
     std::string_view text = window.text;
     text = text.substr(0, text.find('\0'));
-    m_windowList.emplace_back(std::string(TruncateUtf8(text, kMaxWindowText)), window.handle);
-    m_windowPids.push_back(window.pid);
+    findings.windowList.emplace_back(std::string(TruncateUtf8(text, kMaxWindowText)),
+                                     window.handle);
+    pids.push_back(window.pid);
 }
 
-void Sweep::CheckWindowDocs() {
-    m_windowList.clear();
-    m_windowPids.clear();
-    m_openDocs.clear();
+void Sweep::GatherWindows(SweepFindings& findings) const {
     try {
         WindowSnapshot snapshot = m_windows.ListWindows();
-        for (const auto& window : snapshot.windows) ListWindowProc(window, snapshot.desktopWindow);
-        if (!snapshot.ok) return;
-        const std::size_t rows = m_windowList.size();
-        for (std::size_t row = 0; row < rows; ++row) {
-            const std::int64_t pid = m_windowPids[row];
-            if (pid <= 0) continue;
-            std::optional<std::string> path = m_windows.ExecutableOfProcess(pid);
-            if (!path || path->empty()) continue;
+        std::vector<std::int64_t> pids;
+        for (const auto& window : snapshot.windows) {
+            ListWindowProc(window, snapshot.desktopWindow, findings, pids);
+        }
+        if (!snapshot.ok) {
+            findings.windowPassOk = false;
+            return;
+        }
+        const FileSystem& files = m_history.Files();
+        for (const std::int64_t pid : pids) {
+            SweepFindings::Row row;
+            if (pid > 0) {
+                std::optional<std::string> path = m_windows.ExecutableOfProcess(pid);
+                if (path && !path->empty()) {
+                    row.exists = files.FileExists(*path) || files.DirectoryExists(*path);
+                    row.path = std::move(*path);
+                }
+            }
+            findings.rows.push_back(std::move(row));
+        }
+    } catch (...) {
+        // An error ends the window pass only; the rows gathered so far still count.
+        findings.windowPassOk = false;
+    }
+}
+
+void Sweep::ApplyWindows(const SweepFindings& findings) {
+    m_windowList = findings.windowList;
+    m_openDocs.clear();
+    try {
+        for (std::size_t row = 0; row < findings.rows.size(); ++row) {
+            const SweepFindings::Row& found = findings.rows[row];
+            if (found.path.empty() || !found.exists) continue;
             const std::string title = Trim(m_windowList[row].first);
-            const FileSystem& files = m_history.Files();
-            if (!files.FileExists(*path) && !files.DirectoryExists(*path)) continue;
             std::string name;
             if (IsSpecialTitle(title)) {
                 name = title;
-            } else if (IsExcludedExecutable(*path)) {
+            } else if (IsExcludedExecutable(found.path)) {
                 continue;
             } else {
-                name = m_history.Dialect().FileNamePart(*path);
+                name = m_history.Dialect().FileNamePart(found.path);
             }
-            if (!m_history.DocExists(name)) m_history.AddDoc(*path, name, true, false);
-            AddOpenDoc(*path);
+            if (!m_history.DocExists(name)) m_history.AddDoc(found.path, name, true, false);
+            AddOpenDoc(found.path);
         }
     } catch (...) {
         // An error ends the window pass only; what was registered stays.
     }
 }
 
-bool Sweep::CheckShellDocs() {
-    ShellWindowsResult result = m_shell.List();
-    for (const auto& window : result.windows) {
+void Sweep::ApplyShell(const SweepFindings& findings) {
+    for (const auto& window : findings.shell.windows) {
         if (window.locationUrl.empty() || !window.hasDocument) continue;
         const std::string url = Trim(window.locationUrl);
         m_history.AddDoc(url, url, false, false);
         AddOpenDoc(url);
     }
-    return result.ok;
+}
+
+void Sweep::CheckWindowDocs() {
+    SweepFindings findings;
+    GatherWindows(findings);
+    ApplyWindows(findings);
+}
+
+bool Sweep::CheckShellDocs() {
+    SweepFindings findings;
+    findings.shell = m_shell.List();
+    ApplyShell(findings);
+    return findings.shell.ok;
+}
+
+SweepFindings Sweep::Gather() const {
+    SweepFindings findings;
+    GatherWindows(findings);
+    try {
+        findings.shell = m_shell.List();
+        findings.shellPassRan = true;
+    } catch (...) {
+        // The sweep stays silent; the window pass still counts.
+    }
+    return findings;
+}
+
+void Sweep::Apply(const SweepFindings& findings) {
+    ApplyWindows(findings);
+    if (!findings.shellPassRan) return;
+    try {
+        ApplyShell(findings);
+    } catch (...) {
+        // As in CheckOpenDocs: everything registered so far is kept.
+    }
 }
 
 void Sweep::CheckOpenDocs() {

@@ -12,6 +12,21 @@
 
 namespace tk {
 
+// What a sweep found on the desktop, before anything is recorded: gathered where it may be
+// slow (window and process queries, file tests, D-Bus, session files), applied to the history
+// on the window's thread in the order the desktop gave it.
+struct SweepFindings {
+    struct Row {
+        std::string path;   // the window's executable; empty: none known
+        bool exists = false;
+    };
+    std::vector<std::pair<std::string, WindowHandle>> windowList;
+    std::vector<Row> rows;   // one for each entry of windowList, up to where the pass stopped
+    bool windowPassOk = true;
+    ShellWindowsResult shell;
+    bool shellPassRan = false;
+};
+
 // The detection sweep: programs behind the visible top-level windows, then the folders and
 // pages the shell's windows show, each handed to AddDoc. Owned by the main window.
 class Sweep {
@@ -20,6 +35,11 @@ public:
 
     // Both passes; never lets an error out.
     void CheckOpenDocs();
+    // The slow half of both passes: asks the desktop only, touches no history, so it may run
+    // on another thread while the window goes on. Never lets an error out.
+    SweepFindings Gather() const;
+    // The other half, on the history's thread: registers what was found, in order.
+    void Apply(const SweepFindings& findings);
     // The window pass: an error ends this pass only.
     void CheckWindowDocs();
     // The shell-window pass; false when it ended on an error.
@@ -40,14 +60,17 @@ public:
     static bool IsExcludedExecutable(std::string_view path);
 
 private:
-    void ListWindowProc(const WindowInfo& window, WindowHandle desktop);
+    void ListWindowProc(const WindowInfo& window, WindowHandle desktop,
+                        SweepFindings& findings, std::vector<std::int64_t>& pids) const;
+    void GatherWindows(SweepFindings& findings) const;
+    void ApplyWindows(const SweepFindings& findings);
+    void ApplyShell(const SweepFindings& findings);
 
     HistoryCore& m_history;
     WindowSystem& m_windows;
     ShellWindows& m_shell;
     std::vector<std::string> m_openDocs;
     std::vector<std::pair<std::string, WindowHandle>> m_windowList;
-    std::vector<std::int64_t> m_windowPids;
 };
 
 // ---- the settings widgets of the sweep, as rules the window follows

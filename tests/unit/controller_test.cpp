@@ -32,6 +32,7 @@ protected:
     FakeView view;
     FakeWebPort web;
     SaveWriter* writer = nullptr;
+    SaveWriter* sweepThread = nullptr;
     std::unique_ptr<AppController> controller;
 
     void SetUp() override { fs::create_directories(dir); }
@@ -53,6 +54,7 @@ protected:
         deps.webSite = "http://site.test";
         deps.deferHistoryLoad = deferHistory;
         deps.saveWriter = writer;
+        deps.sweepThread = sweepThread;
         controller = std::make_unique<AppController>(deps, timers);
         controller->Attach(view, &web);
         controller->FormCreate();
@@ -471,4 +473,34 @@ TEST_F(ControllerTest, ARefusedStartAtLogOnIsShown) {
     controller->MnAutoRunClick(true);
     EXPECT_FALSE(view.autoRunBox);
     EXPECT_EQ(view.hint, "未能设置开机自动启动");
+}
+
+TEST_F(ControllerTest, TheTimedSweepAsksTheDesktopElsewhereAndIsNeverOutTwice) {
+    ManualWriter sweeps;
+    sweepThread = &sweeps;
+    files.files = {"/usr/bin/xterm", "/usr/bin/gimp"};
+    Start();
+    controller->AfterFirstFrame();
+    FakeTimer& timer = timers["TimerCheckDocs"];
+    timer.enabled = true;
+    windows.Add(7, "terminal", "/usr/bin/xterm");
+    timer.Fire();
+    timer.Fire();  // due again while the first is still out
+    EXPECT_EQ(sweeps.submitted, 1);
+    EXPECT_FALSE(controller->History().DocExists("/usr/bin/xterm"));
+
+    sweeps.RunAll();  // the desktop answers; the findings wait for the window's thread
+    EXPECT_FALSE(controller->History().DocExists("/usr/bin/xterm"));
+    timers.RunPosted();
+    EXPECT_TRUE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_TRUE(controller->DocSweep().IsDocOpen("/usr/bin/xterm"));
+
+    // One out when the window goes is finished and saved with the rest.
+    windows.Add(8, "paint", "/usr/bin/gimp");
+    timer.Fire();
+    EXPECT_EQ(sweeps.submitted, 2);
+    controller->Detach();
+    EXPECT_NE(ReadIni().find("/usr/bin/gimp"), std::string::npos);
+    timers.RunPosted();  // the late report changes nothing
+    EXPECT_EQ(controller->History().DocHistory().size(), 2u);
 }
