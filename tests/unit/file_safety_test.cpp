@@ -268,7 +268,7 @@ TEST_F(HistoryFile, SavesThatRebuildOnlyWhatChangedWriteWhatAFreshSaveWould) {
     ASSERT_TRUE(core->SaveSettings());
     core->SetSelectedFlag(5, true);
     ASSERT_TRUE(core->SaveSettings());
-    EXPECT_NE(Slurp(path).find("selected5=1\n"), std::string::npos);
+    EXPECT_NE(Slurp(path).find("selected5=1" + core->Ini()->LineEnding()), std::string::npos);
     core->DeleteSelectDocs(3);  // every later key moves down by one
     core->AddDoc("http://h9/last", "t", false, false);
     ASSERT_TRUE(core->SaveSettings());
