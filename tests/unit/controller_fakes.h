@@ -139,14 +139,15 @@ public:
     int created = 0;
     std::vector<std::string> navigations;
     std::string location, body;
+    bool loaded = true;
     std::vector<BrowserPlacement> placements;
     bool CreateBrowser() override {
         if (available) ++created;
         return available;
     }
     void Navigate(const std::string& address) override { navigations.push_back(address); }
-    void RequestPage(std::function<void(const std::string&, const std::string&)> done) override {
-        done(location, body);
+    void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override {
+        done(location, body, loaded);
     }
     int StripWidth() const override { return 600; }
     int StripHeight() const override { return 47; }

@@ -176,7 +176,9 @@ TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
     WriteIni("[default]\nRunSelectDoc=1\nQueryAutoRunDoc=1\n[docs]\n"
              "path0=http://a.com/x\nname0=x\nselected0=1\n"
              "path1=https://a.com/y\nname1=y\nselected1=1\n"
-             "path2=http://a.com/z\nname2=z\n");
+             "path2=http://a.com/z\nname2=z\n"
+             "path3=file:///home/u/C# notes\nname3=/home/u/C# notes\ndoctype3=3\nselected3=1\n");
+    files.dirs = {"/home/u/C# notes"};
     Start();
     controller->AfterFirstFrame();
     shellWindows.result.windows = {{"http://a.com/x", true}};
@@ -185,10 +187,13 @@ TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
     shell.calls.clear();
     timers["TimerFirstRun"].Fire();
     EXPECT_EQ(view.startDialogs, 1);
-    EXPECT_EQ(timers.waits, (std::vector<int>{100, 100}));
-    // The open page is not opened again.
-    ASSERT_EQ(shell.calls.size(), 1u);
-    EXPECT_NE(shell.calls[0].find("a.com/y"), std::string::npos);
+    EXPECT_EQ(timers.waits, (std::vector<int>{100, 100, 100}));
+    // The open page is not opened again; the others open as stored: a page keeps its own
+    // scheme, a folder keeps its raw location.
+    EXPECT_EQ(shell.calls,
+              (std::vector<std::string>{
+                  "Execute(0,\"open\",\"Explorer.exe\",\"https://a.com/y\",NULL,1)",
+                  "Execute(0,\"open\",\"file:///home/u/C# notes\",NULL,NULL,5)"}));
     EXPECT_EQ(view.hint.rfind("正在打开", 0), 0u);
 }
 
@@ -218,10 +223,18 @@ TEST_F(ControllerTest, WebStripChecksTheLoadedPage) {
     check.enabled = true;
     check.Fire();
     EXPECT_EQ(web.placements.back().kind, BrowserPlacement::Kind::OutOfView);
+    // Offline under another language: the engine's error page has none of the markers, but
+    // the load failed.
+    web.body = "<body>Hmm. We're having trouble finding that site.</body>";
+    web.loaded = false;
+    check.enabled = true;
+    check.Fire();
+    ASSERT_EQ(web.placements.size(), 3u);
+    EXPECT_EQ(web.placements.back().kind, BrowserPlacement::Kind::OutOfView);
     web.location.clear();  // nothing loaded: nothing moves
     check.enabled = true;
     check.Fire();
-    EXPECT_EQ(web.placements.size(), 2u);
+    EXPECT_EQ(web.placements.size(), 3u);
 
     timers["TimerCheckRadom"].Fire();
     EXPECT_EQ(web.navigations.size(), 2u);
