@@ -99,8 +99,9 @@ public:
     void SetAutoRunBox(bool checked) override { autoRunBox = checked; }
     int WindowWidth() const override { return width + frame; }
     int WindowHeight() const override { return height + frame; }
-    void SetWindowWidth(int w) override { width = w; }
-    void SetWindowHeight(int h) override { height = h; }
+    // The size asked for is the outer one, as WindowWidth and WindowHeight report it.
+    void SetWindowWidth(int w) override { width = w - frame; }
+    void SetWindowHeight(int h) override { height = h - frame; }
     int ScreenWidth() const override { return screenWidth; }
     int ScreenHeight() const override { return screenHeight; }
     int WindowLeft() const override { return left; }

@@ -61,13 +61,16 @@ TEST_F(ControllerTest, WholeRunFromStartToSave) {
     files.files = {"/usr/bin/xterm"};
     WriteIni("[default]\nCheckDocInterval=30000\nActivePageIndex=2\nwidth=600\nheight=400\n"
              "[docs]\npath0=http://a.com/x\nname0=x\n");
+    view.frame = 12;  // a window manager's frame
     Start();
     // Settings reach the widgets and the sweep timer; the history waits for the first frame.
     EXPECT_EQ(view.checkTime, 30);
     EXPECT_EQ(view.checkTimeLabel, "每30秒刷新一次");
     EXPECT_EQ(timers["TimerCheckDocs"].interval, 30000u);
     EXPECT_EQ(view.page, 2);
-    EXPECT_EQ(view.width, 500);  // a stored size always opens at 500 x 480
+    // A stored size always opens at 500 x 480, frame included.
+    EXPECT_EQ(view.WindowWidth(), 500);
+    EXPECT_EQ(view.WindowHeight(), 480);
     EXPECT_EQ(view.left, 1024 - 500 - 30);  // placed against the screen's corner
     EXPECT_EQ(view.top, 768 - 480 - 40);
     EXPECT_TRUE(controller->History().DocHistory().empty());
@@ -109,6 +112,7 @@ TEST_F(ControllerTest, WholeRunFromStartToSave) {
     const std::string ini = ReadIni();
     EXPECT_NE(ini.find("ActivePageIndex=3\n"), std::string::npos);
     EXPECT_NE(ini.find("CheckDocInterval=30000\n"), std::string::npos);
+    EXPECT_NE(ini.find("width=500\nheight=480\n"), std::string::npos) << ini;
     for (const char* entry : {"http://a.com/x", "/usr/bin/xterm", "http://b.org/page", "http://c.org/last"}) {
         EXPECT_NE(ini.find(entry), std::string::npos) << entry;
     }
