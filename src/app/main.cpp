@@ -7,6 +7,7 @@
 #include "history/settings.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 #include "ui/timer.h"
 
 // Everything the core and the backends report comes out here; information is off by default
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
+    tk::LoadChineseQtTexts();  // Qt's own buttons and menus in Chinese, whatever the locale
     tk::SetDiagnosticsSink([](tk::Severity severity, std::string_view area, std::string_view message) {
         const QString text = QString::fromUtf8(area.data(), static_cast<qsizetype>(area.size())) +
                              QStringLiteral(": ") +

@@ -71,7 +71,7 @@ void Sweep::CheckWindowDocs() {
             std::string name;
             if (IsSpecialTitle(title)) {
                 name = title;
-            } else if (IsExcludedExecutable(*path)) {
+            } else if (IsExcludedExecutable(*path) || IsShellProgram(*path)) {
                 continue;
             } else {
                 name = m_history.Dialect().FileNamePart(*path);
@@ -84,8 +84,16 @@ void Sweep::CheckWindowDocs() {
     }
 }
 
-bool Sweep::CheckShellDocs() {
-    ShellWindowsResult result = m_shell.List();
+bool Sweep::CheckShellDocs() { return CheckShellDocs(m_shell.List()); }
+
+bool Sweep::IsShellProgram(const std::string& path) const {
+    for (const auto& program : m_shellPrograms) {
+        if (program == path) return true;
+    }
+    return false;
+}
+
+bool Sweep::CheckShellDocs(const ShellWindowsResult& result) {
     for (const auto& window : result.windows) {
         if (window.locationUrl.empty() || !window.hasDocument) continue;
         const std::string url = Trim(window.locationUrl);
@@ -97,8 +105,18 @@ bool Sweep::CheckShellDocs() {
 
 void Sweep::CheckOpenDocs() {
     try {
+        // The shell is asked first: the programs behind its windows are passed over in the
+        // window pass, whose entries still come first.
+        ShellWindowsResult shell;
+        try {
+            shell = m_shell.List();
+        } catch (...) {
+            shell.ok = false;
+        }
+        m_shellPrograms = std::move(shell.programs);
         CheckWindowDocs();
-        CheckShellDocs();
+        m_shellPrograms.clear();
+        CheckShellDocs(shell);
     } catch (...) {
         // The sweep stays silent; everything registered so far is kept.
     }

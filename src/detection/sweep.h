@@ -41,6 +41,8 @@ public:
 
 private:
     void ListWindowProc(const WindowInfo& window, WindowHandle desktop);
+    bool CheckShellDocs(const ShellWindowsResult& result);
+    bool IsShellProgram(const std::string& path) const;
 
     HistoryCore& m_history;
     WindowSystem& m_windows;
@@ -48,6 +50,7 @@ private:
     std::vector<std::string> m_openDocs;
     std::vector<std::pair<std::string, WindowHandle>> m_windowList;
     std::vector<std::int64_t> m_windowPids;
+    std::vector<std::string> m_shellPrograms;  // during a sweep's window pass
 };
 
 // ---- the settings widgets of the sweep, as rules the window follows
