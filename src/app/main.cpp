@@ -10,6 +10,7 @@
 #include "history/settings.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 #include "ui/timer.h"
 
 // Everything the core and the backends report comes out here; information is off by default
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
+    tk::LoadChineseQtTexts();  // Qt's own buttons and menus in Chinese, whatever the locale
     // Set once the controller exists: refused launches are shown to the user too.
     static std::atomic<tk::AppController*> shown{nullptr};
     tk::SetDiagnosticsSink([](tk::Severity severity, std::string_view area, std::string_view message) {

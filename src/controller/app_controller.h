@@ -6,7 +6,7 @@
 
 #include "controller/main_view.h"
 #include "controller/slide.h"
-#include "controller/timer.h"
+#include "controller/timer_factory.h"
 #include "controller/web_strip_controller.h"
 #include "desktop/autorun.h"
 #include "desktop/file_icons.h"

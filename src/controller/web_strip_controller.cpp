@@ -49,11 +49,11 @@ void WebStripController::TimerCheckBrowserTimer() {
 
 void WebStripController::CheckBrowserPage() {
     if (!m_hasBrowser || m_port == nullptr) return;
-    m_port->RequestPage([this](const std::string& location, const std::string& body) {
+    m_port->RequestPage([this](const std::string& location, const std::string& body, bool loaded) {
         // The answer may come after the window has gone.
         if (location.empty() || m_port == nullptr) return;
-        const BrowserPlacement placement =
-            tk::CheckBrowserPage(location, body, m_port->StripWidth(), m_port->StripHeight());
+        const BrowserPlacement placement = tk::CheckBrowserPage(
+            location, body, loaded, m_port->StripWidth(), m_port->StripHeight());
         if (placement.kind != BrowserPlacement::Kind::Unchanged) m_port->PlaceBrowser(placement);
     });
 }

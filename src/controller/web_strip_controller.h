@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "controller/timer.h"
+#include "controller/timer_factory.h"
 #include "controller/web_strip_port.h"
 #include "webpanel/web_panel.h"
 

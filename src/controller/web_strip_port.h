@@ -15,9 +15,10 @@ public:
     // Makes the browser if it can be made; false when there is none on this desktop.
     virtual bool CreateBrowser() = 0;
     virtual void Navigate(const std::string& address) = 0;
-    // The page's address and the markup of its body, handed to `done` once known (possibly
-    // later); nothing when no page has been loaded.
-    virtual void RequestPage(std::function<void(const std::string& location, const std::string& body)> done) = 0;
+    // The page's address, the markup of its body and whether its load succeeded, handed to
+    // `done` once known (possibly later); nothing when no page has been loaded.
+    virtual void RequestPage(
+        std::function<void(const std::string& location, const std::string& body, bool loaded)> done) = 0;
     virtual int StripWidth() const = 0;
     virtual int StripHeight() const = 0;
     virtual void PlaceBrowser(const BrowserPlacement& placement) = 0;

@@ -40,6 +40,9 @@ public:
     // True where ordinary files often have no extension (programs above all), so an
     // extension-less text may name a file rather than only a folder.
     virtual bool FilesMayLackExtensions() const = 0;
+
+    // True where paths, and so the group names made of them, ignore ASCII case.
+    virtual bool GroupNamesIgnoreCase() const = 0;
 };
 
 class WindowsPathDialect final : public PathDialect {
@@ -53,6 +56,7 @@ public:
     std::string Extension(std::string_view path) const override;
     bool NeedsNoWebPrefix(std::string_view text) const override;
     bool FilesMayLackExtensions() const override { return false; }
+    bool GroupNamesIgnoreCase() const override { return true; }
 };
 
 class PosixPathDialect final : public PathDialect {
@@ -69,6 +73,7 @@ public:
     std::string Extension(std::string_view path) const override;
     bool NeedsNoWebPrefix(std::string_view text) const override;
     bool FilesMayLackExtensions() const override { return true; }
+    bool GroupNamesIgnoreCase() const override { return false; }
 
     const std::string& Home() const { return m_home; }
 

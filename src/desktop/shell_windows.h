@@ -15,6 +15,10 @@ struct ShellWindowsResult {
     bool ok = true;           // false: the pass failed; what was listed before the failure stays
     std::string error;
     std::vector<ShellWindow> windows;
+    // The executables of the programs that showed these windows (the file manager that
+    // answered, each browser whose session was read): recorded as their folders and pages,
+    // never as programs of their own.
+    std::vector<std::string> programs;
 };
 
 // The shell's folder and browser windows.

@@ -93,7 +93,7 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
             std::string name;
             if (IsSpecialTitle(title)) {
                 name = title;
-            } else if (IsExcludedExecutable(found.path)) {
+            } else if (IsExcludedExecutable(found.path) || IsShellProgram(found.path, findings)) {
                 continue;
             } else {
                 name = m_history.Dialect().FileNamePart(found.path);
@@ -104,6 +104,13 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
     } catch (...) {
         // An error ends the window pass only; what was registered stays.
     }
+}
+
+bool Sweep::IsShellProgram(const std::string& path, const SweepFindings& findings) {
+    for (const auto& program : findings.shell.programs) {
+        if (program == path) return true;
+    }
+    return false;
 }
 
 void Sweep::ApplyShell(const SweepFindings& findings) {
@@ -130,30 +137,30 @@ bool Sweep::CheckShellDocs() {
 
 SweepFindings Sweep::Gather() const {
     SweepFindings findings;
-    GatherWindows(findings);
+    // The shell is asked first: the programs behind its windows are passed over in the window
+    // pass, whose entries still come first.
     try {
         findings.shell = m_shell.List();
-        findings.shellPassRan = true;
     } catch (...) {
-        // The sweep stays silent; the window pass still counts.
+        findings.shell = {};
+        findings.shell.ok = false;
     }
+    GatherWindows(findings);
     return findings;
 }
 
 void Sweep::Apply(const SweepFindings& findings) {
     ApplyWindows(findings);
-    if (!findings.shellPassRan) return;
     try {
         ApplyShell(findings);
     } catch (...) {
-        // As in CheckOpenDocs: everything registered so far is kept.
+        // The sweep stays silent; everything registered so far is kept.
     }
 }
 
 void Sweep::CheckOpenDocs() {
     try {
-        CheckWindowDocs();
-        CheckShellDocs();
+        Apply(Gather());
     } catch (...) {
         // The sweep stays silent; everything registered so far is kept.
     }

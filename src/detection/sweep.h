@@ -23,8 +23,7 @@ struct SweepFindings {
     std::vector<std::pair<std::string, WindowHandle>> windowList;
     std::vector<Row> rows;   // one for each entry of windowList, up to where the pass stopped
     bool windowPassOk = true;
-    ShellWindowsResult shell;
-    bool shellPassRan = false;
+    ShellWindowsResult shell;  // not ok, and empty, when the shell pass failed
 };
 
 // The detection sweep: programs behind the visible top-level windows, then the folders and
@@ -63,8 +62,11 @@ private:
     void ListWindowProc(const WindowInfo& window, WindowHandle desktop,
                         SweepFindings& findings, std::vector<std::int64_t>& pids) const;
     void GatherWindows(SweepFindings& findings) const;
+    // The windows' programs, but for those the shell pass covers (the file manager behind its
+    // folder windows, a browser behind its pages).
     void ApplyWindows(const SweepFindings& findings);
     void ApplyShell(const SweepFindings& findings);
+    static bool IsShellProgram(const std::string& path, const SweepFindings& findings);
 
     HistoryCore& m_history;
     WindowSystem& m_windows;

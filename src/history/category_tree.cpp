@@ -106,12 +106,13 @@ bool CategoryTree::Before(const TreeNode* a, const TreeNode* b) const {
     return path(a) < path(b);  // an ancestor's path is a prefix and sorts first
 }
 
-TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible) {
+TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible, bool exactCase) {
     if (m_count == 0) return nullptr;
     const std::string key = UpperAscii(text);
     auto [first, last] = m_byKey.equal_range(std::string_view(key));
     TreeNode* best = nullptr;
     for (auto it = first; it != last; ++it) {
+        if (exactCase && it->second->Text() != text) continue;
         if (best == nullptr || Before(it->second, best)) best = it->second;
     }
     if (best != nullptr && makeVisible && m_listener) m_listener->MakeVisible(best);

@@ -95,7 +95,8 @@ public:
 
     // First node in tree order whose text equals `text` ignoring ASCII case; with
     // `makeVisible` its ancestors are expanded and it is scrolled into view.
-    TreeNode* FindNodeByText(std::string_view text, bool makeVisible);
+    // `exactCase` matches the text byte for byte instead of ASCII-case-insensitively.
+    TreeNode* FindNodeByText(std::string_view text, bool makeVisible, bool exactCase = false);
 
     // Every node in tree order: a node, then its children, then its next sibling.
     template <typename F>

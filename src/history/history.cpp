@@ -143,9 +143,9 @@ std::optional<int> HistoryCore::GetDocImageIndex(std::string_view location,
     if (title == "我的文档") return kImageMyDocuments;
     std::optional<FileIcon> icon = m_icons.IconOf(path);
     if (m_lastImageIndex == 0) m_lastImageIndex = kLastBuiltInImage;
-    ++m_lastImageIndex;
-    if (!icon || !m_images.Insert(m_lastImageIndex, std::move(*icon))) return std::nullopt;
-    return m_lastImageIndex;
+    // Only an icon that went in takes a place: the next one must land right after the end.
+    if (!icon || !m_images.Insert(m_lastImageIndex + 1, std::move(*icon))) return std::nullopt;
+    return ++m_lastImageIndex;
 }
 
 void HistoryCore::IndexDoc(const TMyDoc& doc) {
@@ -163,7 +163,8 @@ void HistoryCore::UnindexDoc(const TMyDoc& doc) {
 
 TreeNode* HistoryCore::FindNodeByText(CategoryTree& tree, std::string_view text,
                                       bool makeVisible) {
-    return tree.FindNodeByText(text, makeVisible);
+    // The join agrees with DocGroupExists wherever names differing in case are different.
+    return tree.FindNodeByText(text, makeVisible, !m_dialect.GroupNamesIgnoreCase());
 }
 
 CategoryTree* HistoryCore::TreeOfPage(int page) {

@@ -84,6 +84,22 @@ void Launcher::OpenWebAddress(std::string_view address) {
     m_shell.Execute(m_mainWindow, "open", "Explorer.exe", full, std::nullopt, kSwShowNormal);
 }
 
+void Launcher::OpenStoredDoc(std::string_view location, int docType) {
+    if (docType != kDocTypeWebPage) {
+        OpenLocation(location);
+        return;
+    }
+    // A page recorded with a scheme of its own (https, ftp...) opens with it; "http://" goes
+    // in front of a scheme-less address only.
+    const std::size_t scheme = location.find("://");
+    if (scheme != std::string_view::npos && LowerAscii(location.substr(0, scheme)) != "http") {
+        m_shell.Execute(m_mainWindow, "open", "Explorer.exe", std::string(location), std::nullopt,
+                        kSwShowNormal);
+        return;
+    }
+    OpenWebAddress(location);
+}
+
 void Launcher::RunFile(std::string_view fileName) {
     m_shell.Execute(m_mainWindow, std::nullopt, std::string(fileName), std::nullopt, std::nullopt,
                     kSwShowNormal);

@@ -25,6 +25,8 @@ public:
     void LaunchDoc(std::string_view location, std::string_view name);
     void OpenLocation(std::string_view location);
     void OpenWebAddress(std::string_view address);
+    // A history entry as it was stored: pages as addresses, everything else as a location.
+    void OpenStoredDoc(std::string_view location, int docType);
     void RunFile(std::string_view fileName);
     // The Enter key: opens `text` without the special names or the folder test.
     void LaunchCurDoc(std::string_view text);

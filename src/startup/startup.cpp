@@ -31,8 +31,7 @@ void StartupReopener::RunStartDocs() {
 void StartupReopener::RunStartDoc(const std::string& location, int docType) {
     if (m_sweep.IsDocOpen(location)) return;
     if (m_hooks.hint) m_hooks.hint("正在打开" + location);
-    if (docType == kDocTypeWebPage) m_launcher.OpenWebAddress(location);
-    else m_launcher.OpenLocation(location);
+    m_launcher.OpenStoredDoc(location, docType);
 }
 
 std::vector<StartDocRow> StartDocRows(const HistoryCore& history) {

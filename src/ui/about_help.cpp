@@ -91,14 +91,16 @@ TFrmVersion::TFrmVersion(std::function<void()> openSite)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(image1);
 
-    // The link area lies over the picture's web-address line; only it opens the site.
+    // The link area lies over the picture's web-address line; only it opens the site, and
+    // its underline shows it as a link.
     auto* label1 = new TClickImage(this);
     label1->setObjectName(QStringLiteral("Label1"));
+    label1->setAccessibleName(QStringLiteral("访问网站"));
     label1->setText(QString(20, QLatin1Char('_')));
     QFont linkFont = font;
     linkFont.setUnderline(true);
     label1->setFont(linkFont);
-    label1->setStyleSheet(QStringLiteral("color: transparent; background: transparent;"));
+    label1->setStyleSheet(QStringLiteral("color: #0000ff; background: transparent;"));
     label1->setGeometry(130, 124, 210, 21);
     label1->setCursor(Qt::PointingHandCursor);
     connect(label1, &TClickImage::Clicked, this, &TFrmVersion::Label1Click);
@@ -106,6 +108,7 @@ TFrmVersion::TFrmVersion(std::function<void()> openSite)
     label5->setObjectName(QStringLiteral("Label5"));
     label5->move(104, 120);
     auto* close = new TPictureButton(QStringLiteral("SpeedButton1"), QStringLiteral("btn_close.png"), this);
+    close->setAccessibleName(QStringLiteral("关闭"));
     close->setGeometry(252, 205, 57, 26);
     connect(close, &QAbstractButton::clicked, this, &TFrmVersion::SpeedButton1Click);
 }
@@ -138,6 +141,7 @@ TFrmHelp::TFrmHelp(QWidget* owner)
     panel2->setObjectName(QStringLiteral("Panel2"));
     panel2->setFixedHeight(41);
     auto* close = new TPictureButton(QStringLiteral("SpeedButton1"), QStringLiteral("btn_close.png"), panel2);
+    close->setAccessibleName(QStringLiteral("关闭"));
     close->setGeometry(348, 2, 57, 26);
     connect(close, &QAbstractButton::clicked, this, &TFrmHelp::SpeedButton1Click);
     layout->addWidget(scrollBox1, 1);

@@ -71,6 +71,9 @@ TFrmAutorunDoc::TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, Setting
     BtnConfirm = new TPictureButton(QStringLiteral("BtnConfirm"), QStringLiteral("btn_confirm.png"), panel1);
     BtnConfirm->setGeometry(264, 0, 57, 25);
     SpeedButton2 = new TPictureButton(QStringLiteral("SpeedButton2"), QStringLiteral("btn_cancel.png"), panel1);
+    // The words on the pictures, for a screen reader.
+    BtnConfirm->setAccessibleName(QStringLiteral("确定"));
+    SpeedButton2->setAccessibleName(QStringLiteral("取消"));
     SpeedButton2->setGeometry(322, 0, 58, 26);
     auto* label3 = new QLabel(QStringLiteral("可以在『设置』中重新设置启动时跳出此提示框。"), panel1);
     label3->setObjectName(QStringLiteral("Label3"));
@@ -125,7 +128,8 @@ void TFrmAutorunDoc::LbSelectDocDblClick() {
     const int row = LbSelectDoc->currentRow();
     const auto& docs = m_history.DocHistory();
     if (row < 0 || row >= static_cast<int>(docs.size())) return;
-    m_launcher.OpenLocation(docs[static_cast<std::size_t>(row)].Location);
+    const TMyDoc& doc = docs[static_cast<std::size_t>(row)];
+    m_launcher.OpenStoredDoc(doc.Location, doc.DocType);
 }
 
 void TFrmAutorunDoc::CbSelectAllClick() {

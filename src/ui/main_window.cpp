@@ -233,12 +233,13 @@ void TFrmMain::AfterFirstFrame() {
 
 void TFrmMain::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    // The start place counts the window manager's frame, known only once the window is on
-    // screen: place it again then, once. On a loaded desktop the first moves can come before
+    // The start size and place count the window manager's frame, known only once the window
+    // is on screen: size and place it again then, once. On a loaded desktop the first moves can come before
     // the window has its size; only a framed window of the size it was given counts.
     if (!m_placedInFrame && isVisible() && size() == m_startSize &&
         frameGeometry().width() > width() && frameGeometry().height() > height()) {
         m_placedInFrame = true;
+        ApplyWantedOuterSize();
         m_controller.PlaceAtStart();
     }
 }
@@ -297,8 +298,23 @@ void TFrmMain::SetAutoRunBox(bool checked) { m_settings->SetAutoRunBox(checked);
 // The outer size, frame included, once the window manager has given it a frame.
 int TFrmMain::WindowWidth() const { return frameGeometry().width(); }
 int TFrmMain::WindowHeight() const { return frameGeometry().height(); }
-void TFrmMain::SetWindowWidth(int w) { resize(w, height()); }
-void TFrmMain::SetWindowHeight(int h) { resize(width(), h); }
+void TFrmMain::SetWindowWidth(int w) {
+    m_wantedOuter.setWidth(w);
+    ApplyWantedOuterSize();
+}
+
+void TFrmMain::SetWindowHeight(int h) {
+    m_wantedOuter.setHeight(h);
+    ApplyWantedOuterSize();
+}
+
+// The settings' size is the outer one. Before the window manager has framed the window the
+// frame counts nothing; moveEvent applies it again once the frame is known.
+void TFrmMain::ApplyWantedOuterSize() {
+    const QSize frame = frameGeometry().size() - size();
+    resize(m_wantedOuter.width() > 0 ? m_wantedOuter.width() - frame.width() : width(),
+           m_wantedOuter.height() > 0 ? m_wantedOuter.height() - frame.height() : height());
+}
 
 int TFrmMain::ScreenWidth() const {
     QScreen* screen = QGuiApplication::primaryScreen();

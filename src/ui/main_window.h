@@ -123,6 +123,9 @@ private:
     bool m_afterFirstFrameDone = false;
     bool m_placedInFrame = false;
     QSize m_startSize;  // the size the window opened with
+    // The outer size the settings asked for; the frame's share comes off once it is known.
+    QSize m_wantedOuter;
+    void ApplyWantedOuterSize();
 };
 
 // The program's icon in all its sizes.

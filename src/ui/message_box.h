@@ -15,7 +15,12 @@ public:
     virtual void Inform(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
-// The real boxes, modal over their parent.
+// Loads Qt's own Chinese texts (standard buttons, its dialogs, context menus) whatever the
+// system's language; false when they are not installed.
+bool LoadChineseQtTexts();
+
+// The real boxes, modal over their parent; their buttons read Chinese even without Qt's
+// translations.
 class QtMessageBoxes : public MessageBoxes {
 public:
     bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "controller/timer.h"
+#include "controller/timer_factory.h"
 
 namespace tk {
 

@@ -39,6 +39,8 @@ public:
     QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
+    // The trees show no header: nothing for a screen reader to read in its place either.
+    QVariant headerData(int, Qt::Orientation, int) const override { return {}; }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     QModelIndex IndexOf(const TreeNode* node) const;

@@ -18,6 +18,8 @@ public:
     virtual QUrl LocationUrl() const = 0;
     // Hands the markup of the page's body to `done` (asynchronously); empty when there is none.
     virtual void RequestBodyHtml(std::function<void(const QString&)> done) = 0;
+    // Whether the last finished navigation succeeded; true before any.
+    virtual bool LoadSucceeded() const = 0;
     // Called for every completed navigation.
     virtual void SetNavigateComplete(std::function<void()> onComplete) = 0;
 };

@@ -24,6 +24,12 @@ TWebStripHost::TWebStripHost(WebStripFactory* factory, QWidget* parent)
     connect(m_banner, &TClickImage::Clicked, this, &TWebStripHost::BannerClicked);
 }
 
+// The banner takes clicks over the whole strip, beyond its picture too.
+void TWebStripHost::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_banner->setGeometry(rect());
+}
+
 bool TWebStripHost::CreateBrowser() {
     if (m_view != nullptr) return true;
     QString error;
@@ -46,14 +52,15 @@ void TWebStripHost::Navigate(const std::string& address) {
     if (m_view) m_view->Navigate(QUrl(QString::fromStdString(address)));
 }
 
-void TWebStripHost::RequestPage(std::function<void(const std::string&, const std::string&)> done) {
+void TWebStripHost::RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) {
     if (m_view == nullptr) return;
     const QString location = m_view->LocationUrl().toString();
     if (location.isEmpty()) return;
+    const bool loaded = m_view->LoadSucceeded();
     QPointer<QWidget> browser = m_view->Widget();
-    m_view->RequestBodyHtml([browser, location, done = std::move(done)](const QString& body) {
+    m_view->RequestBodyHtml([browser, location, loaded, done = std::move(done)](const QString& body) {
         if (!browser) return;
-        done(location.toStdString(), body.toStdString());
+        done(location.toStdString(), body.toStdString(), loaded);
     });
 }
 

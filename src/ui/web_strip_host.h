@@ -22,7 +22,7 @@ public:
     // ---- WebStripPort
     bool CreateBrowser() override;
     void Navigate(const std::string& address) override;
-    void RequestPage(std::function<void(const std::string&, const std::string&)> done) override;
+    void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override;
     int StripWidth() const override { return width(); }
     int StripHeight() const override { return height(); }
     void PlaceBrowser(const BrowserPlacement& placement) override;
@@ -30,6 +30,9 @@ public:
 signals:
     void BannerClicked();
     void NavigateComplete();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     WebStripFactory* m_factory;

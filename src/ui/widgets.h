@@ -77,13 +77,17 @@ public:
     const QPixmap& TabBitmap() const { return m_tabBitmap; }
     // The strip's segment of a page, in strip coordinates.
     static QRect TabRect(int index);
+    // What a screen reader calls a tab: the caption its picture shows.
+    static QString TabName(int index);
+
+    // The strip of tabs, one picture; keyboard and screen readers see six page tabs.
+    class Strip;
 
 signals:
     // The user picked another page.
     void Change();
 
 private:
-    class Strip;
     Strip* m_strip;
     QStackedWidget* m_stack;
     QWidget* m_empty;

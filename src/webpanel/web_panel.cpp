@@ -33,14 +33,16 @@ std::string WebPanelSchedule::ClosePage() const {
 }
 
 BrowserPlacement CheckBrowserPage(std::string_view locationUrl, std::string_view bodyHtml,
-                                  int stripWidth, int stripHeight) {
+                                  bool loaded, int stripWidth, int stripHeight) {
     BrowserPlacement placement;
     if (locationUrl.empty()) return placement;
     static constexpr std::array<std::string_view, 4> kMarkers = {"无法", "取消", "not found",
                                                                  "notfound"};
     const std::string lowered = LowerAscii(bodyHtml);
     for (auto marker : kMarkers) {
-        if (Contains(lowered, marker)) {
+        // The engine's own error page speaks the user's language: the load's outcome, not
+        // its words, tells it.
+        if (!loaded || Contains(lowered, marker)) {
             placement.kind = BrowserPlacement::Kind::OutOfView;
             placement.left = -2000;
             return placement;

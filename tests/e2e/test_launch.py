@@ -87,13 +87,14 @@ class LaunchDesktop(Desktop):
                     "".join("%s=recorder.desktop\n" % t for t in HANDLED_TYPES))
 
 
-def seed_ini(page, docs):
-    """The settings file with the given page in front and docs as (location, name, type)."""
-    lines = ["[default]", "RunSelectDoc=0", "CbRefresh=0", "QueryAutoRunDoc=0",
+def seed_ini(page, docs, reopen=False):
+    """The settings file with the given page in front and docs as (location, name, type);
+    with reopen, every doc is marked to open at start, without the question."""
+    lines = ["[default]", "RunSelectDoc=%d" % reopen, "CbRefresh=0", "QueryAutoRunDoc=0",
              "ActivePageIndex=%d" % page, "CheckDocInterval=30000", "[docs]"]
     for k, (location, name, doctype) in enumerate(docs):
         lines += ["path%d=%s" % (k, location), "name%d=%s" % (k, name),
-                  "doctype%d=%d" % (k, doctype), "selected%d=0" % k]
+                  "doctype%d=%d" % (k, doctype), "selected%d=%d" % (k, reopen)]
     return "\n".join(lines) + "\n"
 
 
@@ -125,9 +126,9 @@ class LaunchTest(unittest.TestCase):
         if self.program is not None:
             self.desk.end(self.program)
 
-    def start_program(self, page, docs):
+    def start_program(self, page, docs, reopen=False):
         self.log_name = os.path.relpath(os.path.join(self.run_dir, "program"), self.desk.tmp)
-        self.program = self.desk.start_program(PROGRAM, ini=seed_ini(page, docs),
+        self.program = self.desk.start_program(PROGRAM, ini=seed_ini(page, docs, reopen),
                                                folder=os.path.join(self.run_dir, "app"),
                                                name=self.log_name).proc
         try:
@@ -204,6 +205,23 @@ class LaunchTest(unittest.TestCase):
         self.click_first_row(2)
         # The first row is the site; it opens as an http address.
         self.assertEqual(self.wait_calls(), [[self.desk.recorder, "http://example.invalid"]])
+
+    def test_marked_entries_reopen_at_start_exactly_as_stored(self):
+        # A secure page keeps its scheme; folders whose names a URI parser would cut or
+        # unescape open as the paths they are.
+        page = "https://example.invalid/p?q=1"
+        folders = [os.path.join(self.desk.home, name) for name in ("C# notes", "100%")]
+        for folder in folders:
+            os.makedirs(folder, exist_ok=True)
+        docs = [(page, page, 1)] + [("file://" + f, "file://" + f, 3) for f in folders]
+        self.start_program(PAGE_WEB, docs, reopen=True)
+        try:
+            wait_for(lambda: len(self.calls()) >= 3, what="three recorded starts")
+        except AssertionError as e:
+            self.fail(self.failure(str(e)))
+        time.sleep(1.0)
+        expected = [[self.desk.recorder, page]] + [[self.desk.recorder, f] for f in folders]
+        self.assertEqual(sorted(self.calls()), sorted(expected))
 
     def test_a_missing_folder_shows_the_message_and_opens_nothing(self):
         gone = os.path.join(self.desk.home, "gone")

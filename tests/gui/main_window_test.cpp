@@ -1,4 +1,9 @@
 #include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -56,6 +61,8 @@ public:
     void Navigate(const QUrl& address) override { navigations << address.toString(); }
     QUrl LocationUrl() const override { return location; }
     void RequestBodyHtml(std::function<void(const QString&)> done) override { done(body); }
+    bool loaded = true;
+    bool LoadSucceeded() const override { return loaded; }
     void SetNavigateComplete(std::function<void()> complete) override { onComplete = std::move(complete); }
     void Complete(const QString& url, const QString& html) {
         location = QUrl(url);
@@ -589,6 +596,136 @@ private slots:
         QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("正在打开http://a.com/y"));
     }
 
+    // The right button opens the menu over the selection it finds: it moves neither the
+    // selection nor the focused node, so 删除所选 removes what was selected.
+    void rightClickKeepsTheSelectionForTheMenu() {
+        WriteIni("[docs]\npath0=http://a.com/x\nname0=x\npath1=http://b.com/y\nname1=y\n");
+        Create();
+        m_window->show();
+        QTreeView* docs = Find<QTreeView>("TVDocs");
+        const QModelIndex kept = docs->model()->index(0, 0);
+        const QModelIndex chosen = docs->model()->index(1, 0);
+        const QString keptText = kept.data().toString();
+        docs->selectionModel()->setCurrentIndex(chosen, QItemSelectionModel::ClearAndSelect);
+        const QPoint at = docs->visualRect(kept).center();
+        QTest::mouseClick(docs->viewport(), Qt::RightButton, {}, at);
+        QCOMPARE(docs->currentIndex(), chosen);
+        QCOMPARE(docs->selectionModel()->selectedIndexes(), QModelIndexList{chosen});
+        QVERIFY(!History().TVDocs().Top(0)->IsSelected());
+        // The menu still comes, from the context-menu event that follows the press.
+        QMenu* menu = Find<QMenu>("PmDocTree");
+        QContextMenuEvent request(QContextMenuEvent::Mouse, at, docs->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(docs->viewport(), &request);
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
+        Find<QAction>("MnDeleteSelected")->trigger();
+        QCOMPARE(Texts(docs->model()).filter(QRegularExpression(QStringLiteral("^\\S"))),
+                 QStringList{keptText});
+    }
+
+    // A double-click beside the rows opens the last pick as one on a row does.
+    void doubleClickBesideTheRowsOpensTheLastPick() {
+        WriteIni("[default]\nActivePageIndex=3\n[docs]\npath0=http://a.com/x\nname0=x\n");
+        Create();
+        m_window->show();
+        QTreeView* pages = Find<QTreeView>("TVDoc");
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QModelIndex row = pages->model()->index(0, 0);
+        QTest::mouseClick(pages->viewport(), Qt::LeftButton, {}, pages->visualRect(row).center());
+        m_launchShell.calls.clear();
+        const QPoint beside(pages->viewport()->width() / 2, pages->viewport()->height() - 4);
+        QVERIFY(!pages->indexAt(beside).isValid());
+        QTest::mouseDClick(pages->viewport(), Qt::LeftButton, {}, beside);
+        QCOMPARE(m_launchShell.calls.size(), size_t(1));
+        QVERIFY(m_launchShell.calls[0].find("a.com") != std::string::npos);
+    }
+
+    // The start-up dialog's double-click opens an entry exactly as stored: a page with its
+    // own scheme, a folder by its raw location.
+    void startDialogDoubleClickOpensAsStored() {
+        m_files.dirs = {"/home/u/C# notes"};
+        WriteIni("[docs]\npath0=https://s.org/p\nname0=p\npath1=file:///home/u/C# notes\nname1=n\n");
+        Create();
+        m_launchShell.calls.clear();
+        QTimer::singleShot(0, this, [&] {
+            TFrmAutorunDoc* dialog = AutorunDoc();
+            auto* list = DialogPart<QListWidget>(dialog, "LbSelectDoc");
+            for (int row : {0, 1}) {
+                // A double-click is a press and release, then the second press.
+                const QPoint at = list->visualItemRect(list->item(row)).center();
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            }
+            dialog->reject();
+        });
+        QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
+        QCOMPARE(m_launchShell.calls,
+                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"https://s.org/p\",NULL,1)",
+                                           "Execute(0,\"open\",\"file:///home/u/C# notes\",NULL,NULL,5)"}));
+    }
+
+    // The close question answers in Chinese whatever the locale; No is still the Escape key.
+    void questionButtonsReadChinese() {
+        QtMessageBoxes boxes;
+        QStringList texts;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            texts << box->button(QMessageBox::Yes)->text() << box->button(QMessageBox::No)->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QVERIFY(!boxes.AskYesNo(nullptr, QStringLiteral("提示"), QStringLiteral("要退出系统吗?")));
+        QCOMPARE(texts, (QStringList{QStringLiteral("是(&Y)"), QStringLiteral("否(&N)")}));
+    }
+
+    // The strip of tab pictures reads as six named page tabs; Left and Right turn its pages,
+    // as does a screen reader's press.
+    void tabStripIsATabListForKeysAndScreenReaders() {
+        Create();
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        TPageControl* tabs = Tabs();
+        ClickTab(2);
+        QWidget* strip = tabs->childAt(TPageControl::TabRect(0).center());
+        QVERIFY(strip->hasFocus());
+        QSignalSpy changes(tabs, &TPageControl::Change);
+        QTest::keyClick(strip, Qt::Key_Right);
+        QCOMPARE(tabs->ActivePageIndex(), 3);
+        QTest::keyClick(strip, Qt::Key_Left);
+        QTest::keyClick(strip, Qt::Key_Left);
+        QCOMPARE(tabs->ActivePageIndex(), 1);
+        QCOMPARE(changes.size(), 3);
+
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(strip);
+        QVERIFY(list != nullptr);
+        QCOMPARE(list->role(), QAccessible::PageTabList);
+        QCOMPARE(list->childCount(), 6);
+        QStringList names;
+        for (int i = 0; i < list->childCount(); ++i) {
+            QAccessibleInterface* tab = list->child(i);
+            QCOMPARE(tab->role(), QAccessible::PageTab);
+            QCOMPARE(tab->parent(), list);
+            QCOMPARE(list->indexOfChild(tab), i);
+            QCOMPARE(tab->state().selected, i == 1);
+            names << tab->text(QAccessible::Name);
+        }
+        QCOMPARE(names, (QStringList{QStringLiteral("全部"), QStringLiteral("软件"), QStringLiteral("文件夹"),
+                                     QStringLiteral("网页"), QStringLiteral("系统"), QStringLiteral("设置")}));
+        QCOMPARE(list->childAt(list->child(4)->rect().center().x(), list->child(4)->rect().center().y()),
+                 list->child(4));
+        list->child(5)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(tabs->ActivePageIndex(), 5);
+
+        // The hidden tree headers say nothing.
+        QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(Find<QTreeView>("TVDocs"));
+        for (int i = 0; i < tree->childCount(); ++i) {
+            if (tree->child(i)->role() == QAccessible::ColumnHeader) {
+                QCOMPARE(tree->child(i)->text(QAccessible::Name), QString());
+            }
+        }
+    }
+
     void startDialogQuirks() {
         WriteIni("[docs]\npath0=http://a.com/x\nname0=x\npath1=http://a.com/y\nname1=y\n");
         Create();
@@ -676,6 +813,23 @@ private slots:
                  (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9/\",NULL,1)"}));
     }
 
+    // The banner takes a click anywhere on the strip, beyond the end of its picture too.
+    void bannerCoversTheWholeStrip() {
+        Create();
+        m_window->resize(900, 480);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        auto* strip = Find<TWebStripHost>("PnlWebBrowser");
+        QVERIFY(strip->width() > 468);
+        const QPoint corner(strip->width() - 2, strip->height() - 2);
+        QWidget* under = strip->childAt(corner);
+        QVERIFY(under != nullptr);
+        QCOMPARE(under->objectName(), QStringLiteral("Image2"));
+        m_launchShell.calls.clear();
+        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(strip, corner));
+        QCOMPARE(m_launchShell.calls.size(), size_t(1));
+    }
+
     void aboutAndHelpWindows() {
         Create();
         m_launchShell.calls.clear();
@@ -685,7 +839,18 @@ private slots:
         QCOMPARE(about->windowTitle(), QStringLiteral("关于..."));
         QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("Image1")), Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(m_launchShell.calls.empty());  // only the link area opens the site
-        QTest::mouseClick(about->findChild<QWidget*>(QStringLiteral("Label1")), Qt::LeftButton);
+        // The link's underline shows: blue pixels in its place on the window.
+        QWidget* link = about->findChild<QWidget*>(QStringLiteral("Label1"));
+        const QImage shot = about->grab(link->geometry().translated(link->parentWidget()->mapTo(about, QPoint()))).toImage();
+        int blue = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.blue() > 200 && c.red() < 80 && c.green() < 80) ++blue;
+            }
+        }
+        QVERIFY2(blue > 50, qPrintable(QString::number(blue)));
+        QTest::mouseClick(link, Qt::LeftButton);
         QCOMPARE(m_launchShell.calls,
                  (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9\",NULL,1)"}));
         about->move(40, 50);

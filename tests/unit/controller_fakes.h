@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "controller/main_view.h"
-#include "controller/timer.h"
+#include "controller/timer_factory.h"
 #include "controller/web_strip_port.h"
 #include "desktop/autorun.h"
 
@@ -99,8 +99,9 @@ public:
     void SetAutoRunBox(bool checked) override { autoRunBox = checked; }
     int WindowWidth() const override { return width + frame; }
     int WindowHeight() const override { return height + frame; }
-    void SetWindowWidth(int w) override { width = w; }
-    void SetWindowHeight(int h) override { height = h; }
+    // The size asked for is the outer one, as WindowWidth and WindowHeight report it.
+    void SetWindowWidth(int w) override { width = w - frame; }
+    void SetWindowHeight(int h) override { height = h - frame; }
     int ScreenWidth() const override { return screenWidth; }
     int ScreenHeight() const override { return screenHeight; }
     int WindowLeft() const override { return left; }
@@ -139,14 +140,15 @@ public:
     int created = 0;
     std::vector<std::string> navigations;
     std::string location, body;
+    bool loaded = true;
     std::vector<BrowserPlacement> placements;
     bool CreateBrowser() override {
         if (available) ++created;
         return available;
     }
     void Navigate(const std::string& address) override { navigations.push_back(address); }
-    void RequestPage(std::function<void(const std::string&, const std::string&)> done) override {
-        done(location, body);
+    void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override {
+        done(location, body, loaded);
     }
     int StripWidth() const override { return 600; }
     int StripHeight() const override { return 47; }

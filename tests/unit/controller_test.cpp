@@ -65,13 +65,16 @@ TEST_F(ControllerTest, WholeRunFromStartToSave) {
     files.files = {"/usr/bin/xterm"};
     WriteIni("[default]\nCheckDocInterval=30000\nActivePageIndex=2\nwidth=600\nheight=400\n"
              "[docs]\npath0=http://a.com/x\nname0=x\n");
+    view.frame = 12;  // a window manager's frame
     Start();
     // Settings reach the widgets and the sweep timer; the history waits for the first frame.
     EXPECT_EQ(view.checkTime, 30);
     EXPECT_EQ(view.checkTimeLabel, "每30秒刷新一次");
     EXPECT_EQ(timers["TimerCheckDocs"].interval, 30000u);
     EXPECT_EQ(view.page, 2);
-    EXPECT_EQ(view.width, 500);  // a stored size always opens at 500 x 480
+    // A stored size always opens at 500 x 480, frame included.
+    EXPECT_EQ(view.WindowWidth(), 500);
+    EXPECT_EQ(view.WindowHeight(), 480);
     EXPECT_EQ(view.left, 1024 - 500 - 30);  // placed against the screen's corner
     EXPECT_EQ(view.top, 768 - 480 - 40);
     EXPECT_TRUE(controller->History().DocHistory().empty());
@@ -113,6 +116,7 @@ TEST_F(ControllerTest, WholeRunFromStartToSave) {
     const std::string ini = ReadIni();
     EXPECT_NE(ini.find("ActivePageIndex=3\n"), std::string::npos);
     EXPECT_NE(ini.find("CheckDocInterval=30000\n"), std::string::npos);
+    EXPECT_NE(ini.find("width=500\nheight=480\n"), std::string::npos) << ini;
     for (const char* entry : {"http://a.com/x", "/usr/bin/xterm", "http://b.org/page", "http://c.org/last"}) {
         EXPECT_NE(ini.find(entry), std::string::npos) << entry;
     }
@@ -180,7 +184,9 @@ TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
     WriteIni("[default]\nRunSelectDoc=1\nQueryAutoRunDoc=1\n[docs]\n"
              "path0=http://a.com/x\nname0=x\nselected0=1\n"
              "path1=https://a.com/y\nname1=y\nselected1=1\n"
-             "path2=http://a.com/z\nname2=z\n");
+             "path2=http://a.com/z\nname2=z\n"
+             "path3=file:///home/u/C# notes\nname3=/home/u/C# notes\ndoctype3=3\nselected3=1\n");
+    files.dirs = {"/home/u/C# notes"};
     Start();
     controller->AfterFirstFrame();
     shellWindows.result.windows = {{"http://a.com/x", true}};
@@ -189,10 +195,13 @@ TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
     shell.calls.clear();
     timers["TimerFirstRun"].Fire();
     EXPECT_EQ(view.startDialogs, 1);
-    EXPECT_EQ(timers.waits, (std::vector<int>{100, 100}));
-    // The open page is not opened again.
-    ASSERT_EQ(shell.calls.size(), 1u);
-    EXPECT_NE(shell.calls[0].find("a.com/y"), std::string::npos);
+    EXPECT_EQ(timers.waits, (std::vector<int>{100, 100, 100}));
+    // The open page is not opened again; the others open as stored: a page keeps its own
+    // scheme, a folder keeps its raw location.
+    EXPECT_EQ(shell.calls,
+              (std::vector<std::string>{
+                  "Execute(0,\"open\",\"Explorer.exe\",\"https://a.com/y\",NULL,1)",
+                  "Execute(0,\"open\",\"file:///home/u/C# notes\",NULL,NULL,5)"}));
     EXPECT_EQ(view.hint.rfind("正在打开", 0), 0u);
 }
 
@@ -222,10 +231,18 @@ TEST_F(ControllerTest, WebStripChecksTheLoadedPage) {
     check.enabled = true;
     check.Fire();
     EXPECT_EQ(web.placements.back().kind, BrowserPlacement::Kind::OutOfView);
+    // Offline under another language: the engine's error page has none of the markers, but
+    // the load failed.
+    web.body = "<body>Hmm. We're having trouble finding that site.</body>";
+    web.loaded = false;
+    check.enabled = true;
+    check.Fire();
+    ASSERT_EQ(web.placements.size(), 3u);
+    EXPECT_EQ(web.placements.back().kind, BrowserPlacement::Kind::OutOfView);
     web.location.clear();  // nothing loaded: nothing moves
     check.enabled = true;
     check.Fire();
-    EXPECT_EQ(web.placements.size(), 2u);
+    EXPECT_EQ(web.placements.size(), 3u);
 
     timers["TimerCheckRadom"].Fire();
     EXPECT_EQ(web.navigations.size(), 2u);

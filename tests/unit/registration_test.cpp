@@ -97,6 +97,16 @@ TEST_F(PosixHistory, WorkedExample) {
     EXPECT_EQ(core.DocHistory().back().Name, "/home/u/a.txt");
 }
 
+// Linux paths differ by case: a folder joins only the group spelled exactly like its own.
+TEST_F(PosixHistory, FolderGroupsCompareWithCase) {
+    core.AddDoc("file:///home/u/data/c", "t", false, false);
+    core.AddDoc("file:///home/u/Data/Reports", "t", false, false);
+    core.AddDoc("file:///home/u/data/d", "t", false, false);
+    EXPECT_EQ(Dump(core.TVPath()),
+              (Lines{"/home/u/Data [0] #1", "  /home/u/Data/Reports [0] #1", "/home/u/data [0] #0",
+                     "  /home/u/data/c [0] #0", "  /home/u/data/d [0] #2"}));
+}
+
 TEST_F(WindowsHistory, RejectionsLeaveNoTrace) {
     core.FillDocFilters();
     core.AddDoc("", "t", false, false);
@@ -160,13 +170,22 @@ TEST_F(WindowsHistory, ProgramImages) {
     EXPECT_EQ(core.LastImageIndex(), 12);
     EXPECT_EQ(core.Images().Count(), 13);
 
-    // A failed icon leaves the entry recorded without nodes.
+    // A failed icon leaves the entry recorded without nodes, and takes no place in the list:
+    // the next program's icon goes right after the last one, with its nodes.
     files.files.insert("C:\\f.exe");
+    files.files.insert("C:\\g.exe");
     icons.fail = true;
     core.AddDoc("C:\\f.exe", "f.exe", true, false);
     EXPECT_EQ(core.DocHistory().size(), 5u);
     EXPECT_EQ(core.TVApp().Count(), 4);
+    EXPECT_EQ(core.LastImageIndex(), 12);
+    icons.fail = false;
+    core.AddDoc("C:\\g.exe", "g.exe", true, false);
+    EXPECT_EQ(core.DocHistory().size(), 6u);
+    EXPECT_EQ(core.TVApp().Count(), 5);
+    EXPECT_EQ(Dump(core.TVApp()).front(), "g.exe [13] #5");
     EXPECT_EQ(core.LastImageIndex(), 13);
+    EXPECT_EQ(core.Images().Count(), 14);
 }
 
 TEST_F(WindowsHistory, ExplicitFolderAndSelectedFlag) {

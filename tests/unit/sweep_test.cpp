@@ -114,6 +114,28 @@ TEST_F(PosixSweep, ShellPassRecordsFoldersAndPages) {
     EXPECT_EQ(Dump(history.TVDoc()), (Lines{"b.org [2] #1", "  b.org/x [2] #1"}));
 }
 
+// The file manager and the browsers the shell pass read are recorded by their folders and
+// pages only; every other program stays, in the windows' order, before the shell's entries.
+TEST_F(PosixSweep, ProgramsBehindShellWindowsAreNotPrograms) {
+    files.files = {"/usr/bin/xterm", "/usr/bin/nautilus", "/usr/lib/firefox-esr/firefox-esr",
+                   "/usr/bin/gedit"};
+    windows.Add(1, "term", "/usr/bin/xterm");
+    windows.Add(2, "Data", "/usr/bin/nautilus");
+    windows.Add(3, "Page", "/usr/lib/firefox-esr/firefox-esr");
+    windows.Add(4, "notes", "/usr/bin/gedit");
+    shell.result.windows = {{"file:///home/u/Data", true}, {"https://b.org/x", true}};
+    shell.result.programs = {"/usr/bin/nautilus", "/usr/lib/firefox-esr/firefox-esr"};
+    sweep.CheckOpenDocs();
+    Strings recorded;
+    for (const auto& doc : history.DocHistory()) recorded.push_back(doc.Location);
+    EXPECT_EQ(recorded, (Strings{"/usr/bin/xterm", "/usr/bin/gedit", "file:///home/u/Data",
+                                 "https://b.org/x"}));
+    // A program the shell no longer reports is one again.
+    shell.result.programs.clear();
+    sweep.CheckOpenDocs();
+    EXPECT_EQ(history.DocHistory().size(), 6u);
+}
+
 TEST_F(PosixSweep, ErrorsEndTheirPassButKeepWhatWasRecorded) {
     files.files = {"/usr/bin/a", "/usr/bin/c"};
     windows.Add(1, "a", "/usr/bin/a");

@@ -33,15 +33,21 @@ TEST(WebPanel, ScheduleShowsTheNextPageAtMostOnce) {
 }
 
 TEST(WebPanel, PageCheck) {
-    EXPECT_EQ(tk::CheckBrowserPage("", "<body>fine</body>", 480, 47).kind,
+    EXPECT_EQ(tk::CheckBrowserPage("", "<body>fine</body>", true, 480, 47).kind,
               BrowserPlacement::Kind::Unchanged);
     for (const char* body : {"<BODY>Page NOT Found</BODY>", "<body>NotFound</body>",
                              "<body>无法显示网页</body>", "<body>点击取消</body>"}) {
-        BrowserPlacement p = tk::CheckBrowserPage("http://x/", body, 480, 47);
+        BrowserPlacement p = tk::CheckBrowserPage("http://x/", body, true, 480, 47);
         EXPECT_EQ(p.kind, BrowserPlacement::Kind::OutOfView) << body;
         EXPECT_EQ(p.left, -2000);
     }
-    BrowserPlacement fit = tk::CheckBrowserPage("http://x/", "<body>新闻</body>", 480, 47);
+    // A failed load is an error page whatever its words, in any language.
+    for (const char* body : {"<body>This site can't be reached</body>", "<body>新闻</body>", ""}) {
+        BrowserPlacement p = tk::CheckBrowserPage("http://x/", body, false, 480, 47);
+        EXPECT_EQ(p.kind, BrowserPlacement::Kind::OutOfView) << body;
+        EXPECT_EQ(p.left, -2000);
+    }
+    BrowserPlacement fit = tk::CheckBrowserPage("http://x/", "<body>新闻</body>", true, 480, 47);
     EXPECT_EQ(fit.kind, BrowserPlacement::Kind::OverStrip);
     EXPECT_EQ(fit.left, -4);
     EXPECT_EQ(fit.top, -4);

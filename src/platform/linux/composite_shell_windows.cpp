@@ -23,6 +23,7 @@ ShellWindowsResult CompositeShellWindows::List() {
         try {
             ShellWindowsResult result = source->List();
             for (auto& window : result.windows) all.windows.push_back(std::move(window));
+            for (auto& program : result.programs) all.programs.push_back(std::move(program));
             if (!result.ok) fail(result.error);
         } catch (const std::exception& e) {
             fail(e.what());

@@ -84,14 +84,11 @@ TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, 
     if (!spec.pickOnPress) {
         connect(m_tree, &QTreeView::clicked, this, [this] { emit Picked(m_page); });
     }
-    if (spec.doubleClickOpens) {
-        connect(m_tree, &QTreeView::doubleClicked, this, [this] { emit Opened(m_page); });
-    }
+    // A double-click anywhere in the tree opens the last pick, on a row or beside the rows:
+    // the viewport's filter sees both, QTreeView::doubleClicked only the first.
     m_tree->installEventFilter(this);
-    if (spec.pickOnPress || spec.hintAndKeys) {
-        m_tree->setMouseTracking(true);
-        m_tree->viewport()->installEventFilter(this);
-    }
+    m_tree->viewport()->installEventFilter(this);
+    if (spec.pickOnPress || spec.hintAndKeys) m_tree->setMouseTracking(true);
 }
 
 void TTreePage::SyncSelection() {
@@ -134,6 +131,18 @@ bool TTreePage::MousePress(QMouseEvent* mouse) {
 bool TTreePage::eventFilter(QObject* watched, QEvent* event) {
     const TreePageSpec& spec = kTreePages[m_page];
     if (watched == m_tree->viewport()) {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+            type == QEvent::MouseButtonDblClick) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            // The right button only opens the menu (its own context-menu event): it moves
+            // neither the selection nor the focused node, so the menu acts on the selection.
+            if (mouse->button() == Qt::RightButton) return true;
+            if (type == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton &&
+                spec.doubleClickOpens) {
+                emit Opened(m_page);
+            }
+        }
         if (event->type() == QEvent::MouseMove && spec.hintAndKeys) {
             MouseMove(static_cast<QMouseEvent*>(event)->position().toPoint());
         } else if (event->type() == QEvent::MouseButtonPress && spec.pickOnPress) {

@@ -35,7 +35,8 @@ public:
         m_view->setPage(new QWebEnginePage(m_profile, m_view));
         m_view->setContextMenuPolicy(Qt::NoContextMenu);
         m_view->page()->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-        QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool) {
+        QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool ok) {
+            m_loaded = ok;
             if (m_onComplete) m_onComplete();
         });
     }
@@ -47,6 +48,7 @@ public:
             QStringLiteral("document.body ? document.body.outerHTML : ''"),
             [done](const QVariant& result) { done(result.toString()); });
     }
+    bool LoadSucceeded() const override { return m_loaded; }
     void SetNavigateComplete(std::function<void()> onComplete) override {
         m_onComplete = std::move(onComplete);
     }
@@ -55,6 +57,7 @@ private:
     QWebEngineProfile* m_profile = nullptr;
     QWebEngineView* m_view = nullptr;
     std::function<void()> m_onComplete;
+    bool m_loaded = true;
 };
 
 }  // namespace

@@ -297,6 +297,32 @@ TEST_F(LaunchTest, LocalPathsOpenByWhatTheyAre) {
                             Opened("https://host/linked")}));
 }
 
+// The core stores "file://" + the raw path; names a URI parser would cut or unescape open
+// as the paths they are, whichever way the location is handed over.
+TEST_F(LaunchTest, StoredLocationsWithUriCharactersOpenAsRawPaths) {
+    SetDefaults({"inode/directory"});
+    std::vector<fs::path> folders;
+    for (const char* name : {"C# notes", "100%", "a%20b", "q?x=1"}) {
+        folders.push_back(m_root / "files" / name);
+        fs::create_directories(folders.back());
+    }
+    ASSERT_EQ(RunScenario([&](LinuxShell& shell) {
+                  for (const fs::path& folder : folders) {
+                      shell.Execute(0, "open", "file://" + folder.string(), std::nullopt,
+                                    std::nullopt, kSwShow);
+                      shell.Execute(0, "open", "explorer.exe", "file://" + folder.string(),
+                                    std::nullopt, kSwShow);
+                  }
+              }),
+              "");
+    Records expected;
+    for (const fs::path& folder : folders) {
+        expected.insert(OpenedFile(folder));
+        expected.insert(OpenedFile(folder));
+    }
+    ExpectLaunched(expected);
+}
+
 TEST_F(LaunchTest, SystemProgramsAreTheFirstOneInstalled) {
     SetDefaults({"inode/directory", "x-scheme-handler/http"});
     const fs::path bin = m_root / "bin";

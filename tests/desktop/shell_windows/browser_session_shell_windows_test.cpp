@@ -184,6 +184,10 @@ TEST_F(BrowserSessionsTest, FirefoxProfilesOfRunningBrowsersOnly) {
     EXPECT_TRUE(result.ok) << result.error;
     EXPECT_EQ(Locations(result), (Urls{"http://a/1", "file:///tmp/a b.html", "https://a/2",
                                        "http://b/", "http://other/", "http://xdg/"}));
+    // The browsers whose sessions were read, by their programs where those can be read.
+    EXPECT_EQ(result.programs, (std::vector<std::string>{"/usr/lib/firefox-esr/firefox-esr",
+                                                         "/usr/lib/firefox/firefox",
+                                                         "/opt/firefox/firefox-bin"}));
 
     // No profiles at all: nothing, and no error either.
     const ShellWindowsResult none =

@@ -297,6 +297,8 @@ TEST_F(FileManagerShellWindowsTest, ReadsWhatTheFileManagerPublishes) {
     EXPECT_EQ(result.windows[1].locationUrl, "file:///tmp/a b");
     EXPECT_TRUE(result.windows[1].hasDocument);
     EXPECT_EQ(result.windows[2].locationUrl, "trash:///");
+    // The program that answered (here the test itself) shows folders, it is no program.
+    EXPECT_EQ(result.programs, std::vector<std::string>{fs::read_symlink("/proc/self/exe").string()});
 
     fake.SetWindows(g_variant_new_strv(nullptr, 0));
     result = shell.List();

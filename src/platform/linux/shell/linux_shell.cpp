@@ -86,6 +86,20 @@ bool HasScheme(const std::string& text) {
     return scheme && std::strlen(scheme.get()) > 1;
 }
 
+// The core keeps a local location as "file://" + the raw path, with "#", "%" and blanks as
+// they are: it is that path whenever that path exists, and a URI only otherwise.
+std::optional<std::string> StoredLocalPath(const std::string& text) {
+    constexpr std::string_view kPrefix = "file://";
+    if (text.size() <= kPrefix.size() || LowerAscii(std::string_view(text).substr(0, kPrefix.size())) != kPrefix ||
+        text[kPrefix.size()] != '/') {
+        return std::nullopt;
+    }
+    std::string path = text.substr(kPrefix.size());
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return path;
+}
+
 bool IsFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -305,6 +319,8 @@ void OpenPath(const std::string& path, const std::optional<std::string>& directo
 void OpenAddress(const std::string& address) {
     if (EqualsAsciiNoCase(address, kMyComputer)) {
         OpenLocation(kComputerUri, "/");
+    } else if (const auto path = StoredLocalPath(address)) {
+        OpenFolder(*path);
     } else if (HasScheme(address)) {
         OpenWithDefaultApplication(address);
     } else if (!address.empty() && address.front() == '/' && ::access(address.c_str(), F_OK) == 0) {
@@ -315,7 +331,9 @@ void OpenAddress(const std::string& address) {
 }
 
 void OpenTarget(const std::string& target, const std::optional<std::string>& directory) {
-    if (HasScheme(target)) {
+    if (const auto path = StoredLocalPath(target)) {
+        OpenPath(*path, directory);
+    } else if (HasScheme(target)) {
         // A local file URI names a path like any other, programs included.
         gchar* host = nullptr;
         glib::String path(g_filename_from_uri(target.c_str(), &host, nullptr));

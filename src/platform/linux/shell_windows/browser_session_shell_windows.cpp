@@ -83,14 +83,17 @@ std::optional<long> ParsePid(std::string_view digits) {
     return pid;
 }
 
-// Whether `pid` is alive and runs one of the family's browsers.
-bool IsRunningBrowser(const std::string& procRoot, long pid, Family family) {
+// Whether `pid` is alive and runs one of the family's browsers; `executable` gets its
+// program's path where it can be read.
+bool IsRunningBrowser(const std::string& procRoot, long pid, Family family,
+                      std::string* executable = nullptr) {
     const std::string dir = procRoot + "/" + std::to_string(pid);
     std::string name;
     if (std::optional<std::string> exe = ReadLink(dir + "/exe")) {
         static constexpr std::string_view kDeleted = " (deleted)";  // upgraded under it
         if (exe->ends_with(kDeleted)) exe->resize(exe->size() - kDeleted.size());
         name = exe->substr(exe->rfind('/') + 1);
+        if (executable != nullptr) *executable = *exe;
     } else {
         // Another user's process or a zombie: its stat line names the program and its state.
         const CappedFile stat = ReadWholeFileCapped(dir + "/stat", 4096);
@@ -109,6 +112,7 @@ bool IsRunningBrowser(const std::string& procRoot, long pid, Family family) {
 // A running browser's hold on a profile: since when, when its lock says so.
 struct Holder {
     std::optional<std::timespec> since;
+    std::string executable;  // the browser's program, where it could be read
 };
 
 std::optional<std::timespec> LinkTime(const std::string& path) {
@@ -126,8 +130,9 @@ std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::stri
         pid = pid.substr(pid.rfind(':') + 1);
         if (pid.starts_with('+')) pid.remove_prefix(1);
         const std::optional<long> number = ParsePid(pid);
-        if (number && IsRunningBrowser(procRoot, *number, Family::Firefox)) {
-            return Holder{LinkTime(lock)};
+        std::string exe;
+        if (number && IsRunningBrowser(procRoot, *number, Family::Firefox, &exe)) {
+            return Holder{LinkTime(lock), exe};
         }
     }
     const int fd =
@@ -138,8 +143,9 @@ std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::stri
     probe.l_whence = SEEK_SET;
     const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
     ::close(fd);
-    if (held && probe.l_pid > 0 && IsRunningBrowser(procRoot, probe.l_pid, Family::Firefox)) {
-        return Holder{};
+    std::string exe;
+    if (held && probe.l_pid > 0 && IsRunningBrowser(procRoot, probe.l_pid, Family::Firefox, &exe)) {
+        return Holder{std::nullopt, exe};
     }
     return std::nullopt;
 }
@@ -160,8 +166,9 @@ std::optional<Holder> ChromiumHolder(const std::string& procRoot, const std::str
     const std::size_t dash = target->rfind('-');
     if (dash == std::string::npos || target->substr(0, dash) != hostName) return std::nullopt;
     const std::optional<long> pid = ParsePid(std::string_view(*target).substr(dash + 1));
-    if (!pid || !IsRunningBrowser(procRoot, *pid, Family::Chromium)) return std::nullopt;
-    return Holder{LinkTime(lock)};
+    std::string exe;
+    if (!pid || !IsRunningBrowser(procRoot, *pid, Family::Chromium, &exe)) return std::nullopt;
+    return Holder{LinkTime(lock), exe};
 }
 
 bool Before(const std::timespec& a, const std::timespec& b) {
@@ -176,6 +183,14 @@ void Fail(ShellWindowsResult& result, const std::string& error) {
     result.ok = false;
     if (!result.error.empty()) result.error += "; ";
     result.error += error;
+}
+
+// A browser whose session was read shows its windows as pages, not as a program.
+void AddProgram(ShellWindowsResult& result, const std::string& executable) {
+    if (executable.empty()) return;
+    if (std::find(result.programs.begin(), result.programs.end(), executable) == result.programs.end()) {
+        result.programs.push_back(executable);
+    }
 }
 
 void AddPages(ShellWindowsResult& result, const std::vector<std::string>& urls) {
@@ -358,6 +373,7 @@ void BrowserSessionShellWindows::ListFirefox(ShellWindowsResult& result) {
             if (!session) continue;
             if (!session->Ok()) Fail(result, recovery + ": " + session->error);
             AddPages(result, session->urls);
+            AddProgram(result, holder->executable);
         }
     }
 }
@@ -375,6 +391,7 @@ void BrowserSessionShellWindows::ListChromium(ShellWindowsResult& result) {
             if (!session) continue;
             if (!session->Ok()) Fail(result, path + ": " + session->error);
             AddPages(result, session->urls);
+            AddProgram(result, holder->executable);
         }
     }
 }

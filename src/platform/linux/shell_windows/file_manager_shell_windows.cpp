@@ -101,6 +101,21 @@ GVariant* NameHasOwner(GDBusConnection* connection, GError** error) {
                 "NameHasOwner", g_variant_new("(s)", kFileManagerName), "(b)", error);
 }
 
+// The executable of the program that owns the file manager's name; empty when unknown.
+std::string OwnerExecutable(GDBusConnection* connection) {
+    GError* rawError = nullptr;
+    glib::Variant reply(Call(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                             g_variant_new("(s)", kFileManagerName), "(u)", &rawError));
+    glib::Error error(rawError);
+    if (!reply) return {};
+    guint32 pid = 0;
+    g_variant_get(reply.get(), "(u)", &pid);
+    if (pid == 0) return {};
+    glib::String exe(g_file_read_link(("/proc/" + std::to_string(pid) + "/exe").c_str(), nullptr));
+    return exe ? std::string(exe.get()) : std::string();
+}
+
 bool BusIsGone(GDBusConnection* connection, const GError* error) {
     return g_dbus_connection_is_closed(connection) ||
            g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED);
@@ -202,6 +217,10 @@ ShellWindowsResult FileManagerShellWindows::List() {
     }
 
     // Window object path -> locations; the first location is the one the window shows.
+    // The file manager answered: its own windows are its folders, not a program's.
+    if (std::string exe = OwnerExecutable(connection); !exe.empty()) {
+        result.programs.push_back(std::move(exe));
+    }
     GVariantIter windows;
     g_variant_iter_init(&windows, value.get());
     GVariant* rawLocations = nullptr;
