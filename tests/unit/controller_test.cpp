@@ -16,6 +16,25 @@ using namespace tk;
 using namespace tk::test;
 namespace fs = std::filesystem;
 
+// A writer the test runs by hand: what the thread would do, when the test says.
+class ManualWriter : public SaveWriter {
+public:
+    std::vector<std::function<void()>> jobs;
+    int submitted = 0, flushes = 0;
+    void Submit(std::function<void()> job) override {
+        ++submitted;
+        jobs.assign(1, std::move(job));  // a waiting job gives way to the newer one
+    }
+    void Flush() override {
+        ++flushes;
+        RunAll();
+    }
+    void RunAll() {
+        for (auto& job : jobs) job();
+        jobs.clear();
+    }
+};
+
 // One program's worth of controller over fakes of the desktop and of the window.
 class ControllerTest : public ::testing::Test {
 protected:
@@ -31,6 +50,9 @@ protected:
     FakeTimers timers;
     FakeView view;
     FakeWebPort web;
+    // The threads, when a test gives them; declared before the controller, which outlives
+    // neither.
+    ManualWriter manualWriter, manualSweeps;
     SaveWriter* writer = nullptr;
     SaveWriter* sweepThread = nullptr;
     std::unique_ptr<AppController> controller;
@@ -370,28 +392,6 @@ TEST(Slide, GeometryAndStateTable) {
 
 // ---- saving soon after a change ------------------------------------------------------------
 
-namespace {
-
-// A writer the test runs by hand: what the thread would do, when the test says.
-class ManualWriter : public SaveWriter {
-public:
-    std::vector<std::function<void()>> jobs;
-    int submitted = 0, flushes = 0;
-    void Submit(std::function<void()> job) override {
-        ++submitted;
-        jobs.assign(1, std::move(job));  // a waiting job gives way to the newer one
-    }
-    void Flush() override {
-        ++flushes;
-        RunAll();
-    }
-    void RunAll() {
-        for (auto& job : jobs) job();
-        jobs.clear();
-    }
-};
-
-}  // namespace
 
 TEST_F(ControllerTest, AChangeIsSavedAFewSecondsLaterOncePerBurst) {
     files.files = {"/usr/bin/xterm", "/usr/bin/gimp"};
@@ -428,7 +428,7 @@ TEST_F(ControllerTest, AChangeIsSavedAFewSecondsLaterOncePerBurst) {
 }
 
 TEST_F(ControllerTest, TheWriterDoesTheWritingAndTheEndWaitsForIt) {
-    ManualWriter manual;
+    ManualWriter& manual = manualWriter;
     writer = &manual;
     Start();
     controller->AfterFirstFrame();
@@ -493,7 +493,7 @@ TEST_F(ControllerTest, ARefusedStartAtLogOnIsShown) {
 }
 
 TEST_F(ControllerTest, TheTimedSweepAsksTheDesktopElsewhereAndIsNeverOutTwice) {
-    ManualWriter sweeps;
+    ManualWriter& sweeps = manualSweeps;
     sweepThread = &sweeps;
     files.files = {"/usr/bin/xterm", "/usr/bin/gimp"};
     Start();
