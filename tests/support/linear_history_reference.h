@@ -23,12 +23,13 @@
 // Same member names as HistoryCore, so one piece of test code drives either.
 namespace tk::test {
 
-// First node in tree order whose text equals `text` ignoring ASCII case, found by visiting
-// every node; no index.
-inline TreeNode* FindNodeByTextLinear(const CategoryTree& tree, std::string_view text) {
-    const std::string key = UpperAscii(text);
+// First node in tree order whose text equals `text` (ignoring ASCII case unless `exactCase`),
+// found by visiting every node; no index.
+inline TreeNode* FindNodeByTextLinear(const CategoryTree& tree, std::string_view text,
+                                      bool exactCase = false) {
+    const std::string key = exactCase ? std::string(text) : UpperAscii(text);
     auto visit = [&](const auto& self, TreeNode* node) -> TreeNode* {
-        if (UpperAscii(node->Text()) == key) return node;
+        if ((exactCase ? node->Text() : UpperAscii(node->Text())) == key) return node;
         for (int row = 0; row < node->ChildCount(); ++row) {
             if (TreeNode* found = self(self, node->Child(row))) return found;
         }
@@ -82,7 +83,7 @@ public:
         return false;
     }
     TreeNode* FindNodeByText(CategoryTree& tree, std::string_view text, bool makeVisible) {
-        TreeNode* found = FindNodeByTextLinear(tree, text);
+        TreeNode* found = FindNodeByTextLinear(tree, text, !m_dialect.GroupNamesIgnoreCase());
         if (found != nullptr && makeVisible) {
             for (std::size_t page = 0; page < m_trees.size(); ++page) {
                 if (&m_trees[page] == &tree && m_listeners[page]) m_listeners[page]->MakeVisible(found);
@@ -250,9 +251,8 @@ private:
         if (title == "我的文档") return kImageMyDocuments;
         std::optional<FileIcon> icon = m_icons.IconOf(path);
         if (m_lastImageIndex == 0) m_lastImageIndex = kLastBuiltInImage;
-        ++m_lastImageIndex;
-        if (!icon || !m_images.Insert(m_lastImageIndex, std::move(*icon))) return std::nullopt;
-        return m_lastImageIndex;
+        if (!icon || !m_images.Insert(m_lastImageIndex + 1, std::move(*icon))) return std::nullopt;
+        return ++m_lastImageIndex;
     }
 
     const PathDialect& m_dialect;
