@@ -33,9 +33,6 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-// The about window belongs to the application, not to the main window: it is kept here.
-QPointer<TFrmVersion> g_aboutWindow;
-
 }  // namespace
 
 QIcon ProgramIcon() {
@@ -283,104 +280,6 @@ void TFrmMain::DropFiles(const TDropFilesInfo& info) {
     for (const QString& name : info.Files) names.push_back(name.toStdString());
     m_controller.DropFiles(names);
     if (tree) tree->setUpdatesEnabled(true);
-}
-
-// ---- MainView --------------------------------------------------------------------------------
-
-bool TFrmMain::BoxChecked(SettingsBox box) const { return m_settings->BoxChecked(box); }
-void TFrmMain::SetBoxChecked(SettingsBox box, bool checked) { m_settings->SetBoxChecked(box, checked); }
-int TFrmMain::ActivePageIndex() const { return TVAllDocs->ActivePageIndex(); }
-void TFrmMain::SetActivePageIndex(int index) { TVAllDocs->SetActivePageIndex(index); }
-int TFrmMain::CheckTimePosition() const { return m_settings->CheckTimePosition(); }
-void TFrmMain::SetCheckTimePosition(int position) { m_settings->SetCheckTimePosition(position); }
-void TFrmMain::SetCheckTimeLabel(const std::string& text) { m_settings->SetCheckTimeLabel(Q(text)); }
-void TFrmMain::SetAutoRunBox(bool checked) { m_settings->SetAutoRunBox(checked); }
-// The outer size, frame included, once the window manager has given it a frame.
-int TFrmMain::WindowWidth() const { return frameGeometry().width(); }
-int TFrmMain::WindowHeight() const { return frameGeometry().height(); }
-void TFrmMain::SetWindowWidth(int w) {
-    m_wantedOuter.setWidth(w);
-    ApplyWantedOuterSize();
-}
-
-void TFrmMain::SetWindowHeight(int h) {
-    m_wantedOuter.setHeight(h);
-    ApplyWantedOuterSize();
-}
-
-// The settings' size is the outer one. Before the window manager has framed the window the
-// frame counts nothing; moveEvent applies it again once the frame is known.
-void TFrmMain::ApplyWantedOuterSize() {
-    const QSize frame = frameGeometry().size() - size();
-    resize(m_wantedOuter.width() > 0 ? m_wantedOuter.width() - frame.width() : width(),
-           m_wantedOuter.height() > 0 ? m_wantedOuter.height() - frame.height() : height());
-}
-
-int TFrmMain::ScreenWidth() const {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().width() : 1024;
-}
-
-int TFrmMain::ScreenHeight() const {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().height() : 768;
-}
-
-int TFrmMain::WindowLeft() const { return frameGeometry().x(); }
-int TFrmMain::WindowTop() const { return frameGeometry().y(); }
-void TFrmMain::MoveWindow(int left, int top) { move(left, top); }
-void TFrmMain::Unminimize() { setWindowState(windowState() & ~Qt::WindowMinimized); }
-
-void TFrmMain::RaiseAndActivate() {
-    raise();
-    activateWindow();
-}
-
-void TFrmMain::SetStaysOnTop(bool onTop) {
-    const bool visible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    if (visible) show();  // changing the flags hides a shown window
-}
-
-void TFrmMain::SetTrayMenuCaption(const std::string& caption) { MnOpenKelmora->setText(Q(caption)); }
-void TFrmMain::ShowHint(const std::string& text) { PnlHint->setText(Q(text)); }
-
-bool TFrmMain::AskYesNo(const std::string& caption, const std::string& text) {
-    return m_boxes.AskYesNo(this, Q(caption), Q(text));
-}
-
-void TFrmMain::Inform(const std::string& caption, const std::string& text) {
-    m_boxes.Inform(this, Q(caption), Q(text));
-}
-
-void TFrmMain::ShowStartDocDialog() {
-    if (m_autorunDoc == nullptr) {
-        m_autorunDoc = new TFrmAutorunDoc(m_controller.History(), m_controller.DocLauncher(),
-                                          m_controller.Settings(), this);
-    }
-    m_autorunDoc->Ask(m_settings->BoxChecked(SettingsBox::AutoRunDocs));
-}
-
-void TFrmMain::ShowAbout() {
-    if (!g_aboutWindow) {
-        g_aboutWindow = new TFrmVersion([this] { m_controller.AboutSiteClick(); });
-        g_aboutWindow->setAttribute(Qt::WA_QuitOnClose, false);
-        connect(this, &QObject::destroyed, g_aboutWindow.data(), &QObject::deleteLater);
-    }
-    g_aboutWindow->show();
-    g_aboutWindow->raise();
-}
-
-void TFrmMain::ShowHelp() {
-    if (m_help == nullptr) m_help = new TFrmHelp(this);
-    m_help->show();
-    m_help->raise();
-}
-
-void TFrmMain::PopupSpecialFolderMenu() {
-    // The window's screen place plus the button's place on its page, as the menu has always
-    // opened: near the button, not exactly under it.
-    m_system->PopupMoreMenu(QPoint(frameGeometry().x() + 218, frameGeometry().y() + 106 + 30));
 }
 
 }  // namespace tk
