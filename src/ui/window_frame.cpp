@@ -15,14 +15,14 @@ enum Strip { kTop, kBottom, kLeftEdge, kRightEdge };
 
 // A decorative piece; the middle ones are one pixel wide or high and stretch (width or
 // height 0).
-struct PieceSpec {
+struct PieceRow {
     Strip strip;
     const char* name;
     const char* picture;
     int width, height;
 };
 
-constexpr PieceSpec kPieces[] = {
+constexpr PieceRow kPieces[] = {
     {kTop, "Image3", "frame_top_left.png", 14, 13},
     {kTop, "ImgCenter", "frame_top_center.png", 0, 13},
     {kTop, "ImgTopRight", "frame_top_right.png", 11, 13},
@@ -33,15 +33,15 @@ constexpr PieceSpec kPieces[] = {
     {kRightEdge, "ImgRight", "frame_right.png", 3, 0},
 };
 
-QLabel* Piece(const PieceSpec& spec, QWidget* parent) {
+QLabel* Piece(const PieceRow& entry, QWidget* parent) {
     auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(spec.name));
-    label->setPixmap(Artwork(QString::fromLatin1(spec.picture), parent->devicePixelRatioF()));
+    label->setObjectName(QString::fromLatin1(entry.name));
+    label->setPixmap(Artwork(QString::fromLatin1(entry.picture), parent->devicePixelRatioF()));
     label->setScaledContents(true);
     // Pure decoration: nothing for a screen reader to say.
     label->setAccessibleName(QString());
-    if (spec.width > 0) label->setFixedWidth(spec.width);
-    if (spec.height > 0) label->setFixedHeight(spec.height);
+    if (entry.width > 0) label->setFixedWidth(entry.width);
+    if (entry.height > 0) label->setFixedHeight(entry.height);
     return label;
 }
 
@@ -71,16 +71,16 @@ QWidget* BuildWindowFrame(QWidget* window) {
     grid->addWidget(top, 0, 0, 1, 3);
     grid->addWidget(content, 1, 1);
     grid->addWidget(bottom, 2, 0, 1, 3);
-    for (const PieceSpec& spec : kPieces) {
-        switch (spec.strip) {
+    for (const PieceRow& entry : kPieces) {
+        switch (entry.strip) {
             case kTop:
             case kBottom: {
-                QWidget* panel = spec.strip == kTop ? top : bottom;
-                static_cast<QHBoxLayout*>(panel->layout())->addWidget(Piece(spec, panel), spec.width == 0 ? 1 : 0);
+                QWidget* panel = entry.strip == kTop ? top : bottom;
+                static_cast<QHBoxLayout*>(panel->layout())->addWidget(Piece(entry, panel), entry.width == 0 ? 1 : 0);
                 break;
             }
-            case kLeftEdge: grid->addWidget(Piece(spec, window), 1, 0); break;
-            case kRightEdge: grid->addWidget(Piece(spec, window), 1, 2); break;
+            case kLeftEdge: grid->addWidget(Piece(entry, window), 1, 0); break;
+            case kRightEdge: grid->addWidget(Piece(entry, window), 1, 2); break;
         }
     }
     grid->setRowStretch(1, 1);

@@ -15,23 +15,23 @@ namespace {
 
 enum Parent { kSheet, kGroup1, kGroup2 };
 
-struct GroupSpec {
+struct GroupRow {
     const char* name;
     const char* caption;
     int left, top, width, height;
 };
-constexpr GroupSpec kGroups[] = {
+constexpr GroupRow kGroups[] = {
     {"GroupBox1", "侦查已打开文档", 7, 29, 174, 76},
     {"GroupBox2", "设置启动文档", 189, 27, 147, 81},
 };
 
-struct BoxSpec {
+struct BoxRow {
     const char* name;
     const char* caption;
     Parent parent;
     int left, top;
 };
-constexpr BoxSpec kBoxes[] = {
+constexpr BoxRow kBoxes[] = {
     {"CbOnTop", "窗体总在最上方", kSheet, 9, 6},
     {"MnAutoRun", "开机时自动启动", kSheet, 191, 6},
     {"CbRefresh", "刷新", kGroup1, 6, 19},
@@ -39,7 +39,7 @@ constexpr BoxSpec kBoxes[] = {
     {"CbAutoRunDocs", "自动启动历史文档", kGroup2, 5, 33},
 };
 
-struct ButtonSpec {
+struct ButtonRow {
     const char* name;
     const char* picture;
     const char* label;  // the words on the picture, for screen readers
@@ -47,7 +47,7 @@ struct ButtonSpec {
     Parent parent;
     int left, top, width, height;
 };
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonRow kButtons[] = {
     {"BtnAutoRunSet", "btn_autorun_set.png", "启动文档设置", "启动文档设置", kGroup2, 16, 53, 111, 24},
     {"BtnDeleteAllDocs", "btn_delete_all.png", "删除所有历史文档", "", kSheet, 16, 110, 122, 26},
     {"BtnHelpDoc", "btn_help.png", "帮助文档", "帮助文档", kSheet, 156, 109, 122, 26},
@@ -67,21 +67,21 @@ TSettingsPage::TSettingsPage(QWidget* parent) : QWidget(parent) {
         "QCheckBox { spacing: 3px; }"));
     QWidget* parents[3] = {this, nullptr, nullptr};
     for (int i = 0; i < 2; ++i) {
-        const GroupSpec& spec = kGroups[i];
-        auto* group = new QGroupBox(QString::fromUtf8(spec.caption), this);
-        group->setObjectName(QString::fromLatin1(spec.name));
+        const GroupRow& entry = kGroups[i];
+        auto* group = new QGroupBox(QString::fromUtf8(entry.caption), this);
+        group->setObjectName(QString::fromLatin1(entry.name));
         group->setFont(SongFont(13));
-        group->setGeometry(spec.left, spec.top, spec.width, spec.height);
+        group->setGeometry(entry.left, entry.top, entry.width, entry.height);
         parents[i + 1] = group;
     }
     QCheckBox* boxes[std::size(kBoxes)] = {};
     for (std::size_t i = 0; i < std::size(kBoxes); ++i) {
-        const BoxSpec& spec = kBoxes[i];
-        auto* box = new QCheckBox(QString::fromUtf8(spec.caption), parents[spec.parent]);
-        box->setObjectName(QString::fromLatin1(spec.name));
+        const BoxRow& entry = kBoxes[i];
+        auto* box = new QCheckBox(QString::fromUtf8(entry.caption), parents[entry.parent]);
+        box->setObjectName(QString::fromLatin1(entry.name));
         box->setFont(SongFont(13));
         box->adjustSize();
-        box->move(spec.left, spec.top);
+        box->move(entry.left, entry.top);
         boxes[i] = box;
     }
     m_onTop = boxes[0];
@@ -107,12 +107,12 @@ TSettingsPage::TSettingsPage(QWidget* parent) : QWidget(parent) {
         &TSettingsPage::AutoRunSetClicked, &TSettingsPage::DeleteAllClicked,
         &TSettingsPage::HelpClicked, &TSettingsPage::AboutClicked};
     for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        const ButtonSpec& spec = kButtons[i];
-        auto* button = new TPictureButton(QString::fromLatin1(spec.name),
-                                          QString::fromLatin1(spec.picture), parents[spec.parent]);
-        button->setGeometry(spec.left, spec.top, spec.width, spec.height);
-        if (spec.hint[0] != '\0') button->setToolTip(QString::fromUtf8(spec.hint));
-        button->setAccessibleName(QString::fromUtf8(spec.label));
+        const ButtonRow& entry = kButtons[i];
+        auto* button = new TPictureButton(QString::fromLatin1(entry.name),
+                                          QString::fromLatin1(entry.picture), parents[entry.parent]);
+        button->setGeometry(entry.left, entry.top, entry.width, entry.height);
+        if (entry.hint[0] != '\0') button->setToolTip(QString::fromUtf8(entry.hint));
+        button->setAccessibleName(QString::fromUtf8(entry.label));
         connect(button, &QAbstractButton::clicked, this, buttonSignals[i]);
     }
 

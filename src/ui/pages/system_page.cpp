@@ -16,7 +16,7 @@ constexpr int kSystemDirectory = -2;
 constexpr int kMoreFolders = -3;
 constexpr int kNothingHere = -4;  // nothing on this desktop: the item shows disabled
 
-struct ButtonSpec {
+struct ButtonRow {
     const char* name;
     int left, top, width, height;
     const char* hint;  // the tool tip
@@ -24,7 +24,7 @@ struct ButtonSpec {
     int target;
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonRow kButtons[] = {
     {"SpeedButton5", 17, 14, 86, 25, "", "我的电脑", kCsidlDrives},
     {"SpeedButton6", 108, 15, 88, 23, "", "我的文档", kCsidlPersonal},
     {"SpeedButton7", 207, 14, 91, 23, "我的桌面", "我的桌面", kCsidlDesktop},
@@ -42,14 +42,14 @@ constexpr ButtonSpec kButtons[] = {
     {"BtnMoreSpecDir", 218, 106, 73, 23, "更多...", "更多...", kMoreFolders},
 };
 
-struct MenuItemSpec {
+struct MenuItemRow {
     int submenu;  // 0 当前用户, 1 所有用户
     const char* name;
     const char* caption;
     int target;
 };
 
-constexpr MenuItemSpec kMoreItems[] = {
+constexpr MenuItemRow kMoreItems[] = {
     {0, "PmDesktopPath", "桌面文件夹", kCsidlDesktopDirectory},
     {0, "Cookie1", "Cookies", kCsidlCookies},
     {0, "pmFont", "系统字体", kCsidlFonts},
@@ -84,12 +84,12 @@ TSystemPage::TSystemPage(QWidget* parent) : QWidget(parent) {
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->move(0, 0);
     picture->resize(616, 252);
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new TPictureButton(QString::fromLatin1(spec.name), QString(), this);
-        button->setGeometry(spec.left, spec.top, spec.width, spec.height);
-        button->setToolTip(QString::fromUtf8(spec.hint));
-        button->setAccessibleName(QString::fromUtf8(spec.label));
-        const int target = spec.target;
+    for (const ButtonRow& entry : kButtons) {
+        auto* button = new TPictureButton(QString::fromLatin1(entry.name), QString(), this);
+        button->setGeometry(entry.left, entry.top, entry.width, entry.height);
+        button->setToolTip(QString::fromUtf8(entry.hint));
+        button->setAccessibleName(QString::fromUtf8(entry.label));
+        const int target = entry.target;
         connect(button, &QAbstractButton::clicked, this, [this, target] {
             if (target == kTaskManager) emit TaskManagerClicked();
             else if (target == kSystemDirectory) emit SystemDirectoryClicked();
@@ -107,7 +107,7 @@ void TSystemPage::BuildMoreMenu() {
                           m_more->addMenu(QStringLiteral("所有用户"))};
     submenus[0]->setObjectName(QStringLiteral("N2"));
     submenus[1]->setObjectName(QStringLiteral("N1"));
-    for (const MenuItemSpec& item : kMoreItems) {
+    for (const MenuItemRow& item : kMoreItems) {
         QAction* action = submenus[item.submenu]->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         const int target = item.target;

@@ -13,7 +13,7 @@ namespace tk {
 
 namespace {
 
-struct TreePageSpec {
+struct TreePageRow {
     const char* sheet;      // the page's objectName
     const char* tree;       // the tree's objectName
     const char* name;       // what a screen reader calls the tree
@@ -23,7 +23,7 @@ struct TreePageSpec {
     bool hintAndKeys;       // the hover hint, Enter and Delete
 };
 
-constexpr TreePageSpec kTreePages[] = {
+constexpr TreePageRow kTreePages[] = {
     {"TabSheet1", "TVDocs", "全部", true, true, true, true},
     {"TabSheet7", "TVApp", "软件", false, false, false, false},
     {"TabSheet2", "TVPath", "文件夹", false, true, true, false},
@@ -36,13 +36,13 @@ const char* const kTreeHint = "鼠标右键有更多功能";
 
 TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, QWidget* parent)
     : QWidget(parent), m_page(page) {
-    const TreePageSpec& spec = kTreePages[page];
-    setObjectName(QString::fromLatin1(spec.sheet));
+    const TreePageRow& entry = kTreePages[page];
+    setObjectName(QString::fromLatin1(entry.sheet));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_tree = new QTreeView(this);
-    m_tree->setObjectName(QString::fromLatin1(spec.tree));
-    m_tree->setAccessibleName(QString::fromUtf8(spec.name));
+    m_tree->setObjectName(QString::fromLatin1(entry.tree));
+    m_tree->setAccessibleName(QString::fromUtf8(entry.name));
     m_tree->setHeaderHidden(true);
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setIndentation(19);
@@ -77,18 +77,18 @@ TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, 
             &TTreePage::SyncSelection);
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [&tree](const QModelIndex& current) { tree.SetCurrent(CategoryTreeModel::NodeOf(current)); });
-    if (spec.expandCounts) {
+    if (entry.expandCounts) {
         connect(m_tree, &QTreeView::expanded, this, &TTreePage::ExpandedOrCollapsed);
         connect(m_tree, &QTreeView::collapsed, this, &TTreePage::ExpandedOrCollapsed);
     }
-    if (!spec.pickOnPress) {
+    if (!entry.pickOnPress) {
         connect(m_tree, &QTreeView::clicked, this, [this] { emit Picked(m_page); });
     }
     // A double-click anywhere in the tree opens the last pick, on a row or beside the rows:
     // the viewport's filter sees both, QTreeView::doubleClicked only the first.
     m_tree->installEventFilter(this);
     m_tree->viewport()->installEventFilter(this);
-    if (spec.pickOnPress || spec.hintAndKeys) m_tree->setMouseTracking(true);
+    if (entry.pickOnPress || entry.hintAndKeys) m_tree->setMouseTracking(true);
 }
 
 void TTreePage::SyncSelection() {
@@ -129,7 +129,7 @@ bool TTreePage::MousePress(QMouseEvent* mouse) {
 }
 
 bool TTreePage::eventFilter(QObject* watched, QEvent* event) {
-    const TreePageSpec& spec = kTreePages[m_page];
+    const TreePageRow& entry = kTreePages[m_page];
     if (watched == m_tree->viewport()) {
         const auto type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
@@ -139,20 +139,20 @@ bool TTreePage::eventFilter(QObject* watched, QEvent* event) {
             // neither the selection nor the focused node, so the menu acts on the selection.
             if (mouse->button() == Qt::RightButton) return true;
             if (type == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton &&
-                spec.doubleClickOpens) {
+                entry.doubleClickOpens) {
                 emit Opened(m_page);
             }
         }
-        if (event->type() == QEvent::MouseMove && spec.hintAndKeys) {
+        if (event->type() == QEvent::MouseMove && entry.hintAndKeys) {
             MouseMove(static_cast<QMouseEvent*>(event)->position().toPoint());
-        } else if (event->type() == QEvent::MouseButtonPress && spec.pickOnPress) {
+        } else if (event->type() == QEvent::MouseButtonPress && entry.pickOnPress) {
             MousePress(static_cast<QMouseEvent*>(event));
         }
     } else if (watched == m_tree) {
         if (event->type() == QEvent::Show && m_pendingScroll.isValid()) {
             m_tree->scrollTo(m_pendingScroll);
             m_pendingScroll = QPersistentModelIndex();
-        } else if (event->type() == QEvent::KeyPress && spec.hintAndKeys) {
+        } else if (event->type() == QEvent::KeyPress && entry.hintAndKeys) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
                 emit KeyPressed(TreeKey::Enter);
