@@ -1,4 +1,6 @@
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include <QFont>
 #include <QLoggingCategory>
@@ -68,6 +70,8 @@ int main(int argc, char** argv) {
     // And the timed sweep asks the desktop on another, so a slow desktop never freezes it.
     tk::ThreadSaveWriter sweepThread;
     deps.sweepThread = &sweepThread;
+    // And whether the history's programs are still there is asked on threads of their own.
+    deps.probeThreads = 4;
     tk::AppController controller(deps, timers);
     tk::TFrmMain window(controller);
     instance.SetOnRequest([&controller] { controller.BringIn(); });
@@ -76,5 +80,13 @@ int main(int argc, char** argv) {
         ~Unshow() { shown = nullptr; }
     } unshow;
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Everything is saved by now (the window saved on its way out). A sweep stuck on a hung
+    // mount must not keep the program from ending: the save is finished and the rest let go.
+    if (!sweepThread.FlushFor(tk::kCloseSweepWait)) {
+        saveWriter.Flush();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

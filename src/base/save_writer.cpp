@@ -30,6 +30,11 @@ void ThreadSaveWriter::Flush() {
     m_idle.wait(lock, [this] { return !m_pending && !m_busy; });
 }
 
+bool ThreadSaveWriter::FlushFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_idle.wait_for(lock, limit, [this] { return !m_pending && !m_busy; });
+}
+
 void ThreadSaveWriter::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {

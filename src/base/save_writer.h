@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -16,6 +17,11 @@ public:
     virtual void Submit(std::function<void()> job) = 0;
     // Returns once every job submitted so far has run.
     virtual void Flush() = 0;
+    // As Flush, waiting at most `limit`; false when a job was still running or waiting then.
+    virtual bool FlushFor(std::chrono::milliseconds /*limit*/) {
+        Flush();
+        return true;
+    }
 };
 
 // A SaveWriter with one thread of its own.
@@ -29,6 +35,7 @@ public:
 
     void Submit(std::function<void()> job) override;
     void Flush() override;
+    bool FlushFor(std::chrono::milliseconds limit) override;
 
 private:
     void Run();

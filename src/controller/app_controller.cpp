@@ -64,7 +64,8 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
 
 AppController::~AppController() {
     // Nothing the threads still hold may report to a controller that is gone.
-    if (m_deps.sweepThread) m_deps.sweepThread->Flush();
+    // (A sweep hung on the desktop past the wait is the program's main to deal with.)
+    if (m_deps.sweepThread) m_deps.sweepThread->FlushFor(kCloseSweepWait);
     if (m_deps.saveWriter) m_deps.saveWriter->Flush();
     m_history.SetOnSaved(nullptr);
     m_history.SetOnChange(nullptr);
@@ -139,16 +140,44 @@ void AppController::EnsureHistory() {
     if (!m_historyPending) return;
     m_historyPending = false;
     try {
-        m_history.LoadStoredHistory();
+        if (m_deps.probeThreads <= 0) {
+            m_history.LoadStoredHistory();
+        } else {
+            // Whether each program's file is there is asked on threads of their own: a path on
+            // a hung mount costs its own entry a late picture, not the window its load.
+            m_probe = std::make_unique<PathProbe>(
+                [&files = m_deps.files](const std::string& path) { return files.FileExists(path); },
+                m_deps.probeThreads);
+            m_probe->Start(m_history.StoredProgramPaths(),
+                           [this] { m_timers.Post([this] { ApplyLateAnswers(); }); });
+            m_probe->WaitFor(kProbeWait);
+            struct Restore {
+                HistoryCore& history;
+                ~Restore() { history.SetPathAnswers(nullptr); }
+            } restore{m_history};
+            m_history.SetPathAnswers(
+                [probe = m_probe.get()](const std::string& path) { return probe->Answer(path); });
+            m_history.LoadStoredHistory();
+        }
     } catch (const std::exception& e) {
         ReportWarning("history", e.what());
     }
     m_history.FillDocFilters();
+    ApplyLateAnswers();
+}
+
+void AppController::ApplyLateAnswers() {
+    if (!m_probe) return;
+    for (const auto& [path, exists] : m_probe->TakeLateAnswers()) {
+        m_history.ResolveLateImage(path, exists);
+    }
+    // Nothing waits any more: the probe and any thread stuck in it are let go.
+    if (!m_history.HasLateImages()) m_probe.reset();
 }
 
 bool AppController::FormCloseQuery() {
     EnsureHistory();
-    SweepNow();
+    SweepNow(kCloseSweepWait);
     m_web.Navigate(m_web.Schedule().ClosePage());
     return m_view->AskYesNo(kCloseCaption, kCloseQuestion);
 }
@@ -163,8 +192,7 @@ void AppController::FormDestroy() {
     if (m_destroyed) return;
     EnsureHistory();  // never save a history that was not read yet
     // What a timed sweep still out has found is saved with the rest.
-    if (m_sweepOut && m_view) {
-        m_deps.sweepThread->Flush();
+    if (m_sweepOut && m_view && m_deps.sweepThread->FlushFor(kCloseSweepWait)) {
         ApplyTimedSweep(m_sweepGeneration);
     }
     m_destroyed = true;
@@ -320,7 +348,7 @@ void AppController::TimerFirstRunTimer() {
     EnsureHistory();
     try {
         if (m_view->BoxChecked(SettingsBox::AutoRunDocs)) RunStartDocs();
-        SweepNow();
+        SweepNow(std::chrono::milliseconds{0});
         m_web.Navigate(m_web.Schedule().FirstPage());
     } catch (const std::exception& e) {
         ReportWarning("start-up work", e.what());
@@ -357,14 +385,15 @@ void AppController::ApplyTimedSweep(std::uint64_t generation) {
     m_sweep.Apply(*findings);
 }
 
-void AppController::SweepNow() {
-    if (m_sweepOut) {
-        // The desktop's connections serve one sweep at a time; this one supersedes it.
-        m_deps.sweepThread->Flush();
-        m_sweepOut = false;
-        m_sweepFindings.reset();
+void AppController::SweepNow(std::chrono::milliseconds wait) {
+    if (m_deps.sweepThread == nullptr) {
+        m_sweep.CheckOpenDocs();
+        return;
     }
-    m_sweep.CheckOpenDocs();
+    if (!m_sweepOut) StartTimedSweep();
+    if (wait.count() > 0 && m_deps.sweepThread->FlushFor(wait)) {
+        ApplyTimedSweep(m_sweepGeneration);
+    }
 }
 
 void AppController::CbRefreshClick() {

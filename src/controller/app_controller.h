@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/path_probe.h"
 #include "controller/main_view.h"
 #include "controller/slide.h"
 #include "controller/timer_factory.h"
@@ -48,7 +50,15 @@ struct ControllerDeps {
     // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another
     // ThreadSaveWriter); none: on the window's thread.
     SaveWriter* sweepThread = nullptr;
+    // How many threads ask, at the history load, whether the programs' files are there; none:
+    // asked on the window's thread.
+    int probeThreads = 0;
 };
+
+// How long the history load waits for those answers before it goes on without the late ones.
+inline constexpr std::chrono::milliseconds kProbeWait{300};
+// How long closing waits for the desktop's answer to its last sweep.
+inline constexpr std::chrono::milliseconds kCloseSweepWait{2000};
 
 // How long after a change the history is saved: one save for a burst of changes.
 inline constexpr std::uint32_t kSaveDelayMs = 3000;
@@ -171,8 +181,12 @@ private:
     // The timed sweep: asked of the desktop on the sweep thread, applied here in order.
     void StartTimedSweep();
     void ApplyTimedSweep(std::uint64_t generation);
-    // A sweep here and now (closing, the first run): a timed one still out is finished first.
-    void SweepNow();
+    // A sweep now (closing, the first run), asked on the sweep thread when there is one (a
+    // timed one still out stands for it) and applied when its answer is in, waiting here for
+    // it at most `wait`: a hung desktop costs the sweep, never the window.
+    void SweepNow(std::chrono::milliseconds wait);
+    // The answers the history load did not wait for.
+    void ApplyLateAnswers();
 
     // ---- SettingsWindow: the widgets through the view, the sweep timer here
     bool BoxChecked(SettingsBox box) const override;
@@ -205,6 +219,7 @@ private:
     std::unique_ptr<Timer> m_timerShow;
     std::unique_ptr<Timer> m_timerHide;
     std::unique_ptr<Timer> m_timerSave;
+    std::unique_ptr<PathProbe> m_probe;  // the load's questions, while answers are still out
     std::string m_savedSettings;  // the settings as last written
     bool m_sweepOut = false;      // a timed sweep is being gathered or waits to be applied
     std::uint64_t m_sweepGeneration = 0;

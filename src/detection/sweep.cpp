@@ -70,7 +70,8 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
             if (pid > 0) {
                 std::optional<std::string> path = m_windows.ExecutableOfProcess(pid);
                 if (path && !path->empty()) {
-                    row.exists = files.FileExists(*path) || files.DirectoryExists(*path);
+                    row.isFile = files.FileExists(*path);
+                    row.exists = row.isFile || files.DirectoryExists(*path);
                     row.path = std::move(*path);
                 }
             }
@@ -85,6 +86,18 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
 void Sweep::ApplyWindows(const SweepFindings& findings) {
     m_windowList = findings.windowList;
     m_openDocs.clear();
+    // The gather asked the disk already, off the window's thread; registration takes its word.
+    struct Restore {
+        HistoryCore& history;
+        ~Restore() { history.SetPathAnswers(nullptr); }
+    } restore{m_history};
+    const FileSystem& files = m_history.Files();
+    m_history.SetPathAnswers([&findings, &files](const std::string& path) -> std::optional<bool> {
+        for (const SweepFindings::Row& row : findings.rows) {
+            if (row.path == path) return row.isFile;
+        }
+        return files.FileExists(path);  // a path registration spelled otherwise
+    });
     try {
         for (std::size_t row = 0; row < findings.rows.size(); ++row) {
             const SweepFindings::Row& found = findings.rows[row];

@@ -71,6 +71,12 @@ void CategoryTree::Unindex(TreeNode* node) {
     --m_count;
 }
 
+void CategoryTree::SetImage(TreeNode* node, int image) {
+    if (node == nullptr || node->m_image == image) return;
+    node->m_image = image;
+    if (m_listener) m_listener->NodeChanged(node);
+}
+
 void CategoryTree::Remove(TreeNode* node) {
     if (node == nullptr || node == &m_root) return;
     TreeNode* parent = node->m_parent;

@@ -68,6 +68,8 @@ public:
     virtual void Reset() = 0;
     // Expand the node's ancestors and scroll it into view.
     virtual void MakeVisible(const TreeNode* node) = 0;
+    // The node's picture changed (a late answer about its file).
+    virtual void NodeChanged(const TreeNode* /*node*/) {}
 };
 
 class CategoryTree {
@@ -89,6 +91,7 @@ public:
     TreeNode* AddLast(std::string_view text, int image, int index);
     TreeNode* AddChildLast(TreeNode* parent, std::string_view text, int image, int index);
     void Remove(TreeNode* node);
+    void SetImage(TreeNode* node, int image);
     // Room for about `nodes` nodes in the lookup index, ahead of a large load.
     void Reserve(std::size_t nodes) { m_byKey.reserve(nodes); }
     void Clear();

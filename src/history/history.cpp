@@ -1,6 +1,7 @@
 #include "history/history.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <exception>
 
 #include "base/atomic_file.h"
@@ -135,7 +136,20 @@ std::string HistoryCore::GetDocGroupName(std::string_view location) const {
 std::optional<int> HistoryCore::GetDocImageIndex(std::string_view location,
                                                  std::string_view title) {
     const std::string path(location);
-    if (!m_files.FileExists(path)) return kImageDocument;
+    if (m_pathAnswers) {
+        const std::optional<bool> answer = m_pathAnswers(path);
+        if (!answer) {
+            m_lateImages.push_back(path);
+            return kImageDocument;
+        }
+        if (!*answer) return kImageDocument;
+    } else if (!m_files.FileExists(path)) {
+        return kImageDocument;
+    }
+    return ProgramImageIndex(path, title);
+}
+
+std::optional<int> HistoryCore::ProgramImageIndex(const std::string& path, std::string_view title) {
     if (title == "我的电脑") return kImageComputer;
     if (title == "桌面") return kImageDesktop;
     if (title == "网上邻居") return kImageNetwork;
@@ -146,6 +160,45 @@ std::optional<int> HistoryCore::GetDocImageIndex(std::string_view location,
     // Only an icon that went in takes a place: the next one must land right after the end.
     if (!icon || !m_images.Insert(m_lastImageIndex + 1, std::move(*icon))) return std::nullopt;
     return ++m_lastImageIndex;
+}
+
+std::vector<std::string> HistoryCore::StoredProgramPaths() const {
+    std::vector<std::string> paths;
+    if (!m_ini) return paths;
+    const IniFile::SectionReader docs = m_ini->ReadSection(kSectionDocs);
+    std::unordered_set<std::string> seen;
+    for (int k = 0;; ++k) {
+        const std::string n = std::to_string(k);
+        const std::string* title = docs.Find("name" + n);
+        if (title == nullptr || TrimView(*title).empty()) break;
+        if (docs.Integer("doctype" + n, kDocTypeWebPage) != kDocTypeProgram) continue;
+        const std::string* location = docs.Find("path" + n);
+        if (location == nullptr) continue;
+        // As AddDoc will see it.
+        std::string path = ReplaceAll(Trim(*location), "%20", " ");
+        if (!path.empty() && seen.insert(path).second) paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+void HistoryCore::ResolveLateImage(const std::string& path, bool exists) {
+    const auto late = std::find(m_lateImages.begin(), m_lateImages.end(), path);
+    if (late == m_lateImages.end()) return;
+    m_lateImages.erase(late);
+    if (!exists) return;  // it already shows as a document
+    for (std::size_t i = 0; i < m_docs.size(); ++i) {
+        const TMyDoc& doc = m_docs[i];
+        if (doc.DocType != kDocTypeProgram || TrimView(doc.Location) != path) continue;
+        // An icon that cannot be taken leaves the document picture: the entry stays in view.
+        const std::optional<int> image = ProgramImageIndex(path, Trim(doc.Title));
+        if (!image) continue;
+        for (CategoryTree* tree : {&m_tvDocs, &m_tvApp}) {
+            for (int row = 0; row < tree->TopCount(); ++row) {
+                TreeNode* node = tree->Top(row);
+                if (node->Data().Index == static_cast<int>(i)) tree->SetImage(node, *image);
+            }
+        }
+    }
 }
 
 void HistoryCore::IndexDoc(const TMyDoc& doc) {
@@ -263,6 +316,7 @@ void HistoryCore::ClearAll() {
     m_chunks.clear();
     m_locationCount.clear();
     m_nameCount.clear();
+    m_lateImages.clear();
 }
 
 void HistoryCore::SetSettingsPaths(std::string loadPath, std::string savePath) {
@@ -347,6 +401,29 @@ void HistoryCore::DeleteSelectDocs(int index) {
         if (i != index) rest.push_back(m_docs[static_cast<std::size_t>(i)]);
     }
     if (m_window) m_window->SetSweepTimerEnabled(false);
+    // The rebuild asks no disk: each program's file counts as it was found when it came in, so
+    // a removal never waits on a hung mount. Answers still out stay out.
+    std::unordered_map<std::string, bool> found;
+    for (int row = 0; row < m_tvApp.TopCount(); ++row) {
+        const TreeNode* node = m_tvApp.Top(row);
+        const int doc = node->Data().Index;
+        if (doc >= 0 && doc < static_cast<int>(m_docs.size())) {
+            found.emplace(Trim(m_docs[static_cast<std::size_t>(doc)].Location),
+                          node->ImageIndex() != kImageDocument);
+        }
+    }
+    const std::vector<std::string> late = std::move(m_lateImages);
+    struct Restore {
+        PathAnswers& answers;
+        PathAnswers asked;
+        ~Restore() { answers = std::move(asked); }
+    } restore{m_pathAnswers, std::move(m_pathAnswers)};
+    m_pathAnswers = [&](const std::string& path) -> std::optional<bool> {
+        if (std::find(late.begin(), late.end(), path) != late.end()) return std::nullopt;
+        const auto it = found.find(path);
+        // A program without nodes had a file but no icon.
+        return it != found.end() ? it->second : true;
+    };
     ClearAll();
     ++m_quiet;
     for (const auto& doc : rest) {

@@ -46,6 +46,17 @@ public:
     // Image of an explicitly registered entry; nothing when the icon could not be taken.
     std::optional<int> GetDocImageIndex(std::string_view location, std::string_view title);
     int LastImageIndex() const { return m_lastImageIndex; }
+    // Whether a file is there, as asked off the window's thread; nothing: not known yet.
+    using PathAnswers = std::function<std::optional<bool>(const std::string&)>;
+    // While set, programs take their pictures from these answers instead of asking the file
+    // system here: a path on a hung mount must not freeze the window. An entry whose answer is
+    // not known yet shows as a document until ResolveLateImage.
+    void SetPathAnswers(PathAnswers answers) { m_pathAnswers = std::move(answers); }
+    // The program locations LoadStoredHistory will ask about, each once.
+    std::vector<std::string> StoredProgramPaths() const;
+    // A late answer for a program whose picture waited for it.
+    void ResolveLateImage(const std::string& path, bool exists);
+    bool HasLateImages() const { return !m_lateImages.empty(); }
     ImageList& Images() { return m_images; }
 
     // ---- registration and trees
@@ -114,6 +125,7 @@ private:
     void IndexDoc(const TMyDoc& doc);
     void UnindexDoc(const TMyDoc& doc);
     void NoteChange();
+    std::optional<int> ProgramImageIndex(const std::string& path, std::string_view title);
 
     const PathDialect& m_dialect;
     const FileSystem& m_files;
@@ -145,6 +157,9 @@ private:
     int m_savedWidth = 500;
     int m_savedHeight = 380;
     std::string m_lastError;
+
+    PathAnswers m_pathAnswers;
+    std::vector<std::string> m_lateImages;  // program locations waiting for their answer
 
     std::uint64_t m_changes = 0;
     int m_quiet = 0;  // >0 while records are rebuilt, loaded or saved: no change to report

@@ -100,7 +100,9 @@ TFrmVersion::TFrmVersion(std::function<void()> openSite)
     QFont linkFont = font;
     linkFont.setUnderline(true);
     label1->setFont(linkFont);
-    label1->setStyleSheet(QStringLiteral("color: #0000ff; background: transparent;"));
+    // The line is drawn as a border too: whichever face stands in for 黑体, the link shows.
+    label1->setStyleSheet(QStringLiteral(
+        "color: #0000ff; background: transparent; border-bottom: 1px solid #0000ff;"));
     label1->setGeometry(130, 124, 210, 21);
     label1->setCursor(Qt::PointingHandCursor);
     connect(label1, &TClickImage::Clicked, this, &TFrmVersion::Label1Click);

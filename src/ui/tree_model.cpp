@@ -146,5 +146,9 @@ void CategoryTreeModel::NodeRemoved(const TreeNode*, int) { endRemoveRows(); }
 void CategoryTreeModel::AboutToReset() { beginResetModel(); }
 void CategoryTreeModel::Reset() { endResetModel(); }
 void CategoryTreeModel::MakeVisible(const TreeNode* node) { emit MakeVisibleRequested(IndexOf(node)); }
+void CategoryTreeModel::NodeChanged(const TreeNode* node) {
+    const QModelIndex index = IndexOf(node);
+    emit dataChanged(index, index, {Qt::DecorationRole});
+}
 
 }  // namespace tk

@@ -54,6 +54,7 @@ public:
     void AboutToReset() override;
     void Reset() override;
     void MakeVisible(const TreeNode* node) override;
+    void NodeChanged(const TreeNode* node) override;
 
 signals:
     // Expand the node's ancestors and scroll it into view.

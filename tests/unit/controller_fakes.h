@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -56,16 +59,36 @@ public:
         byName[name] = timer.get();
         return timer;
     }
-    void Post(std::function<void()> task) override { posted.push_back(std::move(task)); }
+    // Any thread may post, as with a real event loop.
+    void Post(std::function<void()> task) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        posted.push_back(std::move(task));
+        m_posted.notify_all();
+    }
     void Wait(int milliseconds) override { waits.push_back(milliseconds); }
     FakeTimer& operator[](const std::string& name) { return *byName.at(name); }
     void RunPosted() {
-        while (!posted.empty()) {
-            auto task = std::move(posted.front());
-            posted.pop_front();
+        while (true) {
+            std::function<void()> task;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (posted.empty()) return;
+                task = std::move(posted.front());
+                posted.pop_front();
+            }
             task();
         }
     }
+    // Waits (a few seconds at most) until another thread has posted something.
+    bool WaitForPosted() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_posted.wait_for(lock, std::chrono::seconds(10), [this] { return !posted.empty(); });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+public:
 };
 
 // The window as plain state. The frame adds `frame` pixels to each outer dimension.

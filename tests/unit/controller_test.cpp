@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 #include "controller/app_controller.h"
@@ -55,6 +58,7 @@ protected:
     ManualWriter manualWriter, manualSweeps;
     SaveWriter* writer = nullptr;
     SaveWriter* sweepThread = nullptr;
+    int probeThreads = 0;
     std::unique_ptr<AppController> controller;
 
     void SetUp() override { fs::create_directories(dir); }
@@ -77,6 +81,7 @@ protected:
         deps.deferHistoryLoad = deferHistory;
         deps.saveWriter = writer;
         deps.sweepThread = sweepThread;
+        deps.probeThreads = probeThreads;
         controller = std::make_unique<AppController>(deps, timers);
         controller->Attach(view, &web);
         controller->FormCreate();
@@ -520,4 +525,72 @@ TEST_F(ControllerTest, TheTimedSweepAsksTheDesktopElsewhereAndIsNeverOutTwice) {
     EXPECT_NE(ReadIni().find("/usr/bin/gimp"), std::string::npos);
     timers.RunPosted();  // the late report changes nothing
     EXPECT_EQ(controller->History().DocHistory().size(), 2u);
+}
+
+namespace {
+
+int ImageOfProgram(AppController& c, const std::string& title) {
+    CategoryTree& tree = c.History().TVApp();
+    for (int row = 0; row < tree.TopCount(); ++row) {
+        if (tree.Top(row)->Text() == title) return tree.Top(row)->ImageIndex();
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(ControllerTest, AHungMountCostsItsEntryALatePictureNotTheLoadOrARemoval) {
+    // One program lives on a mount that does not answer until the test lets it.
+    files.files = {"/usr/bin/xterm", "/mnt/nfs/tool", "/usr/bin/gimp"};
+    std::promise<void> mountWakes;
+    std::shared_future<void> woken = mountWakes.get_future().share();
+    std::atomic<int> asksHere{0};
+    const std::thread::id here = std::this_thread::get_id();
+    files.onAsk = [woken, here, &asksHere](const std::string& path) {
+        if (std::this_thread::get_id() == here) ++asksHere;
+        if (path == "/mnt/nfs/tool") woken.wait();
+    };
+    WriteIni("[docs]\npath0=/mnt/nfs/tool\nname0=tool\ndoctype0=2\n"
+             "path1=/usr/bin/xterm\nname1=xterm\ndoctype1=2\n"
+             "path2=/usr/bin/gimp\nname2=gimp\ndoctype2=2\npath3=http://a.com/x\nname3=x\n");
+    probeThreads = 2;
+    Start();
+    controller->AfterFirstFrame();  // returns although one answer never came
+    EXPECT_EQ(asksHere, 0);
+    ASSERT_EQ(controller->History().DocHistory().size(), 4u);
+    EXPECT_EQ(ImageOfProgram(*controller, "tool"), 1);  // a document until its answer
+    EXPECT_GT(ImageOfProgram(*controller, "xterm"), 10);
+
+    // A removal meanwhile rebuilds the trees without asking the disk, and keeps waiting.
+    controller->History().DeleteSelectDocs(2);
+    EXPECT_EQ(asksHere, 0);
+    EXPECT_EQ(ImageOfProgram(*controller, "tool"), 1);
+    EXPECT_GT(ImageOfProgram(*controller, "xterm"), 10);
+
+    timers.RunPosted();  // what the first frame asked for
+    mountWakes.set_value();
+    ASSERT_TRUE(timers.WaitForPosted());
+    timers.RunPosted();
+    EXPECT_GT(ImageOfProgram(*controller, "tool"), 10);
+    EXPECT_NE(ReadIni().find("path0=/mnt/nfs/tool"), std::string::npos);
+}
+
+TEST_F(ControllerTest, TheFirstSweepAndTheClosingOneAskTheDesktopElsewhere) {
+    ManualWriter& sweeps = manualSweeps;
+    sweepThread = &sweeps;
+    files.files = {"/usr/bin/xterm", "/usr/bin/gimp"};
+    Start();
+    controller->AfterFirstFrame();
+    windows.Add(7, "terminal", "/usr/bin/xterm");
+    timers["TimerFirstRun"].Fire();
+    EXPECT_EQ(sweeps.submitted, 1);  // the window's thread did not wait for the answer
+    EXPECT_FALSE(controller->History().DocExists("/usr/bin/xterm"));
+    sweeps.RunAll();
+    timers.RunPosted();
+    EXPECT_TRUE(controller->History().DocExists("/usr/bin/xterm"));
+    // Closing waits a moment for its sweep and registers what it found before the question.
+    windows.Add(8, "paint", "/usr/bin/gimp");
+    view.answers.push_back(false);
+    EXPECT_FALSE(controller->FormCloseQuery());
+    EXPECT_TRUE(controller->History().DocExists("/usr/bin/gimp"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <set>
@@ -18,7 +19,12 @@ class FakeFileSystem : public FileSystem {
 public:
     std::set<std::string> files;
     std::set<std::string> dirs;
-    bool FileExists(const std::string& path) const override { return files.count(path) != 0; }
+    // Called with every path a file test asks about, on the asking thread.
+    std::function<void(const std::string&)> onAsk;
+    bool FileExists(const std::string& path) const override {
+        if (onAsk) onAsk(path);
+        return files.count(path) != 0;
+    }
     bool DirectoryExists(const std::string& path) const override { return dirs.count(path) != 0; }
 };
 

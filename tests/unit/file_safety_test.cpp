@@ -9,6 +9,8 @@
 #include <thread>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -17,6 +19,7 @@
 #include <unistd.h>
 #endif
 
+#include "base/path_probe.h"
 #include "base/save_writer.h"
 #include "base/text.h"
 #include "fakes.h"
@@ -257,6 +260,59 @@ TEST(SaveWriter, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
     gate.unlock();
     writer.Flush();
     EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+}
+
+TEST(SaveWriter, FlushForGivesUpOnAJobThatHangs) {
+    tk::ThreadSaveWriter writer;
+    std::promise<void> wake;
+    std::shared_future<void> woken = wake.get_future().share();
+    writer.Submit([woken] { woken.wait(); });
+    EXPECT_FALSE(writer.FlushFor(std::chrono::milliseconds(30)));
+    wake.set_value();
+    EXPECT_TRUE(writer.FlushFor(std::chrono::seconds(10)));
+}
+
+TEST(PathProbe, AHungPathDelaysOnlyItsOwnAnswerAndTellsItLate) {
+    std::promise<void> wake;
+    std::shared_future<void> woken = wake.get_future().share();
+    auto probe = std::make_unique<tk::PathProbe>(
+        [woken](const std::string& path) {
+            if (path == "/hung/a") woken.wait();
+            return path != "/gone";
+        },
+        2);
+    std::atomic<int> told{0};
+    std::vector<std::string> paths{"/hung/a"};
+    for (int i = 0; i < 50; ++i) paths.push_back("/p" + std::to_string(i));
+    paths.push_back("/gone");
+    probe->Start(paths, [&told] { ++told; });
+    EXPECT_FALSE(probe->WaitFor(std::chrono::milliseconds(200)));
+    EXPECT_EQ(probe->Answer("/p49"), std::optional<bool>(true));
+    EXPECT_EQ(probe->Answer("/gone"), std::optional<bool>(false));
+    EXPECT_EQ(probe->Answer("/hung/a"), std::nullopt);
+    EXPECT_TRUE(probe->TakeLateAnswers().empty());
+
+    wake.set_value();
+    for (int i = 0; i < 1000 && told == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(told, 1);
+    const auto late = probe->TakeLateAnswers();
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0], (std::pair<std::string, bool>{"/hung/a", true}));
+    EXPECT_TRUE(probe->TakeLateAnswers().empty());
+}
+
+TEST(PathProbe, GoingAwayLeavesAStuckThreadBehindSafely) {
+    auto wake = std::make_shared<std::promise<void>>();
+    std::shared_future<void> woken = wake->get_future().share();
+    std::atomic<int> told{0};
+    {
+        tk::PathProbe probe([woken](const std::string&) { woken.wait(); return true; }, 1);
+        probe.Start({"/hung/a", "/hung/b"}, [&told] { ++told; });
+        EXPECT_FALSE(probe.WaitFor(std::chrono::milliseconds(20)));
+    }
+    wake->set_value();  // the stuck thread wakes after its probe is gone, and tells no one
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(told, 0);
 }
 
 TEST_F(HistoryFile, SavesThatRebuildOnlyWhatChangedWriteWhatAFreshSaveWould) {
