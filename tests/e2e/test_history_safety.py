@@ -245,14 +245,19 @@ class SafetyTest(unittest.TestCase):
         os.makedirs(folder, 0o700)
         exe = os.path.join(folder, "tarvokelmora")
         shutil.copy2(PROGRAM, exe)
-        procs = [desk.spawn([exe], "program-%d" % i) for i in range(10)]
-        wait_for(lambda: sum(p.poll() is None for p in procs) <= 1, what="the extra starts to end",
-                 detail=lambda: "%d still run" % sum(p.poll() is None for p in procs))
-        alive = [p for p in procs if p.poll() is None]
-        self.assertEqual(len(alive), 1)
-        wait_for(lambda: desk.search_title(TITLE), what="the one window")
-        self.assertEqual(len(desk.search_title(TITLE)), 1)
-        self.assertEqual([p.returncode for p in procs if p not in alive], [0] * 9)
+        # A race shows only now and then: a few rounds give it the chances it needs.
+        for round in range(3):
+            procs = [desk.spawn([exe], "program-%d-%d" % (round, i)) for i in range(10)]
+            wait_for(lambda: sum(p.poll() is None for p in procs) <= 1, what="the extra starts to end",
+                     detail=lambda: "%d still run" % sum(p.poll() is None for p in procs))
+            alive = [p for p in procs if p.poll() is None]
+            self.assertEqual(len(alive), 1)
+            wait_for(lambda: desk.search_title(TITLE), what="the one window")
+            self.assertEqual(len(desk.search_title(TITLE)), 1)
+            self.assertEqual([p.returncode for p in procs if p not in alive], [0] * 9)
+            alive[0].terminate()
+            alive[0].wait(timeout=WAIT)
+            wait_for(lambda: not desk.search_title(TITLE), what="the window to go")
 
     def test_a_socket_squatted_under_the_old_name_changes_nothing(self):
         desk = self.desktop()
