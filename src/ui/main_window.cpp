@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QDebug>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -226,6 +227,16 @@ void TFrmMain::AfterFirstFrame() {
     setWindowIcon(ProgramIcon());
     if (m_trayIcon) m_trayIcon->show();
     m_controller.AfterFirstFrame();
+    // Without a tray the window must never become unreachable: it stays as it is, and a second
+    // start (or --show) brings it in. The icon still docks if a tray comes later.
+    if (m_trayIcon && !QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_startNotices << QStringLiteral("没有找到系统托盘：再次启动 TarvoKelmora 或运行 "
+                                         "“tarvokelmora --show” 可让窗口回来。");
+    }
+    if (!m_startNotices.isEmpty()) {
+        for (const QString& notice : m_startNotices) qWarning().noquote() << notice;
+        PnlHint->setText(m_startNotices.join(QLatin1Char(' ')));
+    }
 }
 
 void TFrmMain::moveEvent(QMoveEvent* event) {
