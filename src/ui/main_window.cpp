@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QLabel>
@@ -205,6 +206,9 @@ void TFrmMain::BuildTray() {
     // The right button opens popMenu, which the tray icon shows at the cursor.
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) m_controller.TrayIconClick();
+        // A panel that asks a D-Bus item for its context menu expects the program to open it;
+        // a docked icon has opened it already.
+        if (reason == QSystemTrayIcon::Context && !popMenu->isVisible()) popMenu->popup(QCursor::pos());
     });
     // Docking asks the desktop over D-Bus and X: it comes after the first frame.
 }
