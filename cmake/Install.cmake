@@ -39,12 +39,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "The TarvoKelmora developers <dev@tarvokelmora.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tray launcher that remembers what you had open")
+# The summary above is the first line; these are the lines below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"tray launcher that remembers what you had open
- TarvoKelmora lives in the tray and keeps a history of the programs you run,
- the folders your file manager shows and the pages your browsers show. The
- history is sorted into four trees, and a click opens any entry again with
- your default application. Its window and menus are in Chinese.")
+"TarvoKelmora lives in the tray and keeps a history of the programs you run,
+the folders your file manager shows and the pages your browsers show. The
+history is sorted into four trees, and a click opens any entry again with
+your default application. Its window and menus are in Chinese.")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tarvokelmora.com/)

@@ -38,7 +38,7 @@ cleanup() {
     local status=$?
     if [ "$installed" = 1 ] && dpkg-query -W "$PACKAGE" >/dev/null 2>&1; then
         echo "== restoring the machine: purging $PACKAGE"
-        "${APT[@]}" purge "$PACKAGE" >/dev/null || status=1
+        "${SUDO[@]}" dpkg --purge "$PACKAGE" >/dev/null || status=1
     fi
     rm -rf "$TMP"
     exit "$status"
@@ -50,12 +50,12 @@ rm -f "$BUILD"/${PACKAGE}_*.deb
 cmake --build "$BUILD" --target package >"$TMP/cpack.log" 2>&1 || { cat "$TMP/cpack.log"; exit 1; }
 DEB=$(ls "$BUILD"/${PACKAGE}_*.deb)
 DEB=$(realpath "$DEB")
-dpkg-deb --info "$DEB" | sed -n '/Package:/,$p'
+dpkg-deb --field "$DEB"
 
 echo "== lintian"
 # Errors fail; warnings are printed.
 lintian_status=0
-lintian --fail-on error --no-tag-display-limit "$DEB" >"$TMP/lintian.log" 2>&1 || lintian_status=$?
+lintian --fail-on error --tag-display-limit 0 "$DEB" >"$TMP/lintian.log" 2>&1 || lintian_status=$?
 cat "$TMP/lintian.log"
 [ "$lintian_status" -eq 0 ] || { echo "lintian found errors" >&2; exit 1; }
 
@@ -81,7 +81,10 @@ echo "== the installed program on a desktop"
 
 echo "== remove and purge"
 "${APT[@]}" remove "$PACKAGE" >/dev/null
-"${APT[@]}" purge "$PACKAGE" >/dev/null
+# With nothing left to purge, dpkg forgets the package at its removal already.
+if dpkg-query -W "$PACKAGE" >/dev/null 2>&1; then
+    "${APT[@]}" purge "$PACKAGE" >/dev/null
+fi
 installed=0
 left=()
 while IFS= read -r path; do

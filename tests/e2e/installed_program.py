@@ -42,11 +42,22 @@ class InstalledProgramTest(unittest.TestCase):
         window = desk.search_title(TITLE)[0]
         self.assertIn('"TarvoKelmora"', run(["xprop", "-id", window, "WM_CLASS"], desk.env))
 
+        # The first sweep finds the xterm, and the save after a change writes it down.
+        ini = os.path.join(desk.home, ".config", "TarvoKelmora", "defualt.ini")
+
+        def saved():
+            try:
+                with open(ini, encoding="utf-8") as f:
+                    return "/usr/bin/xterm" in f.read()
+            except FileNotFoundError:
+                return False
+        wait_for(saved, what="the recorded xterm in " + ini, detail=lambda: desk.log("program"))
+        # Gone from the disk, it must come back from --quit's save alone.
+        os.unlink(ini)
         result = subprocess.run([PROGRAM, "--quit"], env=desk.env, capture_output=True,
                                 text=True, timeout=90)
         self.assertEqual(result.returncode, 0, result.stderr)
         # Saved by the time --quit returns.
-        ini = os.path.join(desk.home, ".config", "TarvoKelmora", "defualt.ini")
         with open(ini, encoding="utf-8") as f:
             text = f.read()
         self.assertEqual(program.wait(timeout=20), 0, desk.log("program"))
