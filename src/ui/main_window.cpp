@@ -237,10 +237,21 @@ void TFrmMain::AfterFirstFrame() {
         m_startNotices << QStringLiteral("没有找到系统托盘：再次启动 TarvoKelmora 或运行 "
                                          "“tarvokelmora --show” 可让窗口回来。");
     }
-    if (!m_startNotices.isEmpty()) {
-        for (const QString& notice : m_startNotices) qWarning().noquote() << notice;
-        PnlHint->setText(m_startNotices.join(QLatin1Char(' ')));
-    }
+    for (const QString& notice : m_startNotices) qWarning().noquote() << notice;
+    ShowNextStartNotice();
+}
+
+void TFrmMain::ShowNextStartNotice() {
+    if (m_startNotices.isEmpty()) return;
+    // The strip holds one line: one notice at a time, each long enough to be read, unless
+    // something the user did has taken the strip meanwhile.
+    const QString notice = m_startNotices.takeFirst();
+    PnlHint->setText(notice);
+    PnlHint->setToolTip(notice);
+    if (m_startNotices.isEmpty()) return;
+    QTimer::singleShot(8000, this, [this, notice] {
+        if (PnlHint->text() == notice) ShowNextStartNotice();
+    });
 }
 
 void TFrmMain::moveEvent(QMoveEvent* event) {

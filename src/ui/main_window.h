@@ -98,6 +98,7 @@ private:
     void BuildTray();
     void ConnectPages();
     void AfterFirstFrame();
+    void ShowNextStartNotice();
     void CommitData(QSessionManager& manager);
     void SetDropTargetTree();
     void DropFiles(const TDropFilesInfo& info);
