@@ -46,10 +46,15 @@ int main(int argc, char** argv) {
         case tk::CommandLine::Action::Error: Print(stderr, command.output); return tk::kUsageError;
         default: break;
     }
-    const tk::SettingsLocation location =
-        command.historyFile.isEmpty()
-            ? tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder())
-            : tk::HistoryFileLocation(command.historyFile);
+    tk::SettingsLocation location;
+    if (command.historyFile.isEmpty()) {
+        location = tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
+    } else if (QString problem; auto named = tk::HistoryFileLocation(command.historyFile, &problem)) {
+        location = *named;
+    } else {
+        Print(stderr, problem);
+        return 1;
+    }
     const QString instanceKey = QString::fromStdString(location.savePath);
     if (command.action == tk::CommandLine::Action::Quit) {
         QCoreApplication core(argc, argv);

@@ -159,10 +159,18 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
     return result;
 }
 
-SettingsLocation HistoryFileLocation(const QString& historyFile) {
-    QDir().mkpath(QFileInfo(historyFile).absolutePath());
+std::optional<SettingsLocation> HistoryFileLocation(const QString& historyFile, QString* problem) {
+    const QString folder = QFileInfo(historyFile).absolutePath();
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        if (problem) {
+            *problem = QStringLiteral("tarvokelmora: 无法创建历史文件所在的文件夹“%1”。"
+                                      "Cannot make the history file's folder '%1'.\n")
+                           .arg(folder);
+        }
+        return std::nullopt;
+    }
     const std::string path = QFile::encodeName(historyFile).toStdString();
-    return {path, path};
+    return SettingsLocation{path, path};
 }
 
 int QuitRunningInstance(const QString& instanceKey) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "history/settings.h"
 
@@ -39,8 +40,8 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
 QStringList WithoutQtOptions(const QStringList& arguments);
 
 // Where a history file named on the command line is read and written; its folder is made
-// when missing.
-SettingsLocation HistoryFileLocation(const QString& historyFile);
+// when missing. Nothing, with the reason in Chinese and English, when it cannot be made.
+std::optional<SettingsLocation> HistoryFileLocation(const QString& historyFile, QString* problem);
 
 // --quit: asks the instance that owns `instanceKey` to end and waits until it has saved.
 // Returns the exit status, having said on standard error what went wrong: 1 when none runs,

@@ -98,10 +98,19 @@ private slots:
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("a/b/history.ini"));
-        const SettingsLocation location = HistoryFileLocation(file);
-        QCOMPARE(QString::fromStdString(location.loadPath), file);
-        QCOMPARE(location.savePath, location.loadPath);
+        QString problem;
+        const std::optional<SettingsLocation> location = HistoryFileLocation(file, &problem);
+        QVERIFY(location.has_value());
+        QCOMPARE(QString::fromStdString(location->loadPath), file);
+        QCOMPARE(location->savePath, location->loadPath);
         QVERIFY(QDir(dir.filePath(QStringLiteral("a/b"))).exists());
+        // A folder that cannot be made (a file stands in its way) is said, not run into.
+        QFile blocker(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(!HistoryFileLocation(dir.filePath(QStringLiteral("plain/h.ini")), &problem));
+        QVERIFY(problem.contains(dir.filePath(QStringLiteral("plain"))));
+        QVERIFY(problem.endsWith(QLatin1Char('\n')));
     }
 
     void DisplayDecision() {
