@@ -100,11 +100,15 @@ class OnDesktopTest(unittest.TestCase):
         # No tray here: said once, and the window stays reachable.
         wait_for(lambda: NO_TRAY in self.desk.log("program"), what="the no-tray notice",
                  detail=lambda: self.desk.log("program"))
-        # A second start for the default history is another instance; for this one it hands over.
+        # Put out of sight (minimised: there is no icon to click), --show brings it back.
+        window = self.desk.search_title(TITLE)[0]
+        self.desk.xdotool("windowminimize", window)
+        wait_for(lambda: not self.desk.search_title(TITLE), what="the window to be minimised")
         result = run_program(["--history", self.history, "--show"], self.desk.env)
         self.assertEqual(result.returncode, 0, result.stderr)
+        wait_for(lambda: self.desk.search_title(TITLE), what="the window back after --show")
         self.assertIsNone(proc.poll(), "--show ended the running program")
-        self.assertEqual(len(self.desk.search_title(TITLE)), 1)
+        self.assertEqual(len(self.desk.search_title(TITLE)), 1, "--show started a second one")
         self.assertEqual(run_program(["--quit"], self.desk.env).returncode, 1,
                          "--quit reached an instance of another history file")
 
