@@ -77,7 +77,14 @@ done
 man -l /usr/share/man/man1/tarvokelmora.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/tarvokelmora.1.gz >/dev/null
 
 echo "== the installed program on a desktop"
-"${SUDO[@]}" env CI="${CI:-}" /usr/bin/python3 tests/e2e/installed_program.py /usr/bin/tarvokelmora
+run_status=0
+"${SUDO[@]}" env CI="${CI:-}" /usr/bin/python3 tests/e2e/installed_program.py /usr/bin/tarvokelmora ||
+    run_status=$?
+case "$run_status" in
+    0) ;;
+    77) echo "SKIP: the installed program on a desktop (see above)" >&2 ;;
+    *) exit "$run_status" ;;
+esac
 
 echo "== remove and purge"
 "${APT[@]}" remove "$PACKAGE" >/dev/null
