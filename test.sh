@@ -15,6 +15,9 @@ cmake --build build -j"$JOBS"
 echo "== tests"
 (cd build && ctest --output-on-failure -j"$JOBS")
 
+echo "== the Debian package: built, checked, installed, run, removed"
+scripts/test-package.sh build
+
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTK_SANITIZE=ON -DTK_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$JOBS" --target tk_unit_tests

@@ -1399,7 +1399,7 @@ def main():
         return im
     both("imagelist.png", (176, 16), strip)
 
-    for px in (16, 24, 32, 48, 64, 128, 256):
+    for px in (16, 22, 24, 32, 48, 64, 128, 256):
         save(app_mark(px), f"app_{px}.png", (px, px))
 
     verify()

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QDir>
 #include <QFont>
 #include <QLoggingCategory>
 
@@ -11,6 +12,9 @@
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
 #include "ui/application.h"
+#include "ui/command_line.h"
+#include "ui/display_check.h"
+#include "ui/install_paths.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
 #include "ui/timer.h"
@@ -19,9 +23,63 @@
 // (QT_LOGGING_RULES="tarvokelmora.info=true" shows it).
 Q_LOGGING_CATEGORY(lcProgram, "tarvokelmora", QtWarningMsg)
 
+namespace {
+
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void Print(std::FILE* to, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fflush(to);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before any display is opened: --help and --version work anywhere.
+    const tk::CommandLine command = tk::ParseCommandLine(Arguments(argc, argv), QDir::currentPath());
+    switch (command.action) {
+        case tk::CommandLine::Action::Help:
+        case tk::CommandLine::Action::Version: Print(stdout, command.output); return 0;
+        case tk::CommandLine::Action::Error: Print(stderr, command.output); return tk::kUsageError;
+        default: break;
+    }
+    tk::SettingsLocation location;
+    if (command.historyFile.isEmpty()) {
+        location = tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
+    } else if (QString problem; auto named = tk::HistoryFileLocation(command.historyFile, &problem)) {
+        location = *named;
+    } else {
+        Print(stderr, problem);
+        return 1;
+    }
+    const QString instanceKey = QString::fromStdString(location.savePath);
+    if (command.action == tk::CommandLine::Action::Quit) {
+        QCoreApplication core(argc, argv);
+        return tk::QuitRunningInstance(instanceKey);
+    }
+    const tk::DisplayChoice display = tk::ChooseDisplay(tk::CurrentDisplayEnvironment());
+    if (const QString problem = tk::DisplayProblem(display); !problem.isEmpty()) {
+        Print(stderr, problem + QLatin1Char('\n'));
+        return 1;
+    }
+    // Placement, the slide and stay-on-top need X11: XWayland on a Wayland session. Only for
+    // this program: what it opens inherits the session's own choice again.
+    const bool hadPlatform = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (display.forceXcb) qputenv("QT_QPA_PLATFORM", "xcb");
     tk::TApplication app(argc, argv);
+    if (display.forceXcb) {
+        if (hadPlatform) qputenv("QT_QPA_PLATFORM", platform);
+        else qunsetenv("QT_QPA_PLATFORM");
+    }
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
+    QApplication::setApplicationVersion(tk::ProgramVersion());
+    // Task managers and portals match the window to the installed menu entry by this.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(tk::kDesktopId));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
     tk::LoadChineseQtTexts();  // Qt's own buttons and menus in Chinese, whatever the locale
     // Set once the controller exists: refused launches are shown to the user too.
@@ -49,9 +107,7 @@ int main(int argc, char** argv) {
     tk::InitArtwork();
     tk::QuitGracefullyOnTermination();
 
-    const tk::SettingsLocation location =
-        tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
-    tk::SingleInstance instance(QString::fromStdString(location.savePath));
+    tk::SingleInstance instance(instanceKey);
     if (instance.HandedOver()) return 0;
 
     tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
@@ -75,6 +131,9 @@ int main(int argc, char** argv) {
     tk::AppController controller(deps, timers);
     tk::TFrmMain window(controller);
     instance.SetOnRequest([&controller] { controller.BringIn(); });
+    // Ends as a termination request does: no question, the history saved on the way out.
+    instance.SetOnQuit([] { tk::EndProgram(); });
+    if (tk::ShouldTellX11WindowsOnly(display)) window.AddStartNotice(tk::X11WindowsOnlyNotice());
     shown = &controller;
     struct Unshow {
         ~Unshow() { shown = nullptr; }

@@ -7,6 +7,8 @@ namespace tk {
 
 // The name the program registers under: the application title.
 inline constexpr char kAutoRunName[] = "TarvoKelmora";
+// The installed menu entry's id, which is also the installed icon's name.
+inline constexpr char kDesktopEntryId[] = "com.tarvokelmora.TarvoKelmora";
 
 // The desktop's list of programs started at log-on, one entry a name. Implementations never throw.
 class AutoRunStore {

@@ -1,6 +1,7 @@
 #include "history/settings.h"
 
 #include "base/folders.h"
+#include "desktop/autorun.h"
 
 namespace tk {
 
@@ -21,8 +22,12 @@ bool IsSystemInstall(const std::string& exeDir) {
 SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configHome) {
     const std::string beside = exeDir + "/" + std::string(kSettingsFileName);
     // Installed for everyone, the folder is shared: one user's history (root's too) never
-    // lands beside the program.
-    if (!IsSystemInstall(exeDir) && DirectoryIsWritable(exeDir)) return {beside, beside};
+    // lands beside the program. Nor in a bin folder of an install under any other prefix
+    // (~/.local), which has its menu entry in ../share beside it.
+    const bool installed =
+        IsSystemInstall(exeDir) ||
+        PathExists(exeDir + "/../share/applications/" + std::string(kDesktopEntryId) + ".desktop");
+    if (!installed && DirectoryIsWritable(exeDir)) return {beside, beside};
     const std::string dir = configHome + "/TarvoKelmora";
     MakeDirectories(dir);
     const std::string perUser = dir + "/" + std::string(kSettingsFileName);

@@ -104,12 +104,45 @@ QString RuntimeFolder() {
     return QString::fromLocal8Bit(folder);
 }
 
-}  // namespace
-
-SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent) {
+// The lock and the socket of the instance that owns `key`, without their endings.
+QString InstanceBase(const QString& key) {
     const QByteArray hash =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    const QString base = RuntimeFolder() + QStringLiteral("/TarvoKelmora-") + QString::fromLatin1(hash);
+    return RuntimeFolder() + QStringLiteral("/TarvoKelmora-") + QString::fromLatin1(hash);
+}
+
+// Whether some process holds the lock at `lockPath`; taken and let go at once when free.
+bool LockHeld(const QString& lockPath) {
+    const QByteArray path = QFile::encodeName(lockPath);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;  // never made: nobody runs
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+}  // namespace
+
+SingleInstance::QuitResult SingleInstance::AskToQuit(const QString& key, int timeoutMs) {
+    const QString base = InstanceBase(key);
+    const QString lockPath = base + QStringLiteral(".lock");
+    if (!LockHeld(lockPath)) return QuitResult::NotRunning;
+    QLocalSocket socket;
+    socket.connectToServer(base + QStringLiteral(".socket"));
+    if (!socket.waitForConnected(2000)) return LockHeld(lockPath) ? QuitResult::NoAnswer : QuitResult::Ended;
+    socket.write("quit\n");
+    socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+    // The lock goes with the process, after its last save.
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (!LockHeld(lockPath)) return QuitResult::Ended;
+        ::usleep(50 * 1000);
+    }
+    return QuitResult::NoAnswer;
+}
+
+SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent) {
+    const QString base = InstanceBase(key);
     const QString lockPath = base + QStringLiteral(".lock");
     const QString socketPath = base + QStringLiteral(".socket");
     // Whoever holds the lock is the one instance; the others hand over to it. The first may
@@ -163,7 +196,9 @@ void SingleInstance::Listen(const QString& socketPath) {
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().startsWith("show") && m_onRequest) m_onRequest();
+                const QByteArray request = socket->readAll();
+                if (request.startsWith("show") && m_onRequest) m_onRequest();
+                if (request.startsWith("quit") && m_onQuit) m_onQuit();
                 socket->disconnectFromServer();
             });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);

@@ -30,6 +30,13 @@ public:
     bool HandedOver() const { return m_handedOver; }
     // Called in the first instance whenever a later start asks for the window.
     void SetOnRequest(std::function<void()> onRequest) { m_onRequest = std::move(onRequest); }
+    // Called in the first instance when a later start (--quit) asks it to end.
+    void SetOnQuit(std::function<void()> onQuit) { m_onQuit = std::move(onQuit); }
+
+    enum class QuitResult { Ended, NotRunning, NoAnswer };
+    // Asks the instance that owns `key` to end, and waits up to `timeoutMs` until it has
+    // (its history saved). Never becomes the instance itself.
+    static QuitResult AskToQuit(const QString& key, int timeoutMs);
 
 private:
     bool TryLock(const QString& lockPath);
@@ -38,6 +45,7 @@ private:
     int m_lockFd = -1;
     bool m_handedOver = false;
     std::function<void()> m_onRequest;
+    std::function<void()> m_onQuit;
 };
 
 // A termination request (SIGTERM, SIGINT, SIGHUP: the session ending, a service manager

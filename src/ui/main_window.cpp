@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QDebug>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -204,6 +206,9 @@ void TFrmMain::BuildTray() {
     // The right button opens popMenu, which the tray icon shows at the cursor.
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) m_controller.TrayIconClick();
+        // A panel that asks a D-Bus item for its context menu expects the program to open it;
+        // a docked icon has opened it already.
+        if (reason == QSystemTrayIcon::Context && !popMenu->isVisible()) popMenu->popup(QCursor::pos());
     });
     // Docking asks the desktop over D-Bus and X: it comes after the first frame.
 }
@@ -226,6 +231,27 @@ void TFrmMain::AfterFirstFrame() {
     setWindowIcon(ProgramIcon());
     if (m_trayIcon) m_trayIcon->show();
     m_controller.AfterFirstFrame();
+    // Without a tray the window must never become unreachable: it stays as it is, and a second
+    // start (or --show) brings it in. The icon still docks if a tray comes later.
+    if (m_trayIcon && !QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_startNotices << QStringLiteral("没有找到系统托盘：再次启动 TarvoKelmora 或运行 "
+                                         "“tarvokelmora --show” 可让窗口回来。");
+    }
+    for (const QString& notice : m_startNotices) qWarning().noquote() << notice;
+    ShowNextStartNotice();
+}
+
+void TFrmMain::ShowNextStartNotice() {
+    if (m_startNotices.isEmpty()) return;
+    // The strip holds one line: one notice at a time, each long enough to be read, unless
+    // something the user did has taken the strip meanwhile.
+    const QString notice = m_startNotices.takeFirst();
+    PnlHint->setText(notice);
+    PnlHint->setToolTip(notice);
+    if (m_startNotices.isEmpty()) return;
+    QTimer::singleShot(8000, this, [this, notice] {
+        if (PnlHint->text() == notice) ShowNextStartNotice();
+    });
 }
 
 void TFrmMain::moveEvent(QMoveEvent* event) {

@@ -50,6 +50,8 @@ public:
     ~TFrmMain() override;
 
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
+    // Said in the hint strip once the window is on screen, with the word on a missing tray.
+    void AddStartNotice(const QString& text) { m_startNotices << text; }
 
     // ---- MainView
     bool BoxChecked(SettingsBox box) const override;
@@ -96,6 +98,7 @@ private:
     void BuildTray();
     void ConnectPages();
     void AfterFirstFrame();
+    void ShowNextStartNotice();
     void CommitData(QSessionManager& manager);
     void SetDropTargetTree();
     void DropFiles(const TDropFilesInfo& info);
@@ -122,6 +125,7 @@ private:
     bool m_firstFramePainted = false;
     bool m_afterFirstFrameDone = false;
     bool m_placedInFrame = false;
+    QStringList m_startNotices;
     QSize m_startSize;  // the size the window opened with
     // The outer size the settings asked for; the frame's share comes off once it is known.
     QSize m_wantedOuter;

@@ -3,13 +3,14 @@
 #include <QCoreApplication>
 #include <QPluginLoader>
 
+#include "ui/install_paths.h"
+
 namespace tk {
 
 WebStripFactory* LoadWebStripModule(QString* error) {
     static QPluginLoader* loader = nullptr;
     if (loader == nullptr) {
-        loader = new QPluginLoader(QCoreApplication::applicationDirPath() +
-                                   QStringLiteral("/tk_webstrip.so"));
+        loader = new QPluginLoader(PrivateComponentPath(QStringLiteral("tk_webstrip.so")));
         loader->setLoadHints(QLibrary::PreventUnloadHint);
     }
     QObject* instance = loader->instance();

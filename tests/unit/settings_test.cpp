@@ -13,6 +13,7 @@
 #endif
 
 #include "base/atomic_file.h"
+#include "base/folders.h"
 #include "fakes.h"
 #include "history/history.h"
 #include "tree_dump.h"
@@ -272,6 +273,15 @@ TEST_F(SettingsFile, UnwritableFolderUsesThePerUserFolder) {
     tk::SettingsLocation perUser = tk::ResolveSettingsLocation("/proc", configHome);
     EXPECT_EQ(perUser.savePath, configHome + "/TarvoKelmora/defualt.ini");
     EXPECT_EQ(perUser.loadPath, perUser.savePath);
+#ifndef _WIN32
+    // Installed under a prefix of the user's own (its menu entry in ../share): per user too,
+    // though the bin folder can be written.
+    const std::string prefix = dir + "/local";
+    tk::MakeDirectories(prefix + "/bin");
+    tk::MakeDirectories(prefix + "/share/applications");
+    std::ofstream(prefix + "/share/applications/com.tarvokelmora.TarvoKelmora.desktop") << "[Desktop Entry]\n";
+    EXPECT_EQ(tk::ResolveSettingsLocation(prefix + "/bin", configHome).savePath, perUser.savePath);
+#endif
 
     auto core = std::make_unique<HistoryCore>(dialect, files, icons);
     core->SetSettingsPaths(perUser.loadPath, perUser.savePath);

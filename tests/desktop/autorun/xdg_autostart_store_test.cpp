@@ -238,6 +238,9 @@ TEST(XdgAutostartStoreTest, HostilePathsReadBackExactlyAndAddNoLines) {
             keys.insert(line.substr(0, line.find('=')));
         EXPECT_EQ(keys, expectedKeys) << path;
     }
+    // The icon the installed package provides.
+    EXPECT_NE(ReadText(temp.Path() / "TarvoKelmora.desktop").find("\nIcon=com.tarvokelmora.TarvoKelmora\n"),
+              std::string::npos);
 }
 
 TEST(XdgAutostartStoreTest, HostilePathsMakeEntriesTheValidatorAccepts) {

@@ -161,7 +161,7 @@ std::string EntryText(const std::string& name, const std::string& path) {
            EscapeValue(ExecWord(path)) +
            "\n"
            "Icon=" +
-           EscapeValue(LowerAscii(name)) +
+           std::string(kDesktopEntryId) +  // the icon the package installs
            "\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";

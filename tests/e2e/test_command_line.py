@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""The built program's command line and the sessions it cannot or can only partly use.
+
+Usage: test_command_line.py PATH/TO/tarvokelmora [unittest arguments]
+
+The cases without a display run the program with a bare environment; the others bring up a
+private desktop (Xvfb and openbox, no tray host) and name the history file on the command line,
+so nothing beside the built program is touched.
+"""
+
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from e2e_support import Desktop, main, wait_for
+
+PROGRAM = None  # the built executable, from the command line
+TITLE = "TarvoKelmora1.0"
+NO_TRAY = "没有找到系统托盘"
+X11_ONLY = "Wayland 会话中只能看到 X11 程序的窗口"
+
+
+def bare_env(**extra):
+    """No display, no session: what a shell over ssh or a service manager gives."""
+    home = tempfile.mkdtemp(prefix="tk-cli-")
+    os.chmod(home, 0o700)
+    env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "LANG": "C.UTF-8",
+           "XDG_RUNTIME_DIR": home, "XDG_CONFIG_HOME": os.path.join(home, "config")}
+    env.update(extra)
+    return env
+
+
+def run_program(args, env, timeout=60):
+    return subprocess.run([PROGRAM] + args, env=env, capture_output=True, text=True,
+                          timeout=timeout, stdin=subprocess.DEVNULL)
+
+
+class WithoutDisplayTest(unittest.TestCase):
+
+    def test_help_version_and_mistakes_need_no_display(self):
+        env = bare_env()
+        for args in (["--help"], ["-h"]):
+            result = run_program(args, env)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn("--history <FILE>", result.stdout)
+            self.assertIn("--quit", result.stdout)
+            self.assertEqual(result.stderr, "")
+        result = run_program(["--version"], env)
+        self.assertEqual(result.returncode, 0)
+        self.assertRegex(result.stdout, r"^TarvoKelmora \d+\.\d+")
+        for args in (["--no-such-option"], ["stray"], ["--show", "--quit"]):
+            result = run_program(args, env)
+            self.assertEqual(result.returncode, 2, args)
+            self.assertIn("tarvokelmora:", result.stderr)
+            self.assertEqual(result.stdout, "")
+        # Nothing was made for a command that did not run.
+        self.assertEqual(os.listdir(env["HOME"]), [])
+
+    def test_no_usable_display_is_said_in_both_languages_not_aborted(self):
+        cases = [
+            ({}, "DISPLAY"),
+            ({"WAYLAND_DISPLAY": "wayland-0", "XDG_SESSION_TYPE": "wayland"}, "XWayland"),
+            ({"DISPLAY": ":64999"}, ":64999"),
+            ({"DISPLAY": ":64999", "WAYLAND_DISPLAY": "wayland-0"}, ":64999"),
+        ]
+        for extra, mentions in cases:
+            result = run_program([], bare_env(**extra))
+            self.assertEqual(result.returncode, 1, (extra, result.stderr))
+            self.assertIn(mentions, result.stderr)
+            self.assertIn("TarvoKelmora", result.stderr)
+            self.assertRegex(result.stderr, "[\u4e00-\u9fff]")  # Chinese
+            self.assertRegex(result.stderr, "(needs|cannot connect)")  # and English
+            self.assertNotIn("qt.qpa", result.stderr)
+
+    def test_quit_with_nothing_running(self):
+        result = run_program(["--quit"], bare_env())
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("not running", result.stderr)
+
+
+class OnDesktopTest(unittest.TestCase):
+
+    def setUp(self):
+        self.desk = Desktop()
+        self.addCleanup(self.desk.stop)
+        self.desk.start()
+        self.history = os.path.join(self.desk.tmp, "second", "keep", "two.ini")
+
+    def start(self, args, env=None):
+        proc = self.desk.spawn([PROGRAM, "--history", self.history] + args, "program", env=env)
+        wait_for(lambda: self.desk.search_title(TITLE), what="the main window",
+                 detail=lambda: self.desk.log("program"))
+        return proc
+
+    def test_named_history_show_and_quit_without_a_tray(self):
+        proc = self.start([])
+        # No tray here: said once, and the window stays reachable.
+        wait_for(lambda: NO_TRAY in self.desk.log("program"), what="the no-tray notice",
+                 detail=lambda: self.desk.log("program"))
+        # Put out of sight (minimised: there is no icon to click), --show brings it back.
+        window = self.desk.search_title(TITLE)[0]
+        self.desk.xdotool("windowminimize", window)
+        wait_for(lambda: not self.desk.search_title(TITLE), what="the window to be minimised")
+        result = run_program(["--history", self.history, "--show"], self.desk.env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        wait_for(lambda: self.desk.search_title(TITLE), what="the window back after --show")
+        self.assertIsNone(proc.poll(), "--show ended the running program")
+        self.assertEqual(len(self.desk.search_title(TITLE)), 1, "--show started a second one")
+        self.assertEqual(run_program(["--quit"], self.desk.env).returncode, 1,
+                         "--quit reached an instance of another history file")
+
+        result = run_program(["--history=" + self.history, "--quit"], self.desk.env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        # Saved by the time --quit returns; the process itself is a moment from its end.
+        with open(self.history, encoding="utf-8") as f:
+            self.assertIn("[default]", f.read())
+        self.assertEqual(proc.wait(timeout=20), 0)
+        self.assertEqual(self.desk.log("program").count(NO_TRAY), 1)
+
+    def test_wayland_session_with_xwayland_runs_on_x11_and_says_so(self):
+        env = dict(self.desk.env, WAYLAND_DISPLAY="wayland-tk-absent", XDG_SESSION_TYPE="wayland")
+        env.pop("QT_QPA_PLATFORM")
+        proc = self.start([], env=env)
+        wait_for(lambda: X11_ONLY in self.desk.log("program"), what="the Wayland notice",
+                 detail=lambda: self.desk.log("program"))
+        self.assertEqual(self.desk.log("program").count(X11_ONLY), 1)
+        proc.send_signal(signal.SIGTERM)
+        self.assertEqual(proc.wait(timeout=60), 0)
+
+
+def configure(args):
+    global PROGRAM
+    PROGRAM = os.path.abspath(args[0])
+    return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(__doc__, configure))
