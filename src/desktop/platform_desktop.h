@@ -21,6 +21,10 @@ struct PlatformDesktop {
     std::unique_ptr<ShellWindows> shellWindows;
     std::unique_ptr<Shell> shell;
     std::unique_ptr<AutoRunStore> autoRun;
+
+    // False on a Wayland desktop whose compositor cannot be asked for its windows: only X11
+    // programs' windows are recorded there. True everywhere else.
+    bool SeesNativeWaylandWindows() const { return windows && windows->SeesAllWindows(); }
 };
 
 PlatformDesktop CreatePlatformDesktop();
