@@ -5,6 +5,9 @@
 #include <unistd.h>
 #include <utility>
 
+#include "platform/linux/glib/bus_connection.h"
+#include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
+#include "platform/linux/kwin/kwin_window_lister.h"
 #include "platform/linux/posix/files.h"
 #include "platform/linux/wayland/foreign_toplevels.h"
 #include "platform/linux/wayland/sway_ipc.h"
@@ -26,7 +29,10 @@ MergedWindowSystem::MergedWindowSystem(std::unique_ptr<NativeWindowLister> nativ
     : m_native(std::move(native)),
       m_x11(std::move(x11)),
       m_ownPid(ownPid),
-      m_ownExecutable(std::move(ownExecutable)) {}
+      m_ownExecutable(std::move(ownExecutable)) {
+    // Known from the start, so whether to tell the user can be settled before the first sweep.
+    if (m_native) m_nativeWorked = m_native->List().ok;
+}
 
 WindowSnapshot MergedWindowSystem::ListWindows() {
     WindowSnapshot x = m_x11 ? m_x11->ListWindows() : WindowSnapshot{};
@@ -102,6 +108,11 @@ std::unique_ptr<NativeWindowLister> ChooseNativeLister() {
         WlrootsWindowLister::Options options;
         options.swaySocket = SwaySocketPath();
         return std::make_unique<WlrootsWindowLister>(std::move(options));
+    }
+    const std::string bus = glib::SessionBusAddress();
+    if (KWinWindowLister::IsRunning(bus)) return std::make_unique<KWinWindowLister>(bus);
+    if (glib::BusNameHasOwner(bus, "org.gnome.Shell")) {
+        return std::make_unique<GnomeShellWindowLister>(bus);
     }
     return nullptr;
 }
