@@ -9,4 +9,4 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   shared-mime-info dbus dbus-daemon nautilus desktop-file-utils
                   firefox-esr chromium python3 at-spi2-core python3-pyatspi
-                  sway foot xwayland x11-xserver-utils kwin-wayland zenity)
+                  sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell)

@@ -17,40 +17,14 @@
 #include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/kwin/kwin_window_lister.h"
 #include "require.h"
+#include "session_processes.h"
 #include "virtual_desktop.h"
 
 namespace fs = std::filesystem;
 using namespace tk;
-using tk::test::WaitFor;
+using namespace tk::test;
 
 namespace {
-
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            int stdoutFd = -1) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
-        const int devnull = ::open("/dev/null", O_RDWR);
-        ::dup2(devnull, 0);
-        ::dup2(stdoutFd >= 0 ? stdoutFd : devnull, 1);
-        if (std::getenv("TK_TEST_VERBOSE") == nullptr) ::dup2(devnull, 2);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-void KillAndReap(pid_t pid) {
-    if (pid <= 0) return;
-    ::kill(-pid, SIGTERM);
-    for (int i = 0; i < 300 && ::waitpid(pid, nullptr, WNOHANG) != pid; ++i) ::usleep(10000);
-    ::kill(-pid, SIGKILL);
-    ::waitpid(pid, nullptr, WNOHANG);
-}
 
 class KWinDesktopTest : public ::testing::Test {
 protected:
@@ -58,6 +32,7 @@ protected:
         TK_REQUIRE_TOOL("kwin_wayland");
         TK_REQUIRE_TOOL("dbus-daemon");
         TK_REQUIRE_TOOL("zenity");
+        AdoptOrphans();
         char dir[] = "/tmp/tk-kwin-XXXXXX";
         ASSERT_NE(::mkdtemp(dir), nullptr);
         m_dir = dir;
@@ -65,22 +40,12 @@ protected:
         // the installed binary is refused.
         fs::copy_file("/usr/bin/kwin_wayland", m_dir + "/kwin_wayland");
 
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        m_bus = Spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {}, fds[1]);
-        ::close(fds[1]);
-        pollfd p{fds[0], POLLIN, 0};
-        while (::poll(&p, 1, 10000) > 0) {
-            char c;
-            if (::read(fds[0], &c, 1) != 1 || c == '\n') break;
-            m_address.push_back(c);
-        }
-        ::close(fds[0]);
+        m_address = StartPrivateBus(m_bus);
         ASSERT_FALSE(m_address.empty()) << "no private session bus";
 
         m_env = {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
                  "WAYLAND_DISPLAY=tk-kwin", "HOME=" + m_dir, "GDK_BACKEND=wayland"};
-        m_kwin = Spawn({m_dir + "/kwin_wayland", "--virtual", "--no-lockscreen", "--socket",
+        m_kwin = SpawnInGroup({m_dir + "/kwin_wayland", "--virtual", "--no-lockscreen", "--socket",
                         "tk-kwin", "--width", "1024", "--height", "768"},
                        {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
                         "HOME=" + m_dir});
@@ -90,9 +55,10 @@ protected:
     }
 
     void TearDown() override {
-        KillAndReap(m_client);
-        KillAndReap(m_kwin);
-        KillAndReap(m_bus);
+        KillGroupAndReap(m_client);
+        KillGroupAndReap(m_kwin);
+        KillGroupAndReap(m_bus);
+        ReapOrphans();
         if (!m_dir.empty()) {
             std::error_code ignored;
             fs::remove_all(m_dir, ignored);
@@ -108,7 +74,7 @@ TEST_F(KWinDesktopTest, ANativeWindowIsListedWithItsProcessAndTheScriptLeavesNot
     EXPECT_TRUE(KWinWindowLister::IsRunning(m_address));
     ::setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
     KWinWindowLister lister(m_address);
-    m_client = Spawn({"zenity", "--info", "--title", "tk-kwin-window", "--text", "hi"}, m_env);
+    m_client = SpawnInGroup({"zenity", "--info", "--title", "tk-kwin-window", "--text", "hi"}, m_env);
     NativeWindowList listed;
     const bool shown = WaitFor(
         [&] {
