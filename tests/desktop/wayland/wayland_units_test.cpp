@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/linux/merged_window_system.h"
+#include "platform/linux/wayland/compositor_window_list.h"
 #include "platform/linux/wayland/sway_tree.h"
 
 using namespace tk;
@@ -165,6 +166,51 @@ TEST(MergeWithoutListerTest, OnlyX11WindowsAndTheUserIsToldWhy) {
     EXPECT_EQ(merged.ListWindows().windows.size(), 1u);
     EXPECT_FALSE(merged.SeesAllWindows());
     EXPECT_NE(merged.UnseenWindowsHint(), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CompositorWindowListTest, TopFirstWithOwnersToolWindowsAndTruncatedTitles) {
+    // Script engines send numbers as doubles; an owner may be off the list.
+    const std::string longTitle(100, 'x');
+    auto windows = ParseCompositorWindows(R"([
+        {"id":"a","title":"bottom","pid":10.0,"stacking":0,"normal":true},
+        {"id":"b","title":"dialog of a","pid":10,"stacking":5,"normal":false,"dialog":true,
+         "transientFor":"a"},
+        {"id":"c","title":"panel","pid":11,"stacking":9,"normal":false},
+        {"id":"d","title":"skipped","pid":12,"stacking":3,"skipTaskbar":true},
+        {"id":"e","title":"orphan","pid":13,"stacking":4,"transientFor":"gone","x11":true},
+        {"id":"f","title":")" + longTitle + "窗口" + longTitle + R"(","pid":-5,"stacking":1}])");
+    ASSERT_TRUE(windows);
+    const std::vector<NativeWindow> native = ToNativeWindows(*windows, 1000);
+    std::vector<std::string> titles;
+    for (const NativeWindow& w : native) titles.push_back(w.info.text.substr(0, 12));
+    EXPECT_EQ(titles, (std::vector<std::string>{"panel", "dialog of a", "orphan", "skipped",
+                                                "xxxxxxxxxxxx", "bottom"}));
+    EXPECT_TRUE(native[0].info.toolWindow);   // neither normal nor dialog
+    EXPECT_FALSE(native[1].info.toolWindow);
+    EXPECT_EQ(native[1].info.owner, 1000u);   // "a", the first listed
+    EXPECT_NE(native[2].info.owner, 0u);      // owned, though its owner is not listed
+    EXPECT_TRUE(native[2].xwayland);
+    EXPECT_TRUE(native[3].info.toolWindow);   // kept off the task bar
+    EXPECT_LE(native[4].info.text.size(), 128u);
+    EXPECT_EQ(native[4].info.pid, 0);
+    EXPECT_EQ(native[5].info.pid, 10);
+    EXPECT_EQ(native[5].info.owner, 0u);
+}
+
+TEST(CompositorWindowListTest, OnlyAnArrayIsAList) {
+    EXPECT_FALSE(ParseCompositorWindows(""));
+    EXPECT_FALSE(ParseCompositorWindows("{}"));
+    EXPECT_FALSE(ParseCompositorWindows("[{\"id\":"));
+    auto mixed = ParseCompositorWindows(R"([1,"x",null,{"title":7,"pid":"9","minimized":"yes"}])");
+    ASSERT_TRUE(mixed);
+    ASSERT_EQ(mixed->size(), 1u);
+    EXPECT_EQ((*mixed)[0].title, "");
+    EXPECT_EQ((*mixed)[0].pid, 0);
+    EXPECT_FALSE((*mixed)[0].minimized);
 }
 
 }  // namespace
