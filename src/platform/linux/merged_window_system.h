@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +31,8 @@ private:
     std::unique_ptr<WindowSystem> m_x11;
     std::int64_t m_ownPid;
     std::string m_ownExecutable;
-    bool m_nativeWorked = true;  // until a listing says otherwise
+    // Written by the sweep's thread, read by the window's.
+    std::atomic<bool> m_nativeWorked = true;
 };
 
 // The window backend for this session: X11 alone on an X11 desktop; on a Wayland desktop the

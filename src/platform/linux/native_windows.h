@@ -26,7 +26,7 @@ public:
     virtual ~NativeWindowLister() = default;
     virtual NativeWindowList List() = 0;
     // What the user can do to let the program see native windows, in Chinese; empty when
-    // the lister works.
+    // the lister works. May be asked from another thread than List().
     virtual std::string Hint() const { return {}; }
 };
 

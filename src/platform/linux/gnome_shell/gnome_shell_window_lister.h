@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include <gio/gio.h>
@@ -36,7 +37,7 @@ private:
     std::string m_shellName;
     GMainContext* m_context;
     GDBusConnection* m_connection = nullptr;
-    bool m_extensionMissing = false;
+    std::atomic<bool> m_extensionMissing = false;  // read by the window's thread
 };
 
 }  // namespace tk

@@ -47,6 +47,15 @@ bool IsEntryLauncher(const std::string& executable) {
 }
 
 std::string DesktopEntryPrograms::ExecutableOfAppId(const std::string& appId) {
+    // Windows of one program share its id: one lookup each per sweep.
+    auto known = m_found.find(appId);
+    if (known != m_found.end()) return known->second;
+    std::string found = Lookup(appId);
+    m_found.emplace(appId, found);
+    return found;
+}
+
+std::string DesktopEntryPrograms::Lookup(const std::string& appId) {
     // An id is a file name; anything that could climb folders or hide a NUL is none.
     if (appId.empty() || appId.find('/') != std::string::npos ||
         appId.find('\0') != std::string::npos || appId.size() > 255) {
@@ -64,6 +73,7 @@ std::string DesktopEntryPrograms::ExecutableOfAppId(const std::string& appId) {
 }
 
 void DesktopEntryPrograms::Refresh() {
+    m_found.clear();
     m_indexed = false;
     m_wmClassExecutables.clear();
 }

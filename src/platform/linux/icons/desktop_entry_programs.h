@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tk {
@@ -23,12 +24,15 @@ class DesktopEntryPrograms {
 public:
     // The executable's real path; empty when no entry or program matches.
     std::string ExecutableOfAppId(const std::string& appId);
-    // Forget the StartupWMClass index, read again at the next lookup (once per sweep).
+    // Forget what was looked up, read again at the next lookup (once per sweep).
     void Refresh();
 
 private:
     void IndexWmClasses();
 
+    std::string Lookup(const std::string& appId);
+
+    std::unordered_map<std::string, std::string> m_found;  // app id -> executable, this sweep
     bool m_indexed = false;
     std::vector<std::pair<std::string, std::string>> m_wmClassExecutables;  // lower-cased class
 };
