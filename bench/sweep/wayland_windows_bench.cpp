@@ -147,9 +147,10 @@ int main(int argc, char** argv) {
     }
     const auto ours = OurPass(lister);
     const auto reference = ReferencePass(sway.SwaySocket());
-    if (ours.size() != kWindows || reference.size() != kWindows || ours.front() != reference.front()) {
-        std::fprintf(stderr, "the two passes disagree: %zu against %zu executables\n",
-                     ours.size(), reference.size());
+    if (ours.size() != kWindows || reference.size() != kWindows ||
+        ours.front() != reference.front()) {
+        std::fprintf(stderr, "the two passes disagree: %zu against %zu executables\n", ours.size(),
+                     reference.size());
         return 2;
     }
 
@@ -174,8 +175,9 @@ int main(int argc, char** argv) {
                  referenceMs = Median(referenceTimes);
     std::printf("Native window pass under headless sway, %d foot windows, median of %d runs\n",
                 kWindows, runs);
-    std::printf("(ours: foreign-toplevel list + sway tree + /proc per window;\n"
-                " reference: swaymsg -t get_tree + one desktop-entry lookup per window)\n\n");
+    std::printf(
+        "(ours: foreign-toplevel list + sway tree + /proc per window;\n"
+        " reference: swaymsg -t get_tree + one desktop-entry lookup per window)\n\n");
     std::printf("%-34s  %10s  %8s\n", "", "ms", "ratio");
     std::printf("%-34s  %10.3f  %8.4f\n", "ours, pids from sway's tree", oursMs,
                 oursMs / referenceMs);

@@ -18,8 +18,9 @@ public:
     // `native` null: the compositor cannot be asked, only X11 programs' windows are seen.
     // `x11` must report every window, the program's own included: they are needed to recognise
     // the program's own windows in the compositor's list, and are left out here.
-    MergedWindowSystem(std::unique_ptr<NativeWindowLister> native, std::unique_ptr<WindowSystem> x11,
-                       std::int64_t ownPid, std::string ownExecutable);
+    MergedWindowSystem(std::unique_ptr<NativeWindowLister> native,
+                       std::unique_ptr<WindowSystem> x11, std::int64_t ownPid,
+                       std::string ownExecutable);
 
     WindowSnapshot ListWindows() override;
     std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override;

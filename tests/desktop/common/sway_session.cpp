@@ -63,13 +63,15 @@ pid_t SpawnWith(std::vector<std::string> argv, const std::vector<std::string>& e
     return pid;
 }
 
-std::string FindInDir(const std::string& dir, const std::string& prefix, const std::string& suffix) {
+std::string FindInDir(const std::string& dir, const std::string& prefix,
+                      const std::string& suffix) {
     DIR* d = ::opendir(dir.c_str());
     if (d == nullptr) return {};
     std::string found;
     while (const dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
-        if (name.rfind(prefix, 0) == 0 && !name.ends_with(".lock") && name.size() >= suffix.size() &&
+        if (name.rfind(prefix, 0) == 0 && !name.ends_with(".lock") &&
+            name.size() >= suffix.size() &&
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
             found = dir + "/" + name;
             break;
@@ -100,9 +102,12 @@ SwaySession::SwaySession() {
         m_error = "cannot hand the runtime folder to nobody";
         return;
     }
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + m_runtimeDir, "HOME=" + m_runtimeDir,
-                                    "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
-                                    "WLR_LIBINPUT_NO_DEVICES=1", "LANG=C.UTF-8",
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + m_runtimeDir,
+                                    "HOME=" + m_runtimeDir,
+                                    "WLR_BACKENDS=headless",
+                                    "WLR_RENDERER=pixman",
+                                    "WLR_LIBINPUT_NO_DEVICES=1",
+                                    "LANG=C.UTF-8",
                                     "PATH=/usr/local/bin:/usr/bin:/bin"};
     m_sway = SpawnWith({"sway", "-c", m_runtimeDir + "/config"}, env);
     if (m_sway <= 0) {
@@ -123,7 +128,7 @@ SwaySession::SwaySession() {
     }
     if (!ready) {
         m_error = ::waitpid(m_sway, nullptr, WNOHANG) == m_sway ? "sway exited at start"
-                                                                 : "sway did not become ready";
+                                                                : "sway did not become ready";
         return;
     }
     m_ok = true;
@@ -155,9 +160,12 @@ SwaySession::~SwaySession() {
 }
 
 std::vector<std::string> SwaySession::ClientEnvironment() const {
-    return {"XDG_RUNTIME_DIR=" + m_runtimeDir, "HOME=" + m_runtimeDir,
-            "WAYLAND_DISPLAY=" + m_wayland,    "DISPLAY=" + m_xDisplay,
-            "SWAYSOCK=" + m_ipc,               "LANG=C.UTF-8",
+    return {"XDG_RUNTIME_DIR=" + m_runtimeDir,
+            "HOME=" + m_runtimeDir,
+            "WAYLAND_DISPLAY=" + m_wayland,
+            "DISPLAY=" + m_xDisplay,
+            "SWAYSOCK=" + m_ipc,
+            "LANG=C.UTF-8",
             "PATH=/usr/local/bin:/usr/bin:/bin"};
 }
 

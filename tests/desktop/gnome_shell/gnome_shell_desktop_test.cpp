@@ -57,9 +57,8 @@ protected:
         char dir[] = "/tmp/tk-gnome-XXXXXX";
         ASSERT_NE(::mkdtemp(dir), nullptr);
         m_dir = dir;
-        const fs::path extensions =
-            fs::path(m_dir) / ".local/share/gnome-shell/extensions" /
-            GnomeShellWindowLister::kExtensionUuid;
+        const fs::path extensions = fs::path(m_dir) / ".local/share/gnome-shell/extensions" /
+                                    GnomeShellWindowLister::kExtensionUuid;
         fs::create_directories(extensions);
         fs::copy(TK_GNOME_EXTENSION_DIR, extensions, fs::copy_options::recursive);
 
@@ -70,13 +69,13 @@ protected:
         ASSERT_FALSE(systemAddress.empty());
         m_env = {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
                  "HOME=" + m_dir, "WAYLAND_DISPLAY=wayland-0", "GDK_BACKEND=wayland"};
-        m_shell = SpawnInGroup({"gnome-shell", "--wayland", "--headless", "--virtual-monitor", "1024x768",
-                         "--no-x11", "--wayland-display", "wayland-0"},
-                        {"DBUS_SESSION_BUS_ADDRESS=" + m_address,
-                         "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress, "XDG_RUNTIME_DIR=" + m_dir,
-                         "HOME=" + m_dir, "GSETTINGS_BACKEND=memory"});
-        ASSERT_TRUE(WaitFor([&] { return glib::BusNameHasOwner(m_address, "org.gnome.Shell"); },
-                            60000))
+        m_shell = SpawnInGroup(
+            {"gnome-shell", "--wayland", "--headless", "--virtual-monitor", "1024x768", "--no-x11",
+             "--wayland-display", "wayland-0"},
+            {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress,
+             "XDG_RUNTIME_DIR=" + m_dir, "HOME=" + m_dir, "GSETTINGS_BACKEND=memory"});
+        ASSERT_TRUE(
+            WaitFor([&] { return glib::BusNameHasOwner(m_address, "org.gnome.Shell"); }, 60000))
             << "gnome-shell did not start";
     }
 
@@ -106,7 +105,8 @@ TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAre
 
     // The shell takes its name before it has read the installed extensions.
     ASSERT_TRUE(WaitFor([&] { return EnableExtension(m_address); }, 30000));
-    m_client = SpawnInGroup({"zenity", "--info", "--title", "tk-gnome-window", "--text", "hi"}, m_env);
+    m_client =
+        SpawnInGroup({"zenity", "--info", "--title", "tk-gnome-window", "--text", "hi"}, m_env);
     const bool shown = WaitFor(
         [&] {
             listed = lister.List();

@@ -1,5 +1,6 @@
 // KDE Plasma's compositor for real: kwin_wayland on a virtual output with its own session bus,
-// a native GTK window on it (foot crashes on KWin's virtual output), listed through the script the lister loads and unloads.
+// a native GTK window on it (foot crashes on KWin's virtual output), listed through the script the
+// lister loads and unloads.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -45,12 +46,12 @@ protected:
 
         m_env = {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
                  "WAYLAND_DISPLAY=tk-kwin", "HOME=" + m_dir, "GDK_BACKEND=wayland"};
-        m_kwin = SpawnInGroup({m_dir + "/kwin_wayland", "--virtual", "--no-lockscreen", "--socket",
-                        "tk-kwin", "--width", "1024", "--height", "768"},
-                       {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
-                        "HOME=" + m_dir});
-        ASSERT_TRUE(WaitFor([&] { return glib::BusNameHasOwner(m_address, "org.kde.KWin"); },
-                            60000))
+        m_kwin = SpawnInGroup(
+            {m_dir + "/kwin_wayland", "--virtual", "--no-lockscreen", "--socket", "tk-kwin",
+             "--width", "1024", "--height", "768"},
+            {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir, "HOME=" + m_dir});
+        ASSERT_TRUE(
+            WaitFor([&] { return glib::BusNameHasOwner(m_address, "org.kde.KWin"); }, 60000))
             << "kwin_wayland did not start";
     }
 
@@ -74,7 +75,8 @@ TEST_F(KWinDesktopTest, ANativeWindowIsListedWithItsProcessAndTheScriptLeavesNot
     EXPECT_TRUE(KWinWindowLister::IsRunning(m_address));
     ::setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
     KWinWindowLister lister(m_address);
-    m_client = SpawnInGroup({"zenity", "--info", "--title", "tk-kwin-window", "--text", "hi"}, m_env);
+    m_client =
+        SpawnInGroup({"zenity", "--info", "--title", "tk-kwin-window", "--text", "hi"}, m_env);
     NativeWindowList listed;
     const bool shown = WaitFor(
         [&] {
@@ -100,7 +102,8 @@ TEST_F(KWinDesktopTest, ANativeWindowIsListedWithItsProcessAndTheScriptLeavesNot
 
     // Each listing unloads its script and removes its file.
     for (const auto& entry : fs::directory_iterator(m_dir)) {
-        EXPECT_EQ(entry.path().filename().string().rfind("tarvokelmora-kwin-", 0), std::string::npos)
+        EXPECT_EQ(entry.path().filename().string().rfind("tarvokelmora-kwin-", 0),
+                  std::string::npos)
             << entry.path();
     }
     GDBusConnection* c = g_dbus_connection_new_for_address_sync(

@@ -109,8 +109,8 @@ TEST_F(SwayDesktopTest, NativeAndXWaylandWindowsAreRecordedOnceEachAndClosingCha
         recorded.emplace_back(doc.Location, doc.Title);
     }
     std::sort(recorded.begin(), recorded.end());
-    EXPECT_EQ(recorded, (std::vector<std::pair<std::string, std::string>>{
-                            {foot, "foot"}, {xterm, "xterm"}}));
+    EXPECT_EQ(recorded,
+              (std::vector<std::pair<std::string, std::string>>{{foot, "foot"}, {xterm, "xterm"}}));
     EXPECT_TRUE(sweep.IsDocOpen(foot));
     EXPECT_TRUE(sweep.IsDocOpen(xterm));
 
@@ -130,9 +130,9 @@ TEST_F(SwayDesktopTest, WithoutSwaysIpcTheDesktopEntryNamesTheProgram) {
     // Any wlroots compositor but sway: no pid, so foot's app id leads to foot.desktop; the
     // xterm, listed by the compositor under its class, is recognised in XWayland's list by title.
     X11WindowSystem::Options x11;
-    MergedWindowSystem windows(std::make_unique<WlrootsWindowLister>(WlrootsWindowLister::Options{}),
-                               std::make_unique<X11WindowSystem>(x11), ::getpid(),
-                               RunningExecutablePath());
+    MergedWindowSystem windows(
+        std::make_unique<WlrootsWindowLister>(WlrootsWindowLister::Options{}),
+        std::make_unique<X11WindowSystem>(x11), ::getpid(), RunningExecutablePath());
     StartBoth(windows);
     const WindowSnapshot snapshot = windows.ListWindows();
     EXPECT_EQ(CountTitled(snapshot, kFootTitle), 1);

@@ -121,9 +121,9 @@ struct MergeTest : ::testing::Test {
 
 TEST_F(MergeTest, EachWindowOnceNativeFirstAndNeverTheProgramsOwn) {
     lister->Add("foot", 10);
-    lister->Add("xterm", 11, /*xwayland=*/true);     // sway says so
-    lister->Add("same title", 12);                     // also in X: the same window
-    lister->Add("same title", 13);                     // another process: a window of its own
+    lister->Add("xterm", 11, /*xwayland=*/true);        // sway says so
+    lister->Add("same title", 12);                      // also in X: the same window
+    lister->Add("same title", 13);                      // another process: a window of its own
     lister->Add("no pid", 0, false, "/usr/bin/gedit");  // pid unknown: the title decides
     lister->Add("mine native", kOwnPid);
     lister->Add("mine by path", 0, false, "/opt/tk/tarvokelmora");
@@ -182,19 +182,20 @@ TEST(CompositorWindowListTest, TopFirstWithOwnersToolWindowsAndTruncatedTitles) 
         {"id":"c","title":"panel","pid":11,"stacking":9,"normal":false},
         {"id":"d","title":"skipped","pid":12,"stacking":3,"skipTaskbar":true},
         {"id":"e","title":"orphan","pid":13,"stacking":4,"transientFor":"gone","x11":true},
-        {"id":"f","title":")" + longTitle + "窗口" + longTitle + R"(","pid":-5,"stacking":1}])");
+        {"id":"f","title":")" + longTitle +
+                                          "窗口" + longTitle + R"(","pid":-5,"stacking":1}])");
     ASSERT_TRUE(windows);
     const std::vector<NativeWindow> native = ToNativeWindows(*windows, 1000);
     std::vector<std::string> titles;
     for (const NativeWindow& w : native) titles.push_back(w.info.text.substr(0, 12));
     EXPECT_EQ(titles, (std::vector<std::string>{"panel", "dialog of a", "orphan", "skipped",
                                                 "xxxxxxxxxxxx", "bottom"}));
-    EXPECT_TRUE(native[0].info.toolWindow);   // neither normal nor dialog
+    EXPECT_TRUE(native[0].info.toolWindow);  // neither normal nor dialog
     EXPECT_FALSE(native[1].info.toolWindow);
-    EXPECT_EQ(native[1].info.owner, 1000u);   // "a", the first listed
-    EXPECT_NE(native[2].info.owner, 0u);      // owned, though its owner is not listed
+    EXPECT_EQ(native[1].info.owner, 1000u);  // "a", the first listed
+    EXPECT_NE(native[2].info.owner, 0u);     // owned, though its owner is not listed
     EXPECT_TRUE(native[2].xwayland);
-    EXPECT_TRUE(native[3].info.toolWindow);   // kept off the task bar
+    EXPECT_TRUE(native[3].info.toolWindow);  // kept off the task bar
     EXPECT_LE(native[4].info.text.size(), 128u);
     EXPECT_EQ(native[4].info.pid, 0);
     EXPECT_EQ(native[5].info.pid, 10);

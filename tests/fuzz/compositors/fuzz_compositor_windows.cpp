@@ -11,8 +11,8 @@
 using tk::fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    auto windows = tk::ParseCompositorWindows(
-        std::string_view(reinterpret_cast<const char*>(data), size));
+    auto windows =
+        tk::ParseCompositorWindows(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!windows) return 0;
     constexpr tk::WindowHandle kBase = 1000;
     const auto native = tk::ToNativeWindows(*windows, kBase);

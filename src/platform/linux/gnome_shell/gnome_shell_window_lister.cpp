@@ -88,9 +88,10 @@ NativeWindowList GnomeShellWindowLister::List() {
 
 std::string GnomeShellWindowLister::Hint() const {
     if (!m_extensionMissing) return {};
-    return std::string("要记录 GNOME 下原生 Wayland 程序的窗口，请启用随本程序安装的 GNOME Shell "
-                       "扩展：在“扩展”应用中打开“TarvoKelmora window list”，或运行 "
-                       "gnome-extensions enable ") +
+    return std::string(
+               "要记录 GNOME 下原生 Wayland 程序的窗口，请启用随本程序安装的 GNOME Shell "
+               "扩展：在“扩展”应用中打开“TarvoKelmora window list”，或运行 "
+               "gnome-extensions enable ") +
            kExtensionUuid + "。在此之前只记录 X11 程序、文件夹和网页。";
 }
 

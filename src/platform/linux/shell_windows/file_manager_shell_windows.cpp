@@ -92,7 +92,8 @@ GDBusConnection* FileManagerShellWindows::Connection() {
     if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) DropConnection();
     if (m_connection == nullptr) {
         const std::string address = BusAddress();
-        if (!address.empty()) m_connection = glib::ConnectBusWithTimeout(address, m_context, kConnectTimeoutMs);
+        if (!address.empty())
+            m_connection = glib::ConnectBusWithTimeout(address, m_context, kConnectTimeoutMs);
     }
     return m_connection;
 }

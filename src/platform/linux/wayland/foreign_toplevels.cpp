@@ -82,7 +82,9 @@ void OnState(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states) {
         }
     }
 }
-void OnDone(void* data, zwlr_foreign_toplevel_handle_v1*) { static_cast<Handle*>(data)->done = true; }
+void OnDone(void* data, zwlr_foreign_toplevel_handle_v1*) {
+    static_cast<Handle*>(data)->done = true;
+}
 void OnClosed(void* data, zwlr_foreign_toplevel_handle_v1*) {
     static_cast<Handle*>(data)->closed = true;
 }
@@ -129,7 +131,8 @@ bool RoundTrip(wl_display* display, std::chrono::steady_clock::time_point deadli
     };
     while (!synced) {
         while (wl_display_prepare_read(display) != 0) {
-            if (wl_display_dispatch_pending(display) < 0) return fail("the Wayland connection broke");
+            if (wl_display_dispatch_pending(display) < 0)
+                return fail("the Wayland connection broke");
         }
         if (synced) {
             wl_display_cancel_read(display);
@@ -180,10 +183,9 @@ ForeignToplevelList ReadForeignToplevels(const std::string& display,
         result.error = "the compositor offers no foreign-toplevel list";
         return result;
     }
-    session.manager = static_cast<zwlr_foreign_toplevel_manager_v1*>(
-        wl_registry_bind(session.registry, session.managerName,
-                         &zwlr_foreign_toplevel_manager_v1_interface,
-                         std::min(session.managerVersion, kManagerVersion)));
+    session.manager = static_cast<zwlr_foreign_toplevel_manager_v1*>(wl_registry_bind(
+        session.registry, session.managerName, &zwlr_foreign_toplevel_manager_v1_interface,
+        std::min(session.managerVersion, kManagerVersion)));
     zwlr_foreign_toplevel_manager_v1_add_listener(session.manager, &kManagerListener, &session);
     // The first round trip brings the toplevel announcements with their properties; a
     // compositor that sends a handle's properties later is waited for a few more.
@@ -205,7 +207,8 @@ ForeignToplevelList ReadForeignToplevels(const std::string& display,
         if (h->closed || !h->done) continue;
         if (h->parentProxy != nullptr) {
             auto found = index.find(h->parentProxy);
-            if (found != index.end() && found->second != i) result.toplevels[i].parent = found->second;
+            if (found != index.end() && found->second != i)
+                result.toplevels[i].parent = found->second;
         }
         ++i;
     }

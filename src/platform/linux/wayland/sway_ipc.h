@@ -13,7 +13,6 @@ std::optional<std::string> SwaySocketPath();
 // cannot be reached, the reply is malformed or larger than any real tree, or sway takes longer
 // than `timeout`.
 std::optional<std::string> SwayGetTree(const std::string& socketPath,
-                                       std::chrono::milliseconds timeout,
-                                       std::string& error);
+                                       std::chrono::milliseconds timeout, std::string& error);
 
 }  // namespace tk

@@ -63,7 +63,8 @@ void Collect(const Json& node, int depth, std::vector<SwayView>& views) {
     for (const Json* child : children) {
         if (!child->is_object()) continue;
         auto id = child->find("id");
-        if (id != child->end() && id->is_number_integer()) byId.try_emplace(id->get<std::int64_t>(), child);
+        if (id != child->end() && id->is_number_integer())
+            byId.try_emplace(id->get<std::int64_t>(), child);
     }
     std::vector<const Json*> ordered;
     std::unordered_set<const Json*> placed;

@@ -11,9 +11,9 @@ namespace tk {
 // One window in sway's layout tree.
 struct SwayView {
     std::int64_t pid = 0;
-    std::string appId;       // a native window's app_id, an X11 window's class
+    std::string appId;  // a native window's app_id, an X11 window's class
     std::string title;
-    bool xwayland = false;   // an X11 program's window, shown through XWayland
+    bool xwayland = false;  // an X11 program's window, shown through XWayland
     std::uint32_t xWindow = 0;
 };
 
