@@ -17,6 +17,7 @@
 
 #include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
+#include "platform/linux/merged_window_system.h"
 #include "require.h"
 #include "session_processes.h"
 #include "virtual_desktop.h"
@@ -97,6 +98,15 @@ protected:
 };
 
 TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAreListed) {
+    // The session is recognised as GNOME's; what the user is told names the extension.
+    ::setenv("WAYLAND_DISPLAY", (m_dir + "/wayland-0").c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    std::unique_ptr<WindowSystem> session = CreateSessionWindowSystem();
+    EXPECT_FALSE(session->SeesAllWindows());
+    EXPECT_NE(session->UnseenWindowsHint().find(GnomeShellWindowLister::kExtensionUuid),
+              std::string::npos);
+
     GnomeShellWindowLister lister(m_address);
     NativeWindowList listed = lister.List();
     EXPECT_FALSE(listed.ok);
@@ -127,6 +137,10 @@ TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAre
         EXPECT_EQ(w.info.owner, 0u);
     }
     EXPECT_EQ(count, 1);
+    // The session's own lister sees it too from now on, and has nothing more to say.
+    EXPECT_GT(session->ListWindows().windows.size(), 0u);
+    EXPECT_TRUE(session->SeesAllWindows());
+    EXPECT_EQ(session->UnseenWindowsHint(), "");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/kwin/kwin_window_lister.h"
+#include "platform/linux/merged_window_system.h"
 #include "require.h"
 #include "session_processes.h"
 #include "virtual_desktop.h"
@@ -60,6 +61,7 @@ protected:
         KillGroupAndReap(m_kwin);
         KillGroupAndReap(m_bus);
         ReapOrphans();
+        ::unsetenv("XDG_RUNTIME_DIR");
         if (!m_dir.empty()) {
             std::error_code ignored;
             fs::remove_all(m_dir, ignored);
@@ -73,7 +75,7 @@ protected:
 
 TEST_F(KWinDesktopTest, ANativeWindowIsListedWithItsProcessAndTheScriptLeavesNothingBehind) {
     EXPECT_TRUE(KWinWindowLister::IsRunning(m_address));
-    ::setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);  // where the script file is looked for below
     KWinWindowLister lister(m_address);
     m_client =
         SpawnInGroup({"zenity", "--info", "--title", "tk-kwin-window", "--text", "hi"}, m_env);
@@ -123,6 +125,28 @@ TEST_F(KWinDesktopTest, ANativeWindowIsListedWithItsProcessAndTheScriptLeavesNot
     EXPECT_FALSE(isLoaded);
     g_variant_unref(loaded);
     g_object_unref(c);
+}
+
+TEST_F(KWinDesktopTest, APlasmaSessionIsRecognisedAndItsWindowsReachTheSweep) {
+    ::setenv("WAYLAND_DISPLAY", (m_dir + "/tk-kwin").c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+    ::unsetenv("DISPLAY");  // no XWayland here: the native list alone
+    // KWin takes its name a moment before its scripting answers.
+    KWinWindowLister probe(m_address);
+    NativeWindowList first;
+    ASSERT_TRUE(WaitFor([&] { return (first = probe.List()).ok; }, 30000)) << first.error;
+    std::unique_ptr<WindowSystem> windows = CreateSessionWindowSystem();
+    EXPECT_TRUE(windows->SeesAllWindows());
+    m_client =
+        SpawnInGroup({"zenity", "--info", "--title", "tk-kwin-window", "--text", "hi"}, m_env);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const WindowInfo& w : windows->ListWindows().windows) {
+                if (w.text == "tk-kwin-window" && w.pid == m_client) return true;
+            }
+            return false;
+        },
+        30000));
 }
 
 }  // namespace

@@ -95,17 +95,22 @@ GVariant* Call(GDBusConnection* c, const char* path, const char* interface, cons
 class ScriptFile {
 public:
     explicit ScriptFile(const std::string& text) {
+        // The runtime folder is the user's own; /tmp when it is unset or unusable.
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        std::string dir = runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp";
-        m_path = dir + "/tarvokelmora-kwin-XXXXXX.js";
-        const int fd = ::mkstemps(m_path.data(), 3);
-        if (fd < 0) {
-            m_path.clear();
+        for (std::string dir : {std::string(runtime != nullptr && runtime[0] == '/' ? runtime : ""),
+                                std::string("/tmp")}) {
+            if (dir.empty()) continue;
+            m_path = dir + "/tarvokelmora-kwin-XXXXXX.js";
+            const int fd = ::mkstemps(m_path.data(), 3);
+            if (fd < 0) {
+                m_path.clear();
+                continue;
+            }
+            const bool written =
+                ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+            if (::close(fd) != 0 || !written) Remove();
             return;
         }
-        const bool written =
-            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        if (::close(fd) != 0 || !written) Remove();
     }
     ~ScriptFile() { Remove(); }
     const std::string& Path() const { return m_path; }
