@@ -12,13 +12,14 @@
 namespace tk::test {
 
 pid_t SpawnInGroup(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   int stdoutFd) {
+                   int stdoutFd, bool onlyEnv) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setpgid(0, 0);
+        if (onlyEnv) ::clearenv();
         for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
         const int devnull = ::open("/dev/null", O_RDWR);
         const bool verbose = std::getenv("TK_TEST_VERBOSE") != nullptr;

@@ -10,10 +10,11 @@ namespace tk::test {
 // own, private message buses, and the orphans they leave (bus-activated services) reaped by
 // this process, which makes itself their subreaper.
 
-// Starts `argv` (searched on $PATH) with `env` added, output to /dev/null unless
-// TK_TEST_VERBOSE is set (stdout to `stdoutFd` when given); -1 on failure.
+// Starts `argv` (searched on $PATH) with `env` added to this process's environment (or, with
+// `onlyEnv`, as its whole environment), output to /dev/null unless TK_TEST_VERBOSE is set
+// (stdout to `stdoutFd` when given); -1 on failure.
 pid_t SpawnInGroup(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   int stdoutFd = -1);
+                   int stdoutFd = -1, bool onlyEnv = false);
 // Ends the program's whole process group and reaps the program.
 void KillGroupAndReap(pid_t pid);
 // A message bus of our own; its address, empty when it did not start.

@@ -1,19 +1,14 @@
 #include "sway_session.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "session_processes.h"
 #include "virtual_desktop.h"  // WaitFor
 
 namespace tk::test {
@@ -22,45 +17,14 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-void KillAndReap(pid_t pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
-        ::usleep(10000);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-}
-
+// The session's processes, as nobody under root; the pid stays the program's own, since
+// setpriv execs it.
 pid_t SpawnWith(std::vector<std::string> argv, const std::vector<std::string>& env) {
     if (::geteuid() == 0) {
-        // setpriv execs the program itself, so the pid stays the client's.
         argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     }
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    std::vector<std::string> envCopy = env;
-    std::vector<char*> envp;
-    for (auto& e : envCopy) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        const int devnull = ::open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            ::dup2(devnull, 0);
-            if (std::getenv("TK_TEST_VERBOSE") == nullptr) {
-                ::dup2(devnull, 1);
-                ::dup2(devnull, 2);
-            }
-        }
-        for (int fd = 3; fd < 1024; ++fd) ::close(fd);
-        ::execvpe(args[0], args.data(), envp.data());
-        ::_exit(127);
-    }
-    return pid;
+    // Only what the session sets: this process may point at an earlier session by now.
+    return SpawnInGroup(argv, env, -1, /*onlyEnv=*/true);
 }
 
 std::string FindInDir(const std::string& dir, const std::string& prefix,
@@ -85,7 +49,7 @@ std::string FindInDir(const std::string& dir, const std::string& prefix,
 
 SwaySession::SwaySession() {
     // sway starts its config's commands in processes it lets go of; they are ours to reap.
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    AdoptOrphans();
     char dir[] = "/tmp/tk-sway-XXXXXX";
     if (::mkdtemp(dir) == nullptr) {
         m_error = "cannot make a runtime folder";
@@ -124,8 +88,7 @@ SwaySession::SwaySession() {
         },
         30000);
     // The config's command has done its work; reap it.
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
+    ReapOrphans();
     if (!ready) {
         m_error = ::waitpid(m_sway, nullptr, WNOHANG) == m_sway ? "sway exited at start"
                                                                 : "sway did not become ready";
@@ -145,14 +108,10 @@ SwaySession::SwaySession() {
 }
 
 SwaySession::~SwaySession() {
-    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) KillAndReap(*it);
-    KillAndReap(m_sway);
+    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) KillGroupAndReap(*it);
+    KillGroupAndReap(m_sway);
     // XWayland and anything sway started for its config were left to us.
-    for (int i = 0; i < 100; ++i) {
-        const pid_t pid = ::waitpid(-1, nullptr, WNOHANG);
-        if (pid < 0 && errno == ECHILD) break;
-        if (pid == 0) ::usleep(10000);
-    }
+    ReapOrphans();
     if (!m_runtimeDir.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(m_runtimeDir, ignored);
@@ -183,7 +142,7 @@ pid_t SwaySession::Spawn(const std::vector<std::string>& argv) {
 
 void SwaySession::Kill(pid_t pid) {
     std::erase(m_children, pid);
-    KillAndReap(pid);
+    KillGroupAndReap(pid);
 }
 
 bool SwaySession::Message(const std::vector<std::string>& args) {
