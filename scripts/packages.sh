@@ -2,6 +2,7 @@
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                 qt6-base-dev qt6-webengine-dev libxcb1-dev libxcb-res0-dev libxcb-damage0-dev
                 libglib2.0-dev liblz4-dev nlohmann-json3-dev
+                libwayland-dev libwayland-bin
                 fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n
                 dpkg-dev file)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
@@ -9,4 +10,5 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   shared-mime-info dbus dbus-daemon nautilus desktop-file-utils
                   firefox-esr chromium python3 at-spi2-core python3-pyatspi
-                  python3-gi python3-dbus lintian appstream)
+                  python3-gi python3-dbus lintian appstream
+                  sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell)

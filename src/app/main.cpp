@@ -133,7 +133,12 @@ int main(int argc, char** argv) {
     instance.SetOnRequest([&controller] { controller.BringIn(); });
     // Ends as a termination request does: no question, the history saved on the way out.
     instance.SetOnQuit([] { tk::EndProgram(); });
-    if (tk::ShouldTellX11WindowsOnly(display)) window.AddStartNotice(tk::X11WindowsOnlyNotice());
+    // On Wayland, said only where the compositor cannot be asked for its windows, with what
+    // the user can do about it when there is something.
+    if (tk::ShouldTellX11WindowsOnly(display) && !desktop.SeesNativeWaylandWindows()) {
+        const std::string hint = desktop.NativeWaylandWindowsHint();
+        window.AddStartNotice(hint.empty() ? tk::X11WindowsOnlyNotice() : QString::fromStdString(hint));
+    }
     shown = &controller;
     struct Unshow {
         ~Unshow() { shown = nullptr; }

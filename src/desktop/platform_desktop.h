@@ -21,6 +21,15 @@ struct PlatformDesktop {
     std::unique_ptr<ShellWindows> shellWindows;
     std::unique_ptr<Shell> shell;
     std::unique_ptr<AutoRunStore> autoRun;
+
+    // False on a Wayland desktop whose compositor cannot be asked for its windows: only X11
+    // programs' windows are recorded there. True everywhere else.
+    bool SeesNativeWaylandWindows() const { return windows && windows->SeesAllWindows(); }
+    // When they are not seen: what the user can do about it, in Chinese (such as enabling the
+    // GNOME Shell extension); empty otherwise.
+    std::string NativeWaylandWindowsHint() const {
+        return windows ? windows->UnseenWindowsHint() : std::string();
+    }
 };
 
 PlatformDesktop CreatePlatformDesktop();

@@ -17,6 +17,9 @@ struct WindowInfo {
     bool toolWindow = false;    // skip-taskbar, or a window type other than normal/dialog
     std::string text;           // UTF-8 title, at most 128 bytes, cut on a character boundary
     std::int64_t pid = 0;       // 0 when unknown
+    // The program's executable when the desktop names no process for the window (found
+    // through the window's application id instead); empty otherwise.
+    std::string executable;
 };
 
 struct WindowSnapshot {
@@ -34,6 +37,12 @@ public:
     virtual WindowSnapshot ListWindows() = 0;
     // The full path of a process's executable; nothing when it cannot be read or was deleted.
     virtual std::optional<std::string> ExecutableOfProcess(std::int64_t pid) = 0;
+    // False when some kinds of the desktop's windows are out of sight (native windows on a
+    // desktop whose compositor cannot be asked), so the user can be told.
+    virtual bool SeesAllWindows() const { return true; }
+    // How the user can let the program see those windows, in Chinese; empty when there is
+    // nothing the user can do.
+    virtual std::string UnseenWindowsHint() const { return {}; }
 };
 
 }  // namespace tk

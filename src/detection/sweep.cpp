@@ -42,7 +42,7 @@ bool Sweep::IsDocOpen(std::string_view text) const {
 }
 
 void Sweep::ListWindowProc(const WindowInfo& window, WindowHandle desktop,
-                           SweepFindings& findings, std::vector<std::int64_t>& pids) const {
+                           SweepFindings& findings, std::vector<const WindowInfo*>& rows) const {
     if (!window.visible) return;
     if (window.owner != 0 && window.owner != desktop) return;
     if (window.toolWindow) return;
@@ -50,30 +50,33 @@ void Sweep::ListWindowProc(const WindowInfo& window, WindowHandle desktop,
     text = text.substr(0, text.find('\0'));
     findings.windowList.emplace_back(std::string(TruncateUtf8(text, kMaxWindowText)),
                                      window.handle);
-    pids.push_back(window.pid);
+    rows.push_back(&window);
 }
 
 void Sweep::GatherWindows(SweepFindings& findings) const {
     try {
         WindowSnapshot snapshot = m_windows.ListWindows();
-        std::vector<std::int64_t> pids;
+        std::vector<const WindowInfo*> listed;
         for (const auto& window : snapshot.windows) {
-            ListWindowProc(window, snapshot.desktopWindow, findings, pids);
+            ListWindowProc(window, snapshot.desktopWindow, findings, listed);
         }
         if (!snapshot.ok) {
             findings.windowPassOk = false;
             return;
         }
         const FileSystem& files = m_history.Files();
-        for (const std::int64_t pid : pids) {
+        for (const WindowInfo* window : listed) {
             SweepFindings::Row row;
-            if (pid > 0) {
-                std::optional<std::string> path = m_windows.ExecutableOfProcess(pid);
-                if (path && !path->empty()) {
-                    row.isFile = files.FileExists(*path);
-                    row.exists = row.isFile || files.DirectoryExists(*path);
-                    row.path = std::move(*path);
-                }
+            std::optional<std::string> path;
+            if (window->pid > 0) {
+                path = m_windows.ExecutableOfProcess(window->pid);
+            } else if (!window->executable.empty()) {
+                path = window->executable;
+            }
+            if (path && !path->empty()) {
+                row.isFile = files.FileExists(*path);
+                row.exists = row.isFile || files.DirectoryExists(*path);
+                row.path = std::move(*path);
             }
             findings.rows.push_back(std::move(row));
         }

@@ -61,7 +61,7 @@ public:
 
 private:
     void ListWindowProc(const WindowInfo& window, WindowHandle desktop,
-                        SweepFindings& findings, std::vector<std::int64_t>& pids) const;
+                        SweepFindings& findings, std::vector<const WindowInfo*>& rows) const;
     void GatherWindows(SweepFindings& findings) const;
     // The windows' programs, but for those the shell pass covers (the file manager behind its
     // folder windows, a browser behind its pages).

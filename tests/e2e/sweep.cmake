@@ -4,3 +4,9 @@ add_test(NAME e2e.sweep
          COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_sweep.py
                  $<TARGET_FILE:tarvokelmora>)
 set_tests_properties(e2e.sweep PROPERTIES LABELS e2e TIMEOUT 300 SKIP_RETURN_CODE 77)
+
+# The same on a Wayland desktop: a native and an XWayland program under a private headless sway.
+add_test(NAME e2e.wayland_sweep
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_wayland_sweep.py
+                 $<TARGET_FILE:tarvokelmora>)
+set_tests_properties(e2e.wayland_sweep PROPERTIES LABELS e2e TIMEOUT 300 SKIP_RETURN_CODE 77)

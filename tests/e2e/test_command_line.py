@@ -20,7 +20,8 @@ from e2e_support import Desktop, main, wait_for
 PROGRAM = None  # the built executable, from the command line
 TITLE = "TarvoKelmora1.0"
 NO_TRAY = "没有找到系统托盘"
-X11_ONLY = "Wayland 会话中只能看到 X11 程序的窗口"
+# With no compositor to ask, the desktop says what is still recorded.
+X11_ONLY = "只能记录通过 XWayland 运行的 X11 程序"
 
 
 def bare_env(**extra):

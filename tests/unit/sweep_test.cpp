@@ -204,3 +204,20 @@ TEST(SweepHostile, ThousandsOfWindows) {
     EXPECT_EQ(history.DocHistory().size(), 300u);
     EXPECT_EQ(sweep.OpenDocs().size(), 1000u);
 }
+
+TEST_F(PosixSweep, AWindowWithoutAProcessCountsByTheExecutableTheDesktopNamed) {
+    // Native Wayland windows off sway come with their program's path instead of a pid.
+    files.files = {"/usr/bin/foot", "/usr/bin/xterm"};
+    windows.Add(0, "foot", "");
+    windows.snapshot.windows.back().executable = "/usr/bin/foot";
+    windows.Add(0, "unknown program", "");
+    windows.Add(7, "xterm", "/usr/bin/xterm");
+    windows.snapshot.windows.back().executable = "/usr/bin/ignored-when-a-pid-is-known";
+    sweep.CheckOpenDocs();
+
+    EXPECT_EQ(sweep.OpenDocs(), (Strings{"/usr/bin/foot", "/usr/bin/xterm"}));
+    ASSERT_EQ(history.DocHistory().size(), 2u);
+    EXPECT_EQ(history.DocHistory()[0].Location, "/usr/bin/foot");
+    // A pid of 0 is never asked about.
+    EXPECT_EQ(windows.asked, (std::vector<std::int64_t>{7}));
+}

@@ -4,13 +4,13 @@
 #include "platform/linux/composite_shell_windows.h"
 #include "platform/linux/glib/glib_log.h"
 #include "platform/linux/icons/desktop_entry_icons.h"
+#include "platform/linux/merged_window_system.h"
 #include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
 #include "platform/linux/posix_file_system.h"
 #include "platform/linux/shell/linux_shell.h"
 #include "platform/linux/shell_windows/browser_session_shell_windows.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
-#include "platform/linux/x11/x11_window_system.h"
 
 namespace tk {
 
@@ -21,7 +21,7 @@ PlatformDesktop CreatePlatformDesktop() {
     desktop.dialect = std::make_unique<PosixPathDialect>(xdg::HomeDir());
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
-    desktop.windows = CreatePlatformWindowSystem();
+    desktop.windows = CreateSessionWindowSystem();
     // Folder windows first, then the pages of running browsers.
     auto shellWindows = std::make_unique<CompositeShellWindows>();
     shellWindows->Add(std::make_unique<FileManagerShellWindows>())

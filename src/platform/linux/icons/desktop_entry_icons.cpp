@@ -11,6 +11,7 @@
 #include <gio/gio.h>
 
 #include "platform/linux/glib/glib_ptr.h"
+#include "platform/linux/icons/desktop_entry_programs.h"
 #include "platform/linux/posix/user_folders.h"
 
 namespace tk {
@@ -20,13 +21,6 @@ namespace {
 // Subfolders of "applications" are rare and shallow; the limit guards against link loops.
 constexpr int kMaxFolderDepth = 8;
 
-// Launchers that run some other program: the process that shows a window is not them, so
-// only the entry's TryExec can tell which program the entry starts.
-bool IsLauncher(const std::string& executable) {
-    const std::string name = executable.substr(executable.rfind('/') + 1);
-    return name == "env" || name == "sh" || name == "bash" || name == "dash" || name == "flatpak";
-}
-
 struct CloseDir {
     void operator()(DIR* d) const { ::closedir(d); }
 };
@@ -34,13 +28,6 @@ struct CloseDir {
 std::string RealPath(const char* path) {
     std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
     return real ? std::string(real.get()) : std::string();
-}
-
-// A program named the way an entry names it (bare name or path) as its real path on disk.
-std::string ResolveProgram(const char* program) {
-    if (program == nullptr || program[0] == '\0') return {};
-    glib::String found(g_find_program_in_path(program));
-    return found ? RealPath(found.get()) : std::string();
 }
 
 std::optional<FileIcon> IconFromGIcon(GIcon* icon) {
@@ -164,11 +151,11 @@ void DesktopEntryIcons::ReadEntry(const std::string& file) {
     if (!icon) return;
 
     glib::String tryExec(g_desktop_app_info_get_string(info.get(), "TryExec"));
-    const std::string fromTryExec = ResolveProgram(tryExec.get());
+    const std::string fromTryExec = ResolveEntryProgram(tryExec.get());
     if (!fromTryExec.empty()) m_iconByExecutable.try_emplace(fromTryExec, *icon);
     const char* executable = g_app_info_get_executable(G_APP_INFO(info.get()));
-    if (executable != nullptr && !IsLauncher(executable)) {
-        const std::string fromExec = ResolveProgram(executable);
+    if (executable != nullptr && !IsEntryLauncher(executable)) {
+        const std::string fromExec = ResolveEntryProgram(executable);
         if (!fromExec.empty()) m_iconByExecutable.try_emplace(fromExec, *icon);
     }
 }

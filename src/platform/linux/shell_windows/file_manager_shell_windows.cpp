@@ -8,6 +8,7 @@
 #include <gio/gio.h>
 
 #include "base/text.h"
+#include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/glib/glib_ptr.h"
 
 namespace tk {
@@ -20,54 +21,6 @@ constexpr const char* kWindowsProperty = "OpenWindowsWithLocations";
 // A hung file manager or bus may hold one sweep this long per call, never longer.
 constexpr int kCallTimeoutMs = 1000;
 constexpr int kConnectTimeoutMs = 1000;
-
-struct PendingConnect {
-    GDBusConnection* connection = nullptr;
-    bool done = false;
-};
-
-// A private connection (never the shared one GLib hands out, which by default ends the whole
-// process when the bus goes away), made with a deadline: a bus daemon that accepts the socket
-// but never answers would block a synchronous connect forever. The connection delivers its
-// notices to `context`.
-GDBusConnection* ConnectWithTimeout(const std::string& address, GMainContext* context) {
-    g_main_context_push_thread_default(context);
-    glib::Object<GCancellable> cancellable(g_cancellable_new());
-    GSource* deadline = g_timeout_source_new(kConnectTimeoutMs);
-    g_source_set_callback(
-        deadline,
-        [](gpointer c) -> gboolean {
-            g_cancellable_cancel(G_CANCELLABLE(c));
-            return G_SOURCE_REMOVE;
-        },
-        cancellable.get(), nullptr);
-    g_source_attach(deadline, context);
-
-    PendingConnect pending;
-    g_dbus_connection_new_for_address(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, cancellable.get(),
-        [](GObject*, GAsyncResult* result, gpointer data) {
-            auto* p = static_cast<PendingConnect*>(data);
-            p->connection = g_dbus_connection_new_for_address_finish(result, nullptr);
-            p->done = true;
-        },
-        &pending);
-    // Cancelling finishes the attempt too, so this loop always ends.
-    while (!pending.done) g_main_context_iteration(context, TRUE);
-
-    g_source_destroy(deadline);
-    g_source_unref(deadline);
-    g_main_context_pop_thread_default(context);
-    return pending.connection;
-}
-
-bool IsSocket(const char* path) {
-    struct stat st {};
-    return ::stat(path, &st) == 0 && S_ISSOCK(st.st_mode);
-}
 
 // Answers meaning "no file manager that publishes its windows" rather than a failure: the
 // owner quit between the two calls, or it owns the name without offering the property.
@@ -132,27 +85,15 @@ FileManagerShellWindows::~FileManagerShellWindows() {
 }
 
 std::string FileManagerShellWindows::BusAddress() const {
-    if (!m_busAddress.empty()) return m_busAddress;
-    // GLib's own session-bus lookup may fall back to starting a bus through dbus-launch;
-    // with no bus there is no file manager to ask, so only the two real places count.
-    const char* env = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (env != nullptr && env[0] != '\0') return env;
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    if (runtimeDir != nullptr && runtimeDir[0] != '\0') {
-        const std::string socket = std::string(runtimeDir) + "/bus";
-        if (IsSocket(socket.c_str())) {
-            glib::String escaped(g_dbus_address_escape_value(socket.c_str()));
-            return "unix:path=" + std::string(escaped.get());
-        }
-    }
-    return {};
+    return !m_busAddress.empty() ? m_busAddress : glib::SessionBusAddress();
 }
 
 GDBusConnection* FileManagerShellWindows::Connection() {
     if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) DropConnection();
     if (m_connection == nullptr) {
         const std::string address = BusAddress();
-        if (!address.empty()) m_connection = ConnectWithTimeout(address, m_context);
+        if (!address.empty())
+            m_connection = glib::ConnectBusWithTimeout(address, m_context, kConnectTimeoutMs);
     }
     return m_connection;
 }

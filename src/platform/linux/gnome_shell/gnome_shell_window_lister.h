@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include <gio/gio.h>
+
+#include "platform/linux/native_windows.h"
+
+namespace tk {
+
+// Native windows of GNOME Shell, through the small shell extension installed with the
+// program, which offers the window list on the session bus. While the extension is not
+// enabled the listing fails and the hint says how to enable it.
+class GnomeShellWindowLister final : public NativeWindowLister {
+public:
+    // `busAddress` empty: the session bus. `shellName` is the bus name the shell answers on.
+    explicit GnomeShellWindowLister(std::string busAddress = {},
+                                    std::string shellName = "org.gnome.Shell");
+    ~GnomeShellWindowLister() override;
+    GnomeShellWindowLister(const GnomeShellWindowLister&) = delete;
+    GnomeShellWindowLister& operator=(const GnomeShellWindowLister&) = delete;
+
+    NativeWindowList List() override;
+    std::string Hint() const override;
+
+    static constexpr const char* kExtensionUuid = "tarvokelmora-windows@tarvokelmora";
+    static constexpr const char* kObjectPath = "/org/tarvokelmora/Windows";
+    static constexpr const char* kInterface = "org.tarvokelmora.Windows";
+    static constexpr WindowHandle kHandleBase = WindowHandle{3} << 40;
+
+private:
+    GDBusConnection* Connection();
+    void DropConnection();
+
+    std::string m_busAddress;
+    std::string m_shellName;
+    GMainContext* m_context;
+    GDBusConnection* m_connection = nullptr;
+    std::atomic<bool> m_extensionMissing = false;  // read by the window's thread
+};
+
+}  // namespace tk

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "desktop/window_system.h"
+
+namespace tk {
+
+// A window a Wayland compositor reports. X11 programs' windows may be among them; those are
+// better described by the X server itself, so the merge drops them.
+struct NativeWindow {
+    WindowInfo info;
+    bool xwayland = false;  // known to be an X11 program's window
+};
+
+struct NativeWindowList {
+    bool ok = false;  // false when the compositor could not be asked
+    std::string error;
+    std::vector<NativeWindow> windows;  // most recent or topmost first
+};
+
+// Lists a compositor's windows by whatever means that compositor offers.
+class NativeWindowLister {
+public:
+    virtual ~NativeWindowLister() = default;
+    virtual NativeWindowList List() = 0;
+    // What the user can do to let the program see native windows, in Chinese; empty when
+    // the lister works. May be asked from another thread than List().
+    virtual std::string Hint() const { return {}; }
+};
+
+}  // namespace tk

@@ -1,0 +1,146 @@
+// GNOME Shell for real: headless, on a virtual monitor, with private session and system buses
+// and the program's extension installed in the test's home. Until the extension is enabled
+// the lister fails with a hint for the user; once it is, a native window is listed.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gio/gio.h>
+
+#include "platform/linux/glib/bus_connection.h"
+#include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
+#include "platform/linux/merged_window_system.h"
+#include "require.h"
+#include "session_processes.h"
+#include "virtual_desktop.h"
+
+namespace fs = std::filesystem;
+using namespace tk;
+using namespace tk::test;
+
+namespace {
+
+bool EnableExtension(const std::string& address) {
+    GDBusConnection* c = g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (c == nullptr) return false;
+    GVariant* reply = g_dbus_connection_call_sync(
+        c, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions", "EnableExtension",
+        g_variant_new("(s)", GnomeShellWindowLister::kExtensionUuid), G_VARIANT_TYPE("(b)"),
+        G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
+    gboolean enabled = FALSE;
+    if (reply != nullptr) {
+        g_variant_get(reply, "(b)", &enabled);
+        g_variant_unref(reply);
+    }
+    g_object_unref(c);
+    return enabled;
+}
+
+class GnomeShellDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TK_REQUIRE_TOOL("gnome-shell");
+        TK_REQUIRE_TOOL("dbus-daemon");
+        TK_REQUIRE_TOOL("zenity");
+        AdoptOrphans();
+        char dir[] = "/tmp/tk-gnome-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        m_dir = dir;
+        const fs::path extensions = fs::path(m_dir) / ".local/share/gnome-shell/extensions" /
+                                    GnomeShellWindowLister::kExtensionUuid;
+        fs::create_directories(extensions);
+        fs::copy(TK_GNOME_EXTENSION_DIR, extensions, fs::copy_options::recursive);
+
+        m_address = StartPrivateBus(m_sessionBus);
+        ASSERT_FALSE(m_address.empty());
+        // The shell insists on a system bus (for logind); an empty one will do.
+        const std::string systemAddress = StartPrivateBus(m_systemBus);
+        ASSERT_FALSE(systemAddress.empty());
+        m_env = {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
+                 "HOME=" + m_dir, "WAYLAND_DISPLAY=wayland-0", "GDK_BACKEND=wayland"};
+        m_shell = SpawnInGroup(
+            {"gnome-shell", "--wayland", "--headless", "--virtual-monitor", "1024x768", "--no-x11",
+             "--wayland-display", "wayland-0"},
+            {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress,
+             "XDG_RUNTIME_DIR=" + m_dir, "HOME=" + m_dir, "GSETTINGS_BACKEND=memory"});
+        ASSERT_TRUE(
+            WaitFor([&] { return glib::BusNameHasOwner(m_address, "org.gnome.Shell"); }, 60000))
+            << "gnome-shell did not start";
+    }
+
+    void TearDown() override {
+        KillGroupAndReap(m_client);
+        KillGroupAndReap(m_shell);
+        KillGroupAndReap(m_systemBus);
+        KillGroupAndReap(m_sessionBus);
+        ReapOrphans();
+        if (!m_dir.empty()) {
+            std::error_code ignored;
+            fs::remove_all(m_dir, ignored);
+        }
+    }
+
+    std::string m_dir, m_address;
+    std::vector<std::string> m_env;
+    pid_t m_sessionBus = -1, m_systemBus = -1, m_shell = -1, m_client = -1;
+};
+
+TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAreListed) {
+    // The session is recognised as GNOME's; what the user is told names the extension.
+    ::setenv("WAYLAND_DISPLAY", (m_dir + "/wayland-0").c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    std::unique_ptr<WindowSystem> session = CreateSessionWindowSystem();
+    EXPECT_FALSE(session->SeesAllWindows());
+    EXPECT_NE(session->UnseenWindowsHint().find(GnomeShellWindowLister::kExtensionUuid),
+              std::string::npos);
+
+    GnomeShellWindowLister lister(m_address);
+    NativeWindowList listed = lister.List();
+    EXPECT_FALSE(listed.ok);
+    EXPECT_NE(lister.Hint().find(GnomeShellWindowLister::kExtensionUuid), std::string::npos)
+        << listed.error;
+
+    // The shell takes its name before it has read the installed extensions.
+    ASSERT_TRUE(WaitFor([&] { return EnableExtension(m_address); }, 30000));
+    m_client =
+        SpawnInGroup({"zenity", "--info", "--title", "tk-gnome-window", "--text", "hi"}, m_env);
+    const bool shown = WaitFor(
+        [&] {
+            listed = lister.List();
+            for (const NativeWindow& w : listed.windows) {
+                if (w.info.text == "tk-gnome-window") return true;
+            }
+            return false;
+        },
+        30000);
+    ASSERT_TRUE(shown) << "last listing: ok=" << listed.ok << " " << listed.error;
+    EXPECT_EQ(lister.Hint(), "");
+    int count = 0;
+    for (const NativeWindow& w : listed.windows) {
+        if (w.info.text != "tk-gnome-window") continue;
+        ++count;
+        EXPECT_EQ(w.info.pid, m_client);
+        EXPECT_FALSE(w.xwayland);
+        EXPECT_EQ(w.info.owner, 0u);
+    }
+    EXPECT_EQ(count, 1);
+    // The session's own lister sees it too from now on, and has nothing more to say.
+    EXPECT_GT(session->ListWindows().windows.size(), 0u);
+    EXPECT_TRUE(session->SeesAllWindows());
+    EXPECT_EQ(session->UnseenWindowsHint(), "");
+}
+
+}  // namespace

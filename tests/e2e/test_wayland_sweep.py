@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""The built program's detection sweep on a Wayland desktop: a private headless sway.
+
+Usage: test_wayland_sweep.py PATH/TO/tarvokelmora [unittest arguments]
+
+A native Wayland program (foot) and an X11 program through XWayland (xterm) are open while a
+private copy of the program runs there through XWayland. Once a whole sweep has run with
+both on screen (sweeps are counted by the program's questions about the file manager on a
+private bus), both are closed, another whole sweep runs, and the program is asked to end with
+SIGTERM; the history it saved beside itself must hold each of the two programs exactly once,
+with its executable. sway refuses to run as root, so under root it and the two programs run
+as "nobody" and XWayland is told to let root's program in.
+"""
+
+import glob
+import os
+import re
+import signal
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
+from test_sweep import read_docs
+
+PROGRAM = None
+TITLE = "TarvoKelmora1.0"
+SWEEP_WAIT = 40.0  # two sweeps 12 s apart, on a loaded machine
+AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] \
+    if os.geteuid() == 0 else []
+
+
+class SwayDesktop(Desktop):
+    """sway on a headless output with XWayland, a private session bus, nothing else."""
+
+    def __init__(self):
+        super().__init__(bus=False, prefix="tk-wayland-")
+        self.runtime = self.env["XDG_RUNTIME_DIR"]
+        if AS_NOBODY:
+            for path in (self.tmp, self.home, self.runtime):
+                os.chown(path, 65534, 65534)
+
+    def start(self):
+        require_tools("sway", "swaymsg", "Xwayland", "foot", "xterm", "dbus-daemon",
+                      "dbus-monitor", "xhost", *(["setpriv"] if AS_NOBODY else []))
+        config = os.path.join(self.tmp, "sway.conf")
+        with open(config, "w") as f:
+            f.write("xwayland enable\nexec printenv DISPLAY > %s/display.tmp && mv %s/display.tmp"
+                    " %s/display\n" % (self.tmp, self.tmp, self.tmp))
+        os.chmod(config, 0o644)
+        env = dict(self.env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
+                   WLR_LIBINPUT_NO_DEVICES="1")
+        self.spawn(AS_NOBODY + ["sway", "-c", config], "sway", env=env)
+
+        def ready():
+            sockets = glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))
+            waylands = [p for p in glob.glob(os.path.join(self.runtime, "wayland-*"))
+                        if not p.endswith(".lock")]
+            shown = os.path.exists(os.path.join(self.tmp, "display"))
+            return sockets and waylands and shown and (sockets[0], waylands[0])
+        ipc, wayland = wait_for(ready, what="sway", detail=lambda: self.log("sway"))
+        with open(os.path.join(self.tmp, "display")) as f:
+            display = f.read().strip()
+        self.env.update(WAYLAND_DISPLAY=wayland, SWAYSOCK=ipc, DISPLAY=display)
+        if AS_NOBODY:
+            run(AS_NOBODY + ["xhost", "+si:localuser:root"], self.env)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.spawn_reporting(
+            ["dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address={fd}"],
+            "bus", "dbus-daemon")
+        return self
+
+    def titles(self):
+        """Every window title in sway's tree."""
+        tree = run(["swaymsg", "-s", self.env["SWAYSOCK"], "-r", "-t", "get_tree"], self.env,
+                   check=False)
+        return re.findall(r'"name": "((?:[^"\\]|\\.)*)"', tree)
+
+
+class Monitor:
+    """Counts the program's questions whether a file manager runs: one per sweep."""
+
+    def __init__(self, desk):
+        self.proc = desk.spawn(["dbus-monitor", "--session",
+                                "type='method_call',member='NameHasOwner'"], "monitor",
+                               stdout=subprocess.PIPE)
+        self.count, self.lock = 0, threading.Lock()
+        self.lines = []
+        threading.Thread(target=self.pump, daemon=True).start()
+
+    def pump(self):
+        for raw in self.proc.stdout:
+            line = raw.decode(errors="replace")
+            with self.lock:
+                self.lines.append(line)
+                if "org.freedesktop.FileManager1" in line:
+                    self.count += 1
+
+    def sweeps(self):
+        with self.lock:
+            return self.count
+
+
+class WaylandSweepTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        require_tools("sway")
+        cls.desk = SwayDesktop()
+        try:
+            cls.run_program()
+        except BaseException:
+            cls.desk.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desk.stop()
+
+    @classmethod
+    def run_program(cls):
+        desk = cls.desk
+        desk.start()
+        foot = desk.spawn(AS_NOBODY + ["foot", "--title", "native foot", "--", "sleep", "600"],
+                          "foot")
+        xterm = desk.spawn(AS_NOBODY + ["xterm", "-T", "x11 xterm", "-e", "sleep", "600"],
+                           "xterm")
+        wait_for(lambda: {"native foot", "x11 xterm"} <= set(desk.titles()),
+                 what="foot and xterm on screen")
+        cls.foot_exe = os.readlink("/proc/%d/exe" % foot.pid)
+        cls.xterm_exe = os.readlink("/proc/%d/exe" % xterm.pid)
+
+        monitor = Monitor(desk)
+        time.sleep(0.5)  # dbus-monitor subscribes before the program asks anything
+        launched = desk.start_program(PROGRAM, env=dict(desk.env, QT_QPA_PLATFORM="xcb"))
+        program = launched.proc
+
+        def failure(what):
+            return "%s; the program's output:\n%s" % (what, desk.log("program")[-2000:])
+
+        def sweeps_after(count):
+            # The sweep that asks next began after the one counted here had ended.
+            wait_for(lambda: program.poll() is not None or monitor.sweeps() >= count + 2,
+                     timeout=SWEEP_WAIT, what="a whole sweep")
+            if program.poll() is not None:
+                raise AssertionError(failure("the program ended by itself"))
+
+        try:
+            wait_for(lambda: program.poll() is not None or TITLE in desk.titles(),
+                     what="the program's window")
+            sweeps_after(monitor.sweeps())
+            desk.end(foot)
+            desk.end(xterm)
+            wait_for(lambda: not {"native foot", "x11 xterm"} & set(desk.titles()),
+                     what="foot and xterm closed")
+            sweeps_after(monitor.sweeps())
+        except AssertionError as e:
+            raise AssertionError(failure(str(e)))
+        program.send_signal(signal.SIGTERM)
+        cls.exit_status = program.wait(timeout=WAIT)
+        cls.saved = read_docs(launched.ini) if os.path.exists(launched.ini) else None
+
+    def docs(self):
+        self.assertEqual(self.exit_status, 0)
+        self.assertIsNotNone(self.saved, "no defualt.ini was saved")
+        return self.saved
+
+    def test_the_native_and_the_xwayland_program_are_each_recorded_once(self):
+        docs = self.docs()
+        self.assertEqual(docs.count((self.foot_exe, "foot", "2")), 1, docs)
+        self.assertEqual(docs.count((self.xterm_exe, "xterm", "2")), 1, docs)
+
+    def test_nothing_else_is_recorded(self):
+        # Not the program itself, not a second entry for a closed window.
+        self.assertEqual(sorted(self.docs()), sorted([(self.foot_exe, "foot", "2"),
+                                                      (self.xterm_exe, "xterm", "2")]))
+
+
+def configure(args):
+    global PROGRAM
+    PROGRAM = os.path.abspath(args[0])
+    return 1
+
+
+if __name__ == "__main__":
+    raise SystemExit(main(__doc__, configure))
