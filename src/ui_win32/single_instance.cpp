@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "ui_win32/win32_main_window.h"
 
 namespace tk {
 

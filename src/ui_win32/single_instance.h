@@ -6,6 +6,9 @@
 
 namespace tk {
 
+// A second start of the program asks the first one's window for itself with this message.
+inline constexpr UINT kBringInMessage = WM_APP + 20;
+
 // One running program per history file: the first start holds a named mutex and publishes its
 // window; a later start finds it, asks that window in and ends.
 class Win32SingleInstance {

@@ -274,7 +274,9 @@ void Win32MainWindow::BuildChildren() {
     for (int page = 0; page < 6; ++page) {
         m_pages[page] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass,
                                           Utf8ToWide(kTabNames[page]).c_str(),
-                                          WS_CHILD | WS_CLIPCHILDREN, 0, 0, 10, 10, m_window,
+                                          // The group boxes draw no inside: the settings page
+                                          // paints under its children.
+                                          WS_CHILD | (page == 5 ? 0 : WS_CLIPCHILDREN), 0, 0, 10, 10, m_window,
                                           nullptr, instance, nullptr);
         ::SetWindowLongPtrW(m_pages[page], GWLP_ID, page);
     }

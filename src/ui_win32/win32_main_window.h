@@ -11,6 +11,7 @@
 #include "controller/web_strip_port.h"
 #include "platform/windows/win32_drop_files.h"
 #include "platform/windows/win32_tray_icon.h"
+#include "ui_win32/single_instance.h"
 #include "ui_win32/win32_tree.h"
 
 namespace tk {
@@ -20,8 +21,6 @@ class Win32WebStrip;
 // The window class and caption other programs (and a second start) find the window by.
 inline constexpr wchar_t kMainClass[] = L"TFrmMain";
 inline constexpr wchar_t kMainCaption[] = L"TarvoKelmora1.0";
-// A second start of the program asks the first one's window for itself with this message.
-inline constexpr UINT kBringInMessage = WM_APP + 20;
 
 // The main window on Windows: draws, lays out, and hands every user action to the controller,
 // which speaks back through MainView.
