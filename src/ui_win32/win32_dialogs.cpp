@@ -225,7 +225,7 @@ void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, Set
     Child(L"STATIC",
           "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
           "单击按钮『确定』，软件将自动打开这些文档。 ",
-          SS_NOPREFIX, 10, 5, 366, 24, dialog, 20, state.font);
+          SS_NOPREFIX, 10, 3, 400, 30, dialog, 20, state.font);
     state.list = Child(L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
                                            LBS_NOINTEGRALHEIGHT,
                        5, 33, 413, 284 - 33 - 46, dialog, kList, state.font);

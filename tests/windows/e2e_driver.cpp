@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -456,6 +457,20 @@ int wmain(int argc, wchar_t** argv) {
               return false;
           }, 10000),
           "the dropped folder shows in the 文件夹 tree");
+
+    // A log-off asks the same question; no refuses it and the program goes on.
+    std::thread answerNo([&] {
+        HWND asked = nullptr;
+        if (WaitFor([&] { return (asked = FindTopLevel(info.dwProcessId, L"#32770", L"提示")) != nullptr; }, 20000)) {
+            ::PostMessageW(::GetDlgItem(asked, IDNO), BM_CLICK, 0, 0);
+        }
+    });
+    DWORD_PTR allowed = 1;
+    const LRESULT answered = ::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &allowed);
+    answerNo.join();
+    Check(answered != 0 && allowed == FALSE, "log-off: the question answered no refuses the log-off");
+    Check(::WaitForSingleObject(info.hProcess, 500) == WAIT_TIMEOUT && Visible(window), "log-off refused: the program goes on");
+    WaitFor([&] { return FindTopLevel(info.dwProcessId, L"#32770", L"提示") == nullptr; }, 5000);
 
     // Closing asks; yes ends the program and saves.
     ::PostMessageW(window, WM_CLOSE, 0, 0);
