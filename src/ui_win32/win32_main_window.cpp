@@ -724,8 +724,17 @@ LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
             ::GetCursorPos(&hit.pt);
             ::ScreenToClient(header->hwndFrom, &hit.pt);
             HTREEITEM item = TreeView_HitTest(header->hwndFrom, &hit);
-            if (item != nullptr && (hit.flags & TVHT_ONITEM)) {
+            const bool onItem = item != nullptr && (hit.flags & TVHT_ONITEM);
+            const bool ctrl = ::GetKeyState(VK_CONTROL) < 0, shift = ::GetKeyState(VK_SHIFT) < 0;
+            if (onItem && (ctrl || shift)) {
+                // Several nodes are chosen with Ctrl and Shift; choosing opens nothing.
+                adapter.ExtendSelection(item, shift);
+                return TRUE;
+            }
+            adapter.ClearMarks();
+            if (onItem) {
                 TreeView_SelectItem(header->hwndFrom, item);
+                adapter.ClearMarks();
                 adapter.SyncSelection();
             }
             m_controller.TreeClick(page);

@@ -167,10 +167,39 @@ void TreeViewAdapter::MakeVisible(const TreeNode* node) {
 
 void TreeViewAdapter::SyncSelection() {
     HTREEITEM selected = TreeView_GetSelection(m_control);
-    TreeNode* node = NodeOf(m_control, selected);
     m_tree.ClearSelection();
-    if (node) m_tree.SetSelected(node, true);
-    m_tree.SetCurrent(node);
+    // In tree order, as the core lists its selection.
+    m_tree.ForEach([this](TreeNode& node) {
+        HTREEITEM item = ItemOf(&node);
+        if (item && (TreeView_GetItemState(m_control, item, TVIS_SELECTED) & TVIS_SELECTED)) m_tree.SetSelected(&node, true);
+    });
+    m_tree.SetCurrent(NodeOf(m_control, selected));
+}
+
+void TreeViewAdapter::ExtendSelection(HTREEITEM item, bool range) {
+    if (item == nullptr) return;
+    HTREEITEM anchor = TreeView_GetSelection(m_control);
+    if (!range || anchor == nullptr) {
+        const bool marked = TreeView_GetItemState(m_control, item, TVIS_SELECTED) & TVIS_SELECTED;
+        TreeView_SetItemState(m_control, item, marked ? 0 : TVIS_SELECTED, TVIS_SELECTED);
+    } else {
+        // Walk the visible items once: marking starts at whichever end comes first and stops
+        // at the other.
+        int ends = 0;
+        for (HTREEITEM at = TreeView_GetRoot(m_control); at; at = TreeView_GetNextVisible(m_control, at)) {
+            if (at == anchor || at == item) ends += anchor == item ? 2 : 1;
+            if (ends > 0) TreeView_SetItemState(m_control, at, TVIS_SELECTED, TVIS_SELECTED);
+            if (ends >= 2) break;
+        }
+    }
+    SyncSelection();
+}
+
+void TreeViewAdapter::ClearMarks() {
+    HTREEITEM selected = TreeView_GetSelection(m_control);
+    for (const auto& [node, item] : m_items) {
+        if (item != selected) TreeView_SetItemState(m_control, item, 0, TVIS_SELECTED);
+    }
 }
 
 void TreeViewAdapter::ExpandAll(bool expand) {

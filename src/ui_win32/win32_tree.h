@@ -49,8 +49,14 @@ public:
     HTREEITEM ItemOf(const TreeNode* node) const;
     // The control asks for an item's picture (TVN_GETDISPINFOW).
     void FillDisplayInfo(NMTVDISPINFOW& info) const;
-    // The control's selection becomes the core's: the selected item is the focused one.
+    // The control's selection becomes the core's: every marked item is selected, the
+    // control's own selection is the current node.
     void SyncSelection();
+    // Ctrl and Shift clicks, which the control does not know: Ctrl marks or unmarks `item`,
+    // Shift marks every visible item from the current one to `item`. The focus stays.
+    void ExtendSelection(HTREEITEM item, bool range);
+    // A plain click: only the control's own selection stays marked.
+    void ClearMarks();
     void ExpandAll(bool expand);
 
     void NodeAboutToBeInserted(const TreeNode*, int) override {}

@@ -115,6 +115,41 @@ TEST_F(TreeViewTest, TheSelectionReachesTheCoreAsCurrentAndSelected) {
     EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{a}));
 }
 
+TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
+    tk::ImageList images;
+    tk::TreeImages shown(images);
+    CategoryTree tree("TVDocs");
+    TreeViewAdapter adapter(m_control, tree, shown);
+    TreeNode* group = tree.AddLast("example.com", 1, 0);
+    TreeNode* page = tree.AddChildLast(group, "example.com/a", 1, 0);
+    TreeNode* b = tree.AddLast("b.exe", 11, 1);
+    TreeNode* c = tree.AddLast("c.exe", 12, 2);
+    TreeNode* d = tree.AddLast("d.exe", 13, 3);
+    TreeView_SelectItem(m_control, adapter.ItemOf(b));
+    adapter.SyncSelection();
+
+    adapter.ExtendSelection(adapter.ItemOf(d), false);  // Ctrl
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b, d}));
+    EXPECT_EQ(tree.Current(), b) << "the focus stays";
+    adapter.ExtendSelection(adapter.ItemOf(d), false);  // Ctrl again unmarks
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+
+    // Shift marks the visible items between, whichever end is higher; a collapsed group's
+    // children are not visible and stay out.
+    adapter.ExtendSelection(adapter.ItemOf(group), true);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{group, b}));
+    TreeView_Expand(m_control, adapter.ItemOf(group), TVE_EXPAND);
+    adapter.ExtendSelection(adapter.ItemOf(group), true);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{group, page, b}));
+    adapter.ExtendSelection(adapter.ItemOf(c), true);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{group, page, b, c}));
+
+    // A plain click leaves only the control's own selection.
+    adapter.ClearMarks();
+    adapter.SyncSelection();
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+}
+
 TEST(TreeImagesTest, AnIconInsertedInTheMiddleKeepsEveryNumberOnItsPicture) {
     tk::ImageList images;
     tk::TreeImages shown(images);
