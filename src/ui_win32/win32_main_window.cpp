@@ -164,6 +164,33 @@ void AddTip(HWND tooltip, HWND owner, HWND control, const char* text) {
     ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+constexpr wchar_t kHotProperty[] = L"TkHot";
+
+// A picture button shows a thin frame while the mouse is over it.
+LRESULT CALLBACK HoverSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_MOUSEMOVE && ::GetPropW(hwnd, kHotProperty) == nullptr) {
+        ::SetPropW(hwnd, kHotProperty, reinterpret_cast<HANDLE>(1));
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+        ::TrackMouseEvent(&track);
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+    } else if (msg == WM_MOUSELEAVE) {
+        ::RemovePropW(hwnd, kHotProperty);
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+    } else if (msg == WM_NCDESTROY) {
+        ::RemovePropW(hwnd, kHotProperty);
+        ::RemoveWindowSubclass(hwnd, HoverSubclass, 2);
+    }
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+HWND PictureButton(const char* label, int x, int y, int w, int h, HWND parent, int id) {
+    HWND button = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(label).c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+                                    x, y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                    ::GetModuleHandleW(nullptr), nullptr);
+    ::SetWindowSubclass(button, HoverSubclass, 2, 0);
+    return button;
+}
+
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(controller) {
@@ -309,14 +336,10 @@ void Win32MainWindow::BuildChildren() {
 }
 
 void Win32MainWindow::BuildSystemPage(HWND page) {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (std::size_t i = 0; i < std::size(kSystemButtons); ++i) {
         const SystemButtonRow& row = kSystemButtons[i];
-        HWND button = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(row.label).c_str(),
-                                        WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, row.left, row.top,
-                                        row.width, row.height, page,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSystemFirst + i)),
-                                        instance, nullptr);
+        HWND button = PictureButton(row.label, row.left, row.top, row.width, row.height, page,
+                                    kSystemFirst + static_cast<int>(i));
         AddTip(m_tooltip, page, button, row.hint);
     }
 }
@@ -359,11 +382,7 @@ void Win32MainWindow::BuildSettingsPage(HWND page) {
     ::SetScrollRange(m_checkTime, SB_CTL, kCheckTimeMin, kCheckTimeMax, FALSE);
     ::SetScrollPos(m_checkTime, SB_CTL, kCheckTimeInitial, TRUE);
     for (const PictureButtonRow& row : kSettingsButtons) {
-        HWND button = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(row.label).c_str(),
-                                        WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, row.left, row.top,
-                                        row.width, row.height, page,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance,
-                                        nullptr);
+        HWND button = PictureButton(row.label, row.left, row.top, row.width, row.height, page, row.id);
         AddTip(m_tooltip, page, button, row.hint);
     }
 }
@@ -457,7 +476,7 @@ void Win32MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
             DrawPicture(dc, picture, dest);
         }
     }
-    if (item.itemState & (ODS_SELECTED | ODS_FOCUS)) {
+    if ((item.itemState & (ODS_SELECTED | ODS_FOCUS)) || ::GetPropW(item.hwndItem, kHotProperty) != nullptr) {
         HBRUSH frame = ::CreateSolidBrush(item.itemState & ODS_SELECTED ? RGB(96, 128, 168) : RGB(140, 170, 205));
         ::FrameRect(dc, &r, frame);
         ::DeleteObject(frame);
