@@ -5,6 +5,8 @@
 
 #include <windowsx.h>
 #include <commctrl.h>
+#include <initguid.h>
+#include <oleacc.h>
 
 #include "base/diagnostics.h"
 #include "desktop/shell.h"
@@ -162,6 +164,18 @@ void AddTip(HWND tooltip, HWND owner, HWND control, const char* text) {
     info.uId = reinterpret_cast<UINT_PTR>(control);
     info.lpszText = wide.data();
     ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+// The name a screen reader gives a control whose own text it does not read (tree views, scroll
+// bars, the windows of our own classes). Without the annotation service the text stays all.
+void NameForScreenReaders(HWND hwnd, const wchar_t* name) {
+    IAccPropServices* services = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                  reinterpret_cast<void**>(&services)))) {
+        return;
+    }
+    services->SetHwndPropStr(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name);
+    services->Release();
 }
 
 constexpr wchar_t kHotProperty[] = L"TkHot";
@@ -333,6 +347,10 @@ void Win32MainWindow::BuildChildren() {
     m_web = std::make_unique<Win32WebStrip>(
         m_window, [this] { m_controller.Image2Click(); },
         [this] { m_controller.WebBrowser1NavigateComplete2(); });
+    for (int page = 0; page < 4; ++page) NameForScreenReaders(m_trees[page], kTreePages[page].name);
+    NameForScreenReaders(m_strip, L"页面");
+    NameForScreenReaders(m_checkTime, L"刷新间隔(秒)");
+    NameForScreenReaders(m_web->Handle(), L"TarvoKelmora 主页");
 }
 
 void Win32MainWindow::BuildSystemPage(HWND page) {

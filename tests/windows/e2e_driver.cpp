@@ -458,6 +458,22 @@ int wmain(int argc, wchar_t** argv) {
           }, 10000),
           "the dropped folder shows in the 文件夹 tree");
 
+    // The settings page: 窗体总在最上方 keeps the window on top; the interval bar's step is
+    // shown in its label and saved.
+    ::PostMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(330, 10));
+    HWND onTop = FindChild(window, L"Button", L"窗体总在最上方");
+    HWND bar = FindChild(window, L"SCROLLBAR", L"刷新间隔(秒)");
+    Check(WaitFor([&] { return Visible(onTop) && Visible(bar); }, 10000), "the 设置 tab shows its controls");
+    ::PostMessageW(onTop, BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 10000),
+          "窗体总在最上方 keeps the window on top");
+    ::PostMessageW(onTop, BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0; }, 10000),
+          "unticked, the window is an ordinary one again");
+    ::PostMessageW(::GetParent(bar), WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
+    Check(WaitFor([&] { return FindChild(window, L"Static", L"每31秒刷新一次") != nullptr; }, 10000),
+          "a step of the interval bar reads 每31秒刷新一次");
+
     // A log-off asks the same question; no refuses it and the program goes on.
     std::thread answerNo([&] {
         HWND asked = nullptr;
@@ -508,6 +524,7 @@ int wmain(int argc, wchar_t** argv) {
           "stored entries written back");
     Check(has(L"=" + dropFolder + L"\r\n") && has(L"=" + dropFile + L"\r\n"), "dropped folder and file saved");
     Check(has(L"selected3=1\r\n"), "the start-up mark kept");
+    Check(has(L"CheckDocInterval=31000\r\n") && has(L"ActivePageIndex=5\r\n"), "the interval and the last tab saved");
     if (g_failures != 0) std::printf("saved file:\n%s\n", Utf8(text).c_str());
     std::printf("%s\n", g_failures == 0 ? "PASSED" : "FAILED");
     return g_failures == 0 ? 0 : 1;
