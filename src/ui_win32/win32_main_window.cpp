@@ -11,6 +11,7 @@
 #include "base/diagnostics.h"
 #include "desktop/shell.h"
 #include "platform/windows/ansi_text.h"
+#include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dialogs.h"
 #include "ui_win32/win32_web_strip.h"
@@ -348,7 +349,6 @@ void Win32MainWindow::BuildChildren() {
         m_window, [this] { m_controller.Image2Click(); },
         [this] { m_controller.WebBrowser1NavigateComplete2(); });
     for (int page = 0; page < 4; ++page) NameForScreenReaders(m_trees[page], kTreePages[page].name);
-    NameForScreenReaders(m_strip, L"页面");
     NameForScreenReaders(m_checkTime, L"刷新间隔(秒)");
     NameForScreenReaders(m_web->Handle(), L"TarvoKelmora 主页");
 }
@@ -956,6 +956,16 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
             return 0;
         }
         case WM_GETDLGCODE: return DLGC_WANTARROWS;
+        case WM_GETOBJECT: {
+            TabStripAccessible::Tabs tabs;
+            tabs.count = 6;
+            tabs.edges = kTabEdges;
+            tabs.names = kTabNames;
+            tabs.active = [self] { return self->m_activePage; };
+            tabs.pick = [self](int index) { self->PickTab(index); };
+            if (const LRESULT answer = TabStripAccessible::Answer(hwnd, wp, lp, tabs)) return answer;
+            break;
+        }
         case WM_KEYDOWN:
             if (wp == VK_LEFT) self->PickTab(self->m_activePage < 0 ? 0 : self->m_activePage - 1);
             else if (wp == VK_RIGHT) self->PickTab(self->m_activePage + 1);

@@ -13,6 +13,7 @@
 
 #include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
+#include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_timers.h"
 #include "ui_win32/win32_tree.h"
 
@@ -148,6 +149,76 @@ TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
     adapter.ClearMarks();
     adapter.SyncSelection();
     EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+}
+
+TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {
+    static constexpr int kEdges[] = {0, 60, 120, 186, 246, 306, 370};
+    static constexpr const char* kNames[] = {"全部", "软件", "文件夹", "网页", "系统", "设置"};
+    HWND strip = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 50, 400, 24, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    int active = 2;
+    std::vector<int> picked;
+    tk::TabStripAccessible::Tabs tabs;
+    tabs.count = 6;
+    tabs.edges = kEdges;
+    tabs.names = kNames;
+    tabs.active = [&] { return active; };
+    tabs.pick = [&](int index) { picked.push_back(index); };
+    auto* object = new tk::TabStripAccessible(strip, tabs);
+    auto child = [](long id) {
+        VARIANT v;
+        ::VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = id;
+        return v;
+    };
+
+    long count = 0;
+    object->get_accChildCount(&count);
+    ASSERT_EQ(count, 6);
+    std::vector<std::string> names;
+    for (long i = 0; i <= 6; ++i) {
+        BSTR name = nullptr;
+        ASSERT_EQ(object->get_accName(child(i), &name), S_OK);
+        names.push_back(tk::win32::WideToUtf8(name));
+        ::SysFreeString(name);
+        VARIANT role;
+        object->get_accRole(child(i), &role);
+        EXPECT_EQ(role.lVal, i == 0 ? ROLE_SYSTEM_PAGETABLIST : ROLE_SYSTEM_PAGETAB);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"页面", "全部", "软件", "文件夹", "网页", "系统", "设置"}));
+    BSTR none = nullptr;
+    EXPECT_EQ(object->get_accName(child(7), &none), E_INVALIDARG);
+
+    // The chosen tab is the selected one; the others are selectable.
+    VARIANT state;
+    object->get_accState(child(3), &state);
+    EXPECT_TRUE(state.lVal & STATE_SYSTEM_SELECTED);
+    object->get_accState(child(1), &state);
+    EXPECT_FALSE(state.lVal & STATE_SYSTEM_SELECTED);
+    EXPECT_TRUE(state.lVal & STATE_SYSTEM_SELECTABLE);
+
+    // Places on the screen follow the picture's segments.
+    long left = 0, top = 0, width = 0, height = 0;
+    object->accLocation(&left, &top, &width, &height, child(3));
+    EXPECT_EQ(left, 100 + 120);
+    EXPECT_EQ(width, 66);
+    VARIANT hit;
+    object->accHitTest(100 + 190, 60, &hit);
+    EXPECT_EQ(hit.lVal, 4);
+    EXPECT_EQ(object->accHitTest(10, 10, &hit), S_FALSE);
+
+    // The default action and a selection switch pages; the strip itself has none.
+    object->accDoDefaultAction(child(6));
+    object->accSelect(SELFLAG_TAKESELECTION, child(1));
+    EXPECT_EQ(object->accDoDefaultAction(child(0)), E_INVALIDARG);
+    EXPECT_EQ(picked, (std::vector<int>{5, 0}));
+    VARIANT next;
+    EXPECT_EQ(object->accNavigate(NAVDIR_NEXT, child(6), &next), S_FALSE);
+    object->accNavigate(NAVDIR_FIRSTCHILD, child(0), &next);
+    EXPECT_EQ(next.lVal, 1);
+    object->Release();
+    ::DestroyWindow(strip);
 }
 
 TEST(TreeImagesTest, AnIconInsertedInTheMiddleKeepsEveryNumberOnItsPicture) {
