@@ -218,6 +218,7 @@ Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(contr
     m_font15 = SongFont(15);
     m_font16 = SongFont(16);
     RegisterClasses();
+    m_taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     m_owner = ::CreateWindowExW(0, kOwnerClass, L"TarvoKelmora", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, instance, nullptr);
@@ -826,6 +827,14 @@ void Win32MainWindow::OnCheckTimeScroll(int code, int thumb) {
 }
 
 LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == m_taskbarCreated && m_taskbarCreated != 0) {
+        // A new shell knows no icons: ours is added to it again.
+        if (m_tray && !m_closed) {
+            m_tray->Remove();
+            m_tray->Add();
+        }
+        return 0;
+    }
     switch (msg) {
         case WM_SIZE: Layout(); return 0;
         case WM_ERASEBKGND: return 1;

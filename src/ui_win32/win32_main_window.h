@@ -124,6 +124,7 @@ private:
     std::unique_ptr<Win32TrayIcon> m_tray;
     Win32DropTarget m_drop;
     std::wstring m_trayCaption;
+    UINT m_taskbarCreated = 0;  // the shell started again: the tray icon goes back in
     int m_activePage = -1;
     int m_webHeight = 47;
     bool m_dragging = false;
