@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Cross-builds the core, the Win32 backend and their tests with mingw-w64 (build-win/) and runs
-# them under Wine in a throw-away prefix, on a private virtual display.
+# Cross-builds the core, the Win32 backend, the Windows program (build-win/tarvokelmora.exe) and
+# their tests with mingw-w64 (build-win/) and runs them under Wine in a throw-away prefix, on a
+# private virtual display; the end-to-end test of the program leaves a picture of that display
+# in build-win/wine-desktop.png.
 #   scripts/test-windows.sh            build and run the tests
 #   TK_WIN_BENCH=1 scripts/test-windows.sh   also run the private-profile benchmark
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/ensure-packages.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 locales \
-    googletest cmake ninja-build xvfb trayer xdotool x11-utils python3
+    googletest cmake ninja-build xvfb trayer xdotool x11-utils python3 \
+    fonts-wqy-microhei imagemagick
 
 # Wine takes its ANSI code page from the locale: zh_CN gives 936, which the tests rely on.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
@@ -39,7 +42,15 @@ wineserver -p >/dev/null 2>&1 &
 wineboot -i >/dev/null 2>&1
 
 echo "== tests under Wine"
-(cd build-win && ctest --output-on-failure -j1 --timeout 300)
+rm -f build-win/wine-desktop.bmp build-win/wine-desktop.png
+status=0
+(cd build-win && ctest --output-on-failure -j1 --timeout 300) || status=$?
+# The desktop as the end-to-end test saw it, with the program's window on it.
+if [ -f build-win/wine-desktop.bmp ] && command -v convert >/dev/null; then
+    convert build-win/wine-desktop.bmp build-win/wine-desktop.png && rm -f build-win/wine-desktop.bmp
+    echo "the Wine desktop with the window: build-win/wine-desktop.png"
+fi
+if [ "$status" -ne 0 ]; then exit "$status"; fi
 
 if [ "${TK_WIN_BENCH:-0}" = 1 ]; then
     echo "== benchmark: history through the private-profile calls against ours"

@@ -1,0 +1,85 @@
+#include <windows.h>
+#include <ole2.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "base/diagnostics.h"
+#include "base/save_writer.h"
+#include "controller/app_controller.h"
+#include "desktop/platform_desktop.h"
+#include "history/settings.h"
+#include "platform/windows/ansi_text.h"
+#include "ui_win32/single_instance.h"
+#include "ui_win32/win32_artwork.h"
+#include "ui_win32/win32_main_window.h"
+#include "ui_win32/win32_timers.h"
+
+namespace {
+
+std::atomic<tk::AppController*> g_shown{nullptr};
+tk::Win32TimerFactory* g_timers = nullptr;
+
+void Sink(tk::Severity severity, std::string_view area, std::string_view message) {
+    if (severity == tk::Severity::Info && std::getenv("TARVOKELMORA_DEBUG") == nullptr) return;
+    std::fprintf(stderr, "tarvokelmora: %.*s: %.*s\n", static_cast<int>(area.size()), area.data(),
+                 static_cast<int>(message.size()), message.data());
+    if (severity != tk::Severity::Info && area == "launch" && g_timers != nullptr) {
+        // A refused launch is shown to the user too, on the window's thread.
+        const std::string hint = "未能打开：" + std::string(message);
+        g_timers->Post([hint] {
+            if (tk::AppController* controller = g_shown.load()) controller->ShowProblem(hint);
+        });
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    tk::SetDiagnosticsSink(Sink);
+    ::OleInitialize(nullptr);  // the browser control and the shell's drag and drop need it
+    tk::ArtworkSession artwork;
+
+    const tk::SettingsLocation location =
+        tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
+    tk::Win32SingleInstance instance(location.savePath);
+    if (instance.HandedOver()) return 0;
+
+    tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
+    tk::ControllerDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
+                            *desktop.shellWindows, *desktop.shell, location.loadPath,
+                            location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
+    deps.deferHistoryLoad = true;
+    // Development and tests can point the web strip at another site.
+    wchar_t site[512];
+    const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
+    if (siteLength > 0 && siteLength < 512) deps.webSite = tk::win32::WideToUtf8(std::wstring_view(site, siteLength));
+    tk::Win32TimerFactory timers;
+    g_timers = &timers;
+    // Saves are written on a thread of their own, so a long history never stalls the window,
+    // and the timed sweep asks the desktop on another.
+    tk::ThreadSaveWriter saveWriter;
+    deps.saveWriter = &saveWriter;
+    tk::ThreadSaveWriter sweepThread;
+    deps.sweepThread = &sweepThread;
+    int code = 0;
+    {
+        tk::AppController controller(deps, timers);
+        tk::Win32MainWindow window(controller);
+        instance.Publish(window.Handle());
+        g_shown = &controller;
+        window.Show();
+        MSG msg;
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        code = static_cast<int>(msg.wParam);
+        g_shown = nullptr;
+        window.Close();
+    }
+    g_timers = nullptr;
+    ::OleUninitialize();
+    return code;
+}

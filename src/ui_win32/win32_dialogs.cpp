@@ -1,0 +1,290 @@
+#include "ui_win32/win32_dialogs.h"
+
+#include <windowsx.h>
+
+#include "platform/windows/ansi_text.h"
+#include "startup/startup.h"
+#include "ui_win32/win32_artwork.h"
+
+namespace tk {
+
+namespace {
+
+using win32::Utf8ToWide;
+
+constexpr COLORREF kBackgroundColour = RGB(245, 250, 254);
+
+HFONT DialogFont(int pixels, const wchar_t* face = L"宋体") {
+    return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+HBRUSH Background() {
+    static HBRUSH brush = ::CreateSolidBrush(kBackgroundColour);
+    return brush;
+}
+
+void DrawNamed(HDC dc, const char* name, int x, int y, int w = -1, int h = -1) {
+    const Picture& picture = Artwork(name);
+    const RECT dest{x, y, x + (w < 0 ? picture.width : w), y + (h < 0 ? picture.height : h)};
+    DrawPicture(dc, picture, dest);
+}
+
+// ---- the start-up documents dialog ----------------------------------------------------------
+
+enum : int { kList = 10, kNotQuery, kSelectAll, kConfirm, kCancel };
+
+struct StartDocState {
+    HistoryCore* history;
+    Launcher* launcher;
+    SettingsWindow* mainWindow;
+    HWND list = nullptr;
+    HWND notQuery = nullptr;
+    HWND selectAll = nullptr;
+    bool done = false;
+    bool selectingByCode = false;
+    HFONT font = nullptr;
+};
+
+void StoreSelection(StartDocState& s, bool clear) {
+    const int count = ListBox_GetCount(s.list);
+    std::vector<bool> rows;
+    for (int i = 0; i < count; ++i) rows.push_back(ListBox_GetSel(s.list, i) > 0);
+    StoreStartSelection(*s.history, rows, clear);
+}
+
+LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* s = reinterpret_cast<StartDocState*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+        case WM_COMMAND: {
+            if (s == nullptr) break;
+            const int id = LOWORD(wp), code = HIWORD(wp);
+            if (id == kConfirm || id == kCancel) {
+                StoreSelection(*s, id == kCancel);
+                s->done = true;
+            } else if (id == kSelectAll && code == BN_CLICKED) {
+                // Checked or unchecked, the box selects every row.
+                s->selectingByCode = true;
+                ListBox_SetSel(s->list, TRUE, -1);
+                s->selectingByCode = false;
+            } else if (id == kNotQuery && code == BN_CLICKED) {
+                s->mainWindow->SetBoxChecked(SettingsBox::QueryAutoRunDoc,
+                                             Button_GetCheck(s->notQuery) == BST_CHECKED);
+            } else if (id == kList && code == LBN_SELCHANGE && !s->selectingByCode) {
+                Button_SetCheck(s->selectAll, BST_UNCHECKED);
+            } else if (id == kList && code == LBN_DBLCLK) {
+                const int row = ListBox_GetCaretIndex(s->list);
+                const auto& docs = s->history->DocHistory();
+                if (row >= 0 && row < static_cast<int>(docs.size())) {
+                    const TMyDoc& doc = docs[static_cast<std::size_t>(row)];
+                    s->launcher->OpenStoredDoc(doc.Location, doc.DocType);
+                }
+            }
+            return 0;
+        }
+        case WM_CLOSE:
+            if (s) s->done = true;
+            return 0;
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+            ::FillRect(item.hDC, &item.rcItem, Background());
+            DrawNamed(item.hDC, item.CtlID == kConfirm ? "btn_confirm.png" : "btn_cancel.png", 0, 0);
+            return TRUE;
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            HDC dc = reinterpret_cast<HDC>(wp);
+            HWND control = reinterpret_cast<HWND>(lp);
+            ::SetTextColor(dc, ::GetDlgCtrlID(control) == 21 ? RGB(255, 0, 0) : RGB(0, 0, 0));
+            ::SetBkColor(dc, kBackgroundColour);
+            return reinterpret_cast<LRESULT>(Background());
+        }
+        default: break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// ---- the about and help windows -------------------------------------------------------------
+
+struct PictureState {
+    PictureWindow which;
+    std::function<void()> openSite;
+};
+
+constexpr RECT kAboutLink{10 + 130, 15 + 124, 10 + 130 + 210, 15 + 124 + 21};
+
+LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* s = reinterpret_cast<PictureState*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            RECT r{};
+            ::GetClientRect(hwnd, &r);
+            ::FillRect(dc, &r, Background());
+            const int w = r.right, h = r.bottom;
+            DrawNamed(dc, "dlg_top_left.png", 0, 0, 14, 15);
+            DrawNamed(dc, "dlg_top_center.png", 14, 0, w - 28, 15);
+            DrawNamed(dc, "dlg_top_right.png", w - 14, 0, 14, 15);
+            DrawNamed(dc, "dlg_left.png", 0, 15, 10, h - 26);
+            DrawNamed(dc, "dlg_right.png", w - 14, 15, 14, h - 26);
+            DrawNamed(dc, "dlg_bottom_left.png", 0, h - 11, 14, 11);
+            DrawNamed(dc, "dlg_bottom_center.png", 14, h - 11, w - 28, 11);
+            DrawNamed(dc, "dlg_bottom_right.png", w - 14, h - 11, 14, 11);
+            if (s && s->which == PictureWindow::About) {
+                DrawNamed(dc, "about.jpg", 10, 15);
+                // The link's underline over the picture's web-address line.
+                HFONT font = ::CreateFontW(-21, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, GB2312_CHARSET,
+                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                           DEFAULT_PITCH, L"黑体");
+                HGDIOBJ old = ::SelectObject(dc, font);
+                ::SetBkMode(dc, TRANSPARENT);
+                ::SetTextColor(dc, RGB(0, 0, 255));
+                ::TextOutW(dc, kAboutLink.left, kAboutLink.top, L"____________________", 20);
+                ::SelectObject(dc, old);
+                ::DeleteObject(font);
+            } else {
+                DrawNamed(dc, "help.jpg", 10, 15, 500, 480);
+            }
+            ::EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_LBUTTONUP: {
+            const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            if (s && s->which == PictureWindow::About && ::PtInRect(&kAboutLink, at) && s->openSite) s->openSite();
+            return 0;
+        }
+        case WM_SETCURSOR: {
+            POINT at{};
+            ::GetCursorPos(&at);
+            ::ScreenToClient(hwnd, &at);
+            if (s && s->which == PictureWindow::About && ::PtInRect(&kAboutLink, at)) {
+                ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
+                return TRUE;
+            }
+            break;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wp) == IDCLOSE) ::ShowWindow(hwnd, SW_HIDE);
+            return 0;
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+            ::FillRect(item.hDC, &item.rcItem, Background());
+            DrawNamed(item.hDC, "btn_close.png", 0, 0);
+            return TRUE;
+        }
+        case WM_CLOSE: ::ShowWindow(hwnd, SW_HIDE); return 0;
+        case WM_NCDESTROY: delete s; break;
+        default: break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void RegisterClass(const wchar_t* name, WNDPROC proc) {
+    WNDCLASSW wc{};
+    if (::GetClassInfoW(::GetModuleHandleW(nullptr), name, &wc)) return;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = Background();
+    wc.lpszClassName = name;
+    ::RegisterClassW(&wc);
+}
+
+HWND Child(const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h, HWND parent,
+           int id, HFONT font) {
+    HWND made = ::CreateWindowExW(0, cls, Utf8ToWide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h,
+                                  parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    if (font) ::SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return made;
+}
+
+// The outer size for a client area of `w` × `h`.
+SIZE Outer(DWORD style, int w, int h) {
+    RECT r{0, 0, w, h};
+    ::AdjustWindowRect(&r, style, FALSE);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace
+
+void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
+                       bool autoRunDocs) {
+    RegisterClass(L"TFrmAutorunDoc", StartDocProc);
+    StartDocState state{&history, &launcher, &mainWindow};
+    state.font = DialogFont(12);
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    const SIZE size = Outer(style, 423, 284);
+    RECT ownerRect{};
+    ::GetWindowRect(owner, &ownerRect);
+    HWND dialog = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"TFrmAutorunDoc", L"文档自动启动",
+                                    style, ownerRect.left + 40, ownerRect.top + 40, size.cx, size.cy, owner,
+                                    nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ::SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
+    Child(L"STATIC",
+          "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
+          "单击按钮『确定』，软件将自动打开这些文档。 ",
+          SS_NOPREFIX, 10, 3, 400, 30, dialog, 20, state.font);
+    state.list = Child(L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
+                                           LBS_NOINTEGRALHEIGHT,
+                       5, 33, 413, 284 - 33 - 46, dialog, kList, state.font);
+    const int bottom = 284 - 46;
+    state.notQuery = Child(L"BUTTON", "不再跳出此提示框", BS_AUTOCHECKBOX | WS_TABSTOP, 54, bottom + 7, 125, 16,
+                           dialog, kNotQuery, state.font);
+    state.selectAll = Child(L"BUTTON", "选择所有", BS_AUTOCHECKBOX | WS_TABSTOP, 184, bottom + 7, 75, 16, dialog,
+                            kSelectAll, state.font);
+    Child(L"BUTTON", "确定", BS_OWNERDRAW, 264, bottom, 57, 25, dialog, kConfirm, nullptr);
+    Child(L"BUTTON", "取消", BS_OWNERDRAW, 322, bottom, 58, 26, dialog, kCancel, nullptr);
+    Child(L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14, dialog,
+          21, state.font);
+    state.selectingByCode = true;
+    for (const StartDocRow& row : StartDocRows(history)) {
+        const int at = static_cast<int>(::SendMessageW(state.list, LB_ADDSTRING, 0,
+                                                       reinterpret_cast<LPARAM>(Utf8ToWide(row.title).c_str())));
+        if (row.selected) ListBox_SetSel(state.list, TRUE, at);
+    }
+    state.selectingByCode = false;
+    Button_SetCheck(state.notQuery, autoRunDocs ? BST_CHECKED : BST_UNCHECKED);
+
+    // Modal: the owner takes no input until the dialog closes.
+    ::EnableWindow(owner, FALSE);
+    ::ShowWindow(dialog, SW_SHOW);
+    MSG msg;
+    while (!state.done && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!::IsDialogMessageW(dialog, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    if (!state.done) ::PostQuitMessage(0);  // the loop ended on a quit: hand it on
+    ::EnableWindow(owner, TRUE);
+    ::SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+    ::DestroyWindow(dialog);
+    ::DeleteObject(state.font);
+    ::SetActiveWindow(owner);
+}
+
+HWND ShowPictureWindow(HWND existing, PictureWindow which, std::function<void()> openSite) {
+    if (!::IsWindow(existing)) {
+        const bool about = which == PictureWindow::About;
+        RegisterClass(about ? L"TFrmVersion" : L"TFrmHelp", PictureProc);
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        // The outer sizes as designed, frame included.
+        const int w = about ? 388 : 537, h = about ? 281 : 587;
+        existing = ::CreateWindowExW(0, about ? L"TFrmVersion" : L"TFrmHelp",
+                                     about ? L"关于..." : L"TarvoKelmora-帮助文档", style, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, w, h, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        ::SetWindowLongPtrW(existing, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(new PictureState{which, std::move(openSite)}));
+        RECT client{};
+        ::GetClientRect(existing, &client);
+        if (about) Child(L"BUTTON", "关闭", BS_OWNERDRAW, 10 + 252, 15 + 205, 57, 26, existing, IDCLOSE, nullptr);
+        else Child(L"BUTTON", "关闭", BS_OWNERDRAW, 10 + 348, client.bottom - 11 - 39, 57, 26, existing, IDCLOSE, nullptr);
+    }
+    ::ShowWindow(existing, SW_SHOW);
+    ::SetForegroundWindow(existing);
+    return existing;
+}
+
+}  // namespace tk

@@ -1,0 +1,211 @@
+#include "ui_win32/win32_tree.h"
+
+#include "platform/windows/ansi_text.h"
+#include "ui_win32/win32_artwork.h"
+
+namespace tk {
+
+TreeImages::TreeImages(ImageList& images) : m_images(images) {
+    m_list = ::ImageList_Create(16, 16, ILC_COLOR32, 32, 32);
+    for (int i = 0; i < images.Count(); ++i) m_physical.push_back(Append(images.At(i)));
+    images.SetListener(this);
+}
+
+TreeImages::~TreeImages() {
+    m_images.SetListener(nullptr);
+    if (m_list) ::ImageList_Destroy(m_list);
+}
+
+int TreeImages::Physical(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_physical.size()) return 0;
+    return m_physical[static_cast<std::size_t>(index)];
+}
+
+void TreeImages::ImageInserted(int index) {
+    const int made = Append(m_images.At(index));
+    m_physical.insert(m_physical.begin() + index, made);
+}
+
+int TreeImages::Append(const std::optional<FileIcon>& icon) {
+    HBITMAP bitmap = nullptr;
+    if (icon && icon->width > 0 && icon->height > 0 &&
+        icon->argb.size() >= static_cast<std::size_t>(icon->width) * static_cast<std::size_t>(icon->height)) {
+        bitmap = BitmapFromArgb(icon->argb.data(), icon->width, icon->height);
+        if (bitmap && (icon->width != 16 || icon->height != 16)) {
+            // The list holds 16 × 16: a larger icon is scaled down into one.
+            Picture source{bitmap, icon->width, icon->height};
+            std::vector<std::uint32_t> blank(16 * 16, 0);
+            HBITMAP small = BitmapFromArgb(blank.data(), 16, 16);
+            HDC screen = ::GetDC(nullptr);
+            HDC dc = ::CreateCompatibleDC(screen);
+            HGDIOBJ old = ::SelectObject(dc, small);
+            const RECT dest{0, 0, 16, 16};
+            DrawPicture(dc, source, dest);
+            ::SelectObject(dc, old);
+            ::DeleteDC(dc);
+            ::ReleaseDC(nullptr, screen);
+            ::DeleteObject(bitmap);
+            bitmap = small;
+        }
+    } else if (!icon) {
+        // A built-in picture: its 16-pixel column of the strip.
+        const int builtIn = ImageList_GetImageCount(m_list);
+        const Picture& strip = Artwork("imagelist.png");
+        std::vector<std::uint32_t> blank(16 * 16, 0);
+        bitmap = BitmapFromArgb(blank.data(), 16, 16);
+        if (strip && bitmap) {
+            HDC screen = ::GetDC(nullptr);
+            HDC dc = ::CreateCompatibleDC(screen);
+            HGDIOBJ old = ::SelectObject(dc, bitmap);
+            const RECT dest{0, 0, 16, 16};
+            const RECT source{builtIn * 16, 0, builtIn * 16 + 16, 16};
+            DrawPicture(dc, strip, dest, &source);
+            ::SelectObject(dc, old);
+            ::DeleteDC(dc);
+            ::ReleaseDC(nullptr, screen);
+        }
+    }
+    if (bitmap == nullptr) {
+        std::vector<std::uint32_t> blank(16 * 16, 0);
+        bitmap = BitmapFromArgb(blank.data(), 16, 16);
+    }
+    const int index = ::ImageList_Add(m_list, bitmap, nullptr);
+    ::DeleteObject(bitmap);
+    return index < 0 ? 0 : index;
+}
+
+TreeViewAdapter::TreeViewAdapter(HWND control, CategoryTree& tree, const TreeImages& images)
+    : m_control(control), m_tree(tree), m_images(images) {
+    TreeView_SetImageList(m_control, images.Handle(), TVSIL_NORMAL);
+    m_tree.SetListener(this);
+    Reset();
+}
+
+TreeViewAdapter::~TreeViewAdapter() { m_tree.SetListener(nullptr); }
+
+TreeNode* TreeViewAdapter::NodeOf(HWND control, HTREEITEM item) {
+    if (item == nullptr) return nullptr;
+    TVITEMW tv{};
+    tv.mask = TVIF_PARAM | TVIF_HANDLE;
+    tv.hItem = item;
+    if (!TreeView_GetItem(control, &tv)) return nullptr;
+    return reinterpret_cast<TreeNode*>(tv.lParam);
+}
+
+HTREEITEM TreeViewAdapter::ItemOf(const TreeNode* node) const {
+    auto it = m_items.find(node);
+    return it == m_items.end() ? nullptr : it->second;
+}
+
+void TreeViewAdapter::FillDisplayInfo(NMTVDISPINFOW& info) const {
+    const auto* node = reinterpret_cast<const TreeNode*>(info.item.lParam);
+    if (node == nullptr) return;
+    const int image = m_images.Physical(node->ImageIndex());
+    if (info.item.mask & TVIF_IMAGE) info.item.iImage = image;
+    if (info.item.mask & TVIF_SELECTEDIMAGE) info.item.iSelectedImage = image;
+}
+
+void TreeViewAdapter::InsertNode(const TreeNode* node) {
+    const TreeNode* parent = node->Parent();
+    const int row = node->Row();
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent ? ItemOf(parent) : TVI_ROOT;
+    if (parent && insert.hParent == nullptr) return;
+    if (row == 0) {
+        insert.hInsertAfter = TVI_FIRST;
+    } else {
+        const TreeNode* before = parent ? parent->Child(row - 1) : m_tree.Top(row - 1);
+        HTREEITEM after = ItemOf(before);
+        insert.hInsertAfter = after ? after : TVI_LAST;
+    }
+    const std::wstring text = win32::Utf8ToWide(node->Text());
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    insert.item.lParam = reinterpret_cast<LPARAM>(node);
+    insert.item.iImage = I_IMAGECALLBACK;
+    insert.item.iSelectedImage = I_IMAGECALLBACK;
+    HTREEITEM item = TreeView_InsertItem(m_control, &insert);
+    if (item == nullptr) return;
+    m_items[node] = item;
+    for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
+}
+
+void TreeViewAdapter::NodeInserted(const TreeNode* parent, int row) {
+    const TreeNode* node = parent ? parent->Child(row) : m_tree.Top(row);
+    if (node) InsertNode(node);
+}
+
+void TreeViewAdapter::Forget(const TreeNode* node) {
+    m_items.erase(node);
+    for (int i = 0; i < node->ChildCount(); ++i) Forget(node->Child(i));
+}
+
+void TreeViewAdapter::NodeAboutToBeRemoved(const TreeNode* parent, int row) {
+    const TreeNode* node = parent ? parent->Child(row) : m_tree.Top(row);
+    if (node == nullptr) return;
+    if (HTREEITEM item = ItemOf(node)) TreeView_DeleteItem(m_control, item);
+    Forget(node);
+}
+
+void TreeViewAdapter::AboutToReset() {
+    TreeView_DeleteAllItems(m_control);
+    m_items.clear();
+}
+
+void TreeViewAdapter::Reset() {
+    TreeView_DeleteAllItems(m_control);
+    m_items.clear();
+    ::SendMessageW(m_control, WM_SETREDRAW, FALSE, 0);
+    for (int i = 0; i < m_tree.TopCount(); ++i) InsertNode(m_tree.Top(i));
+    ::SendMessageW(m_control, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_control, nullptr, TRUE);
+}
+
+void TreeViewAdapter::MakeVisible(const TreeNode* node) {
+    if (HTREEITEM item = ItemOf(node)) TreeView_EnsureVisible(m_control, item);
+}
+
+void TreeViewAdapter::SyncSelection() {
+    HTREEITEM selected = TreeView_GetSelection(m_control);
+    m_tree.ClearSelection();
+    // In tree order, as the core lists its selection.
+    m_tree.ForEach([this](TreeNode& node) {
+        HTREEITEM item = ItemOf(&node);
+        if (item && (TreeView_GetItemState(m_control, item, TVIS_SELECTED) & TVIS_SELECTED)) m_tree.SetSelected(&node, true);
+    });
+    m_tree.SetCurrent(NodeOf(m_control, selected));
+}
+
+void TreeViewAdapter::ExtendSelection(HTREEITEM item, bool range) {
+    if (item == nullptr) return;
+    HTREEITEM anchor = TreeView_GetSelection(m_control);
+    if (!range || anchor == nullptr) {
+        const bool marked = TreeView_GetItemState(m_control, item, TVIS_SELECTED) & TVIS_SELECTED;
+        TreeView_SetItemState(m_control, item, marked ? 0 : TVIS_SELECTED, TVIS_SELECTED);
+    } else {
+        // Walk the visible items once: marking starts at whichever end comes first and stops
+        // at the other.
+        int ends = 0;
+        for (HTREEITEM at = TreeView_GetRoot(m_control); at; at = TreeView_GetNextVisible(m_control, at)) {
+            if (at == anchor || at == item) ends += anchor == item ? 2 : 1;
+            if (ends > 0) TreeView_SetItemState(m_control, at, TVIS_SELECTED, TVIS_SELECTED);
+            if (ends >= 2) break;
+        }
+    }
+    SyncSelection();
+}
+
+void TreeViewAdapter::ClearMarks() {
+    HTREEITEM selected = TreeView_GetSelection(m_control);
+    for (const auto& [node, item] : m_items) {
+        if (item != selected) TreeView_SetItemState(m_control, item, 0, TVIS_SELECTED);
+    }
+}
+
+void TreeViewAdapter::ExpandAll(bool expand) {
+    for (const auto& [node, item] : m_items) {
+        if (node->ChildCount() > 0) TreeView_Expand(m_control, item, expand ? TVE_EXPAND : TVE_COLLAPSE);
+    }
+}
+
+}  // namespace tk

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <unordered_map>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "history/category_tree.h"
+#include "history/image_list.h"
+
+namespace tk {
+
+// ImageList1 as the tree views see it: the built-in strip, then each program icon as the core
+// adds it. The core inserts at a position and renumbers; the control only appends, so a table
+// maps the core's numbers to the control's.
+class TreeImages final : public ImageListListener {
+public:
+    explicit TreeImages(ImageList& images);
+    ~TreeImages() override;
+    TreeImages(const TreeImages&) = delete;
+    TreeImages& operator=(const TreeImages&) = delete;
+
+    HIMAGELIST Handle() const { return m_list; }
+    // The control's image for the core's number; the first built-in one when unknown.
+    int Physical(int index) const;
+    void ImageInserted(int index) override;
+
+private:
+    int Append(const std::optional<FileIcon>& icon);
+    ImageList& m_images;
+    HIMAGELIST m_list = nullptr;
+    std::vector<int> m_physical;
+};
+
+// One category tree shown in a tree-view control: the control follows the core's changes.
+// Items carry their node in lParam; images are asked for when drawn, so a renumbering in the
+// image list never leaves an item with a stale picture.
+class TreeViewAdapter final : public TreeListener {
+public:
+    TreeViewAdapter(HWND control, CategoryTree& tree, const TreeImages& images);
+    ~TreeViewAdapter() override;
+    TreeViewAdapter(const TreeViewAdapter&) = delete;
+    TreeViewAdapter& operator=(const TreeViewAdapter&) = delete;
+
+    HWND Control() const { return m_control; }
+    CategoryTree& Tree() { return m_tree; }
+    static TreeNode* NodeOf(HWND control, HTREEITEM item);
+    HTREEITEM ItemOf(const TreeNode* node) const;
+    // The control asks for an item's picture (TVN_GETDISPINFOW).
+    void FillDisplayInfo(NMTVDISPINFOW& info) const;
+    // The control's selection becomes the core's: every marked item is selected, the
+    // control's own selection is the current node.
+    void SyncSelection();
+    // Ctrl and Shift clicks, which the control does not know: Ctrl marks or unmarks `item`,
+    // Shift marks every visible item from the current one to `item`. The focus stays.
+    void ExtendSelection(HTREEITEM item, bool range);
+    // A plain click: only the control's own selection stays marked.
+    void ClearMarks();
+    void ExpandAll(bool expand);
+
+    void NodeAboutToBeInserted(const TreeNode*, int) override {}
+    void NodeInserted(const TreeNode* parent, int row) override;
+    void NodeAboutToBeRemoved(const TreeNode* parent, int row) override;
+    void NodeRemoved(const TreeNode*, int) override {}
+    void AboutToReset() override;
+    void Reset() override;
+    void MakeVisible(const TreeNode* node) override;
+
+private:
+    void InsertNode(const TreeNode* node);
+    void Forget(const TreeNode* node);
+
+    HWND m_control;
+    CategoryTree& m_tree;
+    const TreeImages& m_images;
+    std::unordered_map<const TreeNode*, HTREEITEM> m_items;
+};
+
+}  // namespace tk

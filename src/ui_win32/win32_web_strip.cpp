@@ -1,0 +1,294 @@
+#include "ui_win32/win32_web_strip.h"
+
+#include <memory>
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <mshtml.h>
+#include <ole2.h>
+
+#include "base/diagnostics.h"
+#include "platform/windows/ansi_text.h"
+#include "ui_win32/win32_artwork.h"
+
+namespace tk {
+
+namespace {
+constexpr wchar_t kClass[] = L"TkWebStrip";
+}
+
+// A minimal OLE container for the system's WebBrowser control: the client site, the in-place
+// site the control asks for its window, and the event sink for finished navigations.
+// COM interfaces are ended through Release, never deleted through a base.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class Win32WebStrip::Browser final : public IOleClientSite, public IOleInPlaceSite, public IDispatch {
+public:
+    Browser(HWND host, std::function<void()> navigateComplete)
+        : m_host(host), m_navigateComplete(std::move(navigateComplete)) {}
+
+    // Makes and activates the control out of view; false when the system has none.
+    bool Create() {
+        if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                      reinterpret_cast<void**>(&m_ole)))) {
+            return false;
+        }
+        m_ole->SetClientSite(this);
+        ::OleSetContainedObject(m_ole, TRUE);
+        m_rect = RECT{336, -2000, 336 + 193, -2000 + 42};
+        if (FAILED(m_ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, m_host, &m_rect)) ||
+            FAILED(m_ole->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser)))) {
+            Destroy();
+            return false;
+        }
+        m_browser->put_Silent(VARIANT_TRUE);  // no script-error boxes over the strip
+        IConnectionPointContainer* container = nullptr;
+        if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
+            if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &m_events))) {
+                m_events->Advise(static_cast<IDispatch*>(this), &m_cookie);
+            }
+            container->Release();
+        }
+        return true;
+    }
+
+    void Destroy() {
+        if (m_events) {
+            m_events->Unadvise(m_cookie);
+            m_events->Release();
+            m_events = nullptr;
+        }
+        if (m_browser) {
+            m_browser->Release();
+            m_browser = nullptr;
+        }
+        if (m_ole) {
+            m_ole->Close(OLECLOSE_NOSAVE);
+            m_ole->SetClientSite(nullptr);
+            m_ole->Release();
+            m_ole = nullptr;
+        }
+    }
+
+    void Navigate(const std::string& address) {
+        if (!m_browser) return;
+        BSTR url = ::SysAllocString(win32::Utf8ToWide(address).c_str());
+        VARIANT empty;
+        ::VariantInit(&empty);
+        m_failed = false;
+        m_browser->Navigate(url, &empty, &empty, &empty, &empty);
+        ::SysFreeString(url);
+    }
+
+    // The address, the body's markup and whether the load went through.
+    bool Page(std::string& location, std::string& body, bool& loaded) {
+        if (!m_browser) return false;
+        BSTR url = nullptr;
+        if (FAILED(m_browser->get_LocationURL(&url)) || url == nullptr) return false;
+        location = win32::WideToUtf8(url);
+        ::SysFreeString(url);
+        if (location.empty()) return false;
+        IDispatch* document = nullptr;
+        if (SUCCEEDED(m_browser->get_Document(&document)) && document) {
+            IHTMLDocument2* html = nullptr;
+            if (SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html)))) {
+                IHTMLElement* element = nullptr;
+                if (SUCCEEDED(html->get_body(&element)) && element) {
+                    BSTR markup = nullptr;
+                    if (SUCCEEDED(element->get_innerHTML(&markup)) && markup) {
+                        body = win32::WideToUtf8(markup);
+                        ::SysFreeString(markup);
+                    }
+                    element->Release();
+                }
+                html->Release();
+            }
+            document->Release();
+        }
+        loaded = !m_failed;
+        return true;
+    }
+
+    void Place(const RECT& rect) {
+        m_rect = rect;
+        IOleInPlaceObject* inPlace = nullptr;
+        if (m_ole && SUCCEEDED(m_ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+            inPlace->SetObjectRects(&m_rect, &m_rect);
+            inPlace->Release();
+        }
+    }
+    const RECT& Rect() const { return m_rect; }
+
+    // ---- IUnknown: the strip owns the container; the control's references do not end it.
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) *out = static_cast<IOleClientSite*>(this);
+        else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) *out = static_cast<IOleInPlaceSite*>(this);
+        else if (riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) *out = static_cast<IDispatch*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    // ---- IOleClientSite
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetContainer(IOleContainer** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // ---- IOleWindow / IOleInPlaceSite
+    STDMETHODIMP GetWindow(HWND* out) override {
+        *out = m_host;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
+                                  LPOLEINPLACEFRAMEINFO info) override {
+        *frame = nullptr;
+        *doc = nullptr;
+        *pos = m_rect;
+        *clip = m_rect;
+        info->fMDIApp = FALSE;
+        info->hwndFrame = ::GetAncestor(m_host, GA_ROOT);
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+    // ---- IDispatch: DWebBrowserEvents2
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == DISPID_NAVIGATEERROR) m_failed = true;
+        if (id == DISPID_NAVIGATECOMPLETE2 && m_navigateComplete) m_navigateComplete();
+        return S_OK;
+    }
+
+private:
+    HWND m_host;
+    std::function<void()> m_navigateComplete;
+    IOleObject* m_ole = nullptr;
+    IWebBrowser2* m_browser = nullptr;
+    IConnectionPoint* m_events = nullptr;
+    DWORD m_cookie = 0;
+    RECT m_rect{};
+    bool m_failed = false;
+};
+
+Win32WebStrip::Win32WebStrip(HWND parent, std::function<void()> bannerClicked,
+                             std::function<void()> navigateComplete)
+    : m_bannerClicked(std::move(bannerClicked)), m_navigateComplete(std::move(navigateComplete)) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));  // the hand: the banner is a link
+    wc.lpszClassName = kClass;
+    ::RegisterClassW(&wc);
+    m_window = ::CreateWindowExW(0, kClass, L"TarvoKelmora 主页", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                                 0, 0, 468, 47, parent, nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Win32WebStrip::~Win32WebStrip() {
+    if (m_browser) {
+        m_browser->Destroy();
+        delete m_browser;
+    }
+    if (::IsWindow(m_window)) ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+}
+
+bool Win32WebStrip::CreateBrowser() {
+    if (m_browser) return true;
+    auto browser = std::make_unique<Browser>(m_window, m_navigateComplete);
+    if (!browser->Create()) {
+        ReportInfo("web strip", "no browser control on this system: the banner stays");
+        return false;
+    }
+    m_browser = browser.release();
+    return true;
+}
+
+void Win32WebStrip::Navigate(const std::string& address) {
+    if (m_browser) m_browser->Navigate(address);
+}
+
+void Win32WebStrip::RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) {
+    std::string location, body;
+    bool loaded = false;
+    if (m_browser && m_browser->Page(location, body, loaded)) done(location, body, loaded);
+}
+
+int Win32WebStrip::StripWidth() const {
+    RECT r{};
+    ::GetClientRect(m_window, &r);
+    return r.right;
+}
+
+int Win32WebStrip::StripHeight() const {
+    RECT r{};
+    ::GetClientRect(m_window, &r);
+    return r.bottom;
+}
+
+void Win32WebStrip::PlaceBrowser(const BrowserPlacement& placement) {
+    if (!m_browser) return;
+    RECT r = m_browser->Rect();
+    if (placement.kind == BrowserPlacement::Kind::OutOfView) {
+        const int width = r.right - r.left;
+        r.left = placement.left;
+        r.right = placement.left + width;
+    } else if (placement.kind == BrowserPlacement::Kind::OverStrip) {
+        r = RECT{placement.left, placement.top, placement.left + placement.width, placement.top + placement.height};
+    } else {
+        return;
+    }
+    m_browser->Place(r);
+}
+
+LRESULT CALLBACK Win32WebStrip::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<Win32WebStrip*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            RECT r{};
+            ::GetClientRect(hwnd, &r);
+            HBRUSH brush = ::CreateSolidBrush(RGB(245, 250, 254));
+            ::FillRect(dc, &r, brush);
+            ::DeleteObject(brush);
+            const Picture& banner = Artwork("banner.png");
+            const RECT dest{0, 0, banner.width, banner.height};
+            DrawPicture(dc, banner, dest);
+            ::EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_LBUTTONUP:
+            // The banner takes clicks over the whole strip, beyond its picture too.
+            if (self && self->m_bannerClicked) self->m_bannerClicked();
+            return 0;
+        default: break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace tk

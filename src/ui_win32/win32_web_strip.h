@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+
+#include <windows.h>
+
+#include "controller/web_strip_port.h"
+
+namespace tk {
+
+// PnlWebBrowser: the banner Image2 filling the strip, and the browser control over it once one
+// can be made. Where none can (no browser engine), the banner stays and nothing else changes.
+class Win32WebStrip final : public WebStripPort {
+public:
+    Win32WebStrip(HWND parent, std::function<void()> bannerClicked,
+                  std::function<void()> navigateComplete);
+    ~Win32WebStrip() override;
+    Win32WebStrip(const Win32WebStrip&) = delete;
+    Win32WebStrip& operator=(const Win32WebStrip&) = delete;
+
+    HWND Handle() const { return m_window; }
+
+    bool CreateBrowser() override;
+    void Navigate(const std::string& address) override;
+    void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override;
+    int StripWidth() const override;
+    int StripHeight() const override;
+    void PlaceBrowser(const BrowserPlacement& placement) override;
+
+    class Browser;
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    HWND m_window = nullptr;
+    std::function<void()> m_bannerClicked;
+    std::function<void()> m_navigateComplete;
+    Browser* m_browser = nullptr;
+};
+
+}  // namespace tk

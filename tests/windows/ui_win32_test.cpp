@@ -1,0 +1,338 @@
+// The Windows window's own parts against the real controls and the real message loop, under
+// Wine: the tree views follow the core's trees, the image numbering survives insertions, the
+// timers keep the program's old rules, and a second start for a history hands over.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/windows/ansi_text.h"
+#include "ui_win32/single_instance.h"
+#include "ui_win32/tab_strip_accessible.h"
+#include "ui_win32/win32_timers.h"
+#include "ui_win32/win32_tree.h"
+
+namespace {
+
+using tk::CategoryTree;
+using tk::TreeNode;
+using tk::TreeViewAdapter;
+
+// Runs the thread's messages until `done` holds or `ms` pass.
+template <typename F>
+bool Pump(F done, int ms) {
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(ms);
+    MSG msg;
+    while (!done() && ::GetTickCount64() < end) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+    return done();
+}
+
+class TreeViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES};
+        ::InitCommonControlsEx(&init);
+        m_control = ::CreateWindowExW(0, WC_TREEVIEWW, L"tree", WS_POPUP | TVS_HASBUTTONS, 0, 0, 300, 300,
+                                      nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(m_control, nullptr);
+    }
+    void TearDown() override { ::DestroyWindow(m_control); }
+
+    // The control's items as text, children indented by two blanks, with each item's node.
+    std::vector<std::string> Shown(const TreeViewAdapter& adapter) const {
+        std::vector<std::string> out;
+        Walk(adapter, TreeView_GetRoot(m_control), 0, out);
+        return out;
+    }
+    void Walk(const TreeViewAdapter& adapter, HTREEITEM item, int depth, std::vector<std::string>& out) const {
+        for (; item; item = TreeView_GetNextSibling(m_control, item)) {
+            wchar_t text[256] = {};
+            TVITEMW tv{};
+            tv.mask = TVIF_TEXT | TVIF_HANDLE;
+            tv.hItem = item;
+            tv.pszText = text;
+            tv.cchTextMax = 256;
+            TreeView_GetItem(m_control, &tv);
+            TreeNode* node = TreeViewAdapter::NodeOf(m_control, item);
+            EXPECT_EQ(adapter.ItemOf(node), item);
+            out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + tk::win32::WideToUtf8(text));
+            Walk(adapter, TreeView_GetChild(m_control, item), depth + 1, out);
+        }
+    }
+
+    HWND m_control = nullptr;
+};
+
+TEST_F(TreeViewTest, TheControlFollowsInsertionsRemovalsAndResets) {
+    tk::ImageList images;
+    tk::TreeImages shown(images);
+    CategoryTree tree("TVDocs");
+    tree.AddLast("早先的", 0, 0);  // there before the control: shown when it attaches
+    TreeViewAdapter adapter(m_control, tree, shown);
+    EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"早先的"}));
+
+    // Groups come at the top; children keep their order; a node in the middle stays there.
+    TreeNode* group = tree.AddFirst("example.com", 1, 1);
+    tree.AddChildLast(group, "example.com/新闻", 1, 1);
+    tree.AddChildLast(group, "example.com/体育", 1, 2);
+    TreeNode* folder = tree.AddFirst("C:\\Data", 2, 3);
+    tree.AddChildLast(folder, "C:\\Data\\报告", 2, 3);
+    EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"C:\\Data", "  C:\\Data\\报告", "example.com",
+                                                        "  example.com/新闻", "  example.com/体育", "早先的"}));
+
+    // A removed group takes its children with it, in the control and in the lookup.
+    TreeNode* child = group->Child(0);
+    tree.Remove(group);
+    EXPECT_EQ(adapter.ItemOf(child), nullptr);
+    EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"C:\\Data", "  C:\\Data\\报告", "早先的"}));
+
+    tree.Clear();
+    EXPECT_EQ(TreeView_GetCount(m_control), 0u);
+    tree.AddLast("之后", 0, 4);
+    EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"之后"}));
+}
+
+TEST_F(TreeViewTest, TheSelectionReachesTheCoreAsCurrentAndSelected) {
+    tk::ImageList images;
+    tk::TreeImages shown(images);
+    CategoryTree tree("TVApp");
+    TreeViewAdapter adapter(m_control, tree, shown);
+    TreeNode* a = tree.AddLast("a.exe", 11, 0);
+    TreeNode* b = tree.AddLast("b.exe", 12, 1);
+    TreeView_SelectItem(m_control, adapter.ItemOf(b));
+    adapter.SyncSelection();
+    EXPECT_EQ(tree.Current(), b);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+    TreeView_SelectItem(m_control, adapter.ItemOf(a));
+    adapter.SyncSelection();
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{a}));
+}
+
+TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
+    tk::ImageList images;
+    tk::TreeImages shown(images);
+    CategoryTree tree("TVDocs");
+    TreeViewAdapter adapter(m_control, tree, shown);
+    TreeNode* group = tree.AddLast("example.com", 1, 0);
+    TreeNode* page = tree.AddChildLast(group, "example.com/a", 1, 0);
+    TreeNode* b = tree.AddLast("b.exe", 11, 1);
+    TreeNode* c = tree.AddLast("c.exe", 12, 2);
+    TreeNode* d = tree.AddLast("d.exe", 13, 3);
+    TreeView_SelectItem(m_control, adapter.ItemOf(b));
+    adapter.SyncSelection();
+
+    adapter.ExtendSelection(adapter.ItemOf(d), false);  // Ctrl
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b, d}));
+    EXPECT_EQ(tree.Current(), b) << "the focus stays";
+    adapter.ExtendSelection(adapter.ItemOf(d), false);  // Ctrl again unmarks
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+
+    // Shift marks the visible items between, whichever end is higher; a collapsed group's
+    // children are not visible and stay out.
+    adapter.ExtendSelection(adapter.ItemOf(group), true);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{group, b}));
+    TreeView_Expand(m_control, adapter.ItemOf(group), TVE_EXPAND);
+    adapter.ExtendSelection(adapter.ItemOf(group), true);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{group, page, b}));
+    adapter.ExtendSelection(adapter.ItemOf(c), true);
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{group, page, b, c}));
+
+    // A plain click leaves only the control's own selection.
+    adapter.ClearMarks();
+    adapter.SyncSelection();
+    EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+}
+
+TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {
+    static constexpr int kEdges[] = {0, 60, 120, 186, 246, 306, 370};
+    static constexpr const char* kNames[] = {"全部", "软件", "文件夹", "网页", "系统", "设置"};
+    HWND strip = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 50, 400, 24, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    int active = 2;
+    std::vector<int> picked;
+    tk::TabStripAccessible::Tabs tabs;
+    tabs.count = 6;
+    tabs.edges = kEdges;
+    tabs.names = kNames;
+    tabs.active = [&] { return active; };
+    tabs.pick = [&](int index) { picked.push_back(index); };
+    auto* object = new tk::TabStripAccessible(strip, tabs);
+    auto child = [](long id) {
+        VARIANT v;
+        ::VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = id;
+        return v;
+    };
+
+    long count = 0;
+    object->get_accChildCount(&count);
+    ASSERT_EQ(count, 6);
+    std::vector<std::string> names;
+    for (long i = 0; i <= 6; ++i) {
+        BSTR name = nullptr;
+        ASSERT_EQ(object->get_accName(child(i), &name), S_OK);
+        names.push_back(tk::win32::WideToUtf8(name));
+        ::SysFreeString(name);
+        VARIANT role;
+        object->get_accRole(child(i), &role);
+        EXPECT_EQ(role.lVal, i == 0 ? ROLE_SYSTEM_PAGETABLIST : ROLE_SYSTEM_PAGETAB);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"页面", "全部", "软件", "文件夹", "网页", "系统", "设置"}));
+    BSTR none = nullptr;
+    EXPECT_EQ(object->get_accName(child(7), &none), E_INVALIDARG);
+
+    // The chosen tab is the selected one; the others are selectable.
+    VARIANT state;
+    object->get_accState(child(3), &state);
+    EXPECT_TRUE(state.lVal & STATE_SYSTEM_SELECTED);
+    object->get_accState(child(1), &state);
+    EXPECT_FALSE(state.lVal & STATE_SYSTEM_SELECTED);
+    EXPECT_TRUE(state.lVal & STATE_SYSTEM_SELECTABLE);
+
+    // Places on the screen follow the picture's segments.
+    long left = 0, top = 0, width = 0, height = 0;
+    object->accLocation(&left, &top, &width, &height, child(3));
+    EXPECT_EQ(left, 100 + 120);
+    EXPECT_EQ(width, 66);
+    VARIANT hit;
+    object->accHitTest(100 + 190, 60, &hit);
+    EXPECT_EQ(hit.lVal, 4);
+    EXPECT_EQ(object->accHitTest(10, 10, &hit), S_FALSE);
+
+    // The default action and a selection switch pages; the strip itself has none.
+    object->accDoDefaultAction(child(6));
+    object->accSelect(SELFLAG_TAKESELECTION, child(1));
+    EXPECT_EQ(object->accDoDefaultAction(child(0)), E_INVALIDARG);
+    EXPECT_EQ(picked, (std::vector<int>{5, 0}));
+    VARIANT next;
+    EXPECT_EQ(object->accNavigate(NAVDIR_NEXT, child(6), &next), S_FALSE);
+    object->accNavigate(NAVDIR_FIRSTCHILD, child(0), &next);
+    EXPECT_EQ(next.lVal, 1);
+    object->Release();
+    ::DestroyWindow(strip);
+}
+
+TEST(TreeImagesTest, AnIconInsertedInTheMiddleKeepsEveryNumberOnItsPicture) {
+    tk::ImageList images;
+    tk::TreeImages shown(images);
+    ASSERT_EQ(ImageList_GetImageCount(shown.Handle()), tk::ImageList::kBuiltInCount);
+    tk::FileIcon red{{}, {}, 16, 16, std::vector<std::uint32_t>(256, 0xFFFF0000u)};
+    tk::FileIcon big{{}, {}, 32, 32, std::vector<std::uint32_t>(1024, 0xFF00FF00u)};
+    ASSERT_TRUE(images.Insert(11, red));
+    const int redPicture = shown.Physical(11);
+    // The core numbers the new icon 11 and moves the red one up: the control only appends.
+    ASSERT_TRUE(images.Insert(11, big));
+    EXPECT_EQ(shown.Physical(12), redPicture);
+    EXPECT_NE(shown.Physical(11), redPicture);
+    EXPECT_EQ(ImageList_GetImageCount(shown.Handle()), 13);
+    EXPECT_EQ(shown.Physical(5), 5);  // the built-in pictures never move
+    // A number the list never had draws the first picture rather than none.
+    EXPECT_EQ(shown.Physical(99), 0);
+    EXPECT_EQ(shown.Physical(-1), 0);
+}
+
+TEST(Win32TimersTest, TimersKeepTheOldRules) {
+    tk::Win32TimerFactory factory;
+    int ticks = 0, shots = 0;
+    auto repeating = factory.MakeTimer("repeating", 20, false, [&] { ++ticks; });
+    auto single = factory.MakeTimer("single", 20, true, [&] {
+        ++shots;
+        // A single-shot timer is already stopped when it runs.
+        EXPECT_FALSE(factory.MakeTimer("x", 1, true, [] {})->Enabled());
+    });
+    EXPECT_FALSE(repeating->Enabled());
+    repeating->SetEnabled(true);
+    single->SetEnabled(true);
+    EXPECT_TRUE(Pump([&] { return ticks >= 3; }, 5000));
+    EXPECT_EQ(shots, 1);
+    EXPECT_FALSE(single->Enabled());
+    repeating->SetEnabled(false);
+    const int stopped = ticks;
+    Pump([] { return false; }, 100);
+    EXPECT_EQ(ticks, stopped);
+
+    // The same interval again leaves the countdown running: a timer re-set more often than it
+    // fires still fires.
+    int slow = 0;
+    auto countdown = factory.MakeTimer("countdown", 150, false, [&] { ++slow; });
+    countdown->SetEnabled(true);
+    for (int i = 0; i < 10; ++i) {
+        countdown->SetInterval(150);
+        countdown->SetEnabled(true);
+        Pump([] { return false; }, 40);
+    }
+    EXPECT_GE(slow, 1);
+}
+
+TEST(Win32TimersTest, PostedWorkRunsOnTheWindowThreadInOrder) {
+    tk::Win32TimerFactory factory;
+    const DWORD gui = ::GetCurrentThreadId();
+    std::vector<int> order;
+    std::atomic<bool> wrongThread{false};
+    std::thread other([&] {
+        for (int i = 0; i < 3; ++i) {
+            factory.Post([&, i] {
+                if (::GetCurrentThreadId() != gui) wrongThread = true;
+                order.push_back(i);
+            });
+        }
+    });
+    other.join();
+    EXPECT_TRUE(order.empty());  // never inside the caller
+    EXPECT_TRUE(Pump([&] { return order.size() == 3; }, 5000));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(wrongThread);
+    // An error in posted work stops neither the loop nor the work after it.
+    bool after = false;
+    factory.Post([] { throw std::runtime_error("posted"); });
+    factory.Post([&] { after = true; });
+    EXPECT_TRUE(Pump([&] { return after; }, 5000));
+}
+
+TEST(Win32TimersTest, WaitLetsTimersRunButNoInput) {
+    tk::Win32TimerFactory factory;
+    int ticks = 0;
+    auto timer = factory.MakeTimer("t", 10, false, [&] { ++ticks; });
+    timer->SetEnabled(true);
+    const ULONGLONG start = ::GetTickCount64();
+    factory.Wait(200);
+    EXPECT_GE(::GetTickCount64() - start, 190u);
+    EXPECT_GE(ticks, 1);
+}
+
+TEST(SingleInstanceTest, OneHistoryOneProgramWhateverTheCaseOfItsPath) {
+    const std::string key = "C:\\Programs\\TK\\defualt.ini";
+    EXPECT_EQ(tk::Win32SingleInstance::MutexName(key), tk::Win32SingleInstance::MutexName("c:/programs/tk/DEFUALT.INI"));
+    EXPECT_NE(tk::Win32SingleInstance::MutexName(key), tk::Win32SingleInstance::MutexName("C:\\Other\\defualt.ini"));
+
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"first", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr);
+    tk::Win32SingleInstance first(key);
+    ASSERT_FALSE(first.HandedOver());
+    first.Publish(window);
+    {
+        tk::Win32SingleInstance other("C:\\Other\\defualt.ini");
+        EXPECT_FALSE(other.HandedOver());
+    }
+    // A second start runs on another thread, as another process would.
+    bool handedOver = false;
+    std::thread second([&] { handedOver = tk::Win32SingleInstance(key).HandedOver(); });
+    second.join();
+    EXPECT_TRUE(handedOver);
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageW(&msg, nullptr, tk::kBringInMessage, tk::kBringInMessage, PM_REMOVE) != 0 &&
+                msg.hwnd == window)
+        << "the first instance's window was asked in";
+    ::DestroyWindow(window);
+}
+
+}  // namespace
