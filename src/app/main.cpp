@@ -18,6 +18,9 @@
 Q_LOGGING_CATEGORY(lcProgram, "tarvokelmora", QtWarningMsg)
 
 int main(int argc, char** argv) {
+    // The web strip's native window, which holds the browser's, makes no native windows of
+    // the widgets beside it.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     tk::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
