@@ -464,7 +464,8 @@ void AppController::BtnMoreSpecDirClick() { m_view->PopupSpecialFolderMenu(); }
 void AppController::Image2Click() { m_launcher.OpenWebAddress(m_web.Schedule().HomePage()); }
 void AppController::WebLinkClicked(const std::string& address) {
     // The page is outside input: only web addresses leave the strip, never files or programs.
-    if (IsOpenableWebAddress(address)) m_launcher.OpenWebAddress(address);
+    // Opened as a recorded page is: an https address keeps its scheme.
+    if (IsOpenableWebAddress(address)) m_launcher.OpenStoredDoc(address, kDocTypeWebPage);
     else ReportInfo("web strip", "link not opened: " + address.substr(0, 200));
 }
 void AppController::AboutSiteClick() { m_launcher.OpenWebAddress(m_web.Schedule().Site()); }
