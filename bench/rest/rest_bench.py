@@ -200,8 +200,11 @@ def main():
                  "met" if extra <= REST_TARGET_MIB else "MISSED"))
         print("showing PSS, program tree / bare window: %.2fx, %+.1f MiB"
               % (shown_pss / bare_pss, (shown_pss - bare_pss) / MIB))
-        print("CPU time per hour at rest: program %.1f s (sweep every 12 s, page timer every "
-              "60 s), bare window %.1f s" % (rest_cpu * per_hour, bare_cpu * per_hour))
+        tick = 1.0 / os.sysconf("SC_CLK_TCK")
+        print("CPU time per hour at rest: program %.2f s (sweep every 12 s, page timer every 60 s; "
+              "%.2f s in %d s), bare window %.2f s (%.2f s); the clock counts in %.0f ms steps"
+              % (rest_cpu * per_hour, rest_cpu, args.sample, bare_cpu * per_hour, bare_cpu,
+                 args.sample, tick * 1000))
         return 0 if extra <= REST_TARGET_MIB else 1
     finally:
         desk.stop()

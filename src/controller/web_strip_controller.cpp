@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/diagnostics.h"
+#include "base/memory.h"
 
 namespace tk {
 
@@ -100,6 +101,8 @@ void WebStripController::TimerRestTimer() {
     m_port->EndBrowser();
     m_hasBrowser = false;
     m_pendingPage = m_currentPage;
+    // What the browser's messages and the history's load left free goes back too.
+    ReleaseFreeMemory();
 }
 
 void WebStripController::BrowserGone() {

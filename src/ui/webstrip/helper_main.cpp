@@ -31,6 +31,28 @@ namespace {
 // program reads.
 constexpr qsizetype kMaxBody = 4 << 20;
 
+// A page asked for in a new window: its first address goes to the user's browser, and the
+// page itself goes.
+class NewWindowCatcher final : public QWebEnginePage {
+public:
+    NewWindowCatcher(QWebEngineProfile* profile, QObject* parent, std::function<void(const QUrl&)> open)
+        : QWebEnginePage(profile, parent), m_open(std::move(open)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        if (isMainFrame && !m_done) {
+            m_done = true;
+            m_open(url);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void(const QUrl&)> m_open;
+    bool m_done = false;
+};
+
 // Links the user follows go to the user's own browser; the strip stays on its page.
 class StripPage final : public QWebEnginePage {
 public:
@@ -45,15 +67,8 @@ protected:
         }
         return true;
     }
-    // A link that asks for a new window: its first address is handed over, the page dropped.
     QWebEnginePage* createWindow(WebWindowType) override {
-        auto* page = new StripPage(profile(), this, m_open);
-        connect(page, &QWebEnginePage::urlChanged, page, [page](const QUrl& url) {
-            if (url.isEmpty()) return;
-            page->m_open(url);
-            page->deleteLater();
-        });
-        return page;
+        return new NewWindowCatcher(profile(), this, m_open);
     }
 
 private:
