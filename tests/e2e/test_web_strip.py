@@ -516,6 +516,16 @@ class WebStripTest(unittest.TestCase):
         self.assertIn("/kelmora/first/", self.site.paths()[requests:])
         self.assertEqual(watch.windows, [wid])
 
+    def test_6_the_helper_never_outlives_a_killed_program(self):
+        watch = self.start_program(PROPER_PAGE)
+        self.wait_until_covered(watch)
+        processes = descendants(watch.proc.pid)
+        self.assertIn(watch.helper, processes)
+        os.kill(watch.proc.pid, signal.SIGKILL)
+        watch.proc.wait(timeout=WAIT)
+        wait_for(lambda: not any(alive(pid) for pid in processes),
+                 what="the helper and the engine's processes ending with the killed program")
+
 
 def run_wmctrl(desk, *args):
     subprocess.run(["wmctrl"] + list(args), env=desk.env, check=True, timeout=30)
