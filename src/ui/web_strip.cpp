@@ -2,12 +2,17 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QProcess>
 #include <QTimer>
 #include <QWindow>
 #include <map>
+#include <memory>
 #include <string>
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
 
 #include "base/diagnostics.h"
 #include "webpanel/strip_protocol.h"
@@ -25,6 +30,34 @@ constexpr int kEndGraceMs = 3000;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Whether `window` belongs to process `pid`, as its _NET_WM_PID says. The helper names the
+// window to embed; a window of another program must never be taken in.
+bool WindowOfProcess(WId window, qint64 pid) {
+#if QT_CONFIG(xcb)
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 == nullptr) return false;
+    xcb_connection_t* connection = x11->connection();
+    static const char kName[] = "_NET_WM_PID";
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof kName - 1, kName), nullptr),
+        &std::free);
+    if (!atom || atom->atom == XCB_ATOM_NONE) return false;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> property(
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 0, static_cast<xcb_window_t>(window), atom->atom,
+                                                XCB_ATOM_CARDINAL, 0, 1),
+                               nullptr),
+        &std::free);
+    if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) != 4) return false;
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get())) ==
+           static_cast<std::uint32_t>(pid);
+#else
+    Q_UNUSED(window);
+    Q_UNUSED(pid);
+    return false;
+#endif
 }
 
 // The browser's place on the strip; the helper's window fills it once it has come.
@@ -145,6 +178,11 @@ private:
     // A new window from the helper takes the place of the one before.
     void Embed(std::uint64_t windowId) {
         if (!m_place) return;
+        if (!WindowOfProcess(static_cast<WId>(windowId), m_process->processId())) {
+            ReportWarning("web strip", "the browser named a window not its own: ended");
+            m_process->kill();
+            return;
+        }
         delete m_container;
         QWindow* window = QWindow::fromWinId(static_cast<WId>(windowId));
         if (window == nullptr) return;
@@ -163,7 +201,8 @@ private:
         if (!m_container) return;
         m_container->setGeometry(m_place->rect());
         // Told as well: the window system's word on the size may reach the helper late.
-        Send(SizeCommand{m_place->width(), m_place->height()});
+        const qreal ratio = m_place->devicePixelRatioF();
+        Send(SizeCommand{qRound(m_place->width() * ratio), qRound(m_place->height() * ratio)});
     }
 
     void Gone() {

@@ -526,6 +526,52 @@ class WebStripTest(unittest.TestCase):
         wait_for(lambda: not any(alive(pid) for pid in processes),
                  what="the helper and the engine's processes ending with the killed program")
 
+    def test_7_a_helper_naming_another_window_is_ended(self):
+        # A helper that names another program's window as the one to embed.
+        require_tools("xterm")
+        bystander = self.desk.spawn(["xterm", "-title", "Bystander"], "xterm")
+        self.addCleanup(self.desk.end, bystander, polite=False)
+        other = wait_for(lambda: self.desk.search_title("Bystander"), what="the xterm")[0]
+        other_rect = self.desk.client_rect(other)
+        base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
+        fake = os.path.join(base, HELPER_NAME)
+        with open(fake, "w") as f:
+            f.write(FAKE_HELPER)
+        os.chmod(fake, 0o755)
+        self.site.serve(PROPER_PAGE)
+        env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
+        proc = self.desk.start_program(PROGRAM, ini=SEED_INI, folder=os.path.join(base, "app"),
+                                       extra=(fake,), env=env).proc
+        self.addCleanup(self.desk.end, proc, polite=False)
+        wid = wait_for(lambda: self.desk.search_title(TITLE), what="the main window")[0]
+        rect = self.desk.client_rect(wid)
+        try:
+            wait_for(lambda: "not its own" in self.desk.log("program"), timeout=10)
+        except AssertionError:
+            pass
+        time.sleep(1)
+        self.assertEqual(self.desk.search_title("Bystander"), [other], "the xterm was taken in")
+        self.assertEqual(self.desk.client_rect(other), other_rect, "the xterm was taken in")
+        self.assertIsNone(proc.poll())
+        self.assertEqual(self.desk.search_title(TITLE), [wid])
+        self.assertEqual(self.desk.client_rect(wid), rect)
+        self.assertIn("not its own", self.desk.log("program"))
+
+
+# Names the xterm's window, then waits for its input to end.
+FAKE_HELPER = """#!/usr/bin/env python3
+import subprocess, sys, time
+for _ in range(200):
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Bystander$"],
+                         capture_output=True, text=True).stdout.split()
+    if ids:
+        break
+    time.sleep(0.05)
+sys.stdout.write("window %d\\n" % int(ids[0]))
+sys.stdout.flush()
+sys.stdin.read()
+"""
+
 
 def run_wmctrl(desk, *args):
     subprocess.run(["wmctrl"] + list(args), env=desk.env, check=True, timeout=30)
