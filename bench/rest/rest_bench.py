@@ -204,7 +204,7 @@ def main():
         print("CPU time per hour at rest: program %.2f s (sweep every 12 s, page timer every 60 s; "
               "%.2f s in %d s), bare window %.2f s (%.2f s); the clock counts in %.0f ms steps"
               % (rest_cpu * per_hour, rest_cpu, args.sample, bare_cpu * per_hour, bare_cpu,
-                 args.sample, tick * 1000))
+                 tick * 1000))
         return 0 if extra <= REST_TARGET_MIB else 1
     finally:
         desk.stop()
