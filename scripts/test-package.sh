@@ -69,7 +69,7 @@ version=$(/usr/bin/tarvokelmora --version)
 echo "$version"
 [[ "$version" == "TarvoKelmora "* ]] || { echo "unexpected --version: $version" >&2; exit 1; }
 if [ -d /usr/libexec/tarvokelmora ]; then
-    ls /usr/libexec/tarvokelmora/tk_webstrip.so >/dev/null
+    ls /usr/libexec/tarvokelmora/tarvokelmora-webstrip >/dev/null
 fi
 for size in 16 22 24 32 48 64 128 256; do
     test -f "/usr/share/icons/hicolor/${size}x${size}/apps/com.tarvokelmora.TarvoKelmora.png"

@@ -110,13 +110,17 @@ double MedianPeakMiB(const Variant& v) {
     return Median(Column(v, [](auto& r) { return r.peakRssKiB / 1024.0; }));
 }
 
-// Copies an executable, and the modules (*.so) it loads from its own folder, into `folder`.
+// Copies an executable, and the modules (*.so) and helpers (its name and a suffix) it starts
+// from its own folder, into `folder`.
 bool CopyExecutable(const std::string& from, const std::string& folder, std::string& copied) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     std::vector<fs::path> files{from};
     for (const auto& entry : fs::directory_iterator(fs::path(from).parent_path(), ec)) {
-        if (entry.is_regular_file(ec) && entry.path().extension() == ".so") {
+        const std::string name = entry.path().filename().string();
+        const std::string helperPrefix = fs::path(from).filename().string() + "-";
+        if (entry.is_regular_file(ec) &&
+            (entry.path().extension() == ".so" || name.rfind(helperPrefix, 0) == 0)) {
             files.push_back(entry.path());
         }
     }

@@ -71,6 +71,9 @@ int main(int argc, char** argv) {
     const bool hadPlatform = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (display.forceXcb) qputenv("QT_QPA_PLATFORM", "xcb");
+    // The web strip's native window, which holds the browser's, makes no native windows of
+    // the widgets beside it.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     tk::TApplication app(argc, argv);
     if (display.forceXcb) {
         if (hadPlatform) qputenv("QT_QPA_PLATFORM", platform);

@@ -2,6 +2,7 @@
 
 #include "base/diagnostics.h"
 #include "base/text.h"
+#include "webpanel/strip_protocol.h"
 
 namespace tk {
 
@@ -83,7 +84,7 @@ void AppController::Detach() {
     FormDestroy();
     for (Timer* timer : {m_timerCheckDocs.get(), m_timerFirstRun.get(), m_timerShow.get(),
                          m_timerHide.get(), m_timerSave.get(), &m_web.TimerCheckRadom(),
-                         &m_web.TimerCheckBrowser()}) {
+                         &m_web.TimerCheckBrowser(), &m_web.TimerRest(), &m_web.TimerRestart()}) {
         timer->SetEnabled(false);
     }
     m_web.Attach(nullptr);
@@ -490,6 +491,12 @@ void AppController::OpenTaskManager() { m_launcher.OpenTaskManager(); }
 void AppController::OpenSystemDirectory() { m_launcher.OpenSystemDirectory(); }
 void AppController::BtnMoreSpecDirClick() { m_view->PopupSpecialFolderMenu(); }
 void AppController::Image2Click() { m_launcher.OpenWebAddress(m_web.Schedule().HomePage()); }
+void AppController::WebLinkClicked(const std::string& address) {
+    // The page is outside input: only web addresses leave the strip, never files or programs.
+    // Opened as a recorded page is: an https address keeps its scheme.
+    if (IsOpenableWebAddress(address)) m_launcher.OpenStoredDoc(address, kDocTypeWebPage);
+    else ReportInfo("web strip", "link not opened: " + address.substr(0, 200));
+}
 void AppController::AboutSiteClick() { m_launcher.OpenWebAddress(m_web.Schedule().Site()); }
 
 // ---- SettingsWindow ------------------------------------------------------------------------

@@ -159,6 +159,12 @@ public:
     void Image2Click();
     void AboutSiteClick();
     void WebBrowser1NavigateComplete2() { m_web.NavigateComplete(); }
+    // The browser ended on its own (a crash): only the strip is affected.
+    void WebBrowserGone() { m_web.BrowserGone(); }
+    // A link clicked on the strip's page: web addresses open in the user's browser.
+    void WebLinkClicked(const std::string& address);
+    // The window came into sight or left it (hidden, slid out, minimised).
+    void WindowShownChanged(bool shown) { m_web.WindowShown(shown); }
 
     // The start place: 30 from the right and 40 above the bottom of the screen, frame included.
     void PlaceAtStart();

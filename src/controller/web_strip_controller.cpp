@@ -1,21 +1,44 @@
 #include "controller/web_strip_controller.h"
 
+#include <chrono>
+
 #include "base/diagnostics.h"
+#include "base/memory.h"
 
 namespace tk {
 
+namespace {
+
+constexpr std::int64_t kHourMs = 3600 * 1000;
+
+}  // namespace
+
 WebStripController::WebStripController(std::string site, TimerFactory& timers,
-                                       std::function<int()> draw)
-    : m_schedule(std::move(site), std::move(draw)) {
+                                       std::function<int()> draw, std::function<std::int64_t()> nowMs)
+    : m_schedule(std::move(site), std::move(draw)), m_nowMs(std::move(nowMs)) {
+    if (!m_nowMs) {
+        m_nowMs = [] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        };
+    }
     m_timerCheckRadom = timers.MakeTimer("TimerCheckRadom", 60000, false,
                                          [this] { TimerCheckRadomTimer(); });
     m_timerCheckRadom->SetEnabled(true);
     m_timerCheckBrowser = timers.MakeTimer("TimerCheckBrowser", 1000, false,
                                            [this] { TimerCheckBrowserTimer(); });
     m_timerCheckBrowser->SetEnabled(true);
+    m_timerRest = timers.MakeTimer("TimerWebRest", kRestMs, true, [this] { TimerRestTimer(); });
+    m_timerRestart = timers.MakeTimer("TimerWebRestart", kRestartMs, true, [this] { TimerRestartTimer(); });
 }
 
 void WebStripController::CreateBrowser() {
+    m_browserWanted = true;
+    if (m_windowShown) StartBrowser();
+}
+
+void WebStripController::StartBrowser() {
     if (m_hasBrowser || m_port == nullptr) return;
     try {
         m_hasBrowser = m_port->CreateBrowser();
@@ -28,6 +51,7 @@ void WebStripController::CreateBrowser() {
 }
 
 void WebStripController::Navigate(const std::string& address) {
+    m_currentPage = address;
     if (!m_hasBrowser || m_port == nullptr) {
         m_pendingPage = address;
         return;
@@ -56,6 +80,50 @@ void WebStripController::CheckBrowserPage() {
             location, body, loaded, m_port->StripWidth(), m_port->StripHeight());
         if (placement.kind != BrowserPlacement::Kind::Unchanged) m_port->PlaceBrowser(placement);
     });
+}
+
+void WebStripController::WindowShown(bool shown) {
+    if (shown == m_windowShown) return;
+    m_windowShown = shown;
+    if (!shown) {
+        m_timerRestart->SetEnabled(false);
+        if (m_hasBrowser) m_timerRest->SetEnabled(true);
+        return;
+    }
+    m_timerRest->SetEnabled(false);
+    if (m_browserWanted && !m_hasBrowser && MayRestart()) StartBrowser();
+}
+
+void WebStripController::TimerRestTimer() {
+    m_timerRest->SetEnabled(false);
+    if (m_windowShown || !m_hasBrowser || m_port == nullptr) return;
+    // At rest the program holds no browser engine; the page it was at comes back with it.
+    m_port->EndBrowser();
+    m_hasBrowser = false;
+    m_pendingPage = m_currentPage;
+    // What the browser's messages and the history's load left free goes back too.
+    ReleaseFreeMemory();
+}
+
+void WebStripController::BrowserGone() {
+    if (!m_hasBrowser) return;
+    m_hasBrowser = false;
+    m_pendingPage = m_currentPage;
+    m_crashes.push_back(m_nowMs());
+    ReportWarning("web strip", "the browser ended unexpectedly");
+    if (m_windowShown && MayRestart()) m_timerRestart->SetEnabled(true);
+}
+
+void WebStripController::TimerRestartTimer() {
+    m_timerRestart->SetEnabled(false);
+    if (m_windowShown && MayRestart()) StartBrowser();
+}
+
+// A browser that keeps crashing is left alone for the rest of the hour: the banner shows.
+bool WebStripController::MayRestart() {
+    const std::int64_t now = m_nowMs();
+    while (!m_crashes.empty() && now - m_crashes.front() >= kHourMs) m_crashes.pop_front();
+    return static_cast<int>(m_crashes.size()) <= kRestartsPerHour;
 }
 
 }  // namespace tk

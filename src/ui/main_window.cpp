@@ -194,6 +194,10 @@ void TFrmMain::ConnectPages() {
     connect(m_settings, &TSettingsPage::HelpClicked, this, [&c] { c.BtnHelpDocClick(); });
     connect(m_webStrip, &TWebStripHost::BannerClicked, this, [&c] { c.Image2Click(); });
     connect(m_webStrip, &TWebStripHost::NavigateComplete, this, [&c] { c.WebBrowser1NavigateComplete2(); });
+    connect(m_webStrip, &TWebStripHost::BrowserGone, this, [&c] { c.WebBrowserGone(); });
+    connect(m_webStrip, &TWebStripHost::OpenLink, this, [&c](const QString& address) {
+        c.WebLinkClicked(address.toStdString());
+    });
     connect(TVAllDocs, &TPageControl::Change, this, &TFrmMain::SetDropTargetTree);
 }
 
@@ -265,6 +269,24 @@ void TFrmMain::moveEvent(QMoveEvent* event) {
         ApplyWantedOuterSize();
         m_controller.PlaceAtStart();
     }
+}
+
+// The web strip's browser rests while the window is out of sight.
+void TFrmMain::ReportShown() { m_controller.WindowShownChanged(isVisible() && !isMinimized()); }
+
+void TFrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    ReportShown();
+}
+
+void TFrmMain::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    ReportShown();
+}
+
+void TFrmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) ReportShown();
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

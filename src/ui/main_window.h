@@ -33,7 +33,7 @@ class TWebStripHost;
 // What the Qt window brings of its own.
 struct MainWindowDeps {
     bool trayIcon = true;
-    // Makes the strip's browser; none: the browser module beside the executable.
+    // Makes the strip's browser; none: the browser helper beside the executable.
     WebStripFactory* webStripFactory = nullptr;
     // None: the real message boxes.
     MessageBoxes* messageBoxes = nullptr;
@@ -89,6 +89,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -102,6 +105,7 @@ private:
     void CommitData(QSessionManager& manager);
     void SetDropTargetTree();
     void DropFiles(const TDropFilesInfo& info);
+    void ReportShown();
 
     AppController& m_controller;
     MainWindowDeps m_deps;

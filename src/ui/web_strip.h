@@ -1,40 +1,51 @@
 #pragma once
 
+#include <QString>
 #include <QUrl>
 #include <QWidget>
-#include <QtPlugin>
 #include <functional>
 
 namespace tk {
 
 // The embedded browser of the web strip, as the main window needs it. The browser engine is
-// heavy, so it lives in a module that is loaded only after the window's first frame.
+// heavy and may crash, so it runs in a helper process started after the window's first frame;
+// deleting the view lets go of it.
 class WebStripView {
 public:
     virtual ~WebStripView() = default;
+    // The browser's place on the strip, a child of the strip.
     virtual QWidget* Widget() = 0;
     virtual void Navigate(const QUrl& address) = 0;
-    // The address of the page shown; empty before anything has been loaded.
-    virtual QUrl LocationUrl() const = 0;
-    // Hands the markup of the page's body to `done` (asynchronously); empty when there is none.
-    virtual void RequestBodyHtml(std::function<void(const QString&)> done) = 0;
-    // Whether the last finished navigation succeeded; true before any.
-    virtual bool LoadSucceeded() const = 0;
+    // Hands the page's address (empty before anything has been loaded), the markup of its body
+    // and whether its load succeeded to `done`, once known.
+    virtual void RequestPage(std::function<void(const QString& location, const QString& body, bool loaded)> done) = 0;
     // Called for every completed navigation.
     virtual void SetNavigateComplete(std::function<void()> onComplete) = 0;
+    // Called when the browser ended without being asked to (a crash, a broken pipe).
+    virtual void SetGone(std::function<void()> onGone) = 0;
+    // Called with a link the user clicked on the page, for the user's own browser.
+    virtual void SetOpenLink(std::function<void(const QString& address)> onOpen) = 0;
 };
 
 class WebStripFactory {
 public:
     virtual ~WebStripFactory() = default;
-    // A browser view as a child of `parent`.
+    // A browser view as a child of `parent`; nullptr when none can be made here.
     virtual WebStripView* Create(QWidget* parent) = 0;
 };
 
-// Loads the browser module that lies beside the executable; nullptr when it cannot be loaded.
-WebStripFactory* LoadWebStripModule(QString* error = nullptr);
+// The helper executable, beside the program's.
+QString WebStripHelperPath();
+
+// Views that run the browser in the helper executable at `helperPath`.
+class HelperWebStripFactory final : public WebStripFactory {
+public:
+    explicit HelperWebStripFactory(QString helperPath = WebStripHelperPath())
+        : m_helperPath(std::move(helperPath)) {}
+    WebStripView* Create(QWidget* parent) override;
+
+private:
+    QString m_helperPath;
+};
 
 }  // namespace tk
-
-#define TkWebStripFactory_iid "com.tarvokelmora.WebStripFactory/1"
-Q_DECLARE_INTERFACE(tk::WebStripFactory, TkWebStripFactory_iid)

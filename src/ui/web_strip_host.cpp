@@ -13,6 +13,10 @@ TWebStripHost::TWebStripHost(WebStripFactory* factory, QWidget* parent)
     : QWidget(parent), m_factory(factory) {
     setObjectName(QStringLiteral("PnlWebBrowser"));
     setMinimumHeight(20);
+    // A window of its own, so that the browser's window, embedded in it, is cut at its edges;
+    // made now, so that nothing above it is made again once the browser comes.
+    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    setAttribute(Qt::WA_NativeWindow);
     Paint(this, kBackground);
     m_banner = new TClickImage(this);
     m_banner->setObjectName(QStringLiteral("Image2"));
@@ -30,22 +34,35 @@ void TWebStripHost::resizeEvent(QResizeEvent* event) {
     m_banner->setGeometry(rect());
 }
 
+TWebStripHost::~TWebStripHost() { EndBrowser(); }
+
 bool TWebStripHost::CreateBrowser() {
     if (m_view != nullptr) return true;
-    QString error;
-    WebStripFactory* factory = m_factory ? m_factory : LoadWebStripModule(&error);
-    if (factory == nullptr) {
-        ReportInfo("web strip unavailable", error.toStdString());
-        return false;
-    }
+    WebStripFactory* factory = m_factory ? m_factory : &m_helperFactory;
     m_view = factory->Create(this);
+    if (m_view == nullptr) return false;
     QWidget* browser = m_view->Widget();
     browser->setObjectName(QStringLiteral("WebBrowser1"));
     // Out of view until a check finds a page worth showing; the banner shows meanwhile.
     browser->setGeometry(336, -2000, 193, 42);
     browser->show();
     m_view->SetNavigateComplete([this] { emit NavigateComplete(); });
+    m_view->SetOpenLink([this](const QString& address) { emit OpenLink(address); });
+    WebStripView* view = m_view;
+    m_view->SetGone([this, view] {
+        if (m_view != view) return;
+        m_view = nullptr;
+        // Not from inside the view's own call.
+        QMetaObject::invokeMethod(this, [view] { delete view; }, Qt::QueuedConnection);
+        emit BrowserGone();
+    });
     return true;
+}
+
+void TWebStripHost::EndBrowser() {
+    WebStripView* view = m_view;
+    m_view = nullptr;
+    delete view;
 }
 
 void TWebStripHost::Navigate(const std::string& address) {
@@ -54,12 +71,10 @@ void TWebStripHost::Navigate(const std::string& address) {
 
 void TWebStripHost::RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) {
     if (m_view == nullptr) return;
-    const QString location = m_view->LocationUrl().toString();
-    if (location.isEmpty()) return;
-    const bool loaded = m_view->LoadSucceeded();
     QPointer<QWidget> browser = m_view->Widget();
-    m_view->RequestBodyHtml([browser, location, loaded, done = std::move(done)](const QString& body) {
-        if (!browser) return;
+    m_view->RequestPage([browser, done = std::move(done)](const QString& location, const QString& body,
+                                                          bool loaded) {
+        if (!browser || location.isEmpty()) return;
         done(location.toStdString(), body.toStdString(), loaded);
     });
 }

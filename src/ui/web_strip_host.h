@@ -11,16 +11,18 @@ namespace tk {
 class TClickImage;
 
 // PnlWebBrowser: the banner picture, and over it, once made, the browser the controller
-// drives. The browser comes from the module beside the executable unless a factory is given.
+// drives. The browser runs in the helper beside the executable unless a factory is given.
 class TWebStripHost : public QWidget, public WebStripPort {
     Q_OBJECT
 public:
     TWebStripHost(WebStripFactory* factory, QWidget* parent);
+    ~TWebStripHost() override;
 
     WebStripView* Browser() const { return m_view; }
 
     // ---- WebStripPort
     bool CreateBrowser() override;
+    void EndBrowser() override;
     void Navigate(const std::string& address) override;
     void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override;
     int StripWidth() const override { return width(); }
@@ -30,12 +32,16 @@ public:
 signals:
     void BannerClicked();
     void NavigateComplete();
+    // The browser ended on its own; the banner shows.
+    void BrowserGone();
+    void OpenLink(const QString& address);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     WebStripFactory* m_factory;
+    HelperWebStripFactory m_helperFactory;
     WebStripView* m_view = nullptr;
     TClickImage* m_banner = nullptr;
 };

@@ -1,20 +1,21 @@
 #!/usr/bin/env python3
-"""The web strip of the built program, with its real browser module, against a local site.
+"""The web strip of the built program, with its real browser helper, against a local site.
 
-Usage: test_web_strip.py PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none [unittest arguments]
-("none" where the module is not built: the test reports itself skipped, exit status 77.)
+Usage: test_web_strip.py PATH/TO/tarvokelmora PATH/TO/tarvokelmora-webstrip|none [unittest args]
+("none" where the helper is not built: the test reports itself skipped, exit status 77.)
 
-Each case runs a private copy of the program and its browser module on a private X desktop
+Each case runs a private copy of the program and its browser helper on a private X desktop
 (Xvfb and openbox), points the strip at an HTTP server of the test's own and watches from
-outside: which pages the server is asked for, when the window maps and the module is mapped
-into the process, and what the screen shows at the bottom of the window. The pages are one
-solid colour, so the browser is seen on screen exactly where it covers the strip.
+outside: which pages the server is asked for, when the window maps and the helper starts,
+and what the screen shows at the bottom of the window. The pages are one solid colour, so the
+browser is seen on screen exactly where it covers the strip.
 A summary of the times and memory use goes to standard error.
 """
 
 import http.server
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -24,9 +25,9 @@ import unittest
 
 from e2e_support import WAIT, Desktop, main, require, require_tools, session_members, wait_for
 
-PROGRAM = None  # the built executable and its browser module, from the command line
-MODULE = None
-MODULE_NAME = "tk_webstrip.so"
+PROGRAM = None  # the built executable and its browser helper, from the command line
+HELPER = None
+HELPER_NAME = "tarvokelmora-webstrip"
 
 SCREEN_W, SCREEN_H = 1024, 768
 TITLE = "TarvoKelmora1.0"
@@ -60,12 +61,53 @@ def rss_kib(pid):
         return None
 
 
-def module_mapped(pid):
+def helper_of(pid):
+    """The program's browser helper, or None while it has none."""
+    for child in session_members(pid):
+        try:
+            if os.path.basename(os.readlink("/proc/%d/exe" % child)) == HELPER_NAME and \
+                    _ppid(child) == pid:
+                return child
+        except OSError:
+            pass
+    return None
+
+
+def _ppid(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        return int(f.read().rpartition(")")[2].split()[1])
+
+
+def descendants(pid):
+    """Every live process below pid."""
+    found, todo = set(), [pid]
+    while todo:
+        parent = todo.pop()
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    if _ppid(int(entry)) == parent and int(entry) not in found:
+                        found.add(int(entry))
+                        todo.append(int(entry))
+                except (OSError, ValueError, IndexError):
+                    pass
+    return found
+
+
+def alive(pid):
     try:
-        with open("/proc/%d/maps" % pid) as f:
-            return "/" + MODULE_NAME in f.read()
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rpartition(")")[2].split()[0] != "Z"
     except OSError:
         return False
+
+
+def maps_of(pid):
+    try:
+        with open("/proc/%d/maps" % pid) as f:
+            return f.read()
+    except OSError:
+        return ""
 
 
 class Shot:
@@ -210,32 +252,32 @@ class Watch:
         self.desk, self.site, self.proc, self.start = desk, site, proc, start
         self.windows = []            # every main window seen mapped, in order
         self.mapped = None           # the first of them seen mapped
-        self.module_loaded = None    # the module first seen mapped into the process
-        self.loaded_before_map = False
+        self.helper = None           # the browser helper's pid, once seen
+        self.helper_started = None
+        self.started_before_map = False
         self.first_request = None
         self.page_shown = None
-        self.rss_before_module = None  # KiB, the last reading without the module
-        self.rss_at_map = None
+        self.rss_at_map = None       # KiB, the program alone
         self.rss_with_page = None
-        self.rss_helpers = None        # KiB, the browser engine's helper processes together
+        self.rss_helpers = None      # KiB, the helper and the engine's processes together
 
     def since_start(self):
         return time.monotonic() - self.start
 
     def look(self):
-        """One reading. The process is read before the screen, so a module seen loaded while
-        no window is mapped yet was loaded before the first frame."""
-        loaded = module_mapped(self.proc.pid)
-        if loaded and self.module_loaded is None:
-            self.module_loaded = self.since_start()
-        elif not loaded:
-            self.rss_before_module = rss_kib(self.proc.pid)
+        """One reading. The process is read before the screen, so a helper seen running while
+        no window is mapped yet was started before the first frame."""
+        helper = helper_of(self.proc.pid)
+        if helper is not None and self.helper_started is None:
+            self.helper_started = self.since_start()
+        if helper is not None:
+            self.helper = helper
         ids = self.desk.visible_windows(TITLE)
         if ids and self.mapped is None:
             self.mapped = self.since_start()
             self.rss_at_map = rss_kib(self.proc.pid)
-        if not ids and loaded and self.mapped is None:
-            self.loaded_before_map = True
+        if not ids and helper is not None and self.mapped is None:
+            self.started_before_map = True
         for wid in ids:
             if wid not in self.windows:
                 self.windows.append(wid)
@@ -246,7 +288,7 @@ class Watch:
 
     def measure_memory(self):
         self.rss_with_page = rss_kib(self.proc.pid)
-        helpers = [rss_kib(pid) for pid in session_members(self.proc.pid) if pid != self.proc.pid]
+        helpers = [rss_kib(pid) for pid in descendants(self.proc.pid)]
         self.rss_helpers = sum(kib for kib in helpers if kib)
 
     def window_rect(self):
@@ -269,7 +311,7 @@ class WebStripTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        require_tools("import")
+        require_tools("import", "wmctrl")
         cls.site = Site()
         cls.desk = WebDesktop()
         try:
@@ -286,60 +328,78 @@ class WebStripTest(unittest.TestCase):
         for line in cls.reports:
             print(line, file=sys.stderr)
 
-    def start_program(self, first_page):
-        """Starts a private copy beside its module and follows it until its module is loaded and
-        the server has been asked for the first page."""
+    def start_program(self, first_page, ini=SEED_INI):
+        """Starts a private copy beside its helper and follows it until the helper runs and the
+        server has been asked for the first page."""
         self.site.serve(first_page)
         # Each run in a home of its own: nothing the browser engine keeps carries over.
         base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
         env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
 
         start = time.monotonic()
-        proc = self.desk.start_program(PROGRAM, ini=SEED_INI, folder=os.path.join(base, "app"),
-                                       extra=(MODULE,), env=env).proc
+        program = self.desk.start_program(PROGRAM, ini=ini, folder=os.path.join(base, "app"),
+                                          extra=(HELPER,), env=env)
+        proc = program.proc
         self.addCleanup(self.desk.end, proc, polite=False)
         watch = Watch(self.desk, self.site, proc, start)
-        while watch.first_request is None or watch.module_loaded is None:
+        watch.ini = program.ini
+        while watch.first_request is None or watch.helper_started is None:
             if watch.since_start() > WAIT or proc.poll() is not None:
-                self.fail("no module loaded or no first page asked for (window at %s s, module "
+                self.fail("no helper started or no first page asked for (window at %s s, helper "
                           "at %s s, requests %r); the program's output:\n%s"
-                          % (watch.mapped, watch.module_loaded, self.site.paths(),
+                          % (watch.mapped, watch.helper_started, self.site.paths(),
                              self.desk.log("program")))
             watch.look()
         self.assertEqual(self.site.paths()[0], "/kelmora/first/")
         self.assertIsNotNone(watch.mapped, "the window was not mapped before the first request")
         self.assertLess(watch.mapped, watch.first_request)
-        self.assertFalse(watch.loaded_before_map, "the browser module was loaded before the "
+        self.assertFalse(watch.started_before_map, "the browser helper was started before the "
                          "window mapped: the first frame waited for the browser engine")
         return watch
 
-    def wait_until_covered(self, watch):
-        """Waits for the page to lie over the strip; returns the page's box on the screen."""
-        def covered():
-            found = watch.screenshot().page_box(watch.window_rect())
-            # A box drawn part-way is caught on the next reading.
-            return found[0] if found and found[1] and found[0][3] == STRIP_HEIGHT else None
+    def assert_no_engine_in_program(self, watch):
+        """The program itself never loads the browser engine nor makes an OpenGL context."""
+        maps = maps_of(watch.proc.pid)
+        for library in ("libQt6WebEngine", "libQt6OpenGL", "libGLX_mesa", "libEGL_mesa",
+                        "swrast_dri", "libgallium"):
+            self.assertNotIn(library, maps, "the program itself has loaded " + library)
 
+    def assert_one_window(self, watch):
+        watch.look()
+        self.assertEqual(len(watch.windows), 1, "the main window was made again: %r"
+                         % watch.windows)
+
+    def strip_page_box(self, watch):
+        found = watch.screenshot().page_box(watch.window_rect())
+        return found[0] if found and found[1] and found[0][3] == STRIP_HEIGHT else None
+
+    def wait_until_covered(self, watch, what="the page over the strip"):
+        """Waits for the page to lie over the strip; returns the page's box on the screen."""
         try:
-            box = wait_for(covered, what="the page over the strip")
+            # A box drawn part-way is caught on the next reading.
+            box = wait_for(lambda: self.strip_page_box(watch), what=what)
         except AssertionError:
             found = watch.screenshot().page_box(watch.window_rect())
-            self.fail("the page never covered the strip: page colour at %r; requests %r"
-                      % (found, self.site.paths()))
+            self.fail("the page never covered the strip: page colour at %r; requests %r; the "
+                      "program's output:\n%s" % (found, self.site.paths(), self.desk.log("program")))
         watch.page_shown = watch.since_start()
         watch.measure_memory()
         return box
+
+    def wait_until_banner(self, watch):
+        wait_for(lambda: watch.screenshot().page_box(watch.window_rect()) is None,
+                 what="the banner back on the strip")
 
     def report(self, name, watch):
         def at(t):
             return "%.2f s" % t if t is not None else "-"
         self.reports.append(
-            "web strip, %s: window mapped at %s, module loaded by %s, first request at %s, "
-            "page shown at %s; VmRSS %s KiB without the module, %s KiB at the map, %s KiB "
-            "after the page (helper processes %s KiB); windows %s"
-            % (name, at(watch.mapped), at(watch.module_loaded), at(watch.first_request),
-               at(watch.page_shown), watch.rss_before_module, watch.rss_at_map,
-               watch.rss_with_page, watch.rss_helpers, " ".join(watch.windows)))
+            "web strip, %s: window mapped at %s, helper started by %s, first request at %s, "
+            "page shown at %s; VmRSS %s KiB at the map, %s KiB after the page (the helper and "
+            "the engine's processes %s KiB); windows %s"
+            % (name, at(watch.mapped), at(watch.helper_started), at(watch.first_request),
+               at(watch.page_shown), watch.rss_at_map, watch.rss_with_page, watch.rss_helpers,
+               " ".join(watch.windows)))
 
     def test_1_proper_page_is_laid_over_the_strip(self):
         watch = self.start_program(PROPER_PAGE)
@@ -359,6 +419,8 @@ class WebStripTest(unittest.TestCase):
         self.assertGreater(y, wy + wh // 2)
         self.assertLessEqual(y + h, wy + wh)
         WebStripTest.strip_offset = (x - wx, y - wy, w, h)
+        self.assert_one_window(watch)
+        self.assert_no_engine_in_program(watch)
 
     def test_2_error_page_keeps_the_banner(self):
         if WebStripTest.strip_offset is None:
@@ -385,14 +447,147 @@ class WebStripTest(unittest.TestCase):
         watch.measure_memory()
         self.report("error page", watch)
 
+    def test_3_one_window_from_map_to_close_and_the_close_page(self):
+        watch = self.start_program(PROPER_PAGE)
+        self.wait_until_covered(watch)
+        wid = watch.windows[0]
+        helper = watch.helper
+        engine = descendants(helper)
+        # The close request loads the next page (it has not been shown) and asks first.
+        run_wmctrl(self.desk, "-i", "-c", wid)
+        wait_for(lambda: "/kelmora/next/" in self.site.paths(), what="the close page")
+        question = wait_for(lambda: self.desk.search_title("提示"), what="the question box")
+        self.assert_one_window(watch)
+        self.desk.xdotool("windowactivate", "--sync", question[0], check=False)
+        self.desk.xdotool("key", "--window", question[0], "Return")
+        wait_for(lambda: watch.proc.poll() is not None, what="the program's end")
+        self.assertEqual(watch.windows, [wid], "the main window was made again")
+        # Nothing of the browser outlives the program.
+        wait_for(lambda: not any(alive(pid) for pid in engine | {helper}),
+                 what="the helper and the engine's processes ending with the program")
+
+    def test_4_a_crashed_helper_costs_only_the_strip(self):
+        ini = SEED_INI + "[docs]\n" + "".join(
+            "path%d=http://keep.test/%d\nname%d=page %d\n" % (i, i, i, i)
+            for i in range(3))
+        watch = self.start_program(PROPER_PAGE, ini=ini)
+        self.wait_until_covered(watch)
+        with open(watch.ini, "rb") as f:
+            saved = f.read()
+        for sig in (signal.SIGKILL, signal.SIGSEGV):
+            helper = watch.helper
+            engine = descendants(helper)
+            os.kill(helper, sig)
+            self.wait_until_banner(watch)
+            self.assertIsNone(watch.proc.poll(), "the program ended with its helper")
+            wait_for(lambda: not any(alive(pid) for pid in engine),
+                     what="the engine's processes ending with the helper")
+            # A new helper comes a few seconds later and shows the page again.
+            wait_for(lambda: helper_of(watch.proc.pid) not in (None, helper), what="a new helper")
+            watch.look()
+            self.wait_until_covered(watch, what="the page back after the crash")
+        self.assertIsNone(watch.proc.poll())
+        self.assert_one_window(watch)
+        with open(watch.ini, "rb") as f:
+            self.assertEqual(f.read(), saved, "the history file changed")
+        # The program still answers: the window goes to its close question.
+        run_wmctrl(self.desk, "-i", "-c", watch.windows[0])
+        wait_for(lambda: self.desk.search_title("提示"), what="the question box")
+        self.report("after two crashes", watch)
+
+    def test_5_helper_rests_while_the_window_is_minimised(self):
+        watch = self.start_program(PROPER_PAGE)
+        self.wait_until_covered(watch)
+        wid = watch.windows[0]
+        helper = watch.helper
+        self.desk.xdotool("windowminimize", wid)
+        rest = time.monotonic()
+        wait_for(lambda: not alive(helper), timeout=REST + WAIT, what="the helper ending at rest")
+        self.assertGreater(time.monotonic() - rest, REST - 2, "the helper ended before the rest")
+        self.assertIsNone(helper_of(watch.proc.pid))
+        self.assertIsNone(watch.proc.poll())
+        watch.measure_memory()
+        self.report("at rest", watch)
+        # Brought back: a new helper loads the page the schedule is at and covers the strip.
+        requests = len(self.site.paths())
+        run_wmctrl(self.desk, "-i", "-a", wid)
+        wait_for(lambda: helper_of(watch.proc.pid) is not None, what="a new helper")
+        self.wait_until_covered(watch, what="the page back after the rest")
+        self.assertIn("/kelmora/first/", self.site.paths()[requests:])
+        self.assertEqual(watch.windows, [wid])
+
+    def test_6_the_helper_never_outlives_a_killed_program(self):
+        watch = self.start_program(PROPER_PAGE)
+        self.wait_until_covered(watch)
+        processes = descendants(watch.proc.pid)
+        self.assertIn(watch.helper, processes)
+        os.kill(watch.proc.pid, signal.SIGKILL)
+        watch.proc.wait(timeout=WAIT)
+        wait_for(lambda: not any(alive(pid) for pid in processes),
+                 what="the helper and the engine's processes ending with the killed program")
+
+    def test_7_a_helper_naming_another_window_is_ended(self):
+        # A helper that names another program's window as the one to embed.
+        require_tools("xterm")
+        bystander = self.desk.spawn(["xterm", "-title", "Bystander"], "xterm")
+        self.addCleanup(self.desk.end, bystander, polite=False)
+        other = wait_for(lambda: self.desk.search_title("Bystander"), what="the xterm")[0]
+        other_rect = self.desk.client_rect(other)
+        base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
+        fake = os.path.join(base, HELPER_NAME)
+        with open(fake, "w") as f:
+            f.write(FAKE_HELPER)
+        os.chmod(fake, 0o755)
+        self.site.serve(PROPER_PAGE)
+        env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
+        proc = self.desk.start_program(PROGRAM, ini=SEED_INI, folder=os.path.join(base, "app"),
+                                       extra=(fake,), env=env).proc
+        self.addCleanup(self.desk.end, proc, polite=False)
+        wid = wait_for(lambda: self.desk.search_title(TITLE), what="the main window")[0]
+        rect = self.desk.client_rect(wid)
+        try:
+            wait_for(lambda: "not its own" in self.desk.log("program"), timeout=10)
+        except AssertionError:
+            pass
+        time.sleep(1)
+        self.assertEqual(self.desk.search_title("Bystander"), [other], "the xterm was taken in")
+        self.assertEqual(self.desk.client_rect(other), other_rect, "the xterm was taken in")
+        self.assertIsNone(proc.poll())
+        self.assertEqual(self.desk.search_title(TITLE), [wid])
+        self.assertEqual(self.desk.client_rect(wid), rect)
+        self.assertIn("not its own", self.desk.log("program"))
+
+
+# Names the xterm's window, then waits for its input to end.
+FAKE_HELPER = """#!/usr/bin/env python3
+import subprocess, sys, time
+for _ in range(200):
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Bystander$"],
+                         capture_output=True, text=True).stdout.split()
+    if ids:
+        break
+    time.sleep(0.05)
+sys.stdout.write("window %d\\n" % int(ids[0]))
+sys.stdout.flush()
+sys.stdin.read()
+"""
+
+
+def run_wmctrl(desk, *args):
+    subprocess.run(["wmctrl"] + list(args), env=desk.env, check=True, timeout=30)
+
+
+REST = 30  # seconds out of sight before the helper ends
+
+
 def configure(args):
-    global PROGRAM, MODULE
-    PROGRAM, module = os.path.abspath(args[0]), args[1]
-    require(module != "none", "the browser module is not built here (no Qt WebEngine)")
-    MODULE = os.path.abspath(module)
+    global PROGRAM, HELPER
+    PROGRAM, helper = os.path.abspath(args[0]), args[1]
+    require(helper != "none", "the browser helper is not built here (no Qt WebEngine)")
+    HELPER = os.path.abspath(helper)
     return 2
 
 
 if __name__ == "__main__":
-    raise SystemExit(main("usage: %s PATH/TO/tarvokelmora PATH/TO/tk_webstrip.so|none "
+    raise SystemExit(main("usage: %s PATH/TO/tarvokelmora PATH/TO/tarvokelmora-webstrip|none "
                           "[unittest args]" % sys.argv[0], configure))

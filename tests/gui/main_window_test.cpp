@@ -44,30 +44,50 @@ static QStringList Strs(std::initializer_list<const char*> items) {
 }
 
 // A browser for the strip that loads nothing: navigations are recorded, the page is set.
-class FakeWebStrip : public WebStripView, public WebStripFactory {
+// Each view the window makes reports to the one factory.
+class FakeWebStrip : public WebStripFactory {
 public:
-    QPointer<QWidget> widget;
+    class View : public WebStripView {
+    public:
+        View(FakeWebStrip& owner, QWidget* parent) : m_owner(owner), m_widget(new QWidget(parent)) {}
+        ~View() override {
+            delete m_widget;
+            if (m_owner.view == this) m_owner.view = nullptr;
+            ++m_owner.ended;
+        }
+        QWidget* Widget() override { return m_widget; }
+        void Navigate(const QUrl& address) override { m_owner.navigations << address.toString(); }
+        void RequestPage(std::function<void(const QString&, const QString&, bool)> done) override {
+            done(m_owner.location.toString(), m_owner.body, m_owner.loaded);
+        }
+        void SetNavigateComplete(std::function<void()> complete) override { onComplete = std::move(complete); }
+        void SetGone(std::function<void()> gone) override { onGone = std::move(gone); }
+        void SetOpenLink(std::function<void(const QString&)> open) override { onOpen = std::move(open); }
+        std::function<void()> onComplete, onGone;
+        std::function<void(const QString&)> onOpen;
+
+    private:
+        FakeWebStrip& m_owner;
+        QPointer<QWidget> m_widget;
+    };
+
+    View* view = nullptr;
     QStringList navigations;
     QUrl location;
     QString body;
-    std::function<void()> onComplete;
+    bool loaded = true;
     int created = 0;
+    int ended = 0;
     WebStripView* Create(QWidget* parent) override {
         ++created;
-        widget = new QWidget(parent);
-        return this;
+        view = new View(*this, parent);
+        return view;
     }
-    QWidget* Widget() override { return widget; }
-    void Navigate(const QUrl& address) override { navigations << address.toString(); }
-    QUrl LocationUrl() const override { return location; }
-    void RequestBodyHtml(std::function<void(const QString&)> done) override { done(body); }
-    bool loaded = true;
-    bool LoadSucceeded() const override { return loaded; }
-    void SetNavigateComplete(std::function<void()> complete) override { onComplete = std::move(complete); }
+    QWidget* widget() const { return view ? view->Widget() : nullptr; }
     void Complete(const QString& url, const QString& html) {
         location = QUrl(url);
         body = html;
-        onComplete();
+        view->onComplete();
     }
 };
 
@@ -142,11 +162,11 @@ private:
     }
     void Create(bool deferHistory = false) {
         const std::string path = m_path.toStdString();
-        m_web = std::make_unique<FakeWebStrip>();
         ControllerDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path};
         deps.webSite = "http://127.0.0.1:9";
         deps.deferHistoryLoad = deferHistory;
         Destroy();
+        m_web = std::make_unique<FakeWebStrip>();  // after the window whose views report to it
         m_timers = std::make_unique<QtTimerFactory>();
         m_controller = std::make_unique<AppController>(deps, *m_timers);
         MainWindowDeps ui;
@@ -780,7 +800,7 @@ private slots:
         QTRY_VERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() != nullptr);
         QCOMPARE(m_web->created, 1);
         QCOMPARE(m_web->navigations, QStringList{QStringLiteral("http://127.0.0.1:9/kelmora/first/")});
-        QWidget* browser = m_web->widget;
+        QWidget* browser = m_web->widget();
         QCOMPARE(browser->y(), -2000);
 
         // No page yet: the check changes nothing.
@@ -811,6 +831,57 @@ private slots:
         QTest::mouseClick(Find<QWidget>("Image2"), Qt::LeftButton);
         QCOMPARE(m_launchShell.calls,
                  (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9/\",NULL,1)"}));
+    }
+
+    // The browser ends while the window is out of sight and comes back with it at the page
+    // the schedule is at; a crash shows the banner and a new browser comes a little later.
+    void webStripRestsAndCrashes() {
+        Create();
+        Fire(m_controller->TimerFirstRun());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_VERIFY(m_web->view != nullptr);
+        WebStripController& web = m_controller->WebStrip();
+
+        m_window->hide();
+        QVERIFY(web.TimerRest().Enabled());
+        Fire(web.TimerRest());
+        QVERIFY(m_web->view == nullptr);
+        QCOMPARE(m_web->ended, 1);
+        QVERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() == nullptr);
+        Fire(web.TimerCheckRadom());  // the schedule goes on without a browser
+        const QString current = QString::fromStdString(web.PendingPage());
+        QVERIFY(current.startsWith(QStringLiteral("http://127.0.0.1:9/kelmora/")));
+        m_window->show();
+        QTRY_VERIFY(m_web->view != nullptr);
+        QCOMPARE(m_web->created, 2);
+        QCOMPARE(m_web->navigations.last(), current);
+        QCOMPARE(m_web->widget()->y(), -2000);  // the banner until the page is checked
+
+        // Minimised counts as out of sight; brought back before the rest, nothing ends.
+        m_window->showMinimized();
+        QTRY_VERIFY(web.TimerRest().Enabled());
+        m_window->showNormal();
+        QTRY_VERIFY(!web.TimerRest().Enabled());
+        QTest::qWait(200);  // the platform's late word on the window's state
+        QVERIFY(!web.TimerRest().Enabled());
+        QCOMPARE(m_web->ended, 1);
+
+        // A crash: the banner shows, the history and the window are untouched.
+        m_web->view->onGone();
+        QVERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() == nullptr);
+        QTRY_COMPARE(m_web->ended, 2);
+        QVERIFY(web.TimerRestart().Enabled());
+        Fire(web.TimerRestart());
+        QCOMPARE(m_web->created, 3);
+        QCOMPARE(m_web->navigations.last(), current);
+
+        // Links from the page: web addresses go to the user's browser, nothing else does.
+        m_launchShell.calls.clear();
+        m_web->view->onOpen(QStringLiteral("file:///etc/passwd"));
+        m_web->view->onOpen(QStringLiteral("https://example.test/a?b=1"));
+        QCOMPARE(m_launchShell.calls,
+                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"https://example.test/a?b=1\",NULL,1)"}));
     }
 
     // The banner takes a click anywhere on the strip, beyond the end of its picture too.

@@ -161,6 +161,7 @@ class FakeWebPort : public WebStripPort {
 public:
     bool available = true;
     int created = 0;
+    int ended = 0;
     std::vector<std::string> navigations;
     std::string location, body;
     bool loaded = true;
@@ -169,6 +170,7 @@ public:
         if (available) ++created;
         return available;
     }
+    void EndBrowser() override { ++ended; }
     void Navigate(const std::string& address) override { navigations.push_back(address); }
     void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override {
         done(location, body, loaded);

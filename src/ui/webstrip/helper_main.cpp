@@ -1,0 +1,240 @@
+// The web strip's browser, in a process of its own: the browser engine's memory, its threads
+// and its crashes stay out of the program. It talks to the program over its standard input and
+// output (see webpanel/strip_protocol.h) and shows the pages in a window the program embeds.
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <sys/prctl.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include "webpanel/strip_protocol.h"
+
+namespace tk {
+
+namespace {
+
+// Bodies past this are cut: the strip's pages are small, and the line must stay below what the
+// program reads.
+constexpr qsizetype kMaxBody = 4 << 20;
+
+// A page asked for in a new window: its first address goes to the user's browser, and the
+// page itself goes.
+class NewWindowCatcher final : public QWebEnginePage {
+public:
+    NewWindowCatcher(QWebEngineProfile* profile, QObject* parent, std::function<void(const QUrl&)> open)
+        : QWebEnginePage(profile, parent), m_open(std::move(open)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        if (isMainFrame && !m_done) {
+            m_done = true;
+            m_open(url);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void(const QUrl&)> m_open;
+    bool m_done = false;
+};
+
+// Links the user follows go to the user's own browser; the strip stays on its page.
+class StripPage final : public QWebEnginePage {
+public:
+    StripPage(QWebEngineProfile* profile, QObject* parent, std::function<void(const QUrl&)> open)
+        : QWebEnginePage(profile, parent), m_open(std::move(open)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (type == NavigationTypeLinkClicked && isMainFrame) {
+            m_open(url);
+            return false;
+        }
+        return true;
+    }
+    QWebEnginePage* createWindow(WebWindowType) override {
+        return new NewWindowCatcher(profile(), this, m_open);
+    }
+
+private:
+    std::function<void(const QUrl&)> m_open;
+};
+
+class StripHelper final : public QObject {
+public:
+    StripHelper(int in, int out) : m_in(in), m_out(out) {
+        m_window = new QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint |
+                                            Qt::X11BypassWindowManagerHint);
+        auto* layout = new QVBoxLayout(m_window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        // A private, memory-only profile: the strip keeps no cookies or cache on disk.
+        m_profile = new QWebEngineProfile(m_window);
+        m_view = new QWebEngineView(m_window);
+        m_view->setAccessibleName(QStringLiteral("TarvoKelmora 网页"));
+        m_view->setPage(new StripPage(m_profile, m_view, [this](const QUrl& url) {
+            Send(OpenEvent{url.toString(QUrl::FullyEncoded).toStdString()});
+        }));
+        m_view->setContextMenuPolicy(Qt::NoContextMenu);
+        m_view->page()->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+        layout->addWidget(m_view);
+        connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
+            m_loaded = ok;
+            Send(CompleteEvent{ok, m_view->url().toString(QUrl::FullyEncoded).toStdString()});
+        });
+
+        m_notifier = new QSocketNotifier(m_in, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] { Read(); });
+
+        // Far off every screen and past the window manager until the program takes it in.
+        m_window->setGeometry(-10000, -10000, 193, 42);
+        m_window->installEventFilter(this);
+        m_window->show();
+        SendWindow();
+    }
+    ~StripHelper() override { delete m_window; }
+
+protected:
+    // The engine's first frame makes Qt create the window again for OpenGL: the program is
+    // told of every new one.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && event->type() == QEvent::WinIdChange) {
+            QMetaObject::invokeMethod(this, [this] { SendWindow(); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    // The size alone, straight to the window system: Qt would place the window as well, where
+    // it thinks a top-level window is, and the window now lies inside the program's.
+    void Resize(int width, int height) {
+        auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+        const WId id = m_window->internalWinId();
+        if (x11 == nullptr || id == 0 || width <= 0 || height <= 0) return;
+        const std::uint32_t values[] = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+        xcb_configure_window(x11->connection(), static_cast<xcb_window_t>(id),
+                             XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+        xcb_flush(x11->connection());
+    }
+
+    void SendWindow() {
+        const WId id = m_window->internalWinId();
+        if (id == 0 || id == m_sentWindow) return;
+        m_sentWindow = id;
+        Send(WindowEvent{static_cast<std::uint64_t>(id)});
+    }
+
+    void Read() {
+        char chunk[65536];
+        const ssize_t n = ::read(m_in, chunk, sizeof chunk);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+        if (n <= 0) {
+            // The program has gone or let go of the strip.
+            m_notifier->setEnabled(false);
+            QCoreApplication::quit();
+            return;
+        }
+        m_decoder.Feed(std::string_view(chunk, static_cast<std::size_t>(n)));
+        while (auto message = m_decoder.Next()) {
+            if (auto command = ParseStripCommand(*message)) Handle(*command);
+        }
+        if (m_decoder.Broken()) QCoreApplication::quit();
+    }
+
+    void Handle(const StripCommand& command) {
+        if (auto* navigate = std::get_if<NavigateCommand>(&command)) {
+            m_view->load(QUrl(QString::fromStdString(navigate->address)));
+        } else if (auto* page = std::get_if<PageCommand>(&command)) {
+            const std::uint32_t serial = page->serial;
+            const bool ok = m_loaded;
+            const std::string address = m_view->url().toString(QUrl::FullyEncoded).toStdString();
+            if (address.empty()) {
+                Send(PageEvent{serial, ok, {}, {}});
+                return;
+            }
+            m_view->page()->runJavaScript(
+                QStringLiteral("document.body ? document.body.outerHTML : ''"),
+                [this, serial, ok, address](const QVariant& result) {
+                    Send(PageEvent{serial, ok, address, result.toString().left(kMaxBody).toStdString()});
+                });
+        } else if (auto* size = std::get_if<SizeCommand>(&command)) {
+            Resize(size->width, size->height);
+        } else {
+            QCoreApplication::quit();
+        }
+    }
+
+    void Send(const StripEvent& event) {
+        const std::string line = EncodeStripMessage(ToMessage(event));
+        std::size_t done = 0;
+        while (done < line.size()) {
+            const ssize_t n = ::write(m_out, line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                QCoreApplication::quit();
+                return;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    int m_in;
+    int m_out;
+    QWidget* m_window = nullptr;
+    QWebEngineProfile* m_profile = nullptr;
+    QWebEngineView* m_view = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+    StripDecoder m_decoder;
+    bool m_loaded = true;
+    WId m_sentWindow = 0;
+};
+
+// The protocol keeps descriptors of its own, away from the engine's children and from
+// anything a library prints on standard output.
+bool TakeProtocolDescriptors(int& in, int& out) {
+    in = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+    out = ::fcntl(1, F_DUPFD_CLOEXEC, 3);
+    if (in < 0 || out < 0) return false;
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, 0);
+        ::close(null);
+    }
+    ::dup2(2, 1);
+    return true;
+}
+
+}  // namespace
+
+}  // namespace tk
+
+int main(int argc, char** argv) {
+    // The helper never outlives the program that started it (its pid is the one argument).
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (argc < 2 || std::strtol(argv[1], nullptr, 10) != static_cast<long>(::getppid())) return 2;
+    std::signal(SIGPIPE, SIG_IGN);
+    int in = -1, out = -1;
+    if (!tk::TakeProtocolDescriptors(in, out)) return 2;
+    // The engine's sandbox cannot start for root and would end the whole process.
+    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TarvoKelmora"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    tk::StripHelper helper(in, out);
+    return app.exec();
+}
