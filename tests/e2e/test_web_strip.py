@@ -458,8 +458,13 @@ class WebStripTest(unittest.TestCase):
         wait_for(lambda: "/kelmora/next/" in self.site.paths(), what="the close page")
         question = wait_for(lambda: self.desk.search_title("提示"), what="the question box")
         self.assert_one_window(watch)
-        self.desk.xdotool("windowactivate", "--sync", question[0], check=False)
-        self.desk.xdotool("key", "--window", question[0], "Return")
+        # Found by its title before it can take keys: the answer waits until it has the keyboard.
+        def focused():
+            self.desk.xdotool("windowactivate", "--sync", question[0], check=False)
+            return int(self.desk.xdotool("getwindowfocus", "-f", check=False) or 0) == int(question[0])
+
+        wait_for(focused, what="the question to take the keyboard")
+        self.desk.xdotool("key", "--clearmodifiers", "Return")
         wait_for(lambda: watch.proc.poll() is not None, what="the program's end")
         self.assertEqual(watch.windows, [wid], "the main window was made again")
         # Nothing of the browser outlives the program.
