@@ -401,15 +401,19 @@ void HistoryCore::DeleteSelectDocs(int index) {
         if (i != index) rest.push_back(m_docs[static_cast<std::size_t>(i)]);
     }
     if (m_window) m_window->SetSweepTimerEnabled(false);
-    // The rebuild asks no disk: each program's file counts as it was found when it came in, so
-    // a removal never waits on a hung mount. Answers still out stay out.
+    // The rebuild asks the disk only about programs no tree shows: each shown program's file
+    // counts as it was found when it came in, so a removal never waits on a hung mount.
+    // Answers still out stay out.
     std::unordered_map<std::string, bool> found;
-    for (int row = 0; row < m_tvApp.TopCount(); ++row) {
-        const TreeNode* node = m_tvApp.Top(row);
-        const int doc = node->Data().Index;
-        if (doc >= 0 && doc < static_cast<int>(m_docs.size())) {
-            found.emplace(Trim(m_docs[static_cast<std::size_t>(doc)].Location),
-                          node->ImageIndex() != kImageDocument);
+    for (const CategoryTree* tree : {&m_tvApp, &m_tvDocs}) {
+        for (int row = 0; row < tree->TopCount(); ++row) {
+            const TreeNode* node = tree->Top(row);
+            const int doc = node->Data().Index;
+            if (doc < 0 || doc >= static_cast<int>(m_docs.size())) continue;
+            const TMyDoc& shown = m_docs[static_cast<std::size_t>(doc)];
+            if (shown.DocType != kDocTypeProgram) continue;
+            // Keyed as stored: a location the rebuild spells otherwise is asked again.
+            found.emplace(shown.Location, node->ImageIndex() != kImageDocument);
         }
     }
     const std::vector<std::string> late = std::move(m_lateImages);
@@ -421,8 +425,7 @@ void HistoryCore::DeleteSelectDocs(int index) {
     m_pathAnswers = [&](const std::string& path) -> std::optional<bool> {
         if (std::find(late.begin(), late.end(), path) != late.end()) return std::nullopt;
         const auto it = found.find(path);
-        // A program without nodes had a file but no icon.
-        return it != found.end() ? it->second : true;
+        return it != found.end() ? it->second : m_files.FileExists(path);
     };
     ClearAll();
     ++m_quiet;
