@@ -228,6 +228,14 @@ bool Win32WebStrip::CreateBrowser() {
     return true;
 }
 
+void Win32WebStrip::EndBrowser() {
+    if (!m_browser) return;
+    m_browser->Destroy();
+    delete m_browser;
+    m_browser = nullptr;
+    ::InvalidateRect(m_window, nullptr, TRUE);  // the banner again
+}
+
 void Win32WebStrip::Navigate(const std::string& address) {
     if (m_browser) m_browser->Navigate(address);
 }

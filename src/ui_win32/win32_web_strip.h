@@ -21,6 +21,7 @@ public:
     HWND Handle() const { return m_window; }
 
     bool CreateBrowser() override;
+    void EndBrowser() override;
     void Navigate(const std::string& address) override;
     void RequestPage(std::function<void(const std::string&, const std::string&, bool)> done) override;
     int StripWidth() const override;
