@@ -152,12 +152,8 @@ void AppController::EnsureHistory() {
             m_probe->Start(m_history.StoredProgramPaths(),
                            [this] { m_timers.Post([this] { ApplyLateAnswers(); }); });
             m_probe->WaitFor(kProbeWait);
-            struct Restore {
-                HistoryCore& history;
-                ~Restore() { history.SetPathAnswers(nullptr); }
-            } restore{m_history};
-            m_history.SetPathAnswers(
-                [probe = m_probe.get()](const std::string& path) { return probe->Answer(path); });
+            const HistoryCore::ScopedPathAnswers answers(
+                m_history, [probe = m_probe.get()](const std::string& path) { return probe->Answer(path); });
             m_history.LoadStoredHistory();
         }
     } catch (const std::exception& e) {

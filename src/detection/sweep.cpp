@@ -90,17 +90,14 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
     m_windowList = findings.windowList;
     m_openDocs.clear();
     // The gather asked the disk already, off the window's thread; registration takes its word.
-    struct Restore {
-        HistoryCore& history;
-        ~Restore() { history.SetPathAnswers(nullptr); }
-    } restore{m_history};
     const FileSystem& files = m_history.Files();
-    m_history.SetPathAnswers([&findings, &files](const std::string& path) -> std::optional<bool> {
-        for (const SweepFindings::Row& row : findings.rows) {
-            if (row.path == path) return row.isFile;
-        }
-        return files.FileExists(path);  // a path registration spelled otherwise
-    });
+    const HistoryCore::ScopedPathAnswers answers(
+        m_history, [&findings, &files](const std::string& path) -> std::optional<bool> {
+            for (const SweepFindings::Row& row : findings.rows) {
+                if (row.path == path) return row.isFile;
+            }
+            return files.FileExists(path);  // a path registration spelled otherwise
+        });
     try {
         for (std::size_t row = 0; row < findings.rows.size(); ++row) {
             const SweepFindings::Row& found = findings.rows[row];

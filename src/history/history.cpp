@@ -417,16 +417,11 @@ void HistoryCore::DeleteSelectDocs(int index) {
         }
     }
     const std::vector<std::string> late = std::move(m_lateImages);
-    struct Restore {
-        PathAnswers& answers;
-        PathAnswers asked;
-        ~Restore() { answers = std::move(asked); }
-    } restore{m_pathAnswers, std::move(m_pathAnswers)};
-    m_pathAnswers = [&](const std::string& path) -> std::optional<bool> {
+    const ScopedPathAnswers answers(*this, [&](const std::string& path) -> std::optional<bool> {
         if (std::find(late.begin(), late.end(), path) != late.end()) return std::nullopt;
         const auto it = found.find(path);
         return it != found.end() ? it->second : m_files.FileExists(path);
-    };
+    });
     ClearAll();
     ++m_quiet;
     for (const auto& doc : rest) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/save_writer.h"
@@ -51,7 +52,19 @@ public:
     // While set, programs take their pictures from these answers instead of asking the file
     // system here: a path on a hung mount must not freeze the window. An entry whose answer is
     // not known yet shows as a document until ResolveLateImage.
-    void SetPathAnswers(PathAnswers answers) { m_pathAnswers = std::move(answers); }
+    // (Set for the lifetime of a ScopedPathAnswers, which then puts back what was set before.)
+    class ScopedPathAnswers {
+    public:
+        ScopedPathAnswers(HistoryCore& history, PathAnswers answers)
+            : m_history(history), m_before(std::exchange(history.m_pathAnswers, std::move(answers))) {}
+        ~ScopedPathAnswers() { m_history.m_pathAnswers = std::move(m_before); }
+        ScopedPathAnswers(const ScopedPathAnswers&) = delete;
+        ScopedPathAnswers& operator=(const ScopedPathAnswers&) = delete;
+
+    private:
+        HistoryCore& m_history;
+        PathAnswers m_before;
+    };
     // The program locations LoadStoredHistory will ask about, each once.
     std::vector<std::string> StoredProgramPaths() const;
     // A late answer for a program whose picture waited for it.

@@ -1,6 +1,7 @@
 #include "platform/linux/glib/bus_connection.h"
 
 #include <cstdlib>
+#include <utility>
 #include <sys/stat.h>
 
 #include "platform/linux/glib/glib_ptr.h"
@@ -96,6 +97,32 @@ bool BusNameHasOwner(const std::string& address, const char* name) {
     }
     g_main_context_unref(context);
     return owned;
+}
+
+OwnBusConnection::OwnBusConnection(std::string address, int timeoutMs)
+    : m_address(std::move(address)), m_timeoutMs(timeoutMs), m_context(g_main_context_new()) {}
+
+OwnBusConnection::~OwnBusConnection() {
+    Drop();
+    g_main_context_unref(m_context);
+}
+
+GDBusConnection* OwnBusConnection::Get() {
+    if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) Drop();
+    if (m_connection == nullptr) {
+        const std::string address = m_address.empty() ? SessionBusAddress() : m_address;
+        if (!address.empty()) m_connection = ConnectBusWithTimeout(address, m_context, m_timeoutMs);
+    }
+    return m_connection;
+}
+
+void OwnBusConnection::Drop() {
+    if (m_connection == nullptr) return;
+    // What the connection still has queued for the context goes before the connection does.
+    while (g_main_context_iteration(m_context, FALSE)) {
+    }
+    g_object_unref(m_connection);
+    m_connection = nullptr;
 }
 
 }  // namespace tk::glib

@@ -17,6 +17,29 @@ std::string SessionBusAddress();
 GDBusConnection* ConnectBusWithTimeout(const std::string& address, GMainContext* context,
                                        int timeoutMs);
 
+// A private connection of one's own, on a main context of one's own, made on first use and again
+// after the bus has closed it.
+class OwnBusConnection {
+public:
+    // `address` empty: the session bus.
+    OwnBusConnection(std::string address, int timeoutMs);
+    ~OwnBusConnection();
+    OwnBusConnection(const OwnBusConnection&) = delete;
+    OwnBusConnection& operator=(const OwnBusConnection&) = delete;
+
+    // Null when there is no bus or it cannot be reached in time.
+    GDBusConnection* Get();
+    GMainContext* Context() const { return m_context; }
+
+private:
+    void Drop();
+
+    std::string m_address;
+    int m_timeoutMs;
+    GMainContext* m_context;
+    GDBusConnection* m_connection = nullptr;
+};
+
 // Whether `name` has an owner on the bus at `address`; false when the bus cannot be asked.
 bool BusNameHasOwner(const std::string& address, const char* name);
 

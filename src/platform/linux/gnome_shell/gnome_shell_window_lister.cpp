@@ -25,37 +25,13 @@ bool MeansNoExtension(const GError* error) {
 }  // namespace
 
 GnomeShellWindowLister::GnomeShellWindowLister(std::string busAddress, std::string shellName)
-    : m_busAddress(std::move(busAddress)),
-      m_shellName(std::move(shellName)),
-      m_context(g_main_context_new()) {}
+    : m_bus(std::move(busAddress), kConnectTimeoutMs), m_shellName(std::move(shellName)) {}
 
-GnomeShellWindowLister::~GnomeShellWindowLister() {
-    DropConnection();
-    g_main_context_unref(m_context);
-}
-
-GDBusConnection* GnomeShellWindowLister::Connection() {
-    if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) DropConnection();
-    if (m_connection == nullptr) {
-        const std::string address = m_busAddress.empty() ? glib::SessionBusAddress() : m_busAddress;
-        if (!address.empty()) {
-            m_connection = glib::ConnectBusWithTimeout(address, m_context, kConnectTimeoutMs);
-        }
-    }
-    return m_connection;
-}
-
-void GnomeShellWindowLister::DropConnection() {
-    if (m_connection == nullptr) return;
-    while (g_main_context_iteration(m_context, FALSE)) {
-    }
-    g_object_unref(m_connection);
-    m_connection = nullptr;
-}
+GnomeShellWindowLister::~GnomeShellWindowLister() = default;
 
 NativeWindowList GnomeShellWindowLister::List() {
     NativeWindowList result;
-    GDBusConnection* c = Connection();
+    GDBusConnection* c = m_bus.Get();
     if (c == nullptr) {
         result.error = "no session bus";
         return result;
@@ -66,7 +42,7 @@ NativeWindowList GnomeShellWindowLister::List() {
         G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, &rawError));
     glib::Error error(rawError);
     // Notices the call left behind (such as the connection closing) are handled now.
-    while (g_main_context_iteration(m_context, FALSE)) {
+    while (g_main_context_iteration(m_bus.Context(), FALSE)) {
     }
     if (!reply) {
         m_extensionMissing = MeansNoExtension(error.get());

@@ -5,6 +5,7 @@
 
 #include <gio/gio.h>
 
+#include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/native_windows.h"
 
 namespace tk {
@@ -30,13 +31,8 @@ public:
     static constexpr WindowHandle kHandleBase = WindowHandle{3} << 40;
 
 private:
-    GDBusConnection* Connection();
-    void DropConnection();
-
-    std::string m_busAddress;
+    glib::OwnBusConnection m_bus;
     std::string m_shellName;
-    GMainContext* m_context;
-    GDBusConnection* m_connection = nullptr;
     std::atomic<bool> m_extensionMissing = false;  // read by the window's thread
 };
 

@@ -126,12 +126,9 @@ private:
 }  // namespace
 
 KWinWindowLister::KWinWindowLister(std::string busAddress)
-    : m_busAddress(std::move(busAddress)), m_context(g_main_context_new()) {}
+    : m_bus(std::move(busAddress), kConnectTimeoutMs) {}
 
-KWinWindowLister::~KWinWindowLister() {
-    DropConnection();
-    g_main_context_unref(m_context);
-}
+KWinWindowLister::~KWinWindowLister() = default;
 
 std::string KWinWindowLister::Script(const std::string& service, const std::string& path) {
     return "var SERVICE = " + JsString(service) + ";\nvar PATH = " + JsString(path) + ";\n" +
@@ -143,34 +140,15 @@ bool KWinWindowLister::IsRunning(const std::string& busAddress) {
                                  kKWinName);
 }
 
-GDBusConnection* KWinWindowLister::Connection() {
-    if (m_connection != nullptr && g_dbus_connection_is_closed(m_connection)) DropConnection();
-    if (m_connection == nullptr) {
-        const std::string address = m_busAddress.empty() ? glib::SessionBusAddress() : m_busAddress;
-        if (!address.empty()) {
-            m_connection = glib::ConnectBusWithTimeout(address, m_context, kConnectTimeoutMs);
-        }
-    }
-    return m_connection;
-}
-
-void KWinWindowLister::DropConnection() {
-    if (m_connection == nullptr) return;
-    while (g_main_context_iteration(m_context, FALSE)) {
-    }
-    g_object_unref(m_connection);
-    m_connection = nullptr;
-}
-
 NativeWindowList KWinWindowLister::List() {
     NativeWindowList result;
-    GDBusConnection* c = Connection();
+    GDBusConnection* c = m_bus.Get();
     if (c == nullptr) {
         result.error = "no session bus";
         return result;
     }
     // Calls and the script's answer are handled here, on this thread, whatever thread asks.
-    g_main_context_push_thread_default(m_context);
+    g_main_context_push_thread_default(m_bus.Context());
     const std::string path = "/org/tarvokelmora/WindowList/" + std::to_string(++m_serial);
     const std::string plugin =
         "tarvokelmora-windows-" + std::to_string(::getpid()) + "-" + std::to_string(m_serial);
@@ -224,8 +202,8 @@ NativeWindowList KWinWindowLister::List() {
                         return G_SOURCE_REMOVE;
                     },
                     &late, nullptr);
-                g_source_attach(deadline, m_context);
-                while (!answer.done && !late) g_main_context_iteration(m_context, TRUE);
+                g_source_attach(deadline, m_bus.Context());
+                while (!answer.done && !late) g_main_context_iteration(m_bus.Context(), TRUE);
                 g_source_destroy(deadline);
                 g_source_unref(deadline);
                 if (!answer.done) result.error = "the KWin script did not answer";
@@ -237,7 +215,7 @@ NativeWindowList KWinWindowLister::List() {
                                    g_variant_new("(s)", plugin.c_str()), nullptr, nullptr));
     }
     if (registration != 0) g_dbus_connection_unregister_object(c, registration);
-    g_main_context_pop_thread_default(m_context);
+    g_main_context_pop_thread_default(m_bus.Context());
 
     if (answer.done) {
         if (auto windows = ParseCompositorWindows(answer.json)) {

@@ -4,6 +4,7 @@
 
 #include <gio/gio.h>
 
+#include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/native_windows.h"
 
 namespace tk {
@@ -31,12 +32,7 @@ public:
     static constexpr WindowHandle kHandleBase = WindowHandle{2} << 40;
 
 private:
-    GDBusConnection* Connection();
-    void DropConnection();
-
-    std::string m_busAddress;
-    GMainContext* m_context;
-    GDBusConnection* m_connection = nullptr;
+    glib::OwnBusConnection m_bus;
     unsigned m_serial = 0;
 };
 
