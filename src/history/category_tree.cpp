@@ -2,18 +2,43 @@
 
 #include <algorithm>
 
-#include "base/text.h"
 
 namespace tk {
 
 TreeNode* TreeNode::Child(int row) const {
     if (row < 0 || row >= ChildCount()) return nullptr;
-    return (*m_children)[static_cast<std::size_t>(row)].get();
+    return (*m_children)[static_cast<std::size_t>(row)];
 }
 
 int TreeNode::Row() const {
     if (m_parent == nullptr) return 0;
     return static_cast<int>(m_order - m_parent->m_firstChildOrder);
+}
+
+namespace {
+
+unsigned char UpperByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 'a' + 'A') : b;
+}
+
+}  // namespace
+
+std::size_t CategoryTree::CaseHash::operator()(std::string_view text) const noexcept {
+    std::uint64_t h = 14695981039346656037ull;  // FNV-1a over the upper-cased bytes
+    for (const char c : text) {
+        h ^= UpperByte(c);
+        h *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(h);
+}
+
+bool CategoryTree::CaseEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperByte(a[i]) != UpperByte(b[i])) return false;
+    }
+    return true;
 }
 
 CategoryTree::CategoryTree(std::string name) : m_name(std::move(name)) { m_root.m_isRoot = true; }
@@ -37,7 +62,6 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
                                int index) {
     auto node = std::make_unique<TreeNode>();
     node->m_text = std::string(text);
-    node->m_key = UpperAscii(text);
     node->m_image = image;
     node->m_data.Index = index;
     node->m_parent = parent;
@@ -52,15 +76,15 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
         raw->m_order = parent->m_firstChildOrder + parent->ChildCount();
         parent->MutableChildren().push_back(std::move(node));
     }
-    m_byKey.emplace(std::string_view(raw->m_key), raw);
+    m_byKey.emplace(std::string_view(raw->m_text), raw);
     ++m_count;
     if (m_listener) m_listener->NodeInserted(listenerParent, row);
     return raw;
 }
 
 void CategoryTree::Unindex(TreeNode* node) {
-    for (const auto& child : node->ChildList()) Unindex(child.get());
-    auto [first, last] = m_byKey.equal_range(std::string_view(node->m_key));
+    node->ChildList().ForEach([this](const TreeNode& child) { Unindex(const_cast<TreeNode*>(&child)); });
+    auto [first, last] = m_byKey.equal_range(std::string_view(node->m_text));
     for (auto it = first; it != last; ++it) {
         if (it->second == node) {
             m_byKey.erase(it);
@@ -85,7 +109,7 @@ void CategoryTree::Remove(TreeNode* node) {
     if (m_listener) m_listener->NodeAboutToBeRemoved(listenerParent, row);
     Unindex(node);
     TreeNode::Children& siblings = parent->MutableChildren();
-    siblings.erase(siblings.begin() + row);
+    siblings.erase(static_cast<std::size_t>(row));
     for (std::size_t i = static_cast<std::size_t>(row); i < siblings.size(); ++i) {
         --siblings[i]->m_order;
     }
@@ -114,8 +138,7 @@ bool CategoryTree::Before(const TreeNode* a, const TreeNode* b) const {
 
 TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible, bool exactCase) {
     if (m_count == 0) return nullptr;
-    const std::string key = UpperAscii(text);
-    auto [first, last] = m_byKey.equal_range(std::string_view(key));
+    auto [first, last] = m_byKey.equal_range(text);
     TreeNode* best = nullptr;
     for (auto it = first; it != last; ++it) {
         if (exactCase && it->second->Text() != text) continue;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +14,35 @@ namespace tk {
 // The data every node carries: the index of the history entry it stands for.
 struct TNodeData {
     int Index = -1;
+};
+
+class TreeNode;
+
+// A node's children in order. Nodes are put in at either end (the top level takes new entries
+// at the front), so they are kept as two vectors back to back, the front one reversed: a
+// pointer a child, where a deque costs a block of its own for every node with children.
+class TreeChildren {
+public:
+    std::size_t size() const { return m_front.size() + m_back.size(); }
+    TreeNode* operator[](std::size_t row) const {
+        return row < m_front.size() ? m_front[m_front.size() - 1 - row].get()
+                                    : m_back[row - m_front.size()].get();
+    }
+    void push_front(std::unique_ptr<TreeNode> node) { m_front.push_back(std::move(node)); }
+    void push_back(std::unique_ptr<TreeNode> node) { m_back.push_back(std::move(node)); }
+    void erase(std::size_t row) {
+        if (row < m_front.size()) m_front.erase(m_front.begin() + static_cast<std::ptrdiff_t>(m_front.size() - 1 - row));
+        else m_back.erase(m_back.begin() + static_cast<std::ptrdiff_t>(row - m_front.size()));
+    }
+    template <typename F>
+    void ForEach(F&& f) const {
+        for (auto it = m_front.rbegin(); it != m_front.rend(); ++it) f(**it);
+        for (const auto& node : m_back) f(*node);
+    }
+
+private:
+    std::vector<std::unique_ptr<TreeNode>> m_front;  // the first child last
+    std::vector<std::unique_ptr<TreeNode>> m_back;
 };
 
 class TreeNode {
@@ -34,15 +62,14 @@ public:
 private:
     friend class CategoryTree;
     std::string m_text;
-    std::string m_key;  // upper-cased text, the lookup key of FindNodeByText
     int m_image = 0;
     TNodeData m_data;
     TreeNode* m_parent = nullptr;
     // Rows are m_order - parent's first order; keeps Row() O(1) with inserts at the front.
     std::int64_t m_order = 0;
     std::int64_t m_firstChildOrder = 0;
-    using Children = std::deque<std::unique_ptr<TreeNode>>;
-    // Most nodes never get a child; an empty deque still costs a block, so it comes on demand.
+    using Children = TreeChildren;
+    // Most nodes never get a child, so the list comes on demand.
     std::unique_ptr<Children> m_children;
     const Children& ChildList() const {
         static const Children kNone;
@@ -117,10 +144,10 @@ public:
 private:
     template <typename F>
     static void Walk(const TreeNode& parent, F& f) {
-        for (const auto& child : parent.ChildList()) {
-            f(*child);
-            Walk(*child, f);
-        }
+        parent.ChildList().ForEach([&f](const TreeNode& child) {
+            f(child);
+            Walk(child, f);
+        });
     }
     TreeNode* Insert(TreeNode* parent, bool atFront, std::string_view text, int image, int index);
     void Unindex(TreeNode* node);
@@ -131,8 +158,14 @@ private:
     int m_count = 0;
     TreeListener* m_listener = nullptr;
     TreeNode* m_current = nullptr;
-    // Upper-cased text -> nodes; the key views the node's own m_key, so no text is copied.
-    std::unordered_multimap<std::string_view, TreeNode*> m_byKey;
+    // Text, compared ignoring ASCII case -> nodes; the key views the node's own text.
+    struct CaseHash {
+        std::size_t operator()(std::string_view text) const noexcept;
+    };
+    struct CaseEqual {
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+    std::unordered_multimap<std::string_view, TreeNode*, CaseHash, CaseEqual> m_byKey;
 };
 
 }  // namespace tk

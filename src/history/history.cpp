@@ -354,6 +354,7 @@ int HistoryCore::DocsSectionChunks(std::string_view eol,
                 AppendLine(*text, "selected", key, std::to_string(doc.Selected), eol);
                 ++key;
             }
+            text->shrink_to_fit();  // kept until its records change: no slack from growing
             chunk.text = std::move(text);
             chunk.firstKey = k;
             chunk.written = key - k;

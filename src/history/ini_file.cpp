@@ -326,8 +326,29 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 
 void IniFile::EraseSection(std::string_view section) {
     const std::string lowerSection = LowerAscii(TrimView(section));
+    const std::size_t before = m_sections.size();
     std::erase_if(m_sections,
                   [&](const Section& s) { return s.hasHeader && s.name == lowerSection; });
+    if (m_sections.size() != before) CompactSource();
+}
+
+// Keeps of the text as read only the sections still to be parsed: the file's largest section
+// is read once and erased, and its bytes must not stay behind for the rest of the run.
+void IniFile::CompactSource() {
+    std::size_t needed = 0;
+    for (const Section& s : m_sections) {
+        if (!s.parsed) needed += s.bodyEnd - s.bodyBegin;
+    }
+    std::string kept;
+    kept.reserve(needed);
+    for (Section& s : m_sections) {
+        if (s.parsed) continue;
+        const std::size_t begin = kept.size();
+        kept.append(m_source, s.bodyBegin, s.bodyEnd - s.bodyBegin);
+        s.bodyBegin = begin;
+        s.bodyEnd = kept.size();
+    }
+    m_source = std::move(kept);
 }
 
 std::string IniFile::Serialize(bool* endsOpen) const {

@@ -102,6 +102,7 @@ private:
     void ParseHeader(std::string_view raw, std::string_view eol);
     void ParseBodyLine(Section& section, std::string_view raw, std::string_view eol) const;
     void EnsureParsed(Section& section) const;
+    void CompactSource();
     Section* FindSection(std::string_view lowerName);
     const Section* FindSection(std::string_view lowerName) const;
     std::string EncodeLine(std::string_view text) const;

@@ -114,6 +114,12 @@ std::optional<StripMessage> StripDecoder::Next() {
     std::optional<StripMessage> message =
         ParseLine(std::string_view(m_buffer).substr(m_start, end - m_start));
     m_start = end + 1;
+    if (m_start == m_buffer.size()) {
+        // All read: a page's text can be large, and its room is not kept once it is answered.
+        m_start = 0;
+        if (m_buffer.capacity() > kKeptRoom) std::string().swap(m_buffer);
+        else m_buffer.clear();
+    }
     if (!message) m_broken = true;
     return message;
 }

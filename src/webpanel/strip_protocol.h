@@ -36,6 +36,7 @@ public:
     bool Broken() const { return m_broken; }
 
 private:
+    static constexpr std::size_t kKeptRoom = 64u << 10;
     std::string m_buffer;
     std::size_t m_start = 0;  // where the unread part of m_buffer begins
     std::size_t m_maxLine;

@@ -66,6 +66,20 @@ TEST(IniFile, WritesInPlaceAndKeepsForeignLines) {
     EXPECT_EQ(ini.ReadString("docs", "path1", ""), "a  [default] width=0");
 }
 
+// Erasing a section before the ones after it were ever read must not lose or shift them.
+TEST(IniFile, SectionsReadAfterAnEraseAreIntact) {
+    std::string docs = "[docs]\n";
+    for (int i = 0; i < 500; ++i) docs += "path" + std::to_string(i) + "=x\n";
+    const std::string original = "[default]\nwidth=1\n" + docs + "[display]\npath0=文档\n" +
+                                 "[last]\nk=v\r\nno end";
+    IniFile ini = Parse(original);
+    EXPECT_EQ(ini.ReadInteger("default", "width", 0), 1);
+    ini.EraseSection("docs");
+    EXPECT_EQ(ini.ReadString("last", "k", ""), "v");
+    EXPECT_EQ(ini.ReadString("display", "path0", ""), "文档");
+    EXPECT_EQ(ini.Serialize(), "[default]\nwidth=1\n[display]\npath0=文档\n[last]\nk=v\r\nno end");
+}
+
 TEST(IniFile, GbkFileFromTheWindowsProgramRoundTrips) {
     const std::string bytes = ReadFixture("windows_gbk.ini");
     ASSERT_FALSE(bytes.empty());

@@ -216,6 +216,38 @@ TEST_F(WindowsHistory, FindNodeByTextTakesTheFirstInTreeOrder) {
     EXPECT_EQ(t.Top(1)->Row(), 1);
 }
 
+// Children put in at both ends and taken out of both halves keep their order and rows; text
+// matches ignoring ASCII case only.
+TEST_F(WindowsHistory, RowsHoldWithInsertsAtBothEndsAndRemovals) {
+    CategoryTree& t = core.TVDocs();
+    std::vector<std::string> expected;
+    for (int i = 0; i < 12; ++i) {
+        const std::string text = "n" + std::to_string(i);
+        if (i % 3 == 0) {
+            t.AddLast(text, 0, i);
+            expected.push_back(text);
+        } else {
+            t.AddFirst(text, 0, i);
+            expected.insert(expected.begin(), text);
+        }
+    }
+    for (const int row : {0, 5, 7, 8}) {  // from the front half, the back half and the ends
+        t.Remove(t.Top(row));
+        expected.erase(expected.begin() + row);
+    }
+    ASSERT_EQ(t.TopCount(), static_cast<int>(expected.size()));
+    for (int row = 0; row < t.TopCount(); ++row) {
+        EXPECT_EQ(t.Top(row)->Text(), expected[static_cast<std::size_t>(row)]) << row;
+        EXPECT_EQ(t.Top(row)->Row(), row);
+    }
+    TreeNode* wide = t.AddFirst("中文Abc", 0, 20);
+    EXPECT_EQ(t.FindNodeByText("中文aBC", false), wide);
+    EXPECT_EQ(t.FindNodeByText("中文aBC", false, true), nullptr);
+    t.AddFirst("Ä", 0, 21);
+    EXPECT_EQ(t.FindNodeByText("ä", false), nullptr);  // UTF-8 letters are not folded
+    EXPECT_EQ(t.Count(), static_cast<int>(expected.size()) + 2);
+}
+
 // The indexed lookups must pick exactly what the plain scans pick.
 TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
     tk::WindowsPathDialect dialect;
