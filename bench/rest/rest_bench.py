@@ -72,6 +72,25 @@ def pss_bytes(pid):
     return 0
 
 
+def pss_by_mapping(pid):
+    """PSS in bytes by what is mapped: a file's name, [heap], [anon] and such."""
+    found = {}
+    name = None
+    try:
+        with open("/proc/%d/smaps" % pid) as f:
+            for line in f:
+                parts = line.split()
+                if not parts[0].endswith(":"):
+                    name = parts[5] if len(parts) > 5 else "[anon]"
+                    if name.startswith("/") and not name.startswith("/usr/share"):
+                        name = os.path.basename(name)
+                elif parts[0] == "Pss:":
+                    found[name] = found.get(name, 0) + int(parts[1]) * 1024
+    except OSError:
+        pass
+    return found
+
+
 def tree_pss(root):
     pids = tree(root)
     return sum(pss_bytes(pid) for pid in pids), len(pids)
@@ -137,6 +156,8 @@ def main():
     parser.add_argument("--history-writer", required=True)
     parser.add_argument("--entries", type=int, default=10000)
     parser.add_argument("--sample", type=int, default=120, help="seconds of CPU sampling")
+    parser.add_argument("--breakdown", action="store_true",
+                        help="also list where the program at rest and the bare window differ")
     args = parser.parse_args()
 
     site = Site()
@@ -176,6 +197,14 @@ def main():
         time.sleep(5)
         rest_pss, rest_count = tree_pss(proc.pid)
         bare_pss, _ = tree_pss(bare.pid)
+        if args.breakdown:
+            mine, theirs = pss_by_mapping(proc.pid), pss_by_mapping(bare.pid)
+            names = sorted(set(mine) | set(theirs),
+                           key=lambda n: -abs(mine.get(n, 0) - theirs.get(n, 0)))
+            print("%10s %10s %10s  at rest, KiB" % ("program", "bare", "difference"))
+            for n in names[:20]:
+                a, b = mine.get(n, 0) // 1024, theirs.get(n, 0) // 1024
+                print("%10d %10d %+10d  %s" % (a, b, a - b, n))
         cpu0, bare_cpu0 = cpu_seconds(proc.pid), cpu_seconds(bare.pid)
         time.sleep(args.sample)
         rest_cpu = cpu_seconds(proc.pid) - cpu0

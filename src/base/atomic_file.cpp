@@ -31,7 +31,8 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
 
 }  // namespace
 
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+FileResult WriteFileAtomically(const std::string& path,
+                               const std::function<bool(const ByteSink&)>& produce,
                                const AtomicWriteOptions& options) {
     // A random suffix in the target's own folder, so the final move never crosses volumes.
     std::random_device random;
@@ -45,7 +46,8 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
     }
     UniqueHandle file(created);
     if (!file.Valid()) return {false, LastErrorText("create temporary file")};
-    if (!WriteAll(file.Get(), bytes) || !::FlushFileBuffers(file.Get())) {
+    const ByteSink sink = [&file](std::string_view bytes) { return WriteAll(file.Get(), bytes); };
+    if (!produce(sink) || !::FlushFileBuffers(file.Get())) {
         FileResult r{false, LastErrorText("write temporary file")};
         file.Close();
         ::DeleteFileW(WidePath(temp).c_str());
@@ -125,7 +127,8 @@ std::string ResolveTarget(const std::string& path) {
 
 }  // namespace
 
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+FileResult WriteFileAtomically(const std::string& path,
+                               const std::function<bool(const ByteSink&)>& produce,
                                const AtomicWriteOptions& options) {
     const std::string target = ResolveTarget(path);
     const std::size_t slash = target.rfind('/');
@@ -140,7 +143,8 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
     } else {
         ::fchmod(fd.Get(), static_cast<mode_t>(options.newFileMode));
     }
-    if (!WriteAll(fd.Get(), bytes) || ::fsync(fd.Get()) != 0) {
+    const ByteSink sink = [&fd](std::string_view bytes) { return WriteAll(fd.Get(), bytes); };
+    if (!produce(sink) || ::fsync(fd.Get()) != 0) {
         FileResult r{false, ErrnoText("write temporary file")};
         fd.Close();
         ::unlink(temp.c_str());
@@ -196,3 +200,13 @@ int RemoveStaleTemporaries(const std::string& path) {
 }  // namespace tk
 
 #endif
+
+namespace tk {
+
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               const AtomicWriteOptions& options) {
+    return WriteFileAtomically(
+        path, [bytes](const ByteSink& sink) { return sink(bytes); }, options);
+}
+
+}  // namespace tk

@@ -24,6 +24,14 @@ struct AtomicWriteOptions {
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options = {});
 
+// The same, with the bytes handed over piece by piece: `produce` passes each piece to the sink
+// it is given and returns false once the sink has (a failed write), so a large file is never
+// held whole in memory.
+using ByteSink = std::function<bool(std::string_view)>;
+FileResult WriteFileAtomically(const std::string& path,
+                               const std::function<bool(const ByteSink&)>& produce,
+                               const AtomicWriteOptions& options = {});
+
 // Removes the temporary files that writes to `path` left behind when they were killed before
 // their rename; returns how many went.
 int RemoveStaleTemporaries(const std::string& path);

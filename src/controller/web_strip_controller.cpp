@@ -87,7 +87,7 @@ void WebStripController::WindowShown(bool shown) {
     m_windowShown = shown;
     if (!shown) {
         m_timerRestart->SetEnabled(false);
-        if (m_hasBrowser) m_timerRest->SetEnabled(true);
+        m_timerRest->SetEnabled(true);  // at rest with or without a browser: memory goes back
         return;
     }
     m_timerRest->SetEnabled(false);
@@ -96,12 +96,14 @@ void WebStripController::WindowShown(bool shown) {
 
 void WebStripController::TimerRestTimer() {
     m_timerRest->SetEnabled(false);
-    if (m_windowShown || !m_hasBrowser || m_port == nullptr) return;
-    // At rest the program holds no browser engine; the page it was at comes back with it.
-    m_port->EndBrowser();
-    m_hasBrowser = false;
-    m_pendingPage = m_currentPage;
-    // What the browser's messages and the history's load left free goes back too.
+    if (m_windowShown || m_port == nullptr) return;
+    if (m_hasBrowser) {
+        // At rest the program holds no browser engine; the page it was at comes back with it.
+        m_port->EndBrowser();
+        m_hasBrowser = false;
+        m_pendingPage = m_currentPage;
+    }
+    // What the browser's messages, the history's load and the saves left free goes back too.
     ReleaseFreeMemory();
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/atomic_file.h"
 #include "base/diagnostics.h"
+#include "base/memory.h"
 #include "base/text.h"
 #include "base/whole_file.h"
 
@@ -54,18 +55,21 @@ FileResult RunSave(SaveJob& job) {
         FileResult r = BackUp(job.path);
         if (!r.ok) return r;
         job.backupPending->store(false);
+        ReleaseFreeMemory();  // the copy held the whole file once; its room goes back now
     }
-    std::string bytes = std::move(job.head);
-    if (job.docCount > 0) {
-        if (job.headEndsOpen) bytes += job.eol;
-        std::string docs = "[" + std::string(kSectionDocs) + "]" + job.eol;
-        std::size_t size = docs.size();
-        for (const auto& chunk : job.docs) size += chunk->size();
-        docs.reserve(size);
-        for (const auto& chunk : job.docs) docs += *chunk;
-        bytes += EncodeText(docs, job.encoding);
-    }
-    return WriteFileAtomically(job.path, bytes);
+    // Written piece by piece, each chunk encoded on its own (they end at line ends): a long
+    // history is never copied whole in memory to be saved.
+    return WriteFileAtomically(job.path, [&job](const ByteSink& sink) {
+        if (!sink(job.head)) return false;
+        if (job.docCount == 0) return true;
+        if (job.headEndsOpen && !sink(job.eol)) return false;
+        if (!sink(EncodeText("[" + std::string(kSectionDocs) + "]" + job.eol, job.encoding))) return false;
+        for (const auto& chunk : job.docs) {
+            const bool asIs = job.encoding == TextEncoding::Utf8 && IsValidUtf8(*chunk);
+            if (!(asIs ? sink(*chunk) : sink(EncodeText(*chunk, job.encoding)))) return false;
+        }
+        return true;
+    });
 }
 
 // A value must stay on its line (see the INI writer).
@@ -162,20 +166,61 @@ std::optional<int> HistoryCore::ProgramImageIndex(const std::string& path, std::
     return ++m_lastImageIndex;
 }
 
+namespace {
+
+// The record number of a key such as "name12" with the given prefix, spelt as the writer spells
+// it; false for any other key.
+bool RecordNumber(std::string_view key, std::string_view prefix, int& number) {
+    if (key.size() <= prefix.size() || key.substr(0, prefix.size()) != prefix) return false;
+    const std::string_view digits = key.substr(prefix.size());
+    if (digits.size() > 9 || (digits.size() > 1 && digits.front() == '0')) return false;
+    int n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + (c - '0');
+    }
+    number = n;
+    return true;
+}
+
+}  // namespace
+
+HistoryCore::StoredRecords HistoryCore::ReadStoredRecords() const {
+    StoredRecords records;
+    if (!m_ini) return records;
+    m_ini->ForEachKey(kSectionDocs, [&records](std::string_view key, std::string_view value) {
+        int k = 0;
+        if (RecordNumber(key, "name", k)) {
+            StoredRecord& r = records[k];
+            if (!r.title) r.title = std::string(value);
+        } else if (RecordNumber(key, "path", k)) {
+            StoredRecord& r = records[k];
+            if (!r.location) r.location = std::string(value);
+        } else if (RecordNumber(key, "doctype", k)) {
+            StoredRecord& r = records[k];
+            if (!r.typeSeen) r.docType = IniFile::ParseInteger(value).value_or(kDocTypeWebPage);
+            r.typeSeen = true;
+        } else if (RecordNumber(key, "selected", k)) {
+            StoredRecord& r = records[k];
+            if (!r.selectedSeen) r.selected = IniFile::ParseInteger(value).value_or(0);
+            r.selectedSeen = true;
+        }
+    });
+    return records;
+}
+
 std::vector<std::string> HistoryCore::StoredProgramPaths() const {
     std::vector<std::string> paths;
     if (!m_ini) return paths;
-    const IniFile::SectionReader docs = m_ini->ReadSection(kSectionDocs);
+    if (!m_storedRecords) m_storedRecords = ReadStoredRecords();
+    const StoredRecords& records = *m_storedRecords;
     std::unordered_set<std::string> seen;
     for (int k = 0;; ++k) {
-        const std::string n = std::to_string(k);
-        const std::string* title = docs.Find("name" + n);
-        if (title == nullptr || TrimView(*title).empty()) break;
-        if (docs.Integer("doctype" + n, kDocTypeWebPage) != kDocTypeProgram) continue;
-        const std::string* location = docs.Find("path" + n);
-        if (location == nullptr) continue;
+        const auto it = records.find(k);
+        if (it == records.end() || !it->second.title || TrimView(*it->second.title).empty()) break;
+        if (it->second.docType != kDocTypeProgram || !it->second.location) continue;
         // As AddDoc will see it.
-        std::string path = ReplaceAll(Trim(*location), "%20", " ");
+        std::string path = ReplaceAll(Trim(*it->second.location), "%20", " ");
         if (!path.empty() && seen.insert(path).second) paths.push_back(std::move(path));
     }
     return paths;
@@ -373,6 +418,7 @@ bool HistoryCore::WriteHistoryFile() {
     }
     // The history section is always the file's last, rewritten whole from DocHistory.
     m_ini->EraseSection(kSectionDocs);
+    m_storedRecords.reset();
     SaveJob job;
     job.path = m_ini->Path();
     job.head = m_ini->Serialize(&job.headEndsOpen);
@@ -453,6 +499,7 @@ void HistoryCore::LoadIni(const std::string& path) {
     const std::string savePath = m_savePath.empty() ? m_loadPath : m_savePath;
     // What a save killed half-way left behind goes before anything else is written.
     RemoveStaleTemporaries(savePath);
+    m_storedRecords.reset();
     m_ini = std::make_unique<IniFile>(path);
     FileResult r = m_ini->Load();
     m_lastError = r.error;
@@ -492,7 +539,6 @@ void HistoryCore::LoadSettings(bool withHistory) {
 
 void HistoryCore::LoadStoredHistory() {
     if (!m_ini) return;
-    const IniFile& ini = *m_ini;
     ++m_quiet;
     struct Loud {
         int& quiet;
@@ -502,27 +548,25 @@ void HistoryCore::LoadStoredHistory() {
     m_tvApp.Clear();
     m_tvPath.Clear();
     m_tvDoc.Clear();
-    const IniFile::SectionReader docs = ini.ReadSection(kSectionDocs);
-    // Four keys an entry: make room once instead of growing the indexes step by step.
-    const std::size_t expected = m_docs.size() + docs.KeyCount() / 4;
+    StoredRecords records = m_storedRecords ? std::move(*m_storedRecords) : ReadStoredRecords();
+    m_storedRecords.reset();
+    // Make room once instead of growing the indexes step by step.
+    const std::size_t expected = m_docs.size() + records.size();
     m_docs.reserve(expected);
     m_locationCount.reserve(expected);
     m_nameCount.reserve(expected);
     m_tvDocs.Reserve(expected * 2);
-    std::string key;
-    auto keyOf = [&key](const char* base, int k) -> const std::string& {
-        key.assign(base);
-        key += std::to_string(k);
-        return key;
-    };
     for (int k = 0;; ++k) {
-        const std::string* storedTitle = docs.Find(keyOf("name", k));
-        const std::string title = storedTitle ? Trim(*storedTitle) : std::string();
+        const auto it = records.find(k);
+        if (it == records.end() || !it->second.title) break;
+        const StoredRecord& record = it->second;
+        const std::string* storedTitle = &*record.title;
+        const std::string title = Trim(*storedTitle);
         if (title.empty()) break;
         if (DocExists(title)) continue;
-        const int docType = docs.Integer(keyOf("doctype", k), kDocTypeWebPage);
-        const bool selected = docs.Integer(keyOf("selected", k), 0) != 0;
-        const std::string* location = docs.Find(keyOf("path", k));
+        const int docType = record.docType;
+        const bool selected = record.selected != 0;
+        const std::string* location = record.location ? &*record.location : nullptr;
         // One entry that cannot be taken (an icon backend that throws, say) is skipped whole;
         // the rest of the history still loads.
         const std::size_t before = m_docs.size();

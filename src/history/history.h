@@ -130,6 +130,17 @@ public:
 private:
     void ClearAll();
     void LoadIni(const std::string& path);
+    // The history as stored, by record number; of each key the first in the file counts.
+    struct StoredRecord {
+        std::optional<std::string> title;
+        std::optional<std::string> location;
+        std::int32_t docType = kDocTypeWebPage;
+        std::int32_t selected = 0;
+        bool typeSeen = false;
+        bool selectedSeen = false;
+    };
+    using StoredRecords = std::unordered_map<int, StoredRecord>;
+    StoredRecords ReadStoredRecords() const;
     bool WriteHistoryFile();
     // The history section's lines, in pieces of kChunkDocs records; only the pieces whose
     // records changed since the last save are built again. Returns how many records it holds.
@@ -172,6 +183,8 @@ private:
     std::string m_lastError;
 
     PathAnswers m_pathAnswers;
+    // Read once for StoredProgramPaths and taken by LoadStoredHistory, which comes right after.
+    mutable std::optional<StoredRecords> m_storedRecords;
     std::vector<std::string> m_lateImages;  // program locations waiting for their answer
 
     std::uint64_t m_changes = 0;

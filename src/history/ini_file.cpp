@@ -153,21 +153,54 @@ void IniFile::ParseHeader(std::string_view raw, std::string_view eol) {
     m_sections.push_back(std::move(section));
 }
 
+void IniFile::SplitLine(std::string_view text, std::string& key, std::string_view& value) {
+    key.clear();
+    value = {};
+    const std::string_view trimmed = TrimView(text);
+    if (trimmed.empty() || trimmed.front() == ';') return;
+    const std::size_t eq = trimmed.find('=');
+    if (eq == std::string_view::npos) return;
+    key = LowerAscii(TrimView(trimmed.substr(0, eq)));
+    value = StripQuotes(TrimView(trimmed.substr(eq + 1)));
+}
+
 void IniFile::ParseBodyLine(Section& section, std::string_view raw, std::string_view eol) const {
     const std::string text = DecodeText(raw, m_encoding).text;
-    const std::string_view trimmed = TrimView(text);
     Line line;
     line.raw = std::string(raw);
     line.eol = std::string(eol);
-    if (!trimmed.empty() && trimmed.front() != ';') {
-        const std::size_t eq = trimmed.find('=');
-        if (eq != std::string_view::npos) {
-            line.key = LowerAscii(TrimView(trimmed.substr(0, eq)));
-            line.value = std::string(StripQuotes(TrimView(trimmed.substr(eq + 1))));
-        }
-    }
+    std::string_view value;
+    SplitLine(text, line.key, value);
+    line.value = std::string(value);
     if (!line.key.empty()) section.firstKey.emplace(line.key, section.lines.size());
     section.lines.push_back(std::move(line));
+}
+
+void IniFile::ForEachKey(std::string_view section, const KeyVisitor& each) const {
+    const std::string lowerSection = LowerAscii(TrimView(section));
+    for (const Section& s : m_sections) {
+        if (!s.hasHeader || s.name != lowerSection) continue;
+        if (s.parsed) {
+            for (const Line& line : s.lines) {
+                if (!line.key.empty()) each(line.key, line.value);
+            }
+            return;
+        }
+        const std::string_view body =
+            std::string_view(m_source).substr(s.bodyBegin, s.bodyEnd - s.bodyBegin);
+        std::string key;
+        std::string_view value;
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            std::string_view raw;
+            std::string_view eol;
+            pos = NextLine(body, pos, raw, eol);
+            const std::string text = DecodeText(raw, m_encoding).text;
+            SplitLine(text, key, value);
+            if (!key.empty()) each(key, value);
+        }
+        return;
+    }
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view lowerName) {
@@ -348,7 +381,7 @@ void IniFile::CompactSource() {
         s.bodyBegin = begin;
         s.bodyEnd = kept.size();
     }
-    m_source = std::move(kept);
+    m_source.swap(kept);  // a move into it would keep its old capacity when `kept` is short
 }
 
 std::string IniFile::Serialize(bool* endsOpen) const {

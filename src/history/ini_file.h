@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,12 @@ public:
     };
     SectionReader ReadSection(std::string_view section) const;
 
+    // Each key of the section (the first of that name), in the file's order, as its lower-cased
+    // key and its value; duplicates too. A section not used yet is read through without keeping
+    // its lines: a long history is taken in once, not held twice.
+    using KeyVisitor = std::function<void(std::string_view lowerKey, std::string_view value)>;
+    void ForEachKey(std::string_view section, const KeyVisitor& each) const;
+
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
@@ -101,6 +108,8 @@ private:
                                 std::string_view& eol);
     void ParseHeader(std::string_view raw, std::string_view eol);
     void ParseBodyLine(Section& section, std::string_view raw, std::string_view eol) const;
+    // A line's key (lower-cased, empty for a line without one) and value, from its decoded text.
+    static void SplitLine(std::string_view text, std::string& key, std::string_view& value);
     void EnsureParsed(Section& section) const;
     void CompactSource();
     Section* FindSection(std::string_view lowerName);

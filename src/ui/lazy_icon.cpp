@@ -34,9 +34,17 @@ QPixmap LazyIconEngine::Picture(int devicePixels) {
     const auto bigger = std::lower_bound(m_deviceSides.begin(), m_deviceSides.end(), devicePixels);
     const int source = bigger == m_deviceSides.end() ? m_deviceSides.last() : *bigger;
     auto it = m_decoded.find(source);
-    if (it == m_decoded.end()) it = m_decoded.insert(source, m_loader(source));
-    if (it->isNull() || source == devicePixels) return *it;
-    return it->scaled(devicePixels, devicePixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap picture;
+    if (it != m_decoded.end()) {
+        picture = *it;
+    } else {
+        picture = m_loader(source);
+        // The small sides are drawn again and again (the tray, the title bar); the large ones
+        // only when the window manager asks once, and are not worth their memory after.
+        if (source <= kKeptSide) m_decoded.insert(source, picture);
+    }
+    if (picture.isNull() || source == devicePixels) return picture;
+    return picture.scaled(devicePixels, devicePixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 QPixmap LazyIconEngine::pixmap(const QSize& size, QIcon::Mode, QIcon::State) {

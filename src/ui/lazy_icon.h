@@ -36,6 +36,7 @@ private:
     QList<int> m_logicalSides;
     QList<int> m_deviceSides;
     Loader m_loader;
+    static constexpr int kKeptSide = 64;
     QMap<int, QPixmap> m_decoded;  // by device side; a failed load is kept as null
 };
 

@@ -2,6 +2,7 @@
 // must serialize to its exact bytes, and what we write must read back after a save and a reload.
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -71,6 +72,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const IniFile whole = Parse(bytes, newFileEncoding);
     Require(whole.Serialize() == bytes, "an untouched file serializes to its own bytes");
     ReadEverything(whole);
+
+    // Keys read through without keeping the lines are the keys the parsed section holds, first
+    // one of a name winning; and the same again once the section is parsed.
+    for (const std::string_view section : {"docs", "default"}) {
+        const IniFile fresh = Parse(bytes, newFileEncoding);
+        std::map<std::string, std::string, std::less<>> firsts;
+        std::size_t seen = 0;
+        fresh.ForEachKey(section, [&](std::string_view key, std::string_view value) {
+            Require(!key.empty() && tk::LowerAscii(key) == key, "keys come lower-cased");
+            firsts.emplace(std::string(key), std::string(value));
+            ++seen;
+        });
+        for (const auto& [key, value] : firsts) {
+            Require(fresh.Read(section, key) == value, "a key read through reads the same");
+        }
+        Require(fresh.ReadSection(section).KeyCount() == firsts.size(), "as many keys");
+        std::size_t again = 0;
+        fresh.ForEachKey(section, [&](std::string_view, std::string_view) { ++again; });
+        Require(again == seen, "the parsed section holds as many key lines");
+    }
 
     // The input's tail is the value we write, the rest is the file it goes into: a value need
     // not be in the file's encoding. The number comes from the first bytes.

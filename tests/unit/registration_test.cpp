@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+
 #include "fakes.h"
 #include "history/history.h"
 #include "linear_history_reference.h"
@@ -281,5 +285,48 @@ TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
     EXPECT_TRUE(fast.DocHistory() == slow.DocHistory());
     for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(Dump(*fast.TreeOfPage(page)), Dump(*slow.TreeOfPage(page))) << page;
+    }
+}
+
+// A stored history read the way the file's keys are meant: the first of a key counts, keys in
+// any order and case, numbers only as the writer spells them, the record without a title ends
+// the history. The load must take exactly what the plain reader takes.
+TEST(HistoryLoad, TakesWhatThePlainReaderTakes) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const fs::path dir = fs::temp_directory_path() / ("tk-load-" + std::to_string(random()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "defualt.ini").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "[default]\nwidth=500\n[Docs]\n"
+               "NAME1 = \"http://b.com/x\"\npath1=http://b.com/x\ndoctype1=1\n"
+               "name0=C:\\Tools\\edit.exe\npath0=C:\\Tools\\edit.exe\ndoctype0=2\n"
+               "selected0=1\nname0=shadowed\ndoctype0=1\n"
+               "name02=leading zero is another key\npath2=file:///C:/Data/a\n"
+               "name2=file:///C:/Data/a\ndoctype2=3\nselected2=x\n"
+               "name3=http://b.com/x\npath3=http://b.com/x\n"
+               "name4=  \npath5=http://never.read/\nname5=http://never.read/\n"
+               "name999999999999=far\n; a comment\nnonsense\n"
+               "[docs]\nname6=second section is not read\n";
+    }
+    tk::WindowsPathDialect dialect;
+    tk::test::FakeFileSystem files;
+    files.files.insert("C:\\Tools\\edit.exe");
+    tk::test::FakeFileIcons icons;
+    HistoryCore core(dialect, files, icons);
+    tk::test::LinearHistoryReference reference(dialect, files, icons);
+    core.SetSettingsPaths(path, path);
+    reference.SetSettingsPaths(path, path);
+    core.LoadSettings(false);
+    EXPECT_EQ(core.StoredProgramPaths(), (std::vector<std::string>{"C:\\Tools\\edit.exe"}));
+    core.LoadStoredHistory();
+    reference.LoadSettings();
+    fs::remove_all(dir);
+    ASSERT_EQ(core.DocHistory().size(), 3u);
+    EXPECT_TRUE(core.DocHistory() == reference.DocHistory());
+    EXPECT_EQ(core.DocHistory()[0].Selected, 1);
+    for (int page = 0; page < 4; ++page) {
+        EXPECT_EQ(Dump(*core.TreeOfPage(page)), Dump(*reference.TreeOfPage(page))) << page;
     }
 }
