@@ -116,11 +116,17 @@ class TrayTest(unittest.TestCase):
         started = self.desk.start_program(PROGRAM, ini=seed)
         self.program, self.exe, self.ini = started.proc, started.exe, started.ini
         self.window = wait_for(lambda: self.desk.search_title(TITLE),
-                               what="the main window", detail=lambda: self.desk.log("program"))[0]
+                               what="the main window", detail=self.start_detail)[0]
         # Framed and placed: openbox has put its extents on it.
         self.extents = wait_for(lambda: any(self.desk.frame_extents(self.window))
                                 and self.desk.frame_extents(self.window), what="its frame")
         self.icon = wait_for(self.docked_icon, what="the icon docked in the tray")
+
+    def start_detail(self):
+        state = self.program.poll()
+        return "program %s; windows of that title, shown or not: %r; its output: %s" % (
+            "running" if state is None else "ended with %d" % state,
+            self.desk.search_title(TITLE, visible=False), self.desk.log("program"))
 
     def docked_icons(self):
         """The program's windows that trayer has embedded and shows."""

@@ -548,15 +548,16 @@ TEST(LinuxShellDesktop, MinimizeAllAsksTheWindowManagerToShowTheDesktop) {
     ASSERT_TRUE(desktop.Ok()) << desktop.Error();
     const std::string& display = desktop.Display();
     ASSERT_GE(desktop.Spawn({"xterm"}), 0);
-    // A window that appears while the desktop is shown ends the showing: wait for it first.
+    // A window that appears while the desktop is shown ends the showing: wait for it first
+    // (a terminal's first start on a loaded machine can take a while).
     std::vector<uint32_t> clients;
     ASSERT_TRUE(WaitFor([&] {
         clients = RootProperty(display, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW);
         return !clients.empty();
-    }));
+    }, 30000));
     EXPECT_NE(RootProperty(display, "_NET_SHOWING_DESKTOP", XCB_ATOM_CARDINAL),
               std::vector<uint32_t>{1});
-    ASSERT_TRUE(WaitFor([&] { return IsViewable(display, clients.front()); }));
+    ASSERT_TRUE(WaitFor([&] { return IsViewable(display, clients.front()); }, 30000));
 
     LinuxShell shell({display});
     shell.MessageBeep();
