@@ -83,7 +83,7 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
 }
 
 void CategoryTree::Unindex(TreeNode* node) {
-    node->ChildList().ForEach([this](const TreeNode& child) { Unindex(const_cast<TreeNode*>(&child)); });
+    node->ChildList().ForEach([this](TreeNode& child) { Unindex(&child); });
     auto [first, last] = m_byKey.equal_range(std::string_view(node->m_text));
     for (auto it = first; it != last; ++it) {
         if (it->second == node) {

@@ -144,7 +144,7 @@ public:
 private:
     template <typename F>
     static void Walk(const TreeNode& parent, F& f) {
-        parent.ChildList().ForEach([&f](const TreeNode& child) {
+        parent.ChildList().ForEach([&f](TreeNode& child) {
             f(child);
             Walk(child, f);
         });

@@ -318,6 +318,17 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring recorder = app + L"\\记录程序.exe";
     Check(CopyInto(WindowsPath(argv[1]), program) && CopyInto(WindowsPath(argv[2]), recorder), "program and recorder copied, nothing beside them");
     ::DeleteFileW((app + L"\\recorder-started.txt").c_str());
+    // The file carries the program's icon, the one Explorer and the taskbar show for it.
+    {
+        HMODULE image = ::LoadLibraryExW(program.c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        HICON icon = image ? static_cast<HICON>(::LoadImageW(image, L"MAINICON", IMAGE_ICON, 32, 32, 0))
+                           : nullptr;
+        Check(icon != nullptr, "the program file carries its icon, readable at 32 x 32");
+        Check(::ExtractIconExW(program.c_str(), -1, nullptr, nullptr, 0) >= 1, "the shell finds the file's icon");
+        if (icon != nullptr) ::DestroyIcon(icon);
+        if (image != nullptr) ::FreeLibrary(image);
+    }
 
     // A history as the Windows program writes it: GBK, CRLF, with a section nothing reads and
     // one this program does not know.

@@ -1,0 +1,336 @@
+// The main window's messages: commands, notifications and the window procedures.
+#include "ui_win32/win32_main_window.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include <windowsx.h>
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include "base/diagnostics.h"
+#include "desktop/shell.h"
+#include "platform/windows/ansi_text.h"
+#include "ui_win32/tab_strip_accessible.h"
+#include "ui_win32/win32_artwork.h"
+#include "ui_win32/win32_dialogs.h"
+#include "ui_win32/win32_main_window_parts.h"
+#include "ui_win32/win32_web_strip.h"
+
+namespace tk {
+
+using namespace main_window_parts;
+using win32::Utf8ToWide;
+
+// ---- events ----------------------------------------------------------------------------------
+
+void Win32MainWindow::OnCommand(int id, int code, HWND control) {
+    AppController& c = m_controller;
+    if (control != nullptr && code != BN_CLICKED) return;
+    switch (id) {
+        case kMnOpenKelmora: c.MnOpenKelmoraClick(); return;
+        case kExit1: c.Exit1Click(); return;
+        case kMnExpandAll:
+            m_expandAll = !m_expandAll;
+            ::CheckMenuItem(m_docTreeMenu, kMnExpandAll, m_expandAll ? MF_CHECKED : MF_UNCHECKED);
+            for (int page : {0, 2, 3}) m_adapters[page]->ExpandAll(m_expandAll);
+            return;
+        case kMnDeleteAllDocs: c.BtnDeleteAllDocsClick(); return;
+        case kMnDeleteSelected: c.MnDeleteSelectedClick(); return;
+        case kBoxFirst: c.CbOnTopClick(Button_GetCheck(m_boxes[0]) == BST_CHECKED); return;
+        case kBoxFirst + 1: c.MnAutoRunClick(Button_GetCheck(m_boxes[1]) == BST_CHECKED); return;
+        case kBoxFirst + 2: c.CbRefreshClick(); return;
+        case kBtnAutoRunSet: c.BtnAutoRunSetClick(); return;
+        case kBtnDeleteAllDocs: c.BtnDeleteAllDocsClick(); return;
+        case kBtnHelpDoc: c.BtnHelpDocClick(); return;
+        case kBtnAboutUS: c.BtnAboutUSClick(); return;
+        default: break;
+    }
+    if (id >= kSystemFirst && id < kSystemFirst + static_cast<int>(std::size(kSystemButtons))) {
+        const int target = kSystemButtons[id - kSystemFirst].target;
+        if (target == kTaskManager) c.OpenTaskManager();
+        else if (target == kSystemDirectory) c.OpenSystemDirectory();
+        else if (target == kMoreFolders) c.BtnMoreSpecDirClick();
+        else c.OpenSpecialFolder(target);
+    }
+}
+
+LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
+    const int page = TreePage(header->hwndFrom);
+    if (page < 0) return 0;
+    TreeViewAdapter& adapter = *m_adapters[page];
+    const TreePageRow& row = kTreePages[page];
+    switch (header->code) {
+        case TVN_GETDISPINFOW:
+            adapter.FillDisplayInfo(*reinterpret_cast<NMTVDISPINFOW*>(header));
+            return 0;
+        case TVN_SELCHANGEDW:
+            adapter.SyncSelection();
+            return 0;
+        case NM_CLICK: {
+            // The control selects on the button's release, after telling us: the node under
+            // the mouse is picked here, before the click is handled.
+            TVHITTESTINFO hit{};
+            ::GetCursorPos(&hit.pt);
+            ::ScreenToClient(header->hwndFrom, &hit.pt);
+            HTREEITEM item = TreeView_HitTest(header->hwndFrom, &hit);
+            const bool onItem = item != nullptr && (hit.flags & TVHT_ONITEM);
+            const bool ctrl = ::GetKeyState(VK_CONTROL) < 0, shift = ::GetKeyState(VK_SHIFT) < 0;
+            if (onItem && (ctrl || shift)) {
+                // Several nodes are chosen with Ctrl and Shift; choosing opens nothing.
+                adapter.ExtendSelection(item, shift);
+                return TRUE;
+            }
+            adapter.ClearMarks();
+            if (onItem) {
+                TreeView_SelectItem(header->hwndFrom, item);
+                adapter.ClearMarks();
+                adapter.SyncSelection();
+            }
+            m_controller.TreeClick(page);
+            return 0;
+        }
+        case NM_DBLCLK:
+            if (row.doubleClickOpens) m_controller.TreeDblClick(page);
+            return 0;
+        case NM_RETURN:
+            if (row.keys) m_controller.TreeKeyDown(TreeKey::Enter);
+            return TRUE;
+        case TVN_KEYDOWN:
+            if (row.keys && reinterpret_cast<NMTVKEYDOWN*>(header)->wVKey == VK_DELETE) {
+                m_controller.TreeKeyDown(TreeKey::Delete);
+            }
+            return 0;
+        case TVN_ITEMEXPANDEDW:
+            if (row.expandCounts) m_controller.TreeExpandedOrCollapsed();
+            return 0;
+        case NM_RCLICK: {
+            // The right button only opens the menu: it moves neither the selection nor the
+            // focused node, so the menu acts on the selection.
+            POINT at{};
+            ::GetCursorPos(&at);
+            ::SetForegroundWindow(m_window);
+            const int id = static_cast<int>(::TrackPopupMenu(m_docTreeMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                             at.x, at.y, 0, m_window, nullptr));
+            if (id != 0) OnCommand(id, 0, nullptr);
+            return TRUE;
+        }
+        default: return 0;
+    }
+}
+
+void Win32MainWindow::OnCheckTimeScroll(int code, int thumb) {
+    int position = CheckTimePosition();
+    switch (code) {
+        case SB_LINELEFT:
+        case SB_PAGELEFT: --position; break;
+        case SB_LINERIGHT:
+        case SB_PAGERIGHT: ++position; break;
+        case SB_LEFT: position = kCheckTimeMin; break;
+        case SB_RIGHT: position = kCheckTimeMax; break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: position = thumb; break;
+        default: return;
+    }
+    position = std::clamp(position, kCheckTimeMin, kCheckTimeMax);
+    if (position == CheckTimePosition()) return;
+    SetCheckTimePosition(position);
+    m_controller.SbCheckTimeChange(position);
+}
+
+LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == m_taskbarCreated && m_taskbarCreated != 0) {
+        // A new shell knows no icons: ours is added to it again.
+        if (m_tray && !m_closed) {
+            m_tray->Remove();
+            m_tray->Add();
+        }
+        return 0;
+    }
+    switch (msg) {
+        case WM_SIZE: Layout(); return 0;
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(m_window, &ps);
+            ::FillRect(dc, &ps.rcPaint, m_background);
+            PaintFrame(dc);
+            ::EndPaint(m_window, &ps);
+            return 0;
+        }
+        case WM_APP + 1: AfterFirstFrame(); return 0;
+        case kBringInMessage: m_controller.BringIn(); return 0;
+        case kTrayCallbackMessage:
+            switch (TrayActionFor(lp)) {
+                case TrayMouseAction::Toggle: m_controller.TrayIconClick(); break;
+                case TrayMouseAction::Menu: {
+                    POINT at{};
+                    ::GetCursorPos(&at);
+                    ::SetForegroundWindow(m_window);
+                    const int id = static_cast<int>(::TrackPopupMenu(
+                        m_popMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_VERNEGANIMATION,
+                        at.x, at.y, 0, m_window, nullptr));
+                    ::PostMessageW(m_window, WM_NULL, 0, 0);
+                    if (id != 0) OnCommand(id, 0, nullptr);
+                    break;
+                }
+                case TrayMouseAction::None: break;
+            }
+            return 0;
+        case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
+        case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
+        case WM_HSCROLL:
+            if (reinterpret_cast<HWND>(lp) == m_checkTime) OnCheckTimeScroll(LOWORD(wp), HIWORD(wp));
+            return 0;
+        case WM_DRAWITEM: DrawButton(*reinterpret_cast<DRAWITEMSTRUCT*>(lp)); return TRUE;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            HDC dc = reinterpret_cast<HDC>(wp);
+            ::SetTextColor(dc, RGB(0, 0, 0));
+            ::SetBkColor(dc, kBackgroundColour);
+            return reinterpret_cast<LRESULT>(m_background);
+        }
+        case WM_CLOSE:
+            if (m_controller.CloseRequested()) ::ShowWindow(m_window, SW_HIDE);
+            return 0;
+        case WM_QUERYENDSESSION:
+            // Log-off or shut-down: the history is saved, then the same question as a close;
+            // "no" refuses the log-off.
+            return m_controller.CommitData() ? TRUE : FALSE;
+        case WM_ENDSESSION:
+            if (wp) Close();
+            return 0;
+        default: break;
+    }
+    return ::DefWindowProcW(m_window, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32MainWindow::MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
+        auto* self = static_cast<Win32MainWindow*>(create->lpCreateParams);
+        self->m_window = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr || self->m_strip == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    try {
+        return self->Handle(msg, wp, lp);
+    } catch (const std::exception& e) {
+        // ApplicationEvents1Exception: an error that escapes a handler is dropped.
+        ReportInfo("discarded", e.what());
+    } catch (...) {
+        ReportInfo("discarded", "unknown error");
+    }
+    return 0;
+}
+
+LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Win32MainWindow* self = g_window;
+    switch (msg) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_HSCROLL:
+        case WM_DRAWITEM:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            // The page is the controls' parent; the window handles what they say.
+            if (self && self->m_window) return ::SendMessageW(self->m_window, msg, wp, lp);
+            break;
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            ::FillRect(dc, &ps.rcPaint, self ? self->m_background : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+            if (self && hwnd == self->m_pages[4]) {
+                const Picture& picture = Artwork("system.png");
+                const RECT dest{0, 0, picture.width, picture.height};
+                DrawPicture(dc, picture, dest);
+            }
+            ::EndPaint(hwnd, &ps);
+            return 0;
+        }
+        default: break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Win32MainWindow* self = g_window;
+    if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            self->PaintStrip(hwnd, dc);
+            ::EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_LBUTTONDOWN: {
+            // A click focuses the strip, as it does a tab control; Left and Right then turn pages.
+            ::SetFocus(hwnd);
+            const int x = GET_X_LPARAM(lp);
+            for (int i = 0; i < 6; ++i) {
+                if (x >= kTabEdges[i] && x < kTabEdges[i + 1]) self->PickTab(i);
+            }
+            return 0;
+        }
+        case WM_GETDLGCODE: return DLGC_WANTARROWS;
+        case WM_GETOBJECT: {
+            TabStripAccessible::Tabs tabs;
+            tabs.count = 6;
+            tabs.edges = kTabEdges;
+            tabs.names = kTabNames;
+            tabs.active = [self] { return self->m_activePage; };
+            tabs.pick = [self](int index) { self->PickTab(index); };
+            if (const LRESULT answer = TabStripAccessible::Answer(hwnd, wp, lp, tabs)) return answer;
+            break;
+        }
+        case WM_KEYDOWN:
+            if (wp == VK_LEFT) self->PickTab(self->m_activePage < 0 ? 0 : self->m_activePage - 1);
+            else if (wp == VK_RIGHT) self->PickTab(self->m_activePage + 1);
+            return 0;
+        default: break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32MainWindow::SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Win32MainWindow* self = g_window;
+    if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+            self->m_dragging = true;
+            ::SetCapture(hwnd);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (self->m_dragging) {
+                POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+                ::MapWindowPoints(hwnd, self->m_window, &at, 1);
+                RECT client{};
+                ::GetClientRect(self->m_window, &client);
+                // The web strip is what lies below the pointer, less the splitter's own half.
+                self->m_webHeight = std::max(20, static_cast<int>(client.bottom - kBottom - at.y) - kSplitterHeight / 2);
+                self->Layout();
+            }
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            self->m_dragging = false;
+            if (msg == WM_LBUTTONUP) ::ReleaseCapture();
+            return 0;
+        default: break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Win32MainWindow::TreeSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                               DWORD_PTR data) {
+    auto* self = reinterpret_cast<Win32MainWindow*>(data);
+    if (msg == WM_DROPFILES && self->m_drop.HandleMessage(hwnd, msg, wp, lp)) return 0;
+    if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, TreeSubclass, 1);
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace tk
