@@ -488,7 +488,10 @@ class WebStripTest(unittest.TestCase):
             wait_for(lambda: not any(alive(pid) for pid in engine),
                      what="the engine's processes ending with the helper")
             # A new helper comes a few seconds later and shows the page again.
-            wait_for(lambda: helper_of(watch.proc.pid) not in (None, helper), what="a new helper")
+            # (The restart waits three seconds; a loaded machine may take longer to start it.)
+            wait_for(lambda: helper_of(watch.proc.pid) not in (None, helper), timeout=2 * WAIT,
+                     what="a new helper after signal %d" % sig,
+                     detail=lambda: "the program says: " + self.desk.log("program")[-2000:])
             watch.look()
             self.wait_until_covered(watch, what="the page back after the crash")
         self.assertIsNone(watch.proc.poll())
