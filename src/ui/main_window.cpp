@@ -122,6 +122,9 @@ void TFrmMain::BuildContent(QWidget* content) {
     PnlHint->setIndent(4);
     PnlHint->setTextFormat(Qt::PlainText);
     PnlHint->setStyleSheet(QStringLiteral("color: black;"));
+    // A long hint is cut at the window's edge (its tool tip holds it whole); it must never
+    // widen the window past its size or off the screen.
+    PnlHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     upperLayout->addWidget(center, 1);
     upperLayout->addWidget(PnlHint);
 

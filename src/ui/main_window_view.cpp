@@ -79,7 +79,10 @@ void TFrmMain::SetStaysOnTop(bool onTop) {
 }
 
 void TFrmMain::SetTrayMenuCaption(const std::string& caption) { MnOpenKelmora->setText(Q(caption)); }
-void TFrmMain::ShowHint(const std::string& text) { PnlHint->setText(Q(text)); }
+void TFrmMain::ShowHint(const std::string& text) {
+    PnlHint->setText(Q(text));
+    PnlHint->setToolTip(Q(text));
+}
 
 bool TFrmMain::AskYesNo(const std::string& caption, const std::string& text) {
     return m_boxes.AskYesNo(this, Q(caption), Q(text));

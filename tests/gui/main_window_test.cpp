@@ -249,6 +249,19 @@ private slots:
         QVERIFY(m_controller->TimerFirstRun().Enabled());
     }
 
+    void aLongHintNeverWidensTheWindow() {
+        Create();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QSize before = m_window->size();
+        const std::string longHint(400, 'x');
+        m_controller->ShowProblem("很长的提示：" + longHint);
+        QTest::qWait(20);
+        QCOMPARE(m_window->size(), before);
+        QVERIFY(m_window->minimumSizeHint().width() <= before.width());
+        QVERIFY(Find<QLabel>("PnlHint")->toolTip().endsWith(QString::fromStdString(longHint)));
+    }
+
     void treesShowTheHistory() {
         m_files.files = {"/opt/tools/edit"};
         WriteIni("[docs]\n"
