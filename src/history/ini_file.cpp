@@ -123,18 +123,25 @@ std::size_t IniFile::NextLine(std::string_view source, std::size_t pos, std::str
     return nl + 1;
 }
 
-void IniFile::EnsureParsed(Section& section) const {
-    if (section.parsed) return;
-    section.parsed = true;
-    std::string_view body = std::string_view(m_source).substr(section.bodyBegin,
-                                                               section.bodyEnd - section.bodyBegin);
+template <typename F>
+void IniFile::ForEachUnparsedLine(const Section& section, F&& each) const {
+    const std::string_view body =
+        std::string_view(m_source).substr(section.bodyBegin, section.bodyEnd - section.bodyBegin);
     std::size_t pos = 0;
     while (pos < body.size()) {
         std::string_view raw;
         std::string_view eol;
         pos = NextLine(body, pos, raw, eol);
-        ParseBodyLine(section, raw, eol);
+        each(raw, eol);
     }
+}
+
+void IniFile::EnsureParsed(Section& section) const {
+    if (section.parsed) return;
+    section.parsed = true;
+    ForEachUnparsedLine(section, [&](std::string_view raw, std::string_view eol) {
+        ParseBodyLine(section, raw, eol);
+    });
 }
 
 void IniFile::ParseHeader(std::string_view raw, std::string_view eol) {
@@ -186,19 +193,13 @@ void IniFile::ForEachKey(std::string_view section, const KeyVisitor& each) const
             }
             return;
         }
-        const std::string_view body =
-            std::string_view(m_source).substr(s.bodyBegin, s.bodyEnd - s.bodyBegin);
         std::string key;
         std::string_view value;
-        std::size_t pos = 0;
-        while (pos < body.size()) {
-            std::string_view raw;
-            std::string_view eol;
-            pos = NextLine(body, pos, raw, eol);
+        ForEachUnparsedLine(s, [&](std::string_view raw, std::string_view) {
             const std::string text = DecodeText(raw, m_encoding).text;
             SplitLine(text, key, value);
             if (!key.empty()) each(key, value);
-        }
+        });
         return;
     }
 }

@@ -110,6 +110,9 @@ private:
     void ParseBodyLine(Section& section, std::string_view raw, std::string_view eol) const;
     // A line's key (lower-cased, empty for a line without one) and value, from its decoded text.
     static void SplitLine(std::string_view text, std::string& key, std::string_view& value);
+    // Each line of a section not parsed yet, as its bytes and line ending.
+    template <typename F>
+    void ForEachUnparsedLine(const Section& section, F&& each) const;
     void EnsureParsed(Section& section) const;
     void CompactSource();
     Section* FindSection(std::string_view lowerName);

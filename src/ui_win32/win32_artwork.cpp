@@ -33,6 +33,19 @@ std::wstring ResourceName(const std::string& file) {
     return out;
 }
 
+// A 32-bit top-down bitmap; `bits`, when given, gets its pixels.
+HBITMAP TopDownBitmap(int width, int height, void** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* ignored = nullptr;
+    return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits != nullptr ? bits : &ignored,
+                              nullptr, 0);
+}
+
 Picture Decode(const std::string& name) {
     Picture out;
     HMODULE module = ::GetModuleHandleW(nullptr);
@@ -49,14 +62,8 @@ Picture Decode(const std::string& name) {
         if (image.GetLastStatus() == Gdiplus::Ok) {
             const int w = static_cast<int>(image.GetWidth());
             const int h = static_cast<int>(image.GetHeight());
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            info.bmiHeader.biWidth = w;
-            info.bmiHeader.biHeight = -h;  // top-down
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
             void* bits = nullptr;
-            HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            HBITMAP dib = TopDownBitmap(w, h, &bits);
             Gdiplus::Rect all(0, 0, w, h);
             Gdiplus::BitmapData data{};
             data.Width = static_cast<UINT>(w);
@@ -103,14 +110,8 @@ void DrawPicture(HDC dc, const Picture& picture, const RECT& dest, const RECT* s
 }
 
 HBITMAP BitmapFromArgb(const std::uint32_t* argb, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = TopDownBitmap(width, height, &bits);
     if (dib == nullptr) return nullptr;
     auto* out = static_cast<std::uint32_t*>(bits);
     for (int i = 0; i < width * height; ++i) {
@@ -134,14 +135,7 @@ HICON ProgramIcon(int side) {
     const Picture& picture = Artwork("app_" + std::to_string(pick) + ".png");
     if (!picture) return ::LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
     // Scaled into a bitmap of the asked size; the icon's mask comes from its alpha.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = side;
-    info.bmiHeader.biHeight = -side;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP colour = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP colour = TopDownBitmap(side, side, nullptr);
     HDC screen = ::GetDC(nullptr);
     HDC dc = ::CreateCompatibleDC(screen);
     HGDIOBJ old = ::SelectObject(dc, colour);

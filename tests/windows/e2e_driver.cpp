@@ -89,6 +89,14 @@ struct Found {
     const wchar_t* cls;
     const wchar_t* caption;
     HWND hwnd = nullptr;
+
+    // Of the class asked for (ignoring case) and, when one is asked for, with that caption.
+    bool Matches(HWND candidate) const {
+        wchar_t name[64] = {}, text[256] = {};
+        ::GetClassNameW(candidate, name, 64);
+        ::GetWindowTextW(candidate, text, 256);
+        return lstrcmpiW(name, cls) == 0 && (caption == nullptr || lstrcmpW(text, caption) == 0);
+    }
 };
 
 HWND FindTopLevel(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
@@ -98,14 +106,9 @@ HWND FindTopLevel(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
         DWORD owner = 0;
         ::GetWindowThreadProcessId(hwnd, &owner);
         if (owner != f->pid) return TRUE;
-        wchar_t cls[64] = {}, text[256] = {};
-        ::GetClassNameW(hwnd, cls, 64);
-        ::GetWindowTextW(hwnd, text, 256);
-        if (lstrcmpiW(cls, f->cls) == 0 && (f->caption == nullptr || lstrcmpW(text, f->caption) == 0)) {
-            f->hwnd = hwnd;
-            return FALSE;
-        }
-        return TRUE;
+        if (!f->Matches(hwnd)) return TRUE;
+        f->hwnd = hwnd;
+        return FALSE;
     }, reinterpret_cast<LPARAM>(&found));
     return found.hwnd;
 }
@@ -114,14 +117,9 @@ HWND FindChild(HWND parent, const wchar_t* cls, const wchar_t* caption) {
     Found found{0, cls, caption};
     ::EnumChildWindows(parent, [](HWND hwnd, LPARAM lp) -> BOOL {
         auto* f = reinterpret_cast<Found*>(lp);
-        wchar_t cls[64] = {}, text[256] = {};
-        ::GetClassNameW(hwnd, cls, 64);
-        ::GetWindowTextW(hwnd, text, 256);
-        if (lstrcmpiW(cls, f->cls) == 0 && (f->caption == nullptr || lstrcmpW(text, f->caption) == 0)) {
-            f->hwnd = hwnd;
-            return FALSE;
-        }
-        return TRUE;
+        if (!f->Matches(hwnd)) return TRUE;
+        f->hwnd = hwnd;
+        return FALSE;
     }, reinterpret_cast<LPARAM>(&found));
     return found.hwnd;
 }
