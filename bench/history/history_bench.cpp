@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "base/save_writer.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "history/ini_file.h"
 #include "linear_history_reference.h"
 #include "workload.h"
 
 namespace fs = std::filesystem;
-using tk::HistoryCore;
+using tk::test::TestHistory;
 using Linear = tk::test::LinearHistoryReference;
 using tk::bench::Registration;
 using tk::bench::Workload;
@@ -304,7 +304,7 @@ struct SplitSave {
     double firstBlock = 0;  // the first save of a history registered record by record
 };
 
-SplitSave TimeSaveOffThread(HistoryCore& core, const std::string& file, int runs) {
+SplitSave TimeSaveOffThread(TestHistory& core, const std::string& file, int runs) {
     core.SetSettingsPaths(file, file);
     tk::ThreadSaveWriter writer;
     core.SetSaveWriter(&writer);
@@ -362,7 +362,7 @@ double TimeParse(const std::string& file) {
 struct LoadAndParse {
     double load = 0;
     double parse = 0;
-    std::unique_ptr<HistoryCore> core;  // the last load's
+    std::unique_ptr<TestHistory> core;  // the last load's
 };
 
 // Load and bare parse in turns, so both see the same state of the machine and of the heap.
@@ -372,7 +372,7 @@ LoadAndParse TimeLoadAndParse(const std::string& file, int runs) {
     std::vector<double> parses;
     for (int run = 0; run < runs; ++run) {
         result.core.reset();
-        Timed<HistoryCore> load = TimeLoad<HistoryCore>(file, 1);
+        Timed<TestHistory> load = TimeLoad<TestHistory>(file, 1);
         loads.push_back(load.seconds);
         result.core = std::move(load.core);
         parses.push_back(TimeParse(file));
@@ -396,7 +396,7 @@ ReferenceTime TimeLinearLoad(const Workload& w, const fs::path& dir, double budg
             const double grow = static_cast<double>(part) / (part - 1);
             if (all.Wall() + 1.2 * lastLoadWall * grow * grow > budget) break;
         }
-        auto source = PreparedCore<HistoryCore>();
+        auto source = PreparedCore<TestHistory>();
         Register(*source, w.calls, 0, calls);
         const std::string file = (dir / "prefix.ini").string();
         source->SetSettingsPaths(file, file);
@@ -459,9 +459,9 @@ Row RunSize(int entries, bool full, const fs::path& dir) {
     // stops after about this many seconds of wall time.
     const double budget = full || entries < 100000 ? 1e12 : 35.0;
 
-    Timed<HistoryCore> indexed = TimeRegistration<HistoryCore>(w, row.runs);
+    Timed<TestHistory> indexed = TimeRegistration<TestHistory>(w, row.runs);
     row.regIndexed = indexed.seconds;
-    HistoryCore& reference = *indexed.core;
+    TestHistory& reference = *indexed.core;
     const std::uint64_t registered = Fingerprint(reference);
     Expect(static_cast<int>(reference.DocHistory().size()) == entries, "entry count");
     // Every web page or folder that made no new top-level node joined a group.
@@ -478,7 +478,7 @@ Row RunSize(int entries, bool full, const fs::path& dir) {
     if (row.regLinear.complete) {
         Expect(Fingerprint(*row.regLinear.core) == registered, "linear registration result");
     } else {
-        auto prefix = PreparedCore<HistoryCore>();
+        auto prefix = PreparedCore<TestHistory>();
         Register(*prefix, w.calls, 0, row.regLinear.measured);
         Expect(Fingerprint(*row.regLinear.core) == Fingerprint(*prefix),
                "linear registration result on the measured part");
@@ -638,8 +638,8 @@ int main(int argc, char** argv) {
         std::printf("%8s %9s %9s %9s %9s\n", "entries", "GUI blk", "Whole", "One thrd",
                     "1st blk");
         for (int entries : {1000, 10000, 100000}) {
-            Timed<HistoryCore> indexed =
-                TimeRegistration<HistoryCore>(tk::bench::MakeWorkload(entries), 1);
+            Timed<TestHistory> indexed =
+                TimeRegistration<TestHistory>(tk::bench::MakeWorkload(entries), 1);
             const std::string file = (dir.path / "history.ini").string();
             const SplitSave split = TimeSaveOffThread(*indexed.core, file, 5);
             const double oneThread = TimeSave(*indexed.core, file, 5);

@@ -7,6 +7,7 @@ if(NOT WIN32)
     target_include_directories(tk_bench_windows PRIVATE
         ${PROJECT_SOURCE_DIR}/tests/desktop/common
         ${PROJECT_SOURCE_DIR}/tests/desktop/x11
+        ${PROJECT_SOURCE_DIR}/tests/support
     )
     # PkgConfig::TK_X11 (xcb, xcb-res) comes from the backend's sources.cmake.
     target_link_libraries(tk_bench_windows PRIVATE tk_platform PkgConfig::TK_X11)

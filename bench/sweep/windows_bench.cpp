@@ -6,7 +6,7 @@
 // Exits 1 when 200 windows take more than a tenth of the reference's time.
 
 #include "detection/sweep.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "platform/linux/posix_file_system.h"
 #include <algorithm>
 #include <chrono>
@@ -173,7 +173,7 @@ double WholeSweep(tk::X11WindowSystem& system, int runs) {
     tk::PosixFileSystem files;
     NoIcons icons;
     NoShellWindows shell;
-    tk::HistoryCore history(dialect, files, icons);
+    tk::test::TestHistory history(dialect, files, icons);
     for (int i = 0; i < 10000; ++i) {
         const std::string n = std::to_string(i);
         switch (i % 3) {
@@ -182,7 +182,7 @@ double WholeSweep(tk::X11WindowSystem& system, int runs) {
             default: history.AddDoc("/opt/app" + n + "/bin/tool", "tool", true, false); break;
         }
     }
-    tk::Sweep sweep(history, system, shell);
+    tk::Sweep sweep(history.records, files, system, shell);
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const auto start = Clock::now();

@@ -1,5 +1,5 @@
 // Loading and saving the history through GetPrivateProfileStringA / WritePrivateProfileStringA,
-// one key at a time as the Windows program does, against HistoryCore's own INI module, in the
+// one key at a time as the Windows program does, against TestHistory's own INI module, in the
 // same run on the same file. Run under Wine or on Windows:
 //
 //   tk_bench_profile [entries...]      default 1000 10000
@@ -16,7 +16,7 @@
 
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "desktop/path_dialect.h"
 #include "history/settings.h"
 #include "platform/windows/ansi_text.h"
@@ -35,24 +35,6 @@ public:
 class NoIcons final : public tk::FileIcons {
 public:
     std::optional<tk::FileIcon> IconOf(const std::string&) override { return std::nullopt; }
-};
-
-class Window final : public tk::SettingsWindow {
-public:
-    bool BoxChecked(tk::SettingsBox) const override { return false; }
-    void SetBoxChecked(tk::SettingsBox, bool) override {}
-    int ActivePageIndex() const override { return 0; }
-    void SetActivePageIndex(int) override {}
-    std::uint32_t SweepInterval() const override { return tk::kDefaultCheckInterval; }
-    void SetSweepInterval(std::uint32_t) override {}
-    bool SweepTimerEnabled() const override { return false; }
-    void SetSweepTimerEnabled(bool) override {}
-    int CheckTimePosition() const override { return tk::kCheckTimeInitial; }
-    void SetCheckTimePosition(int) override {}
-    int WindowWidth() const override { return tk::kDesignedWidth; }
-    int WindowHeight() const override { return tk::kDesignedHeight; }
-    void SetWindowWidth(int) override {}
-    void SetWindowHeight(int) override {}
 };
 
 struct Doc {
@@ -149,15 +131,13 @@ int main(int argc, char** argv) {
     tk::WindowsPathDialect dialect;
     AllFilesExist files;
     NoIcons icons;
-    Window window;
     for (int n : sizes) {
         const std::vector<Doc> docs = MakeDocs(n);
         std::filesystem::remove(oursPath);
         std::filesystem::remove(refPath);
 
         // Ours: the same entries registered, saved, then loaded by a fresh core.
-        tk::HistoryCore core(dialect, files, icons);
-        core.SetWindow(&window);
+        tk::test::TestHistory core(dialect, files, icons);
         core.SetSettingsPaths(oursPath, oursPath);
         core.LoadSettings();
         for (const Doc& d : docs) {
@@ -167,8 +147,7 @@ int main(int argc, char** argv) {
         auto t0 = Clock::now();
         if (!core.SaveSettings()) std::printf("our save failed: %s\n", core.LastError().c_str());
         const double oursSave = Seconds(Clock::now() - t0);
-        tk::HistoryCore fresh(dialect, files, icons);
-        fresh.SetWindow(&window);
+        tk::test::TestHistory fresh(dialect, files, icons);
         fresh.SetSettingsPaths(oursPath, oursPath);
         t0 = Clock::now();
         fresh.LoadSettings();
@@ -180,8 +159,7 @@ int main(int argc, char** argv) {
         // stopped (both are in the ANSI code page).
         const double refLoad = ProfileLoad(oursPath, loaded);
         // Our module reads the file the profile calls wrote, as a check that both agree.
-        tk::HistoryCore cross(dialect, files, icons);
-        cross.SetWindow(&window);
+        tk::test::TestHistory cross(dialect, files, icons);
         cross.SetSettingsPaths(refPath, oursPath + ".x");
         cross.LoadSettings();
 

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/path_probe.h"
+#include "controller/doc_picker.h"
 #include "controller/main_view.h"
 #include "controller/slide.h"
+#include "controller/start_docs_form.h"
+#include "controller/sweep_runner.h"
 #include "controller/timer_factory.h"
 #include "controller/web_strip_controller.h"
 #include "desktop/autorun.h"
@@ -18,7 +23,9 @@
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
 #include "detection/sweep.h"
-#include "history/history.h"
+#include "history/category_trees.h"
+#include "history/doc_records.h"
+#include "history/history_file.h"
 #include "history/settings.h"
 #include "launch/launcher.h"
 #include "startup/startup.h"
@@ -47,8 +54,8 @@ struct ControllerDeps {
     bool deferHistoryLoad = false;
     // Where saves are written, off the window's thread; none: written at once.
     SaveWriter* saveWriter = nullptr;
-    // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another
-    // ThreadSaveWriter); none: on the window's thread.
+    // Where the timed sweep asks the desktop (any one-job-at-a-time thread); none: on the
+    // window's thread.
     SaveWriter* sweepThread = nullptr;
     // How many threads ask, at the history load, whether the programs' files are there; none:
     // asked on the window's thread.
@@ -59,17 +66,18 @@ struct ControllerDeps {
 inline constexpr std::chrono::milliseconds kProbeWait{300};
 // How long closing waits for the desktop's answer to its last sweep.
 inline constexpr std::chrono::milliseconds kCloseSweepWait{2000};
-
 // How long after a change the history is saved: one save for a burst of changes.
 inline constexpr std::uint32_t kSaveDelayMs = 3000;
 
 // Keys of the 全部 tree that do something.
 enum class TreeKey { Enter, Delete };
 
-// The window's rules, whichever window shows them: it owns the history, the sweep, the
-// launcher, the picks, the start-up re-opening and the web strip's schedule, and speaks to
-// the window through MainView. A window builds itself, attaches, then calls FormCreate.
-class AppController : private SettingsWindow {
+// The window's rules, whichever window shows them: it owns the settings, the history (records,
+// trees, file), the sweep, the launcher, the picks, the start-up re-opening and the web strip's
+// schedule. A window gets what it draws (trees, pictures, settings, the start-up dialog's
+// rows) and hands every user action here as an event; the controller speaks back through
+// MainView. A window builds itself, attaches, then calls FormCreate.
+class AppController : private StartDocsForm {
 public:
     AppController(ControllerDeps deps, TimerFactory& timers);
     ~AppController() override;
@@ -81,19 +89,21 @@ public:
     // reaches the window any more.
     void Detach();
 
-    HistoryCore& History() { return m_history; }
-    Sweep& DocSweep() { return m_sweep; }
-    Launcher& DocLauncher() { return m_launcher; }
-    DocPicker& Picker() { return m_picker; }
-    const SlideController& Slide() const { return m_slide; }
-    WebStripController& WebStrip() { return m_web; }
-    // The settings as the start-up dialog changes them.
-    SettingsWindow& Settings() { return *this; }
-    Timer& TimerCheckDocs() { return *m_timerCheckDocs; }
-    Timer& TimerFirstRun() { return *m_timerFirstRun; }
-    Timer& TimerShow() { return *m_timerShow; }
-    Timer& TimerHide() { return *m_timerHide; }
-    Timer& TimerSave() { return *m_timerSave; }
+    // ---- what the windows draw
+    // The tree of a page of TVAllDocs (0 全部, 1 软件, 2 文件夹, 3 网页); none for the others.
+    CategoryTree* TreeOfPage(int page) { return m_trees.TreeOfPage(page); }
+    ImageList& Images() { return m_trees.Images(); }
+    const Settings& CurrentSettings() const { return m_settings; }
+    // Told after every change of the settings, whoever made it.
+    void AddSettingsListener(std::function<void(const Settings&)> listener) {
+        m_settingsListeners.push_back(std::move(listener));
+    }
+    StartDocsForm& StartDocs() { return *this; }
+    const std::string& TrayMenuCaption() const { return m_slide.MenuCaption(); }
+    // The history as recorded, for reading (tests, benchmarks and the start-up dialog's rows).
+    const DocRecords& Records() const { return m_records; }
+    const std::string& CurDocText() const { return m_picker.CurDocText(); }
+    const Sweep& DocSweep() const { return m_sweep; }
 
     // ---- creation and end
     // Reads the settings file and applies it, places the window, starts the first-run timer.
@@ -111,9 +121,9 @@ public:
     // The session is ending and the user may answer: the history is saved first, then the
     // close question; false refuses the log-off.
     bool CommitData();
-    // Saves now and returns once the file is written (a session ending without questions).
+    // The session is ending: saves now, as the program's last save, and returns once written.
     void SaveAndWait();
-    // Saves the history once; later calls do nothing.
+    // Saves the history once, as the program's last save; later calls do nothing.
     void FormDestroy();
     bool Destroyed() const { return m_destroyed; }
 
@@ -142,15 +152,20 @@ public:
     void OpenSystemDirectory();
     void BtnMoreSpecDirClick();
 
-    // ---- the settings page
+    // ---- the settings page and the window's own settings
+    // A box of the settings changed by the user (CbAutoRunDocs, CbRefresh, CbQueryAutoRunDoc).
+    void SettingsBoxClick(SettingsBox box, bool checked);
     void CbOnTopClick(bool checked);
     void MnAutoRunClick(bool checked);
-    void CbRefreshClick();
     void SbCheckTimeChange(int position);
+    // The user made another page of TVAllDocs active.
+    void TVAllDocsChange(int page);
+    // The window's outer size changed (the user, or the window manager's frame).
+    void WindowResized(int width, int height);
     void BtnAutoRunSetClick() { ShowStartDocDialog(); }
     void BtnAboutUSClick();
     void BtnHelpDocClick();
-    void RunStartDocs() { m_reopener.RunStartDocs(); }
+    void RunStartDocs() { m_reopener.RunStartDocs(m_settings.queryAutoRunDoc); }
 
     // Something the user asked for failed (a launch the desktop refused): said in the hint strip.
     void ShowProblem(const std::string& text);
@@ -165,56 +180,55 @@ public:
     void WebLinkClicked(const std::string& address);
     // The window came into sight or left it (hidden, slid out, minimised).
     void WindowShownChanged(bool shown) { m_web.WindowShown(shown); }
+    WebStripController& WebStrip() { return m_web; }
 
     // The start place: 30 from the right and 40 above the bottom of the screen, frame included.
     void PlaceAtStart();
 
 private:
+    friend struct ControllerInsides;  // the tests' way in
     void TimerFirstRunTimer();
     void TimerCheckDocsTimer();
     void timerShowTimer();
     void timerHideTimer();
     void TimerSaveTimer();
+    void CbRefreshClick();
     void ShowStartDocDialog();
+    // The settings become `next`: their rules run, the window shows them, a save follows.
+    void ChangeSettings(const Settings& next);
+    void LoadHistory(std::vector<StoredDoc> docs);
     // A change a save would write: the save comes a few seconds later, once per burst.
     void ScheduleSave();
-    // Schedules a save when the settings differ from what was last written.
-    void NoteSettings();
-    std::string SettingsSnapshot() const;
-    void SaveNow();
+    // The selection in 全部 becomes the start-up marks: only the program's last save does this.
+    void MarkSelectedDocs();
+    // Writes settings and records; `last`: the program's closing save.
+    void SaveNow(bool last);
     void SaveFinished(const FileResult& result);
     void TellReadFailure();
-    // The timed sweep: asked of the desktop on the sweep thread, applied here in order.
-    void StartTimedSweep();
-    void ApplyTimedSweep(std::uint64_t generation);
-    // A sweep now (closing, the first run), asked on the sweep thread when there is one (a
-    // timed one still out stands for it) and applied when its answer is in, waiting here for
-    // it at most `wait`: a hung desktop costs the sweep, never the window.
-    void SweepNow(std::chrono::milliseconds wait);
     // The answers the history load did not wait for.
     void ApplyLateAnswers();
+    // A removal: the rest reaches the disk at once, so a crash after it keeps it.
+    void AfterRemoval();
 
-    // ---- SettingsWindow: the widgets through the view, the sweep timer here
-    bool BoxChecked(SettingsBox box) const override;
-    void SetBoxChecked(SettingsBox box, bool checked) override;
-    int ActivePageIndex() const override;
-    void SetActivePageIndex(int index) override;
-    std::uint32_t SweepInterval() const override;
-    void SetSweepInterval(std::uint32_t milliseconds) override;
-    bool SweepTimerEnabled() const override;
-    void SetSweepTimerEnabled(bool enabled) override;
-    int CheckTimePosition() const override;
-    void SetCheckTimePosition(int position) override;
-    int WindowWidth() const override;
-    int WindowHeight() const override;
-    void SetWindowWidth(int width) override;
-    void SetWindowHeight(int height) override;
+    // ---- StartDocsForm
+    std::vector<StartDocRow> Rows() const override { return StartDocRows(m_records); }
+    bool DialogShown() override;
+    void NotQueryClick(bool checked) override;
+    void BtnConfirmClick(const std::vector<bool>& rowSelected) override;
+    void SpeedButton2Click(const std::vector<bool>& rowSelected) override;
+    void LbSelectDocDblClick(int row) override;
 
     ControllerDeps m_deps;
     TimerFactory& m_timers;
     MainView* m_view = nullptr;
-    HistoryCore m_history;
+    Settings m_settings;
+    std::optional<Settings> m_savedSettings;  // as last written; none before creation
+    std::vector<std::function<void(const Settings&)>> m_settingsListeners;
+    DocRecords m_records;
+    CategoryTrees m_trees;
+    HistoryFile m_file;
     Sweep m_sweep;
+    SweepRunner m_sweeps;
     SlideController m_slide;
     Launcher m_launcher;
     DocPicker m_picker;
@@ -226,14 +240,11 @@ private:
     std::unique_ptr<Timer> m_timerHide;
     std::unique_ptr<Timer> m_timerSave;
     std::unique_ptr<PathProbe> m_probe;  // the load's questions, while answers are still out
-    std::string m_savedSettings;  // the settings as last written
-    bool m_sweepOut = false;      // a timed sweep is being gathered or waits to be applied
-    std::uint64_t m_sweepGeneration = 0;
-    std::shared_ptr<SweepFindings> m_sweepFindings;
-    bool m_historyPending = false;
+    std::optional<std::vector<StoredDoc>> m_pendingDocs;  // read, not registered yet
     bool m_afterFirstFrameDone = false;
     bool m_destroyed = false;
-    int m_slideLeft = 0;  // where the running slide has put the window
+    bool m_marking = false;  // the marks taken for the last save go out with it
+    int m_slideLeft = 0;     // where the running slide has put the window
     int m_slideTop = 0;
 };
 

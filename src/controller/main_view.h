@@ -6,25 +6,17 @@
 
 namespace tk {
 
-// The main window as the controller sees it: widgets to read and set, the window to move and
-// show, and the questions and messages it shows. Setters never report back as user actions:
-// the controller runs the rules that follow a change itself.
+// The main window as the controller sees it: what it shows, the window to move and show, and
+// the questions and messages it asks. Nothing here reports back as a user action: the window
+// tells the controller the user's actions as events, and the controller runs their rules.
 class MainView {
 public:
     virtual ~MainView() = default;
 
     // ---- settings widgets
-    virtual bool BoxChecked(SettingsBox box) const = 0;
-    virtual void SetBoxChecked(SettingsBox box, bool checked) = 0;
-    // The active page of TVAllDocs, or -1 when none is.
-    virtual int ActivePageIndex() const = 0;
-    // Makes a page active; outside 0..5 leaves no page active.
-    virtual void SetActivePageIndex(int index) = 0;
-    virtual int CheckTimePosition() const = 0;
-    // Moves SbCheckTime, clamped to its range.
-    virtual void SetCheckTimePosition(int position) = 0;
-    virtual void SetCheckTimeLabel(const std::string& text) = 0;
-    virtual void SetAutoRunBox(bool checked) = 0;
+    // Shows the settings: the boxes, the active page, SbCheckTime's position and its caption,
+    // start at log-on. Reports nothing back.
+    virtual void ShowSettings(const Settings& settings) = 0;
 
     // ---- the window
     // The outer size, frame included.

@@ -16,8 +16,9 @@ constexpr std::size_t kMaxWindowText = 128;
 
 }  // namespace
 
-Sweep::Sweep(HistoryCore& history, WindowSystem& windows, ShellWindows& shell)
-    : m_history(history), m_windows(windows), m_shell(shell) {}
+Sweep::Sweep(DocRecords& records, const FileSystem& files, WindowSystem& windows,
+             ShellWindows& shell)
+    : m_records(records), m_files(files), m_windows(windows), m_shell(shell) {}
 
 bool Sweep::IsSpecialTitle(std::string_view title) {
     for (auto special : kSpecialTitles) {
@@ -64,7 +65,7 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
             findings.windowPassOk = false;
             return;
         }
-        const FileSystem& files = m_history.Files();
+        const FileSystem& files = m_files;
         for (const WindowInfo* window : listed) {
             SweepFindings::Row row;
             std::optional<std::string> path;
@@ -90,14 +91,13 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
     m_windowList = findings.windowList;
     m_openDocs.clear();
     // The gather asked the disk already, off the window's thread; registration takes its word.
-    const FileSystem& files = m_history.Files();
-    const HistoryCore::ScopedPathAnswers answers(
-        m_history, [&findings, &files](const std::string& path) -> std::optional<bool> {
-            for (const SweepFindings::Row& row : findings.rows) {
-                if (row.path == path) return row.isFile;
-            }
-            return files.FileExists(path);  // a path registration spelled otherwise
-        });
+    const FileSystem& files = m_files;
+    const PathAnswers answers = [&findings, &files](const std::string& path) -> std::optional<bool> {
+        for (const SweepFindings::Row& row : findings.rows) {
+            if (row.path == path) return row.isFile;
+        }
+        return files.FileExists(path);  // a path registration spelled otherwise
+    };
     try {
         for (std::size_t row = 0; row < findings.rows.size(); ++row) {
             const SweepFindings::Row& found = findings.rows[row];
@@ -109,9 +109,9 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
             } else if (IsExcludedExecutable(found.path) || IsShellProgram(found.path, findings)) {
                 continue;
             } else {
-                name = m_history.Dialect().FileNamePart(found.path);
+                name = m_records.Dialect().FileNamePart(found.path);
             }
-            if (!m_history.DocExists(name)) m_history.AddDoc(found.path, name, true, false);
+            if (!m_records.DocExists(name)) m_records.AddDoc(found.path, name, true, false, &answers);
             AddOpenDoc(found.path);
         }
     } catch (...) {
@@ -130,7 +130,7 @@ void Sweep::ApplyShell(const SweepFindings& findings) {
     for (const auto& window : findings.shell.windows) {
         if (window.locationUrl.empty() || !window.hasDocument) continue;
         const std::string url = Trim(window.locationUrl);
-        m_history.AddDoc(url, url, false, false);
+        m_records.AddDoc(url, url, false, false);
         AddOpenDoc(url);
     }
 }
@@ -177,18 +177,6 @@ void Sweep::CheckOpenDocs() {
     } catch (...) {
         // The sweep stays silent; everything registered so far is kept.
     }
-}
-
-void CbRefreshClick(SettingsWindow& window) {
-    window.SetSweepTimerEnabled(window.BoxChecked(SettingsBox::Refresh));
-}
-
-void TimerCheckDocsTimer(SettingsWindow& window, Sweep& sweep) {
-    if (window.BoxChecked(SettingsBox::Refresh)) sweep.CheckOpenDocs();
-}
-
-CheckTimeChange SbCheckTimeChange(int position) {
-    return {CheckTimeLabel(position), static_cast<std::uint32_t>(position) * 1000u};
 }
 
 }  // namespace tk

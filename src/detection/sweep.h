@@ -7,8 +7,8 @@
 
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
-#include "history/history.h"
-#include "history/settings.h"
+#include "desktop/file_system.h"
+#include "history/doc_records.h"
 
 namespace tk {
 
@@ -28,10 +28,10 @@ struct SweepFindings {
 };
 
 // The detection sweep: programs behind the visible top-level windows, then the folders and
-// pages the shell's windows show, each handed to AddDoc. Owned by the main window.
+// pages the shell's windows show, each handed to registration.
 class Sweep {
 public:
-    Sweep(HistoryCore& history, WindowSystem& windows, ShellWindows& shell);
+    Sweep(DocRecords& records, const FileSystem& files, WindowSystem& windows, ShellWindows& shell);
 
     // Both passes; never lets an error out.
     void CheckOpenDocs();
@@ -69,24 +69,12 @@ private:
     void ApplyShell(const SweepFindings& findings);
     static bool IsShellProgram(const std::string& path, const SweepFindings& findings);
 
-    HistoryCore& m_history;
+    DocRecords& m_records;
+    const FileSystem& m_files;
     WindowSystem& m_windows;
     ShellWindows& m_shell;
     std::vector<std::string> m_openDocs;
     std::vector<std::pair<std::string, WindowHandle>> m_windowList;
 };
-
-// ---- the settings widgets of the sweep, as rules the window follows
-
-// CbRefreshClick: the sweep timer runs exactly when the box is checked.
-void CbRefreshClick(SettingsWindow& window);
-// TimerCheckDocsTimer: sweeps only while the box is checked.
-void TimerCheckDocsTimer(SettingsWindow& window, Sweep& sweep);
-// SbCheckTimeChange's result for a scroll-bar position: the label and the interval.
-struct CheckTimeChange {
-    std::string label;
-    std::uint32_t interval;
-};
-CheckTimeChange SbCheckTimeChange(int position);
 
 }  // namespace tk

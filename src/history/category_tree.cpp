@@ -116,6 +116,49 @@ void CategoryTree::Remove(TreeNode* node) {
     if (m_listener) m_listener->NodeRemoved(listenerParent, row);
 }
 
+void CategoryTree::MoveTop(TreeNode* node, int row) {
+    if (node == nullptr || node->m_parent != &m_root) return;
+    const int from = node->Row();
+    if (m_listener) m_listener->NodeAboutToBeRemoved(nullptr, from);
+    TreeNode::Children& tops = m_root.MutableChildren();
+    std::unique_ptr<TreeNode> owned = tops.take(static_cast<std::size_t>(from));
+    if (m_listener) m_listener->NodeRemoved(nullptr, from);
+    row = std::clamp(row, 0, static_cast<int>(tops.size()));
+    if (m_listener) m_listener->NodeAboutToBeInserted(nullptr, row);
+    tops.insert(static_cast<std::size_t>(row), std::move(owned));
+    // Rows are counted from the first one's order: renumber the stretch that moved.
+    const std::size_t low = static_cast<std::size_t>(std::min(from, row));
+    const std::size_t high = static_cast<std::size_t>(std::max(from, row));
+    for (std::size_t i = low; i <= high && i < tops.size(); ++i) {
+        tops[i]->m_order = m_root.m_firstChildOrder + static_cast<std::int64_t>(i);
+    }
+    if (m_listener) m_listener->NodeInserted(nullptr, row);
+}
+
+TreeNode* CategoryTree::FindByTextAndIndex(std::string_view text, int index) const {
+    auto [first, last] = m_byKey.equal_range(text);
+    for (auto it = first; it != last; ++it) {
+        if (it->second->m_data.Index == index) return it->second;
+    }
+    return nullptr;
+}
+
+int CategoryTree::CountByText(std::string_view text, bool exactCase) const {
+    auto [first, last] = m_byKey.equal_range(text);
+    int count = 0;
+    for (auto it = first; it != last; ++it) {
+        if (!exactCase || it->second->Text() == text) ++count;
+    }
+    return count;
+}
+
+void CategoryTree::ShiftIndexesAbove(int index) {
+    ForEach([index](const TreeNode& n) {
+        int& i = const_cast<TreeNode&>(n).m_data.Index;
+        if (i > index) --i;
+    });
+}
+
 void CategoryTree::Clear() {
     if (m_listener) m_listener->AboutToReset();
     m_root.m_children.reset();

@@ -30,6 +30,23 @@ public:
     }
     void push_front(std::unique_ptr<TreeNode> node) { m_front.push_back(std::move(node)); }
     void push_back(std::unique_ptr<TreeNode> node) { m_back.push_back(std::move(node)); }
+    void insert(std::size_t row, std::unique_ptr<TreeNode> node) {
+        if (row < m_front.size()) m_front.insert(m_front.end() - static_cast<std::ptrdiff_t>(row), std::move(node));
+        else m_back.insert(m_back.begin() + static_cast<std::ptrdiff_t>(row - m_front.size()), std::move(node));
+    }
+    std::unique_ptr<TreeNode> take(std::size_t row) {
+        std::unique_ptr<TreeNode> node;
+        if (row < m_front.size()) {
+            auto it = m_front.begin() + static_cast<std::ptrdiff_t>(m_front.size() - 1 - row);
+            node = std::move(*it);
+            m_front.erase(it);
+        } else {
+            auto it = m_back.begin() + static_cast<std::ptrdiff_t>(row - m_front.size());
+            node = std::move(*it);
+            m_back.erase(it);
+        }
+        return node;
+    }
     void erase(std::size_t row) {
         if (row < m_front.size()) m_front.erase(m_front.begin() + static_cast<std::ptrdiff_t>(m_front.size() - 1 - row));
         else m_back.erase(m_back.begin() + static_cast<std::ptrdiff_t>(row - m_front.size()));
@@ -119,6 +136,19 @@ public:
     TreeNode* AddChildLast(TreeNode* parent, std::string_view text, int image, int index);
     void Remove(TreeNode* node);
     void SetImage(TreeNode* node, int image);
+    // Moves a top-level node, children and all, to `row` of the top level as it stands
+    // without the node.
+    void MoveTop(TreeNode* node, int row);
+    // The node of history entry `index` whose text is `text` (ignoring ASCII case), if any.
+    TreeNode* FindByTextAndIndex(std::string_view text, int index) const;
+    // How many nodes carry `text` (ignoring ASCII case, or with `exactCase` byte for byte).
+    int CountByText(std::string_view text, bool exactCase) const;
+    // Points a node at another history entry; the view shows nothing different.
+    void SetIndex(TreeNode* node, int index) {
+        if (node != nullptr) node->m_data.Index = index;
+    }
+    // Every node standing for an entry after `index` now stands one lower: that entry went.
+    void ShiftIndexesAbove(int index);
     // Room for about `nodes` nodes in the lookup index, ahead of a large load.
     void Reserve(std::size_t nodes) { m_byKey.reserve(nodes); }
     void Clear();

@@ -19,17 +19,17 @@ std::string_view StripQuotes(std::string_view value) {
     return value;
 }
 
+}  // namespace
+
 // A value must stay on its line: line breaks and NULs would let one hostile text add sections
 // or keys of its own, so they are written as blanks.
-std::string OneLine(std::string_view value) {
+std::string IniFile::SingleLineValue(std::string_view value) {
     std::string out(value);
     for (char& c : out) {
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     }
     return out;
 }
-
-}  // namespace
 
 IniFile::IniFile(std::string path, TextEncoding newFileEncoding)
     : m_path(std::move(path)),
@@ -317,7 +317,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
     const std::string lowerSection = LowerAscii(TrimView(section));
     const std::string lowerKey = LowerAscii(TrimView(key));
     if (lowerKey.empty()) return;
-    const std::string clean = OneLine(value);
+    const std::string clean = SingleLineValue(value);
     Section* s = FindSection(lowerSection);
     if (s == nullptr) {
         Section fresh;

@@ -80,6 +80,8 @@ public:
     const std::string& LineEnding() const { return m_eol; }
 
     static std::optional<std::int32_t> ParseInteger(std::string_view text);
+    // A value as written: line breaks and NULs become blanks, so it cannot start a line.
+    static std::string SingleLineValue(std::string_view value);
 
 private:
     // Takes the file's bytes as its own and reads the section headers.

@@ -4,8 +4,7 @@
 #include <string>
 #include <string_view>
 
-// How the settings reach the main window, and the rules of the settings widgets that the
-// window and the tests' fake both follow.
+// The settings: their value, where the file lives, and the rules of the settings widgets.
 namespace tk {
 
 inline constexpr std::string_view kSettingsFileName = "defualt.ini";
@@ -26,30 +25,35 @@ enum class SettingsBox {
     QueryAutoRunDoc,  // CbQueryAutoRunDoc, "自动启动文档时询问", key "QueryAutoRunDoc"
 };
 
-// The part of the main window the settings load and save talk to.
-class SettingsWindow {
-public:
-    virtual ~SettingsWindow() = default;
-    virtual bool BoxChecked(SettingsBox box) const = 0;
-    // Sets a box; its click handling runs exactly when the state changes.
-    virtual void SetBoxChecked(SettingsBox box, bool checked) = 0;
-    // The active page of TVAllDocs, or -1 when none is.
-    virtual int ActivePageIndex() const = 0;
-    // Makes a page active without a change event; outside 0..5 leaves no page active.
-    virtual void SetActivePageIndex(int index) = 0;
-    virtual std::uint32_t SweepInterval() const = 0;
-    // Sets TimerCheckDocs' interval; setting the value it has keeps the countdown running.
-    virtual void SetSweepInterval(std::uint32_t milliseconds) = 0;
-    virtual bool SweepTimerEnabled() const = 0;
-    // Switches TimerCheckDocs; setting the state it has keeps the countdown running.
-    virtual void SetSweepTimerEnabled(bool enabled) = 0;
-    virtual int CheckTimePosition() const = 0;
-    // Moves SbCheckTime, clamped to 10..100; its change handling runs when the position changes.
-    virtual void SetCheckTimePosition(int position) = 0;
-    virtual int WindowWidth() const = 0;
-    virtual int WindowHeight() const = 0;
-    virtual void SetWindowWidth(int width) = 0;
-    virtual void SetWindowHeight(int height) = 0;
+// The settings as a value: what the 设置 page shows, the active page, the sweep's interval, the
+// window's size as last saved, and start at log-on. The controller owns it; the file stores
+// all but the last, which the desktop keeps.
+struct Settings {
+    bool runSelectDoc = false;     // CbAutoRunDocs, key "RunSelectDoc"
+    bool refresh = true;           // CbRefresh, key "CbRefresh"
+    bool queryAutoRunDoc = false;  // CbQueryAutoRunDoc, key "QueryAutoRunDoc"
+    int activePageIndex = 0;       // of TVAllDocs; -1: none
+    std::uint32_t checkDocInterval = kDefaultCheckInterval;  // milliseconds
+    int width = 500;               // the outer size, frame included
+    int height = 380;
+    bool autoRun = false;          // MnAutoRun: started at log-on
+
+    bool Box(SettingsBox box) const {
+        switch (box) {
+            case SettingsBox::AutoRunDocs: return runSelectDoc;
+            case SettingsBox::Refresh: return refresh;
+            case SettingsBox::QueryAutoRunDoc: return queryAutoRunDoc;
+        }
+        return false;
+    }
+    void SetBox(SettingsBox box, bool checked) {
+        switch (box) {
+            case SettingsBox::AutoRunDocs: runSelectDoc = checked; break;
+            case SettingsBox::Refresh: refresh = checked; break;
+            case SettingsBox::QueryAutoRunDoc: queryAutoRunDoc = checked; break;
+        }
+    }
+    bool operator==(const Settings&) const = default;
 };
 
 // SbCheckTime's range rule.
@@ -61,6 +65,8 @@ inline int ClampCheckTime(std::int64_t position) {
 
 // The caption LbCheckTime shows for a position: "每%d秒刷新一次".
 std::string CheckTimeLabel(int position);
+// Where SbCheckTime stands for an interval.
+inline int CheckTimePosition(std::uint32_t intervalMs) { return ClampCheckTime(intervalMs / 1000u); }
 
 // Where defualt.ini lives: beside the executable when that folder can be written, otherwise in
 // the per-user configuration folder the platform names (`configHome`).

@@ -1,7 +1,5 @@
 #include "launch/launcher.h"
 
-#include <algorithm>
-
 #include "base/text.h"
 
 namespace tk {
@@ -131,95 +129,6 @@ void Launcher::OpenSystemDirectory() { OpenLocation(GetSystemDir()); }
 
 void Launcher::OpenTaskManager() {
     m_shell.Execute(0, "open", "taskmgr", std::string(), std::string(), kSwShowNormal);
-}
-
-// ---- picks ------------------------------------------------------------------------------
-
-DocPicker::DocPicker(HistoryCore& history, Launcher& launcher)
-    : m_history(history), m_launcher(launcher) {}
-
-const TMyDoc* DocPicker::DocOf(const TreeNode* node) const {
-    if (node == nullptr) return nullptr;
-    const int index = node->Data().Index;
-    const auto& docs = m_history.DocHistory();
-    if (index < 0 || index >= static_cast<int>(docs.size())) return nullptr;
-    return &docs[static_cast<std::size_t>(index)];
-}
-
-std::string DocPicker::WithRecordedScheme(const TreeNode* node, std::string text) const {
-    const TMyDoc* doc = DocOf(node);
-    if (doc == nullptr || doc->DocType != kDocTypeWebPage || Contains(text, "://")) return text;
-    const std::size_t scheme = doc->Location.find("://");
-    if (scheme == std::string::npos) return text;
-    const std::string prefix = LowerAscii(doc->Location.substr(0, scheme));
-    if (prefix == "http") return text;
-    return doc->Location.substr(0, scheme + 3) + text;
-}
-
-void DocPicker::DocsTreeClick() {
-    const TreeNode* node = m_history.TVDocs().Current();
-    const TMyDoc* doc = DocOf(node);
-    if (node == nullptr || doc == nullptr) return;
-    std::string text = doc->DocType == kDocTypeProgram ? Trim(doc->Location) : Trim(node->Text());
-    if (text.empty()) return;
-    text = WithRecordedScheme(node, text);
-    m_history.CurDocText = text;
-    Hint(text);
-    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
-    m_clickOpens = true;
-}
-
-void DocPicker::TVAppClick() {
-    const TMyDoc* doc = DocOf(m_history.TVApp().Current());
-    if (doc == nullptr) return;
-    m_history.CurDocText = doc->Location;
-    m_launcher.LaunchDoc(m_history.CurDocText, m_history.CurDocText);
-    Hint(m_history.CurDocText);
-}
-
-void DocPicker::TVPathClick() {
-    const TreeNode* node = m_history.TVPath().Current();
-    if (node == nullptr) return;
-    const std::string text = Trim(node->Text());
-    if (text.empty()) return;
-    m_history.CurDocText = text;
-    Hint(text);
-    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
-    m_clickOpens = true;
-}
-
-void DocPicker::TVDocClick() {
-    const TreeNode* node = m_history.TVDoc().Current();
-    if (node == nullptr) return;
-    if (TrimView(node->Text()).empty()) return;
-    const std::string text = WithRecordedScheme(node, node->Text());
-    m_history.CurDocText = text;
-    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
-    m_clickOpens = true;
-}
-
-void DocPicker::DblClick() {
-    const std::string text = m_history.CurDocText;
-    m_launcher.LaunchDoc(text, text);
-}
-
-void DocPicker::LaunchCurDoc() { m_launcher.LaunchCurDoc(m_history.CurDocText); }
-
-void DocPicker::DeleteSelectedNodes() {
-    CategoryTree& tree = m_history.TVDocs();
-    std::vector<TreeNode*> selected = tree.SelectedNodes();
-    // A node whose ancestor goes as well leaves with it.
-    auto hasSelectedAncestor = [&](const TreeNode* node) {
-        for (const TreeNode* p = node->Parent(); p != nullptr; p = p->Parent()) {
-            if (p->IsSelected()) return true;
-        }
-        return false;
-    };
-    std::vector<TreeNode*> roots;
-    for (TreeNode* node : selected) {
-        if (!hasSelectedAncestor(node)) roots.push_back(node);
-    }
-    for (TreeNode* node : roots) tree.Remove(node);
 }
 
 }  // namespace tk

@@ -6,7 +6,7 @@
 
 #include "desktop/file_system.h"
 #include "desktop/shell.h"
-#include "history/history.h"
+#include "history/doc.h"
 #include "desktop/path_dialect.h"
 
 namespace tk {
@@ -44,46 +44,6 @@ private:
     const PathDialect& m_dialect;
     std::function<void(const std::string&)> m_showMessage;
     WindowHandle m_mainWindow = 0;
-};
-
-// Picks in the category trees: which text a click, a double-click or a key hands to the
-// launcher, and the click-opens state that makes a second click open.
-class DocPicker {
-public:
-    DocPicker(HistoryCore& history, Launcher& launcher);
-
-    // PnlHint's text.
-    void SetHintSink(std::function<void(const std::string&)> showHint) { m_showHint = std::move(showHint); }
-    bool ClickOpens() const { return m_clickOpens; }
-    void SetClickOpens(bool value) { m_clickOpens = value; }
-    const std::string& CurDocText() const { return m_history.CurDocText; }
-
-    void DocsTreeClick();
-    void TVAppClick();
-    void TVPathClick();
-    void TVDocClick();
-    // TVDocsDblClick, TVPathDblClick, TVDocDblClick.
-    void DblClick();
-    // Enter in TVDocs.
-    void LaunchCurDoc();
-    // Delete in TVDocs: its selected nodes go from that tree alone.
-    void DeleteSelectedNodes();
-    // Any expand or collapse in TVDocs, TVPath or TVDoc.
-    void ExpandedOrCollapsed() { m_clickOpens = false; }
-
-private:
-    const TMyDoc* DocOf(const TreeNode* node) const;
-    // A web entry recorded with another scheme than "http" opens with that scheme, never
-    // with "http://" put in front of its node text.
-    std::string WithRecordedScheme(const TreeNode* node, std::string text) const;
-    void Hint(const std::string& text) {
-        if (m_showHint) m_showHint(text);
-    }
-
-    HistoryCore& m_history;
-    Launcher& m_launcher;
-    std::function<void(const std::string&)> m_showHint;
-    bool m_clickOpens = false;
 };
 
 }  // namespace tk

@@ -2,22 +2,21 @@
 
 namespace tk {
 
-StartupReopener::StartupReopener(HistoryCore& history, SettingsWindow& window, Sweep& sweep,
-                                 Launcher& launcher, Hooks hooks)
-    : m_history(history),
-      m_window(window),
+StartupReopener::StartupReopener(const DocRecords& records, Sweep& sweep, Launcher& launcher,
+                                 Hooks hooks)
+    : m_records(records),
       m_sweep(sweep),
       m_launcher(launcher),
       m_hooks(std::move(hooks)) {}
 
-void StartupReopener::RunStartDocs() {
-    if (m_history.DocHistory().empty()) return;
-    if (m_window.BoxChecked(SettingsBox::QueryAutoRunDoc) && m_hooks.showStartDocDialog) {
+void StartupReopener::RunStartDocs(bool ask) {
+    if (m_records.DocHistory().empty()) return;
+    if (ask && m_hooks.showStartDocDialog) {
         m_hooks.showStartDocDialog();
     }
     // The length is read after the dialog: a sweep may have run while it was open.
-    for (std::size_t i = 0; i < m_history.DocHistory().size(); ++i) {
-        const TMyDoc doc = m_history.DocHistory()[i];
+    for (std::size_t i = 0; i < m_records.DocHistory().size(); ++i) {
+        const TMyDoc doc = m_records.DocHistory()[i];
         if (doc.Selected == 0) continue;
         if (m_hooks.wait) m_hooks.wait(kSpacingMs);
         try {
@@ -34,16 +33,16 @@ void StartupReopener::RunStartDoc(const std::string& location, int docType) {
     m_launcher.OpenStoredDoc(location, docType);
 }
 
-std::vector<StartDocRow> StartDocRows(const HistoryCore& history) {
+std::vector<StartDocRow> StartDocRows(const DocRecords& records) {
     std::vector<StartDocRow> rows;
-    rows.reserve(history.DocHistory().size());
-    for (const auto& doc : history.DocHistory()) rows.push_back({doc.Title, doc.Selected != 0});
+    rows.reserve(records.DocHistory().size());
+    for (const auto& doc : records.DocHistory()) rows.push_back({doc.Title, doc.Selected != 0});
     return rows;
 }
 
-void StoreStartSelection(HistoryCore& history, const std::vector<bool>& rowSelected, bool clear) {
+void StoreStartSelection(DocRecords& records, const std::vector<bool>& rowSelected, bool clear) {
     for (std::size_t i = 0; i < rowSelected.size(); ++i) {
-        history.SetSelectedFlag(static_cast<int>(i), !clear && rowSelected[i]);
+        records.SetSelectedFlag(static_cast<int>(i), !clear && rowSelected[i]);
     }
 }
 

@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "detection/sweep.h"
-#include "history/history.h"
-#include "history/settings.h"
+#include "history/doc_records.h"
 #include "launch/launcher.h"
 
 namespace tk {
@@ -21,15 +20,14 @@ public:
     };
     static constexpr int kSpacingMs = 100;
 
-    StartupReopener(HistoryCore& history, SettingsWindow& window, Sweep& sweep, Launcher& launcher,
-                    Hooks hooks);
+    StartupReopener(const DocRecords& records, Sweep& sweep, Launcher& launcher, Hooks hooks);
 
-    void RunStartDocs();
+    // Opens the marked entries; with `ask`, the start-up dialog comes first.
+    void RunStartDocs(bool ask);
     void RunStartDoc(const std::string& location, int docType);
 
 private:
-    HistoryCore& m_history;
-    SettingsWindow& m_window;
+    const DocRecords& m_records;
     Sweep& m_sweep;
     Launcher& m_launcher;
     Hooks m_hooks;
@@ -41,10 +39,10 @@ struct StartDocRow {
     std::string title;
     bool selected;
 };
-std::vector<StartDocRow> StartDocRows(const HistoryCore& history);
+std::vector<StartDocRow> StartDocRows(const DocRecords& records);
 
 // Stores the dialog's choice: every listed entry's mark becomes its row's selection, or 0 for
 // all of them when `clear` is set. Entries added after the list was filled keep their mark.
-void StoreStartSelection(HistoryCore& history, const std::vector<bool>& rowSelected, bool clear);
+void StoreStartSelection(DocRecords& records, const std::vector<bool>& rowSelected, bool clear);
 
 }  // namespace tk

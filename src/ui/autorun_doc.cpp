@@ -1,5 +1,6 @@
 #include "ui/autorun_doc.h"
 
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "startup/startup.h"
@@ -23,9 +24,7 @@ QWidget* Strip(QWidget* parent, const char* name, int height) {
 
 }  // namespace
 
-TFrmAutorunDoc::TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                               QWidget* owner)
-    : QDialog(owner), m_history(history), m_launcher(launcher), m_mainWindow(mainWindow) {
+TFrmAutorunDoc::TFrmAutorunDoc(StartDocsForm& form, QWidget* owner) : QDialog(owner), m_form(form) {
     setObjectName(QStringLiteral("FrmAutorunDoc"));
     setWindowTitle(QStringLiteral("文档自动启动"));
     setFixedSize(423, 284);
@@ -101,36 +100,30 @@ void TFrmAutorunDoc::showEvent(QShowEvent* event) {
 void TFrmAutorunDoc::FormShow() {
     m_selectingByCode = true;
     LbSelectDoc->clear();
-    for (const StartDocRow& row : StartDocRows(m_history)) {
+    for (const StartDocRow& row : m_form.Rows()) {
         auto* item = new QListWidgetItem(QString::fromStdString(row.title), LbSelectDoc);
         item->setSelected(row.selected);
     }
     m_selectingByCode = false;
 }
 
-void TFrmAutorunDoc::StoreStartSelection(bool clear) {
+std::vector<bool> TFrmAutorunDoc::RowSelection() const {
     std::vector<bool> rows;
     for (int i = 0; i < LbSelectDoc->count(); ++i) rows.push_back(LbSelectDoc->item(i)->isSelected());
-    tk::StoreStartSelection(m_history, rows, clear);
+    return rows;
 }
 
 void TFrmAutorunDoc::BtnConfirmClick() {
-    StoreStartSelection(false);
+    m_form.BtnConfirmClick(RowSelection());
     accept();
 }
 
 void TFrmAutorunDoc::SpeedButton2Click() {
-    StoreStartSelection(true);
+    m_form.SpeedButton2Click(RowSelection());
     accept();
 }
 
-void TFrmAutorunDoc::LbSelectDocDblClick() {
-    const int row = LbSelectDoc->currentRow();
-    const auto& docs = m_history.DocHistory();
-    if (row < 0 || row >= static_cast<int>(docs.size())) return;
-    const TMyDoc& doc = docs[static_cast<std::size_t>(row)];
-    m_launcher.OpenStoredDoc(doc.Location, doc.DocType);
-}
+void TFrmAutorunDoc::LbSelectDocDblClick() { m_form.LbSelectDocDblClick(LbSelectDoc->currentRow()); }
 
 void TFrmAutorunDoc::CbSelectAllClick() {
     // Checked or unchecked, the box selects every row.
@@ -144,12 +137,13 @@ void TFrmAutorunDoc::LbSelectDocClick() {
     CbSelectAll->setChecked(false);
 }
 
-void TFrmAutorunDoc::CbNotQueryClick() {
-    m_mainWindow.SetBoxChecked(SettingsBox::QueryAutoRunDoc, CbNotQuery->isChecked());
-}
+void TFrmAutorunDoc::CbNotQueryClick() { m_form.NotQueryClick(CbNotQuery->isChecked()); }
 
-void TFrmAutorunDoc::Ask(bool autoRunDocs) {
-    CbNotQuery->setChecked(autoRunDocs);
+void TFrmAutorunDoc::Ask() {
+    {
+        QSignalBlocker block(CbNotQuery);
+        CbNotQuery->setChecked(m_form.DialogShown());
+    }
     exec();
 }
 

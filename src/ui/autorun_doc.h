@@ -5,9 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include "history/history.h"
-#include "history/settings.h"
-#include "launch/launcher.h"
+#include "controller/start_docs_form.h"
 #include "ui/widgets.h"
 
 namespace tk {
@@ -16,11 +14,10 @@ namespace tk {
 class TFrmAutorunDoc : public QDialog {
     Q_OBJECT
 public:
-    TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                   QWidget* owner);
+    TFrmAutorunDoc(StartDocsForm& form, QWidget* owner);
 
-    // Shows the dialog modally; its not-again box starts as "自动启动历史文档" stands.
-    void Ask(bool autoRunDocs);
+    // Shows the dialog modally.
+    void Ask();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -29,7 +26,7 @@ private:
     void FormShow();
     void BtnConfirmClick();
     void SpeedButton2Click();
-    void StoreStartSelection(bool clear);
+    std::vector<bool> RowSelection() const;
     void LbSelectDocDblClick();
     void CbSelectAllClick();
     void LbSelectDocClick();
@@ -41,9 +38,7 @@ private:
     TPictureButton* BtnConfirm = nullptr;
     TPictureButton* SpeedButton2 = nullptr;
 
-    HistoryCore& m_history;
-    Launcher& m_launcher;
-    SettingsWindow& m_mainWindow;
+    StartDocsForm& m_form;
     bool m_selectingByCode = false;
 };
 

@@ -56,7 +56,7 @@ TFrmMain::TFrmMain(AppController& controller, MainWindowDeps deps, QWidget* pare
     resize(kDesignedWidth, kDesignedHeight);
     setFont(SongFont(13));
     Paint(this, kBackground);
-    m_images = std::make_unique<ImageListIcons>(m_controller.History().Images());
+    m_images = std::make_unique<ImageListIcons>(m_controller.Images());
     BuildMenus();
     BuildContent(BuildWindowFrame(this));
     ConnectPages();
@@ -136,7 +136,7 @@ void TFrmMain::BuildContent(QWidget* content) {
     splitter->setSizes({400, 47});
 
     for (int page = 0; page < 4; ++page) {
-        m_trees[page] = new TTreePage(page, *m_controller.History().TreeOfPage(page), *m_images);
+        m_trees[page] = new TTreePage(page, *m_controller.TreeOfPage(page), *m_images);
         TVAllDocs->AddPage(m_trees[page]);
     }
     m_system = new TSystemPage;
@@ -166,7 +166,7 @@ void TFrmMain::BuildMenus() {
 
     popMenu = new QMenu(this);
     popMenu->setObjectName(QStringLiteral("popMenu"));
-    MnOpenKelmora = popMenu->addAction(Q(m_controller.Slide().MenuCaption()));
+    MnOpenKelmora = popMenu->addAction(Q(m_controller.TrayMenuCaption()));
     MnOpenKelmora->setObjectName(QStringLiteral("MnOpenKelmora"));
     QAction* exit = popMenu->addAction(QStringLiteral("退出(&E)"));
     exit->setObjectName(QStringLiteral("Exit1"));
@@ -189,7 +189,7 @@ void TFrmMain::ConnectPages() {
     connect(m_system, &TSystemPage::MoreClicked, this, [&c] { c.BtnMoreSpecDirClick(); });
     connect(m_settings, &TSettingsPage::OnTopClicked, this, [&c](bool on) { c.CbOnTopClick(on); });
     connect(m_settings, &TSettingsPage::AutoRunClicked, this, [&c](bool on) { c.MnAutoRunClick(on); });
-    connect(m_settings, &TSettingsPage::RefreshClicked, this, [&c] { c.CbRefreshClick(); });
+    connect(m_settings, &TSettingsPage::BoxClicked, this, [&c](SettingsBox box, bool on) { c.SettingsBoxClick(box, on); });
     connect(m_settings, &TSettingsPage::CheckTimeChanged, this, [&c](int position) { c.SbCheckTimeChange(position); });
     connect(m_settings, &TSettingsPage::DeleteAllClicked, this, [&c] { c.BtnDeleteAllDocsClick(); });
     connect(m_settings, &TSettingsPage::AutoRunSetClicked, this, [&c] { c.BtnAutoRunSetClick(); });
@@ -202,6 +202,7 @@ void TFrmMain::ConnectPages() {
         c.WebLinkClicked(address.toStdString());
     });
     connect(TVAllDocs, &TPageControl::Change, this, &TFrmMain::SetDropTargetTree);
+    connect(TVAllDocs, &TPageControl::PageShown, this, [&c](int page) { c.TVAllDocsChange(page); });
 }
 
 void TFrmMain::BuildTray() {
@@ -272,7 +273,16 @@ void TFrmMain::moveEvent(QMoveEvent* event) {
         ApplyWantedOuterSize();
         m_controller.PlaceAtStart();
     }
+    ReportSize();
 }
+
+void TFrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ReportSize();
+}
+
+// The settings keep the outer size, frame included.
+void TFrmMain::ReportSize() { m_controller.WindowResized(frameGeometry().width(), frameGeometry().height()); }
 
 // The web strip's browser rests while the window is out of sight.
 void TFrmMain::ReportShown() { m_controller.WindowShownChanged(isVisible() && !isMinimized()); }
@@ -319,7 +329,7 @@ void TFrmMain::EndProgram() {
 void TFrmMain::SetDropTargetTree() {
     const int page = TVAllDocs->ActivePageIndex();
     // On the system and settings pages the last category tree stays the target.
-    if (page >= 0 && page < 4) m_dropTarget->SetTargetControl(m_trees[page]->Tree());
+    if (m_dropTarget && page >= 0 && page < 4) m_dropTarget->SetTargetControl(m_trees[page]->Tree());
 }
 
 void TFrmMain::DropFiles(const TDropFilesInfo& info) {

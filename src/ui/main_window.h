@@ -54,14 +54,7 @@ public:
     void AddStartNotice(const QString& text) { m_startNotices << text; }
 
     // ---- MainView
-    bool BoxChecked(SettingsBox box) const override;
-    void SetBoxChecked(SettingsBox box, bool checked) override;
-    int ActivePageIndex() const override;
-    void SetActivePageIndex(int index) override;
-    int CheckTimePosition() const override;
-    void SetCheckTimePosition(int position) override;
-    void SetCheckTimeLabel(const std::string& text) override;
-    void SetAutoRunBox(bool checked) override;
+    void ShowSettings(const Settings& settings) override;
     int WindowWidth() const override;
     int WindowHeight() const override;
     void SetWindowWidth(int width) override;
@@ -93,6 +86,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -106,6 +100,7 @@ private:
     void SetDropTargetTree();
     void DropFiles(const TDropFilesInfo& info);
     void ReportShown();
+    void ReportSize();
 
     AppController& m_controller;
     MainWindowDeps m_deps;

@@ -23,14 +23,13 @@ QPointer<TFrmVersion> g_aboutWindow;
 
 }  // namespace
 
-bool TFrmMain::BoxChecked(SettingsBox box) const { return m_settings->BoxChecked(box); }
-void TFrmMain::SetBoxChecked(SettingsBox box, bool checked) { m_settings->SetBoxChecked(box, checked); }
-int TFrmMain::ActivePageIndex() const { return TVAllDocs->ActivePageIndex(); }
-void TFrmMain::SetActivePageIndex(int index) { TVAllDocs->SetActivePageIndex(index); }
-int TFrmMain::CheckTimePosition() const { return m_settings->CheckTimePosition(); }
-void TFrmMain::SetCheckTimePosition(int position) { m_settings->SetCheckTimePosition(position); }
-void TFrmMain::SetCheckTimeLabel(const std::string& text) { m_settings->SetCheckTimeLabel(Q(text)); }
-void TFrmMain::SetAutoRunBox(bool checked) { m_settings->SetAutoRunBox(checked); }
+void TFrmMain::ShowSettings(const Settings& settings) {
+    m_settings->ShowSettings(settings);
+    if (TVAllDocs->ActivePageIndex() != settings.activePageIndex) {
+        TVAllDocs->SetActivePageIndex(settings.activePageIndex);
+        SetDropTargetTree();
+    }
+}
 // The outer size, frame included, once the window manager has given it a frame.
 int TFrmMain::WindowWidth() const { return frameGeometry().width(); }
 int TFrmMain::WindowHeight() const { return frameGeometry().height(); }
@@ -94,10 +93,9 @@ void TFrmMain::Inform(const std::string& caption, const std::string& text) {
 
 void TFrmMain::ShowStartDocDialog() {
     if (m_autorunDoc == nullptr) {
-        m_autorunDoc = new TFrmAutorunDoc(m_controller.History(), m_controller.DocLauncher(),
-                                          m_controller.Settings(), this);
+        m_autorunDoc = new TFrmAutorunDoc(m_controller.StartDocs(), this);
     }
-    m_autorunDoc->Ask(m_settings->BoxChecked(SettingsBox::AutoRunDocs));
+    m_autorunDoc->Ask();
 }
 
 void TFrmMain::ShowAbout() {

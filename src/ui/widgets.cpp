@@ -275,6 +275,7 @@ void TPageControl::AddPage(QWidget* page) {
 }
 
 void TPageControl::SetActivePageIndex(int index) {
+    const int before = m_active;
     m_active = (index >= 0 && index < m_pages.size()) ? index : -1;
     m_stack->setCurrentWidget(m_active >= 0 ? m_pages[m_active] : m_empty);
     m_strip->update();
@@ -289,6 +290,7 @@ void TPageControl::SetActivePageIndex(int index) {
             QAccessible::updateAccessibility(&focus);
         }
     }
+    if (m_active != before) emit PageShown(m_active);
 }
 
 void TPageControl::SetTabBitmap(const QPixmap& bitmap, const QPixmap& active) {

@@ -86,6 +86,8 @@ public:
 signals:
     // The user picked another page.
     void Change();
+    // Another page shows, whoever chose it; -1: none.
+    void PageShown(int index);
 
 private:
     Strip* m_strip;

@@ -35,9 +35,7 @@ void DrawNamed(HDC dc, const char* name, int x, int y, int w = -1, int h = -1) {
 enum : int { kList = 10, kNotQuery, kSelectAll, kConfirm, kCancel };
 
 struct StartDocState {
-    HistoryCore* history;
-    Launcher* launcher;
-    SettingsWindow* mainWindow;
+    StartDocsForm* form;
     HWND list = nullptr;
     HWND notQuery = nullptr;
     HWND selectAll = nullptr;
@@ -50,7 +48,8 @@ void StoreSelection(StartDocState& s, bool clear) {
     const int count = ListBox_GetCount(s.list);
     std::vector<bool> rows;
     for (int i = 0; i < count; ++i) rows.push_back(ListBox_GetSel(s.list, i) > 0);
-    StoreStartSelection(*s.history, rows, clear);
+    if (clear) s.form->SpeedButton2Click(rows);
+    else s.form->BtnConfirmClick(rows);
 }
 
 LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -68,17 +67,11 @@ LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 ListBox_SetSel(s->list, TRUE, -1);
                 s->selectingByCode = false;
             } else if (id == kNotQuery && code == BN_CLICKED) {
-                s->mainWindow->SetBoxChecked(SettingsBox::QueryAutoRunDoc,
-                                             Button_GetCheck(s->notQuery) == BST_CHECKED);
+                s->form->NotQueryClick(Button_GetCheck(s->notQuery) == BST_CHECKED);
             } else if (id == kList && code == LBN_SELCHANGE && !s->selectingByCode) {
                 Button_SetCheck(s->selectAll, BST_UNCHECKED);
             } else if (id == kList && code == LBN_DBLCLK) {
-                const int row = ListBox_GetCaretIndex(s->list);
-                const auto& docs = s->history->DocHistory();
-                if (row >= 0 && row < static_cast<int>(docs.size())) {
-                    const TMyDoc& doc = docs[static_cast<std::size_t>(row)];
-                    s->launcher->OpenStoredDoc(doc.Location, doc.DocType);
-                }
+                s->form->LbSelectDocDblClick(ListBox_GetCaretIndex(s->list));
             }
             return 0;
         }
@@ -209,10 +202,9 @@ SIZE Outer(DWORD style, int w, int h) {
 
 }  // namespace
 
-void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                       bool autoRunDocs) {
+void RunStartDocDialog(HWND owner, StartDocsForm& form) {
     RegisterClass(L"TFrmAutorunDoc", StartDocProc);
-    StartDocState state{&history, &launcher, &mainWindow};
+    StartDocState state{&form};
     state.font = DialogFont(12);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const SIZE size = Outer(style, 423, 284);
@@ -239,13 +231,13 @@ void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, Set
     Child(L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14, dialog,
           21, state.font);
     state.selectingByCode = true;
-    for (const StartDocRow& row : StartDocRows(history)) {
+    for (const StartDocRow& row : form.Rows()) {
         const int at = static_cast<int>(::SendMessageW(state.list, LB_ADDSTRING, 0,
                                                        reinterpret_cast<LPARAM>(Utf8ToWide(row.title).c_str())));
         if (row.selected) ListBox_SetSel(state.list, TRUE, at);
     }
     state.selectingByCode = false;
-    Button_SetCheck(state.notQuery, autoRunDocs ? BST_CHECKED : BST_UNCHECKED);
+    Button_SetCheck(state.notQuery, form.DialogShown() ? BST_CHECKED : BST_UNCHECKED);
 
     // Modal: the owner takes no input until the dialog closes.
     ::EnableWindow(owner, FALSE);

@@ -4,15 +4,12 @@
 
 #include <windows.h>
 
-#include "history/history.h"
-#include "history/settings.h"
-#include "launch/launcher.h"
+#include "controller/start_docs_form.h"
 
 namespace tk {
 
 // The start-up documents dialog (文档自动启动), modal over `owner`; returns when it closes.
-void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                       bool autoRunDocs);
+void RunStartDocDialog(HWND owner, StartDocsForm& form);
 
 enum class PictureWindow { About, Help };
 

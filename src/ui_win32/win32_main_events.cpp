@@ -39,7 +39,9 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
         case kMnDeleteSelected: c.MnDeleteSelectedClick(); return;
         case kBoxFirst: c.CbOnTopClick(Button_GetCheck(m_boxes[0]) == BST_CHECKED); return;
         case kBoxFirst + 1: c.MnAutoRunClick(Button_GetCheck(m_boxes[1]) == BST_CHECKED); return;
-        case kBoxFirst + 2: c.CbRefreshClick(); return;
+        case kBoxFirst + 2: c.SettingsBoxClick(SettingsBox::Refresh, BoxChecked(2)); return;
+        case kBoxFirst + 3: c.SettingsBoxClick(SettingsBox::QueryAutoRunDoc, BoxChecked(3)); return;
+        case kBoxFirst + 4: c.SettingsBoxClick(SettingsBox::AutoRunDocs, BoxChecked(4)); return;
         case kBtnAutoRunSet: c.BtnAutoRunSetClick(); return;
         case kBtnDeleteAllDocs: c.BtnDeleteAllDocsClick(); return;
         case kBtnHelpDoc: c.BtnHelpDocClick(); return;
@@ -120,7 +122,8 @@ LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
 }
 
 void Win32MainWindow::OnCheckTimeScroll(int code, int thumb) {
-    int position = CheckTimePosition();
+    const int shown = ::GetScrollPos(m_checkTime, SB_CTL);
+    int position = shown;
     switch (code) {
         case SB_LINELEFT:
         case SB_PAGELEFT: --position; break;
@@ -133,8 +136,7 @@ void Win32MainWindow::OnCheckTimeScroll(int code, int thumb) {
         default: return;
     }
     position = std::clamp(position, kCheckTimeMin, kCheckTimeMax);
-    if (position == CheckTimePosition()) return;
-    SetCheckTimePosition(position);
+    if (position == shown) return;
     m_controller.SbCheckTimeChange(position);
 }
 
@@ -148,7 +150,13 @@ LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     switch (msg) {
-        case WM_SIZE: Layout(); return 0;
+        case WM_SIZE: {
+            Layout();
+            RECT outer{};
+            ::GetWindowRect(m_window, &outer);
+            m_controller.WindowResized(outer.right - outer.left, outer.bottom - outer.top);
+            return 0;
+        }
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             PAINTSTRUCT ps;

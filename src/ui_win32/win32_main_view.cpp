@@ -35,27 +35,21 @@ int BoxSlot(SettingsBox box) {
 }
 }  // namespace
 
-bool Win32MainWindow::BoxChecked(SettingsBox box) const {
-    return Button_GetCheck(m_boxes[BoxSlot(box)]) == BST_CHECKED;
+void Win32MainWindow::ShowSettings(const Settings& settings) {
+    for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
+        Button_SetCheck(m_boxes[BoxSlot(box)], settings.Box(box) ? BST_CHECKED : BST_UNCHECKED);
+    }
+    const int position = tk::CheckTimePosition(settings.checkDocInterval);
+    ::SetScrollPos(m_checkTime, SB_CTL, position, TRUE);
+    ::SetWindowTextW(m_checkTimeLabel, Utf8ToWide(CheckTimeLabel(position)).c_str());
+    Button_SetCheck(m_boxes[1], settings.autoRun ? BST_CHECKED : BST_UNCHECKED);
+    if (settings.activePageIndex != m_activePage) {
+        SetActivePageIndex(settings.activePageIndex);
+        SetDropTargetTree();
+    }
 }
 
-void Win32MainWindow::SetBoxChecked(SettingsBox box, bool checked) {
-    Button_SetCheck(m_boxes[BoxSlot(box)], checked ? BST_CHECKED : BST_UNCHECKED);
-}
-
-int Win32MainWindow::CheckTimePosition() const { return ::GetScrollPos(m_checkTime, SB_CTL); }
-
-void Win32MainWindow::SetCheckTimePosition(int position) {
-    ::SetScrollPos(m_checkTime, SB_CTL, std::clamp(position, kCheckTimeMin, kCheckTimeMax), TRUE);
-}
-
-void Win32MainWindow::SetCheckTimeLabel(const std::string& text) {
-    ::SetWindowTextW(m_checkTimeLabel, Utf8ToWide(text).c_str());
-}
-
-void Win32MainWindow::SetAutoRunBox(bool checked) {
-    Button_SetCheck(m_boxes[1], checked ? BST_CHECKED : BST_UNCHECKED);
-}
+bool Win32MainWindow::BoxChecked(int slot) const { return Button_GetCheck(m_boxes[slot]) == BST_CHECKED; }
 
 int Win32MainWindow::WindowWidth() const {
     RECT r{};
@@ -141,8 +135,7 @@ void Win32MainWindow::Inform(const std::string& caption, const std::string& text
 }
 
 void Win32MainWindow::ShowStartDocDialog() {
-    RunStartDocDialog(m_window, m_controller.History(), m_controller.DocLauncher(), m_controller.Settings(),
-                      BoxChecked(SettingsBox::AutoRunDocs));
+    RunStartDocDialog(m_window, m_controller.StartDocs());
 }
 
 void Win32MainWindow::ShowAbout() {

@@ -104,7 +104,7 @@ Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(contr
                                  kDesignedWidth, kDesignedHeight, m_owner, nullptr, instance, this);
     m_iconSmall = ProgramIcon(16);
     m_iconBig = ProgramIcon(32);
-    m_images = std::make_unique<TreeImages>(m_controller.History().Images());
+    m_images = std::make_unique<TreeImages>(m_controller.Images());
     BuildMenus();
     BuildChildren();
     m_controller.Attach(*this, m_web.get());
@@ -164,7 +164,7 @@ void Win32MainWindow::RegisterClasses() {
 
 void Win32MainWindow::BuildMenus() {
     m_popMenu = ::CreatePopupMenu();
-    m_trayCaption = Utf8ToWide(m_controller.Slide().MenuCaption());
+    m_trayCaption = Utf8ToWide(m_controller.TrayMenuCaption());
     ::AppendMenuW(m_popMenu, MF_STRING, kMnOpenKelmora, m_trayCaption.c_str());
     ::AppendMenuW(m_popMenu, MF_STRING, kExit1, L"退出(&E)");
 
@@ -213,7 +213,7 @@ void Win32MainWindow::BuildChildren() {
         ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
         AddTip(m_tooltip, m_trees[page], m_trees[page], "鼠标右键有更多功能");
         m_adapters[page] = std::make_unique<TreeViewAdapter>(
-            m_trees[page], *m_controller.History().TreeOfPage(page), *m_images);
+            m_trees[page], *m_controller.TreeOfPage(page), *m_images);
     }
     BuildSystemPage(m_pages[4]);
     BuildSettingsPage(m_pages[5]);
@@ -393,6 +393,7 @@ void Win32MainWindow::PickTab(int index) {
     if (index < 0 || index >= 6 || index == m_activePage) return;
     SetActivePageIndex(index);
     SetDropTargetTree();
+    m_controller.TVAllDocsChange(index);
 }
 
 void Win32MainWindow::SetDropTargetTree() {

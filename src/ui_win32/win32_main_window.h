@@ -38,14 +38,7 @@ public:
     void Close();
 
     // ---- MainView
-    bool BoxChecked(SettingsBox box) const override;
-    void SetBoxChecked(SettingsBox box, bool checked) override;
-    int ActivePageIndex() const override { return m_activePage; }
-    void SetActivePageIndex(int index) override;
-    int CheckTimePosition() const override;
-    void SetCheckTimePosition(int position) override;
-    void SetCheckTimeLabel(const std::string& text) override;
-    void SetAutoRunBox(bool checked) override;
+    void ShowSettings(const Settings& settings) override;
     int WindowWidth() const override;
     int WindowHeight() const override;
     void SetWindowWidth(int width) override;
@@ -87,6 +80,8 @@ private:
     void PaintFrame(HDC dc);
     void PaintStrip(HWND strip, HDC dc);
     void PickTab(int index);
+    void SetActivePageIndex(int index);
+    bool BoxChecked(int slot) const;
     void AfterFirstFrame();
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(NMHDR* header);

@@ -15,11 +15,11 @@
 
 #include "fuzz_support.h"
 #include "base/text.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "linear_history_reference.h"
 
 using tk::CategoryTree;
-using tk::HistoryCore;
+using tk::test::TestHistory;
 using tk::TreeNode;
 using tk::fuzz::ByteReader;
 using tk::fuzz::Require;
@@ -101,7 +101,7 @@ private:
     std::string& m_log;
 };
 
-void Listen(HistoryCore& core, int page, tk::TreeListener* listener) {
+void Listen(TestHistory& core, int page, tk::TreeListener* listener) {
     core.TreeOfPage(page)->SetListener(listener);
 }
 void Listen(LinearHistoryReference& core, int page, tk::TreeListener* listener) {
@@ -123,7 +123,7 @@ struct History {
         RecordingListener("TVPath", log), RecordingListener("TVDoc", log)};
     Core core;  // after the listeners, so it goes first
 };
-using Indexed = History<HistoryCore>;
+using Indexed = History<TestHistory>;
 using Linear = History<LinearHistoryReference>;
 
 // A text from fragments and raw bytes; up to nine pieces.
@@ -158,8 +158,17 @@ TreeNode* NthNode(const CategoryTree& tree, int k) {
 }
 
 // "text [image] #index" indented by depth, in tree order; checks the links on the way.
+// A node's picture: a built-in one by its number, a program's icon by the file it came from
+// (numbers of icons differ between a removal and a fresh registration; pictures must not).
+std::string Picture(const TreeNode* node, const tk::ImageList& images) {
+    const int image = node->ImageIndex();
+    if (image < tk::ImageList::kBuiltInCount) return std::to_string(image);
+    Require(image < images.Count() && images.At(image).has_value(), "a node's icon is in the list");
+    return images.At(image)->filePath;
+}
+
 void DumpNode(const TreeNode* node, const TreeNode* parent, int row, int depth, int docCount,
-              std::vector<std::string>& out) {
+              const tk::ImageList& images, std::vector<std::string>& out) {
     Require(node != nullptr, "every row below the count holds a node");
     Require(node->Parent() == parent, "a node knows its parent");
     Require(node->Row() == row, "a node knows its row");
@@ -167,22 +176,22 @@ void DumpNode(const TreeNode* node, const TreeNode* parent, int row, int depth, 
             "a node names an existing history entry");
     Require(node->SelectedIndex() == node->ImageIndex(), "selected image equals the image");
     out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + node->Text() + " [" +
-                  std::to_string(node->ImageIndex()) + "] #" + std::to_string(node->Data().Index));
+                  Picture(node, images) + "] #" + std::to_string(node->Data().Index));
     for (int r = 0; r < node->ChildCount(); ++r) {
-        DumpNode(node->Child(r), node, r, depth + 1, docCount, out);
+        DumpNode(node->Child(r), node, r, depth + 1, docCount, images, out);
     }
     Require(node->Child(node->ChildCount()) == nullptr, "no node past the last row");
 }
 
-std::vector<std::string> Dump(const CategoryTree& tree, int docCount) {
+std::vector<std::string> Dump(const CategoryTree& tree, int docCount, const tk::ImageList& images) {
     std::vector<std::string> out;
-    for (int r = 0; r < tree.TopCount(); ++r) DumpNode(tree.Top(r), nullptr, r, 0, docCount, out);
+    for (int r = 0; r < tree.TopCount(); ++r) DumpNode(tree.Top(r), nullptr, r, 0, docCount, images, out);
     Require(static_cast<int>(out.size()) == tree.Count(), "the node count matches the nodes");
     return out;
 }
 
 // The indexed searches of one history agree with plain walks over the same data.
-void CrossCheckIndexes(HistoryCore& core) {
+void CrossCheckIndexes(TestHistory& core) {
     for (const auto& doc : core.DocHistory()) {
         Require(core.DocExists(doc.Location), "every recorded location exists");
         Require(core.DocGroupExists(doc.Name), "every recorded group exists");
@@ -203,18 +212,14 @@ void CrossCheckIndexes(HistoryCore& core) {
 }
 
 void CompareAll(Indexed& indexed, Linear& linear) {
-    HistoryCore& a = indexed.core;
+    TestHistory& a = indexed.core;
     LinearHistoryReference& b = linear.core;
     Require(a.DocHistory() == b.DocHistory(), "both histories hold the same entries");
     const int docCount = static_cast<int>(a.DocHistory().size());
     for (int page = 0; page < 4; ++page) {
-        Require(Dump(*a.TreeOfPage(page), docCount) == Dump(*b.TreeOfPage(page), docCount),
-                "both histories show the same trees");
-    }
-    Require(a.LastImageIndex() == b.LastImageIndex(), "both histories number images alike");
-    Require(a.Images().Count() == b.Images().Count(), "both image lists have the same size");
-    for (int i = 0; i < a.Images().Count(); ++i) {
-        Require(a.Images().At(i) == b.Images().At(i), "both image lists hold the same icons");
+        Require(Dump(*a.TreeOfPage(page), docCount, a.Images()) ==
+                    Dump(*b.TreeOfPage(page), docCount, b.Images()),
+                "both histories show the same trees, with the same pictures");
     }
     CrossCheckIndexes(a);
 }
@@ -243,7 +248,7 @@ void Probe(ByteReader& in, Indexed& indexed, Linear& linear) {
     } else {
         text = MakeText(in);
     }
-    HistoryCore& a = indexed.core;
+    TestHistory& a = indexed.core;
     LinearHistoryReference& b = linear.core;
     Require(a.DocExists(text) == b.DocExists(text), "duplicate tests agree");
     Require(a.DocGroupExists(text) == b.DocGroupExists(text), "group tests agree");
@@ -279,23 +284,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         both([](auto& core) { core.FillDocFilters(); });
     }
 
+    bool edited = false;  // the Delete key hid nodes
     for (int op = 0; op < kMaxOperations && !in.Empty(); ++op) {
         switch (in.Byte() % 16) {
             case 7:
             case 8: {
                 const std::string text = MakeText(in);
-                both([&](auto& core) {
-                    core.CurDocText = text;
-                    core.AddCurDoc();
-                });
+                indexed.core.records.AddDroppedDoc(text);
+                linear.core.CurDocText = text;
+                linear.core.AddCurDoc();
                 break;
             }
             case 9: {
+                // A removal takes out its own nodes and keeps what the Delete key hid hidden;
+                // the reference registers the rest again, which shows those again.
+                if (edited) break;
                 // Mostly valid indexes, and one past either end.
                 const int count = static_cast<int>(indexed.core.DocHistory().size());
                 const int index = in.Byte() % (count + 2) - 1;
                 CompareAll(indexed, linear);
                 both([&](auto& core) { core.DeleteSelectDocs(index); });
+                CompareAll(indexed, linear);
+                indexed.log.clear();  // the same trees, reached by other steps
+                linear.log.clear();
                 break;
             }
             case 10: {
@@ -311,9 +322,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     CategoryTree& tree = *core.TreeOfPage(page);
                     tree.Remove(NthNode(tree, k));
                 });
+                edited = true;
                 break;
             }
             case 12: {
+                if (edited) break;
                 // The pop-up menu's removal of the shown tree's current node; pages 4 to 6 have
                 // no tree.
                 const int page = in.Byte() % 7;
@@ -324,6 +337,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     if (tree != nullptr) tree->SetCurrent(NthNode(*tree, k));
                     core.DeleteSelectedOfPage(page);
                 });
+                CompareAll(indexed, linear);
+                indexed.log.clear();
+                linear.log.clear();
                 break;
             }
             case 13:
@@ -337,7 +353,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::uint8_t flags = in.Byte();
                 const std::string location = MakeText(in);
                 const std::string title = (flags & 4) ? location : MakeText(in);
-                const bool isExplicit = (flags & 1) != 0;
+                // The program names only executables explicitly, never a folder address.
+                const bool isExplicit = (flags & 1) != 0 && !tk::Contains(location, "file:///");
                 const bool selected = (flags & 2) != 0;
                 both([&](auto& core) { core.AddDoc(location, title, isExplicit, selected); });
                 break;

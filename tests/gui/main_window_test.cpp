@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <memory>
 
+#include "controller_insides.h"
 #include "fakes.h"
 #include "ui/application.h"
 #include "ui/about_help.h"
@@ -141,7 +142,7 @@ private:
     }
     TPageControl* Tabs() { return Find<TPageControl>("TVAllDocs"); }
     TFrmAutorunDoc* AutorunDoc() { return m_window->findChild<TFrmAutorunDoc*>(); }
-    HistoryCore& History() { return m_controller->History(); }
+    ControllerInsides History() { return ControllerInsides(*m_controller); }
     // A click on a tab of the strip, as the user picks a page.
     void ClickTab(int page) {
         TPageControl* tabs = Tabs();
@@ -241,12 +242,12 @@ private slots:
         Create();
         QCOMPARE(Find<QScrollBar>("SbCheckTime")->value(), position);
         QCOMPARE(Find<QLabel>("LbCheckTime")->text(), QStringLiteral("每%1秒刷新一次").arg(position));
-        QCOMPARE(int(m_controller->TimerCheckDocs().Interval()), interval);
-        QCOMPARE(m_controller->TimerCheckDocs().Enabled(), timerOn);
+        QCOMPARE(int(History().TimerCheckDocs().Interval()), interval);
+        QCOMPARE(History().TimerCheckDocs().Enabled(), timerOn);
         QCOMPARE(Find<QCheckBox>("CbRefresh")->isChecked(), timerOn);
         QCOMPARE(Tabs()->ActivePageIndex(), page);
         QCOMPARE(m_window->size(), size);
-        QVERIFY(m_controller->TimerFirstRun().Enabled());
+        QVERIFY(History().TimerFirstRun().Enabled());
     }
 
     void aLongHintNeverWidensTheWindow() {
@@ -302,7 +303,7 @@ private slots:
         QTRY_COMPARE(Model(0)->rowCount(), 2);
         // The filters still come after the stored history.
         QCOMPARE(History().DocHistory().size(), size_t(2));
-        QCOMPARE(History().DocFilters().size(), size_t(10));
+        QVERIFY(History().Records().IsFilteredDoc("/x/logon.scr"));
 
         // Ended before its first frame, the program still saves the whole history.
         Destroy();
@@ -358,11 +359,11 @@ private slots:
         QVERIFY(expandAll && !expandAll->isChecked());
         QTreeView* docs = Find<QTreeView>("TVDocs");
         QTreeView* path = Find<QTreeView>("TVPath");
-        m_controller->Picker().SetClickOpens(true);
+        History().Picker().SetClickOpens(true);
         expandAll->trigger();
         QVERIFY(docs->isExpanded(Model(0)->index(0, 0)));
         QVERIFY(path->isExpanded(Model(2)->index(0, 0)));
-        QVERIFY(!m_controller->Picker().ClickOpens());  // expanding resets the click-opens state
+        QVERIFY(!History().Picker().ClickOpens());  // expanding resets the click-opens state
         expandAll->trigger();
         QVERIFY(!docs->isExpanded(Model(0)->index(0, 0)));
         // A group created after a full expansion starts collapsed.
@@ -453,7 +454,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 5000);
         m_controller->ToggleMainWindow();
         QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->Slide().Sliding(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!History().Slide().Sliding(), 5000);
         const int w = m_window->frameGeometry().width();
         const int steps = (w + 20 + 14) / 15;
         QCOMPARE(m_window->frameGeometry().x(), screen.width() - 15 * steps);
@@ -482,8 +483,8 @@ private slots:
         click(docs, 1);  // the first click after start only picks
         QVERIFY(m_launchShell.calls.empty());
         QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("/home/u/Data"));
-        QCOMPARE(History().CurDocText, std::string("/home/u/Data"));
-        QVERIFY(m_controller->Picker().ClickOpens());
+        QCOMPARE(History().CurDocText(), std::string("/home/u/Data"));
+        QVERIFY(History().Picker().ClickOpens());
         click(docs, 0);
         QCOMPARE(m_launchShell.calls,
                  (std::vector<std::string>{"Execute(0,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
@@ -505,14 +506,14 @@ private slots:
         // A single click in TVApp always opens.
         Tabs()->SetActivePageIndex(1);
         m_launchShell.calls.clear();
-        m_controller->Picker().SetClickOpens(false);
+        History().Picker().SetClickOpens(false);
         click(Find<QTreeView>("TVApp"), 0);
         QCOMPARE(m_launchShell.calls.size(), size_t(1));
-        QVERIFY(!m_controller->Picker().ClickOpens());
+        QVERIFY(!History().Picker().ClickOpens());
 
         // A folder that is gone shows the message, nothing is opened.
         m_launchShell.calls.clear();
-        m_controller->DocLauncher().LaunchDoc("/home/u/gone", "/home/u/gone");
+        History().DocLauncher().LaunchDoc("/home/u/gone", "/home/u/gone");
         QVERIFY(m_launchShell.calls.empty());
         QCOMPARE(m_boxes.shown.last(), QStringLiteral("本机已不存在此路径:/home/u/gone"));
     }
@@ -596,7 +597,7 @@ private slots:
                 }
             });
         }
-        Fire(m_controller->TimerFirstRun());
+        Fire(History().TimerFirstRun());
         QCOMPARE(dialogShown, !answer.isEmpty());
         QStringList calls;
         for (const auto& c : m_launchShell.calls) calls << QString::fromStdString(c);
@@ -609,7 +610,7 @@ private slots:
         if (!opened.isEmpty()) {
             QVERIFY(Find<QLabel>("PnlHint")->text().startsWith(QStringLiteral("正在打开")));
         }
-        QVERIFY(!m_controller->TimerFirstRun().Enabled());
+        QVERIFY(!History().TimerFirstRun().Enabled());
     }
 
     void startupSkipsOpenDocumentsAndEmptyHistories() {
@@ -622,7 +623,7 @@ private slots:
                  "path1=http://a.com/y\nname1=y\nselected1=1\n");
         Create();
         m_shell.result.windows = {{"http://a.com/x", true}};
-        m_controller->DocSweep().CheckOpenDocs();
+        History().DocSweep().CheckOpenDocs();
         m_launchShell.calls.clear();
         m_controller->RunStartDocs();
         QCOMPARE(m_launchShell.calls.size(), size_t(1));
@@ -807,7 +808,7 @@ private slots:
     void webStrip() {
         Create();
         QVERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() == nullptr);  // nothing before the first frame
-        Fire(m_controller->TimerFirstRun());                // asks for the first page
+        Fire(History().TimerFirstRun());                // asks for the first page
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QTRY_VERIFY(Find<TWebStripHost>("PnlWebBrowser")->Browser() != nullptr);
@@ -850,7 +851,7 @@ private slots:
     // the schedule is at; a crash shows the banner and a new browser comes a little later.
     void webStripRestsAndCrashes() {
         Create();
-        Fire(m_controller->TimerFirstRun());
+        Fire(History().TimerFirstRun());
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QTRY_VERIFY(m_web->view != nullptr);

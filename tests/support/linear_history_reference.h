@@ -18,9 +18,9 @@
 #include "history/settings.h"
 
 // The history's registration, removal, load and save done the plain way: every duplicate,
-// group and node search walks everything, every time. HistoryCore answers the same questions
+// group and node search walks everything, every time. TestHistory answers the same questions
 // from its indexes; the unit tests, the fuzzer and the history benchmark hold it to this.
-// Same member names as HistoryCore, so one piece of test code drives either.
+// Same member names as TestHistory, so one piece of test code drives either.
 namespace tk::test {
 
 // First node in tree order whose text equals `text` (ignoring ASCII case unless `exactCase`),
@@ -97,7 +97,8 @@ public:
         std::string loc = Trim(location);
         const std::string ttl = Trim(title);
         if (loc.empty() || ttl.empty()) return;
-        loc = ReplaceAll(loc, "%20", " ");
+        loc = Trim(ReplaceAll(loc, "%20", " "));
+        if (loc.empty()) return;
         if (IsFilteredDoc(loc) || DocExists(loc)) return;
         const std::string name = Trim(GroupName(loc));
         if (!isExplicit && name.empty()) return;
@@ -106,6 +107,7 @@ public:
         const bool newGroup = isExplicit || !DocGroupExists(name);
         const bool folder = Contains(loc, "file:///");
         const int type = folder ? kDocTypeFolder : (isExplicit ? kDocTypeProgram : kDocTypeWebPage);
+        if (folder && TrimView(m_dialect.FolderLocalPath(loc)).empty()) return;
         m_docs.push_back(TMyDoc{name, loc, folder ? m_dialect.FolderLocalPath(loc) : ttl,
                                 static_cast<std::uint8_t>(selected ? 1 : 0), type});
 
@@ -158,15 +160,21 @@ public:
         AddDoc(t, t, false, false);
     }
 
-    // Removal registers the rest again from scratch; the reference keeps no file open.
+    // Removal registers the rest again from scratch, each entry as it stands (no filter now
+    // turns one away); the reference keeps no file open.
     void DeleteSelectDocs(int index) {
         if (index < 0 || index >= static_cast<int>(m_docs.size())) return;
         std::vector<TMyDoc> rest = m_docs;
         rest.erase(rest.begin() + index);
         DeleteAllDocs();
+        const std::vector<std::string> filters = std::move(m_filters);
+        m_filters.clear();
         for (const auto& doc : rest) {
             AddDoc(doc.Location, doc.Title, doc.DocType == kDocTypeProgram, doc.Selected != 0);
         }
+        m_filters = filters;
+        // The entries stay as they were recorded, blanks and all; only the trees are new.
+        if (m_docs.size() == rest.size()) m_docs = std::move(rest);
     }
     void DeleteAllDocs() {
         m_lastImageIndex = kLastBuiltInImage;

@@ -94,11 +94,8 @@ public:
 // The window as plain state. The frame adds `frame` pixels to each outer dimension.
 class FakeView : public MainView {
 public:
-    std::map<SettingsBox, bool> boxes;
-    int page = 0;
-    int checkTime = 12;
-    std::string checkTimeLabel;
-    bool autoRunBox = false;
+    Settings shownSettings;  // what the settings widgets show
+    int settingsShown = 0;
     int width = 915, height = 568, frame = 0;
     int screenWidth = 1024, screenHeight = 768;
     int left = 0, top = 0;
@@ -109,17 +106,13 @@ public:
     int startDialogs = 0, abouts = 0, helps = 0, menus = 0, ends = 0;
     std::function<void()> onStartDialog;
 
-    bool BoxChecked(SettingsBox box) const override {
-        auto it = boxes.find(box);
-        return it != boxes.end() && it->second;
+    void ShowSettings(const Settings& settings) override {
+        shownSettings = settings;
+        ++settingsShown;
     }
-    void SetBoxChecked(SettingsBox box, bool checked) override { boxes[box] = checked; }
-    int ActivePageIndex() const override { return page; }
-    void SetActivePageIndex(int index) override { page = index >= 0 && index < 6 ? index : -1; }
-    int CheckTimePosition() const override { return checkTime; }
-    void SetCheckTimePosition(int position) override { checkTime = position; }
-    void SetCheckTimeLabel(const std::string& text) override { checkTimeLabel = text; }
-    void SetAutoRunBox(bool checked) override { autoRunBox = checked; }
+    bool BoxChecked(SettingsBox box) const { return shownSettings.Box(box); }
+    int Page() const { return shownSettings.activePageIndex; }
+    int CheckTime() const { return CheckTimePosition(shownSettings.checkDocInterval); }
     int WindowWidth() const override { return width + frame; }
     int WindowHeight() const override { return height + frame; }
     // The size asked for is the outer one, as WindowWidth and WindowHeight report it.

@@ -95,21 +95,20 @@ TEST_F(ControllerTest, WholeRunFromStartToSave) {
     view.frame = 12;  // a window manager's frame
     Start();
     // Settings reach the widgets and the sweep timer; the history waits for the first frame.
-    EXPECT_EQ(view.checkTime, 30);
-    EXPECT_EQ(view.checkTimeLabel, "每30秒刷新一次");
+    EXPECT_EQ(view.CheckTime(), 30);
     EXPECT_EQ(timers["TimerCheckDocs"].interval, 30000u);
-    EXPECT_EQ(view.page, 2);
+    EXPECT_EQ(view.Page(), 2);
     // A stored size always opens at 500 x 480, frame included.
     EXPECT_EQ(view.WindowWidth(), 500);
     EXPECT_EQ(view.WindowHeight(), 480);
     EXPECT_EQ(view.left, 1024 - 500 - 30);  // placed against the screen's corner
     EXPECT_EQ(view.top, 768 - 480 - 40);
-    EXPECT_TRUE(controller->History().DocHistory().empty());
+    EXPECT_TRUE(controller->Records().DocHistory().empty());
     EXPECT_TRUE(timers["TimerFirstRun"].enabled);
 
     controller->AfterFirstFrame();
-    ASSERT_EQ(controller->History().DocHistory().size(), 1u);
-    EXPECT_EQ(controller->History().DocFilters().size(), 10u);
+    ASSERT_EQ(controller->Records().DocHistory().size(), 1u);
+    EXPECT_TRUE(controller->Records().IsFilteredDoc("C:\\logon.scr"));
     EXPECT_EQ(web.created, 0);  // the browser comes one turn later
     timers.RunPosted();
     EXPECT_EQ(web.created, 1);
@@ -118,26 +117,26 @@ TEST_F(ControllerTest, WholeRunFromStartToSave) {
     windows.Add(7, "terminal", "/usr/bin/xterm");
     timers["TimerFirstRun"].Fire();
     EXPECT_FALSE(timers["TimerFirstRun"].enabled);
-    EXPECT_TRUE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_TRUE(controller->Records().DocExists("/usr/bin/xterm"));
     EXPECT_EQ(web.navigations, std::vector<std::string>{"http://site.test/kelmora/first/"});
 
     // The sweep timer records what opened since.
     shellWindows.result.windows = {{"http://b.org/page", true}};
     timers["TimerCheckDocs"].Fire();
-    EXPECT_TRUE(controller->History().DocExists("http://b.org/page"));
+    EXPECT_TRUE(controller->Records().DocExists("http://b.org/page"));
 
     // "No" keeps the program; the last sweep and the exit page ran all the same.
     shellWindows.result.windows = {{"http://c.org/last", true}};
     view.answers = {false};
     EXPECT_FALSE(controller->CloseRequested());
     EXPECT_EQ(view.messages, std::vector<std::string>{"要退出系统吗?"});
-    EXPECT_TRUE(controller->History().DocExists("http://c.org/last"));
+    EXPECT_TRUE(controller->Records().DocExists("http://c.org/last"));
     EXPECT_EQ(web.navigations.back(), "http://site.test/kelmora/next/");
     EXPECT_EQ(view.ends, 0);
     EXPECT_TRUE(controller->CloseRequested());
     EXPECT_EQ(view.ends, 1);
 
-    view.page = 3;
+    controller->TVAllDocsChange(3);
     controller->FormDestroy();
     controller->FormDestroy();  // once only
     const std::string ini = ReadIni();
@@ -163,19 +162,26 @@ TEST_F(ControllerTest, SettingsWidgetsRunTheirRulesOnlyOnAChange) {
     Start(false);
     EXPECT_FALSE(view.BoxChecked(SettingsBox::Refresh));
     EXPECT_FALSE(timers["TimerCheckDocs"].enabled);  // the box's rule ran
-    EXPECT_EQ(view.checkTime, 100);                  // clamped
+    EXPECT_EQ(view.CheckTime(), 100);                // clamped
     EXPECT_EQ(timers["TimerCheckDocs"].interval, 100000u);
 
     // The user's ticks reach the sweep timer; a sweep with the box off does nothing.
-    view.boxes[SettingsBox::Refresh] = true;
-    controller->CbRefreshClick();
+    controller->SettingsBoxClick(SettingsBox::Refresh, true);
     EXPECT_TRUE(timers["TimerCheckDocs"].enabled);
     const int restarts = timers["TimerCheckDocs"].restarts;
     controller->SbCheckTimeChange(100);  // the interval it has: the countdown goes on
     EXPECT_EQ(timers["TimerCheckDocs"].restarts, restarts);
     controller->SbCheckTimeChange(15);
-    EXPECT_EQ(view.checkTimeLabel, "每15秒刷新一次");
+    EXPECT_EQ(view.CheckTime(), 15);
     EXPECT_EQ(timers["TimerCheckDocs"].interval, 15000u);
+    controller->SbCheckTimeChange(500);  // clamped both ways
+    EXPECT_EQ(timers["TimerCheckDocs"].interval, 100000u);
+    controller->SbCheckTimeChange(-1);
+    EXPECT_EQ(timers["TimerCheckDocs"].interval, 10000u);
+    EXPECT_EQ(CheckTimeLabel(37), "每37秒刷新一次");
+    // The box off: the sweep timer stops, and a due sweep would do nothing.
+    controller->SettingsBoxClick(SettingsBox::Refresh, false);
+    EXPECT_FALSE(timers["TimerCheckDocs"].enabled);
 
     controller->CbOnTopClick(true);
     EXPECT_TRUE(view.onTop);
@@ -204,7 +210,7 @@ TEST_F(ControllerTest, SlideOutAndBackCountsItsOwnSteps) {
     while (timers["timerShow"].enabled && ticks < 1000) timers["timerShow"].Fire(), ++ticks;
     EXPECT_EQ(ticks, 36);
     EXPECT_EQ(view.left, 499);
-    EXPECT_FALSE(controller->Slide().Sliding());
+    EXPECT_FALSE(timers["timerShow"].enabled);
 }
 
 TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
@@ -217,7 +223,7 @@ TEST_F(ControllerTest, StartUpReopeningAsksWaitsAndSkipsWhatIsOpen) {
     Start();
     controller->AfterFirstFrame();
     shellWindows.result.windows = {{"http://a.com/x", true}};
-    controller->DocSweep().CheckOpenDocs();
+    timers["TimerCheckDocs"].Fire();
     view.onStartDialog = [&] { EXPECT_TRUE(shell.calls.empty()); };
     shell.calls.clear();
     timers["TimerFirstRun"].Fire();
@@ -307,13 +313,13 @@ TEST_F(ControllerTest, StartAtLogOnFollowsTheStore) {
     autoRun.entries["TarvoKelmora"] = "/old/place/tarvokelmora";
     Start(false, true);
     // A present registration ticks the box and is written again for this executable.
-    EXPECT_TRUE(view.autoRunBox);
+    EXPECT_TRUE(view.shownSettings.autoRun);
     EXPECT_EQ(autoRun.entries["TarvoKelmora"], "/opt/tk/tarvokelmora");
     // A refused removal leaves the box showing what the store holds.
     autoRun.refuseRemoves = true;
-    view.autoRunBox = false;
+    view.shownSettings.autoRun = false;
     controller->MnAutoRunClick(false);
-    EXPECT_TRUE(view.autoRunBox);
+    EXPECT_TRUE(view.shownSettings.autoRun);
 }
 
 TEST_F(ControllerTest, TreesDropsAndRemovals) {
@@ -323,26 +329,26 @@ TEST_F(ControllerTest, TreesDropsAndRemovals) {
     Start();
     // A drop before the first frame registers the stored history first.
     EXPECT_TRUE(controller->DropFiles({"  /home/u/报告.txt ", "/home/u/报告.txt"}));
-    ASSERT_EQ(controller->History().DocHistory().size(), 3u);
-    EXPECT_EQ(controller->History().DocHistory()[2].Location, "file:///home/u/报告.txt");
+    ASSERT_EQ(controller->Records().DocHistory().size(), 3u);
+    EXPECT_EQ(controller->Records().DocHistory()[2].Location, "file:///home/u/报告.txt");
     EXPECT_EQ(shell.calls, std::vector<std::string>{"MessageBeep()"});
 
     // 软件 opens at the first click and has no double-click; the others pick, then open.
     shell.calls.clear();
-    controller->History().TVApp().SetCurrent(controller->History().TVApp().Top(0));
+    (*controller->TreeOfPage(1)).SetCurrent((*controller->TreeOfPage(1)).Top(0));
     controller->TreeClick(1);
     controller->TreeDblClick(1);
     EXPECT_EQ(shell.calls.size(), 1u);
 
-    view.page = 4;  // the system page: nothing to delete
+    controller->TVAllDocsChange(4);  // the system page: nothing to delete
     controller->MnDeleteSelectedClick();
-    EXPECT_EQ(controller->History().DocHistory().size(), 3u);
-    view.page = 1;
+    EXPECT_EQ(controller->Records().DocHistory().size(), 3u);
+    controller->TVAllDocsChange(1);
     controller->MnDeleteSelectedClick();
-    EXPECT_EQ(controller->History().DocHistory().size(), 2u);
+    EXPECT_EQ(controller->Records().DocHistory().size(), 2u);
     EXPECT_EQ(ReadIni().find("/usr/bin/a"), std::string::npos);  // written at once
     controller->BtnDeleteAllDocsClick();
-    EXPECT_TRUE(controller->History().DocHistory().empty());
+    EXPECT_TRUE(controller->Records().DocHistory().empty());
 
     controller->OpenSpecialFolder(kCsidlDrives);
     controller->BtnMoreSpecDirClick();
@@ -470,7 +476,7 @@ TEST_F(ControllerTest, AnUnreadableFileIsToldOnceAndNeverWritten) {
     EXPECT_NE(view.messages[0].find(path), std::string::npos);
     EXPECT_NE(view.messages[0].find("不是普通文件"), std::string::npos);
     ASSERT_TRUE(controller->DropFiles({"/home/u/a.txt"}));
-    EXPECT_TRUE(controller->History().DocExists("file:///home/u/a.txt"));
+    EXPECT_TRUE(controller->Records().DocExists("file:///home/u/a.txt"));
     EXPECT_FALSE(timers["TimerSave"].enabled);
     controller->Detach();
     timers.RunPosted();
@@ -493,7 +499,7 @@ TEST_F(ControllerTest, ARefusedStartAtLogOnIsShown) {
     autoRun.refuseWrites = true;
     Start(true, true);
     controller->MnAutoRunClick(true);
-    EXPECT_FALSE(view.autoRunBox);
+    EXPECT_FALSE(view.shownSettings.autoRun);
     EXPECT_EQ(view.hint, "未能设置开机自动启动");
 }
 
@@ -509,12 +515,12 @@ TEST_F(ControllerTest, TheTimedSweepAsksTheDesktopElsewhereAndIsNeverOutTwice) {
     timer.Fire();
     timer.Fire();  // due again while the first is still out
     EXPECT_EQ(sweeps.submitted, 1);
-    EXPECT_FALSE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_FALSE(controller->Records().DocExists("/usr/bin/xterm"));
 
     sweeps.RunAll();  // the desktop answers; the findings wait for the window's thread
-    EXPECT_FALSE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_FALSE(controller->Records().DocExists("/usr/bin/xterm"));
     timers.RunPosted();
-    EXPECT_TRUE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_TRUE(controller->Records().DocExists("/usr/bin/xterm"));
     EXPECT_TRUE(controller->DocSweep().IsDocOpen("/usr/bin/xterm"));
 
     // One out when the window goes is finished and saved with the rest.
@@ -524,13 +530,13 @@ TEST_F(ControllerTest, TheTimedSweepAsksTheDesktopElsewhereAndIsNeverOutTwice) {
     controller->Detach();
     EXPECT_NE(ReadIni().find("/usr/bin/gimp"), std::string::npos);
     timers.RunPosted();  // the late report changes nothing
-    EXPECT_EQ(controller->History().DocHistory().size(), 2u);
+    EXPECT_EQ(controller->Records().DocHistory().size(), 2u);
 }
 
 namespace {
 
 int ImageOfProgram(AppController& c, const std::string& title) {
-    CategoryTree& tree = c.History().TVApp();
+    CategoryTree& tree = *c.TreeOfPage(1);
     for (int row = 0; row < tree.TopCount(); ++row) {
         if (tree.Top(row)->Text() == title) return tree.Top(row)->ImageIndex();
     }
@@ -557,12 +563,17 @@ TEST_F(ControllerTest, AHungMountCostsItsEntryALatePictureNotTheLoadOrARemoval) 
     Start();
     controller->AfterFirstFrame();  // returns although one answer never came
     EXPECT_EQ(asksHere, 0);
-    ASSERT_EQ(controller->History().DocHistory().size(), 4u);
+    ASSERT_EQ(controller->Records().DocHistory().size(), 4u);
     EXPECT_EQ(ImageOfProgram(*controller, "tool"), 1);  // a document until its answer
     EXPECT_GT(ImageOfProgram(*controller, "xterm"), 10);
 
     // A removal meanwhile rebuilds the trees without asking the disk, and keeps waiting.
-    controller->History().DeleteSelectDocs(2);
+    CategoryTree& programs = *controller->TreeOfPage(1);
+    for (int row = 0; row < programs.TopCount(); ++row) {
+        if (programs.Top(row)->Text() == "gimp") programs.SetCurrent(programs.Top(row));
+    }
+    controller->TVAllDocsChange(1);
+    controller->MnDeleteSelectedClick();
     EXPECT_EQ(asksHere, 0);
     EXPECT_EQ(ImageOfProgram(*controller, "tool"), 1);
     EXPECT_GT(ImageOfProgram(*controller, "xterm"), 10);
@@ -584,13 +595,112 @@ TEST_F(ControllerTest, TheFirstSweepAndTheClosingOneAskTheDesktopElsewhere) {
     windows.Add(7, "terminal", "/usr/bin/xterm");
     timers["TimerFirstRun"].Fire();
     EXPECT_EQ(sweeps.submitted, 1);  // the window's thread did not wait for the answer
-    EXPECT_FALSE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_FALSE(controller->Records().DocExists("/usr/bin/xterm"));
     sweeps.RunAll();
     timers.RunPosted();
-    EXPECT_TRUE(controller->History().DocExists("/usr/bin/xterm"));
+    EXPECT_TRUE(controller->Records().DocExists("/usr/bin/xterm"));
     // Closing waits a moment for its sweep and registers what it found before the question.
     windows.Add(8, "paint", "/usr/bin/gimp");
     view.answers.push_back(false);
     EXPECT_FALSE(controller->FormCloseQuery());
-    EXPECT_TRUE(controller->History().DocExists("/usr/bin/gimp"));
+    EXPECT_TRUE(controller->Records().DocExists("/usr/bin/gimp"));
+}
+
+// What a window shows of the stored settings, and what it reports back: the stored interval
+// snaps to SbCheckTime's positions except at its first one, a page outside the tabs leaves
+// none active, and a page or size change alone reaches the next timed save.
+TEST_F(ControllerTest, SettingsAreAValueTheWindowShowsAndReportsChangesTo) {
+    struct Case {
+        const char* stored;
+        std::uint32_t interval;
+        int position;
+    };
+    for (Case c : {Case{"30000", 30000, 30}, Case{"5000", 10000, 10}, Case{"12500", 12500, 12},
+                   Case{"500000", 100000, 100}, Case{"-5000", 100000, 100},
+                   Case{"abc", 12000, 12}}) {
+        WriteIni(std::string("[default]\nCheckDocInterval=") + c.stored +
+                 "\nActivePageIndex=9\nwidth=0\nheight=-3\nCbRefresh=0\n");
+        view = FakeView{};
+        Start(false);
+        EXPECT_EQ(timers["TimerCheckDocs"].interval, c.interval) << c.stored;
+        EXPECT_EQ(view.CheckTime(), c.position) << c.stored;
+        EXPECT_EQ(view.Page(), -1);
+        EXPECT_FALSE(timers["TimerCheckDocs"].enabled);
+        // A size the file holds as none keeps the window as designed.
+        EXPECT_EQ(view.WindowWidth(), kDesignedWidth);
+        controller.reset();
+    }
+
+    WriteIni("[default]\nActivePageIndex=1\n");
+    Start(false);
+    EXPECT_EQ(view.Page(), 1);
+    timers["TimerSave"].enabled = false;
+    controller->TVAllDocsChange(3);
+    EXPECT_TRUE(timers["TimerSave"].enabled) << "a page change alone is saved";
+    timers["TimerSave"].Fire();
+    EXPECT_NE(ReadIni().find("ActivePageIndex=3"), std::string::npos);
+    controller->WindowResized(640, 0);
+    ASSERT_TRUE(timers["TimerSave"].enabled) << "a size change alone is saved";
+    timers["TimerSave"].Fire();
+    EXPECT_NE(ReadIni().find("width=640\nheight=480\n"), std::string::npos) << ReadIni();
+    controller->WindowResized(640, 480);  // no change: no save
+    EXPECT_FALSE(timers["TimerSave"].enabled);
+
+    // Every change is shown to the window and told to whoever listens.
+    int told = 0;
+    controller->AddSettingsListener([&told](const Settings&) { ++told; });
+    controller->SettingsBoxClick(SettingsBox::AutoRunDocs, true);
+    EXPECT_TRUE(view.BoxChecked(SettingsBox::AutoRunDocs));
+    EXPECT_TRUE(controller->CurrentSettings().runSelectDoc);
+    EXPECT_EQ(told, 1);
+}
+
+// Only the program's last save turns the selection in 全部 into start-up marks; the timed
+// saves in between write each mark as it stands.
+TEST_F(ControllerTest, OnlyTheClosingSaveMarksTheSelection) {
+    WriteIni("[docs]\npath0=http://a.com/x\nname0=x\npath1=http://b.com/y\nname1=y\n");
+    Start(false);
+    CategoryTree& all = *controller->TreeOfPage(0);
+    auto nodeOf = [&all](const std::string& group) {
+        TreeNode* found = nullptr;
+        all.ForEach([&](const TreeNode& n) {
+            if (n.Text() == group) found = const_cast<TreeNode*>(&n);
+        });
+        return found;
+    };
+    all.SetSelected(nodeOf("a.com"), true);  // A selected when a sweep records something
+    windows.Add(7, "terminal", "/usr/bin/xterm");
+    files.files = {"/usr/bin/xterm"};
+    timers["TimerCheckDocs"].Fire();
+    ASSERT_TRUE(timers["TimerSave"].enabled);
+    timers["TimerSave"].Fire();
+    EXPECT_NE(ReadIni().find("selected0=0"), std::string::npos) << ReadIni();
+    all.ClearSelection();
+    all.SetSelected(nodeOf("b.com"), true);
+    EXPECT_TRUE(controller->CloseRequested());
+    controller->Detach();
+    const std::string ini = ReadIni();
+    EXPECT_NE(ini.find("selected0=0"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("selected1=1"), std::string::npos) << ini;
+}
+
+// The first run asks first only when both boxes say so: with 自动启动文档时询问 on and
+// 启动时自动打开文档 off, no dialog shows and nothing opens.
+TEST_F(ControllerTest, TheFirstRunOpensMarkedEntriesOnlyWhenAsked) {
+    for (const bool runSelected : {false, true}) {
+        WriteIni(std::string("[default]\nQueryAutoRunDoc=1\nRunSelectDoc=") + (runSelected ? "1" : "0") +
+                 "\n[docs]\npath0=http://a.com/x\nname0=x\nselected0=1\n");
+        view = FakeView{};
+        shell.calls.clear();
+        Start(false);
+        timers["TimerFirstRun"].Fire();
+        EXPECT_EQ(view.startDialogs, runSelected ? 1 : 0);
+        EXPECT_EQ(shell.calls.size(), runSelected ? 1u : 0u);
+        controller.reset();
+    }
+    // The dialog's not-again box opens as 自动启动历史文档 stands, and the asking follows it.
+    WriteIni("[default]\nQueryAutoRunDoc=1\nRunSelectDoc=0\n");
+    Start(false);
+    EXPECT_FALSE(controller->StartDocs().DialogShown());
+    EXPECT_FALSE(controller->CurrentSettings().queryAutoRunDoc);
 }

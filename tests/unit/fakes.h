@@ -41,65 +41,6 @@ public:
     }
 };
 
-// The main window's settings widgets as the rules have them: a box's click handling runs only
-// on a change, the scroll bar clamps and reports only changes, timers keep their countdown.
-class FakeSettingsWindow : public SettingsWindow {
-public:
-    std::map<SettingsBox, bool> boxes{{SettingsBox::AutoRunDocs, false},
-                                      {SettingsBox::Refresh, false},
-                                      {SettingsBox::QueryAutoRunDoc, false}};
-    std::vector<SettingsBox> clicks;
-    int page = 0;
-    std::uint32_t interval = kDefaultCheckInterval;
-    bool timerEnabled = false;
-    int timerRestarts = 0;
-    int position = kCheckTimeInitial;
-    int positionChanges = 0;
-    std::string label = CheckTimeLabel(kCheckTimeInitial);
-    int width = kDesignedWidth;
-    int height = kDesignedHeight;
-    std::vector<bool> timerSwitches;
-
-    bool BoxChecked(SettingsBox box) const override { return boxes.at(box); }
-    void SetBoxChecked(SettingsBox box, bool checked) override {
-        if (boxes[box] == checked) return;
-        boxes[box] = checked;
-        clicks.push_back(box);
-        if (box == SettingsBox::Refresh) CbRefreshClick(*this);
-    }
-    int ActivePageIndex() const override { return page; }
-    void SetActivePageIndex(int index) override {
-        page = (index >= 0 && index < kPageCount) ? index : -1;
-    }
-    std::uint32_t SweepInterval() const override { return interval; }
-    void SetSweepInterval(std::uint32_t ms) override {
-        if (ms == interval) return;
-        interval = ms;
-        if (timerEnabled) ++timerRestarts;
-    }
-    bool SweepTimerEnabled() const override { return timerEnabled; }
-    void SetSweepTimerEnabled(bool enabled) override {
-        timerSwitches.push_back(enabled);
-        if (enabled == timerEnabled) return;
-        timerEnabled = enabled;
-        if (enabled) ++timerRestarts;
-    }
-    int CheckTimePosition() const override { return position; }
-    void SetCheckTimePosition(int p) override {
-        p = ClampCheckTime(p);
-        if (p == position) return;
-        position = p;
-        ++positionChanges;
-        CheckTimeChange change = SbCheckTimeChange(p);
-        label = change.label;
-        SetSweepInterval(change.interval);
-    }
-    int WindowWidth() const override { return width; }
-    int WindowHeight() const override { return height; }
-    void SetWindowWidth(int w) override { width = w; }
-    void SetWindowHeight(int h) override { height = h; }
-};
-
 // A desktop whose windows and processes the test sets.
 class FakeWindowSystem : public WindowSystem {
 public:

@@ -23,9 +23,9 @@
 #include "base/save_writer.h"
 #include "base/text.h"
 #include "fakes.h"
-#include "history/history.h"
+#include "test_history.h"
 
-using tk::HistoryCore;
+using tk::test::TestHistory;
 using tk::TextEncoding;
 namespace fs = std::filesystem;
 
@@ -68,8 +68,8 @@ struct HistoryFile : ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::unique_ptr<HistoryCore> Open() {
-        auto core = std::make_unique<HistoryCore>(dialect, files, icons);
+    std::unique_ptr<TestHistory> Open() {
+        auto core = std::make_unique<TestHistory>(dialect, files, icons);
         core->SetSettingsPaths(path, path);
         core->LoadSettings();
         return core;
@@ -82,8 +82,8 @@ TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
     // A folder in the file's place, and a file past the size limit (sparse: no disk spent).
     fs::create_directory(path);
     auto core = Open();
-    EXPECT_TRUE(core->WriteRefused());
-    EXPECT_EQ(core->ReadFailure()->problem, tk::FileProblem::NotRegular);
+    EXPECT_TRUE(core->file->WriteRefused());
+    EXPECT_EQ(core->file->ReadFailure()->problem, tk::FileProblem::NotRegular);
     core->AddDoc("http://h/a", "a", false, false);
     EXPECT_EQ(core->DocHistory().size(), 1u);  // recorded in memory all the same
     EXPECT_FALSE(core->SaveSettings());
@@ -94,7 +94,7 @@ TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
     Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
     fs::resize_file(path, tk::IniFile::kMaxFileBytes + 1);
     core = Open();
-    EXPECT_EQ(core->ReadFailure()->problem, tk::FileProblem::TooLarge);
+    EXPECT_EQ(core->file->ReadFailure()->problem, tk::FileProblem::TooLarge);
     core->AddDoc("http://h/b", "b", false, false);
     EXPECT_FALSE(core->SaveSettings());
     core->DeleteAllDocs();  // removals write at once: refused too
@@ -109,7 +109,7 @@ TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
 TEST_F(HistoryFile, APipeInThePlaceOfTheFileNeitherBlocksNorIsWritten) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     auto core = Open();  // would hang here if the open waited for a writer
-    EXPECT_EQ(core->ReadFailure()->problem, tk::FileProblem::NotRegular);
+    EXPECT_EQ(core->file->ReadFailure()->problem, tk::FileProblem::NotRegular);
     EXPECT_FALSE(core->SaveSettings());
     EXPECT_TRUE(fs::is_fifo(path));
 }
@@ -172,7 +172,7 @@ TEST_F(HistoryFile, OneStrayByteLeavesAUtf8FileUtf8) {
     Spit(path, "[default]\nwidth=600\n" + foreign +
                    "[docs]\npath0=http://h/新闻\nname0=示例新闻\npath1=http://h/b\nname1=数据 目录\n");
     auto core = Open();
-    EXPECT_EQ(core->Ini()->Encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(core->file->Encoding(), TextEncoding::Utf8);
     ASSERT_EQ(core->DocHistory().size(), 2u);
     EXPECT_EQ(core->DocHistory()[0].Title, "示例新闻");
     EXPECT_EQ(core->DocHistory()[1].Title, "数据 目录");
@@ -189,7 +189,7 @@ TEST_F(HistoryFile, AGbkFileStaysGbk) {
     const std::string news = "\xCA\xBE\xC0\xFD\xD0\xC2\xCE\xC5";
     Spit(path, "[docs]\r\npath0=http://h/a\r\nname0=" + news + "\r\n");
     auto core = Open();
-    EXPECT_EQ(core->Ini()->Encoding(), TextEncoding::Gb18030);
+    EXPECT_EQ(core->file->Encoding(), TextEncoding::Gb18030);
     ASSERT_EQ(core->DocHistory().size(), 1u);
     EXPECT_EQ(core->DocHistory()[0].Title, "示例新闻");
     core->AddDoc("http://h/b", "数据", false, false);
@@ -322,9 +322,9 @@ TEST_F(HistoryFile, SavesThatRebuildOnlyWhatChangedWriteWhatAFreshSaveWould) {
         core->AddDoc("http://h" + std::to_string(i % 7) + "/p" + std::to_string(i), "t", false, false);
     }
     ASSERT_TRUE(core->SaveSettings());
-    core->SetSelectedFlag(5, true);
+    core->records.SetSelectedFlag(5, true);
     ASSERT_TRUE(core->SaveSettings());
-    EXPECT_NE(Slurp(path).find("selected5=1" + core->Ini()->LineEnding()), std::string::npos);
+    EXPECT_NE(Slurp(path).find("selected5=1" + core->file->LineEnding()), std::string::npos);
     core->DeleteSelectDocs(3);  // every later key moves down by one
     core->AddDoc("http://h9/last", "t", false, false);
     ASSERT_TRUE(core->SaveSettings());

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "controller/doc_picker.h"
 #include "launch/launcher.h"
+#include "test_history.h"
 
 using tk::DocPicker;
 using tk::Launcher;
@@ -117,8 +119,8 @@ TEST_F(PosixLaunch, LinuxPathsTakeTheLocalRoads) {
 TEST_F(PosixLaunch, PicksAndClickOpens) {
     files.files = {"/usr/bin/xterm"};
     files.dirs = {"/home/u/Data"};
-    tk::HistoryCore history(dialect, files, icons);
-    DocPicker picker(history, launcher);
+    tk::test::TestHistory history(dialect, files, icons);
+    DocPicker picker(history.records, history.trees, launcher);
     std::vector<std::string> hints;
     picker.SetHintSink([&](const std::string& h) { hints.push_back(h); });
     history.AddDoc("  /usr/bin/xterm", "xterm", true, false);

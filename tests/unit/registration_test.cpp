@@ -5,12 +5,12 @@
 #include <random>
 
 #include "fakes.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "linear_history_reference.h"
 #include "tree_dump.h"
 
 using tk::CategoryTree;
-using tk::HistoryCore;
+using tk::test::TestHistory;
 using tk::TreeNode;
 using tk::test::Dump;
 using Lines = std::vector<std::string>;
@@ -33,14 +33,14 @@ struct WindowsHistory : ::testing::Test {
     tk::WindowsPathDialect dialect;
     tk::test::FakeFileSystem files;
     tk::test::FakeFileIcons icons;
-    HistoryCore core{dialect, files, icons};
+    TestHistory core{dialect, files, icons};
 };
 
 struct PosixHistory : ::testing::Test {
     tk::PosixPathDialect dialect{"/home/u"};
     tk::test::FakeFileSystem files;
     tk::test::FakeFileIcons icons;
-    HistoryCore core{dialect, files, icons};
+    TestHistory core{dialect, files, icons};
 };
 
 }  // namespace
@@ -95,8 +95,7 @@ TEST_F(PosixHistory, WorkedExample) {
     EXPECT_EQ(core.TVPath().Count(), 4);  // file:///tmp joined the group without a node
 
     // A dropped local path becomes a folder location.
-    core.CurDocText = "  /home/u/a.txt ";
-    core.AddCurDoc();
+    core.records.AddDroppedDoc("  /home/u/a.txt ");
     EXPECT_EQ(core.DocHistory().back().Location, "file:///home/u/a.txt");
     EXPECT_EQ(core.DocHistory().back().Name, "/home/u/a.txt");
 }
@@ -118,8 +117,7 @@ TEST_F(WindowsHistory, RejectionsLeaveNoTrace) {
     core.AddDoc("RES://ieframe.dll/navcancl.htm", "x", false, false);
     core.AddDoc("C:\\Windows\\System32\\logon.scr", "logon.scr", true, false);
     core.AddDoc("http://bare.host", "x", false, false);  // empty group name
-    core.CurDocText = "word";
-    core.AddCurDoc();  // becomes http://word: no host path, rejected
+    core.records.AddDroppedDoc("word");  // becomes http://word: no host path, rejected
     EXPECT_TRUE(core.DocHistory().empty());
     EXPECT_EQ(core.TVDocs().Count(), 0);
 
@@ -257,7 +255,7 @@ TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
     tk::WindowsPathDialect dialect;
     tk::test::FakeFileSystem files;
     tk::test::FakeFileIcons icons;
-    HistoryCore fast(dialect, files, icons);
+    TestHistory fast(dialect, files, icons);
     tk::test::LinearHistoryReference slow(dialect, files, icons);
     unsigned seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
@@ -314,7 +312,7 @@ TEST(HistoryLoad, TakesWhatThePlainReaderTakes) {
     tk::test::FakeFileSystem files;
     files.files.insert("C:\\Tools\\edit.exe");
     tk::test::FakeFileIcons icons;
-    HistoryCore core(dialect, files, icons);
+    TestHistory core(dialect, files, icons);
     tk::test::LinearHistoryReference reference(dialect, files, icons);
     core.SetSettingsPaths(path, path);
     reference.SetSettingsPaths(path, path);

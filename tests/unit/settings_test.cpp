@@ -15,11 +15,10 @@
 #include "base/atomic_file.h"
 #include "base/folders.h"
 #include "fakes.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "tree_dump.h"
 
-using tk::HistoryCore;
-using tk::SettingsBox;
+using tk::test::TestHistory;
 using tk::test::Dump;
 using Lines = std::vector<std::string>;
 
@@ -42,7 +41,6 @@ struct SettingsFile : ::testing::Test {
     tk::WindowsPathDialect dialect;
     tk::test::FakeFileSystem files;
     tk::test::FakeFileIcons icons;
-    tk::test::FakeSettingsWindow window;
 
 #ifdef _WIN32
     void SetUp() override {
@@ -62,58 +60,35 @@ struct SettingsFile : ::testing::Test {
     void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
 #endif
 
-    std::unique_ptr<HistoryCore> Load(const std::string& contents) {
+    std::unique_ptr<TestHistory> Load(const std::string& contents) {
         Spit(path, contents);
         return LoadExisting();
     }
-    std::unique_ptr<HistoryCore> LoadExisting() {
-        auto core = std::make_unique<HistoryCore>(dialect, files, icons);
-        core->SetWindow(&window);
+    std::unique_ptr<TestHistory> LoadExisting() {
+        auto core = std::make_unique<TestHistory>(dialect, files, icons);
         core->SetSettingsPaths(path, path);
         core->LoadSettings();
-        core->FillDocFilters();
         return core;
     }
 };
 
 }  // namespace
 
-TEST_F(SettingsFile, DefaultsWhenTheFileIsMissing) {
+TEST_F(SettingsFile, StoredValuesAndTheirDefaults) {
     auto core = LoadExisting();
-    EXPECT_FALSE(window.BoxChecked(SettingsBox::AutoRunDocs));
-    EXPECT_TRUE(window.BoxChecked(SettingsBox::Refresh));
-    EXPECT_TRUE(window.timerEnabled);  // CbRefresh's click handling switched it on
-    EXPECT_EQ(window.clicks, (std::vector<SettingsBox>{SettingsBox::Refresh}));
-    EXPECT_EQ(window.interval, 12000u);
-    EXPECT_EQ(window.positionChanges, 0);
-    EXPECT_EQ(window.timerRestarts, 1);  // the countdown was not restarted again
-    EXPECT_EQ(window.page, 0);
-    EXPECT_EQ(window.width, 500);
-    EXPECT_EQ(window.height, 480);
+    EXPECT_EQ(core->settings, tk::Settings{});
     EXPECT_TRUE(core->DocHistory().empty());
-}
-
-TEST_F(SettingsFile, IntervalsPagesAndSizes) {
-    struct Case {
-        const char* stored;
-        std::uint32_t interval;
-        int position;
-    };
-    for (Case c : {Case{"30000", 30000, 30}, Case{"5000", 10000, 10}, Case{"12500", 12500, 12},
-                   Case{"500000", 100000, 100}, Case{"-5000", 100000, 100},
-                   Case{"abc", 12000, 12}}) {
-        window = {};
-        Load(std::string("[default]\nCheckDocInterval=") + c.stored +
-             "\nActivePageIndex=9\nwidth=0\nheight=-3\nCbRefresh=0\n");
-        EXPECT_EQ(window.interval, c.interval) << c.stored;
-        EXPECT_EQ(window.position, c.position) << c.stored;
-        EXPECT_EQ(window.label, tk::CheckTimeLabel(c.position));
-        EXPECT_EQ(window.page, -1);
-        EXPECT_EQ(window.width, tk::kDesignedWidth);
-        EXPECT_EQ(window.height, tk::kDesignedHeight);
-        EXPECT_FALSE(window.timerEnabled);
-        EXPECT_TRUE(window.clicks.empty());
-    }
+    core = Load("[default]\nRunSelectDoc=1\nCbRefresh=0\nQueryAutoRunDoc=1\nActivePageIndex=9\n"
+                "CheckDocInterval=-5000\nwidth=0\nheight=-3\n");
+    tk::Settings stored;
+    stored.runSelectDoc = true;
+    stored.refresh = false;
+    stored.queryAutoRunDoc = true;
+    stored.activePageIndex = 9;  // as stored: the controller decides what a window shows of it
+    stored.checkDocInterval = static_cast<std::uint32_t>(-5000);
+    stored.width = 0;
+    stored.height = -3;
+    EXPECT_EQ(core->settings, stored);
     EXPECT_EQ(tk::CheckTimeLabel(30), "每30秒刷新一次");
 }
 
@@ -148,12 +123,11 @@ TEST_F(SettingsFile, HistoryLoadRules) {
 TEST_F(SettingsFile, SaveWritesSettingsAndSelectionsInOrder) {
     auto core = Load("[display]\npath0=a\ndisplay0=b\n[docs]\npath0=http://h/a\nname0=http://h/a\n"
                      "path1=http://h/b\nname1=http://h/b\n");
-    window.SetBoxChecked(SettingsBox::QueryAutoRunDoc, true);
-    window.page = 3;
-    window.SetCheckTimePosition(45);
-    window.width = 640;
-    window.height = 0;
-    core->TVDocs().SetSelected(core->TVDocs().Top(0)->Child(1), true);  // h/b
+    core->settings.queryAutoRunDoc = true;
+    core->settings.activePageIndex = 3;
+    core->settings.checkDocInterval = 45000;
+    core->settings.width = 640;
+    core->records.SetSelectedFlag(1, true);  // h/b
     ASSERT_TRUE(core->SaveSettings());
     EXPECT_EQ(Slurp(path),
               "[display]\npath0=a\ndisplay0=b\n"
@@ -167,13 +141,11 @@ TEST_F(SettingsFile, GbkFileKeepsItsEncodingLineEndingsAndForeignSections) {
     std::string original = Slurp(std::string(TEST_DATA_DIR) + "/windows_gbk.ini");
     files.files.insert("C:\\Program Files\\编辑器\\edit.exe");
     auto core = Load(original);
-    EXPECT_TRUE(window.BoxChecked(SettingsBox::AutoRunDocs));
-    EXPECT_EQ(window.page, 2);
-    EXPECT_EQ(window.position, 30);
+    EXPECT_TRUE(core->settings.runSelectDoc);
+    EXPECT_EQ(core->settings.activePageIndex, 2);
+    EXPECT_EQ(core->settings.checkDocInterval, 30000u);
     EXPECT_EQ(Dump(core->TVPath()), (Lines{"D:\\资料 [0] #1", "  D:\\资料\\报告 [0] #1"}));
     EXPECT_EQ(Dump(core->TVDoc())[0], "www.新浪.com [2] #0");
-    window.width = 500;
-    window.height = 480;
     ASSERT_TRUE(core->SaveSettings());
     // Same settings, same history: the file comes back byte for byte.
     EXPECT_EQ(Slurp(path), original);
@@ -194,22 +166,14 @@ TEST_F(SettingsFile, RemovalsRebuildAndReachTheDiskAtOnce) {
                      "path1=http://h/\nname1=http://h/\n"  // joins the group without a node
                      "path2=C:\\e.exe\nname2=e.exe\ndoctype2=2\nselected2=1\n");
     EXPECT_EQ(Dump(core->TVDocs()), (Lines{"e.exe [11] #2", "h [2] #0", "  h/a [2] #0"}));
-    window.timerSwitches.clear();
-    window.SetBoxChecked(SettingsBox::Refresh, false);
-    window.timerSwitches.clear();
-
+    const std::uint64_t changes = core->records.ChangeCount();
     core->DeleteSelectDocs(5);  // out of range: nothing
     core->DeleteSelectDocs(-1);
-    EXPECT_TRUE(window.timerSwitches.empty());
+    EXPECT_EQ(core->records.ChangeCount(), changes);
 
-    core->TVDocs().SetCurrent(core->TVDocs().Top(1));
-    core->DeleteSelectedOfPage(4);  // the system page has no tree
-    EXPECT_EQ(core->DocHistory().size(), 3u);
-    core->DeleteSelectedOfPage(0);
-    // The root page now creates the group; the program's icon is taken afresh from 11.
+    core->DeleteSelectDocs(0);
+    // The root page now heads the group; the program keeps its picture.
     EXPECT_EQ(Dump(core->TVDocs()), (Lines{"e.exe [11] #1", "h [2] #0"}));
-    EXPECT_EQ(window.timerSwitches, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(window.timerEnabled);  // on again even with the box off
     auto fromDisk = LoadExisting();
     ASSERT_EQ(fromDisk->DocHistory().size(), 2u);
     EXPECT_EQ(fromDisk->DocHistory()[1].Selected, 1);
@@ -232,11 +196,14 @@ TEST_F(SettingsFile, KilledSaveLeavesThePreviousFileWhole) {
     if (child == 0) {
         // What the save would write, written the way the save writes it and killed with the
         // new file complete beside the old one.
-        core->Ini()->SetPath(dir + "/scratch.ini");
-        if (!core->SaveSettings()) ::_exit(1);
+        TestHistory scratch(dialect, files, icons);
+        scratch.SetSettingsPaths(dir + "/scratch.ini", dir + "/scratch.ini");
+        scratch.LoadSettings();
+        for (const auto& doc : core->DocHistory()) scratch.AddDoc(doc.Location, doc.Title, false, false);
+        if (!scratch.SaveSettings()) ::_exit(1);
         tk::AtomicWriteOptions killBeforeRename;
         killBeforeRename.beforeRename = [](const std::string&) { ::raise(SIGKILL); };
-        tk::WriteFileAtomically(path, core->Ini()->Serialize(), killBeforeRename);
+        tk::WriteFileAtomically(path, Slurp(dir + "/scratch.ini"), killBeforeRename);
         ::_exit(0);
     }
     int status = 0;
@@ -283,7 +250,7 @@ TEST_F(SettingsFile, UnwritableFolderUsesThePerUserFolder) {
     EXPECT_EQ(tk::ResolveSettingsLocation(prefix + "/bin", configHome).savePath, perUser.savePath);
 #endif
 
-    auto core = std::make_unique<HistoryCore>(dialect, files, icons);
+    auto core = std::make_unique<TestHistory>(dialect, files, icons);
     core->SetSettingsPaths(perUser.loadPath, perUser.savePath);
     core->LoadSettings();
     core->AddDoc("http://h/a", "t", false, false);
@@ -291,7 +258,7 @@ TEST_F(SettingsFile, UnwritableFolderUsesThePerUserFolder) {
     EXPECT_NE(Slurp(perUser.savePath).find("path0=http://h/a"), std::string::npos);
 
     // A save that cannot be written says so.
-    HistoryCore nowhere(dialect, files, icons);
+    TestHistory nowhere(dialect, files, icons);
     nowhere.SetSettingsPaths("/proc/defualt.ini", "/proc/defualt.ini");
     nowhere.LoadSettings();
     EXPECT_FALSE(nowhere.SaveSettings());

@@ -2,6 +2,7 @@
 
 #include "detection/sweep.h"
 #include "fakes.h"
+#include "test_history.h"
 #include "base/text.h"
 #include "tree_dump.h"
 
@@ -20,8 +21,8 @@ struct SweepFixture {
     tk::test::FakeFileIcons icons;
     tk::test::FakeWindowSystem windows;
     tk::test::FakeShellWindows shell;
-    tk::HistoryCore history{dialect, files, icons};
-    Sweep sweep{history, windows, shell};
+    tk::test::TestHistory history{dialect, files, icons};
+    Sweep sweep{history.records, files, windows, shell};
 };
 
 struct PosixSweep : ::testing::Test, SweepFixture<tk::PosixPathDialect> {
@@ -95,9 +96,9 @@ TEST_F(WindowsSweep, SpecialTitlesAndExcludedExecutables) {
               (Strings{explorer, explorer, "C:\\Tools\\edit.exe", "C:\\Tools\\edit.exe"}));
 
     // A recorded location equal to the bare file name suppresses the registration.
-    tk::HistoryCore other(dialect, files, icons);
+    tk::test::TestHistory other(dialect, files, icons);
     other.AddDoc("edit.exe", "edit.exe", true, false);
-    Sweep second(other, windows, shell);
+    Sweep second(other.records, files, windows, shell);
     second.CheckOpenDocs();
     EXPECT_FALSE(other.DocExists("C:\\Tools\\edit.exe"));
 }
@@ -156,45 +157,14 @@ TEST_F(PosixSweep, ErrorsEndTheirPassButKeepWhatWasRecorded) {
     EXPECT_EQ(sweep.OpenDocs(), (Strings{"http://h/p"}));
 }
 
-TEST(SweepSettings, TimerAndScrollBarRules) {
-    tk::test::FakeSettingsWindow window;
-    tk::PosixPathDialect dialect("/home/u");
-    tk::test::FakeFileSystem files;
-    tk::test::FakeFileIcons icons;
-    tk::test::FakeWindowSystem windows;
-    tk::test::FakeShellWindows shell;
-    tk::HistoryCore history(dialect, files, icons);
-    Sweep sweep(history, windows, shell);
-    shell.result.windows = {{"http://h/p", true}};
-
-    tk::TimerCheckDocsTimer(window, sweep);  // box off: no sweep
-    EXPECT_EQ(shell.calls, 0);
-    window.SetBoxChecked(tk::SettingsBox::Refresh, true);
-    EXPECT_TRUE(window.timerEnabled);
-    tk::TimerCheckDocsTimer(window, sweep);
-    EXPECT_EQ(shell.calls, 1);
-
-    window.SetCheckTimePosition(37);
-    EXPECT_EQ(window.label, "每37秒刷新一次");
-    EXPECT_EQ(window.interval, 37000u);
-    const int restarts = window.timerRestarts;
-    window.SetCheckTimePosition(37);
-    window.SetCheckTimePosition(500);
-    EXPECT_EQ(window.position, 100);
-    window.SetCheckTimePosition(-1);
-    EXPECT_EQ(window.position, 10);
-    EXPECT_EQ(window.positionChanges, 3);
-    EXPECT_EQ(window.timerRestarts, restarts + 2);
-}
-
 TEST(SweepHostile, ThousandsOfWindows) {
     tk::PosixPathDialect dialect("/home/u");
     tk::test::FakeFileSystem files;
     tk::test::FakeFileIcons icons;
     tk::test::FakeWindowSystem windows;
     tk::test::FakeShellWindows shell;
-    tk::HistoryCore history(dialect, files, icons);
-    Sweep sweep(history, windows, shell);
+    tk::test::TestHistory history(dialect, files, icons);
+    Sweep sweep(history.records, files, windows, shell);
     for (int i = 0; i < 1000; ++i) {
         const std::string exe = "/usr/bin/p" + std::to_string(i % 300);
         files.files.insert(exe);

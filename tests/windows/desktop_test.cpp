@@ -10,7 +10,7 @@
 
 #include "desktop/platform_desktop.h"
 #include "detection/sweep.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "platform/windows/ansi_text.h"
 #include "platform/windows/shell_file_icons.h"
 #include "platform/windows/win32_file_system.h"
@@ -127,7 +127,7 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     tk::WindowsPathDialect dialect;
     tk::Win32FileSystem files;
     NoIcons icons;
-    tk::HistoryCore history(dialect, files, icons);
+    tk::test::TestHistory history(dialect, files, icons);
     NoShellWindows noShell;
     tk::Sweep sweep(history, system, noShell);
     sweep.CheckOpenDocs();

@@ -9,7 +9,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "history/history.h"
+#include "test_history.h"
 #include "desktop/path_dialect.h"
 #include "platform/windows/ansi_text.h"
 #include "platform/windows/win32_drop_files.h"
@@ -99,7 +99,7 @@ TEST(DropFiles, BlockReachesTheHistoryWithNamesAndPointIntact) {
     tk::WindowsPathDialect dialect;
     tk::Win32FileSystem files;
     NoIcons icons;
-    tk::HistoryCore history(dialect, files, icons);
+    tk::test::TestHistory history(dialect, files, icons);
     tk::Win32DropTarget target;
     std::vector<tk::DroppedFiles> drops;
     target.SetHandler([&](const tk::DroppedFiles& drop) {

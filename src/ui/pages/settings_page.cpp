@@ -118,7 +118,9 @@ TSettingsPage::TSettingsPage(QWidget* parent) : QWidget(parent) {
 
     connect(m_onTop, &QCheckBox::toggled, this, &TSettingsPage::OnTopClicked);
     connect(m_autoRun, &QCheckBox::toggled, this, &TSettingsPage::AutoRunClicked);
-    connect(m_refresh, &QCheckBox::toggled, this, &TSettingsPage::RefreshClicked);
+    for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
+        connect(Box(box), &QCheckBox::toggled, this, [this, box](bool checked) { emit BoxClicked(box, checked); });
+    }
     connect(m_checkTime, &QScrollBar::valueChanged, this, &TSettingsPage::CheckTimeChanged);
 }
 
@@ -131,25 +133,19 @@ QCheckBox* TSettingsPage::Box(SettingsBox box) const {
     return m_refresh;
 }
 
-bool TSettingsPage::BoxChecked(SettingsBox box) const { return Box(box)->isChecked(); }
-
-void TSettingsPage::SetBoxChecked(SettingsBox box, bool checked) {
-    QSignalBlocker block(Box(box));
-    Box(box)->setChecked(checked);
-}
-
-int TSettingsPage::CheckTimePosition() const { return m_checkTime->value(); }
-
-void TSettingsPage::SetCheckTimePosition(int position) {
-    QSignalBlocker block(m_checkTime);
-    m_checkTime->setValue(position);
-}
-
-void TSettingsPage::SetCheckTimeLabel(const QString& text) { m_checkTimeLabel->setText(text); }
-
-void TSettingsPage::SetAutoRunBox(bool checked) {
+void TSettingsPage::ShowSettings(const Settings& settings) {
+    for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
+        QSignalBlocker block(Box(box));
+        Box(box)->setChecked(settings.Box(box));
+    }
+    const int position = CheckTimePosition(settings.checkDocInterval);
+    {
+        QSignalBlocker block(m_checkTime);
+        m_checkTime->setValue(position);
+    }
+    m_checkTimeLabel->setText(QString::fromStdString(CheckTimeLabel(position)));
     QSignalBlocker block(m_autoRun);
-    m_autoRun->setChecked(checked);
+    m_autoRun->setChecked(settings.autoRun);
 }
 
 }  // namespace tk

@@ -17,17 +17,14 @@ class TSettingsPage : public QWidget {
 public:
     explicit TSettingsPage(QWidget* parent = nullptr);
 
-    bool BoxChecked(SettingsBox box) const;
-    void SetBoxChecked(SettingsBox box, bool checked);
-    int CheckTimePosition() const;
-    void SetCheckTimePosition(int position);
-    void SetCheckTimeLabel(const QString& text);
-    void SetAutoRunBox(bool checked);
+    // Shows the settings without reporting any of it as the user's action.
+    void ShowSettings(const Settings& settings);
 
 signals:
     void OnTopClicked(bool checked);
     void AutoRunClicked(bool checked);
-    void RefreshClicked();
+    // CbAutoRunDocs, CbRefresh or CbQueryAutoRunDoc changed by the user.
+    void BoxClicked(SettingsBox box, bool checked);
     void CheckTimeChanged(int position);
     void DeleteAllClicked();
     void AutoRunSetClicked();

@@ -27,7 +27,7 @@
 #include "desktop/file_icons.h"
 #include "desktop/window_system.h"
 #include "detection/sweep.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "desktop/path_dialect.h"
 #include "platform/linux/shell_windows/browser_session_shell_windows.h"
 #include "platform/linux/composite_shell_windows.h"
@@ -258,8 +258,8 @@ protected:
         PosixFileSystem files;
         NoIcons icons;
         NoWindows windows;
-        HistoryCore history(dialect, files, icons);
-        Sweep sweep(history, windows, m_shell);
+        tk::test::TestHistory history(dialect, files, icons);
+        Sweep sweep(history.records, files, windows, m_shell);
         sweep.CheckOpenDocs();
         const std::string host = m_server.Host();
         for (CategoryTree* tree : {&history.TVDoc(), &history.TVDocs()}) {

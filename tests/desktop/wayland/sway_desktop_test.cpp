@@ -9,7 +9,7 @@
 #include "desktop/file_icons.h"
 #include "desktop/path_dialect.h"
 #include "detection/sweep.h"
-#include "history/history.h"
+#include "test_history.h"
 #include "platform/linux/merged_window_system.h"
 #include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
@@ -98,8 +98,8 @@ TEST_F(SwayDesktopTest, NativeAndXWaylandWindowsAreRecordedOnceEachAndClosingCha
     PosixFileSystem files;
     NoIcons icons;
     NoShellWindows shell;
-    HistoryCore history(dialect, files, icons);
-    Sweep sweep(history, *windows, shell);
+    tk::test::TestHistory history(dialect, files, icons);
+    Sweep sweep(history.records, files, *windows, shell);
     sweep.CheckOpenDocs();
     const std::string foot = *ProcessExecutable(m_foot);
     const std::string xterm = *ProcessExecutable(m_xterm);

@@ -1,0 +1,256 @@
+// The controller's answers to the user's actions: tray and slide, trees, the system page, the
+// settings, the start-up dialog and the web strip.
+#include "controller/app_controller.h"
+
+#include "base/diagnostics.h"
+#include "base/text.h"
+#include "webpanel/strip_protocol.h"
+
+namespace tk {
+
+namespace {
+constexpr const char* kCloseCaption = "提示";
+constexpr const char* kCloseQuestion = "要退出系统吗?";
+}  // namespace
+
+bool AppController::FormCloseQuery() {
+    EnsureHistory();
+    m_sweeps.Now(kCloseSweepWait);
+    m_web.Navigate(m_web.Schedule().ClosePage());
+    return m_view->AskYesNo(kCloseCaption, kCloseQuestion);
+}
+
+bool AppController::CloseRequested() {
+    if (!m_destroyed && !FormCloseQuery()) return false;
+    m_view->EndProgram();
+    return true;
+}
+
+void AppController::Exit1Click() {
+    if (m_view->AskYesNo(kCloseCaption, kCloseQuestion)) m_view->EndProgram();
+}
+
+// ---- tray and slide ------------------------------------------------------------------------
+
+void AppController::TrayIconClick() {
+    m_view->RaiseAndActivate();
+    ToggleMainWindow();
+}
+
+void AppController::ToggleMainWindow() {
+    m_view->Unminimize();
+    const SlideController::Action action = m_slide.Toggle(m_view->WindowShown());
+    if (action == SlideController::Action::None) return;
+    m_view->SetTrayMenuCaption(m_slide.MenuCaption());
+    if (action == SlideController::Action::StartHide) {
+        m_slideLeft = m_view->WindowLeft();
+        m_slideTop = m_view->WindowTop();
+        m_timerHide->SetEnabled(true);
+        return;
+    }
+    m_slideLeft = SlideController::ShowLeft(m_view->ScreenWidth());
+    m_slideTop = SlideController::ShowTop(m_view->ScreenHeight(), m_view->WindowHeight());
+    m_view->MoveWindow(m_slideLeft, m_slideTop);
+    m_timerShow->SetEnabled(true);
+    m_view->ShowWindow();
+}
+
+// The slides count their own steps: a window manager may hold a window partly on screen and
+// report that place back, which must not bend the slide.
+void AppController::timerShowTimer() {
+    int next = 0;
+    if (m_slide.ShowStep(m_slideLeft, m_view->ScreenWidth(), m_view->WindowWidth(), next)) {
+        m_slideLeft = next;
+        m_view->MoveWindow(next, m_slideTop);
+    } else {
+        m_timerShow->SetEnabled(false);
+    }
+}
+
+void AppController::timerHideTimer() {
+    int next = 0;
+    if (m_slide.HideStep(m_slideLeft, m_view->ScreenWidth(), next)) {
+        m_slideLeft = next;
+        m_view->MoveWindow(next, m_slideTop);
+    } else {
+        m_timerHide->SetEnabled(false);
+        m_view->HideWindow();
+    }
+}
+
+void AppController::BringIn() {
+    if (!m_view->WindowShown()) {
+        ToggleMainWindow();
+        return;
+    }
+    m_view->Unminimize();
+    m_view->RaiseAndActivate();
+}
+
+// ---- the sweep and the settings ------------------------------------------------------------
+
+void AppController::TimerFirstRunTimer() {
+    m_timerFirstRun->SetEnabled(false);
+    if (!m_view) return;
+    EnsureHistory();
+    try {
+        if (m_settings.runSelectDoc) RunStartDocs();
+        m_sweeps.Now(std::chrono::milliseconds{0});
+        m_web.Navigate(m_web.Schedule().FirstPage());
+    } catch (const std::exception& e) {
+        ReportWarning("start-up work", e.what());
+    }
+}
+
+void AppController::TimerCheckDocsTimer() {
+    if (!m_view) return;
+    EnsureHistory();
+    if (m_settings.refresh) m_sweeps.Timed();
+}
+
+// The sweep timer runs exactly when the box is checked.
+void AppController::CbRefreshClick() { m_timerCheckDocs->SetEnabled(m_settings.refresh); }
+
+void AppController::SettingsBoxClick(SettingsBox box, bool checked) {
+    Settings next = m_settings;
+    next.SetBox(box, checked);
+    ChangeSettings(next);
+}
+
+void AppController::SbCheckTimeChange(int position) {
+    Settings next = m_settings;
+    next.checkDocInterval = static_cast<std::uint32_t>(ClampCheckTime(position)) * 1000u;
+    ChangeSettings(next);
+}
+
+void AppController::TVAllDocsChange(int page) {
+    Settings next = m_settings;
+    next.activePageIndex = page >= 0 && page < kPageCount ? page : -1;
+    ChangeSettings(next);
+}
+
+void AppController::WindowResized(int width, int height) {
+    if (!m_savedSettings) return;  // the size before creation is nobody's choice
+    Settings next = m_settings;
+    if (width > 0) next.width = width;
+    if (height > 0) next.height = height;
+    ChangeSettings(next);
+}
+
+void AppController::CbOnTopClick(bool checked) { m_view->SetStaysOnTop(checked); }
+
+void AppController::MnAutoRunClick(bool checked) {
+    if (!m_deps.autoRun) return;
+    // The box shows what the store really holds afterwards: a refused write must not look
+    // like success.
+    const bool held = MnAutoRunClickResult(*m_deps.autoRun, checked, m_deps.executablePath);
+    Settings next = m_settings;
+    next.autoRun = held;
+    ChangeSettings(next);
+    if (held != checked) {
+        if (m_view) m_view->ShowSettings(m_settings);
+        ReportWarning("start at log-on", checked ? "registration refused" : "removal refused");
+        if (m_view) m_view->ShowHint(checked ? "未能设置开机自动启动" : "未能取消开机自动启动");
+    }
+}
+
+void AppController::ShowProblem(const std::string& text) {
+    if (m_view) m_view->ShowHint(text);
+}
+
+void AppController::BtnAboutUSClick() { m_view->ShowAbout(); }
+void AppController::BtnHelpDocClick() { m_view->ShowHelp(); }
+
+void AppController::ShowStartDocDialog() {
+    EnsureHistory();
+    m_view->ShowStartDocDialog();
+}
+
+// ---- the start-up dialog -------------------------------------------------------------------
+
+bool AppController::DialogShown() {
+    const bool notQuery = m_settings.runSelectDoc;
+    NotQueryClick(notQuery);
+    return notQuery;
+}
+
+void AppController::NotQueryClick(bool checked) {
+    SettingsBoxClick(SettingsBox::QueryAutoRunDoc, checked);
+}
+
+void AppController::BtnConfirmClick(const std::vector<bool>& rowSelected) {
+    StoreStartSelection(m_records, rowSelected, false);
+}
+
+void AppController::SpeedButton2Click(const std::vector<bool>& rowSelected) {
+    StoreStartSelection(m_records, rowSelected, true);
+}
+
+void AppController::LbSelectDocDblClick(int row) {
+    if (const TMyDoc* doc = m_records.At(row)) m_launcher.OpenStoredDoc(doc->Location, doc->DocType);
+}
+
+// ---- trees ---------------------------------------------------------------------------------
+
+void AppController::TreeClick(int page) {
+    switch (page) {
+        case 0: m_picker.DocsTreeClick(); break;
+        case 1: m_picker.TVAppClick(); break;
+        case 2: m_picker.TVPathClick(); break;
+        case 3: m_picker.TVDocClick(); break;
+        default: break;
+    }
+}
+
+void AppController::TreeDblClick(int page) {
+    // 软件 opens at the first click and has no double-click of its own.
+    if (page == 0 || page == 2 || page == 3) m_picker.DblClick();
+}
+
+void AppController::TreeKeyDown(TreeKey key) {
+    if (key == TreeKey::Enter) m_picker.LaunchCurDoc();
+    else m_picker.DeleteSelectedNodes();
+}
+
+void AppController::MnDeleteSelectedClick() {
+    EnsureHistory();
+    CategoryTree* tree = m_trees.TreeOfPage(m_settings.activePageIndex);
+    if (tree == nullptr || tree->Current() == nullptr) return;
+    m_records.DeleteSelectDocs(tree->Current()->Data().Index);
+    AfterRemoval();
+}
+
+void AppController::BtnDeleteAllDocsClick() {
+    EnsureHistory();
+    m_records.DeleteAllDocs();
+    AfterRemoval();
+}
+
+bool AppController::DropFiles(const std::vector<std::string>& names) {
+    EnsureHistory();
+    try {
+        for (const std::string& name : names) m_records.AddDroppedDoc(name);
+    } catch (const std::exception& e) {
+        ReportWarning("drop", e.what());
+        return false;
+    }
+    m_deps.shell.MessageBeep();
+    return true;
+}
+
+// ---- the system page and the web strip -------------------------------------------------------
+
+void AppController::OpenSpecialFolder(int csidl) { m_launcher.OpenSpecialFolder(csidl, 0); }
+void AppController::OpenTaskManager() { m_launcher.OpenTaskManager(); }
+void AppController::OpenSystemDirectory() { m_launcher.OpenSystemDirectory(); }
+void AppController::BtnMoreSpecDirClick() { m_view->PopupSpecialFolderMenu(); }
+void AppController::Image2Click() { m_launcher.OpenWebAddress(m_web.Schedule().HomePage()); }
+void AppController::WebLinkClicked(const std::string& address) {
+    // The page is outside input: only web addresses leave the strip, never files or programs.
+    // Opened as a recorded page is: an https address keeps its scheme.
+    if (IsOpenableWebAddress(address)) m_launcher.OpenStoredDoc(address, kDocTypeWebPage);
+    else ReportInfo("web strip", "link not opened: " + address.substr(0, 200));
+}
+void AppController::AboutSiteClick() { m_launcher.OpenWebAddress(m_web.Schedule().Site()); }
+
+}  // namespace tk

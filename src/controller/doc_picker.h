@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "history/category_trees.h"
+#include "history/doc_records.h"
+#include "launch/launcher.h"
+
+namespace tk {
+
+// Picks in the category trees: which text a click, a double-click or a key hands to the
+// launcher, and the click-opens state that makes a second click open.
+class DocPicker {
+public:
+    DocPicker(const DocRecords& records, CategoryTrees& trees, Launcher& launcher);
+
+    // PnlHint's text.
+    void SetHintSink(std::function<void(const std::string&)> showHint) { m_showHint = std::move(showHint); }
+    bool ClickOpens() const { return m_clickOpens; }
+    void SetClickOpens(bool value) { m_clickOpens = value; }
+    // The text the last pick chose (CurDocText).
+    const std::string& CurDocText() const { return m_curDocText; }
+
+    void DocsTreeClick();
+    void TVAppClick();
+    void TVPathClick();
+    void TVDocClick();
+    // TVDocsDblClick, TVPathDblClick, TVDocDblClick.
+    void DblClick();
+    // Enter in TVDocs.
+    void LaunchCurDoc();
+    // Delete in TVDocs: its selected nodes go from that tree alone.
+    void DeleteSelectedNodes();
+    // Any expand or collapse in TVDocs, TVPath or TVDoc.
+    void ExpandedOrCollapsed() { m_clickOpens = false; }
+
+private:
+    const TMyDoc* DocOf(const TreeNode* node) const;
+    // A web entry recorded with another scheme than "http" opens with that scheme, never
+    // with "http://" put in front of its node text.
+    std::string WithRecordedScheme(const TreeNode* node, std::string text) const;
+    void Hint(const std::string& text) {
+        if (m_showHint) m_showHint(text);
+    }
+
+    const DocRecords& m_records;
+    CategoryTrees& m_trees;
+    Launcher& m_launcher;
+    std::function<void(const std::string&)> m_showHint;
+    std::string m_curDocText;
+    bool m_clickOpens = false;
+};
+
+}  // namespace tk
