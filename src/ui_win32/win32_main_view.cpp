@@ -20,27 +20,17 @@
 namespace tk {
 
 using namespace main_window_parts;
+using namespace forms;
 using win32::Utf8ToWide;
 
 // ---- MainView --------------------------------------------------------------------------------
 
-namespace {
-int BoxSlot(SettingsBox box) {
-    switch (box) {
-        case SettingsBox::AutoRunDocs: return 4;
-        case SettingsBox::Refresh: return 2;
-        case SettingsBox::QueryAutoRunDoc: return 3;
-    }
-    return 2;
-}
-}  // namespace
-
 bool Win32MainWindow::BoxChecked(SettingsBox box) const {
-    return Button_GetCheck(m_boxes[BoxSlot(box)]) == BST_CHECKED;
+    return Button_GetCheck(m_boxes[BoxIndex(box)]) == BST_CHECKED;
 }
 
 void Win32MainWindow::SetBoxChecked(SettingsBox box, bool checked) {
-    Button_SetCheck(m_boxes[BoxSlot(box)], checked ? BST_CHECKED : BST_UNCHECKED);
+    Button_SetCheck(m_boxes[BoxIndex(box)], checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 int Win32MainWindow::CheckTimePosition() const { return ::GetScrollPos(m_checkTime, SB_CTL); }
@@ -54,7 +44,7 @@ void Win32MainWindow::SetCheckTimeLabel(const std::string& text) {
 }
 
 void Win32MainWindow::SetAutoRunBox(bool checked) {
-    Button_SetCheck(m_boxes[1], checked ? BST_CHECKED : BST_UNCHECKED);
+    Button_SetCheck(m_boxes[BoxIndex(SettingsAction::AutoRun)], checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 int Win32MainWindow::WindowWidth() const {
@@ -152,10 +142,9 @@ void Win32MainWindow::ShowAbout() {
 void Win32MainWindow::ShowHelp() { m_help = ShowPictureWindow(m_help, PictureWindow::Help, {}); }
 
 void Win32MainWindow::PopupSpecialFolderMenu() {
-    // The window's screen place plus the button's place on its page, as the menu has always
-    // opened: near the button, not exactly under it.
+    const Point offset = MoreMenuOffset();
     const int id = static_cast<int>(::TrackPopupMenu(m_moreMenu, TPM_RETURNCMD | TPM_NONOTIFY,
-                                                     WindowLeft() + 218, WindowTop() + 106 + 30, 0,
+                                                     WindowLeft() + offset.x, WindowTop() + offset.y, 0,
                                                      m_window, nullptr));
     if (id < kMoreFirst || id >= kMoreFirst + static_cast<int>(std::size(kMoreItems))) return;
     const int target = kMoreItems[id - kMoreFirst].target;
