@@ -37,42 +37,74 @@ bool Chinese(std::string_view text) {
 }
 
 struct Place {
-    const char* name;
-    int left, top, width, height;
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const Place&) const = default;
 };
 bool Inside(const Place& in, const Place& out) {
     return in.left >= out.left && in.top >= out.top && in.left + in.width <= out.left + out.width &&
            in.top + in.height <= out.top + out.height;
 }
 bool Overlap(const Place& a, const Place& b) {
-    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height && b.top < a.top + a.height;
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
 }
 
-TEST(FormsTest, NamesAreUniqueAndEveryControlHasWordsForTheUser) {
-    std::set<std::string_view> names;
-    std::vector<std::pair<const char*, const char*>> words;  // name, what the user reads or hears
-    auto add = [&](const char* name, const char* text) {
-        EXPECT_TRUE(names.insert(name).second) << "two controls are called " << name;
-        if (text != nullptr) words.emplace_back(name, text);
-    };
+struct Control {
+    const char* name;
+    const char* words;  // what the user reads, or a screen reader says for a picture; or none
+    int page = -1;      // the page it lies on; -1 for a page, a tree or a menu
+    Place place = {};   // on its page
+    Place within = {};  // the picture or group box it must lie inside, if any
+};
+
+// Every control of the forms, placed on its page.
+std::vector<Control> AllControls() {
+    std::vector<Control> all;
     for (const PageRow& page : kPages) {
-        add(page.sheet, page.caption);
-        if (page.tree != nullptr) add(page.tree, nullptr);
+        all.push_back({page.sheet, page.caption});
+        if (page.tree != nullptr) all.push_back({page.tree, nullptr});
     }
-    add(kSystemPicture.name, nullptr);
-    for (const SystemButtonRow& button : kSystemButtons) add(button.name, button.label);
-    add(kMoreMenuName, nullptr);
-    for (const SubmenuRow& submenu : kMoreSubmenus) add(submenu.name, submenu.caption);
-    for (const GroupRow& group : kGroups) add(group.name, group.caption);
-    for (const BoxRow& box : kBoxes) add(box.name, box.caption);
-    for (const PictureButtonRow& button : kSettingsButtons) add(button.name, button.label);
-    add(kCheckTimeLabelRow.name, nullptr);
-    add(kCheckTimeBarRow.name, kCheckTimeBarRow.label);
-    for (const auto& [name, text] : words) EXPECT_TRUE(Chinese(text)) << name << ": " << text;
-    // Menu items show their caption; "Cookies" is what users call them.
-    for (const MoreItemRow& item : kMoreItems) {
-        add(item.name, nullptr);
-        EXPECT_STRNE(item.caption, "") << item.name;
+    const PictureRow& p = kSystemPicture;
+    const Place picture{p.left, p.top, p.width, p.height};
+    all.push_back({p.name, nullptr, kSystemPage, picture});
+    for (const SystemButtonRow& b : kSystemButtons) {
+        all.push_back({b.name, b.label, kSystemPage, {b.left, b.top, b.width, b.height}, picture});
+    }
+    all.push_back({kMoreMenuName, nullptr});
+    for (const SubmenuRow& submenu : kMoreSubmenus) all.push_back({submenu.name, submenu.caption});
+    for (const MoreItemRow& item : kMoreItems) all.push_back({item.name, item.caption});
+    auto add = [&all](const char* name, const char* words, Parent parent, Place place) {
+        const Point at = OnPage(parent, place.left, place.top);
+        const GroupRow* group = parent == Parent::Sheet ? nullptr : &kGroups[static_cast<int>(parent) - 1];
+        all.push_back({name, words, kSettingsPage, {at.x, at.y, place.width, place.height},
+                       group ? Place{group->left, group->top, group->width, group->height} : Place{}});
+    };
+    for (const GroupRow& g : kGroups) add(g.name, g.caption, Parent::Sheet, {g.left, g.top, g.width, g.height});
+    for (const BoxRow& b : kBoxes) add(b.name, b.caption, b.parent, {b.left, b.top, 17, 17});  // the tick
+    for (const PictureButtonRow& b : kSettingsButtons) {
+        add(b.name, b.label, b.parent, {b.left, b.top, b.width, b.height});
+    }
+    for (const PlacedRow* r : {&kCheckTimeLabelRow, &kCheckTimeBarRow}) {
+        add(r->name, r->label, r->parent, {r->left, r->top, r->width, r->height});
+    }
+    return all;
+}
+
+TEST(FormsTest, EveryControlHasItsOwnNameChineseWordsAndAPlaceNoOtherCovers) {
+    const std::vector<Control> all = AllControls();
+    std::set<std::string_view> names;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const Control& c = all[i];
+        EXPECT_TRUE(names.insert(c.name).second) << "two controls are called " << c.name;
+        // "Cookies" is the one word users know in English.
+        EXPECT_TRUE(!c.words || Chinese(c.words) || std::string_view(c.words) == "Cookies") << c.name;
+        EXPECT_TRUE(c.within.width == 0 || Inside(c.place, c.within)) << c.name;
+        for (std::size_t j = i + 1; j < all.size(); ++j) {
+            const Control& d = all[j];
+            // A button lies on the page's picture, a box in its group.
+            if (c.page < 0 || d.page != c.page || d.within == c.place || c.within == d.place) continue;
+            EXPECT_FALSE(Overlap(c.place, d.place)) << c.name << " lies on " << d.name;
+        }
     }
 }
 
@@ -81,7 +113,8 @@ TEST(FormsTest, EveryButtonAndEnabledItemOpensSomethingThisDesktopHas) {
     for (const SystemButtonRow& button : kSystemButtons) {
         const int target = button.target;
         moreButtons += target == kMoreFolders;
-        EXPECT_TRUE(target == kTaskManager || target == kSystemDirectory || target == kMoreFolders || Opens(target))
+        EXPECT_TRUE(target == kTaskManager || target == kSystemDirectory || target == kMoreFolders ||
+                    Opens(target))
             << button.name;
     }
     EXPECT_EQ(moreButtons, 1);
@@ -94,38 +127,6 @@ TEST(FormsTest, EveryButtonAndEnabledItemOpensSomethingThisDesktopHas) {
         }
     }
     EXPECT_EQ(std::count(itemsPerSubmenu.begin(), itemsPerSubmenu.end(), 0), 0) << "an empty submenu";
-}
-
-TEST(FormsTest, ControlsLieInsideTheirPictureOrGroupAndNeverOnEachOther) {
-    const Place picture{kSystemPicture.name, kSystemPicture.left, kSystemPicture.top, kSystemPicture.width,
-                        kSystemPicture.height};
-    std::vector<Place> system, settings;
-    for (const SystemButtonRow& b : kSystemButtons) system.push_back({b.name, b.left, b.top, b.width, b.height});
-    for (const Place& button : system) EXPECT_TRUE(Inside(button, picture)) << button.name;
-    auto place = [&settings](const char* name, Parent parent, int left, int top, int width, int height) {
-        const Point at = OnPage(parent, left, top);
-        const Place control{name, at.x, at.y, width, height};
-        for (std::size_t i = 0; i < std::size(kGroups); ++i) {
-            const GroupRow& g = kGroups[i];
-            const Place group{g.name, g.left, g.top, g.width, g.height};
-            const bool within = static_cast<int>(parent) == static_cast<int>(i) + 1;
-            EXPECT_EQ(within ? Inside(control, group) : Overlap(control, group), within) << name << " on " << g.name;
-        }
-        settings.push_back(control);
-    };
-    for (const BoxRow& b : kBoxes) place(b.name, b.parent, b.left, b.top, 17, 17);  // the tick box
-    for (const PictureButtonRow& b : kSettingsButtons) place(b.name, b.parent, b.left, b.top, b.width, b.height);
-    for (const PlacedRow* r : {&kCheckTimeLabelRow, &kCheckTimeBarRow}) {
-        place(r->name, r->parent, r->left, r->top, r->width, r->height);
-    }
-    for (const auto* controls : {&system, &settings}) {
-        for (std::size_t i = 0; i < controls->size(); ++i) {
-            for (std::size_t j = i + 1; j < controls->size(); ++j) {
-                const Place &a = (*controls)[i], &b = (*controls)[j];
-                EXPECT_FALSE(Overlap(a, b)) << a.name << " lies on " << b.name;
-            }
-        }
-    }
 }
 
 TEST(FormsTest, PagesAgreeWithTheHistoryTreesAndOnlyTreesOpenOnADoubleClick) {
@@ -148,8 +149,7 @@ TEST(FormsTest, PagesAgreeWithTheHistoryTreesAndOnlyTreesOpenOnADoubleClick) {
     // Each box the settings load and save, and each action, belongs to one control.
     using tk::SettingsBox;
     for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
-        EXPECT_EQ(std::count_if(std::begin(kBoxes), std::end(kBoxes), [box](const BoxRow& r) { return r.box == box; }),
-                  1);
+        EXPECT_EQ(std::count_if(std::begin(kBoxes), std::end(kBoxes), [box](auto& r) { return r.box == box; }), 1);
     }
     std::set<SettingsAction> actions;
     for (const BoxRow& b : kBoxes) EXPECT_TRUE(b.action == SettingsAction::None || actions.insert(b.action).second);
