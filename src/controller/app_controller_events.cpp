@@ -4,6 +4,7 @@
 
 #include "base/diagnostics.h"
 #include "base/text.h"
+#include "controller/forms.h"
 #include "webpanel/strip_protocol.h"
 
 namespace tk {
@@ -204,7 +205,7 @@ void AppController::TreeClick(int page) {
 
 void AppController::TreeDblClick(int page) {
     // 软件 opens at the first click and has no double-click of its own.
-    if (page == 0 || page == 2 || page == 3) m_picker.DblClick();
+    if (forms::DoubleClickOpens(page)) m_picker.DblClick();
 }
 
 void AppController::TreeKeyDown(TreeKey key) {

@@ -135,7 +135,7 @@ void TFrmMain::BuildContent(QWidget* content) {
     splitter->setStretchFactor(1, 0);
     splitter->setSizes({400, 47});
 
-    for (int page = 0; page < 4; ++page) {
+    for (int page = 0; page < forms::kTreePageCount; ++page) {
         m_trees[page] = new TTreePage(page, *m_controller.TreeOfPage(page), *m_images);
         TVAllDocs->AddPage(m_trees[page]);
     }
@@ -329,12 +329,12 @@ void TFrmMain::EndProgram() {
 void TFrmMain::SetDropTargetTree() {
     const int page = TVAllDocs->ActivePageIndex();
     // On the system and settings pages the last category tree stays the target.
-    if (m_dropTarget && page >= 0 && page < 4) m_dropTarget->SetTargetControl(m_trees[page]->Tree());
+    if (m_dropTarget && page >= 0 && page < forms::kTreePageCount) m_dropTarget->SetTargetControl(m_trees[page]->Tree());
 }
 
 void TFrmMain::DropFiles(const TDropFilesInfo& info) {
     const int page = TVAllDocs->ActivePageIndex();
-    QTreeView* tree = page >= 0 && page < 4 ? m_trees[page]->Tree() : nullptr;
+    QTreeView* tree = page >= 0 && page < forms::kTreePageCount ? m_trees[page]->Tree() : nullptr;
     if (tree) tree->setUpdatesEnabled(false);  // one repaint for the whole drop
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(info.Files.size()));

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "controller/app_controller.h"
+#include "controller/forms.h"
 #include "controller/main_view.h"
 #include "ui/message_box.h"
 #include "ui/web_strip.h"
@@ -107,7 +108,7 @@ private:
     QtMessageBoxes m_realBoxes;
     MessageBoxes& m_boxes;
     std::unique_ptr<ImageListIcons> m_images;
-    TTreePage* m_trees[4] = {};
+    TTreePage* m_trees[forms::kTreePageCount] = {};
     TSystemPage* m_system = nullptr;
     TSettingsPage* m_settings = nullptr;
     TWebStripHost* m_webStrip = nullptr;

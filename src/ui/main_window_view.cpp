@@ -115,9 +115,8 @@ void TFrmMain::ShowHelp() {
 }
 
 void TFrmMain::PopupSpecialFolderMenu() {
-    // The window's screen place plus the button's place on its page, as the menu has always
-    // opened: near the button, not exactly under it.
-    m_system->PopupMoreMenu(QPoint(frameGeometry().x() + 218, frameGeometry().y() + 106 + 30));
+    const forms::Point offset = forms::MoreMenuOffset();
+    m_system->PopupMoreMenu(frameGeometry().topLeft() + QPoint(offset.x, offset.y));
 }
 
 }  // namespace tk

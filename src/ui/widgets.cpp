@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "controller/forms.h"
 #include "ui/artwork.h"
 
 namespace tk {
@@ -77,10 +78,9 @@ void TClickImage::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
 }
 
-// The segments of the tab-strip picture, left to right, and the captions they show.
-static constexpr int kTabEdges[] = {0, 60, 120, 186, 246, 306, 370};
-static constexpr const char* kTabNames[] = {"全部", "软件", "文件夹", "网页", "系统", "设置"};
-static constexpr int kTabCount = 6;
+// One tab per page, each a segment of the strip picture.
+using forms::kTabEdges;
+static constexpr int kTabCount = kPageCount;
 
 class TPageControl::Strip : public QWidget {
 public:
@@ -244,7 +244,7 @@ QAccessibleInterface* StripAccessibleFactory(const QString&, QObject* object) {
 }  // namespace
 
 QString TPageControl::TabName(int index) {
-    return index >= 0 && index < kTabCount ? QString::fromUtf8(kTabNames[index]) : QString();
+    return index >= 0 && index < kTabCount ? QString::fromUtf8(forms::kPages[index].caption) : QString();
 }
 
 TPageControl::TPageControl(QWidget* parent) : QWidget(parent) {

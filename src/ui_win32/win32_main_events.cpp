@@ -20,6 +20,7 @@
 namespace tk {
 
 using namespace main_window_parts;
+using namespace forms;
 using win32::Utf8ToWide;
 
 // ---- events ----------------------------------------------------------------------------------
@@ -37,16 +38,19 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
             return;
         case kMnDeleteAllDocs: c.BtnDeleteAllDocsClick(); return;
         case kMnDeleteSelected: c.MnDeleteSelectedClick(); return;
-        case kBoxFirst: c.CbOnTopClick(Button_GetCheck(m_boxes[0]) == BST_CHECKED); return;
-        case kBoxFirst + 1: c.MnAutoRunClick(Button_GetCheck(m_boxes[1]) == BST_CHECKED); return;
-        case kBoxFirst + 2: c.SettingsBoxClick(SettingsBox::Refresh, BoxChecked(2)); return;
-        case kBoxFirst + 3: c.SettingsBoxClick(SettingsBox::QueryAutoRunDoc, BoxChecked(3)); return;
-        case kBoxFirst + 4: c.SettingsBoxClick(SettingsBox::AutoRunDocs, BoxChecked(4)); return;
-        case kBtnAutoRunSet: c.BtnAutoRunSetClick(); return;
-        case kBtnDeleteAllDocs: c.BtnDeleteAllDocsClick(); return;
-        case kBtnHelpDoc: c.BtnHelpDocClick(); return;
-        case kBtnAboutUS: c.BtnAboutUSClick(); return;
         default: break;
+    }
+    if (id >= kBoxFirst && id < kBoxFirst + static_cast<int>(std::size(kBoxes))) {
+        const int box = id - kBoxFirst;
+        const bool checked = Button_GetCheck(m_boxes[box]) == BST_CHECKED;
+        // A box of the settings reports its new state; the others do what their row says.
+        if (kBoxes[box].box) c.SettingsBoxClick(*kBoxes[box].box, checked);
+        else OnSettingsAction(kBoxes[box].action, checked);
+        return;
+    }
+    if (id >= kSettingsButtonFirst && id < kSettingsButtonFirst + static_cast<int>(std::size(kSettingsButtons))) {
+        OnSettingsAction(kSettingsButtons[id - kSettingsButtonFirst].action, false);
+        return;
     }
     if (id >= kSystemFirst && id < kSystemFirst + static_cast<int>(std::size(kSystemButtons))) {
         const int target = kSystemButtons[id - kSystemFirst].target;
@@ -57,11 +61,25 @@ void Win32MainWindow::OnCommand(int id, int code, HWND control) {
     }
 }
 
+void Win32MainWindow::OnSettingsAction(SettingsAction action, bool checked) {
+    AppController& c = m_controller;
+    switch (action) {
+        case SettingsAction::OnTop: c.CbOnTopClick(checked); break;
+        case SettingsAction::AutoRun: c.MnAutoRunClick(checked); break;
+        case SettingsAction::Refresh: c.SettingsBoxClick(SettingsBox::Refresh, checked); break;
+        case SettingsAction::AutoRunSet: c.BtnAutoRunSetClick(); break;
+        case SettingsAction::DeleteAllDocs: c.BtnDeleteAllDocsClick(); break;
+        case SettingsAction::HelpDoc: c.BtnHelpDocClick(); break;
+        case SettingsAction::AboutUs: c.BtnAboutUSClick(); break;
+        case SettingsAction::None: break;
+    }
+}
+
 LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
     const int page = TreePage(header->hwndFrom);
     if (page < 0) return 0;
     TreeViewAdapter& adapter = *m_adapters[page];
-    const TreePageRow& row = kTreePages[page];
+    const PageRow& row = kPages[page];
     switch (header->code) {
         case TVN_GETDISPINFOW:
             adapter.FillDisplayInfo(*reinterpret_cast<NMTVDISPINFOW*>(header));
@@ -96,10 +114,10 @@ LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
             if (row.doubleClickOpens) m_controller.TreeDblClick(page);
             return 0;
         case NM_RETURN:
-            if (row.keys) m_controller.TreeKeyDown(TreeKey::Enter);
+            if (row.hintAndKeys) m_controller.TreeKeyDown(TreeKey::Enter);
             return TRUE;
         case TVN_KEYDOWN:
-            if (row.keys && reinterpret_cast<NMTVKEYDOWN*>(header)->wVKey == VK_DELETE) {
+            if (row.hintAndKeys && reinterpret_cast<NMTVKEYDOWN*>(header)->wVKey == VK_DELETE) {
                 m_controller.TreeKeyDown(TreeKey::Delete);
             }
             return 0;
@@ -250,8 +268,10 @@ LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(hwnd, &ps);
             ::FillRect(dc, &ps.rcPaint, self ? self->m_background : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-            if (self && hwnd == self->m_pages[4]) {
-                const Picture& picture = Artwork("system.png");
+            // A page's number is its control identifier.
+            const auto page = ::GetWindowLongPtrW(hwnd, GWLP_ID);
+            if (self && page >= 0 && page < kPageCount && kPages[page].picture != nullptr) {
+                const Picture& picture = Artwork(kPages[page].picture);
                 const RECT dest{0, 0, picture.width, picture.height};
                 DrawPicture(dc, picture, dest);
             }
@@ -279,7 +299,7 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
             // A click focuses the strip, as it does a tab control; Left and Right then turn pages.
             ::SetFocus(hwnd);
             const int x = GET_X_LPARAM(lp);
-            for (int i = 0; i < 6; ++i) {
+            for (int i = 0; i < kPageCount; ++i) {
                 if (x >= kTabEdges[i] && x < kTabEdges[i + 1]) self->PickTab(i);
             }
             return 0;
@@ -287,9 +307,9 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
         case WM_GETDLGCODE: return DLGC_WANTARROWS;
         case WM_GETOBJECT: {
             TabStripAccessible::Tabs tabs;
-            tabs.count = 6;
+            tabs.count = kPageCount;
             tabs.edges = kTabEdges;
-            tabs.names = kTabNames;
+            tabs.names = kTabCaptions.data();
             tabs.active = [self] { return self->m_activePage; };
             tabs.pick = [self](int index) { self->PickTab(index); };
             if (const LRESULT answer = TabStripAccessible::Answer(hwnd, wp, lp, tabs)) return answer;

@@ -20,36 +20,24 @@
 namespace tk {
 
 using namespace main_window_parts;
+using namespace forms;
 using win32::Utf8ToWide;
 
 // ---- MainView --------------------------------------------------------------------------------
 
-namespace {
-int BoxSlot(SettingsBox box) {
-    switch (box) {
-        case SettingsBox::AutoRunDocs: return 4;
-        case SettingsBox::Refresh: return 2;
-        case SettingsBox::QueryAutoRunDoc: return 3;
-    }
-    return 2;
-}
-}  // namespace
-
 void Win32MainWindow::ShowSettings(const Settings& settings) {
     for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
-        Button_SetCheck(m_boxes[BoxSlot(box)], settings.Box(box) ? BST_CHECKED : BST_UNCHECKED);
+        Button_SetCheck(m_boxes[BoxIndex(box)], settings.Box(box) ? BST_CHECKED : BST_UNCHECKED);
     }
     const int position = tk::CheckTimePosition(settings.checkDocInterval);
     ::SetScrollPos(m_checkTime, SB_CTL, position, TRUE);
     ::SetWindowTextW(m_checkTimeLabel, Utf8ToWide(CheckTimeLabel(position)).c_str());
-    Button_SetCheck(m_boxes[1], settings.autoRun ? BST_CHECKED : BST_UNCHECKED);
+    Button_SetCheck(m_boxes[BoxIndex(SettingsAction::AutoRun)], settings.autoRun ? BST_CHECKED : BST_UNCHECKED);
     if (settings.activePageIndex != m_activePage) {
         SetActivePageIndex(settings.activePageIndex);
         SetDropTargetTree();
     }
 }
-
-bool Win32MainWindow::BoxChecked(int slot) const { return Button_GetCheck(m_boxes[slot]) == BST_CHECKED; }
 
 int Win32MainWindow::WindowWidth() const {
     RECT r{};
@@ -145,10 +133,9 @@ void Win32MainWindow::ShowAbout() {
 void Win32MainWindow::ShowHelp() { m_help = ShowPictureWindow(m_help, PictureWindow::Help, {}); }
 
 void Win32MainWindow::PopupSpecialFolderMenu() {
-    // The window's screen place plus the button's place on its page, as the menu has always
-    // opened: near the button, not exactly under it.
+    const Point offset = MoreMenuOffset();
     const int id = static_cast<int>(::TrackPopupMenu(m_moreMenu, TPM_RETURNCMD | TPM_NONOTIFY,
-                                                     WindowLeft() + 218, WindowTop() + 106 + 30, 0,
+                                                     WindowLeft() + offset.x, WindowTop() + offset.y, 0,
                                                      m_window, nullptr));
     if (id < kMoreFirst || id >= kMoreFirst + static_cast<int>(std::size(kMoreItems))) return;
     const int target = kMoreItems[id - kMoreFirst].target;

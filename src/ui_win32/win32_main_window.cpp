@@ -83,6 +83,7 @@ HWND PictureButton(const char* label, int x, int y, int w, int h, HWND parent, i
 }  // namespace main_window_parts
 
 using namespace main_window_parts;
+using namespace forms;
 using win32::Utf8ToWide;
 
 Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(controller) {
@@ -174,12 +175,15 @@ void Win32MainWindow::BuildMenus() {
     ::AppendMenuW(m_docTreeMenu, MF_STRING, kMnDeleteSelected, L"删除所选(&D)");
 
     m_moreMenu = ::CreatePopupMenu();
-    HMENU submenus[2] = {::CreatePopupMenu(), ::CreatePopupMenu()};
-    ::AppendMenuW(m_moreMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenus[0]), L"当前用户");
-    ::AppendMenuW(m_moreMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenus[1]), L"所有用户");
+    HMENU submenus[std::size(kMoreSubmenus)] = {};
+    for (std::size_t i = 0; i < std::size(kMoreSubmenus); ++i) {
+        submenus[i] = ::CreatePopupMenu();
+        ::AppendMenuW(m_moreMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenus[i]),
+                      Utf8ToWide(kMoreSubmenus[i].caption).c_str());
+    }
     for (std::size_t i = 0; i < std::size(kMoreItems); ++i) {
         const MoreItemRow& item = kMoreItems[i];
-        ::AppendMenuW(submenus[item.submenu], MF_STRING | (item.target == kNothingHere ? MF_GRAYED : 0),
+        ::AppendMenuW(submenus[item.submenu], MF_STRING | (ItemEnabled(item) ? 0 : MF_GRAYED),
                       kMoreFirst + i, Utf8ToWide(item.caption).c_str());
     }
 }
@@ -190,19 +194,19 @@ void Win32MainWindow::BuildChildren() {
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   m_window, nullptr, instance, nullptr);
     m_strip = ::CreateWindowExW(0, kStripClass, L"页面", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0,
-                                370, kStripHeight, m_window, nullptr, instance, nullptr);
-    for (int page = 0; page < 6; ++page) {
+                                kTabEdges[kPageCount], kStripHeight, m_window, nullptr, instance, nullptr);
+    for (int page = 0; page < kPageCount; ++page) {
         m_pages[page] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass,
-                                          Utf8ToWide(kTabNames[page]).c_str(),
+                                          Utf8ToWide(kPages[page].caption).c_str(),
                                           // The group boxes draw no inside: the settings page
                                           // paints under its children.
-                                          WS_CHILD | (page == 5 ? 0 : WS_CLIPCHILDREN), 0, 0, 10, 10, m_window,
-                                          nullptr, instance, nullptr);
+                                          WS_CHILD | (page == kSettingsPage ? 0 : WS_CLIPCHILDREN), 0, 0, 10, 10,
+                                          m_window, nullptr, instance, nullptr);
         ::SetWindowLongPtrW(m_pages[page], GWLP_ID, page);
     }
-    for (int page = 0; page < 4; ++page) {
+    for (int page = 0; page < kTreePageCount; ++page) {
         m_trees[page] = ::CreateWindowExW(
-            0, WC_TREEVIEWW, kTreePages[page].name,
+            0, WC_TREEVIEWW, Utf8ToWide(kPages[page].caption).c_str(),
             WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
                 TVS_SHOWSELALWAYS,
             0, 0, 10, 10, m_pages[page], reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeFirst + page)),
@@ -211,12 +215,12 @@ void Win32MainWindow::BuildChildren() {
         TreeView_SetBkColor(m_trees[page], kBackgroundColour);
         TreeView_SetIndent(m_trees[page], 19);
         ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
-        AddTip(m_tooltip, m_trees[page], m_trees[page], "鼠标右键有更多功能");
+        AddTip(m_tooltip, m_trees[page], m_trees[page], kTreeHint);
         m_adapters[page] = std::make_unique<TreeViewAdapter>(
             m_trees[page], *m_controller.TreeOfPage(page), *m_images);
     }
-    BuildSystemPage(m_pages[4]);
-    BuildSettingsPage(m_pages[5]);
+    BuildSystemPage(m_pages[kSystemPage]);
+    BuildSettingsPage(m_pages[kSettingsPage]);
     m_hint = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
                                0, 0, 10, kHintHeight, m_window,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHintId)), instance, nullptr);
@@ -226,8 +230,10 @@ void Win32MainWindow::BuildChildren() {
     m_web = std::make_unique<Win32WebStrip>(
         m_window, [this] { m_controller.Image2Click(); },
         [this] { m_controller.WebBrowser1NavigateComplete2(); });
-    for (int page = 0; page < 4; ++page) NameForScreenReaders(m_trees[page], kTreePages[page].name);
-    NameForScreenReaders(m_checkTime, L"刷新间隔(秒)");
+    for (int page = 0; page < kTreePageCount; ++page) {
+        NameForScreenReaders(m_trees[page], Utf8ToWide(kPages[page].caption).c_str());
+    }
+    NameForScreenReaders(m_checkTime, Utf8ToWide(kCheckTimeBarRow.label).c_str());
     NameForScreenReaders(m_web->Handle(), L"TarvoKelmora 主页");
 }
 
@@ -251,6 +257,7 @@ void Win32MainWindow::BuildSettingsPage(HWND page) {
     }
     for (std::size_t i = 0; i < std::size(kBoxes); ++i) {
         const BoxRow& row = kBoxes[i];
+        const Point at = OnPage(row.parent, row.left, row.top);
         const std::wstring caption = Utf8ToWide(row.caption);
         // As wide as its caption in the page's font, plus the box.
         HDC dc = ::GetDC(page);
@@ -260,25 +267,33 @@ void Win32MainWindow::BuildSettingsPage(HWND page) {
         ::SelectObject(dc, old);
         ::ReleaseDC(page, dc);
         m_boxes[i] = ::CreateWindowExW(0, L"BUTTON", caption.c_str(),
-                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, row.left,
-                                       row.top, extent.cx + 22, 17, page,
+                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, at.x, at.y,
+                                       extent.cx + 22, 17, page,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxFirst + i)),
                                        instance, nullptr);
         ::SendMessageW(m_boxes[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
     }
+    const PlacedRow& label = kCheckTimeLabelRow;
+    const Point labelAt = OnPage(label.parent, label.left, label.top);
     m_checkTimeLabel = ::CreateWindowExW(0, L"STATIC", Utf8ToWide(CheckTimeLabel(kCheckTimeInitial)).c_str(),
-                                         WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 7 + 65, 29 + 21, 105, 16,
-                                         page, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckTimeLabelId)),
+                                         WS_CHILD | WS_VISIBLE | SS_NOPREFIX, labelAt.x, labelAt.y, label.width,
+                                         label.height, page,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckTimeLabelId)),
                                          instance, nullptr);
     ::SendMessageW(m_checkTimeLabel, WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
-    m_checkTime = ::CreateWindowExW(0, L"SCROLLBAR", L"刷新间隔(秒)", WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_HORZ,
-                                    7 + 6, 29 + 46, 163, 17, page,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckTimeBar)), instance,
-                                    nullptr);
+    const PlacedRow& bar = kCheckTimeBarRow;
+    const Point barAt = OnPage(bar.parent, bar.left, bar.top);
+    m_checkTime = ::CreateWindowExW(0, L"SCROLLBAR", Utf8ToWide(bar.label).c_str(),
+                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_HORZ, barAt.x, barAt.y, bar.width,
+                                    bar.height, page, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckTimeBar)),
+                                    instance, nullptr);
     ::SetScrollRange(m_checkTime, SB_CTL, kCheckTimeMin, kCheckTimeMax, FALSE);
     ::SetScrollPos(m_checkTime, SB_CTL, kCheckTimeInitial, TRUE);
-    for (const PictureButtonRow& row : kSettingsButtons) {
-        HWND button = PictureButton(row.label, row.left, row.top, row.width, row.height, page, row.id);
+    for (std::size_t i = 0; i < std::size(kSettingsButtons); ++i) {
+        const PictureButtonRow& row = kSettingsButtons[i];
+        const Point at = OnPage(row.parent, row.left, row.top);
+        HWND button = PictureButton(row.label, at.x, at.y, row.width, row.height, page,
+                                    kSettingsButtonFirst + static_cast<int>(i));
         AddTip(m_tooltip, page, button, row.hint);
     }
 }
@@ -302,14 +317,14 @@ void Win32MainWindow::Layout() {
                                  SWP_NOZORDER | SWP_NOACTIVATE);
     };
     place(m_strip, left, top, width, kStripHeight);
-    for (int page = 0; page < 6; ++page) {
+    for (int page = 0; page < kPageCount; ++page) {
         place(m_pages[page], left, top + kStripHeight, width, hintTop - top - kStripHeight);
     }
     place(m_hint, left, hintTop, width, kHintHeight);
     place(m_splitter, left, splitterTop, width, kSplitterHeight);
     place(m_web->Handle(), left, webTop, width, web);
     ::EndDeferWindowPos(defer);
-    for (int page = 0; page < 4; ++page) {
+    for (int page = 0; page < kTreePageCount; ++page) {
         RECT r{};
         ::GetClientRect(m_pages[page], &r);
         ::MoveWindow(m_trees[page], 0, 0, r.right, r.bottom, TRUE);
@@ -347,7 +362,7 @@ void Win32MainWindow::PaintStrip(HWND strip, HDC dc) {
     const Picture& bitmap = Artwork("toolbuttons.bmp");
     const RECT all{0, 0, bitmap.width, bitmap.height};
     DrawPicture(dc, bitmap, all);
-    if (m_activePage >= 0 && m_activePage < 6) {
+    if (m_activePage >= 0 && m_activePage < kPageCount) {
         const Picture& active = Artwork("toolbuttons_active.png");
         const RECT tab{kTabEdges[m_activePage], 0, kTabEdges[m_activePage + 1], std::min(kStripHeight, active.height)};
         DrawPicture(dc, active, tab, &tab);
@@ -363,14 +378,11 @@ void Win32MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
         // The button shows its own part of the page's picture.
         const SystemButtonRow& row = kSystemButtons[id - kSystemFirst];
         const RECT source{row.left, row.top, row.left + row.width, row.top + row.height};
-        DrawPicture(dc, Artwork("system.png"), r, &source);
-    } else {
-        for (const PictureButtonRow& row : kSettingsButtons) {
-            if (row.id != id) continue;
-            const Picture& picture = Artwork(row.picture);
-            const RECT dest{0, 0, picture.width, picture.height};
-            DrawPicture(dc, picture, dest);
-        }
+        DrawPicture(dc, Artwork(kPages[kSystemPage].picture), r, &source);
+    } else if (id >= kSettingsButtonFirst && id < kSettingsButtonFirst + static_cast<int>(std::size(kSettingsButtons))) {
+        const Picture& picture = Artwork(kSettingsButtons[id - kSettingsButtonFirst].picture);
+        const RECT dest{0, 0, picture.width, picture.height};
+        DrawPicture(dc, picture, dest);
     }
     if ((item.itemState & (ODS_SELECTED | ODS_FOCUS)) || ::GetPropW(item.hwndItem, kHotProperty) != nullptr) {
         HBRUSH frame = ::CreateSolidBrush(item.itemState & ODS_SELECTED ? RGB(96, 128, 168) : RGB(140, 170, 205));
@@ -380,8 +392,8 @@ void Win32MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
 }
 
 void Win32MainWindow::SetActivePageIndex(int index) {
-    m_activePage = index >= 0 && index < 6 ? index : -1;
-    for (int page = 0; page < 6; ++page) {
+    m_activePage = index >= 0 && index < kPageCount ? index : -1;
+    for (int page = 0; page < kPageCount; ++page) {
         ::ShowWindow(m_pages[page], page == m_activePage ? SW_SHOWNA : SW_HIDE);
     }
     Layout();
@@ -390,7 +402,7 @@ void Win32MainWindow::SetActivePageIndex(int index) {
 }
 
 void Win32MainWindow::PickTab(int index) {
-    if (index < 0 || index >= 6 || index == m_activePage) return;
+    if (index < 0 || index >= kPageCount || index == m_activePage) return;
     SetActivePageIndex(index);
     SetDropTargetTree();
     m_controller.TVAllDocsChange(index);
@@ -398,11 +410,11 @@ void Win32MainWindow::PickTab(int index) {
 
 void Win32MainWindow::SetDropTargetTree() {
     // On the system and settings pages the last category tree stays the target.
-    if (m_activePage >= 0 && m_activePage < 4) m_drop.Attach(m_trees[m_activePage]);
+    if (m_activePage >= 0 && m_activePage < kTreePageCount) m_drop.Attach(m_trees[m_activePage]);
 }
 
 void Win32MainWindow::DropFiles(const DroppedFiles& drop) {
-    HWND tree = m_activePage >= 0 && m_activePage < 4 ? m_trees[m_activePage] : nullptr;
+    HWND tree = m_activePage >= 0 && m_activePage < kTreePageCount ? m_trees[m_activePage] : nullptr;
     if (tree) ::SendMessageW(tree, WM_SETREDRAW, FALSE, 0);  // one repaint for the whole drop
     m_controller.DropFiles(drop.files);
     if (tree) {
@@ -412,7 +424,7 @@ void Win32MainWindow::DropFiles(const DroppedFiles& drop) {
 }
 
 int Win32MainWindow::TreePage(HWND control) const {
-    for (int page = 0; page < 4; ++page) {
+    for (int page = 0; page < kTreePageCount; ++page) {
         if (m_trees[page] == control) return page;
     }
     return -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include <windows.h>
 
 #include "controller/app_controller.h"
+#include "controller/forms.h"
 #include "controller/main_view.h"
 #include "controller/web_strip_port.h"
 #include "platform/windows/win32_drop_files.h"
@@ -32,6 +34,8 @@ public:
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     HWND Handle() const { return m_window; }
+    // PmMoreSpecialDir, for the tests.
+    HMENU MoreMenu() const { return m_moreMenu; }
     // Shows the window where FormCreate placed it; the rest comes after its first frame.
     void Show();
     // The program ends: the history is saved, the tray icon goes, the window is destroyed.
@@ -81,9 +85,9 @@ private:
     void PaintStrip(HWND strip, HDC dc);
     void PickTab(int index);
     void SetActivePageIndex(int index);
-    bool BoxChecked(int slot) const;
     void AfterFirstFrame();
     void OnCommand(int id, int code, HWND control);
+    void OnSettingsAction(forms::SettingsAction action, bool checked);
     LRESULT OnNotify(NMHDR* header);
     void OnCheckTimeScroll(int code, int thumb);
     void DrawButton(const DRAWITEMSTRUCT& item);
@@ -95,12 +99,12 @@ private:
     HWND m_window = nullptr;
     HWND m_owner = nullptr;  // hidden: an owned window has no taskbar button
     HWND m_strip = nullptr;
-    HWND m_pages[6] = {};
-    HWND m_trees[4] = {};
+    HWND m_pages[kPageCount] = {};
+    HWND m_trees[forms::kTreePageCount] = {};
     HWND m_hint = nullptr;
     HWND m_splitter = nullptr;
     HWND m_tooltip = nullptr;
-    HWND m_boxes[5] = {};  // CbOnTop, MnAutoRun, CbRefresh, CbQueryAutoRunDoc, CbAutoRunDocs
+    HWND m_boxes[std::size(forms::kBoxes)] = {};
     HWND m_checkTimeLabel = nullptr;
     HWND m_checkTime = nullptr;
     HMENU m_popMenu = nullptr;
@@ -114,7 +118,7 @@ private:
     HICON m_iconSmall = nullptr;
     HICON m_iconBig = nullptr;
     std::unique_ptr<TreeImages> m_images;
-    std::unique_ptr<TreeViewAdapter> m_adapters[4];
+    std::unique_ptr<TreeViewAdapter> m_adapters[forms::kTreePageCount];
     std::unique_ptr<Win32WebStrip> m_web;
     std::unique_ptr<Win32TrayIcon> m_tray;
     Win32DropTarget m_drop;

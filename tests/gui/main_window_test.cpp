@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include <QTreeView>
 #include <memory>
 
+#include "controller/forms.h"
 #include "controller_insides.h"
 #include "fakes.h"
 #include "ui/application.h"
@@ -539,6 +541,58 @@ private slots:
         QVERIFY(!Find<QAction>("N10")->isEnabled());
         QCOMPARE(Find<QWidget>("SpeedButton14")->toolTip(), QStringLiteral("程序"));
         QVERIFY(Find<QWidget>("SpeedButton5")->toolTip().isEmpty());
+    }
+
+    // Every page, button, menu item and settings control is its row of the forms, in order.
+    void controlsAreTheFormRows() {
+        using namespace forms;
+        Create();
+        for (int page = 0; page < kPageCount; ++page) {
+            const QString caption = QString::fromUtf8(kPages[page].caption);
+            QCOMPARE(Tabs()->Page(page)->objectName(), QString::fromLatin1(kPages[page].sheet));
+            QCOMPARE(TPageControl::TabName(page), caption);
+            if (kPages[page].tree) QCOMPARE(Find<QTreeView>(kPages[page].tree)->accessibleName(), caption);
+        }
+        // `text`: what the user reads on the control, or a screen reader says for its picture.
+        auto check = [this](const char* name, const char* parent, QRect place, const char* text) {
+            auto* control = Find<QWidget>(name);
+            QVERIFY2(control && control->parentWidget()->objectName() == QLatin1String(parent), name);
+            if (place.isEmpty()) place.setSize(control->size());  // a check box fits its caption
+            QCOMPARE(control->geometry(), place);
+            QString words = control->accessibleName();
+            if (auto* box = qobject_cast<QCheckBox*>(control)) words = box->text();
+            if (auto* group = qobject_cast<QGroupBox*>(control)) words = group->title();
+            if (text) QCOMPARE(words, QString::fromUtf8(text));
+        };
+        for (const SystemButtonRow& b : kSystemButtons) {
+            check(b.name, kPages[kSystemPage].sheet, {b.left, b.top, b.width, b.height}, b.label);
+        }
+        auto in = [](Parent p) { return p == Parent::Sheet ? kPages[kSettingsPage].sheet : kGroups[int(p) - 1].name; };
+        for (const GroupRow& g : kGroups) check(g.name, in(Parent::Sheet), {g.left, g.top, g.width, g.height}, g.caption);
+        for (const BoxRow& b : kBoxes) check(b.name, in(b.parent), {b.left, b.top, 0, 0}, b.caption);
+        for (const PictureButtonRow& b : kSettingsButtons) {
+            check(b.name, in(b.parent), {b.left, b.top, b.width, b.height}, b.label);
+        }
+        for (const PlacedRow* r : {&kCheckTimeLabelRow, &kCheckTimeBarRow}) {
+            check(r->name, in(r->parent), {r->left, r->top, r->width, r->height}, r->label);
+        }
+        // The menu as the user walks it: each submenu, then its items; " -" marks a disabled one.
+        QStringList shown, rows;
+        for (QAction* submenu : Find<QMenu>(kMoreMenuName)->actions()) {
+            shown << submenu->menu()->objectName() + submenu->text();
+            for (QAction* item : submenu->menu()->actions()) {
+                shown << item->objectName() + item->text() + QLatin1String(item->isEnabled() ? "" : " -");
+            }
+        }
+        for (int i = 0; i < int(std::size(kMoreSubmenus)); ++i) {
+            rows << QString::fromUtf8(kMoreSubmenus[i].name) + QString::fromUtf8(kMoreSubmenus[i].caption);
+            for (const MoreItemRow& item : kMoreItems) {
+                if (item.submenu != i) continue;
+                rows << QString::fromUtf8(item.name) + QString::fromUtf8(item.caption) +
+                            QLatin1String(ItemEnabled(item) ? "" : " -");
+            }
+        }
+        QCOMPARE(shown, rows);
     }
 
     void startupReopening_data() {

@@ -1,6 +1,7 @@
 // The Windows window's own parts against the real controls and the real message loop, under
-// Wine: the tree views follow the core's trees, the image numbering survives insertions, the
-// timers keep the program's old rules, and a second start for a history hands over.
+// Wine: the window's controls are the forms' rows, the tree views follow the core's trees, the
+// image numbering survives insertions, the timers keep the program's old rules, and a second
+// start for a history hands over.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,9 +12,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "controller/forms.h"
+#include "fakes.h"
 #include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
 #include "ui_win32/tab_strip_accessible.h"
+#include "ui_win32/win32_main_window.h"
 #include "ui_win32/win32_timers.h"
 #include "ui_win32/win32_tree.h"
 
@@ -149,6 +153,105 @@ TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
     adapter.ClearMarks();
     adapter.SyncSelection();
     EXPECT_EQ(tree.SelectedNodes(), (std::vector<TreeNode*>{b}));
+}
+
+std::string TextOf(HWND hwnd) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(hwnd, text, 256);
+    return tk::win32::WideToUtf8(text);
+}
+
+// A control as a line: "words @left,top WxH"; the size only where the form gives it.
+std::string Row(const std::string& words, tk::forms::Point at, int width = 0, int height = 0) {
+    std::string line = words + " @" + std::to_string(at.x) + "," + std::to_string(at.y);
+    return width == 0 ? line : line + " " + std::to_string(width) + "x" + std::to_string(height);
+}
+
+// A page's controls in the order they were made; a check box is as wide as its caption.
+std::vector<std::string> Controls(HWND page) {
+    std::vector<std::string> out;
+    for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        wchar_t kind[32] = {};
+        ::GetClassNameW(child, kind, 32);
+        const bool box = ::lstrcmpiW(kind, L"Button") == 0 &&
+                         (::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+        out.push_back(Row(TextOf(child), {r.left, r.top}, box ? 0 : r.right - r.left, r.bottom - r.top));
+    }
+    return out;
+}
+
+TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
+    using namespace tk::forms;
+    tk::WindowsPathDialect dialect;
+    tk::test::FakeFileSystem files;
+    tk::test::FakeFileIcons icons;
+    tk::test::FakeWindowSystem windows;
+    tk::test::FakeShellWindows shellWindows;
+    tk::test::FakeShell shell;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::string ini = tk::win32::WideToUtf8(temp) + "tk-forms-test.ini";
+    tk::Win32TimerFactory timers;
+    {
+        tk::AppController controller({dialect, files, icons, windows, shellWindows, shell, ini, ini, nullptr, {}},
+                                     timers);
+        tk::Win32MainWindow window(controller);
+        std::vector<HWND> pages;
+        for (HWND child = ::GetWindow(window.Handle(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t kind[32] = {};
+            ::GetClassNameW(child, kind, 32);
+            if (std::wstring(kind) == L"TkPage") pages.push_back(child);
+        }
+        ASSERT_EQ(pages.size(), std::size(kPages));
+        for (int page = 0; page < tk::kPageCount; ++page) {
+            EXPECT_EQ(TextOf(pages[page]), kPages[page].caption);
+            if (kPages[page].tree) {
+                EXPECT_EQ(TextOf(::GetWindow(pages[page], GW_CHILD)), kPages[page].caption);
+            }
+        }
+        std::vector<std::string> rows;
+        for (const SystemButtonRow& b : kSystemButtons) rows.push_back(Row(b.label, {b.left, b.top}, b.width, b.height));
+        EXPECT_EQ(Controls(pages[kSystemPage]), rows);
+        rows.clear();
+        for (const GroupRow& g : kGroups) rows.push_back(Row(g.caption, {g.left, g.top}, g.width, g.height));
+        for (const BoxRow& b : kBoxes) rows.push_back(Row(b.caption, OnPage(b.parent, b.left, b.top)));
+        for (const PlacedRow* r : {&kCheckTimeLabelRow, &kCheckTimeBarRow}) {
+            const std::string words = r->label ? r->label : tk::CheckTimeLabel(tk::kCheckTimeInitial);
+            rows.push_back(Row(words, OnPage(r->parent, r->left, r->top), r->width, r->height));
+        }
+        for (const PictureButtonRow& b : kSettingsButtons) {
+            rows.push_back(Row(b.label, OnPage(b.parent, b.left, b.top), b.width, b.height));
+        }
+        EXPECT_EQ(Controls(pages[kSettingsPage]), rows);
+
+        // The 更多 menu as the user walks it: each submenu, then its items; " -" marks a disabled one.
+        std::vector<std::string> shown;
+        rows.clear();
+        auto text = [](HMENU menu, int i) {
+            wchar_t words[64] = {};
+            ::GetMenuStringW(menu, static_cast<UINT>(i), words, 64, MF_BYPOSITION);
+            return tk::win32::WideToUtf8(words);
+        };
+        for (int i = 0; i < ::GetMenuItemCount(window.MoreMenu()); ++i) {
+            shown.push_back(text(window.MoreMenu(), i));
+            HMENU submenu = ::GetSubMenu(window.MoreMenu(), i);
+            for (int j = 0; j < ::GetMenuItemCount(submenu); ++j) {
+                const bool grayed = ::GetMenuState(submenu, static_cast<UINT>(j), MF_BYPOSITION) & MF_GRAYED;
+                shown.push_back(text(submenu, j) + (grayed ? " -" : ""));
+            }
+        }
+        for (int i = 0; i < static_cast<int>(std::size(kMoreSubmenus)); ++i) {
+            rows.push_back(kMoreSubmenus[i].caption);
+            for (const MoreItemRow& item : kMoreItems) {
+                if (item.submenu == i) rows.push_back(std::string(item.caption) + (ItemEnabled(item) ? "" : " -"));
+            }
+        }
+        EXPECT_EQ(shown, rows);
+    }
+    ::DeleteFileW(tk::win32::Utf8ToWide(ini).c_str());
 }
 
 TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <iterator>
+
 #include <QWidget>
 
+#include "controller/forms.h"
 #include "history/settings.h"
 
 class QCheckBox;
@@ -10,7 +13,7 @@ class QScrollBar;
 
 namespace tk {
 
-// 设置: the settings widgets, built from the tables in settings_page.cpp. The setters change
+// 设置: the settings widgets, built from the rows of controller/forms.h. The setters change
 // a widget without reporting it as the user's action; the signals are the user's actions.
 class TSettingsPage : public QWidget {
     Q_OBJECT
@@ -33,12 +36,9 @@ signals:
 
 private:
     QCheckBox* Box(SettingsBox box) const;
+    void Act(forms::SettingsAction action, bool checked);
 
-    QCheckBox* m_onTop = nullptr;
-    QCheckBox* m_autoRun = nullptr;
-    QCheckBox* m_refresh = nullptr;
-    QCheckBox* m_queryAutoRunDoc = nullptr;
-    QCheckBox* m_autoRunDocs = nullptr;
+    QCheckBox* m_boxes[std::size(forms::kBoxes)] = {};
     QLabel* m_checkTimeLabel = nullptr;
     QScrollBar* m_checkTime = nullptr;
 };

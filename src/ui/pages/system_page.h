@@ -8,7 +8,7 @@ class QMenu;
 namespace tk {
 
 // 系统: fifteen picture buttons over the page picture, and the menu of further special
-// folders behind 更多.... Each button and menu item is a row of the tables in system_page.cpp.
+// folders behind 更多.... Each button and menu item is a row of controller/forms.h.
 class TSystemPage : public QWidget {
     Q_OBJECT
 public:

@@ -7,42 +7,22 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "controller/forms.h"
 #include "ui/style.h"
 
 namespace tk {
 
-namespace {
-
-struct TreePageRow {
-    const char* sheet;      // the page's objectName
-    const char* tree;       // the tree's objectName
-    const char* name;       // what a screen reader calls the tree
-    bool pickOnPress;       // a plain left press picks (全部), else a click does
-    bool doubleClickOpens;
-    bool expandCounts;      // expanding or collapsing ends click-opens
-    bool hintAndKeys;       // the hover hint, Enter and Delete
-};
-
-constexpr TreePageRow kTreePages[] = {
-    {"TabSheet1", "TVDocs", "全部", true, true, true, true},
-    {"TabSheet7", "TVApp", "软件", false, false, false, false},
-    {"TabSheet2", "TVPath", "文件夹", false, true, true, false},
-    {"TabSheet3", "TVDoc", "网页", false, true, true, false},
-};
-
-const char* const kTreeHint = "鼠标右键有更多功能";
-
-}  // namespace
+using forms::PageRow;
 
 TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, QWidget* parent)
     : QWidget(parent), m_page(page) {
-    const TreePageRow& entry = kTreePages[page];
+    const PageRow& entry = forms::kPages[page];
     setObjectName(QString::fromLatin1(entry.sheet));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_tree = new QTreeView(this);
     m_tree->setObjectName(QString::fromLatin1(entry.tree));
-    m_tree->setAccessibleName(QString::fromUtf8(entry.name));
+    m_tree->setAccessibleName(QString::fromUtf8(entry.caption));
     m_tree->setHeaderHidden(true);
     m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setIndentation(19);
@@ -51,7 +31,7 @@ TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, 
     m_tree->setUniformRowHeights(true);
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setFont(SongFont(13));
-    m_tree->setToolTip(QString::fromUtf8(kTreeHint));
+    m_tree->setToolTip(QString::fromUtf8(forms::kTreeHint));
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     QPalette pal = m_tree->palette();
     pal.setColor(QPalette::Base, kBackground);
@@ -106,7 +86,7 @@ void TTreePage::MouseMove(const QPoint& pos) {
     // Only a position on an item's icon or label makes it the hint node.
     if (node.isValid() && m_tree->visualRect(node).contains(pos)) {
         m_hintNode = node;
-        m_tree->setToolTip(QString::fromUtf8(kTreeHint));
+        m_tree->setToolTip(QString::fromUtf8(forms::kTreeHint));
     }
 }
 
@@ -129,7 +109,7 @@ bool TTreePage::MousePress(QMouseEvent* mouse) {
 }
 
 bool TTreePage::eventFilter(QObject* watched, QEvent* event) {
-    const TreePageRow& entry = kTreePages[m_page];
+    const PageRow& entry = forms::kPages[m_page];
     if (watched == m_tree->viewport()) {
         const auto type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||

@@ -10,7 +10,7 @@ class QTreeView;
 
 namespace tk {
 
-// One category tree page of TVAllDocs, as the table in tree_page.cpp describes it. It keeps
+// One category tree page of TVAllDocs, as its row in controller/forms.h describes it. It keeps
 // the core tree's selection and current node in step with the view and reports what the user
 // does; what that means is the controller's business.
 class TTreePage : public QWidget {
