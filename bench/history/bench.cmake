@@ -8,3 +8,12 @@ target_include_directories(tk_bench_history PRIVATE ${PROJECT_SOURCE_DIR}/tests/
 target_link_libraries(tk_bench_history PRIVATE tk_core)
 set_target_properties(tk_bench_history PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
+# Removing one entry, against a fresh load of the same history.
+add_executable(tk_bench_removal
+    ${CMAKE_CURRENT_LIST_DIR}/removal_bench.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/workload.cpp
+)
+target_include_directories(tk_bench_removal PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(tk_bench_removal PRIVATE tk_core)
+set_target_properties(tk_bench_removal PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

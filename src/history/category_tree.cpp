@@ -135,12 +135,13 @@ void CategoryTree::MoveTop(TreeNode* node, int row) {
     if (m_listener) m_listener->NodeInserted(nullptr, row);
 }
 
-TreeNode* CategoryTree::FindByTextAndIndex(std::string_view text, int index) const {
+std::vector<TreeNode*> CategoryTree::FindByTextAndIndex(std::string_view text, int index) const {
+    std::vector<TreeNode*> found;
     auto [first, last] = m_byKey.equal_range(text);
     for (auto it = first; it != last; ++it) {
-        if (it->second->m_data.Index == index) return it->second;
+        if (it->second->m_data.Index == index) found.push_back(it->second);
     }
-    return nullptr;
+    return found;
 }
 
 int CategoryTree::CountByText(std::string_view text, bool exactCase) const {

@@ -139,8 +139,8 @@ public:
     // Moves a top-level node, children and all, to `row` of the top level as it stands
     // without the node.
     void MoveTop(TreeNode* node, int row);
-    // The node of history entry `index` whose text is `text` (ignoring ASCII case), if any.
-    TreeNode* FindByTextAndIndex(std::string_view text, int index) const;
+    // The nodes of history entry `index` whose text is `text` (ignoring ASCII case).
+    std::vector<TreeNode*> FindByTextAndIndex(std::string_view text, int index) const;
     // How many nodes carry `text` (ignoring ASCII case, or with `exactCase` byte for byte).
     int CountByText(std::string_view text, bool exactCase) const;
     // Points a node at another history entry; the view shows nothing different.

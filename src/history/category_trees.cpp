@@ -147,14 +147,18 @@ bool CategoryTrees::RemoveNodesOf(int r) {
         CategoryTree* tree;
         std::vector<TreeNode*> heads, children;
     };
+    // Its nodes carry its group's text or its child text: found through the trees' indexes.
+    const std::string groupText = name.empty() ? doc.Title : doc.Name;
+    const std::string childText = doc.DocType == kDocTypeProgram ? std::string() : ChildText(doc);
     std::vector<Found> found;
     for (CategoryTree* tree : {&m_tvDocs, &m_tvApp, &m_tvPath, &m_tvDoc}) {
         Found f{tree, {}, {}};
-        tree->ForEach([&](const TreeNode& node) {
-            if (node.Data().Index != r) return;
-            auto* n = const_cast<TreeNode*>(&node);
-            (node.Parent() == nullptr ? f.heads : f.children).push_back(n);
-        });
+        std::vector<TreeNode*> nodes = tree->FindByTextAndIndex(groupText, r);
+        if (!childText.empty() && childText != groupText) {
+            const std::vector<TreeNode*> more = tree->FindByTextAndIndex(childText, r);
+            nodes.insert(nodes.end(), more.begin(), more.end());
+        }
+        for (TreeNode* node : nodes) (node->Parent() == nullptr ? f.heads : f.children).push_back(node);
         if (!f.heads.empty() || !f.children.empty()) found.push_back(std::move(f));
     }
     // It heads a group when it is a program or the first of its name; otherwise a node of its

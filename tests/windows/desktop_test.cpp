@@ -129,7 +129,7 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     NoIcons icons;
     tk::test::TestHistory history(dialect, files, icons);
     NoShellWindows noShell;
-    tk::Sweep sweep(history, system, noShell);
+    tk::Sweep sweep(history.records, files, system, noShell);
     sweep.CheckOpenDocs();
     const std::string self = tk::ExecutablePath();
     EXPECT_EQ(std::count(sweep.OpenDocs().begin(), sweep.OpenDocs().end(), self), 3)

@@ -105,8 +105,7 @@ TEST(DropFiles, BlockReachesTheHistoryWithNamesAndPointIntact) {
     target.SetHandler([&](const tk::DroppedFiles& drop) {
         drops.push_back(drop);
         for (const auto& name : drop.files) {
-            history.CurDocText = name;
-            history.AddCurDoc();
+            history.records.AddDroppedDoc(name);
         }
     });
     HWND window = MakeDropWindow(target);
