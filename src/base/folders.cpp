@@ -26,12 +26,14 @@ bool DirectoryIsWritable(const std::string& dir) {
     return true;
 }
 
-void MakeDirectories(const std::string& path) {
+bool MakeDirectories(const std::string& path) {
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/' || path[i] == '\\') {
             ::CreateDirectoryW(WidePath(path.substr(0, i)).c_str(), nullptr);
         }
     }
+    const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool PathExists(const std::string& path) {
@@ -47,10 +49,12 @@ bool DirectoryIsWritable(const std::string& dir) {
     return true;
 }
 
-void MakeDirectories(const std::string& path) {
+bool MakeDirectories(const std::string& path) {
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0700);
     }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const std::string& path) {
