@@ -1,7 +1,7 @@
 #include "base/whole_file.h"
 
 #include "base/unique_fd.h"
-#include "base/wide_path.h"
+#include "base/wide_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -43,7 +43,7 @@ std::optional<FileStamp> StampOfHandle(HANDLE file) {
 
 std::optional<FileStamp> StampOfFile(const std::string& path) {
     // No access asked: the stamp of a file another program holds open is still read.
-    UniqueHandle file(::CreateFileW(WidePath(path).c_str(), 0,
+    UniqueHandle file(::CreateFileW(Utf8ToWide(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.Valid()) return std::nullopt;
@@ -54,7 +54,7 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
                          std::uint64_t maxBytes, FileStamp* stamp) {
     bytes.clear();
     missing = false;
-    const std::wstring wide = WidePath(path);
+    const std::wstring wide = Utf8ToWide(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return {false, "is a directory", FileProblem::NotRegular};

@@ -7,10 +7,10 @@
 
 #include "base/diagnostics.h"
 #include "base/save_writer.h"
+#include "base/wide_text.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
-#include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_main_window.h"
@@ -54,7 +54,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Development and tests can point the web strip at another site.
     wchar_t site[512];
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
-    if (siteLength > 0 && siteLength < 512) deps.webSite = tk::win32::WideToUtf8(std::wstring_view(site, siteLength));
+    if (siteLength > 0 && siteLength < 512) deps.webSite = tk::WideToUtf8(std::wstring_view(site, siteLength));
     tk::Win32TimerFactory timers;
     g_timers = &timers;
     // Saves are written on a thread of their own, so a long history never stalls the window,

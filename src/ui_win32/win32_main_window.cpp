@@ -9,8 +9,8 @@
 #include <oleacc.h>
 
 #include "base/diagnostics.h"
+#include "base/wide_text.h"
 #include "desktop/shell.h"
-#include "platform/windows/ansi_text.h"
 #include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dialogs.h"
@@ -21,7 +21,6 @@ namespace tk {
 
 namespace main_window_parts {
 
-using win32::Utf8ToWide;
 
 HFONT SongFont(int pixels) {
     return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
@@ -83,7 +82,6 @@ HWND PictureButton(const char* label, int x, int y, int w, int h, HWND parent, i
 }  // namespace main_window_parts
 
 using namespace main_window_parts;
-using win32::Utf8ToWide;
 
 Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(controller) {
     g_window = this;
