@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
 #include "history/category_tree.h"
@@ -117,7 +117,7 @@ public:
     // Called after each such change.
     void SetOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
     // Where the slow half of a save runs (encoding and writing); none: at once, in the caller.
-    void SetSaveWriter(SaveWriter* writer) { m_writer = writer; }
+    void SetSaveWriter(JobRunner* writer) { m_writer = writer; }
     // Told the outcome of every write of the file, on the thread that wrote it.
     void SetOnSaved(std::function<void(const FileResult&)> onSaved) { m_onSaved = std::move(onSaved); }
     // The file was there but could not be read whole: this run never writes it.
@@ -190,7 +190,7 @@ private:
     std::uint64_t m_changes = 0;
     int m_quiet = 0;  // >0 while records are rebuilt, loaded or saved: no change to report
     std::function<void()> m_onChange;
-    SaveWriter* m_writer = nullptr;
+    JobRunner* m_writer = nullptr;
     std::function<void(const FileResult&)> m_onSaved;
     std::optional<FileResult> m_readFailure;
     // The history section as last built, kept so that a save rebuilds only what changed: a

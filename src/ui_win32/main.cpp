@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/diagnostics.h"
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "base/wide_text.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
@@ -59,9 +59,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     g_timers = &timers;
     // Saves are written on a thread of their own, so a long history never stalls the window,
     // and the timed sweep asks the desktop on another.
-    tk::ThreadSaveWriter saveWriter;
+    tk::WorkerThread saveWriter;
     deps.saveWriter = &saveWriter;
-    tk::ThreadSaveWriter sweepThread;
+    tk::WorkerThread sweepThread;
     deps.sweepThread = &sweepThread;
     int code = 0;
     {
