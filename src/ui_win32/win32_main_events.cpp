@@ -21,6 +21,20 @@ namespace tk {
 
 using namespace main_window_parts;
 
+namespace {
+
+// The window a child of one of our own classes belongs to: handed over at its creation and kept
+// in its user data, so that no procedure needs to know of one main window.
+Win32MainWindow* OwnerOf(HWND hwnd, UINT msg, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+}  // namespace
+
 // ---- events ----------------------------------------------------------------------------------
 
 void Win32MainWindow::OnCommand(int id, int code, HWND control) {
@@ -225,7 +239,7 @@ LRESULT CALLBACK Win32MainWindow::MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 }
 
 LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32MainWindow* self = g_window;
+    Win32MainWindow* self = OwnerOf(hwnd, msg, lp);
     switch (msg) {
         case WM_COMMAND:
         case WM_NOTIFY:
@@ -255,7 +269,7 @@ LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 }
 
 LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32MainWindow* self = g_window;
+    Win32MainWindow* self = OwnerOf(hwnd, msg, lp);
     if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
     switch (msg) {
         case WM_ERASEBKGND: return 1;
@@ -296,7 +310,7 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
 }
 
 LRESULT CALLBACK Win32MainWindow::SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32MainWindow* self = g_window;
+    Win32MainWindow* self = OwnerOf(hwnd, msg, lp);
     if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
     switch (msg) {
         case WM_LBUTTONDOWN:

@@ -133,9 +133,6 @@ inline constexpr PictureButtonRow kSettingsButtons[] = {
     {kBtnAboutUS, "btn_about.png", "关于我们", "", 284, 110, 122, 26},
 };
 
-// The one main window, for the window procedures.
-extern Win32MainWindow* g_window;
-
 HFONT SongFont(int pixels);
 void AddTip(HWND tooltip, HWND owner, HWND control, const char* text);
 // The name a screen reader gives a control whose own text it does not read.
