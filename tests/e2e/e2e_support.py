@@ -22,8 +22,8 @@ import unittest
 # What the suites take from here, the tools included.
 from e2e_tools import (WAIT, Win, become_subreaper, children, have_tool, in_ci,  # noqa: F401
                        kill_all, kill_everything, process_stat, read_line, require,
-                       require_tools, run, session_members, tray_icons, has_tray_panel,
-                       wait_for, window_tree)
+                       require_tools, run, session_members, stop_process, tray_icons,
+                       has_tray_panel, wait_for, window_tree)
 
 SKIPPED = 77  # ctest's SKIP_RETURN_CODE for the end-to-end tests
 TITLE = "TarvoKelmora1.0"  # the program's main window
