@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "test_history.h"
 #include "history/ini_file.h"
 #include "linear_history_reference.h"
@@ -306,7 +306,7 @@ struct SplitSave {
 
 SplitSave TimeSaveOffThread(TestHistory& core, const std::string& file, int runs) {
     core.SetSettingsPaths(file, file);
-    tk::ThreadSaveWriter writer;
+    tk::WorkerThread writer;
     core.SetSaveWriter(&writer);
     std::vector<double> blocks;
     std::vector<double> wholes;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "test_history.h"
 #include "workload.h"
 
@@ -78,7 +78,7 @@ Result Run(int entries, const fs::path& dir) {
     for (const tk::bench::Registration& call : tk::bench::MakeWorkload(entries).calls) {
         h.AddDoc(call.location, call.title, call.isExplicit, false);
     }
-    tk::ThreadSaveWriter writer;
+    tk::WorkerThread writer;
     h.SetSaveWriter(&writer);
     h.SaveSettings();
     writer.Flush();

@@ -7,7 +7,7 @@
 
 #include "detection/sweep.h"
 #include "test_history.h"
-#include "platform/linux/posix_file_system.h"
+#include "platform/linux/posix/posix_file_system.h"
 #include <algorithm>
 #include <chrono>
 #include <csignal>

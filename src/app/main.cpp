@@ -7,7 +7,7 @@
 #include <QLoggingCategory>
 
 #include "base/diagnostics.h"
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
@@ -124,10 +124,10 @@ int main(int argc, char** argv) {
     }
     tk::QtTimerFactory timers;
     // Saves are written on a thread of their own, so a long history never stalls the window.
-    tk::ThreadSaveWriter saveWriter;
+    tk::WorkerThread saveWriter;
     deps.saveWriter = &saveWriter;
     // And the timed sweep asks the desktop on another, so a slow desktop never freezes it.
-    tk::ThreadSaveWriter sweepThread;
+    tk::WorkerThread sweepThread;
     deps.sweepThread = &sweepThread;
     // And whether the history's programs are still there is asked on threads of their own.
     deps.probeThreads = 4;

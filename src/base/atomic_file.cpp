@@ -1,7 +1,7 @@
 #include "base/atomic_file.h"
 
 #include "base/unique_fd.h"
-#include "base/wide_path.h"
+#include "base/wide_text.h"
 
 #ifdef _WIN32
 
@@ -40,7 +40,7 @@ FileResult WriteFileAtomically(const std::string& path,
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
         temp = path + "." + std::to_string(random() % 1000000u) + ".tmp";
-        created = ::CreateFileW(WidePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        created = ::CreateFileW(Utf8ToWide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
@@ -50,19 +50,19 @@ FileResult WriteFileAtomically(const std::string& path,
     if (!produce(sink) || !::FlushFileBuffers(file.Get())) {
         FileResult r{false, LastErrorText("write temporary file")};
         file.Close();
-        ::DeleteFileW(WidePath(temp).c_str());
+        ::DeleteFileW(Utf8ToWide(temp).c_str());
         return r;
     }
     if (!file.Close()) {
         FileResult r{false, LastErrorText("close temporary file")};
-        ::DeleteFileW(WidePath(temp).c_str());
+        ::DeleteFileW(Utf8ToWide(temp).c_str());
         return r;
     }
     if (options.beforeRename) options.beforeRename(temp);
-    if (!::MoveFileExW(WidePath(temp).c_str(), WidePath(path).c_str(),
+    if (!::MoveFileExW(Utf8ToWide(temp).c_str(), Utf8ToWide(path).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         FileResult r{false, LastErrorText("rename")};
-        ::DeleteFileW(WidePath(temp).c_str());
+        ::DeleteFileW(Utf8ToWide(temp).c_str());
         return r;
     }
     return {true, {}};
@@ -72,12 +72,12 @@ int RemoveStaleTemporaries(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(WidePath(path + ".*.tmp").c_str(), &found);
+    HANDLE search = ::FindFirstFileW(Utf8ToWide(path + ".*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int removed = 0;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::wstring name = WidePath(dir) + found.cFileName;
+        const std::wstring name = Utf8ToWide(dir) + found.cFileName;
         if (::DeleteFileW(name.c_str())) ++removed;
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);

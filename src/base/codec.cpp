@@ -207,10 +207,13 @@ std::string Convert(const char* to, const char* from, std::string_view in, OnInv
     while (inLeft > 0) {
         char* outPtr = buffer;
         std::size_t outLeft = sizeof buffer;
-        std::size_t rc = iconv(cd.Get(), &inPtr, &inLeft, &outPtr, &outLeft);
+        const std::size_t rc = iconv(cd.Get(), &inPtr, &inLeft, &outPtr, &outLeft);
+        // Taken before the append, which may allocate and leave errno changed: a full buffer
+        // read as a bad byte would corrupt one character per block.
+        const int error = rc == static_cast<std::size_t>(-1) ? errno : 0;
         out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
         if (rc == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
+            if (error == E2BIG) continue;
             // EILSEQ or EINVAL (truncated tail): replace one byte and resynchronise.
             onInvalid(out, std::string_view(inPtr, 1));
             ++inPtr;

@@ -1,6 +1,6 @@
 #include "base/folders.h"
 
-#include "base/wide_path.h"
+#include "base/wide_text.h"
 
 #ifdef _WIN32
 #include <random>
@@ -19,23 +19,25 @@ bool DirectoryIsWritable(const std::string& dir) {
     std::random_device random;
     const std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe." +
                               std::to_string(random() % 1000000u);
-    HANDLE h = ::CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = ::CreateFileW(Utf8ToWide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     ::CloseHandle(h);
     return true;
 }
 
-void MakeDirectories(const std::string& path) {
+bool MakeDirectories(const std::string& path) {
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/' || path[i] == '\\') {
-            ::CreateDirectoryW(WidePath(path.substr(0, i)).c_str(), nullptr);
+            ::CreateDirectoryW(Utf8ToWide(path.substr(0, i)).c_str(), nullptr);
         }
     }
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool PathExists(const std::string& path) {
-    return ::GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 #else
 bool DirectoryIsWritable(const std::string& dir) {
@@ -47,10 +49,12 @@ bool DirectoryIsWritable(const std::string& dir) {
     return true;
 }
 
-void MakeDirectories(const std::string& path) {
+bool MakeDirectories(const std::string& path) {
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0700);
     }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const std::string& path) {

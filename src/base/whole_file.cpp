@@ -1,7 +1,7 @@
 #include "base/whole_file.h"
 
 #include "base/unique_fd.h"
-#include "base/wide_path.h"
+#include "base/wide_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,13 +19,42 @@ namespace {
 std::string LastErrorText(const char* what) {
     return std::string(what) + ": error " + std::to_string(::GetLastError());
 }
+
+std::int64_t UnixNanoseconds(const FILETIME& time) {
+    const std::int64_t ticks = (static_cast<std::int64_t>(time.dwHighDateTime) << 32) |
+                               time.dwLowDateTime;
+    constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+    return (ticks - kTicksFrom1601To1970) * 100;
+}
+
+std::optional<FileStamp> StampOfHandle(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info)) return std::nullopt;
+    FileStamp stamp;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.inode = (static_cast<std::int64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.modifiedNs = UnixNanoseconds(info.ftLastWriteTime);
+    stamp.changedNs = UnixNanoseconds(info.ftCreationTime);
+    stamp.mode = info.dwFileAttributes;
+    return stamp;
+}
 }  // namespace
 
+std::optional<FileStamp> StampOfFile(const std::string& path) {
+    // No access asked: the stamp of a file another program holds open is still read.
+    UniqueHandle file(::CreateFileW(Utf8ToWide(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.Valid()) return std::nullopt;
+    return StampOfHandle(file.Get());
+}
+
 FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing,
-                         std::uint64_t maxBytes) {
+                         std::uint64_t maxBytes, FileStamp* stamp) {
     bytes.clear();
     missing = false;
-    const std::wstring wide = WidePath(path);
+    const std::wstring wide = Utf8ToWide(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return {false, "is a directory", FileProblem::NotRegular};
@@ -41,6 +70,7 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
     if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
         return {false, "not a regular file", FileProblem::NotRegular};
     }
+    if (stamp != nullptr) *stamp = StampOfHandle(file.Get()).value_or(FileStamp{});
     LARGE_INTEGER size{};
     if (::GetFileSizeEx(file.Get(), &size) && static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
         return {false, "larger than " + std::to_string(maxBytes) + " bytes", FileProblem::TooLarge};
@@ -65,10 +95,26 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
 #else
 namespace {
 std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+std::int64_t Nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& info) {
+    return FileStamp{static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
+                     static_cast<std::int64_t>(info.st_size), Nanoseconds(info.st_mtim),
+                     Nanoseconds(info.st_ctim), static_cast<std::int64_t>(info.st_mode)};
+}
 }  // namespace
 
+std::optional<FileStamp> StampOfFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return StampOf(info);
+}
+
 FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& missing,
-                         std::uint64_t maxBytes) {
+                         std::uint64_t maxBytes, FileStamp* stamp) {
     bytes.clear();
     missing = false;
     // Non-blocking: a pipe put in the file's place must not hang the program at the open.
@@ -87,6 +133,7 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes, bool& miss
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         return {false, "larger than " + std::to_string(maxBytes) + " bytes", FileProblem::TooLarge};
     }
+    if (stamp != nullptr) *stamp = StampOf(st);
     // A regular file is read straight into a buffer of its size; what it grew by meanwhile, and
     // files of no known size, come in pieces after.
     if (S_ISREG(st.st_mode) && st.st_size > 0) {

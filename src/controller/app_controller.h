@@ -53,10 +53,10 @@ struct ControllerDeps {
     // long history does not hold up the window's first appearance.
     bool deferHistoryLoad = false;
     // Where saves are written, off the window's thread; none: written at once.
-    SaveWriter* saveWriter = nullptr;
-    // Where the timed sweep asks the desktop (any one-job-at-a-time thread); none: on the
-    // window's thread.
-    SaveWriter* sweepThread = nullptr;
+    JobRunner* saveWriter = nullptr;
+    // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another
+    // WorkerThread); none: on the window's thread.
+    JobRunner* sweepThread = nullptr;
     // How many threads ask, at the history load, whether the programs' files are there; none:
     // asked on the window's thread.
     int probeThreads = 0;

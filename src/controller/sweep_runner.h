@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "controller/timer_factory.h"
 #include "detection/sweep.h"
 
@@ -18,7 +18,7 @@ class SweepRunner {
 public:
     // `thread`: where the desktop is asked; none: at once, here. `mayApply`: whether findings
     // that come in may still be registered.
-    SweepRunner(Sweep& sweep, TimerFactory& timers, SaveWriter* thread, std::function<bool()> mayApply)
+    SweepRunner(Sweep& sweep, TimerFactory& timers, JobRunner* thread, std::function<bool()> mayApply)
         : m_sweep(sweep), m_timers(timers), m_thread(thread), m_mayApply(std::move(mayApply)) {}
     SweepRunner(const SweepRunner&) = delete;
     SweepRunner& operator=(const SweepRunner&) = delete;
@@ -36,7 +36,7 @@ private:
 
     Sweep& m_sweep;
     TimerFactory& m_timers;
-    SaveWriter* m_thread;
+    JobRunner* m_thread;
     std::function<bool()> m_mayApply;
     bool m_out = false;  // a sweep is being gathered or waits to be applied
     std::uint64_t m_generation = 0;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "history/doc_records.h"
 #include "history/ini_file.h"
 #include "history/settings.h"
@@ -46,7 +46,7 @@ public:
     // a save writer, could not be handed to it: its outcome then goes to the OnSaved callback).
     bool Save(const Settings& settings, const DocRecords& records);
     // Where the slow half of a save runs (encoding and writing); none: at once, in the caller.
-    void SetSaveWriter(SaveWriter* writer) { m_writer = writer; }
+    void SetSaveWriter(JobRunner* writer) { m_writer = writer; }
     // Told the outcome of every write of the file, on the thread that wrote it.
     void SetOnSaved(std::function<void(const FileResult&)> onSaved) { m_onSaved = std::move(onSaved); }
 
@@ -81,7 +81,7 @@ private:
     std::string m_savePath;
     std::unique_ptr<IniFile> m_ini;
     std::string m_lastError;
-    SaveWriter* m_writer = nullptr;
+    JobRunner* m_writer = nullptr;
     std::function<void(const FileResult&)> m_onSaved;
     std::optional<FileResult> m_readFailure;
     // The history section in pieces of consecutive records. A piece's lines carry no record

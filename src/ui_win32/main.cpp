@@ -3,14 +3,16 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "base/diagnostics.h"
-#include "base/save_writer.h"
+#include "base/wide_text.h"
+#include "base/worker_thread.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
-#include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_main_window.h"
@@ -18,26 +20,16 @@
 
 namespace {
 
-std::atomic<tk::AppController*> g_shown{nullptr};
-tk::Win32TimerFactory* g_timers = nullptr;
-
-void Sink(tk::Severity severity, std::string_view area, std::string_view message) {
+void Print(tk::Severity severity, std::string_view area, std::string_view message) {
     if (severity == tk::Severity::Info && std::getenv("TARVOKELMORA_DEBUG") == nullptr) return;
     std::fprintf(stderr, "tarvokelmora: %.*s: %.*s\n", static_cast<int>(area.size()), area.data(),
                  static_cast<int>(message.size()), message.data());
-    if (severity != tk::Severity::Info && area == "launch" && g_timers != nullptr) {
-        // A refused launch is shown to the user too, on the window's thread.
-        const std::string hint = "未能打开：" + std::string(message);
-        g_timers->Post([hint] {
-            if (tk::AppController* controller = g_shown.load()) controller->ShowProblem(hint);
-        });
-    }
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    tk::SetDiagnosticsSink(Sink);
+    tk::SetDiagnosticsSink(Print);
     ::OleInitialize(nullptr);  // the browser control and the shell's drag and drop need it
     tk::ArtworkSession artwork;
 
@@ -54,21 +46,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Development and tests can point the web strip at another site.
     wchar_t site[512];
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
-    if (siteLength > 0 && siteLength < 512) deps.webSite = tk::win32::WideToUtf8(std::wstring_view(site, siteLength));
+    if (siteLength > 0 && siteLength < 512) deps.webSite = tk::WideToUtf8(std::wstring_view(site, siteLength));
     tk::Win32TimerFactory timers;
-    g_timers = &timers;
+    // The controller while the window is up: a refused launch is shown to the user too, on the
+    // window's thread, whichever thread reports it.
+    std::atomic<tk::AppController*> shown{nullptr};
+    tk::SetDiagnosticsSink([&timers, &shown](tk::Severity severity, std::string_view area,
+                                             std::string_view message) {
+        Print(severity, area, message);
+        if (severity == tk::Severity::Info || area != "launch") return;
+        const std::string hint = "未能打开：" + std::string(message);
+        timers.Post([&shown, hint] {
+            if (tk::AppController* controller = shown.load()) controller->ShowProblem(hint);
+        });
+    });
     // Saves are written on a thread of their own, so a long history never stalls the window,
     // and the timed sweep asks the desktop on another.
-    tk::ThreadSaveWriter saveWriter;
+    tk::WorkerThread saveWriter;
     deps.saveWriter = &saveWriter;
-    tk::ThreadSaveWriter sweepThread;
+    tk::WorkerThread sweepThread;
     deps.sweepThread = &sweepThread;
     int code = 0;
     {
         tk::AppController controller(deps, timers);
         tk::Win32MainWindow window(controller);
         instance.Publish(window.Handle());
-        g_shown = &controller;
+        shown = &controller;
         window.Show();
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -76,10 +79,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             ::DispatchMessageW(&msg);
         }
         code = static_cast<int>(msg.wParam);
-        g_shown = nullptr;
+        shown = nullptr;
         window.Close();
     }
-    g_timers = nullptr;
+    // Nothing is posted to the timers once they go; the worker threads, which may be reporting
+    // through the old sink still, end before the timers do.
+    tk::SetDiagnosticsSink(Print);
     ::OleUninitialize();
     return code;
 }

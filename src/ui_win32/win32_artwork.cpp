@@ -8,7 +8,6 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
-#include "platform/windows/ansi_text.h"
 
 namespace tk {
 

@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "platform/windows/ansi_text.h"
+#include "base/wide_text.h"
 #include "startup/startup.h"
 #include "ui_win32/win32_artwork.h"
 
@@ -10,7 +10,6 @@ namespace tk {
 
 namespace {
 
-using win32::Utf8ToWide;
 
 constexpr COLORREF kBackgroundColour = RGB(245, 250, 254);
 

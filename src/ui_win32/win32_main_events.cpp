@@ -9,8 +9,8 @@
 #include <oleacc.h>
 
 #include "base/diagnostics.h"
+#include "base/wide_text.h"
 #include "desktop/shell.h"
-#include "platform/windows/ansi_text.h"
 #include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dialogs.h"
@@ -21,7 +21,20 @@ namespace tk {
 
 using namespace main_window_parts;
 using namespace forms;
-using win32::Utf8ToWide;
+
+namespace {
+
+// The window a child of one of our own classes belongs to: handed over at its creation and kept
+// in its user data, so that no procedure needs to know of one main window.
+Win32MainWindow* OwnerOf(HWND hwnd, UINT msg, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+}  // namespace
 
 // ---- events ----------------------------------------------------------------------------------
 
@@ -252,7 +265,7 @@ LRESULT CALLBACK Win32MainWindow::MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 }
 
 LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32MainWindow* self = g_window;
+    Win32MainWindow* self = OwnerOf(hwnd, msg, lp);
     switch (msg) {
         case WM_COMMAND:
         case WM_NOTIFY:
@@ -284,7 +297,7 @@ LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
 }
 
 LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32MainWindow* self = g_window;
+    Win32MainWindow* self = OwnerOf(hwnd, msg, lp);
     if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
     switch (msg) {
         case WM_ERASEBKGND: return 1;
@@ -325,7 +338,7 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
 }
 
 LRESULT CALLBACK Win32MainWindow::SplitterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32MainWindow* self = g_window;
+    Win32MainWindow* self = OwnerOf(hwnd, msg, lp);
     if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
     switch (msg) {
         case WM_LBUTTONDOWN:

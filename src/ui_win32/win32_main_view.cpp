@@ -9,8 +9,8 @@
 #include <oleacc.h>
 
 #include "base/diagnostics.h"
+#include "base/wide_text.h"
 #include "desktop/shell.h"
-#include "platform/windows/ansi_text.h"
 #include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dialogs.h"
@@ -21,7 +21,6 @@ namespace tk {
 
 using namespace main_window_parts;
 using namespace forms;
-using win32::Utf8ToWide;
 
 // ---- MainView --------------------------------------------------------------------------------
 

@@ -9,8 +9,8 @@
 #include <oleacc.h>
 
 #include "base/diagnostics.h"
+#include "base/wide_text.h"
 #include "desktop/shell.h"
-#include "platform/windows/ansi_text.h"
 #include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dialogs.h"
@@ -21,15 +21,12 @@ namespace tk {
 
 namespace main_window_parts {
 
-using win32::Utf8ToWide;
 
 HFONT SongFont(int pixels) {
     return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                          DEFAULT_PITCH | FF_DONTCARE, L"宋体");
 }
-
-Win32MainWindow* g_window = nullptr;
 
 void AddTip(HWND tooltip, HWND owner, HWND control, const char* text) {
     if (tooltip == nullptr || text == nullptr || text[0] == '\0') return;
@@ -84,10 +81,8 @@ HWND PictureButton(const char* label, int x, int y, int w, int h, HWND parent, i
 
 using namespace main_window_parts;
 using namespace forms;
-using win32::Utf8ToWide;
 
 Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(controller) {
-    g_window = this;
     INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&init);
     m_background = ::CreateSolidBrush(kBackgroundColour);
@@ -130,7 +125,6 @@ Win32MainWindow::~Win32MainWindow() {
                            static_cast<HGDIOBJ>(m_panel)}) {
         if (object) ::DeleteObject(object);
     }
-    g_window = nullptr;
 }
 
 void Win32MainWindow::RegisterClasses() {
@@ -193,15 +187,16 @@ void Win32MainWindow::BuildChildren() {
     m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   m_window, nullptr, instance, nullptr);
+    // The children of our own classes are handed the window at creation (see OwnerOf).
     m_strip = ::CreateWindowExW(0, kStripClass, L"页面", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0,
-                                kTabEdges[kPageCount], kStripHeight, m_window, nullptr, instance, nullptr);
+                                kTabEdges[kPageCount], kStripHeight, m_window, nullptr, instance, this);
     for (int page = 0; page < kPageCount; ++page) {
         m_pages[page] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass,
                                           Utf8ToWide(kPages[page].caption).c_str(),
                                           // The group boxes draw no inside: the settings page
                                           // paints under its children.
                                           WS_CHILD | (page == kSettingsPage ? 0 : WS_CLIPCHILDREN), 0, 0, 10, 10,
-                                          m_window, nullptr, instance, nullptr);
+                                          m_window, nullptr, instance, this);
         ::SetWindowLongPtrW(m_pages[page], GWLP_ID, page);
     }
     for (int page = 0; page < kTreePageCount; ++page) {
@@ -226,7 +221,7 @@ void Win32MainWindow::BuildChildren() {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHintId)), instance, nullptr);
     ::SendMessageW(m_hint, WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
     m_splitter = ::CreateWindowExW(0, kSplitterClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10,
-                                   kSplitterHeight, m_window, nullptr, instance, nullptr);
+                                   kSplitterHeight, m_window, nullptr, instance, this);
     m_web = std::make_unique<Win32WebStrip>(
         m_window, [this] { m_controller.Image2Click(); },
         [this] { m_controller.WebBrowser1NavigateComplete2(); });

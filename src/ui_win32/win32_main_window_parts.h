@@ -38,9 +38,6 @@ static_assert(kMoreFirst + std::size(forms::kMoreItems) <= kBoxFirst &&
               kSettingsButtonFirst + std::size(forms::kSettingsButtons) <= kCheckTimeBar &&
               kSystemFirst + std::size(forms::kSystemButtons) <= kTreeFirst);
 
-// The one main window, for the window procedures.
-extern Win32MainWindow* g_window;
-
 HFONT SongFont(int pixels);
 void AddTip(HWND tooltip, HWND owner, HWND control, const char* text);
 // The name a screen reader gives a control whose own text it does not read.

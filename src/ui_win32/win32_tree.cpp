@@ -1,6 +1,6 @@
 #include "ui_win32/win32_tree.h"
 
-#include "platform/windows/ansi_text.h"
+#include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
 
 namespace tk {
@@ -118,7 +118,7 @@ void TreeViewAdapter::InsertNode(const TreeNode* node) {
         HTREEITEM after = ItemOf(before);
         insert.hInsertAfter = after ? after : TVI_LAST;
     }
-    const std::wstring text = win32::Utf8ToWide(node->Text());
+    const std::wstring text = Utf8ToWide(node->Text());
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
     insert.item.pszText = const_cast<wchar_t*>(text.c_str());
     insert.item.lParam = reinterpret_cast<LPARAM>(node);

@@ -8,7 +8,7 @@
 #include <ole2.h>
 
 #include "base/diagnostics.h"
-#include "platform/windows/ansi_text.h"
+#include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
 
 namespace tk {
@@ -71,7 +71,7 @@ public:
 
     void Navigate(const std::string& address) {
         if (!m_browser) return;
-        BSTR url = ::SysAllocString(win32::Utf8ToWide(address).c_str());
+        BSTR url = ::SysAllocString(Utf8ToWide(address).c_str());
         VARIANT empty;
         ::VariantInit(&empty);
         m_failed = false;
@@ -84,7 +84,7 @@ public:
         if (!m_browser) return false;
         BSTR url = nullptr;
         if (FAILED(m_browser->get_LocationURL(&url)) || url == nullptr) return false;
-        location = win32::WideToUtf8(url);
+        location = WideToUtf8(url);
         ::SysFreeString(url);
         if (location.empty()) return false;
         IDispatch* document = nullptr;
@@ -95,7 +95,7 @@ public:
                 if (SUCCEEDED(html->get_body(&element)) && element) {
                     BSTR markup = nullptr;
                     if (SUCCEEDED(element->get_innerHTML(&markup)) && markup) {
-                        body = win32::WideToUtf8(markup);
+                        body = WideToUtf8(markup);
                         ::SysFreeString(markup);
                     }
                     element->Release();

@@ -2,15 +2,15 @@
 
 A Desktop is a private Xvfb (numbered by the server itself), openbox, optionally trayer as the
 tray host and a private session bus, with a private 0700 HOME and XDG_RUNTIME_DIR. stop() ends
-everything it started and whatever those left behind. main() runs a suite: it makes this
-process the reaper of orphans, turns SIGTERM into a clean exit and reports a suite that could
-not run as skipped (exit status 77), or, under CI, as failed.
+everything it started and whatever those left behind. DesktopTestCase is every suite's base: it
+brings the desktop up for each case or once for its class, stops it whatever happens, and starts
+and ends the built program on it. main() runs a suite: it makes this process the reaper of
+orphans, turns SIGTERM into a clean exit and reports a suite that could not run as skipped
+(exit status 77), or, under CI, as failed.
 """
 
-import ctypes
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -19,8 +19,14 @@ import tempfile
 import time
 import unittest
 
-WAIT = 20.0  # seconds for anything to happen; generous, a loaded machine is slow
+# What the suites take from here, the tools included.
+from e2e_tools import (WAIT, Win, become_subreaper, children, have_tool, in_ci,  # noqa: F401
+                       kill_all, kill_everything, process_stat, read_line, require,
+                       require_tools, run, session_members, stop_process, tray_icons,
+                       has_tray_panel, wait_for, window_tree)
+
 SKIPPED = 77  # ctest's SKIP_RETURN_CODE for the end-to-end tests
+TITLE = "TarvoKelmora1.0"  # the program's main window
 
 TRAYER = ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
           "--height", "24", "--SetDockType", "true", "--transparent", "false"]
@@ -32,205 +38,6 @@ BUS_CONFIG = ("<busconfig><type>session</type><listen>unix:dir={tmp}</listen>"
               "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
               "<allow receive_sender=\"*\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
               "</policy></busconfig>\n")
-
-
-# ---- what the machine must have ----------------------------------------------------------------
-
-
-def in_ci():
-    return os.environ.get("CI", "").strip().lower() in ("1", "true", "yes", "on")
-
-
-def have_tool(name):
-    """On PATH, and not named in TK_TEST_HIDE_TOOLS (colon-separated), which lets a missing tool
-    be tried by hand without uninstalling it."""
-    if name in os.environ.get("TK_TEST_HIDE_TOOLS", "").split(":"):
-        return False
-    return shutil.which(name) is not None
-
-
-def require(available, why):
-    """Ends the test (or the suite, before any test) when `available` is false: skipped with
-    the reason, but failed under CI, where the test set-up provides everything."""
-    if available:
-        return
-    if in_ci():
-        raise AssertionError(why + " (CI=true: the test set-up provides it)")
-    raise unittest.SkipTest(why)
-
-
-def require_tools(*names):
-    missing = [n for n in names if not have_tool(n)]
-    require(not missing, "not installed: " + ", ".join(missing))
-
-
-# ---- processes -------------------------------------------------------------------------------
-
-
-def become_subreaper():
-    # Whatever nautilus or the program leave behind comes to this process, to be killed and
-    # reaped.
-    try:
-        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
-    except (OSError, AttributeError):
-        pass
-
-
-def _stat(pid):
-    """(state, ppid, pgrp, session) of a process, or None once it is gone."""
-    try:
-        with open("/proc/%s/stat" % pid) as f:
-            fields = f.read().rpartition(")")[2].split()
-        return fields[0], int(fields[1]), int(fields[2]), int(fields[3])
-    except (OSError, ValueError, IndexError):
-        return None
-
-
-def _processes():
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            stat = _stat(entry)
-            if stat is not None:
-                yield int(entry), stat
-
-
-def children():
-    me = os.getpid()
-    return [pid for pid, stat in _processes() if stat[1] == me]
-
-
-def session_members(sid):
-    return [pid for pid, stat in _processes() if stat[3] == sid]
-
-
-def _kill(pids, sig=signal.SIGKILL):
-    for pid in pids:
-        try:
-            os.kill(pid, sig)
-        except ProcessLookupError:
-            pass
-
-
-def kill_everything():
-    """Kills every child, and every descendant as it is handed over, until none is left."""
-    for _ in range(200):
-        pids = children()
-        if not pids:
-            return
-        _kill(pids)
-        for pid in pids:
-            try:
-                os.waitpid(pid, 0)
-            except ChildProcessError:
-                pass
-        time.sleep(0.01)
-
-
-def run(args, env, check=True, timeout=30):
-    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=timeout)
-    if check and result.returncode != 0:
-        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), result.returncode, result.stderr))
-    return result.stdout
-
-
-def wait_for(predicate, timeout=WAIT, what="condition", detail=None):
-    """Polls predicate until it returns something true, and returns that. Past the deadline it
-    fails, saying what it waited for and, when given, what detail() tells."""
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise AssertionError("timed out waiting for " + what +
-                                 ("; " + detail() if detail is not None else ""))
-        time.sleep(0.02)
-
-
-def read_line(fd, what):
-    """The first line written to fd, the way Xvfb and dbus-daemon report where they listen."""
-    data = b""
-    while not data.endswith(b"\n"):
-        ready, _, _ = select.select([fd], [], [], WAIT)
-        chunk = os.read(fd, 256) if ready else b""
-        if not chunk:
-            raise RuntimeError(what + " did not report where it listens")
-        data += chunk
-    return data.decode().strip()
-
-
-def stop_process(proc):
-    """Asks a process to end, kills it when it does not, and reaps it."""
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-
-
-# ---- X queries ---------------------------------------------------------------------------------
-
-_TREE_LINE = re.compile(r'^(\s+)(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \((?:"(.*?)" "(.*?)")?\)')
-
-
-def window_tree(env):
-    """Every window below the root, from xwininfo: id -> name, instance, class and parent id."""
-    nodes, stack = {}, []
-    for line in run(["xwininfo", "-root", "-tree"], env).splitlines():
-        m = _TREE_LINE.match(line)
-        if not m:
-            continue
-        depth = len(m.group(1))
-        while stack and stack[-1][0] >= depth:
-            stack.pop()
-        parent = stack[-1][1] if stack else None
-        nodes[m.group(2)] = {"name": m.group(3), "instance": m.group(4),
-                             "class": m.group(5), "parent": parent}
-        stack.append((depth, m.group(2)))
-    return nodes
-
-
-def is_mapped(wid, env):
-    return "IsViewable" in run(["xwininfo", "-id", wid], env, check=False)
-
-
-def tray_icons(env, owner_class=None):
-    """Mapped windows that trayer's panel has embedded: the docked icons, of one program's
-    window class when owner_class is given."""
-    nodes, found = window_tree(env), []
-    for wid, node in nodes.items():
-        if node["class"] in (None, "", "trayer"):
-            continue
-        if owner_class is not None and node["class"] != owner_class:
-            continue
-        parent = node["parent"]
-        while parent is not None and nodes[parent]["class"] != "trayer":
-            parent = nodes[parent]["parent"]
-        if parent is not None and is_mapped(wid, env):
-            found.append(wid)
-    return found
-
-
-def has_tray_panel(env):
-    return any(n["class"] == "trayer" for n in window_tree(env).values())
-
-
-class Win:
-    """What xwininfo says about one window."""
-
-    def __init__(self, text):
-        def field(name):
-            m = re.search(r"^\s*%s:\s+(-?\d+|\S+)" % re.escape(name), text, re.M)
-            return m.group(1) if m else None
-
-        self.x = int(field("Absolute upper-left X"))
-        self.y = int(field("Absolute upper-left Y"))
-        self.width = int(field("Width"))
-        self.height = int(field("Height"))
-        self.mapped = field("Map State") == "IsViewable"
-        self.override_redirect = field("Override Redirect State") == "yes"
 
 
 # ---- the desktop -------------------------------------------------------------------------------
@@ -334,7 +141,7 @@ class Desktop:
             members = session_members(proc.pid)
             if not members:
                 break
-            _kill(members)
+            kill_all(members)
             self.reap_orphans()
             time.sleep(0.02)
         try:
@@ -348,7 +155,7 @@ class Desktop:
         whose status its Popen object still has to read."""
         ours = {p.pid for p in self.procs}
         for pid in children():
-            stat = _stat(pid)
+            stat = process_stat(pid)
             if pid not in ours and stat is not None and stat[0] == "Z":
                 try:
                     os.waitpid(pid, os.WNOHANG)
@@ -358,6 +165,7 @@ class Desktop:
     # -- the desktop
 
     def start(self):
+        self.began = time.monotonic()
         tools = ["Xvfb", "openbox", "xprop", "xwininfo", "xdotool"]
         tools += ["trayer"] if self.with_tray else []
         tools += ["dbus-daemon"] if self.with_bus else []
@@ -434,12 +242,106 @@ class Desktop:
         return tray_icons(self.env, owner_class)
 
 
+# ---- the program on a desktop ------------------------------------------------------------------
+
+
+def program_detail(desk, proc, log="program"):
+    """What a failed wait on the program says: whether it runs, its windows, what it said."""
+    state = proc.poll()
+    return "program %s; windows of that title, shown or not: %r; its output:\n%s" % (
+        "running" if state is None else "ended with %d" % state,
+        desk.search_title(TITLE, visible=False), desk.log(log)[-3000:])
+
+
+def wait_for_window(desk, proc, log="program", shown=None):
+    """Waits until the program shows its main window, which shown() tells (by default a shown
+    window of its title), and returns what shown() gave. Fails, saying what the program said,
+    when the program ends first or shows nothing in time."""
+    shown = shown or (lambda: desk.search_title(TITLE))
+    found = wait_for(lambda: proc.poll() is not None or shown(), what="the program's window",
+                     detail=lambda: program_detail(desk, proc, log))
+    if proc.poll() is not None:
+        raise AssertionError("the program ended before its window; " +
+                             program_detail(desk, proc, log))
+    return found
+
+
+def end_program(desk, proc, log="program", timeout=WAIT):
+    """Asks the program to end, as a session or a service manager does (SIGTERM), and returns
+    its exit status. Fails, saying what the program said, when it does not end in time."""
+    proc.send_signal(signal.SIGTERM)
+    try:
+        return proc.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        raise AssertionError("the program did not end on SIGTERM; its output:\n%s"
+                             % desk.log(log)[-3000:]) from None
+
+
+class DesktopTestCase(unittest.TestCase):
+    """The base of the suites: the built program, and a private desktop of the kind DESKTOP
+    (made with DESKTOP_ARGS) brought up for each case (SCOPE "case"), once for the class
+    ("class"), or by the cases themselves through new_desktop (None); stopped whatever
+    happens. TOOLS are checked before a desktop comes up for a case or the class."""
+
+    PROGRAM = None  # the built executable, from the command line (see main)
+    DESKTOP = Desktop
+    DESKTOP_ARGS = {}
+    SCOPE = "case"
+    TOOLS = ()
+
+    @classmethod
+    def make_desktop(cls, **args):
+        return cls.DESKTOP(**dict(cls.DESKTOP_ARGS, **args))
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if cls.SCOPE == "class":
+            require_tools(*cls.TOOLS)
+            cls.desk = cls.make_desktop()
+            cls.addClassCleanup(cls.desk.stop)  # also when the start fails half-way
+            cls.desk.start()
+
+    def setUp(self):
+        super().setUp()
+        if self.SCOPE == "case":
+            require_tools(*self.TOOLS)
+            self.desk = self.new_desktop()
+
+    def new_desktop(self, **args):
+        """A started desktop of the case's own (DESKTOP_ARGS changed by args), stopped after
+        the case."""
+        desk = self.make_desktop(**args)
+        self.addCleanup(desk.stop)
+        desk.start()
+        return desk
+
+    def launch(self, desk=None, window=True, shown=None, polite_end=True, **kw):
+        """Starts a private copy of the built program (see Desktop.start_program for kw) and,
+        unless window is false, waits for its main window (see wait_for_window), kept as the
+        window of what is returned. On the class's desktop it ends with the case, asked first
+        when polite_end."""
+        desk = desk or self.desk
+        launched = desk.start_program(self.PROGRAM, **kw)
+        if self.SCOPE == "class":
+            self.addCleanup(desk.end, launched.proc, polite=polite_end)
+        if window:
+            launched.window = wait_for_window(desk, launched.proc, launched.log, shown)
+        return launched
+
+
 # ---- running a suite ---------------------------------------------------------------------------
 
 
-def main(usage, configure):
+def take_program(args):
+    """The leading argument most suites take: the built program."""
+    DesktopTestCase.PROGRAM = os.path.abspath(args[0])
+    return 1
+
+
+def main(usage, configure=take_program):
     """Runs the unittest cases of the calling script. configure(args) takes the script's own
-    leading arguments (the built program and such) and returns how many it used; the rest go
+    leading arguments (by default the built program) and returns how many it used; the rest go
     to unittest. Exit status: 0 passed, 1 failed, 77 nothing could run (never under CI)."""
     become_subreaper()
     # A termination from outside (a test runner's timeout) still cleans up below.

@@ -9,33 +9,25 @@ Usage: installed_program.py [/usr/bin/tarvokelmora]   (scripts/test-package.sh r
 import os
 import subprocess
 import sys
-import unittest
 
-from e2e_support import Desktop, main, require_tools, run, wait_for
-
-PROGRAM = "/usr/bin/tarvokelmora"
-TITLE = "TarvoKelmora1.0"
+from e2e_support import TITLE, DesktopTestCase, main, run, wait_for, wait_for_window
 
 
-class InstalledProgramTest(unittest.TestCase):
-
-    def setUp(self):
-        require_tools("xterm")
-        self.desk = Desktop(tray=True, prefix="tk-installed-")
-        self.addCleanup(self.desk.stop)
-        self.desk.start()
+class InstalledProgramTest(DesktopTestCase):
+    PROGRAM = "/usr/bin/tarvokelmora"  # unless the command line names another
+    DESKTOP_ARGS = dict(tray=True, prefix="tk-installed-")
+    TOOLS = ("xterm",)
 
     def test_records_into_the_users_config_and_quit_saves(self):
         desk = self.desk
-        beside = os.path.join(os.path.dirname(PROGRAM), "defualt.ini")
+        beside = os.path.join(os.path.dirname(self.PROGRAM), "defualt.ini")
         self.assertFalse(os.path.exists(beside), beside + " is there before the start")
         # Something to record: a real X program, open before the first sweep.
         desk.spawn(["xterm", "-title", "installed-check"], "xterm")
         wait_for(lambda: desk.search_title("installed-check"), what="xterm")
 
-        program = desk.spawn([PROGRAM], "program")
-        wait_for(lambda: desk.search_title(TITLE), what="the main window",
-                 detail=lambda: desk.log("program"))
+        program = desk.spawn([self.PROGRAM], "program")
+        wait_for_window(desk, program)
         wait_for(lambda: desk.tray_icons("TarvoKelmora"), what="the tray icon in trayer",
                  detail=lambda: desk.log("program"))
         # Matched to its menu entry by the window class the entry names.
@@ -54,7 +46,7 @@ class InstalledProgramTest(unittest.TestCase):
         wait_for(saved, what="the recorded xterm in " + ini, detail=lambda: desk.log("program"))
         # Gone from the disk, it must come back from --quit's save alone.
         os.unlink(ini)
-        result = subprocess.run([PROGRAM, "--quit"], env=desk.env, capture_output=True,
+        result = subprocess.run([self.PROGRAM, "--quit"], env=desk.env, capture_output=True,
                                 text=True, timeout=90)
         self.assertEqual(result.returncode, 0, result.stderr)
         # Saved by the time --quit returns.
@@ -66,15 +58,14 @@ class InstalledProgramTest(unittest.TestCase):
         self.assertFalse(os.path.exists(beside), "the installed program wrote beside itself")
         self.assertEqual(os.stat(ini).st_mode & 0o077, 0, "the history is readable by others")
 
-        again = subprocess.run([PROGRAM, "--quit"], env=desk.env, capture_output=True,
+        again = subprocess.run([self.PROGRAM, "--quit"], env=desk.env, capture_output=True,
                                text=True, timeout=30)
         self.assertEqual(again.returncode, 1, "a second --quit found something running")
 
 
 def configure(args):
-    global PROGRAM
     if args:
-        PROGRAM = args[0]
+        InstalledProgramTest.PROGRAM = args[0]
         return 1
     return 0
 

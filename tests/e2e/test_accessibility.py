@@ -12,13 +12,10 @@ fresh, and returns the accessible tree of the program as JSON.
 import json
 import os
 import subprocess
-import unittest
 
-from e2e_support import WAIT, Desktop, main, require, run, wait_for
+from e2e_support import (TITLE, Desktop, DesktopTestCase, main, require, run, wait_for,
+                         wait_for_window)
 
-PROGRAM = None  # the built executable, from the command line
-
-TITLE = "TarvoKelmora1.0"
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 TABS = ["全部", "软件", "文件夹", "网页", "系统", "设置"]
 SYSTEM_PAGE = 4
@@ -99,26 +96,20 @@ class AccessibleDesktop(Desktop):
         return json.loads(result.stdout or "[]")
 
 
-class AccessibilityTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desk = AccessibleDesktop()
-        try:
-            cls.desk.start()
-            env = dict(cls.desk.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-            env.pop("NO_AT_BRIDGE", None)
-            ini = ("[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
-                   "ActivePageIndex=%d\n[docs]\npath0=http://example.invalid/p\nname0=p\n"
-                   % SYSTEM_PAGE)
-            cls.program = cls.desk.start_program(PROGRAM, ini=ini, env=env).proc
-            cls.window = wait_for(lambda: cls.desk.search_title(TITLE), what="the window")[0]
-        except BaseException:
-            cls.desk.stop()
-            raise
+class AccessibilityTest(DesktopTestCase):
+    DESKTOP = AccessibleDesktop
+    SCOPE = "class"
 
     @classmethod
-    def tearDownClass(cls):
-        cls.desk.stop()
+    def setUpClass(cls):
+        super().setUpClass()
+        env = dict(cls.desk.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        env.pop("NO_AT_BRIDGE", None)
+        ini = ("[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
+               "ActivePageIndex=%d\n[docs]\npath0=http://example.invalid/p\nname0=p\n"
+               % SYSTEM_PAGE)
+        cls.program = cls.desk.start_program(cls.PROGRAM, ini=ini, env=env).proc
+        cls.window = wait_for_window(cls.desk, cls.program)[0]
 
     def frame(self, *extra):
         """The main window's accessible tree, once it shows the six tabs."""
@@ -196,11 +187,5 @@ class AccessibilityTest(unittest.TestCase):
         self.assertIsNone(self.program.poll())
 
 
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
-
-
 if __name__ == "__main__":
-    raise SystemExit(main(__doc__, configure))
+    raise SystemExit(main(__doc__))

@@ -9,17 +9,13 @@ so nothing beside the built program is touched.
 """
 
 import os
-import signal
 import subprocess
 import sys
 import time
 import tempfile
-import unittest
 
-from e2e_support import Desktop, main, wait_for
+from e2e_support import TITLE, DesktopTestCase, end_program, main, wait_for, wait_for_window
 
-PROGRAM = None  # the built executable, from the command line
-TITLE = "TarvoKelmora1.0"
 NO_TRAY = "没有找到系统托盘"
 # With no compositor to ask, the desktop says what is still recorded.
 X11_ONLY = "只能记录通过 XWayland 运行的 X11 程序"
@@ -36,11 +32,12 @@ def bare_env(**extra):
 
 
 def run_program(args, env, timeout=60):
-    return subprocess.run([PROGRAM] + args, env=env, capture_output=True, text=True,
+    return subprocess.run([DesktopTestCase.PROGRAM] + args, env=env, capture_output=True, text=True,
                           timeout=timeout, stdin=subprocess.DEVNULL)
 
 
-class WithoutDisplayTest(unittest.TestCase):
+class WithoutDisplayTest(DesktopTestCase):
+    SCOPE = None  # nothing on a display
 
     def test_help_version_and_mistakes_need_no_display(self):
         env = bare_env()
@@ -83,18 +80,16 @@ class WithoutDisplayTest(unittest.TestCase):
         self.assertIn("not running", result.stderr)
 
 
-class OnDesktopTest(unittest.TestCase):
+class OnDesktopTest(DesktopTestCase):
 
     def setUp(self):
-        self.desk = Desktop()
-        self.addCleanup(self.desk.stop)
-        self.desk.start()
+        super().setUp()
         self.history = os.path.join(self.desk.tmp, "second", "keep", "two.ini")
 
     def start(self, args, env=None):
-        proc = self.desk.spawn([PROGRAM, "--history", self.history] + args, "program", env=env)
-        wait_for(lambda: self.desk.search_title(TITLE), what="the main window",
-                 detail=lambda: self.desk.log("program"))
+        proc = self.desk.spawn([self.PROGRAM, "--history", self.history] + args, "program",
+                               env=env)
+        wait_for_window(self.desk, proc)
         return proc
 
     def test_named_history_show_and_quit_without_a_tray(self):
@@ -137,15 +132,8 @@ class OnDesktopTest(unittest.TestCase):
         wait_for(lambda: X11_ONLY in self.desk.log("program"), what="the Wayland notice",
                  detail=lambda: self.desk.log("program"))
         self.assertEqual(self.desk.log("program").count(X11_ONLY), 1)
-        proc.send_signal(signal.SIGTERM)
-        self.assertEqual(proc.wait(timeout=60), 0)
-
-
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
+        self.assertEqual(end_program(self.desk, proc, timeout=60), 0)
 
 
 if __name__ == "__main__":
-    sys.exit(main(__doc__, configure))
+    sys.exit(main(__doc__))

@@ -17,17 +17,14 @@ import shutil
 import signal
 import socket
 import stat
-import subprocess
 import sys
 import time
-import unittest
 
-from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
+from e2e_support import (TITLE, WAIT, DesktopTestCase, end_program, main, require_tools,
+                         take_program, wait_for, wait_for_window)
 
-PROGRAM = None  # the built executable, from the command line
 KILLS = 30      # rounds of the kill loop; --kills N changes it
 
-TITLE = "TarvoKelmora1.0"
 INFORM_TITLE = "TarvoKelmora"
 # The first sweep comes a second after the start, the save three seconds after it.
 SAVED_WAIT = 30.0
@@ -80,20 +77,15 @@ def fingerprint(path):
     return (stat.S_IFMT(st.st_mode), st.st_size, st.st_mode, st.st_mtime_ns, digest)
 
 
-class SafetyTest(unittest.TestCase):
+class SafetyTest(DesktopTestCase):
+    SCOPE = None  # each case brings up the desktop it needs
+    DESKTOP_ARGS = dict(prefix="tk-safety-")
 
     def desktop(self, bus=False):
-        desk = Desktop(bus=bus, prefix="tk-safety-")
-        self.addCleanup(desk.stop)
-        desk.start()
-        return desk
+        return self.new_desktop(bus=bus)
 
     def start(self, desk, ini=None, folder=None):
-        launched = desk.start_program(PROGRAM, ini=ini, folder=folder)
-        wait_for(lambda: launched.proc.poll() is not None or desk.search_title(TITLE),
-                 what="the main window", detail=lambda: desk.log("program"))
-        self.assertIsNone(launched.proc.poll(), desk.log("program"))
-        return launched
+        return self.launch(desk=desk, ini=ini, folder=folder)
 
     def client(self, desk, name):
         """An X client whose executable is a copy of xterm called `name`: recorded by the
@@ -199,20 +191,18 @@ class SafetyTest(unittest.TestCase):
         before = fingerprint(ini)
         _, term = self.client(desk, "term-one")
         exe = os.path.join(folder, "tarvokelmora")
-        shutil.copy2(PROGRAM, exe)
+        shutil.copy2(self.PROGRAM, exe)
         errors = os.path.join(desk.tmp, "stderr.log")
         # Standard error on its own, to see that the warning goes there.
         proc = desk.spawn(["/bin/sh", "-c", 'exec "$0" 2>"$1" >/dev/null', exe, errors], "program")
-        wait_for(lambda: proc.poll() is not None or desk.search_title(TITLE),
-                 what="the main window", detail=lambda: desk.log("program"))
+        wait_for_window(desk, proc)
         box = wait_for(lambda: desk.search_title(INFORM_TITLE), what="the message to the user",
                        detail=lambda: desk.log("program"))
         self.assertTrue(box)
         # The program runs on: a sweep and a save's due time pass, then it is asked to end.
         time.sleep(6)
         self.assertIsNone(proc.poll())
-        proc.send_signal(signal.SIGTERM)
-        self.assertEqual(proc.wait(timeout=WAIT), 0)
+        self.assertEqual(end_program(desk, proc), 0)
         self.assertEqual(fingerprint(ini), before)
         self.assertEqual(sorted(os.listdir(folder)), ["defualt.ini", "tarvokelmora"])
         with open(errors, encoding="utf-8", errors="replace") as f:
@@ -244,7 +234,7 @@ class SafetyTest(unittest.TestCase):
         folder = os.path.join(desk.tmp, "app")
         os.makedirs(folder, 0o700)
         exe = os.path.join(folder, "tarvokelmora")
-        shutil.copy2(PROGRAM, exe)
+        shutil.copy2(self.PROGRAM, exe)
         # A race shows only now and then: a few rounds give it the chances it needs.
         for round in range(3):
             procs = [desk.spawn([exe], "program-%d-%d" % (round, i)) for i in range(10)]
@@ -255,8 +245,7 @@ class SafetyTest(unittest.TestCase):
             wait_for(lambda: desk.search_title(TITLE), what="the one window")
             self.assertEqual(len(desk.search_title(TITLE)), 1)
             self.assertEqual([p.returncode for p in procs if p not in alive], [0] * 9)
-            alive[0].terminate()
-            alive[0].wait(timeout=WAIT)
+            end_program(desk, alive[0], "program-%d-%d" % (round, procs.index(alive[0])))
             wait_for(lambda: not desk.search_title(TITLE), what="the window to go")
 
     def test_a_socket_squatted_under_the_old_name_changes_nothing(self):
@@ -283,9 +272,8 @@ class SafetyTest(unittest.TestCase):
 
 
 def configure(args):
-    global PROGRAM, KILLS
-    PROGRAM = os.path.abspath(args[0])
-    used = 1
+    global KILLS
+    used = take_program(args)
     if len(args) > 2 and args[1] == "--kills":
         KILLS = int(args[2])
         used = 3

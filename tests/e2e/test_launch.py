@@ -14,13 +14,9 @@ itself a recording script) was started with is compared with the exact target.
 import os
 import tempfile
 import time
-import unittest
 
-from e2e_support import Desktop, main, wait_for
+from e2e_support import TITLE, Desktop, DesktopTestCase, main, wait_for
 
-PROGRAM = None  # the built executable, from the command line
-
-TITLE = "TarvoKelmora1.0"
 RECORD_ENV = "TK_LAUNCH_RECORD"
 END_OF_CALL = "--end of call--"
 WEB_ADDRESS = "http://example.invalid/page.html"
@@ -101,39 +97,29 @@ def seed_ini(page, docs, reopen=False):
 # ---- the cases -----------------------------------------------------------------------------
 
 
-class LaunchTest(unittest.TestCase):
+class LaunchTest(DesktopTestCase):
+    DESKTOP = LaunchDesktop
+    SCOPE = "class"
+
     @classmethod
     def setUpClass(cls):
-        cls.desk = LaunchDesktop()
-        try:
-            cls.desk.start()
-            cls.desk.setup_default_applications()
-        except BaseException:
-            cls.desk.stop()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.stop()
+        super().setUpClass()
+        cls.desk.setup_default_applications()
 
     def setUp(self):
+        super().setUp()
         self.run_dir = tempfile.mkdtemp(prefix="case-", dir=self.desk.tmp)
         self.record = os.path.join(self.run_dir, "record")
         self.desk.env[RECORD_ENV] = self.record
-        self.program = None
-
-    def tearDown(self):
-        if self.program is not None:
-            self.desk.end(self.program)
 
     def start_program(self, page, docs, reopen=False):
         self.log_name = os.path.relpath(os.path.join(self.run_dir, "program"), self.desk.tmp)
-        self.program = self.desk.start_program(PROGRAM, ini=seed_ini(page, docs, reopen),
-                                               folder=os.path.join(self.run_dir, "app"),
-                                               name=self.log_name).proc
+        # The window once it is the only one of its title.
+        launched = self.launch(ini=seed_ini(page, docs, reopen),
+                               folder=os.path.join(self.run_dir, "app"), name=self.log_name,
+                               shown=lambda: self.desk.window(TITLE))
+        self.program, wid = launched.proc, launched.window
         try:
-            wid = wait_for(lambda: self.program.poll() is None and self.desk.window(TITLE),
-                           what="the program's window")
             # Placed for good: the same place on a few readings in a row.
             readings = []
 
@@ -241,11 +227,5 @@ class LaunchTest(unittest.TestCase):
         self.assertEqual(self.calls(), [])
 
 
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
-
-
 if __name__ == "__main__":
-    raise SystemExit(main(__doc__, configure))
+    raise SystemExit(main(__doc__))

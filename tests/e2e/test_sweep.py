@@ -12,19 +12,15 @@ beside itself is read back. Times go to standard error.
 
 import os
 import re
-import signal
 import subprocess
 import sys
 import threading
 import time
-import unittest
 import urllib.parse
 
-from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
+from e2e_support import (TITLE, Desktop, DesktopTestCase, end_program, main, run, wait_for,
+                         wait_for_window)
 
-PROGRAM = None  # the built executable, from the command line
-
-TITLE = "TarvoKelmora1.0"
 FOLDER = "数据 目录"
 # The sweep repeats every 12 s: a run that missed the first one still sees the second.
 SWEEP_WAIT = 30.0
@@ -120,25 +116,19 @@ class Monitor:
 # ---- the case ------------------------------------------------------------------------------
 
 
-class SweepTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        require_tools("xterm", "nautilus", "dbus-monitor", "dbus-send", "gdbus")
-        cls.desk = SweepDesktop()
-        try:
-            cls.run_program()
-        except BaseException:
-            cls.desk.stop()
-            raise
+class SweepTest(DesktopTestCase):
+    DESKTOP = SweepDesktop
+    SCOPE = "class"
+    TOOLS = ("xterm", "nautilus", "dbus-monitor", "dbus-send", "gdbus")
 
     @classmethod
-    def tearDownClass(cls):
-        cls.desk.stop()
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.run_program()
 
     @classmethod
     def run_program(cls):
-        desk, t0 = cls.desk, time.monotonic()
-        desk.start()
+        desk, t0 = cls.desk, cls.desk.began
 
         xterm = desk.spawn(["xterm", "-T", "term title"], "xterm")
         cls.folder = os.path.join(desk.home, FOLDER)
@@ -155,17 +145,16 @@ class SweepTest(unittest.TestCase):
 
         monitor = Monitor(desk)
         started = time.monotonic()
-        launched = desk.start_program(PROGRAM)
+        launched = desk.start_program(cls.PROGRAM)
         program = launched.proc
 
         def failure(what):
             return "%s; the program's output:\n%s" % (what, desk.log("program")[-2000:])
 
         # A sweep counts once the program's own window was on screen before it began.
+        wait_for_window(desk, program, shown=lambda: desk.visible("^%s$" % re.escape(TITLE)))
+        mapped = time.monotonic()
         try:
-            wait_for(lambda: program.poll() is not None or desk.visible("^%s$" % re.escape(TITLE)),
-                     what="the program's window")
-            mapped = time.monotonic()
             seen = len(monitor.snapshot())
             wait_for(lambda: program.poll() is not None or monitor.answered(seen),
                      timeout=SWEEP_WAIT, what="a sweep asking the file manager")
@@ -177,11 +166,7 @@ class SweepTest(unittest.TestCase):
 
         # Asking the file manager is the sweep's last step, and the program handles SIGTERM in
         # its event loop, after the sweep in hand: all the sweep found is in what it saves.
-        program.send_signal(signal.SIGTERM)
-        try:
-            cls.exit_status = program.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(failure("the program did not end on SIGTERM"))
+        cls.exit_status = end_program(desk, program)
         ini = launched.ini
         cls.saved = read_docs(ini) if os.path.exists(ini) else None
         print("sweep e2e: desktop, xterm and nautilus ready in %.2f s; program window after "
@@ -208,11 +193,5 @@ class SweepTest(unittest.TestCase):
         self.assertEqual([d for d in docs if os.path.basename(d[0]) == "tarvokelmora"], [])
 
 
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
-
-
 if __name__ == "__main__":
-    raise SystemExit(main(__doc__, configure))
+    raise SystemExit(main(__doc__))

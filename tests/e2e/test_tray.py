@@ -12,17 +12,12 @@ question box. Nothing here waits on a fixed time; waits poll for a state with a 
 import math
 import os
 import re
-import signal
 import subprocess
 import time
-import unittest
 
-from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
-
-PROGRAM = None  # the built executable, from the command line
+from e2e_support import TITLE, WAIT, Desktop, DesktopTestCase, end_program, main, run, wait_for
 
 SCREEN_W, SCREEN_H = 1024, 768
-TITLE = "TarvoKelmora1.0"
 STEP = 15
 
 
@@ -104,29 +99,18 @@ def read_ini(path):
     return sections
 
 
-class TrayTest(unittest.TestCase):
-
-    def setUp(self):
-        require_tools("wmctrl")
-        self.desk = TrayDesktop()
-        self.addCleanup(self.desk.stop)
-        self.desk.start()
+class TrayTest(DesktopTestCase):
+    DESKTOP = TrayDesktop
+    TOOLS = ("wmctrl",)
 
     def start_program(self, seed=None):
-        started = self.desk.start_program(PROGRAM, ini=seed)
+        started = self.launch(ini=seed)
         self.program, self.exe, self.ini = started.proc, started.exe, started.ini
-        self.window = wait_for(lambda: self.desk.search_title(TITLE),
-                               what="the main window", detail=self.start_detail)[0]
+        self.window = started.window[0]
         # Framed and placed: openbox has put its extents on it.
         self.extents = wait_for(lambda: any(self.desk.frame_extents(self.window))
                                 and self.desk.frame_extents(self.window), what="its frame")
         self.icon = wait_for(self.docked_icon, what="the icon docked in the tray")
-
-    def start_detail(self):
-        state = self.program.poll()
-        return "program %s; windows of that title, shown or not: %r; its output: %s" % (
-            "running" if state is None else "ended with %d" % state,
-            self.desk.search_title(TITLE, visible=False), self.desk.log("program"))
 
     def docked_icons(self):
         """The program's windows that trayer has embedded and shows."""
@@ -325,8 +309,7 @@ class TrayTest(unittest.TestCase):
         # The polite end a session or a service manager asks for: the history is kept.
         self.start_program(SEED_INI)
         self.settled_frame()
-        self.program.send_signal(signal.SIGTERM)
-        self.assertEqual(self.wait_exit(), 0)
+        self.assertEqual(end_program(self.desk, self.program), 0)
         ini = read_ini(self.ini)
         # The window opened 500 x 480 with its frame, and is stored so.
         self.assertEqual((ini["default"].get("width"), ini["default"].get("height")),
@@ -339,11 +322,5 @@ class TrayTest(unittest.TestCase):
         run(["wmctrl", "-i", "-c", self.window], self.desk.env)
 
 
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
-
-
 if __name__ == "__main__":
-    raise SystemExit(main(__doc__, configure))
+    raise SystemExit(main(__doc__))

@@ -13,12 +13,9 @@ import os
 import subprocess
 import sys
 import time
-import unittest
 
-from e2e_support import Desktop, main, require, wait_for
+from e2e_support import TITLE, DesktopTestCase, main, require, wait_for, wait_for_window
 
-PROGRAM = None  # the built executable, from the command line
-TITLE = "TarvoKelmora1.0"
 HERE = os.path.dirname(os.path.abspath(__file__))
 ITEM = "org.kde.StatusNotifierItem"
 MENU = "com.canonical.dbusmenu"
@@ -32,24 +29,23 @@ def import_dbus():
         require(False, "not installed: python3-dbus")
 
 
-class SniTrayTest(unittest.TestCase):
+class SniTrayTest(DesktopTestCase):
+    DESKTOP_ARGS = dict(bus=True)
 
     def setUp(self):
         self.dbus = import_dbus()
-        self.desk = Desktop(bus=True)
-        self.addCleanup(self.desk.stop)
-        self.desk.start()
+        super().setUp()
         self.desk.spawn(["/usr/bin/python3", os.path.join(HERE, "sni_host.py")], "host")
         wait_for(lambda: "ready" in self.desk.log("host"), what="the watcher",
                  detail=lambda: self.desk.log("host"))
         self.bus = self.dbus.bus.BusConnection(self.desk.env["DBUS_SESSION_BUS_ADDRESS"])
         self.addCleanup(self.bus.close)
         history = os.path.join(self.desk.tmp, "history.ini")
-        self.program = self.desk.spawn([PROGRAM, "--history", history], "program")
+        self.program = self.desk.spawn([self.PROGRAM, "--history", history], "program")
         line = wait_for(self.registration, what="the item's registration",
                         detail=lambda: self.desk.log("program") + self.desk.log("host"))
         _, self.service, self.path = line.split()
-        wait_for(lambda: self.desk.search_title(TITLE), what="the main window")
+        wait_for_window(self.desk, self.program)
 
     def registration(self):
         lines = [l for l in self.desk.log("host").splitlines() if l.startswith("registered ")]
@@ -145,18 +141,12 @@ class SniTrayTest(unittest.TestCase):
         self.assertIsNone(self.program.poll())
 
         # The item goes with the program.
-        result = subprocess.run([PROGRAM, "--history", os.path.join(self.desk.tmp, "history.ini"),
+        result = subprocess.run([self.PROGRAM, "--history", os.path.join(self.desk.tmp, "history.ini"),
                                  "--quit"], env=self.desk.env, capture_output=True, text=True,
                                 timeout=90)
         self.assertEqual(result.returncode, 0, result.stderr)
         wait_for(lambda: "unregistered" in self.desk.log("host"), what="the item to leave")
 
 
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
-
-
 if __name__ == "__main__":
-    sys.exit(main(__doc__, configure))
+    sys.exit(main(__doc__))

@@ -15,18 +15,14 @@ as "nobody" and XWayland is told to let root's program in.
 import glob
 import os
 import re
-import signal
 import subprocess
-import sys
 import threading
 import time
-import unittest
 
-from e2e_support import WAIT, Desktop, main, require_tools, run, wait_for
+from e2e_support import (TITLE, Desktop, DesktopTestCase, end_program, main, require_tools, run,
+                         wait_for, wait_for_window)
 from test_sweep import read_docs
 
-PROGRAM = None
-TITLE = "TarvoKelmora1.0"
 SWEEP_WAIT = 40.0  # two sweeps 12 s apart, on a loaded machine
 AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] \
     if os.geteuid() == 0 else []
@@ -102,25 +98,19 @@ class Monitor:
             return self.count
 
 
-class WaylandSweepTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        require_tools("sway")
-        cls.desk = SwayDesktop()
-        try:
-            cls.run_program()
-        except BaseException:
-            cls.desk.stop()
-            raise
+class WaylandSweepTest(DesktopTestCase):
+    DESKTOP = SwayDesktop
+    SCOPE = "class"
+    TOOLS = ("sway",)
 
     @classmethod
-    def tearDownClass(cls):
-        cls.desk.stop()
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.run_program()
 
     @classmethod
     def run_program(cls):
         desk = cls.desk
-        desk.start()
         foot = desk.spawn(AS_NOBODY + ["foot", "--title", "native foot", "--", "sleep", "600"],
                           "foot")
         xterm = desk.spawn(AS_NOBODY + ["xterm", "-T", "x11 xterm", "-e", "sleep", "600"],
@@ -132,7 +122,7 @@ class WaylandSweepTest(unittest.TestCase):
 
         monitor = Monitor(desk)
         time.sleep(0.5)  # dbus-monitor subscribes before the program asks anything
-        launched = desk.start_program(PROGRAM, env=dict(desk.env, QT_QPA_PLATFORM="xcb"))
+        launched = desk.start_program(cls.PROGRAM, env=dict(desk.env, QT_QPA_PLATFORM="xcb"))
         program = launched.proc
 
         def failure(what):
@@ -145,9 +135,8 @@ class WaylandSweepTest(unittest.TestCase):
             if program.poll() is not None:
                 raise AssertionError(failure("the program ended by itself"))
 
+        wait_for_window(desk, program, shown=lambda: TITLE in desk.titles())
         try:
-            wait_for(lambda: program.poll() is not None or TITLE in desk.titles(),
-                     what="the program's window")
             sweeps_after(monitor.sweeps())
             desk.end(foot)
             desk.end(xterm)
@@ -156,8 +145,7 @@ class WaylandSweepTest(unittest.TestCase):
             sweeps_after(monitor.sweeps())
         except AssertionError as e:
             raise AssertionError(failure(str(e)))
-        program.send_signal(signal.SIGTERM)
-        cls.exit_status = program.wait(timeout=WAIT)
+        cls.exit_status = end_program(desk, program)
         cls.saved = read_docs(launched.ini) if os.path.exists(launched.ini) else None
 
     def docs(self):
@@ -176,11 +164,5 @@ class WaylandSweepTest(unittest.TestCase):
                                                       (self.xterm_exe, "xterm", "2")]))
 
 
-def configure(args):
-    global PROGRAM
-    PROGRAM = os.path.abspath(args[0])
-    return 1
-
-
 if __name__ == "__main__":
-    raise SystemExit(main(__doc__, configure))
+    raise SystemExit(main(__doc__))

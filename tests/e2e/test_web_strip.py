@@ -12,39 +12,25 @@ browser is seen on screen exactly where it covers the strip.
 A summary of the times and memory use goes to standard error.
 """
 
-import http.server
 import os
 import re
 import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
-import unittest
 
-from e2e_support import WAIT, Desktop, main, require, require_tools, session_members, wait_for
+from e2e_support import (TITLE, WAIT, Desktop, DesktopTestCase, main, require, require_tools,
+                         session_members, take_program, wait_for)
+from web_site import ERROR_PAGE, PAGE_END, PROPER_PAGE, Shot, Site
 
-PROGRAM = None  # the built executable and its browser helper, from the command line
-HELPER = None
+HELPER = None  # the browser helper beside the built program, from the command line
 HELPER_NAME = "tarvokelmora-webstrip"
 
 SCREEN_W, SCREEN_H = 1024, 768
-TITLE = "TarvoKelmora1.0"
 STRIP_HEIGHT = 47  # the strip's height before anyone drags the splitter
 DESIGN_WIDTH = 193  # the browser's width as the window creates it, before any check
 ERROR_WATCH = 4.0  # seconds an error page is watched after it asked for its last part
-
-# The page's last part, asked for as the browser reads the end of the page: the navigation
-# completes only after it, so its request marks when the page's check is at most due.
-PAGE_END = "/kelmora/end.gif"
-PAGE = ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>strip</title>"
-        "<style>html, body {{ margin: 0; height: 100%; background: #ff00ff; color: #ff00ff; }}"
-        "</style></head><body><p>{text}</p><img src=\"" + PAGE_END + "\" alt=\"\" "
-        "style=\"display: none\"></body></html>")
-PROPER_PAGE = PAGE.format(text="Today's links")
-# Upper case on purpose: the program compares the lower-cased markup.
-ERROR_PAGE = PAGE.format(text="Page NOT Found")
 
 SEED_INI = "[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
 
@@ -108,113 +94,6 @@ def maps_of(pid):
             return f.read()
     except OSError:
         return ""
-
-
-class Shot:
-    """A screenshot of the root window, decoded from binary PPM."""
-
-    def __init__(self, data):
-        m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
-        if not m or m.group(3) != b"255":
-            raise RuntimeError("not an 8-bit PPM: %r" % data[:32])
-        self.width, self.height = int(m.group(1)), int(m.group(2))
-        self.pixels = data[m.end():]
-
-    def clip(self, rect):
-        x, y, w, h = rect
-        left, top = max(x, 0), max(y, 0)
-        return left, top, min(x + w, self.width) - left, min(y + h, self.height) - top
-
-    def region(self, rect):
-        x, y, w, h = self.clip(rect)
-        return b"".join(self.row(x, y + dy, w) for dy in range(h))
-
-    def page_box(self, rect):
-        """The bounding box (x, y, w, h) of page-coloured pixels inside rect, and whether every
-        pixel inside that box has the page colour; None when there is none."""
-        x0, y0, w, h = self.clip(rect)
-        xs, ys = [], []
-        for y in range(y0, y0 + h):
-            hits = [m.start() // 3 for m in PAGE_PIXEL_AT.finditer(self.row(x0, y, w))
-                    if m.start() % 3 == 0]
-            if hits:
-                ys.append(y)
-                xs += [x0 + hits[0], x0 + hits[-1]]
-        if not ys:
-            return None
-        box = (min(xs), ys[0], max(xs) - min(xs) + 1, ys[-1] - ys[0] + 1)
-        solid = all(PAGE_PIXELS.fullmatch(self.row(box[0], y, box[2]))
-                    for y in range(box[1], box[1] + box[3]))
-        return box, solid
-
-    def row(self, x, y, w):
-        start = 3 * (y * self.width + x)
-        return self.pixels[start:start + 3 * w]
-
-
-# The page colour give or take a little; a look-ahead, so that no match hides the next one.
-PAGE_PIXEL = rb"[\xf7-\xff][\x00-\x08][\xf7-\xff]"
-PAGE_PIXEL_AT = re.compile(rb"(?=" + PAGE_PIXEL + rb")")
-PAGE_PIXELS = re.compile(rb"(?:" + PAGE_PIXEL + rb")*")
-
-
-# ---- the site ------------------------------------------------------------------------------
-
-
-class Site:
-    """The strip's web site on 127.0.0.1: /kelmora/first/, /kelmora/next/ and /kelmora/.
-    Records every request with the time it arrived."""
-
-    def __init__(self):
-        self.pages = {}
-        self.requests = []  # (monotonic time, path)
-        self.lock = threading.Lock()
-        site = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                with site.lock:
-                    site.requests.append((time.monotonic(), self.path))
-                    body = site.pages.get(self.path)
-                if body is None:
-                    self.send_response(204 if self.path == PAGE_END else 404)
-                    self.send_header("Content-Length", "0")
-                    self.end_headers()
-                    return
-                data = body.encode("utf-8")
-                self.send_response(200)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(data)))
-                self.send_header("Cache-Control", "no-store")
-                self.end_headers()
-                self.wfile.write(data)
-
-            def log_message(self, *args):
-                pass
-
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.server.daemon_threads = True
-        self.url = "http://127.0.0.1:%d" % self.server.server_address[1]
-        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
-        self.thread.start()
-
-    def serve(self, first):
-        with self.lock:
-            self.requests = []
-            self.pages = {"/kelmora/first/": first, "/kelmora/next/": PROPER_PAGE,
-                          "/kelmora/": PROPER_PAGE}
-
-    def first_request(self, path="/kelmora/first/"):
-        with self.lock:
-            return next((t for t, p in self.requests if p == path), None)
-
-    def paths(self):
-        with self.lock:
-            return [p for _, p in self.requests]
-
-    def stop(self):
-        self.server.shutdown()
-        self.server.server_close()
 
 
 # ---- the desktop ---------------------------------------------------------------------------
@@ -305,26 +184,22 @@ class Watch:
         return self.desk.screenshot()
 
 
-class WebStripTest(unittest.TestCase):
+class WebStripTest(DesktopTestCase):
+    DESKTOP = WebDesktop
+    SCOPE = "class"
+    TOOLS = ("import", "wmctrl")
     reports = []
     strip_offset = None  # the strip relative to the client's top-left, learnt from a proper page
 
     @classmethod
     def setUpClass(cls):
-        require_tools("import", "wmctrl")
         cls.site = Site()
-        cls.desk = WebDesktop()
-        try:
-            cls.desk.start()
-        except BaseException:
-            cls.desk.stop()
-            cls.site.stop()
-            raise
+        cls.addClassCleanup(cls.site.stop)
+        super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
-        cls.desk.stop()
-        cls.site.stop()
+        super().tearDownClass()
         for line in cls.reports:
             print(line, file=sys.stderr)
 
@@ -337,10 +212,9 @@ class WebStripTest(unittest.TestCase):
         env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
 
         start = time.monotonic()
-        program = self.desk.start_program(PROGRAM, ini=ini, folder=os.path.join(base, "app"),
-                                          extra=(HELPER,), env=env)
+        program = self.launch(ini=ini, folder=os.path.join(base, "app"), extra=(HELPER,), env=env,
+                              window=False, polite_end=False)
         proc = program.proc
-        self.addCleanup(self.desk.end, proc, polite=False)
         watch = Watch(self.desk, self.site, proc, start)
         watch.ini = program.ini
         while watch.first_request is None or watch.helper_started is None:
@@ -548,10 +422,9 @@ class WebStripTest(unittest.TestCase):
         os.chmod(fake, 0o755)
         self.site.serve(PROPER_PAGE)
         env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
-        proc = self.desk.start_program(PROGRAM, ini=SEED_INI, folder=os.path.join(base, "app"),
-                                       extra=(fake,), env=env).proc
-        self.addCleanup(self.desk.end, proc, polite=False)
-        wid = wait_for(lambda: self.desk.search_title(TITLE), what="the main window")[0]
+        launched = self.launch(ini=SEED_INI, folder=os.path.join(base, "app"), extra=(fake,),
+                               env=env, polite_end=False)
+        proc, wid = launched.proc, launched.window[0]
         rect = self.desk.client_rect(wid)
         try:
             wait_for(lambda: "not its own" in self.desk.log("program"), timeout=10)
@@ -589,8 +462,9 @@ REST = 30  # seconds out of sight before the helper ends
 
 
 def configure(args):
-    global PROGRAM, HELPER
-    PROGRAM, helper = os.path.abspath(args[0]), args[1]
+    global HELPER
+    take_program(args)
+    helper = args[1]
     require(helper != "none", "the browser helper is not built here (no Qt WebEngine)")
     HELPER = os.path.abspath(helper)
     return 2

@@ -51,7 +51,7 @@ struct TestHistory {
     }
     bool SaveSettings() { return file->Save(settings, records); }
     const std::string& LastError() const { return file->LastError(); }
-    void SetSaveWriter(SaveWriter* writer) { file->SetSaveWriter(writer); }
+    void SetSaveWriter(JobRunner* writer) { file->SetSaveWriter(writer); }
     // A removal reaches the disk at once, as the controller has it.
     void DeleteSelectDocs(int index) {
         records.DeleteSelectDocs(index);

@@ -20,7 +20,7 @@ using namespace tk::test;
 namespace fs = std::filesystem;
 
 // A writer the test runs by hand: what the thread would do, when the test says.
-class ManualWriter : public SaveWriter {
+class ManualWriter : public JobRunner {
 public:
     std::vector<std::function<void()>> jobs;
     int submitted = 0, flushes = 0;
@@ -56,8 +56,8 @@ protected:
     // The threads, when a test gives them; declared before the controller, which outlives
     // neither.
     ManualWriter manualWriter, manualSweeps;
-    SaveWriter* writer = nullptr;
-    SaveWriter* sweepThread = nullptr;
+    JobRunner* writer = nullptr;
+    JobRunner* sweepThread = nullptr;
     int probeThreads = 0;
     std::unique_ptr<AppController> controller;
 

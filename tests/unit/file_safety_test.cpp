@@ -20,7 +20,7 @@
 #endif
 
 #include "base/path_probe.h"
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 #include "base/text.h"
 #include "fakes.h"
 #include "test_history.h"
@@ -243,8 +243,8 @@ TEST(SettingsLocation, ASystemInstallNeverWritesBesideItself) {
 #endif
 }
 
-TEST(SaveWriter, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
-    tk::ThreadSaveWriter writer;
+TEST(WorkerThread, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
+    tk::WorkerThread writer;
     std::mutex gate;
     std::atomic<bool> started{false};
     std::vector<int> ran;
@@ -262,8 +262,8 @@ TEST(SaveWriter, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
     EXPECT_EQ(ran, (std::vector<int>{1, 3}));
 }
 
-TEST(SaveWriter, FlushForGivesUpOnAJobThatHangs) {
-    tk::ThreadSaveWriter writer;
+TEST(WorkerThread, FlushForGivesUpOnAJobThatHangs) {
+    tk::WorkerThread writer;
     std::promise<void> wake;
     std::shared_future<void> woken = wake.get_future().share();
     writer.Submit([woken] { woken.wait(); });

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -137,4 +138,45 @@ TEST(IniFile, EncodingOfNewAndAsciiFiles) {
     IniFile bom = Parse("\xEF\xBB\xBF[a]\nk=1");
     bom.WriteString("a", "j", "2");
     EXPECT_EQ(bom.Serialize(), "\xEF\xBB\xBF[a]\nk=1\nj=2\n");
+}
+
+// The file ends without a line end; whatever the writer appends after it starts a line of its
+// own, on disk and when read back, whatever that last line holds.
+TEST(IniFile, ASectionAppendedAfterAnOpenLastLineStaysItsOwn) {
+    struct Case {
+        std::string file;
+        std::string section, key, value;  // what the last line must still read as
+    };
+    const Case cases[] = {
+        {"[default]\nwidth=640", "default", "width", "640"},
+        {"[default]\r\nwidth=640\r\n[empty]", "default", "width", "640"},
+        {"[default]\nwidth=640\n; last words", "default", "width", "640"},
+        {"[default]\nwidth=640\n   ", "default", "width", "640"},
+        {"[display]\r\ndisplay0=\xCE\xC4\xB5\xB5", "display", "display0", "文档"},
+    };
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tk-ini-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "defualt.ini").string();
+    for (const Case& c : cases) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.file;
+        IniFile ini(path);
+        ASSERT_TRUE(ini.Load().ok);
+        ini.WriteString("docs", "path0", "中文");
+        ini.WriteInteger("docs", "count", 1);
+        ASSERT_TRUE(ini.Flush().ok);
+
+        IniFile again(path);
+        ASSERT_TRUE(again.Load().ok);
+        EXPECT_EQ(again.ReadString(c.section, c.key, "?"), c.value) << c.file;
+        EXPECT_EQ(again.ReadString("docs", "path0", "?"), "中文") << c.file;
+        EXPECT_EQ(again.ReadInteger("docs", "count", 0), 1) << c.file;
+        // What was there keeps its bytes; the file's own line end comes between.
+        const std::string written = again.Serialize();
+        EXPECT_EQ(written.substr(0, c.file.size()), c.file);
+        EXPECT_EQ(written.substr(c.file.size(), again.LineEnding().size() + 1),
+                  again.LineEnding() + "[")
+            << c.file;
+    }
+    std::filesystem::remove_all(dir);
 }

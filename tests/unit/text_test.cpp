@@ -41,6 +41,27 @@ TEST(Codec, GbkRoundTripsAndBeyondGbk) {
     EXPECT_EQ(bad.text, "a\xEF\xBF\xBD");
 }
 
+// A history far longer than any buffer the converter works through: every block boundary
+// falls somewhere inside a character, and not one byte may change on the way in or out.
+TEST(Codec, LongGbkHistoryRoundTripsByteForByte) {
+    // 中文 in GBK, a four-byte GB18030 emoji, and ASCII of odd lengths to move the boundaries.
+    const std::string gbkUnit = "path=\xD6\xD0\xCE\xC4\x94\x39\xFC\x36x\r\n";
+    const std::string utf8Unit = "path=中文😀x\r\n";
+    for (const int repeats : {1, 700, 3001}) {
+        std::string gbk;
+        std::string utf8;
+        for (int i = 0; i < repeats; ++i) {
+            gbk += gbkUnit + std::string(static_cast<std::size_t>(i % 3), 'a');
+            utf8 += utf8Unit + std::string(static_cast<std::size_t>(i % 3), 'a');
+        }
+        const DecodeResult decoded = DecodeText(gbk, TextEncoding::Gb18030);
+        EXPECT_TRUE(decoded.lossless) << repeats;
+        EXPECT_TRUE(decoded.text == utf8) << repeats << " lines decode differently";
+        EXPECT_TRUE(EncodeText(utf8, TextEncoding::Gb18030) == gbk)
+            << repeats << " lines encode differently";
+    }
+}
+
 TEST(PathDialect, WindowsRules) {
     WindowsPathDialect w;
     EXPECT_EQ(w.FolderLocalPath("file:///C:/Program Files/Tools"), "C:\\Program Files\\Tools");

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "base/wide_text.h"
 #include "controller/forms.h"
 #include "fakes.h"
 #include "platform/windows/ansi_text.h"
@@ -67,7 +68,7 @@ protected:
             TreeView_GetItem(m_control, &tv);
             TreeNode* node = TreeViewAdapter::NodeOf(m_control, item);
             EXPECT_EQ(adapter.ItemOf(node), item);
-            out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + tk::win32::WideToUtf8(text));
+            out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + tk::WideToUtf8(text));
             Walk(adapter, TreeView_GetChild(m_control, item), depth + 1, out);
         }
     }
@@ -283,7 +284,7 @@ TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {
     for (long i = 0; i <= 6; ++i) {
         BSTR name = nullptr;
         ASSERT_EQ(object->get_accName(child(i), &name), S_OK);
-        names.push_back(tk::win32::WideToUtf8(name));
+        names.push_back(tk::WideToUtf8(name));
         ::SysFreeString(name);
         VARIANT role;
         object->get_accRole(child(i), &role);

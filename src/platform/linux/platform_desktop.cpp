@@ -1,13 +1,13 @@
 #include "desktop/platform_desktop.h"
 
 #include "platform/linux/autorun/xdg_autostart_store.h"
-#include "platform/linux/composite_shell_windows.h"
 #include "platform/linux/glib/glib_log.h"
 #include "platform/linux/icons/desktop_entry_icons.h"
+#include "platform/linux/merged_shell_windows.h"
 #include "platform/linux/merged_window_system.h"
 #include "platform/linux/posix/files.h"
+#include "platform/linux/posix/posix_file_system.h"
 #include "platform/linux/posix/user_folders.h"
-#include "platform/linux/posix_file_system.h"
 #include "platform/linux/shell/linux_shell.h"
 #include "platform/linux/shell_windows/browser_session_shell_windows.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
@@ -23,7 +23,7 @@ PlatformDesktop CreatePlatformDesktop() {
     desktop.icons = std::make_unique<DesktopEntryIcons>();
     desktop.windows = CreateSessionWindowSystem();
     // Folder windows first, then the pages of running browsers.
-    auto shellWindows = std::make_unique<CompositeShellWindows>();
+    auto shellWindows = std::make_unique<MergedShellWindows>();
     shellWindows->Add(std::make_unique<FileManagerShellWindows>())
         .Add(std::make_unique<BrowserSessionShellWindows>());
     desktop.shellWindows = std::move(shellWindows);

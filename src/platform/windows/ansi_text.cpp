@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/wide_text.h"
+
 namespace tk::win32 {
 
 namespace {
@@ -43,13 +45,9 @@ std::string_view WholeCharacters(std::string_view ansi) {
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {
-    return FromWide(CP_UTF8, ToWide(CP_ACP, WholeCharacters(ansi)));
+    return WideToUtf8(ToWide(CP_ACP, WholeCharacters(ansi)));
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) { return FromWide(CP_ACP, ToWide(CP_UTF8, utf8)); }
-
-std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
-
-std::string WideToUtf8(std::wstring_view wide) { return FromWide(CP_UTF8, wide); }
+std::string Utf8ToAnsi(std::string_view utf8) { return FromWide(CP_ACP, Utf8ToWide(utf8)); }
 
 }  // namespace tk::win32

@@ -15,8 +15,5 @@ std::string_view WholeCharacters(std::string_view ansi);
 std::string AnsiToUtf8(std::string_view ansi);
 // UTF-8 to ANSI; characters the code page lacks become the system's default character.
 std::string Utf8ToAnsi(std::string_view utf8);
-// UTF-8 to UTF-16 and back, for the wide calls and COM.
-std::wstring Utf8ToWide(std::string_view utf8);
-std::string WideToUtf8(std::wstring_view wide);
 
 }  // namespace tk::win32

@@ -7,7 +7,7 @@
 #include <oleauto.h>
 #include <shldisp.h>
 
-#include "platform/windows/ansi_text.h"
+#include "base/wide_text.h"
 
 namespace tk {
 
@@ -96,7 +96,7 @@ ShellWindowsResult Win32ShellWindows::List() {
         hr = browser->get_LocationURL(url.Out());
         if (FAILED(hr)) return Fail(std::move(result), "LocationURL", hr);
         // Straight from the wide text to UTF-8: no detour through the ANSI code page.
-        result.windows.push_back({win32::WideToUtf8(url.View()), true});
+        result.windows.push_back({WideToUtf8(url.View()), true});
     }
     return result;
 }

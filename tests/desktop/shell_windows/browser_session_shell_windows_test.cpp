@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "platform/linux/shell_windows/browser_session.h"
-#include "platform/linux/composite_shell_windows.h"
+#include "platform/linux/merged_shell_windows.h"
 #include "session_files.h"
 
 using namespace tk;
@@ -323,8 +323,8 @@ private:
     bool m_throws;
 };
 
-TEST(CompositeShellWindows, ListsEverySourceInOrderAndKeepsEveryWindow) {
-    CompositeShellWindows all;
+TEST(MergedShellWindows, ListsEverySourceInOrderAndKeepsEveryWindow) {
+    MergedShellWindows all;
     EXPECT_TRUE(all.List().ok);
     all.Add(std::make_unique<FixedSource>(ShellWindowsResult{true, {}, {{"file:///f", true}}}))
         .Add(std::make_unique<FixedSource>(

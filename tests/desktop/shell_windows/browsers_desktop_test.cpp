@@ -30,8 +30,8 @@
 #include "test_history.h"
 #include "desktop/path_dialect.h"
 #include "platform/linux/shell_windows/browser_session_shell_windows.h"
-#include "platform/linux/composite_shell_windows.h"
-#include "platform/linux/posix_file_system.h"
+#include "platform/linux/merged_shell_windows.h"
+#include "platform/linux/posix/posix_file_system.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
 #include "require.h"
 #include "virtual_desktop.h"
@@ -323,7 +323,7 @@ protected:
     std::vector<pid_t> m_before;
     std::unique_ptr<VirtualDesktop> m_desktop;
     std::string m_bus;
-    CompositeShellWindows m_shell;
+    MergedShellWindows m_shell;
 };
 
 TEST_F(BrowsersDesktopTest, Firefox) {

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/folders.h"
 #include "base/text.h"
+#include "base/whole_file.h"
 #include "platform/linux/glib/key_file.h"
-#include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
 
 namespace tk {
@@ -188,9 +189,11 @@ std::optional<std::string> XdgAutostartStore::Read(const std::string& name) {
     const std::string entry = EntryPath(name);
     if (entry.empty()) return std::nullopt;
     // Only a regular file: a FIFO left in its place is refused, never waited on.
-    const CappedFile file = ReadWholeFileCapped(entry, kMaxEntryBytes);
+    std::string bytes;
+    bool missing = false;
     glib::KeyFile keys;
-    if (file.status != CappedFile::Status::Ok || !keys.Load(file.bytes) || !keys.HasGroup(kGroup)) {
+    if (!ReadWholeFile(entry, bytes, missing, kMaxEntryBytes).ok || missing || !keys.Load(bytes) ||
+        !keys.HasGroup(kGroup)) {
         return std::nullopt;
     }
     // Raw values with the project's own unescaping: it keeps "\$" and the like for the Exec
@@ -211,7 +214,7 @@ std::optional<std::string> XdgAutostartStore::Read(const std::string& name) {
 
 bool XdgAutostartStore::Write(const std::string& name, const std::string& path) {
     const std::string entry = EntryPath(name);
-    if (entry.empty() || !IsWritablePath(path) || !MakeFolders(m_folder)) return false;
+    if (entry.empty() || !IsWritablePath(path) || !MakeDirectories(m_folder)) return false;
     // A linked entry (some tools link the menu's entry here) is replaced, not written through.
     struct stat st {};
     if (::lstat(entry.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(entry.c_str()) != 0) {

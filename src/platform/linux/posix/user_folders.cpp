@@ -4,7 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "platform/linux/posix/files.h"
+#include "base/whole_file.h"
 
 namespace tk::xdg {
 
@@ -105,9 +105,13 @@ std::optional<std::string> FindUserDir(std::string_view fileText, std::string_vi
 }
 
 std::optional<std::string> UserDir(std::string_view name) {
-    const CappedFile file = ReadWholeFileCapped(ConfigHome() + "/user-dirs.dirs", kMaxUserDirsBytes);
-    if (file.status != CappedFile::Status::Ok) return std::nullopt;
-    return FindUserDir(file.bytes, name, HomeDir());
+    std::string bytes;
+    bool missing = false;
+    if (!ReadWholeFile(ConfigHome() + "/user-dirs.dirs", bytes, missing, kMaxUserDirsBytes).ok ||
+        missing) {
+        return std::nullopt;
+    }
+    return FindUserDir(bytes, name, HomeDir());
 }
 
 }  // namespace tk::xdg

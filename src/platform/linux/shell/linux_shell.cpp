@@ -22,9 +22,9 @@
 
 #include "base/diagnostics.h"
 #include "base/text.h"
+#include "base/whole_file.h"
 #include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/glib/key_file.h"
-#include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
 #include "platform/linux/shell/folder_places.h"
 #include "platform/linux/x11/x_connection.h"
@@ -258,9 +258,10 @@ void OpenLocation(const std::string& uri, const std::string& fallbackFolder) {
 
 // A link entry carries an address instead of a command: it is opened, never run.
 void OpenLinkEntry(const std::string& path) {
-    const CappedFile file = ReadWholeFileCapped(path, kMaxEntryBytes);
+    std::string bytes;
+    bool missing = false;
     glib::KeyFile keys;
-    if (file.status != CappedFile::Status::Ok || !keys.Load(file.bytes)) {
+    if (!ReadWholeFile(path, bytes, missing, kMaxEntryBytes).ok || missing || !keys.Load(bytes)) {
         Log("not a desktop entry: %s", path.c_str());
         return;
     }

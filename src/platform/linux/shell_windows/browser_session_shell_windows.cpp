@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "base/text.h"
+#include "base/whole_file.h"
 #include "platform/linux/glib/key_file.h"
 #include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
@@ -96,15 +97,17 @@ bool IsRunningBrowser(const std::string& procRoot, long pid, Family family,
         if (executable != nullptr) *executable = *exe;
     } else {
         // Another user's process or a zombie: its stat line names the program and its state.
-        const CappedFile stat = ReadWholeFileCapped(dir + "/stat", 4096);
-        const std::size_t open = stat.bytes.find('(');
-        const std::size_t close = stat.bytes.rfind(')');
+        std::string stat;
+        bool missing = false;
+        ReadWholeFile(dir + "/stat", stat, missing, 4096);
+        const std::size_t open = stat.find('(');
+        const std::size_t close = stat.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close < open) {
             return false;
         }
-        const char state = close + 2 < stat.bytes.size() ? stat.bytes[close + 2] : 'Z';
+        const char state = close + 2 < stat.size() ? stat[close + 2] : 'Z';
         if (state == 'Z' || state == 'X' || state == 'x') return false;
-        name = stat.bytes.substr(open + 1, close - open - 1);
+        name = stat.substr(open + 1, close - open - 1);
     }
     return IsBrowserExecutable(family, name);
 }
@@ -171,10 +174,6 @@ std::optional<Holder> ChromiumHolder(const std::string& procRoot, const std::str
     return Holder{LinkTime(lock), exe};
 }
 
-bool Before(const std::timespec& a, const std::timespec& b) {
-    return a.tv_sec != b.tv_sec ? a.tv_sec < b.tv_sec : a.tv_nsec < b.tv_nsec;
-}
-
 std::int64_t Nanoseconds(const std::timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
@@ -208,14 +207,16 @@ void AddPages(ShellWindowsResult& result, const std::vector<std::string>& urls) 
 // default profile of each [Install*] section.
 std::vector<std::string> FirefoxProfiles(const std::string& iniDir, ShellWindowsResult& result) {
     const std::string iniPath = iniDir + "/profiles.ini";
-    const CappedFile ini = ReadWholeFileCapped(iniPath, kMaxIniBytes);
-    if (ini.status == CappedFile::Status::Missing) return {};
-    if (ini.status == CappedFile::Status::Failed) {
-        Fail(result, iniPath + ": " + ini.error);
+    std::string ini;
+    bool missing = false;
+    const FileResult read = ReadWholeFile(iniPath, ini, missing, kMaxIniBytes);
+    if (!read.ok) {
+        Fail(result, iniPath + ": " + read.error);
         return {};
     }
+    if (missing) return {};
     glib::KeyFile keys;
-    if (!keys.Load(ini.bytes)) {
+    if (!keys.Load(ini)) {
         Fail(result, iniPath + ": not a key file");
         return {};
     }
@@ -323,29 +324,26 @@ ShellWindowsResult BrowserSessionShellWindows::List() {
 
 std::optional<BrowserSession> BrowserSessionShellWindows::ReadSession(
     const std::string& path, const std::optional<std::timespec>& since, Parser parse) {
-    const auto stampOf = [](const struct stat& info) {
-        return FileStamp{static_cast<std::int64_t>(info.st_dev),
-                         static_cast<std::int64_t>(info.st_ino),
-                         static_cast<std::int64_t>(info.st_size),
-                         Nanoseconds(info.st_mtim),
-                         Nanoseconds(info.st_ctim),
-                         static_cast<std::int64_t>(info.st_mode)};
+    // Left by an earlier run: written before the browser took its lock.
+    const auto stale = [&since](const FileStamp& stamp) {
+        return since && stamp.modifiedNs < Nanoseconds(*since);
     };
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        if (since && Before(info.st_mtim, *since)) return std::nullopt;
+    if (const std::optional<FileStamp> now = StampOfFile(path)) {
+        if (stale(*now)) return std::nullopt;
         const auto cached = m_cache.find(path);
-        if (cached != m_cache.end() && cached->second.stamp == stampOf(info)) {
+        if (cached != m_cache.end() && cached->second.stamp == *now) {
             cached->second.used = true;
             return cached->second.session;
         }
     }
-    const CappedFile file = ReadWholeFileCapped(path, kMaxSessionBytes);
-    if (file.status == CappedFile::Status::Missing) return std::nullopt;
-    if (file.status == CappedFile::Status::Failed) return BrowserSession{{}, file.error};
-    if (since && Before(file.info.st_mtim, *since)) return std::nullopt;
+    std::string bytes;
+    bool missing = false;
+    FileStamp stamp;
+    const FileResult read = ReadWholeFile(path, bytes, missing, kMaxSessionBytes, &stamp);
+    if (!read.ok) return BrowserSession{{}, read.error};
+    if (missing || stale(stamp)) return std::nullopt;
     CachedSession& entry = m_cache[path];
-    entry = {stampOf(file.info), parse(file.bytes), true};
+    entry = {stamp, parse(bytes), true};
     return entry.session;
 }
 

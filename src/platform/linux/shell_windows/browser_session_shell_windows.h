@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <ctime>
 #include <map>
@@ -8,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/whole_file.h"
 #include "desktop/shell_windows.h"
 #include "platform/linux/shell_windows/browser_session.h"
 
@@ -38,8 +38,6 @@ public:
 
 private:
     using Parser = BrowserSession (*)(std::string_view);
-    // A file's identity and version: device, inode, size, modification and change times, mode.
-    using FileStamp = std::array<std::int64_t, 6>;
     struct CachedSession {
         FileStamp stamp{};
         BrowserSession session;

@@ -1,4 +1,4 @@
-#include "platform/linux/posix_file_system.h"
+#include "platform/linux/posix/posix_file_system.h"
 
 #include <sys/stat.h>
 

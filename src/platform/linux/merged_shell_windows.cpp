@@ -1,4 +1,4 @@
-#include "platform/linux/composite_shell_windows.h"
+#include "platform/linux/merged_shell_windows.h"
 
 #include <exception>
 #include <string>
@@ -6,12 +6,12 @@
 
 namespace tk {
 
-CompositeShellWindows& CompositeShellWindows::Add(std::unique_ptr<ShellWindows> source) {
+MergedShellWindows& MergedShellWindows::Add(std::unique_ptr<ShellWindows> source) {
     if (source != nullptr) m_sources.push_back(std::move(source));
     return *this;
 }
 
-ShellWindowsResult CompositeShellWindows::List() {
+ShellWindowsResult MergedShellWindows::List() {
     ShellWindowsResult all;
     const auto fail = [&all](const std::string& error) {
         all.ok = false;

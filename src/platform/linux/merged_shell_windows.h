@@ -8,9 +8,9 @@
 namespace tk {
 
 // Several sources of shell windows listed as one, in the order they were added.
-class CompositeShellWindows final : public ShellWindows {
+class MergedShellWindows final : public ShellWindows {
 public:
-    CompositeShellWindows& Add(std::unique_ptr<ShellWindows> source);
+    MergedShellWindows& Add(std::unique_ptr<ShellWindows> source);
 
     // Every source's windows; not ok when any source failed, with each failure in the error.
     ShellWindowsResult List() override;

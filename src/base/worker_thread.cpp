@@ -1,4 +1,4 @@
-#include "base/save_writer.h"
+#include "base/worker_thread.h"
 
 #include <exception>
 
@@ -6,9 +6,9 @@
 
 namespace tk {
 
-ThreadSaveWriter::ThreadSaveWriter() : m_thread([this] { Run(); }) {}
+WorkerThread::WorkerThread() : m_thread([this] { Run(); }) {}
 
-ThreadSaveWriter::~ThreadSaveWriter() {
+WorkerThread::~WorkerThread() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
@@ -17,7 +17,7 @@ ThreadSaveWriter::~ThreadSaveWriter() {
     m_thread.join();
 }
 
-void ThreadSaveWriter::Submit(std::function<void()> job) {
+void WorkerThread::Submit(std::function<void()> job) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending = std::move(job);
@@ -25,21 +25,21 @@ void ThreadSaveWriter::Submit(std::function<void()> job) {
     m_wake.notify_all();
 }
 
-void ThreadSaveWriter::Flush() {
+void WorkerThread::Flush() {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_idle.wait(lock, [this] { return !m_pending && !m_busy; });
 }
 
-bool ThreadSaveWriter::FlushFor(std::chrono::milliseconds limit) {
+bool WorkerThread::FlushFor(std::chrono::milliseconds limit) {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_idle.wait_for(lock, limit, [this] { return !m_pending && !m_busy; });
 }
 
-void ThreadSaveWriter::Run() {
+void WorkerThread::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] { return m_pending || m_stopping; });
-        if (!m_pending) break;  // stopping with nothing left to write
+        if (!m_pending) break;  // stopping with nothing left to run
         std::function<void()> job = std::move(m_pending);
         m_pending = nullptr;
         m_busy = true;
@@ -47,7 +47,7 @@ void ThreadSaveWriter::Run() {
         try {
             job();
         } catch (const std::exception& e) {
-            ReportWarning("saving", e.what());
+            ReportWarning("worker thread", e.what());
         }
         lock.lock();
         m_busy = false;

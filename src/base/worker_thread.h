@@ -8,12 +8,14 @@
 
 namespace tk {
 
-// Runs the slow half of a save (encoding, writing, syncing, renaming) away from the caller.
-// Jobs run one at a time in the order given; a job still waiting when a newer one arrives is
-// dropped, since the newer one writes everything the older would have.
-class SaveWriter {
+// Runs slow work away from the caller: the slow half of a save (encoding, writing, syncing,
+// renaming), or a sweep asking the desktop. Jobs run one at a time in the order given; a job
+// still waiting when a newer one arrives is dropped, since each job does all its older one
+// would have (the newer save writes everything, the newer sweep asks afresh).
+class JobRunner {
 public:
-    virtual ~SaveWriter() = default;
+    virtual ~JobRunner() = default;
+    // Runs `job` after the one running now, in place of any still waiting.
     virtual void Submit(std::function<void()> job) = 0;
     // Returns once every job submitted so far has run.
     virtual void Flush() = 0;
@@ -24,14 +26,14 @@ public:
     }
 };
 
-// A SaveWriter with one thread of its own.
-class ThreadSaveWriter : public SaveWriter {
+// A JobRunner with one thread of its own.
+class WorkerThread : public JobRunner {
 public:
-    ThreadSaveWriter();
+    WorkerThread();
     // Runs what is still waiting, then ends the thread.
-    ~ThreadSaveWriter() override;
-    ThreadSaveWriter(const ThreadSaveWriter&) = delete;
-    ThreadSaveWriter& operator=(const ThreadSaveWriter&) = delete;
+    ~WorkerThread() override;
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
 
     void Submit(std::function<void()> job) override;
     void Flush() override;
