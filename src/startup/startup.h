@@ -18,6 +18,7 @@ public:
         std::function<void()> showStartDocDialog;       // modal; returns when it closes
         std::function<void(int milliseconds)> wait;     // the spacing between documents
         std::function<void(const std::string&)> hint;   // PnlHint's caption
+        std::function<void(const LaunchResult&)> refused;  // a document the desktop would not open
     };
     static constexpr int kSpacingMs = 100;
 
@@ -25,7 +26,8 @@ public:
                     Hooks hooks);
 
     void RunStartDocs();
-    void RunStartDoc(const std::string& location, int docType);
+    // Ok, and nothing done, when the document is open already.
+    LaunchResult RunStartDoc(const std::string& location, int docType);
 
 private:
     HistoryCore& m_history;

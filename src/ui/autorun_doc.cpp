@@ -24,8 +24,13 @@ QWidget* Strip(QWidget* parent, const char* name, int height) {
 }  // namespace
 
 TFrmAutorunDoc::TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
+                               std::function<void(const LaunchResult&)> reportLaunch,
                                QWidget* owner)
-    : QDialog(owner), m_history(history), m_launcher(launcher), m_mainWindow(mainWindow) {
+    : QDialog(owner),
+      m_history(history),
+      m_launcher(launcher),
+      m_mainWindow(mainWindow),
+      m_reportLaunch(std::move(reportLaunch)) {
     setObjectName(QStringLiteral("FrmAutorunDoc"));
     setWindowTitle(QStringLiteral("文档自动启动"));
     setFixedSize(423, 284);
@@ -129,7 +134,8 @@ void TFrmAutorunDoc::LbSelectDocDblClick() {
     const auto& docs = m_history.DocHistory();
     if (row < 0 || row >= static_cast<int>(docs.size())) return;
     const TMyDoc& doc = docs[static_cast<std::size_t>(row)];
-    m_launcher.OpenStoredDoc(doc.Location, doc.DocType);
+    const LaunchResult result = m_launcher.OpenStoredDoc(doc.Location, doc.DocType);
+    if (m_reportLaunch) m_reportLaunch(result);
 }
 
 void TFrmAutorunDoc::CbSelectAllClick() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
@@ -16,8 +18,9 @@ namespace tk {
 class TFrmAutorunDoc : public QDialog {
     Q_OBJECT
 public:
+    // `reportLaunch` takes the answer to a double-clicked entry's opening.
     TFrmAutorunDoc(HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                   QWidget* owner);
+                   std::function<void(const LaunchResult&)> reportLaunch, QWidget* owner);
 
     // Shows the dialog modally; its not-again box starts as "自动启动历史文档" stands.
     void Ask(bool autoRunDocs);
@@ -44,6 +47,7 @@ private:
     HistoryCore& m_history;
     Launcher& m_launcher;
     SettingsWindow& m_mainWindow;
+    std::function<void(const LaunchResult&)> m_reportLaunch;
     bool m_selectingByCode = false;
 };
 

@@ -94,8 +94,9 @@ void TFrmMain::Inform(const std::string& caption, const std::string& text) {
 
 void TFrmMain::ShowStartDocDialog() {
     if (m_autorunDoc == nullptr) {
-        m_autorunDoc = new TFrmAutorunDoc(m_controller.History(), m_controller.DocLauncher(),
-                                          m_controller.Settings(), this);
+        m_autorunDoc = new TFrmAutorunDoc(
+            m_controller.History(), m_controller.DocLauncher(), m_controller.Settings(),
+            [this](const LaunchResult& result) { m_controller.ReportLaunch(result); }, this);
     }
     m_autorunDoc->Ask(m_settings->BoxChecked(SettingsBox::AutoRunDocs));
 }

@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/diagnostics.h"
@@ -18,20 +18,10 @@
 
 namespace {
 
-std::atomic<tk::AppController*> g_shown{nullptr};
-tk::Win32TimerFactory* g_timers = nullptr;
-
 void Sink(tk::Severity severity, std::string_view area, std::string_view message) {
     if (severity == tk::Severity::Info && std::getenv("TARVOKELMORA_DEBUG") == nullptr) return;
     std::fprintf(stderr, "tarvokelmora: %.*s: %.*s\n", static_cast<int>(area.size()), area.data(),
                  static_cast<int>(message.size()), message.data());
-    if (severity != tk::Severity::Info && area == "launch" && g_timers != nullptr) {
-        // A refused launch is shown to the user too, on the window's thread.
-        const std::string hint = "未能打开：" + std::string(message);
-        g_timers->Post([hint] {
-            if (tk::AppController* controller = g_shown.load()) controller->ShowProblem(hint);
-        });
-    }
 }
 
 }  // namespace
@@ -56,7 +46,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
     if (siteLength > 0 && siteLength < 512) deps.webSite = tk::win32::WideToUtf8(std::wstring_view(site, siteLength));
     tk::Win32TimerFactory timers;
-    g_timers = &timers;
     // Saves are written on a thread of their own, so a long history never stalls the window,
     // and the timed sweep asks the desktop on another.
     tk::ThreadSaveWriter saveWriter;
@@ -68,7 +57,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         tk::AppController controller(deps, timers);
         tk::Win32MainWindow window(controller);
         instance.Publish(window.Handle());
-        g_shown = &controller;
         window.Show();
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -76,10 +64,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             ::DispatchMessageW(&msg);
         }
         code = static_cast<int>(msg.wParam);
-        g_shown = nullptr;
         window.Close();
     }
-    g_timers = nullptr;
     ::OleUninitialize();
     return code;
 }

@@ -38,6 +38,7 @@ struct StartDocState {
     HistoryCore* history;
     Launcher* launcher;
     SettingsWindow* mainWindow;
+    const std::function<void(const LaunchResult&)>* reportLaunch;
     HWND list = nullptr;
     HWND notQuery = nullptr;
     HWND selectAll = nullptr;
@@ -77,7 +78,8 @@ LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 const auto& docs = s->history->DocHistory();
                 if (row >= 0 && row < static_cast<int>(docs.size())) {
                     const TMyDoc& doc = docs[static_cast<std::size_t>(row)];
-                    s->launcher->OpenStoredDoc(doc.Location, doc.DocType);
+                    const LaunchResult result = s->launcher->OpenStoredDoc(doc.Location, doc.DocType);
+                    if (*s->reportLaunch) (*s->reportLaunch)(result);
                 }
             }
             return 0;
@@ -210,9 +212,9 @@ SIZE Outer(DWORD style, int w, int h) {
 }  // namespace
 
 void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                       bool autoRunDocs) {
+                       bool autoRunDocs, const std::function<void(const LaunchResult&)>& reportLaunch) {
     RegisterClass(L"TFrmAutorunDoc", StartDocProc);
-    StartDocState state{&history, &launcher, &mainWindow};
+    StartDocState state{&history, &launcher, &mainWindow, &reportLaunch};
     state.font = DialogFont(12);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const SIZE size = Outer(style, 423, 284);

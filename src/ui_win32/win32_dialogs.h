@@ -11,8 +11,9 @@
 namespace tk {
 
 // The start-up documents dialog (文档自动启动), modal over `owner`; returns when it closes.
+// `reportLaunch` takes the answer to a double-clicked entry's opening.
 void RunStartDocDialog(HWND owner, HistoryCore& history, Launcher& launcher, SettingsWindow& mainWindow,
-                       bool autoRunDocs);
+                       bool autoRunDocs, const std::function<void(const LaunchResult&)>& reportLaunch);
 
 enum class PictureWindow { About, Help };
 

@@ -142,7 +142,8 @@ void Win32MainWindow::Inform(const std::string& caption, const std::string& text
 
 void Win32MainWindow::ShowStartDocDialog() {
     RunStartDocDialog(m_window, m_controller.History(), m_controller.DocLauncher(), m_controller.Settings(),
-                      BoxChecked(SettingsBox::AutoRunDocs));
+                      BoxChecked(SettingsBox::AutoRunDocs),
+                      [this](const LaunchResult& result) { m_controller.ReportLaunch(result); });
 }
 
 void Win32MainWindow::ShowAbout() {
