@@ -1,4 +1,3 @@
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -85,8 +84,6 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(tk::kDesktopId));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
     tk::LoadChineseQtTexts();  // Qt's own buttons and menus in Chinese, whatever the locale
-    // Set once the controller exists: refused launches are shown to the user too.
-    static std::atomic<tk::AppController*> shown{nullptr};
     tk::SetDiagnosticsSink([](tk::Severity severity, std::string_view area, std::string_view message) {
         const QString text = QString::fromUtf8(area.data(), static_cast<qsizetype>(area.size())) +
                              QStringLiteral(": ") +
@@ -97,12 +94,6 @@ int main(int argc, char** argv) {
         }
         // Warnings reach standard error through Qt's log, whichever thread reports them.
         qCWarning(lcProgram).noquote() << text;
-        if (area == "launch") {
-            const std::string hint = "未能打开：" + std::string(message);
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [hint] {
-                if (tk::AppController* controller = shown.load()) controller->ShowProblem(hint);
-            }, Qt::QueuedConnection);
-        }
     });
     // The captions ask for the classic Song face; these are its stand-ins on this desktop.
     QFont::insertSubstitutions(QStringLiteral("宋体"),
@@ -142,10 +133,6 @@ int main(int argc, char** argv) {
         const std::string hint = desktop.NativeWaylandWindowsHint();
         window.AddStartNotice(hint.empty() ? tk::X11WindowsOnlyNotice() : QString::fromStdString(hint));
     }
-    shown = &controller;
-    struct Unshow {
-        ~Unshow() { shown = nullptr; }
-    } unshow;
     window.show();
     const int status = app.exec();
     // Everything is saved by now (the window saved on its way out). A sweep stuck on a hung

@@ -44,7 +44,8 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
                   [this](int ms) { m_timers.Wait(ms); },
                   [this](const std::string& text) {
                       if (m_view) m_view->ShowHint(text);
-                  }}),
+                  },
+                  [this](const LaunchResult& result) { ReportLaunch(result); }}),
       m_web(m_deps.webSite, timers) {
     m_timerCheckDocs = timers.MakeTimer("TimerCheckDocs", kDefaultCheckInterval, false,
                                         [this] { TimerCheckDocsTimer(); });

@@ -169,6 +169,8 @@ public:
 
     // Something the user asked for failed (a launch the desktop refused): said in the hint strip.
     void ShowProblem(const std::string& text);
+    // Where every launch's answer ends: a refusal is shown as "未能打开：" and its reason.
+    void ReportLaunch(const LaunchResult& result);
 
     // ---- the web strip
     void Image2Click();

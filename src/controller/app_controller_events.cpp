@@ -159,6 +159,10 @@ void AppController::ShowProblem(const std::string& text) {
     if (m_view) m_view->ShowHint(text);
 }
 
+void AppController::ReportLaunch(const LaunchResult& result) {
+    if (!result.ok) ShowProblem("未能打开：" + result.problem);
+}
+
 void AppController::BtnAboutUSClick() { m_view->ShowAbout(); }
 void AppController::BtnHelpDocClick() { m_view->ShowHelp(); }
 
@@ -188,28 +192,28 @@ void AppController::SpeedButton2Click(const std::vector<bool>& rowSelected) {
 }
 
 void AppController::LbSelectDocDblClick(int row) {
-    if (const TMyDoc* doc = m_records.At(row)) m_launcher.OpenStoredDoc(doc->Location, doc->DocType);
+    if (const TMyDoc* doc = m_records.At(row)) ReportLaunch(m_launcher.OpenStoredDoc(doc->Location, doc->DocType));
 }
 
 // ---- trees ---------------------------------------------------------------------------------
 
 void AppController::TreeClick(int page) {
     switch (page) {
-        case 0: m_picker.DocsTreeClick(); break;
-        case 1: m_picker.TVAppClick(); break;
-        case 2: m_picker.TVPathClick(); break;
-        case 3: m_picker.TVDocClick(); break;
+        case 0: ReportLaunch(m_picker.DocsTreeClick()); break;
+        case 1: ReportLaunch(m_picker.TVAppClick()); break;
+        case 2: ReportLaunch(m_picker.TVPathClick()); break;
+        case 3: ReportLaunch(m_picker.TVDocClick()); break;
         default: break;
     }
 }
 
 void AppController::TreeDblClick(int page) {
     // 软件 opens at the first click and has no double-click of its own.
-    if (forms::DoubleClickOpens(page)) m_picker.DblClick();
+    if (forms::DoubleClickOpens(page)) ReportLaunch(m_picker.DblClick());
 }
 
 void AppController::TreeKeyDown(TreeKey key) {
-    if (key == TreeKey::Enter) m_picker.LaunchCurDoc();
+    if (key == TreeKey::Enter) ReportLaunch(m_picker.LaunchCurDoc());
     else m_picker.DeleteSelectedNodes();
 }
 
@@ -241,17 +245,20 @@ bool AppController::DropFiles(const std::vector<std::string>& names) {
 
 // ---- the system page and the web strip -------------------------------------------------------
 
-void AppController::OpenSpecialFolder(int csidl) { m_launcher.OpenSpecialFolder(csidl, 0); }
-void AppController::OpenTaskManager() { m_launcher.OpenTaskManager(); }
-void AppController::OpenSystemDirectory() { m_launcher.OpenSystemDirectory(); }
+void AppController::OpenSpecialFolder(int csidl) { ReportLaunch(m_launcher.OpenSpecialFolder(csidl, 0)); }
+void AppController::OpenTaskManager() { ReportLaunch(m_launcher.OpenTaskManager()); }
+void AppController::OpenSystemDirectory() { ReportLaunch(m_launcher.OpenSystemDirectory()); }
 void AppController::BtnMoreSpecDirClick() { m_view->PopupSpecialFolderMenu(); }
-void AppController::Image2Click() { m_launcher.OpenWebAddress(m_web.Schedule().HomePage()); }
+void AppController::Image2Click() { ReportLaunch(m_launcher.OpenWebAddress(m_web.Schedule().HomePage())); }
 void AppController::WebLinkClicked(const std::string& address) {
     // The page is outside input: only web addresses leave the strip, never files or programs.
     // Opened as a recorded page is: an https address keeps its scheme.
-    if (IsOpenableWebAddress(address)) m_launcher.OpenStoredDoc(address, kDocTypeWebPage);
-    else ReportInfo("web strip", "link not opened: " + address.substr(0, 200));
+    if (IsOpenableWebAddress(address)) {
+        ReportLaunch(m_launcher.OpenStoredDoc(address, kDocTypeWebPage));
+    } else {
+        ReportInfo("web strip", "link not opened: " + address.substr(0, 200));
+    }
 }
-void AppController::AboutSiteClick() { m_launcher.OpenWebAddress(m_web.Schedule().Site()); }
+void AppController::AboutSiteClick() { ReportLaunch(m_launcher.OpenWebAddress(m_web.Schedule().Site())); }
 
 }  // namespace tk

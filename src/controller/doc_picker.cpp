@@ -22,54 +22,61 @@ std::string DocPicker::WithRecordedScheme(const TreeNode* node, std::string text
     return doc->Location.substr(0, scheme + 3) + text;
 }
 
-void DocPicker::DocsTreeClick() {
+LaunchResult DocPicker::DocsTreeClick() {
     const TreeNode* node = m_trees.TVDocs().Current();
     const TMyDoc* doc = DocOf(node);
-    if (node == nullptr || doc == nullptr) return;
+    if (node == nullptr || doc == nullptr) return {};
     std::string text = doc->DocType == kDocTypeProgram ? Trim(doc->Location) : Trim(node->Text());
-    if (text.empty()) return;
+    if (text.empty()) return {};
     text = WithRecordedScheme(node, text);
     m_curDocText = text;
     Hint(text);
-    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
+    LaunchResult result;
+    if (m_clickOpens) result = m_launcher.LaunchDoc(text, text);
     m_clickOpens = true;
+    return result;
 }
 
-void DocPicker::TVAppClick() {
+LaunchResult DocPicker::TVAppClick() {
     const TMyDoc* doc = DocOf(m_trees.TVApp().Current());
-    if (doc == nullptr) return;
+    if (doc == nullptr) return {};
     m_curDocText = doc->Location;
-    m_launcher.LaunchDoc(m_curDocText, m_curDocText);
+    LaunchResult result = m_launcher.LaunchDoc(m_curDocText, m_curDocText);
     Hint(m_curDocText);
+    return result;
 }
 
-void DocPicker::TVPathClick() {
+LaunchResult DocPicker::TVPathClick() {
     const TreeNode* node = m_trees.TVPath().Current();
-    if (node == nullptr) return;
+    if (node == nullptr) return {};
     const std::string text = Trim(node->Text());
-    if (text.empty()) return;
+    if (text.empty()) return {};
     m_curDocText = text;
     Hint(text);
-    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
+    LaunchResult result;
+    if (m_clickOpens) result = m_launcher.LaunchDoc(text, text);
     m_clickOpens = true;
+    return result;
 }
 
-void DocPicker::TVDocClick() {
+LaunchResult DocPicker::TVDocClick() {
     const TreeNode* node = m_trees.TVDoc().Current();
-    if (node == nullptr) return;
-    if (TrimView(node->Text()).empty()) return;
+    if (node == nullptr) return {};
+    if (TrimView(node->Text()).empty()) return {};
     const std::string text = WithRecordedScheme(node, node->Text());
     m_curDocText = text;
-    if (m_clickOpens) m_launcher.LaunchDoc(text, text);
+    LaunchResult result;
+    if (m_clickOpens) result = m_launcher.LaunchDoc(text, text);
     m_clickOpens = true;
+    return result;
 }
 
-void DocPicker::DblClick() {
+LaunchResult DocPicker::DblClick() {
     const std::string text = m_curDocText;
-    m_launcher.LaunchDoc(text, text);
+    return m_launcher.LaunchDoc(text, text);
 }
 
-void DocPicker::LaunchCurDoc() { m_launcher.LaunchCurDoc(m_curDocText); }
+LaunchResult DocPicker::LaunchCurDoc() { return m_launcher.LaunchCurDoc(m_curDocText); }
 
 void DocPicker::DeleteSelectedNodes() {
     CategoryTree& tree = m_trees.TVDocs();

@@ -22,14 +22,15 @@ public:
     // The text the last pick chose (CurDocText).
     const std::string& CurDocText() const { return m_curDocText; }
 
-    void DocsTreeClick();
-    void TVAppClick();
-    void TVPathClick();
-    void TVDocClick();
+    // The picks that open something return the launcher's answer, for the caller to show.
+    LaunchResult DocsTreeClick();
+    LaunchResult TVAppClick();
+    LaunchResult TVPathClick();
+    LaunchResult TVDocClick();
     // TVDocsDblClick, TVPathDblClick, TVDocDblClick.
-    void DblClick();
+    LaunchResult DblClick();
     // Enter in TVDocs.
-    void LaunchCurDoc();
+    LaunchResult LaunchCurDoc();
     // Delete in TVDocs: its selected nodes go from that tree alone.
     void DeleteSelectedNodes();
     // Any expand or collapse in TVDocs, TVPath or TVDoc.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "desktop/window_system.h"
 
@@ -45,19 +46,29 @@ enum Csidl : int {
     kCsidlCommonDocuments = 0x2E,
 };
 
+// What became of one launch. A refusal carries the reason in words a person can read (the
+// same text the backend logs), so the window can say why nothing opened.
+struct ShellResult {
+    bool ok = true;
+    std::string problem;
+    static ShellResult Refused(std::string problem) { return {false, std::move(problem)}; }
+};
+
 // The shell: every launch the program makes. Texts are data, never code: no backend passes
 // them through a command interpreter or lets them become options of the program it starts.
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Opens `file` with `verb` (none: the file's default action), as ShellExecute takes it.
-    virtual void Execute(WindowHandle owner, const std::optional<std::string>& verb,
-                         const std::string& file, const std::optional<std::string>& parameters,
-                         const std::optional<std::string>& directory, int show) = 0;
+    // Opens `file` with `verb` (none: the file's default action), as ShellExecute takes it;
+    // not ok when nothing could be started.
+    virtual ShellResult Execute(WindowHandle owner, const std::optional<std::string>& verb,
+                                const std::string& file,
+                                const std::optional<std::string>& parameters,
+                                const std::optional<std::string>& directory, int show) = 0;
     // Opens a special folder by its identifier.
-    virtual void OpenSpecialFolder(int csidl, WindowHandle owner) = 0;
+    virtual ShellResult OpenSpecialFolder(int csidl, WindowHandle owner) = 0;
     // Runs the control-panel command line.
-    virtual void RunControlPanel(const std::string& commandLine, int show) = 0;
+    virtual ShellResult RunControlPanel(const std::string& commandLine, int show) = 0;
     // Minimises every window, showing the desktop.
     virtual void MinimizeAll() = 0;
     // The system's own program folder.

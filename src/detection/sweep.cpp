@@ -1,7 +1,9 @@
 #include "detection/sweep.h"
 
 #include <array>
+#include <exception>
 
+#include "base/diagnostics.h"
 #include "base/text.h"
 
 namespace tk {
@@ -14,7 +16,26 @@ constexpr std::array<std::string_view, 4> kExcludedExecutables = {
     "IEXPLORE.EXE", "TTRAVELER.EXE", "EXPLORER.EXE", "QQ.EXE"};
 constexpr std::size_t kMaxWindowText = 128;
 
+// Called inside a catch block: the exception being handled, in words.
+std::string CurrentError() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
 }  // namespace
+
+void Sweep::ReportFailedPass(FailedPass kind) const {
+    static constexpr std::array<const char*, kFailedPassKinds> kNames = {
+        "window pass failed: ", "shell pass failed: ", "sweep failed: "};
+    const std::string what = CurrentError();
+    if (m_failureReported[kind].exchange(true)) return;
+    ReportWarning("sweep", kNames[kind] + what);
+}
 
 Sweep::Sweep(DocRecords& records, const FileSystem& files, WindowSystem& windows,
              ShellWindows& shell)
@@ -84,6 +105,7 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
     } catch (...) {
         // An error ends the window pass only; the rows gathered so far still count.
         findings.windowPassOk = false;
+        ReportFailedPass(kWindowPass);
     }
 }
 
@@ -116,6 +138,7 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
         }
     } catch (...) {
         // An error ends the window pass only; what was registered stays.
+        ReportFailedPass(kWindowPass);
     }
 }
 
@@ -157,6 +180,7 @@ SweepFindings Sweep::Gather() const {
     } catch (...) {
         findings.shell = {};
         findings.shell.ok = false;
+        ReportFailedPass(kShellPass);
     }
     GatherWindows(findings);
     return findings;
@@ -167,7 +191,8 @@ void Sweep::Apply(const SweepFindings& findings) {
     try {
         ApplyShell(findings);
     } catch (...) {
-        // The sweep stays silent; everything registered so far is kept.
+        // Everything registered so far is kept.
+        ReportFailedPass(kShellPass);
     }
 }
 
@@ -175,7 +200,8 @@ void Sweep::CheckOpenDocs() {
     try {
         Apply(Gather());
     } catch (...) {
-        // The sweep stays silent; everything registered so far is kept.
+        // Everything registered so far is kept.
+        ReportFailedPass(kWholeSweep);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -68,6 +70,12 @@ private:
     void ApplyWindows(const SweepFindings& findings);
     void ApplyShell(const SweepFindings& findings);
     static bool IsShellProgram(const std::string& path, const SweepFindings& findings);
+
+    // A pass that ended on an error is reported once per kind: a desktop that keeps failing
+    // would otherwise repeat itself every few seconds. Gather runs on another thread.
+    enum FailedPass { kWindowPass, kShellPass, kWholeSweep, kFailedPassKinds };
+    void ReportFailedPass(FailedPass kind) const;
+    mutable std::array<std::atomic<bool>, kFailedPassKinds> m_failureReported{};
 
     DocRecords& m_records;
     const FileSystem& m_files;

@@ -19,105 +19,88 @@ std::string Launcher::MissingPathMessage(std::string_view location) {
     return "本机已不存在此路径:" + std::string(location);
 }
 
-void Launcher::LaunchDoc(std::string_view location, std::string_view name) {
-    if (location.empty()) return;
+LaunchResult Launcher::LaunchDoc(std::string_view location, std::string_view name) {
+    if (location.empty()) return {};
     if (name == "我的电脑") {
-        m_shell.Execute(m_mainWindow, "open", "explorer.exe", std::string(kMyComputerParameter),
-                        std::nullopt, kSwShow);
-        return;
+        return m_shell.Execute(m_mainWindow, "open", "explorer.exe",
+                               std::string(kMyComputerParameter), std::nullopt, kSwShow);
     }
     if (name == "桌面") {
         m_shell.MinimizeAll();
-        return;
+        return {};
     }
-    if (name == "网上邻居") {
-        OpenSpecialFolder(kCsidlNetwork, 0);
-        return;
-    }
+    if (name == "网上邻居") return OpenSpecialFolder(kCsidlNetwork, 0);
     if (name == "控制面板") {
-        m_shell.RunControlPanel(std::string(kControlPanelCommand), kSwRestore);
-        return;
+        return m_shell.RunControlPanel(std::string(kControlPanelCommand), kSwRestore);
     }
     const std::string path(location);
     const std::string extension = m_dialect.Extension(location);
     if (extension.empty()) {
         if (m_files.DirectoryExists(path) ||
             (m_dialect.FilesMayLackExtensions() && m_files.FileExists(path))) {
-            OpenLocation(location);
-        } else if (m_showMessage) {
-            m_showMessage(MissingPathMessage(location));
+            return OpenLocation(location);
         }
-        return;
+        if (m_showMessage) m_showMessage(MissingPathMessage(location));
+        return {};
     }
-    if (extension == ".lnk") {
-        RunFile(location);
-        return;
-    }
-    OpenLocation(location);
+    if (extension == ".lnk") return RunFile(location);
+    return OpenLocation(location);
 }
 
-void Launcher::OpenLocation(std::string_view location) {
+LaunchResult Launcher::OpenLocation(std::string_view location) {
     const std::string lowered = LowerAscii(location);
     if (m_dialect.NeedsNoWebPrefix(lowered)) {
         if (Contains(lowered, "http:")) {
-            m_shell.Execute(m_mainWindow, "open", "explorer.exe", std::string(location), std::nullopt,
-                            kSwShow);
-        } else {
-            m_shell.Execute(m_mainWindow, "open", std::string(location), std::nullopt, std::nullopt,
-                            kSwShow);
+            return m_shell.Execute(m_mainWindow, "open", "explorer.exe", std::string(location),
+                                   std::nullopt, kSwShow);
         }
-        return;
+        return m_shell.Execute(m_mainWindow, "open", std::string(location), std::nullopt,
+                               std::nullopt, kSwShow);
     }
     const std::string address = "http://" + std::string(location);
     if (Contains(address, "=")) {
-        m_shell.Execute(m_mainWindow, "open", address, std::nullopt, std::nullopt, kSwShow);
-    } else {
-        m_shell.Execute(m_mainWindow, "open", "explorer.exe", address, std::nullopt, kSwShow);
+        return m_shell.Execute(m_mainWindow, "open", address, std::nullopt, std::nullopt, kSwShow);
     }
+    return m_shell.Execute(m_mainWindow, "open", "explorer.exe", address, std::nullopt, kSwShow);
 }
 
-void Launcher::OpenWebAddress(std::string_view address) {
+LaunchResult Launcher::OpenWebAddress(std::string_view address) {
     std::string full(address);
     if (!Contains(full, "http://")) full = "http://" + full;
-    m_shell.Execute(m_mainWindow, "open", "Explorer.exe", full, std::nullopt, kSwShowNormal);
+    return m_shell.Execute(m_mainWindow, "open", "Explorer.exe", full, std::nullopt,
+                           kSwShowNormal);
 }
 
-void Launcher::OpenStoredDoc(std::string_view location, int docType) {
-    if (docType != kDocTypeWebPage) {
-        OpenLocation(location);
-        return;
-    }
+LaunchResult Launcher::OpenStoredDoc(std::string_view location, int docType) {
+    if (docType != kDocTypeWebPage) return OpenLocation(location);
     // A page recorded with a scheme of its own (https, ftp...) opens with it; "http://" goes
     // in front of a scheme-less address only.
     const std::size_t scheme = location.find("://");
     if (scheme != std::string_view::npos && LowerAscii(location.substr(0, scheme)) != "http") {
-        m_shell.Execute(m_mainWindow, "open", "Explorer.exe", std::string(location), std::nullopt,
-                        kSwShowNormal);
-        return;
+        return m_shell.Execute(m_mainWindow, "open", "Explorer.exe", std::string(location),
+                               std::nullopt, kSwShowNormal);
     }
-    OpenWebAddress(location);
+    return OpenWebAddress(location);
 }
 
-void Launcher::RunFile(std::string_view fileName) {
-    m_shell.Execute(m_mainWindow, std::nullopt, std::string(fileName), std::nullopt, std::nullopt,
-                    kSwShowNormal);
+LaunchResult Launcher::RunFile(std::string_view fileName) {
+    return m_shell.Execute(m_mainWindow, std::nullopt, std::string(fileName), std::nullopt,
+                           std::nullopt, kSwShowNormal);
 }
 
-void Launcher::LaunchCurDoc(std::string_view text) {
-    if (text.empty()) return;
+LaunchResult Launcher::LaunchCurDoc(std::string_view text) {
+    if (text.empty()) return {};
     const std::string lowered = LowerAscii(text);
-    if (m_dialect.IsLocalPath(lowered)) {
-        OpenLocation(text);
-    } else if (Contains(lowered, ":")) {
-        if (Contains(lowered, "http://")) OpenWebAddress(text);
-        else OpenLocation(text);
-    } else {
-        OpenWebAddress(text);
+    if (m_dialect.IsLocalPath(lowered)) return OpenLocation(text);
+    if (Contains(lowered, ":")) {
+        if (Contains(lowered, "http://")) return OpenWebAddress(text);
+        return OpenLocation(text);
     }
+    return OpenWebAddress(text);
 }
 
-void Launcher::OpenSpecialFolder(int csidl, WindowHandle owner) {
-    m_shell.OpenSpecialFolder(csidl, owner);
+LaunchResult Launcher::OpenSpecialFolder(int csidl, WindowHandle owner) {
+    return m_shell.OpenSpecialFolder(csidl, owner);
 }
 
 std::string Launcher::GetSystemDir() {
@@ -125,10 +108,10 @@ std::string Launcher::GetSystemDir() {
     return dir.substr(0, dir.find('\0'));
 }
 
-void Launcher::OpenSystemDirectory() { OpenLocation(GetSystemDir()); }
+LaunchResult Launcher::OpenSystemDirectory() { return OpenLocation(GetSystemDir()); }
 
-void Launcher::OpenTaskManager() {
-    m_shell.Execute(0, "open", "taskmgr", std::string(), std::string(), kSwShowNormal);
+LaunchResult Launcher::OpenTaskManager() {
+    return m_shell.Execute(0, "open", "taskmgr", std::string(), std::string(), kSwShowNormal);
 }
 
 }  // namespace tk

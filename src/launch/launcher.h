@@ -11,8 +11,13 @@
 
 namespace tk {
 
+// What became of a request to open something: the shell's own answer, handed up unchanged.
+// Opening nothing (an empty text, the missing-path message) is no refusal.
+using LaunchResult = ShellResult;
+
 // Opening documents, addresses and special folders through the shell, with exactly the
-// requests the program has always made. Results are never tested.
+// requests the program has always made. Every road returns the shell's answer; the caller
+// says it to the user.
 class Launcher {
 public:
     // `showMessage` shows the one message launching can show (the missing-path message).
@@ -22,19 +27,19 @@ public:
     // The main window, the owner of the shell calls that have one.
     void SetMainWindow(WindowHandle window) { m_mainWindow = window; }
 
-    void LaunchDoc(std::string_view location, std::string_view name);
-    void OpenLocation(std::string_view location);
-    void OpenWebAddress(std::string_view address);
+    LaunchResult LaunchDoc(std::string_view location, std::string_view name);
+    LaunchResult OpenLocation(std::string_view location);
+    LaunchResult OpenWebAddress(std::string_view address);
     // A history entry as it was stored: pages as addresses, everything else as a location.
-    void OpenStoredDoc(std::string_view location, int docType);
-    void RunFile(std::string_view fileName);
+    LaunchResult OpenStoredDoc(std::string_view location, int docType);
+    LaunchResult RunFile(std::string_view fileName);
     // The Enter key: opens `text` without the special names or the folder test.
-    void LaunchCurDoc(std::string_view text);
-    void OpenSpecialFolder(int csidl, WindowHandle owner = 0);
+    LaunchResult LaunchCurDoc(std::string_view text);
+    LaunchResult OpenSpecialFolder(int csidl, WindowHandle owner = 0);
     std::string GetSystemDir();
     // The system directory, opened like any location.
-    void OpenSystemDirectory();
-    void OpenTaskManager();
+    LaunchResult OpenSystemDirectory();
+    LaunchResult OpenTaskManager();
 
     static std::string MissingPathMessage(std::string_view location);
 

@@ -20,17 +20,18 @@ void StartupReopener::RunStartDocs(bool ask) {
         if (doc.Selected == 0) continue;
         if (m_hooks.wait) m_hooks.wait(kSpacingMs);
         try {
-            RunStartDoc(doc.Location, doc.DocType);
+            const LaunchResult result = RunStartDoc(doc.Location, doc.DocType);
+            if (!result.ok && m_hooks.refused) m_hooks.refused(result);
         } catch (...) {
             // One document that fails to open leaves the others to open.
         }
     }
 }
 
-void StartupReopener::RunStartDoc(const std::string& location, int docType) {
-    if (m_sweep.IsDocOpen(location)) return;
+LaunchResult StartupReopener::RunStartDoc(const std::string& location, int docType) {
+    if (m_sweep.IsDocOpen(location)) return {};
     if (m_hooks.hint) m_hooks.hint("正在打开" + location);
-    m_launcher.OpenStoredDoc(location, docType);
+    return m_launcher.OpenStoredDoc(location, docType);
 }
 
 std::vector<StartDocRow> StartDocRows(const DocRecords& records) {

@@ -17,6 +17,7 @@ public:
         std::function<void()> showStartDocDialog;       // modal; returns when it closes
         std::function<void(int milliseconds)> wait;     // the spacing between documents
         std::function<void(const std::string&)> hint;   // PnlHint's caption
+        std::function<void(const LaunchResult&)> refused;  // a document the desktop would not open
     };
     static constexpr int kSpacingMs = 100;
 
@@ -24,7 +25,8 @@ public:
 
     // Opens the marked entries; with `ask`, the start-up dialog comes first.
     void RunStartDocs(bool ask);
-    void RunStartDoc(const std::string& location, int docType);
+    // Ok, and nothing done, when the document is open already.
+    LaunchResult RunStartDoc(const std::string& location, int docType);
 
 private:
     const DocRecords& m_records;

@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -48,18 +47,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
     if (siteLength > 0 && siteLength < 512) deps.webSite = tk::WideToUtf8(std::wstring_view(site, siteLength));
     tk::Win32TimerFactory timers;
-    // The controller while the window is up: a refused launch is shown to the user too, on the
-    // window's thread, whichever thread reports it.
-    std::atomic<tk::AppController*> shown{nullptr};
-    tk::SetDiagnosticsSink([&timers, &shown](tk::Severity severity, std::string_view area,
-                                             std::string_view message) {
-        Print(severity, area, message);
-        if (severity == tk::Severity::Info || area != "launch") return;
-        const std::string hint = "未能打开：" + std::string(message);
-        timers.Post([&shown, hint] {
-            if (tk::AppController* controller = shown.load()) controller->ShowProblem(hint);
-        });
-    });
     // Saves are written on a thread of their own, so a long history never stalls the window,
     // and the timed sweep asks the desktop on another.
     tk::WorkerThread saveWriter;
@@ -71,7 +58,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         tk::AppController controller(deps, timers);
         tk::Win32MainWindow window(controller);
         instance.Publish(window.Handle());
-        shown = &controller;
         window.Show();
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -79,12 +65,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             ::DispatchMessageW(&msg);
         }
         code = static_cast<int>(msg.wParam);
-        shown = nullptr;
         window.Close();
     }
-    // Nothing is posted to the timers once they go; the worker threads, which may be reporting
-    // through the old sink still, end before the timers do.
-    tk::SetDiagnosticsSink(Print);
     ::OleUninitialize();
     return code;
 }

@@ -743,13 +743,18 @@ private slots:
                 const QPoint at = list->visualItemRect(list->item(row)).center();
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+                // The desktop refuses the folder: the main window's hint says so.
+                m_launchShell.refusal = "refused";
             }
             dialog->reject();
         });
         QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
+        m_launchShell.refusal.reset();
         QCOMPARE(m_launchShell.calls,
                  (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"https://s.org/p\",NULL,1)",
                                            "Execute(0,\"open\",\"file:///home/u/C# notes\",NULL,NULL,5)"}));
+        QCOMPARE(Find<QLabel>("PnlHint")->text(),
+                 QString::fromStdString("未能打开：refused " + m_launchShell.calls[1]));
     }
 
     // The close question answers in Chinese whatever the locale; No is still the Escape key.

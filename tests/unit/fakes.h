@@ -81,23 +81,30 @@ public:
 };
 
 // Records every shell request as one line: "Execute(owner,verb,file,params,dir,show)" with
-// NULL for an absent text.
+// NULL for an absent text. With `refusal` set, every launch is refused with it, the recorded
+// line after it.
 class FakeShell : public Shell {
 public:
     std::vector<std::string> calls;
     std::string systemDirectory = "C:\\WINDOWS\\system32";
+    std::optional<std::string> refusal;
     static std::string Text(const std::optional<std::string>& s) { return s ? '"' + *s + '"' : "NULL"; }
-    void Execute(WindowHandle owner, const std::optional<std::string>& verb, const std::string& file,
-                 const std::optional<std::string>& parameters, const std::optional<std::string>& directory,
-                 int show) override {
-        calls.push_back("Execute(" + std::to_string(owner) + "," + Text(verb) + ",\"" + file + "\"," +
-                        Text(parameters) + "," + Text(directory) + "," + std::to_string(show) + ")");
+    ShellResult Execute(WindowHandle owner, const std::optional<std::string>& verb, const std::string& file,
+                        const std::optional<std::string>& parameters,
+                        const std::optional<std::string>& directory, int show) override {
+        return Launch("Execute(" + std::to_string(owner) + "," + Text(verb) + ",\"" + file + "\"," +
+                      Text(parameters) + "," + Text(directory) + "," + std::to_string(show) + ")");
     }
-    void OpenSpecialFolder(int csidl, WindowHandle owner) override {
-        calls.push_back("OpenSpecialFolder(" + std::to_string(csidl) + "," + std::to_string(owner) + ")");
+    ShellResult OpenSpecialFolder(int csidl, WindowHandle owner) override {
+        return Launch("OpenSpecialFolder(" + std::to_string(csidl) + "," + std::to_string(owner) + ")");
     }
-    void RunControlPanel(const std::string& commandLine, int show) override {
-        calls.push_back("RunControlPanel(\"" + commandLine + "\"," + std::to_string(show) + ")");
+    ShellResult RunControlPanel(const std::string& commandLine, int show) override {
+        return Launch("RunControlPanel(\"" + commandLine + "\"," + std::to_string(show) + ")");
+    }
+    ShellResult Launch(std::string call) {
+        calls.push_back(call);
+        if (!refusal) return {};
+        return ShellResult::Refused(*refusal + " " + call);
     }
     void MinimizeAll() override { calls.push_back("MinimizeAll()"); }
     std::string SystemDirectory() override { return systemDirectory; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "fakes.h"
 #include "controller/doc_picker.h"
 #include "launch/launcher.h"
@@ -175,4 +177,49 @@ TEST_F(PosixLaunch, PicksAndClickOpens) {
     EXPECT_EQ(docs.TopCount(), 2);
     EXPECT_EQ(history.TVApp().TopCount(), 1);
     EXPECT_EQ(history.DocHistory().size(), 4u);
+}
+
+// Every road hands the shell's refusal back as it came; the roads that ask the shell for
+// nothing that can be refused (an empty text, the desktop, a missing path) are no refusal.
+TEST_F(PosixLaunch, EveryRoadHandsBackTheShellsRefusal) {
+    files.dirs = {"/home/u/Data"};
+    shell.refusal = "refused";
+    constexpr int kPage = tk::kDocTypeWebPage;
+    struct Road {
+        const char* name;
+        std::function<tk::LaunchResult()> open;
+        bool refusable;
+    };
+    const Road roads[] = {
+        {"my computer", [&] { return launcher.LaunchDoc("我的电脑", "我的电脑"); }, true},
+        {"network", [&] { return launcher.LaunchDoc("网上邻居", "网上邻居"); }, true},
+        {"control panel", [&] { return launcher.LaunchDoc("控制面板", "控制面板"); }, true},
+        {"folder", [&] { return launcher.LaunchDoc("/home/u/Data", "/home/u/Data"); }, true},
+        {"link", [&] { return launcher.LaunchDoc("/home/u/a.lnk", "/home/u/a.lnk"); }, true},
+        {"location", [&] { return launcher.OpenLocation("host/page"); }, true},
+        {"web address", [&] { return launcher.OpenWebAddress("a.com"); }, true},
+        {"stored page", [&] { return launcher.OpenStoredDoc("https://s.org/p", kPage); }, true},
+        {"stored http page", [&] { return launcher.OpenStoredDoc("http://s.org/p", kPage); }, true},
+        {"stored folder",
+         [&] { return launcher.OpenStoredDoc("file:///home/u/Data", tk::kDocTypeFolder); }, true},
+        {"enter", [&] { return launcher.LaunchCurDoc("a.com"); }, true},
+        {"special folder", [&] { return launcher.OpenSpecialFolder(tk::kCsidlDrives); }, true},
+        {"system directory", [&] { return launcher.OpenSystemDirectory(); }, true},
+        {"task manager", [&] { return launcher.OpenTaskManager(); }, true},
+        {"desktop", [&] { return launcher.LaunchDoc("桌面", "桌面"); }, false},
+        {"empty", [&] { return launcher.LaunchDoc("", "x"); }, false},
+        {"empty enter", [&] { return launcher.LaunchCurDoc(""); }, false},
+        {"missing path", [&] { return launcher.LaunchDoc("/home/u/gone", "/home/u/gone"); }, false},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        shell.calls.clear();
+        const tk::LaunchResult result = road.open();
+        EXPECT_EQ(result.ok, !road.refusable);
+        if (road.refusable) {
+            ASSERT_EQ(shell.calls.size(), 1u);
+            EXPECT_EQ(result.problem, "refused " + shell.calls[0]);
+        }
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{"本机已不存在此路径:/home/u/gone"}));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/diagnostics.h"
 #include "detection/sweep.h"
 #include "fakes.h"
 #include "test_history.h"
@@ -190,4 +191,26 @@ TEST_F(PosixSweep, AWindowWithoutAProcessCountsByTheExecutableTheDesktopNamed) {
     EXPECT_EQ(history.DocHistory()[0].Location, "/usr/bin/foot");
     // A pid of 0 is never asked about.
     EXPECT_EQ(windows.asked, (std::vector<std::int64_t>{7}));
+}
+
+// A pass that fails is said on standard error once per kind, whatever the thrown thing, not
+// at every sweep; the other pass still runs.
+TEST_F(PosixSweep, AFailingPassIsReportedOncePerKind) {
+    struct ThrowingShell : tk::ShellWindows {
+        tk::ShellWindowsResult List() override { throw 42; }
+    } throwingShell;
+    Sweep failing{history.records, files, windows, throwingShell};
+    std::vector<std::string> reports;
+    tk::SetDiagnosticsSink([&](tk::Severity, std::string_view area, std::string_view message) {
+        reports.push_back(std::string(area) + ": " + std::string(message));
+    });
+    files.files = {"/usr/bin/a"};
+    windows.Add(1, "a", "/usr/bin/a");
+    windows.Add(2, "b", "/usr/bin/b");
+    windows.failOnPid = 2;
+    for (int pass = 0; pass < 3; ++pass) failing.CheckOpenDocs();
+    tk::SetDiagnosticsSink({});
+    EXPECT_EQ(reports, (Strings{"sweep: shell pass failed: unknown error",
+                                "sweep: window pass failed: process query failed"}));
+    EXPECT_EQ(failing.OpenDocs(), Strings{"/usr/bin/a"});
 }

@@ -201,7 +201,7 @@ TEST(Shell, SpecialFolderRequests) {
     });
     for (int csidl : {tk::kCsidlDrives, tk::kCsidlPersonal, tk::kCsidlBitBucket,
                       tk::kCsidlControls}) {
-        shell.OpenSpecialFolder(csidl, 0);
+        EXPECT_TRUE(shell.OpenSpecialFolder(csidl, 0).ok);
     }
     ASSERT_EQ(executed.size(), 4u);
     for (const auto& r : executed) {
@@ -214,11 +214,35 @@ TEST(Shell, SpecialFolderRequests) {
     EXPECT_EQ(executed[1].csidl, tk::kCsidlPersonal);
     EXPECT_EQ(sizeof(SHELLEXECUTEINFOA), sizeof(void*) == 8 ? 112u : 60u);
 
-    // An identifier the shell does not know gives no item list, and no call that could hang.
-    shell.OpenSpecialFolder(0x7F, 0);
+    // An identifier the shell does not know gives no item list, and no call that could hang;
+    // the refusal says which.
+    const tk::ShellResult unknown = shell.OpenSpecialFolder(0x7F, 0);
     EXPECT_FALSE(shell.LastSpecialFolderRequest().haveItemList);
     EXPECT_FALSE(shell.LastSpecialFolderRequest().executed);
     EXPECT_EQ(executed.size(), 4u);
+    EXPECT_FALSE(unknown.ok);
+    EXPECT_EQ(unknown.problem, "no special folder 127");
+
+    // A folder the shell will not open is refused too.
+    shell.SetExecuteExHookForTesting([](const tk::Win32Shell::SpecialFolderRequest&) { return false; });
+    const tk::ShellResult refused = shell.OpenSpecialFolder(tk::kCsidlPersonal, 0);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.problem.rfind("cannot open special folder 5: ", 0), 0u) << refused.problem;
+}
+
+// What ShellExecuteA and WinExec cannot start comes back refused, with the reason in words.
+TEST(Shell, RefusedLaunchesSayWhy) {
+    tk::Win32Shell shell;
+    const tk::ShellResult missing =
+        shell.Execute(0, std::string("open"), "C:\\no\\such\\file.txt", std::nullopt, std::nullopt, SW_SHOWNORMAL);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.problem, "cannot open C:\\no\\such\\file.txt: file not found");
+    const tk::ShellResult page = shell.Execute(0, std::string("open"), "C:\\no\\such\\explorer.exe",
+                                               std::string("http://h/p"), std::nullopt, SW_SHOWNORMAL);
+    EXPECT_EQ(page.problem.rfind("cannot open C:\\no\\such\\explorer.exe http://h/p: ", 0), 0u) << page.problem;
+    const tk::ShellResult panel = shell.RunControlPanel("C:\\no\\such\\rundll32.exe x", SW_RESTORE);
+    EXPECT_FALSE(panel.ok);
+    EXPECT_EQ(panel.problem.rfind("cannot run C:\\no\\such\\rundll32.exe x: ", 0), 0u) << panel.problem;
 }
 
 // Visible windows of other processes, and the first that was not there before `open` ran.

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "base/diagnostics.h"
 #include "platform/windows/ansi_text.h"
 
 namespace tk {
@@ -26,17 +27,48 @@ struct AnsiArg {
     std::string bytes;
 };
 
-}  // namespace
-
-void Win32Shell::Execute(WindowHandle owner, const std::optional<std::string>& verb,
-                         const std::string& file, const std::optional<std::string>& parameters,
-                         const std::optional<std::string>& directory, int show) {
-    const AnsiArg verbArg(verb), fileArg(file), parametersArg(parameters), directoryArg(directory);
-    ::ShellExecuteA(ToHwnd(owner), verbArg.Get(), fileArg.Get(), parametersArg.Get(),
-                    directoryArg.Get(), show);
+// ShellExecute's and WinExec's small error numbers, in words.
+std::string Reason(unsigned long code) {
+    switch (code) {
+        case 0:
+        case SE_ERR_OOM: return "out of memory";
+        case SE_ERR_FNF: return "file not found";
+        case SE_ERR_PNF: return "path not found";
+        case SE_ERR_ACCESSDENIED: return "access denied";
+        case ERROR_BAD_FORMAT: return "not a program";
+        case SE_ERR_SHARE: return "sharing violation";
+        case SE_ERR_ASSOCINCOMPLETE:
+        case SE_ERR_NOASSOC: return "no application is associated with it";
+        case SE_ERR_DDETIMEOUT:
+        case SE_ERR_DDEFAIL:
+        case SE_ERR_DDEBUSY: return "the application did not answer";
+        case SE_ERR_DLLNOTFOUND: return "a library is missing";
+        default: return "error " + std::to_string(code);
+    }
 }
 
-void Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
+// The same words reach standard error, as on the other desktop.
+ShellResult Refuse(std::string problem) {
+    ReportWarning("launch", problem);
+    return ShellResult::Refused(std::move(problem));
+}
+
+}  // namespace
+
+ShellResult Win32Shell::Execute(WindowHandle owner, const std::optional<std::string>& verb,
+                                const std::string& file,
+                                const std::optional<std::string>& parameters,
+                                const std::optional<std::string>& directory, int show) {
+    const AnsiArg verbArg(verb), fileArg(file), parametersArg(parameters), directoryArg(directory);
+    const auto code = reinterpret_cast<std::uintptr_t>(
+        ::ShellExecuteA(ToHwnd(owner), verbArg.Get(), fileArg.Get(), parametersArg.Get(),
+                        directoryArg.Get(), show));
+    if (code > 32) return {};
+    const std::string what = parameters && !parameters->empty() ? file + " " + *parameters : file;
+    return Refuse("cannot open " + what + ": " + Reason(static_cast<unsigned long>(code)));
+}
+
+ShellResult Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
     SHELLEXECUTEINFOA info{};
     // The real record's size: 60 bytes only in a 32-bit process.
     info.cbSize = sizeof info;
@@ -55,20 +87,30 @@ void Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
     m_lastRequest.recordSize = info.cbSize;
     // An unknown folder gives no item list; the shell would then open the verb on nothing, and
     // some shells wait on that for good, so the call is left out.
-    if (info.lpIDList != nullptr) {
+    ShellResult result;
+    if (info.lpIDList == nullptr) {
+        result = Refuse("no special folder " + std::to_string(csidl));
+    } else {
         m_lastRequest.executed = true;
-        if (m_executeExHook != nullptr) m_executeExHook(m_lastRequest);
-        else ::ShellExecuteExA(&info);
+        const bool opened = m_executeExHook != nullptr ? m_executeExHook(m_lastRequest)
+                                                       : ::ShellExecuteExA(&info) != FALSE;
+        if (!opened) {
+            result = Refuse("cannot open special folder " + std::to_string(csidl) + ": " +
+                            Reason(::GetLastError()));
+        }
     }
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(::SHGetMalloc(&allocator)) && allocator != nullptr) {
         allocator->Free(info.lpIDList);
         allocator->Release();
     }
+    return result;
 }
 
-void Win32Shell::RunControlPanel(const std::string& commandLine, int show) {
-    ::WinExec(win32::Utf8ToAnsi(commandLine).c_str(), static_cast<UINT>(show));
+ShellResult Win32Shell::RunControlPanel(const std::string& commandLine, int show) {
+    const UINT code = ::WinExec(win32::Utf8ToAnsi(commandLine).c_str(), static_cast<UINT>(show));
+    if (code > 31) return {};
+    return Refuse("cannot run " + commandLine + ": " + Reason(code));
 }
 
 void Win32Shell::MinimizeAll() {

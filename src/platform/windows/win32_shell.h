@@ -22,11 +22,11 @@ public:
     };
     using ExecuteExHook = bool (*)(const SpecialFolderRequest&);
 
-    void Execute(WindowHandle owner, const std::optional<std::string>& verb,
-                 const std::string& file, const std::optional<std::string>& parameters,
-                 const std::optional<std::string>& directory, int show) override;
-    void OpenSpecialFolder(int csidl, WindowHandle owner) override;
-    void RunControlPanel(const std::string& commandLine, int show) override;
+    ShellResult Execute(WindowHandle owner, const std::optional<std::string>& verb,
+                        const std::string& file, const std::optional<std::string>& parameters,
+                        const std::optional<std::string>& directory, int show) override;
+    ShellResult OpenSpecialFolder(int csidl, WindowHandle owner) override;
+    ShellResult RunControlPanel(const std::string& commandLine, int show) override;
     void MinimizeAll() override;
     std::string SystemDirectory() override;
     void MessageBeep() override;

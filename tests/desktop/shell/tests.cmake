@@ -4,7 +4,8 @@ add_executable(tk_launch_recorder ${CMAKE_CURRENT_LIST_DIR}/launch_recorder.cpp)
 target_link_libraries(tk_launch_recorder PRIVATE tk_common_cfg)
 
 pkg_check_modules(TK_SHELL_TEST_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
-add_executable(tk_shell_tests ${CMAKE_CURRENT_LIST_DIR}/linux_shell_test.cpp)
+add_executable(tk_shell_tests ${CMAKE_CURRENT_LIST_DIR}/linux_shell_test.cpp
+                              ${CMAKE_CURRENT_LIST_DIR}/linux_shell_result_test.cpp)
 target_compile_definitions(tk_shell_tests PRIVATE
                            TK_LAUNCH_RECORDER="$<TARGET_FILE:tk_launch_recorder>")
 add_dependencies(tk_shell_tests tk_launch_recorder)

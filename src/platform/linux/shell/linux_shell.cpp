@@ -35,14 +35,28 @@ namespace tk {
 
 namespace {
 
-// A launch the desktop refused: a warning, which the program shows to the user as well.
-[[gnu::format(printf, 1, 2)]] void Log(const char* format, ...) {
+std::string Format(const char* format, va_list args) {
+    glib::String text(g_strdup_vprintf(format, args));
+    return text ? std::string(text.get()) : std::string();
+}
+
+// Trouble that leaves the launch itself standing: a warning only.
+[[gnu::format(printf, 1, 2)]] void Warn(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    char* text = g_strdup_vprintf(format, args);
+    const std::string text = Format(format, args);
     va_end(args);
     ReportWarning("launch", text);
-    g_free(text);
+}
+
+// A launch the desktop refused: warned about here, and handed up for the window to show.
+[[gnu::format(printf, 1, 2)]] ShellResult Refuse(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = Format(format, args);
+    va_end(args);
+    ReportWarning("launch", text);
+    return ShellResult::Refused(std::move(text));
 }
 
 constexpr std::string_view kMyComputer = "::{20d04fe0-3aea-1069-a2d8-08002b30309d}";
@@ -115,7 +129,7 @@ void ReapInBackground(pid_t pid) {
             }
         }).detach();
     } catch (const std::system_error& e) {
-        Log("cannot watch process %d: %s", static_cast<int>(pid), e.what());
+        Warn("cannot watch process %d: %s", static_cast<int>(pid), e.what());
     }
 }
 
@@ -139,7 +153,7 @@ bool IsProgramFile(const std::string& path) {
 // Starts `argv` (argv[0] an absolute path) as it is: no interpreter, no search. The program
 // gets a session of its own, so it outlives a terminal this program was started from, and
 // none of our signal settings or descriptors.
-bool Spawn(const std::vector<std::string>& argv, const std::string& workingDirectory) {
+ShellResult Spawn(const std::vector<std::string>& argv, const std::string& workingDirectory) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!workingDirectory.empty()) {
@@ -167,12 +181,9 @@ bool Spawn(const std::vector<std::string>& argv, const std::string& workingDirec
         ::posix_spawn(&pid, argv.front().c_str(), &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        Log("cannot start %s: %s", argv.front().c_str(), std::strerror(rc));
-        return false;
-    }
+    if (rc != 0) return Refuse("cannot start %s: %s", argv.front().c_str(), std::strerror(rc));
     ReapInBackground(pid);
-    return true;
+    return {};
 }
 
 // A program on PATH as an absolute path; a relative PATH entry would let the current folder
@@ -183,7 +194,8 @@ std::optional<std::string> FindProgram(const char* name) {
     return std::string(found.get());
 }
 
-bool StartFirstInstalled(const std::vector<Command>& commands) {
+// Nothing when none of them is installed.
+std::optional<ShellResult> StartFirstInstalled(const std::vector<Command>& commands) {
     for (const Command& command : commands) {
         const auto program = FindProgram(command.front());
         if (!program) continue;
@@ -193,8 +205,10 @@ bool StartFirstInstalled(const std::vector<Command>& commands) {
         const std::string home = xdg::HomeDir();
         return Spawn(argv, IsFolder(home) ? home : "/");
     }
-    return false;
+    return std::nullopt;
 }
+
+bool Started(const std::optional<ShellResult>& result) { return result && result->ok; }
 
 // The child GIO starts; runs between fork and exec, so async-signal-safe calls only.
 void DetachFromSession(gpointer) { ::setsid(); }
@@ -204,7 +218,7 @@ void OnLaunched(GDesktopAppInfo*, GPid pid, gpointer) { ReapInBackground(pid); }
 // Starts `app`, with `uri` when there is one. GIO's own way would leave the handler to be
 // adopted by init (GIO spawns through an intermediate process); spawned as our own child, it
 // is reaped here.
-bool LaunchApplication(GAppInfo* app, const std::string* uri) {
+ShellResult LaunchApplication(GAppInfo* app, const std::string* uri) {
     GList item{};
     if (uri != nullptr) item.data = const_cast<char*>(uri->c_str());
     GList* uris = uri != nullptr ? &item : nullptr;
@@ -220,15 +234,16 @@ bool LaunchApplication(GAppInfo* app, const std::string* uri) {
     }
     glib::Error error(raw);
     if (!ok) {
-        Log("cannot start %s: %s", g_app_info_get_id(app) ? g_app_info_get_id(app) : "(entry)",
-            error ? error->message : "");
+        return Refuse("cannot start %s: %s",
+                      g_app_info_get_id(app) ? g_app_info_get_id(app) : "(entry)",
+                      error ? error->message : "");
     }
-    return ok;
+    return {};
 }
 
-// The user's default application for `uri`, which gets it as one argument; false when no
+// The user's default application for `uri`, which gets it as one argument; refused when no
 // application takes it.
-bool OpenWithDefaultApplication(const std::string& uri) {
+ShellResult OpenWithDefaultApplication(const std::string& uri) {
     // The scheme's handler first, as GIO's own launcher does: the file lookup would refuse an
     // address with a stray "%" in it, which a browser takes without complaint.
     glib::String scheme(g_uri_parse_scheme(uri.c_str()));
@@ -241,53 +256,47 @@ bool OpenWithDefaultApplication(const std::string& uri) {
     }
     glib::Error error(raw);
     if (!app) {
-        Log("no application opens %s: %s", uri.c_str(), error ? error->message : "");
-        return false;
+        return Refuse("no application opens %s: %s", uri.c_str(), error ? error->message : "");
     }
     return LaunchApplication(app.get(), &uri);
 }
 
-bool OpenFolder(const std::string& path) {
+ShellResult OpenFolder(const std::string& path) {
     glib::String uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-    return uri && OpenWithDefaultApplication(uri.get());
+    if (!uri) return Refuse("not a local path: %s", path.c_str());
+    return OpenWithDefaultApplication(uri.get());
 }
 
-void OpenLocation(const std::string& uri, const std::string& fallbackFolder) {
-    if (!OpenWithDefaultApplication(uri) && !fallbackFolder.empty()) OpenFolder(fallbackFolder);
+// When the fallback fails as well, the location's own refusal says more.
+ShellResult OpenLocation(const std::string& uri, const std::string& fallbackFolder) {
+    ShellResult result = OpenWithDefaultApplication(uri);
+    if (!result.ok && !fallbackFolder.empty() && OpenFolder(fallbackFolder).ok) return {};
+    return result;
 }
 
 // A link entry carries an address instead of a command: it is opened, never run.
-void OpenLinkEntry(const std::string& path) {
+ShellResult OpenLinkEntry(const std::string& path) {
     std::string bytes;
     bool missing = false;
     glib::KeyFile keys;
     if (!ReadWholeFile(path, bytes, missing, kMaxEntryBytes).ok || missing || !keys.Load(bytes)) {
-        Log("not a desktop entry: %s", path.c_str());
-        return;
+        return Refuse("not a desktop entry: %s", path.c_str());
     }
     const auto type = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE);
     const auto url = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_URL);
     if (type != G_KEY_FILE_DESKTOP_TYPE_LINK || !url) {
-        Log("desktop entry starts nothing: %s", path.c_str());
-        return;
+        return Refuse("desktop entry starts nothing: %s", path.c_str());
     }
     const std::string& address = *url;
-    if (HasScheme(address)) {
-        OpenWithDefaultApplication(address);
-    } else if (!address.empty() && address.front() == '/') {
-        OpenFolder(address);
-    } else {
-        Log("desktop entry links to no address: %s", path.c_str());
-    }
+    if (HasScheme(address)) return OpenWithDefaultApplication(address);
+    if (!address.empty() && address.front() == '/') return OpenFolder(address);
+    return Refuse("desktop entry links to no address: %s", path.c_str());
 }
 
-void LaunchDesktopEntry(const std::string& path) {
+ShellResult LaunchDesktopEntry(const std::string& path) {
     glib::Object<GDesktopAppInfo> entry(g_desktop_app_info_new_from_filename(path.c_str()));
-    if (entry) {
-        LaunchApplication(G_APP_INFO(entry.get()), nullptr);
-    } else {
-        OpenLinkEntry(path);
-    }
+    if (entry) return LaunchApplication(G_APP_INFO(entry.get()), nullptr);
+    return OpenLinkEntry(path);
 }
 
 std::string ParentFolder(const std::string& path) {
@@ -297,85 +306,70 @@ std::string ParentFolder(const std::string& path) {
 
 // An absolute path by what it is on disk: a desktop entry is launched, a program started,
 // anything else opened with its default application.
-void OpenPath(const std::string& path, const std::optional<std::string>& directory) {
+ShellResult OpenPath(const std::string& path, const std::optional<std::string>& directory) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        Log("no such file: %s", path.c_str());
-        return;
-    }
-    if (S_ISREG(st.st_mode) && EndsWith(path, ".desktop")) {
-        LaunchDesktopEntry(path);
-        return;
-    }
+    if (::stat(path.c_str(), &st) != 0) return Refuse("no such file: %s", path.c_str());
+    if (S_ISREG(st.st_mode) && EndsWith(path, ".desktop")) return LaunchDesktopEntry(path);
     if (S_ISREG(st.st_mode) && IsProgramFile(path)) {
         const bool ownFolder =
             directory && !directory->empty() && directory->front() == '/' && IsFolder(*directory);
-        Spawn({path}, ownFolder ? *directory : ParentFolder(path));
-        return;
+        return Spawn({path}, ownFolder ? *directory : ParentFolder(path));
     }
-    OpenFolder(path);
+    return OpenFolder(path);
 }
 
 // What the program hands to "explorer.exe": an address to show, never something to run.
-void OpenAddress(const std::string& address) {
-    if (EqualsAsciiNoCase(address, kMyComputer)) {
-        OpenLocation(kComputerUri, "/");
-    } else if (const auto path = StoredLocalPath(address)) {
-        OpenFolder(*path);
-    } else if (HasScheme(address)) {
-        OpenWithDefaultApplication(address);
-    } else if (!address.empty() && address.front() == '/' && ::access(address.c_str(), F_OK) == 0) {
-        OpenFolder(address);
-    } else {
-        Log("not an address: %s", address.c_str());
+ShellResult OpenAddress(const std::string& address) {
+    if (EqualsAsciiNoCase(address, kMyComputer)) return OpenLocation(kComputerUri, "/");
+    if (const auto path = StoredLocalPath(address)) return OpenFolder(*path);
+    if (HasScheme(address)) return OpenWithDefaultApplication(address);
+    if (!address.empty() && address.front() == '/' && ::access(address.c_str(), F_OK) == 0) {
+        return OpenFolder(address);
     }
+    return Refuse("not an address: %s", address.c_str());
 }
 
-void OpenTarget(const std::string& target, const std::optional<std::string>& directory) {
-    if (const auto path = StoredLocalPath(target)) {
-        OpenPath(*path, directory);
-    } else if (HasScheme(target)) {
+ShellResult OpenTarget(const std::string& target, const std::optional<std::string>& directory) {
+    if (const auto path = StoredLocalPath(target)) return OpenPath(*path, directory);
+    if (HasScheme(target)) {
         // A local file URI names a path like any other, programs included.
         gchar* host = nullptr;
         glib::String path(g_filename_from_uri(target.c_str(), &host, nullptr));
         glib::String hostName(host);
         if (path && (!hostName || std::strcmp(hostName.get(), "localhost") == 0)) {
-            OpenPath(path.get(), directory);
-        } else {
-            OpenWithDefaultApplication(target);
+            return OpenPath(path.get(), directory);
         }
-    } else if (!target.empty() && target.front() == '/') {
-        OpenPath(target, directory);
-    } else {
-        // A bare name would be looked up on PATH or read as an option: neither is wanted.
-        Log("neither a path nor an address: %s", target.c_str());
+        return OpenWithDefaultApplication(target);
     }
+    if (!target.empty() && target.front() == '/') return OpenPath(target, directory);
+    // A bare name would be looked up on PATH or read as an option: neither is wanted.
+    return Refuse("neither a path nor an address: %s", target.c_str());
 }
 
-void StartSystemMonitor() {
-    if (StartFirstInstalled(kSystemMonitors)) return;
+// A program that would not start leaves the next way to try.
+ShellResult StartSystemMonitor() {
+    if (Started(StartFirstInstalled(kSystemMonitors))) return {};
     const auto top = FindProgram("top");
-    if (!top) {
-        Log("no system monitor installed");
-        return;
-    }
+    if (!top) return Refuse("no system monitor installed");
     std::vector<Command> terminals = kTerminals;
     for (Command& terminal : terminals) {
         terminal.push_back("-e");
         terminal.push_back(top->c_str());
     }
-    if (!StartFirstInstalled(terminals)) Log("no system monitor and no terminal installed");
+    if (auto started = StartFirstInstalled(terminals)) return std::move(*started);
+    return Refuse("no system monitor and no terminal installed");
 }
 
-void StartSettings() {
-    if (!StartFirstInstalled(kSettingsPrograms)) OpenFolder(kApplicationsFolder);
+ShellResult StartSettings() {
+    if (Started(StartFirstInstalled(kSettingsPrograms))) return {};
+    return OpenFolder(kApplicationsFolder);
 }
 
 // A short-lived connection of our own, so the toolkit's connection stays untouched.
 bool ConnectDisplay(XConnection& x, const std::string& displayName) {
     std::string error;
     if (x.Open(displayName, error)) return true;
-    Log("%s", error.c_str());
+    Warn("%s", error.c_str());
     return false;
 }
 
@@ -387,64 +381,59 @@ LinuxShell::LinuxShell(Options options) : m_options(std::move(options)) {}
 
 // The program asks only for "open" or for the default action, which are one thing here; the
 // show command has no counterpart a launcher could pass on.
-void LinuxShell::Execute(WindowHandle /*owner*/, const std::optional<std::string>& /*verb*/,
-                         const std::string& file, const std::optional<std::string>& parameters,
-                         const std::optional<std::string>& directory, int /*show*/) {
+ShellResult LinuxShell::Execute(WindowHandle /*owner*/,
+                                const std::optional<std::string>& /*verb*/,
+                                const std::string& file,
+                                const std::optional<std::string>& parameters,
+                                const std::optional<std::string>& directory, int /*show*/) {
     try {
         // A NUL would silently cut the text short and name something else.
         if (file.find('\0') != std::string::npos ||
             (parameters && parameters->find('\0') != std::string::npos) ||
             (directory && directory->find('\0') != std::string::npos)) {
-            Log("a text with a NUL in it is refused");
-            return;
+            return Refuse("a text with a NUL in it is refused");
         }
         if (EqualsAsciiNoCase(file, "explorer.exe")) {
-            OpenAddress(parameters.value_or(std::string()));
-        } else if (EqualsAsciiNoCase(file, "taskmgr") || EqualsAsciiNoCase(file, "taskmgr.exe")) {
-            StartSystemMonitor();
-        } else {
-            OpenTarget(file, directory);
+            return OpenAddress(parameters.value_or(std::string()));
         }
+        if (EqualsAsciiNoCase(file, "taskmgr") || EqualsAsciiNoCase(file, "taskmgr.exe")) {
+            return StartSystemMonitor();
+        }
+        return OpenTarget(file, directory);
     } catch (const std::exception& e) {
-        Log("launch failed: %s", e.what());
+        return Refuse("launch failed: %s", e.what());
     }
 }
 
-void LinuxShell::OpenSpecialFolder(int csidl, WindowHandle /*owner*/) {
+ShellResult LinuxShell::OpenSpecialFolder(int csidl, WindowHandle /*owner*/) {
     try {
         const auto target = ResolveSpecialFolder(csidl);
-        if (!target) {
-            Log("no special folder %d", csidl);
-            return;
-        }
+        if (!target) return Refuse("no special folder %d", csidl);
         switch (target->kind) {
             case SpecialFolderTarget::Kind::Folder:
-                OpenFolder(target->location);
-                break;
+                return OpenFolder(target->location);
             case SpecialFolderTarget::Kind::Location:
-                OpenLocation(target->location, target->fallbackFolder);
-                break;
+                return OpenLocation(target->location, target->fallbackFolder);
             case SpecialFolderTarget::Kind::Settings:
-                StartSettings();
-                break;
+                return StartSettings();
             case SpecialFolderTarget::Kind::Printers:
                 // Without a printer program, the print server's own pages do the same job.
-                if (!StartFirstInstalled(kPrinterSettings))
-                    OpenWithDefaultApplication(kPrintServerPage);
-                break;
+                if (Started(StartFirstInstalled(kPrinterSettings))) return {};
+                return OpenWithDefaultApplication(kPrintServerPage);
         }
+        return Refuse("no special folder %d", csidl);
     } catch (const std::exception& e) {
-        Log("special folder %d failed: %s", csidl, e.what());
+        return Refuse("special folder %d failed: %s", csidl, e.what());
     }
 }
 
 // The command line names the control panel of the other system; here the desktop's settings
 // program stands for it.
-void LinuxShell::RunControlPanel(const std::string& /*commandLine*/, int /*show*/) {
+ShellResult LinuxShell::RunControlPanel(const std::string& /*commandLine*/, int /*show*/) {
     try {
-        StartSettings();
+        return StartSettings();
     } catch (const std::exception& e) {
-        Log("settings failed: %s", e.what());
+        return Refuse("settings failed: %s", e.what());
     }
 }
 
