@@ -19,11 +19,6 @@ std::string ReadFailureText(const std::string& path, const FileResult& failure) 
            "）。\n本次运行记录的内容只保存在内存中，不会写入这个文件，文件保持原样。";
 }
 
-// What the file stores of the settings: start at log-on is the desktop's to keep.
-bool SameStored(Settings a, const Settings& b) {
-    a.autoRun = b.autoRun;
-    return a == b;
-}
 }  // namespace
 
 AppController::AppController(ControllerDeps deps, TimerFactory& timers)
@@ -279,18 +274,6 @@ void AppController::TellReadFailure() {
     const FileResult* failure = m_file.ReadFailure();
     if (m_view == nullptr || failure == nullptr) return;
     m_view->Inform(kAppTitle, ReadFailureText(m_file.LoadPath(), *failure));
-}
-
-void AppController::ChangeSettings(const Settings& next) {
-    const Settings before = m_settings;
-    if (next == before) return;
-    m_settings = next;
-    if (next.refresh != before.refresh) CbRefreshClick();
-    m_timerCheckDocs->SetInterval(next.checkDocInterval);
-    if (m_view) m_view->ShowSettings(m_settings);
-    for (const auto& listener : m_settingsListeners) listener(m_settings);
-    // Nothing before creation is a change: loading is not one.
-    if (m_savedSettings && !SameStored(m_settings, *m_savedSettings)) ScheduleSave();
 }
 
 void AppController::AfterRemoval() {

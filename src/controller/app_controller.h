@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/path_probe.h"
+#include "controller/controller_deps.h"
 #include "controller/doc_picker.h"
 #include "controller/main_view.h"
 #include "controller/slide.h"
@@ -32,42 +33,6 @@
 #include "webpanel/web_panel.h"
 
 namespace tk {
-
-// What the controller is given: the platform behind the interfaces and where its file lives.
-struct ControllerDeps {
-    const PathDialect& dialect;
-    const FileSystem& files;
-    FileIcons& icons;
-    WindowSystem& windows;
-    ShellWindows& shellWindows;
-    Shell& shell;
-    std::string settingsLoadPath;
-    std::string settingsSavePath;
-    // Where the start-at-log-on registration lives; none: the box does nothing.
-    AutoRunStore* autoRun = nullptr;
-    // The running executable, the program the registration starts.
-    std::string executablePath;
-    // The site the web strip shows pages of.
-    std::string webSite = std::string(kMakerSite);
-    // Registers the stored history right after the first frame instead of before it, so a
-    // long history does not hold up the window's first appearance.
-    bool deferHistoryLoad = false;
-    // Where saves are written, off the window's thread; none: written at once.
-    JobRunner* saveWriter = nullptr;
-    // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another
-    // WorkerThread); none: on the window's thread.
-    JobRunner* sweepThread = nullptr;
-    // How many threads ask, at the history load, whether the programs' files are there; none:
-    // asked on the window's thread.
-    int probeThreads = 0;
-};
-
-// How long the history load waits for those answers before it goes on without the late ones.
-inline constexpr std::chrono::milliseconds kProbeWait{300};
-// How long closing waits for the desktop's answer to its last sweep.
-inline constexpr std::chrono::milliseconds kCloseSweepWait{2000};
-// How long after a change the history is saved: one save for a burst of changes.
-inline constexpr std::uint32_t kSaveDelayMs = 3000;
 
 // Keys of the 全部 tree that do something.
 enum class TreeKey { Enter, Delete };

@@ -1,5 +1,7 @@
 #include "controller/sweep_runner.h"
 
+#include "base/memory.h"
+
 namespace tk {
 
 void SweepRunner::Timed() {
@@ -23,8 +25,11 @@ void SweepRunner::Apply(std::uint64_t generation) {
     if (!m_out || generation != m_generation) return;
     m_out = false;
     std::shared_ptr<SweepFindings> findings = std::move(m_findings);
-    if (!findings || !m_mayApply()) return;
-    m_sweep.Apply(*findings);
+    if (findings && m_mayApply()) m_sweep.Apply(*findings);
+    findings.reset();
+    // What the desktop's answer held (session files, window lists) was taken on the sweep
+    // thread; its room goes back to the system rather than sit in that thread's arena.
+    ReleaseFreeMemory();
 }
 
 void SweepRunner::Now(std::chrono::milliseconds wait) {

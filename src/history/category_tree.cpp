@@ -41,6 +41,52 @@ bool CategoryTree::CaseEqual::operator()(std::string_view a, std::string_view b)
     return true;
 }
 
+void CategoryTree::NodeTable::Rehash(std::size_t size) {
+    std::vector<TreeNode*> old = std::move(table);
+    table.assign(size, nullptr);
+    used = gone = 0;
+    for (TreeNode* node : old) {
+        if (node != nullptr && node != Gone()) Insert(node);
+    }
+}
+
+void CategoryTree::NodeTable::Insert(TreeNode* node) {
+    // At most half full, removed slots counted: probes stay short.
+    if ((used + gone + 1) * 2 > table.size()) {
+        std::size_t size = 16;
+        while (size < (used + 1) * 4) size *= 2;
+        Rehash(size);
+    }
+    const std::size_t mask = table.size() - 1;
+    for (std::size_t at = CaseHash{}(node->Text()) & mask;; at = (at + 1) & mask) {
+        if (table[at] == nullptr || table[at] == Gone()) {
+            if (table[at] == Gone()) --gone;
+            table[at] = node;
+            ++used;
+            return;
+        }
+    }
+}
+
+void CategoryTree::NodeTable::Erase(TreeNode* node) {
+    if (table.empty()) return;
+    const std::size_t mask = table.size() - 1;
+    for (std::size_t at = CaseHash{}(node->Text()) & mask; table[at] != nullptr; at = (at + 1) & mask) {
+        if (table[at] == node) {
+            table[at] = Gone();
+            --used;
+            ++gone;
+            return;
+        }
+    }
+}
+
+void CategoryTree::Reserve(std::size_t nodes) {
+    std::size_t size = 16;
+    while (size < nodes * 2 + 2) size *= 2;
+    if (size > m_byKey.table.size()) m_byKey.Rehash(size);
+}
+
 CategoryTree::CategoryTree(std::string name) : m_name(std::move(name)) { m_root.m_isRoot = true; }
 
 CategoryTree::~CategoryTree() = default;
@@ -73,10 +119,10 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
         raw->m_order = --parent->m_firstChildOrder;
         parent->MutableChildren().push_front(std::move(node));
     } else {
-        raw->m_order = parent->m_firstChildOrder + parent->ChildCount();
+        raw->m_order = parent->m_firstChildOrder + static_cast<std::int32_t>(parent->ChildCount());
         parent->MutableChildren().push_back(std::move(node));
     }
-    m_byKey.emplace(std::string_view(raw->m_text), raw);
+    m_byKey.Insert(raw);
     ++m_count;
     if (m_listener) m_listener->NodeInserted(listenerParent, row);
     return raw;
@@ -84,13 +130,7 @@ TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view 
 
 void CategoryTree::Unindex(TreeNode* node) {
     node->ChildList().ForEach([this](TreeNode& child) { Unindex(&child); });
-    auto [first, last] = m_byKey.equal_range(std::string_view(node->m_text));
-    for (auto it = first; it != last; ++it) {
-        if (it->second == node) {
-            m_byKey.erase(it);
-            break;
-        }
-    }
+    m_byKey.Erase(node);
     if (m_current == node) m_current = nullptr;
     --m_count;
 }
@@ -130,26 +170,24 @@ void CategoryTree::MoveTop(TreeNode* node, int row) {
     const std::size_t low = static_cast<std::size_t>(std::min(from, row));
     const std::size_t high = static_cast<std::size_t>(std::max(from, row));
     for (std::size_t i = low; i <= high && i < tops.size(); ++i) {
-        tops[i]->m_order = m_root.m_firstChildOrder + static_cast<std::int64_t>(i);
+        tops[i]->m_order = m_root.m_firstChildOrder + static_cast<std::int32_t>(i);
     }
     if (m_listener) m_listener->NodeInserted(nullptr, row);
 }
 
 std::vector<TreeNode*> CategoryTree::FindByTextAndIndex(std::string_view text, int index) const {
     std::vector<TreeNode*> found;
-    auto [first, last] = m_byKey.equal_range(text);
-    for (auto it = first; it != last; ++it) {
-        if (it->second->m_data.Index == index) found.push_back(it->second);
-    }
+    m_byKey.ForEachMatch(text, [&](TreeNode* node) {
+        if (node->m_data.Index == index) found.push_back(node);
+    });
     return found;
 }
 
 int CategoryTree::CountByText(std::string_view text, bool exactCase) const {
-    auto [first, last] = m_byKey.equal_range(text);
     int count = 0;
-    for (auto it = first; it != last; ++it) {
-        if (!exactCase || it->second->Text() == text) ++count;
-    }
+    m_byKey.ForEachMatch(text, [&](TreeNode* node) {
+        if (!exactCase || node->Text() == text) ++count;
+    });
     return count;
 }
 
@@ -164,7 +202,7 @@ void CategoryTree::Clear() {
     if (m_listener) m_listener->AboutToReset();
     m_root.m_children.reset();
     m_root.m_firstChildOrder = 0;
-    m_byKey.clear();
+    m_byKey.Clear();
     m_count = 0;
     m_current = nullptr;
     if (m_listener) m_listener->Reset();
@@ -182,12 +220,11 @@ bool CategoryTree::Before(const TreeNode* a, const TreeNode* b) const {
 
 TreeNode* CategoryTree::FindNodeByText(std::string_view text, bool makeVisible, bool exactCase) {
     if (m_count == 0) return nullptr;
-    auto [first, last] = m_byKey.equal_range(text);
     TreeNode* best = nullptr;
-    for (auto it = first; it != last; ++it) {
-        if (exactCase && it->second->Text() != text) continue;
-        if (best == nullptr || Before(it->second, best)) best = it->second;
-    }
+    m_byKey.ForEachMatch(text, [&](TreeNode* node) {
+        if (exactCase && node->Text() != text) return;
+        if (best == nullptr || Before(node, best)) best = node;
+    });
     if (best != nullptr && makeVisible && m_listener) m_listener->MakeVisible(best);
     return best;
 }

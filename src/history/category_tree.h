@@ -83,8 +83,9 @@ private:
     TNodeData m_data;
     TreeNode* m_parent = nullptr;
     // Rows are m_order - parent's first order; keeps Row() O(1) with inserts at the front.
-    std::int64_t m_order = 0;
-    std::int64_t m_firstChildOrder = 0;
+    // (32 bits: a node costs less, and two billion inserts at the front of one list are far off.)
+    std::int32_t m_order = 0;
+    std::int32_t m_firstChildOrder = 0;
     using Children = TreeChildren;
     // Most nodes never get a child, so the list comes on demand.
     std::unique_ptr<Children> m_children;
@@ -150,7 +151,7 @@ public:
     // Every node standing for an entry after `index` now stands one lower: that entry went.
     void ShiftIndexesAbove(int index);
     // Room for about `nodes` nodes in the lookup index, ahead of a large load.
-    void Reserve(std::size_t nodes) { m_byKey.reserve(nodes); }
+    void Reserve(std::size_t nodes);
     void Clear();
 
     // First node in tree order whose text equals `text` ignoring ASCII case; with
@@ -195,7 +196,32 @@ private:
     struct CaseEqual {
         bool operator()(std::string_view a, std::string_view b) const noexcept;
     };
-    std::unordered_multimap<std::string_view, TreeNode*, CaseHash, CaseEqual> m_byKey;
+    // Nodes by their text, compared ignoring ASCII case: a flat table of node pointers, the
+    // texts staying in the nodes. One slot a node; nodes of the same text take several.
+    struct NodeTable {
+        std::vector<TreeNode*> table;  // a power of two long, or empty
+        std::size_t used = 0;
+        std::size_t gone = 0;
+        void Insert(TreeNode* node);
+        void Erase(TreeNode* node);
+        void Rehash(std::size_t size);
+        void Clear() {
+            table.clear();
+            used = gone = 0;
+        }
+        // Calls `each` with every node whose text matches.
+        template <typename F>
+        void ForEachMatch(std::string_view text, F&& each) const {
+            if (table.empty()) return;
+            const std::size_t mask = table.size() - 1;
+            for (std::size_t at = CaseHash{}(text) & mask; table[at] != nullptr; at = (at + 1) & mask) {
+                TreeNode* node = table[at];
+                if (node != Gone() && CaseEqual{}(node->Text(), text)) each(node);
+            }
+        }
+        static TreeNode* Gone() { return reinterpret_cast<TreeNode*>(alignof(TreeNode)); }
+    };
+    NodeTable m_byKey;
 };
 
 }  // namespace tk

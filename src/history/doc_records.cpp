@@ -44,17 +44,10 @@ bool DocRecords::IsFilteredDoc(std::string_view location) const {
     return false;
 }
 
-bool DocRecords::DocExists(std::string_view text) const {
-    return m_locationCount.find(TrimView(text)) != m_locationCount.end();
-}
+bool DocRecords::DocExists(std::string_view text) const { return m_locations.Contains(TrimView(text)); }
 
 bool DocRecords::DocGroupExists(std::string_view name) const {
     return m_nameCount.find(TrimView(name)) != m_nameCount.end();
-}
-
-int DocRecords::GroupCount(std::string_view name) const {
-    const auto it = m_nameCount.find(TrimView(name));
-    return it == m_nameCount.end() ? 0 : it->second;
 }
 
 std::string DocRecords::GetDocGroupName(std::string_view location) const {
@@ -68,17 +61,15 @@ std::string DocRecords::GetDocGroupName(std::string_view location) const {
     return std::string(rest.substr(0, slash));
 }
 
-void DocRecords::IndexDoc(const TMyDoc& doc) {
-    ++m_locationCount[Trim(doc.Location)];
-    ++m_nameCount[Trim(doc.Name)];
+void DocRecords::IndexDoc(int index) {
+    m_locations.Insert(index);
+    ++m_nameCount[Trim(m_docs[static_cast<std::size_t>(index)].Name)];
 }
 
-void DocRecords::UnindexDoc(const TMyDoc& doc) {
-    for (auto [index, text] : {std::pair{&m_locationCount, TrimView(doc.Location)},
-                               std::pair{&m_nameCount, TrimView(doc.Name)}}) {
-        auto it = index->find(text);
-        if (it != index->end() && --it->second == 0) index->erase(it);
-    }
+void DocRecords::UnindexDoc(int index) {
+    m_locations.Erase(index);
+    auto it = m_nameCount.find(TrimView(m_docs[static_cast<std::size_t>(index)].Name));
+    if (it != m_nameCount.end() && --it->second == 0) m_nameCount.erase(it);
 }
 
 std::optional<int> DocRecords::AddDoc(std::string_view location, std::string_view title,
@@ -104,8 +95,8 @@ std::optional<int> DocRecords::AddDoc(std::string_view location, std::string_vie
     doc.Name = std::move(name);
     doc.Selected = selected ? 1 : 0;
     m_docs.push_back(std::move(doc));
-    IndexDoc(m_docs.back());
     const int index = Count() - 1;
+    IndexDoc(index);
     Tell([&](RecordsListener& l) { l.RecordAdded(index, newGroup, isExplicit, answers); });
     NoteChange();
     return index;
@@ -130,7 +121,7 @@ void DocRecords::LoadStored(std::vector<StoredDoc> docs, const PathAnswers* answ
     // Make room once instead of growing the indexes step by step.
     const std::size_t expected = m_docs.size() + docs.size();
     m_docs.reserve(expected);
-    m_locationCount.reserve(expected);
+    m_locations.Reserve(expected);
     m_nameCount.reserve(expected);
     for (std::size_t k = 0; k < docs.size(); ++k) {
         StoredDoc& stored = docs[k];
@@ -153,15 +144,16 @@ void DocRecords::LoadStored(std::vector<StoredDoc> docs, const PathAnswers* answ
 void DocRecords::DeleteSelectDocs(int index) {
     if (index < 0 || index >= Count()) return;
     Tell([index](RecordsListener& l) { l.RecordRemoving(index); });
-    UnindexDoc(m_docs[static_cast<std::size_t>(index)]);
+    UnindexDoc(index);
     m_docs.erase(m_docs.begin() + index);
+    m_locations.ShiftAbove(index);
     ++m_changes;
     Tell([index](RecordsListener& l) { l.RecordRemoved(index); });
 }
 
 void DocRecords::DeleteAllDocs() {
     m_docs.clear();
-    m_locationCount.clear();
+    m_locations.Clear();
     m_nameCount.clear();
     ++m_changes;
     Tell([](RecordsListener& l) { l.RecordsCleared(); });

@@ -8,8 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/text.h"
 #include "desktop/path_dialect.h"
 #include "history/doc.h"
+#include "history/record_index.h"
 
 namespace tk {
 
@@ -82,8 +84,6 @@ public:
     // ---- removal
     void DeleteSelectDocs(int index);
     void DeleteAllDocs();
-    // How many records carry this group name.
-    int GroupCount(std::string_view name) const;
 
     // ---- keeping the file safe
     // Grows by one with every change a save would write: a record added or removed, a mark set.
@@ -92,8 +92,8 @@ public:
     void SetOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
 
 private:
-    void IndexDoc(const TMyDoc& doc);
-    void UnindexDoc(const TMyDoc& doc);
+    void IndexDoc(int index);
+    void UnindexDoc(int index);
     void NoteChange();
     template <typename F>
     void Tell(F&& f) {
@@ -110,8 +110,8 @@ private:
         }
     };
     using TextCount = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
-    TextCount m_locationCount;  // trimmed Location -> entries
-    TextCount m_nameCount;      // trimmed Name -> entries
+    RecordIndex m_locations{[this](int n) { return TrimView(m_docs[static_cast<std::size_t>(n)].Location); }};
+    TextCount m_nameCount;  // trimmed Name -> entries
     std::vector<std::string> m_filters;
     std::vector<RecordsListener*> m_listeners;
     std::uint64_t m_changes = 0;
