@@ -227,6 +227,24 @@ TEST_F(HistoryFile, OneBadEntryIsSkippedAndTheRestLoads) {
     EXPECT_EQ(core->TVApp().TopCount(), 2);
 }
 
+// A location or title holding line breaks (a hostile window title, say) is saved on its own
+// line: loaded again it is the same entries, and no key or section was slipped in.
+TEST_F(HistoryFile, LineBreaksInAnEntryNeverAddKeys) {
+    auto core = Open();
+    core->AddDoc("http://h/a\n[default]\nRunSelectDoc=1", "t\r\nname7=planted", false, false);
+    core->AddDoc("http://h/b\rpath3=http://evil/", "b\0x", false, false);
+    ASSERT_EQ(core->DocHistory().size(), 2u);
+    ASSERT_TRUE(core->SaveSettings());
+    auto again = Open();
+    ASSERT_EQ(again->DocHistory().size(), 2u);
+    EXPECT_EQ(again->DocHistory()[0].Location, "http://h/a [default] RunSelectDoc=1");
+    EXPECT_EQ(again->DocHistory()[1].Location, "http://h/b path3=http://evil/");
+    EXPECT_FALSE(again->settings.runSelectDoc);
+    const std::string saved = Slurp(path);
+    EXPECT_EQ(saved.find("\nname7="), std::string::npos);
+    EXPECT_EQ(saved.find("\n[default]\nRunSelectDoc"), std::string::npos);
+}
+
 TEST(SettingsLocation, ASystemInstallNeverWritesBesideItself) {
     EXPECT_TRUE(tk::IsSystemInstall("/usr/bin"));
     EXPECT_TRUE(tk::IsSystemInstall("/usr/local/bin"));

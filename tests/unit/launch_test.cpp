@@ -87,6 +87,17 @@ TEST_F(WindowsLaunch, OpenLocationAndWebAddress) {
                                   "Execute(7,\"open\",\"C:\\WINDOWS\\system32\",NULL,NULL,5)"}));
 }
 
+// A page recorded with a scheme of its own opens with it, as it was stored.
+TEST_F(WindowsLaunch, StoredPagesOpenWithTheirOwnScheme) {
+    launcher.OpenStoredDoc("ftp://files.example/pub/a.iso", tk::kDocTypeWebPage);
+    launcher.OpenStoredDoc("smb://server/share/doc", tk::kDocTypeWebPage);
+    launcher.OpenStoredDoc("https://s.org/a", tk::kDocTypeWebPage);
+    EXPECT_EQ(shell.calls,
+              (Calls{"Execute(7,\"open\",\"Explorer.exe\",\"ftp://files.example/pub/a.iso\",NULL,1)",
+                     "Execute(7,\"open\",\"Explorer.exe\",\"smb://server/share/doc\",NULL,1)",
+                     "Execute(7,\"open\",\"Explorer.exe\",\"https://s.org/a\",NULL,1)"}));
+}
+
 TEST_F(WindowsLaunch, EnterKeyRoads) {
     launcher.LaunchCurDoc("");
     launcher.LaunchCurDoc("我的电脑");
