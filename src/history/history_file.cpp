@@ -38,22 +38,50 @@ FileResult BackUp(const std::string& path) {
     return r;
 }
 
-// A piece's lines with their record numbers put in: four lines a record, from `key` on.
-std::string Numbered(const std::string& piece, int& key) {
+// A piece holds each record on one line, its values apart by NULs (a written value holds
+// none): location, title (empty when it is the location, as it mostly is), type, mark. The
+// file's four lines a record, with their numbers from `key` on, are made from it as it is
+// written, so the piece kept between saves is a third of the text it stands for.
+constexpr char kField = '\0';
+
+void AppendRecord(std::string& out, const TMyDoc& doc) {
+    const std::string location = IniFile::SingleLineValue(doc.Location);
+    const std::string title = IniFile::SingleLineValue(doc.Title);
+    out.append(location);
+    out.push_back(kField);
+    if (title != location) out.append(title);
+    out.push_back(kField);
+    out.append(std::to_string(doc.DocType));
+    out.push_back(kField);
+    out.append(std::to_string(doc.Selected));
+    out.push_back('\n');
+}
+
+std::string Expanded(const std::string& piece, int& key, std::string_view eol) {
     std::string out;
-    out.reserve(piece.size() + piece.size() / 8);
-    int line = 0;
+    out.reserve(piece.size() * 3);
     std::size_t pos = 0;
     while (pos < piece.size()) {
         std::size_t end = piece.find('\n', pos);
-        end = end == std::string::npos ? piece.size() : end + 1;
-        const std::string_view text(piece.data() + pos, end - pos);
-        const std::size_t equals = text.find('=');
-        out.append(text.substr(0, equals));
-        out.append(std::to_string(key));
-        out.append(text.substr(equals));
-        if (++line % 4 == 0) ++key;
-        pos = end;
+        if (end == std::string::npos) end = piece.size();
+        std::string_view fields[4];
+        std::string_view rest(piece.data() + pos, end - pos);
+        for (int f = 0; f < 4; ++f) {
+            const std::size_t at = f < 3 ? rest.find(kField) : std::string_view::npos;
+            fields[f] = rest.substr(0, at);
+            rest = at == std::string_view::npos ? std::string_view() : rest.substr(at + 1);
+        }
+        const std::string number = std::to_string(key++);
+        const std::string_view title = fields[1].empty() ? fields[0] : fields[1];
+        for (const auto& [name, value] : {std::pair<std::string_view, std::string_view>{"path", fields[0]},
+                                          {"name", title}, {"doctype", fields[2]}, {"selected", fields[3]}}) {
+            out.append(name);
+            out.append(number);
+            out.push_back('=');
+            out.append(value);
+            out.append(eol);
+        }
+        pos = end + 1;
     }
     return out;
 }
@@ -74,7 +102,7 @@ FileResult RunSave(SaveJob& job) {
         if (!sink(EncodeText("[" + std::string(kSectionDocs) + "]" + job.eol, job.encoding))) return false;
         int key = 0;
         for (const auto& piece : job.docs) {
-            const std::string text = Numbered(*piece, key);
+            const std::string text = Expanded(*piece, key, job.eol);
             const bool asIs = job.encoding == TextEncoding::Utf8 && IsValidUtf8(text);
             if (!(asIs ? sink(text) : sink(EncodeText(text, job.encoding)))) return false;
         }
@@ -82,12 +110,6 @@ FileResult RunSave(SaveJob& job) {
     });
 }
 
-void AppendLine(std::string& out, std::string_view key, std::string_view value, std::string_view eol) {
-    out.append(key);
-    out.push_back('=');
-    out.append(IniFile::SingleLineValue(value));
-    out.append(eol);
-}
 
 // The record number of a key such as "name12" with the given prefix, spelt as the writer spells
 // it; false for any other key.
@@ -258,10 +280,7 @@ void HistoryFile::BuildChunks(const DocRecords& records) {
             for (std::size_t i = at; i < at + static_cast<std::size_t>(chunk.count); ++i) {
                 const TMyDoc& doc = docs[i];
                 if (TrimView(doc.Title).empty()) continue;
-                AppendLine(*text, "path", doc.Location, eol);
-                AppendLine(*text, "name", doc.Title, eol);
-                AppendLine(*text, "doctype", std::to_string(doc.DocType), eol);
-                AppendLine(*text, "selected", std::to_string(doc.Selected), eol);
+                AppendRecord(*text, doc);
                 ++chunk.written;
             }
             text->shrink_to_fit();  // kept until its records change: no slack from growing
