@@ -32,6 +32,12 @@ public:
     LaunchResult OpenWebAddress(std::string_view address);
     // A history entry as it was stored: pages as addresses, everything else as a location.
     LaunchResult OpenStoredDoc(std::string_view location, int docType);
+    // A recorded page: opened only as the http or https address it is, never as other text.
+    LaunchResult OpenRecordedPage(std::string_view address);
+    // A recorded program: run only when its file is a program.
+    LaunchResult RunRecordedProgram(std::string_view path);
+    // An http or https address with a host, and nothing a desktop could read otherwise.
+    static bool IsWebPageAddress(std::string_view address);
     LaunchResult RunFile(std::string_view fileName);
     // The Enter key: opens `text` without the special names or the folder test.
     LaunchResult LaunchCurDoc(std::string_view text);
@@ -44,6 +50,8 @@ public:
     static std::string MissingPathMessage(std::string_view location);
 
 private:
+    static LaunchResult NotAPage(std::string_view address);
+
     Shell& m_shell;
     const FileSystem& m_files;
     const PathDialect& m_dialect;
