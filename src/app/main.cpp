@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
                             *desktop.shellWindows, *desktop.shell, location.loadPath,
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
+    deps.holdsInstanceLock = true;
     // Development and tests can point the web strip at another site.
     if (const QByteArray site = qgetenv("TARVOKELMORA_SITE"); !site.isEmpty()) {
         deps.webSite = site.toStdString();

@@ -60,6 +60,7 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     m_records.AddListener(&m_file);
     m_records.SetOnChange([this] { ScheduleSave(); });
     m_file.SetSaveWriter(m_deps.saveWriter);
+    m_file.SetOwnsHistory(m_deps.holdsInstanceLock);
     // Runs on the writer's thread: only the report is made there, the rest on the window's.
     m_file.SetOnSaved([this](const FileResult& result) {
         if (result.ok) return;

@@ -52,6 +52,8 @@ struct ControllerDeps {
     // Registers the stored history right after the first frame instead of before it, so a
     // long history does not hold up the window's first appearance.
     bool deferHistoryLoad = false;
+    // Whether this program holds the history's single-instance lock.
+    bool holdsInstanceLock = false;
     // Where saves are written, off the window's thread; none: written at once.
     JobRunner* saveWriter = nullptr;
     // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another

@@ -42,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                             *desktop.shellWindows, *desktop.shell, location.loadPath,
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
+    deps.holdsInstanceLock = true;
     // Development and tests can point the web strip at another site.
     wchar_t site[512];
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
