@@ -67,6 +67,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
         code = static_cast<int>(msg.wParam);
         window.Close();
+        // A save stuck on a hung disk (said already) must not keep the program from ending.
+        if (!controller.WaitForSave()) ::ExitProcess(static_cast<UINT>(code));
     }
     ::OleUninitialize();
     return code;
