@@ -9,7 +9,6 @@
 
 #include "controller/forms.h"
 #include "ui/style.h"
-#include "ui/widgets.h"
 
 namespace tk {
 
@@ -32,7 +31,7 @@ TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, 
     m_tree->setUniformRowHeights(true);
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setFont(SongFont(13));
-    m_tree->setToolTip(PlainToolTip(QString::fromUtf8(forms::kTreeHint)));
+    m_tree->setToolTip(QString::fromUtf8(forms::kTreeHint));
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     QPalette pal = m_tree->palette();
     pal.setColor(QPalette::Base, kBackground);
@@ -87,7 +86,7 @@ void TTreePage::MouseMove(const QPoint& pos) {
     // Only a position on an item's icon or label makes it the hint node.
     if (node.isValid() && m_tree->visualRect(node).contains(pos)) {
         m_hintNode = node;
-        m_tree->setToolTip(PlainToolTip(QString::fromUtf8(forms::kTreeHint)));
+        m_tree->setToolTip(QString::fromUtf8(forms::kTreeHint));
     }
 }
 
