@@ -42,8 +42,7 @@ FileResult WriteFileAtomically(const std::string& path,
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
-        std::string digits = std::to_string(100000u + random() % 900000u);
-        temp = folder + "." + name + ".tk-" + digits + ".tmp";
+        temp = folder + "." + name + ".tk-" + std::to_string(100000u + random() % 900000u) + ".tmp";
         created = ::CreateFileW(Utf8ToWide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
@@ -76,13 +75,13 @@ int RemoveStaleTemporaries(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     WIN32_FIND_DATAW found{};
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    HANDLE search = ::FindFirstFileW(Utf8ToWide(dir + "." + name + ".tk-*.tmp").c_str(), &found);
+    const std::string target = slash == std::string::npos ? path : path.substr(slash + 1);
+    HANDLE search = ::FindFirstFileW(Utf8ToWide(dir + "." + target + ".tk-*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int removed = 0;
     do {
         if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-        if (!IsTemporaryName(WideToUtf8(found.cFileName), name)) continue;
+        if (!IsTemporaryName(WideToUtf8(found.cFileName), target)) continue;
         const std::wstring name = Utf8ToWide(dir) + found.cFileName;
         if (::DeleteFileW(name.c_str())) ++removed;
     } while (::FindNextFileW(search, &found));
