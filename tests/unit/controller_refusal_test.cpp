@@ -140,8 +140,10 @@ TEST(ControllerRefusals, AHungSaveDelaysTheEndOnlyABoundedTime) {
         return m.find("10 秒内没有写完") != std::string::npos;
     });
     EXPECT_EQ(hung, 1);
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
+    {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
+    }  // closed first: an open file cannot be removed everywhere
     fs::remove_all(dir);
 }
 
