@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
         case tk::CommandLine::Action::Error: Print(stderr, command.output); return tk::kUsageError;
         default: break;
     }
+    // Checked before anything is read or made: without them two instances could share a history.
+    if (const QString problem = tk::SingleInstance::FolderProblem(); !problem.isEmpty()) {
+        Print(stderr, problem);
+        return 1;
+    }
     tk::SettingsLocation location;
     if (command.historyFile.isEmpty()) {
         location = tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
@@ -109,6 +114,7 @@ int main(int argc, char** argv) {
                             *desktop.shellWindows, *desktop.shell, location.loadPath,
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
+    deps.holdsInstanceLock = true;
     // Development and tests can point the web strip at another site.
     if (const QByteArray site = qgetenv("TARVOKELMORA_SITE"); !site.isEmpty()) {
         deps.webSite = site.toStdString();
@@ -135,10 +141,11 @@ int main(int argc, char** argv) {
     }
     window.show();
     const int status = app.exec();
-    // Everything is saved by now (the window saved on its way out). A sweep stuck on a hung
-    // mount must not keep the program from ending: the save is finished and the rest let go.
-    if (!sweepThread.FlushFor(tk::kCloseSweepWait)) {
-        saveWriter.Flush();
+    // Everything is saved by now (the window saved on its way out). A save stuck on a hung
+    // disk or a sweep stuck on a hung mount must not keep the program from ending: what is
+    // finished is kept and the rest let go.
+    const bool saved = controller.WaitForSave();
+    if (!saved || !sweepThread.FlushFor(tk::kCloseSweepWait)) {
         std::fflush(nullptr);
         std::_Exit(status);
     }

@@ -38,8 +38,11 @@ FileResult WriteFileAtomically(const std::string& path,
     std::random_device random;
     std::string temp;
     HANDLE created = INVALID_HANDLE_VALUE;
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = path + "." + std::to_string(random() % 1000000u) + ".tmp";
+        temp = folder + "." + name + ".tk-" + std::to_string(100000u + random() % 900000u) + ".tmp";
         created = ::CreateFileW(Utf8ToWide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
@@ -72,11 +75,13 @@ int RemoveStaleTemporaries(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(Utf8ToWide(path + ".*.tmp").c_str(), &found);
+    const std::string target = slash == std::string::npos ? path : path.substr(slash + 1);
+    HANDLE search = ::FindFirstFileW(Utf8ToWide(dir + "." + target + ".tk-*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     int removed = 0;
     do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (!IsTemporaryName(WideToUtf8(found.cFileName), target)) continue;
         const std::wstring name = Utf8ToWide(dir) + found.cFileName;
         if (::DeleteFileW(name.c_str())) ++removed;
     } while (::FindNextFileW(search, &found));
@@ -115,11 +120,16 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-std::string ResolveTarget(const std::string& path) {
+// Where a write to `path` lands: a link is written through only when the user made it, the
+// link and what it names being the user's own, and it names a regular file; anything else in
+// the file's place is replaced, never written through.
+std::string ResolveTarget(const std::string& path, bool followOwnLink) {
     char resolved[PATH_MAX];
+    struct stat link {};
+    if (!followOwnLink || ::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-        ::realpath(path.c_str(), resolved) != nullptr) {
+    if (link.st_uid == ::geteuid() && ::realpath(path.c_str(), resolved) != nullptr &&
+        ::stat(resolved, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
         return resolved;
     }
     return path;
@@ -130,15 +140,16 @@ std::string ResolveTarget(const std::string& path) {
 FileResult WriteFileAtomically(const std::string& path,
                                const std::function<bool(const ByteSink&)>& produce,
                                const AtomicWriteOptions& options) {
-    const std::string target = ResolveTarget(path);
+    const std::string target = ResolveTarget(path, options.followOwnLink);
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    std::string temp = target + ".XXXXXX";
-    UniqueFd fd(::mkstemp(temp.data()));
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + name + ".tk-XXXXXX.tmp";
+    UniqueFd fd(::mkostemps(temp.data(), 4, O_CLOEXEC));
     if (!fd.Valid()) return {false, ErrnoText("create temporary file")};
     // Keep the permissions the user gave the old file; a new one is private unless asked.
     struct stat st {};
-    if (options.keepMode && ::stat(target.c_str(), &st) == 0) {
+    if (options.keepMode && ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         ::fchmod(fd.Get(), st.st_mode & 07777);
     } else {
         ::fchmod(fd.Get(), static_cast<mode_t>(options.newFileMode));
@@ -169,25 +180,15 @@ FileResult WriteFileAtomically(const std::string& path,
 }
 
 int RemoveStaleTemporaries(const std::string& path) {
-    const std::string target = ResolveTarget(path);
+    const std::string target = ResolveTarget(path, true);
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash);
-    const std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + ".";
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     DIR* folder = ::opendir(dir.c_str());
     if (folder == nullptr) return 0;
     int removed = 0;
-    // mkstemp's names: the target's name, a dot and six letters or digits.
-    const auto isTemporary = [&prefix](std::string_view name) {
-        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) return false;
-        for (char c : name.substr(prefix.size())) {
-            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
-                return false;
-            }
-        }
-        return true;
-    };
     while (const dirent* entry = ::readdir(folder)) {
-        if (!isTemporary(entry->d_name)) continue;
+        if (!IsTemporaryName(entry->d_name, name)) continue;
         struct stat st {};
         if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
@@ -202,6 +203,21 @@ int RemoveStaleTemporaries(const std::string& path) {
 #endif
 
 namespace tk {
+
+bool IsTemporaryName(std::string_view name, std::string_view target) {
+    constexpr std::string_view kMark = ".tk-";
+    constexpr std::string_view kEnd = ".tmp";
+    const std::size_t head = 1 + target.size() + kMark.size();
+    if (target.empty() || name.size() != head + 6 + kEnd.size() || name.front() != '.' ||
+        name.substr(1, target.size()) != target || name.substr(1 + target.size(), kMark.size()) != kMark ||
+        name.substr(head + 6) != kEnd) {
+        return false;
+    }
+    for (char c : name.substr(head, 6)) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
 
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options) {

@@ -16,11 +16,15 @@ struct AtomicWriteOptions {
     unsigned newFileMode = 0600;
     // Whether a file that exists keeps its own permissions; if not it gets newFileMode.
     bool keepMode = true;
+    // Whether a symbolic link at the path is written through: only one the user made (it and
+    // its target the user's own), so a dotfile manager's link survives. Otherwise, and
+    // always when false, a link in the file's place is replaced, never followed.
+    bool followOwnLink = true;
 };
 
 // Replaces `path` with `bytes` so that an interrupted write leaves the old file whole: the data
-// goes to a temporary file in the same folder, is flushed to disk, then renamed over the target.
-// A symbolic link at `path` is followed, so the link itself survives.
+// goes to a temporary file in the same folder (".<name>.tk-XXXXXX.tmp", a name only this
+// program makes), is flushed to disk, then renamed over the target.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options = {});
 
@@ -33,7 +37,12 @@ FileResult WriteFileAtomically(const std::string& path,
                                const AtomicWriteOptions& options = {});
 
 // Removes the temporary files that writes to `path` left behind when they were killed before
-// their rename; returns how many went.
+// their rename, and only those; returns how many went. Call it only while holding the lock
+// that keeps other writers of `path` away.
 int RemoveStaleTemporaries(const std::string& path);
+
+// Whether `name` (no folder) is the name of a temporary file of a write to `target` (its
+// file name alone).
+bool IsTemporaryName(std::string_view name, std::string_view target);
 
 }  // namespace tk

@@ -55,6 +55,7 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     m_records.AddListener(&m_file);
     m_records.SetOnChange([this] { ScheduleSave(); });
     m_file.SetSaveWriter(m_deps.saveWriter);
+    m_file.SetOwnsHistory(m_deps.holdsInstanceLock);
     // Runs on the writer's thread: only the report is made there, the rest on the window's.
     m_file.SetOnSaved([this](const FileResult& result) {
         if (result.ok) return;
@@ -70,7 +71,7 @@ AppController::~AppController() {
     // Nothing the threads still hold may report to a controller that is gone.
     // (A sweep hung on the desktop past the wait is the program's main to deal with.)
     if (m_deps.sweepThread) m_deps.sweepThread->FlushFor(kCloseSweepWait);
-    if (m_deps.saveWriter) m_deps.saveWriter->Flush();
+    WaitForSave();
     m_file.SetOnSaved(nullptr);
     m_records.SetOnChange(nullptr);
 }
@@ -214,7 +215,19 @@ void AppController::FormDestroy() {
     m_destroyed = true;
     m_timerSave->SetEnabled(false);
     // The program ends after this: whatever the writer holds reaches the disk first.
-    if (m_deps.saveWriter) m_deps.saveWriter->Flush();
+    WaitForSave();
+}
+
+bool AppController::WaitForSave() {
+    if (m_deps.saveWriter == nullptr) return true;
+    if (m_saveStuck) return false;
+    if (m_deps.saveWriter->FlushFor(kCloseSaveWait)) return true;
+    m_saveStuck = true;
+    ReportWarning("saving",
+                  "历史文件 10 秒内没有写完，不再等待；磁盘上仍是上次保存的完整文件。"
+                  "The history was not written within 10 s (a hung disk?): not waiting any longer; "
+                  "the file on disk is still the last complete save.");
+    return false;
 }
 
 bool AppController::CommitData() {
@@ -225,7 +238,7 @@ bool AppController::CommitData() {
 void AppController::SaveAndWait() {
     if (m_view == nullptr) return;
     SaveNow(true);
-    if (m_deps.saveWriter) m_deps.saveWriter->Flush();
+    WaitForSave();
 }
 
 // ---- saving --------------------------------------------------------------------------------

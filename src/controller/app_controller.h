@@ -90,6 +90,9 @@ public:
     void SaveAndWait();
     // Saves the history once, as the program's last save; later calls do nothing.
     void FormDestroy();
+    // Waits for the save being written, at most kCloseSaveWait; false (said once on standard
+    // error) when it is stuck, which leaves the file it would replace whole.
+    bool WaitForSave();
     bool Destroyed() const { return m_destroyed; }
 
     // ---- tray and slide
@@ -210,6 +213,7 @@ private:
     std::optional<std::vector<StoredDoc>> m_pendingDocs;  // read, not registered yet
     bool m_afterFirstFrameDone = false;
     bool m_destroyed = false;
+    bool m_saveStuck = false;
     bool m_marking = false;  // the marks taken for the last save go out with it
     int m_slideLeft = 0;     // where the running slide has put the window
     int m_slideTop = 0;

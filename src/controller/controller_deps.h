@@ -35,6 +35,8 @@ struct ControllerDeps {
     // Registers the stored history right after the first frame instead of before it, so a
     // long history does not hold up the window's first appearance.
     bool deferHistoryLoad = false;
+    // Whether this program holds the history's single-instance lock.
+    bool holdsInstanceLock = false;
     // Where saves are written, off the window's thread; none: written at once.
     JobRunner* saveWriter = nullptr;
     // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another
@@ -49,6 +51,8 @@ struct ControllerDeps {
 inline constexpr std::chrono::milliseconds kProbeWait{300};
 // How long closing waits for the desktop's answer to its last sweep.
 inline constexpr std::chrono::milliseconds kCloseSweepWait{2000};
+// How long closing waits for the history's last save; a disk that hangs longer is let go.
+inline constexpr std::chrono::milliseconds kCloseSaveWait{10000};
 // How long after a change the history is saved: one save for a burst of changes.
 inline constexpr std::uint32_t kSaveDelayMs = 3000;
 

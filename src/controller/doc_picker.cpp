@@ -22,26 +22,60 @@ std::string DocPicker::WithRecordedScheme(const TreeNode* node, std::string text
     return doc->Location.substr(0, scheme + 3) + text;
 }
 
+void DocPicker::Pick(const TreeNode* node, std::string text) {
+    m_curDocText = std::move(text);
+    m_curKind = PickKind::Text;
+    m_curTarget.clear();
+    const TMyDoc* doc = DocOf(node);
+    if (doc == nullptr) return;
+    if (doc->DocType == kDocTypeProgram) {
+        m_curKind = PickKind::Program;
+        m_curTarget = doc->Location;
+    } else if (doc->DocType == kDocTypeWebPage) {
+        // The node shows the address without its scheme; that text could name anything
+        // (`mailto:...`), so a page opens from its record, a group as its host's address.
+        m_curKind = PickKind::Page;
+        const std::string location = Trim(doc->Location);
+        if (node->Parent() != nullptr) {
+            m_curTarget = location;
+        } else {
+            const std::size_t scheme = location.find("://");
+            m_curTarget = scheme == std::string::npos
+                              ? location
+                              : location.substr(0, scheme + 3) + Trim(doc->Name);
+        }
+    }
+}
+
+LaunchResult DocPicker::OpenPick() {
+    switch (m_curKind) {
+        case PickKind::Page: return m_launcher.OpenRecordedPage(m_curTarget);
+        case PickKind::Program: return m_launcher.RunRecordedProgram(m_curTarget);
+        case PickKind::Text: break;
+    }
+    return m_launcher.LaunchDoc(m_curDocText, m_curDocText);
+}
+
 LaunchResult DocPicker::DocsTreeClick() {
     const TreeNode* node = m_trees.TVDocs().Current();
     const TMyDoc* doc = DocOf(node);
     if (node == nullptr || doc == nullptr) return {};
     std::string text = doc->DocType == kDocTypeProgram ? Trim(doc->Location) : Trim(node->Text());
     if (text.empty()) return {};
-    text = WithRecordedScheme(node, text);
-    m_curDocText = text;
-    Hint(text);
+    Pick(node, WithRecordedScheme(node, text));
+    Hint(m_curDocText);
     LaunchResult result;
-    if (m_clickOpens) result = m_launcher.LaunchDoc(text, text);
+    if (m_clickOpens) result = OpenPick();
     m_clickOpens = true;
     return result;
 }
 
 LaunchResult DocPicker::TVAppClick() {
-    const TMyDoc* doc = DocOf(m_trees.TVApp().Current());
+    const TreeNode* node = m_trees.TVApp().Current();
+    const TMyDoc* doc = DocOf(node);
     if (doc == nullptr) return {};
-    m_curDocText = doc->Location;
-    LaunchResult result = m_launcher.LaunchDoc(m_curDocText, m_curDocText);
+    Pick(node, doc->Location);
+    LaunchResult result = OpenPick();
     Hint(m_curDocText);
     return result;
 }
@@ -51,10 +85,10 @@ LaunchResult DocPicker::TVPathClick() {
     if (node == nullptr) return {};
     const std::string text = Trim(node->Text());
     if (text.empty()) return {};
-    m_curDocText = text;
+    Pick(node, text);
     Hint(text);
     LaunchResult result;
-    if (m_clickOpens) result = m_launcher.LaunchDoc(text, text);
+    if (m_clickOpens) result = OpenPick();
     m_clickOpens = true;
     return result;
 }
@@ -63,20 +97,19 @@ LaunchResult DocPicker::TVDocClick() {
     const TreeNode* node = m_trees.TVDoc().Current();
     if (node == nullptr) return {};
     if (TrimView(node->Text()).empty()) return {};
-    const std::string text = WithRecordedScheme(node, node->Text());
-    m_curDocText = text;
+    Pick(node, WithRecordedScheme(node, node->Text()));
     LaunchResult result;
-    if (m_clickOpens) result = m_launcher.LaunchDoc(text, text);
+    if (m_clickOpens) result = OpenPick();
     m_clickOpens = true;
     return result;
 }
 
-LaunchResult DocPicker::DblClick() {
-    const std::string text = m_curDocText;
-    return m_launcher.LaunchDoc(text, text);
-}
+LaunchResult DocPicker::DblClick() { return OpenPick(); }
 
-LaunchResult DocPicker::LaunchCurDoc() { return m_launcher.LaunchCurDoc(m_curDocText); }
+LaunchResult DocPicker::LaunchCurDoc() {
+    if (m_curKind != PickKind::Text) return OpenPick();
+    return m_launcher.LaunchCurDoc(m_curDocText);
+}
 
 void DocPicker::DeleteSelectedNodes() {
     CategoryTree& tree = m_trees.TVDocs();

@@ -37,7 +37,14 @@ public:
     void ExpandedOrCollapsed() { m_clickOpens = false; }
 
 private:
+    // What the last pick opens: a page only as its recorded address, a program only as its
+    // file, anything else as its text.
+    enum class PickKind { Text, Page, Program };
+
     const TMyDoc* DocOf(const TreeNode* node) const;
+    // Remembers what `node` opens; `text` is what the pick shows.
+    void Pick(const TreeNode* node, std::string text);
+    LaunchResult OpenPick();
     // A web entry recorded with another scheme than "http" opens with that scheme, never
     // with "http://" put in front of its node text.
     std::string WithRecordedScheme(const TreeNode* node, std::string text) const;
@@ -50,6 +57,8 @@ private:
     Launcher& m_launcher;
     std::function<void(const std::string&)> m_showHint;
     std::string m_curDocText;
+    PickKind m_curKind = PickKind::Text;
+    std::string m_curTarget;
     bool m_clickOpens = false;
 };
 

@@ -20,6 +20,8 @@ bool SetAutoRun(AutoRunStore& store, const std::string& name, const std::string&
     try {
         // The write's own answer is not trusted: what counts is what the store holds now.
         if (enable) {
+            // An entry that already starts this program is the user's to keep as it is.
+            if (IsAutoRun(store, name) && store.Read(name) == path) return true;
             store.Write(name, path);
             return IsAutoRun(store, name) && store.Read(name) == path;
         }

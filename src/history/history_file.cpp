@@ -33,6 +33,8 @@ FileResult BackUp(const std::string& path) {
     if (missing) return {true, {}};
     AtomicWriteOptions options;
     options.keepMode = false;
+    // Nothing the user made lives there: whatever stands in its place is replaced.
+    options.followOwnLink = false;
     r = WriteFileAtomically(path + ".bak", bytes, options);
     if (!r.ok) r.error = "backup: " + r.error;
     return r;
@@ -134,8 +136,9 @@ HistoryFile::HistoryFile(std::string loadPath, std::string savePath)
 }
 
 void HistoryFile::Open() {
-    // What a save killed half-way left behind goes before anything else is written.
-    RemoveStaleTemporaries(m_savePath);
+    // What a save killed half-way left behind goes before anything else is written; only by
+    // the one instance of this history, or it could take another's save from under it.
+    if (m_ownsHistory) RemoveStaleTemporaries(m_savePath);
     m_ini = std::make_unique<IniFile>(m_loadPath);
     const FileResult r = m_ini->Load();
     m_lastError = r.error;

@@ -70,6 +70,9 @@ public:
     // Records a piece holds at most.
     static constexpr int kChunkDocs = 512;
 
+    // Set once this program holds the history's single-instance lock.
+    void SetOwnsHistory(bool owns) { m_ownsHistory = owns; }
+
 private:
     void Open();
     std::vector<StoredDoc> ReadStoredDocs() const;
@@ -96,6 +99,7 @@ private:
     std::string m_chunksEol;
     // Set while the file found at start still has to be copied aside; shared with the writer.
     std::shared_ptr<std::atomic<bool>> m_backupPending;
+    bool m_ownsHistory = false;
 };
 
 }  // namespace tk

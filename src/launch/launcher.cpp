@@ -1,5 +1,8 @@
 #include "launch/launcher.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/text.h"
 
 namespace tk {
@@ -72,15 +75,50 @@ LaunchResult Launcher::OpenWebAddress(std::string_view address) {
 }
 
 LaunchResult Launcher::OpenStoredDoc(std::string_view location, int docType) {
+    if (docType == kDocTypeProgram) return RunRecordedProgram(location);
     if (docType != kDocTypeWebPage) return OpenLocation(location);
-    // A page recorded with a scheme of its own (https, ftp...) opens with it; "http://" goes
-    // in front of a scheme-less address only.
+    // The history may come from anywhere: a page is only ever the address of a place.
+    if (!IsWebPageAddress(location)) return NotAPage(location);
     const std::size_t scheme = location.find("://");
-    if (scheme != std::string_view::npos && LowerAscii(location.substr(0, scheme)) != "http") {
+    if (LowerAscii(location.substr(0, scheme)) != "http") {
         return m_shell.Execute(m_mainWindow, "open", "Explorer.exe", std::string(location),
                                std::nullopt, kSwShowNormal);
     }
     return OpenWebAddress(location);
+}
+
+LaunchResult Launcher::OpenRecordedPage(std::string_view address) {
+    if (!IsWebPageAddress(address)) return NotAPage(address);
+    return OpenLocation(address);
+}
+
+LaunchResult Launcher::RunRecordedProgram(std::string_view path) {
+    const std::string file(TrimView(path));
+    const bool specialName = file == "我的电脑" || file == "桌面" || file == "网上邻居" || file == "控制面板";
+    if (!specialName && !m_files.IsProgramFile(file)) {
+        return LaunchResult::Refused("不是可执行程序，未运行：" + std::string(path));
+    }
+    return LaunchDoc(path, path);
+}
+
+LaunchResult Launcher::NotAPage(std::string_view address) {
+    return LaunchResult::Refused("不是网页地址：" + std::string(address.substr(0, 300)));
+}
+
+bool Launcher::IsWebPageAddress(std::string_view address) {
+    for (char c : address) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f || c == '\\') return false;
+    }
+    const std::size_t scheme = address.find("://");
+    if (scheme == std::string_view::npos) return false;
+    // Places a browser or a file manager shows and the sweep records as pages; never a scheme
+    // that acts (mail, calls, custom handlers).
+    static constexpr std::string_view kPlaces[] = {"http", "https", "ftp", "ftps", "sftp", "smb", "dav", "davs"};
+    const std::string name = LowerAscii(address.substr(0, scheme));
+    if (std::find(std::begin(kPlaces), std::end(kPlaces), name) == std::end(kPlaces)) return false;
+    const std::string_view rest = address.substr(scheme + 3);
+    return !rest.empty() && rest.front() != '/';
 }
 
 LaunchResult Launcher::RunFile(std::string_view fileName) {

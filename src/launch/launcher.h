@@ -32,6 +32,13 @@ public:
     LaunchResult OpenWebAddress(std::string_view address);
     // A history entry as it was stored: pages as addresses, everything else as a location.
     LaunchResult OpenStoredDoc(std::string_view location, int docType);
+    // A recorded page: opened only as the address it is (see IsWebPageAddress), never as other text.
+    LaunchResult OpenRecordedPage(std::string_view address);
+    // A recorded program: run only when its file is a program.
+    LaunchResult RunRecordedProgram(std::string_view path);
+    // The address of a place with a host (http, https, ftp, sftp, smb, WebDAV), and nothing a
+    // desktop could read otherwise.
+    static bool IsWebPageAddress(std::string_view address);
     LaunchResult RunFile(std::string_view fileName);
     // The Enter key: opens `text` without the special names or the folder test.
     LaunchResult LaunchCurDoc(std::string_view text);
@@ -44,6 +51,8 @@ public:
     static std::string MissingPathMessage(std::string_view location);
 
 private:
+    static LaunchResult NotAPage(std::string_view address);
+
     Shell& m_shell;
     const FileSystem& m_files;
     const PathDialect& m_dialect;

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
@@ -77,37 +78,54 @@ void TApplication::ApplicationEvents1Exception(const char* what) {
 
 namespace {
 
-// A folder only this user can enter: owned by us, no access for group or others, no link.
+// A folder of this user's that no one else can write to, and no link.
 bool IsPrivateFolder(const QByteArray& path) {
     struct stat st {};
     return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-           (st.st_mode & 077) == 0;
+           (st.st_mode & 022) == 0;
 }
 
+bool IsAbsolute(const QByteArray& path) { return path.startsWith('/'); }
+
 // Where the lock and the socket live: $XDG_RUNTIME_DIR, else a private folder in the user's
-// cache. Never a shared folder such as /tmp, where anyone could take the names first.
+// cache. Never a shared folder such as /tmp, where anyone could take the names first; empty
+// when the folder named is not private (FolderProblem says why).
 QString RuntimeFolder() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && IsPrivateFolder(runtime)) return QString::fromLocal8Bit(runtime);
+    struct stat st {};
+    if (IsAbsolute(runtime) && ::stat(runtime.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return IsPrivateFolder(runtime) ? QString::fromLocal8Bit(runtime) : QString();
+    }
     QByteArray cache = qgetenv("XDG_CACHE_HOME");
-    if (cache.isEmpty() || !cache.startsWith('/')) cache = qgetenv("HOME") + "/.cache";
+    if (!IsAbsolute(cache)) {
+        const QByteArray home = qgetenv("HOME");
+        if (!IsAbsolute(home)) return {};
+        cache = home + "/.cache";
+    }
     const QByteArray folder = cache + "/TarvoKelmora";
     ::mkdir(cache.constData(), 0700);
     ::mkdir(folder.constData(), 0700);
-    if (!IsPrivateFolder(folder)) {
+    if (::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+        (st.st_mode & 077) != 0) {
         // Made by an older version with looser rights: ours, so tighten it.
-        struct stat st {};
-        if (::lstat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
-            ::chmod(folder.constData(), 0700);
-        }
+        ::chmod(folder.constData(), 0700);
     }
-    return QString::fromLocal8Bit(folder);
+    return IsPrivateFolder(folder) ? QString::fromLocal8Bit(folder) : QString();
+}
+
+// One history, one key, however its path is spelt: links and "./" resolved.
+QString CanonicalKey(const QString& key) {
+    const QFileInfo file(key);
+    const QString canonical = file.canonicalFilePath();
+    if (!canonical.isEmpty()) return canonical;
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? file.absoluteFilePath() : folder + QLatin1Char('/') + file.fileName();
 }
 
 // The lock and the socket of the instance that owns `key`, without their endings.
 QString InstanceBase(const QString& key) {
     const QByteArray hash =
-        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(CanonicalKey(key).toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return RuntimeFolder() + QStringLiteral("/TarvoKelmora-") + QString::fromLatin1(hash);
 }
 
@@ -122,6 +140,25 @@ bool LockHeld(const QString& lockPath) {
 }
 
 }  // namespace
+
+QString SingleInstance::FolderProblem() {
+    if (!IsAbsolute(qgetenv("HOME"))) {
+        return QStringLiteral("tarvokelmora: 没有设置 HOME，找不到用户的文件夹。"
+                              "HOME is not set: TarvoKelmora cannot find the user's folders.\n");
+    }
+    if (!RuntimeFolder().isEmpty()) return {};
+    QByteArray folder = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (!IsAbsolute(folder) || ::stat(folder.constData(), &st) != 0) {
+        const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+        folder = (IsAbsolute(cache) ? cache : qgetenv("HOME") + "/.cache") + "/TarvoKelmora";
+    }
+    const QString shown = QString::fromLocal8Bit(folder);
+    return QStringLiteral("tarvokelmora: 私有文件夹 %1 属于其他用户或别人可以写入，不使用它。"
+                          "The private folder %1 belongs to another user or others can write to it; "
+                          "TarvoKelmora will not use it.\n")
+        .arg(shown);
+}
 
 SingleInstance::QuitResult SingleInstance::AskToQuit(const QString& key, int timeoutMs) {
     const QString base = InstanceBase(key);

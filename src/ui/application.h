@@ -33,6 +33,10 @@ public:
     // Called in the first instance when a later start (--quit) asks it to end.
     void SetOnQuit(std::function<void()> onQuit) { m_onQuit = std::move(onQuit); }
 
+    // Why no instance can be kept apart here (HOME unset, a runtime folder others could
+    // write to or another user owns), in Chinese and English; empty when all is well.
+    static QString FolderProblem();
+
     enum class QuitResult { Ended, NotRunning, NoAnswer };
     // Asks the instance that owns `key` to end, and waits up to `timeoutMs` until it has
     // (its history saved). Never becomes the instance itself.

@@ -255,7 +255,7 @@ void TFrmMain::ShowNextStartNotice() {
     // something the user did has taken the strip meanwhile.
     const QString notice = m_startNotices.takeFirst();
     PnlHint->setText(notice);
-    PnlHint->setToolTip(notice);
+    PnlHint->setToolTip(PlainToolTip(notice));
     if (m_startNotices.isEmpty()) return;
     QTimer::singleShot(8000, this, [this, notice] {
         if (PnlHint->text() == notice) ShowNextStartNotice();

@@ -80,7 +80,7 @@ void TFrmMain::SetStaysOnTop(bool onTop) {
 void TFrmMain::SetTrayMenuCaption(const std::string& caption) { MnOpenKelmora->setText(Q(caption)); }
 void TFrmMain::ShowHint(const std::string& text) {
     PnlHint->setText(Q(text));
-    PnlHint->setToolTip(Q(text));
+    PnlHint->setToolTip(PlainToolTip(Q(text)));
 }
 
 bool TFrmMain::AskYesNo(const std::string& caption, const std::string& text) {

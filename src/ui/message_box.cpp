@@ -36,6 +36,7 @@ bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& caption, const QSt
     qCInfo(lcMessages).noquote() << "question:" << caption << text;
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("Question"));
+    box.setTextFormat(Qt::PlainText);  // paths and titles in it are nobody's markup
     box.setDefaultButton(QMessageBox::Yes);
     SetButtonText(box, QMessageBox::Yes, "是(&Y)");
     SetButtonText(box, QMessageBox::No, "否(&N)");
@@ -46,6 +47,7 @@ void QtMessageBoxes::Inform(QWidget* parent, const QString& caption, const QStri
     qCInfo(lcMessages).noquote() << "message:" << caption << text;
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("Message"));
+    box.setTextFormat(Qt::PlainText);
     SetButtonText(box, QMessageBox::Ok, "确定");
     box.exec();
 }

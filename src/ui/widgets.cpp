@@ -16,6 +16,11 @@
 
 namespace tk {
 
+// "<qt>" makes the tip rich text whatever follows, so the escaped text shows as written.
+QString PlainToolTip(const QString& text) {
+    return text.isEmpty() ? text : QStringLiteral("<qt>") + text.toHtmlEscaped();
+}
+
 TPictureButton::TPictureButton(const QString& objectName, const QString& picture, QWidget* parent)
     : QAbstractButton(parent) {
     setObjectName(objectName);

@@ -10,6 +10,10 @@
 
 namespace tk {
 
+// A tool tip that shows `text` as it is: Qt reads a tool tip that looks like markup as rich
+// text, and a path or a window title is written by strangers.
+QString PlainToolTip(const QString& text);
+
 // A flat button whose face is a picture; a thin frame shows while the mouse is over it. The
 // picture is decoded when the button is first painted, so buttons on pages nobody opened cost
 // nothing at start.

@@ -42,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                             *desktop.shellWindows, *desktop.shell, location.loadPath,
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
+    deps.holdsInstanceLock = true;
     // Development and tests can point the web strip at another site.
     wchar_t site[512];
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
@@ -66,6 +67,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
         code = static_cast<int>(msg.wParam);
         window.Close();
+        // A save stuck on a hung disk (said already) must not keep the program from ending.
+        if (!controller.WaitForSave()) ::ExitProcess(static_cast<UINT>(code));
     }
     ::OleUninitialize();
     return code;

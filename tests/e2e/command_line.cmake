@@ -3,6 +3,7 @@ set(TK_E2E_CLI_CASES
     WithoutDisplayTest.test_help_version_and_mistakes_need_no_display
     WithoutDisplayTest.test_no_usable_display_is_said_in_both_languages_not_aborted
     WithoutDisplayTest.test_quit_with_nothing_running
+    WithoutDisplayTest.test_no_home_or_a_shared_private_folder_ends_at_once
     OnDesktopTest.test_named_history_show_and_quit_without_a_tray
     OnDesktopTest.test_wayland_session_with_xwayland_runs_on_x11_and_says_so
 )

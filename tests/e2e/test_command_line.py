@@ -74,6 +74,23 @@ class WithoutDisplayTest(DesktopTestCase):
             self.assertRegex(result.stderr, "(needs|cannot connect)")  # and English
             self.assertNotIn("qt.qpa", result.stderr)
 
+    def test_no_home_or_a_shared_private_folder_ends_at_once(self):
+        env = bare_env()
+        del env["HOME"]
+        start = time.monotonic()
+        result = run_program([], env)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("HOME is not set", result.stderr)
+        self.assertRegex(result.stderr, "[\u4e00-\u9fff]")
+        self.assertLess(time.monotonic() - start, 5)  # said, not waited out
+        env = bare_env()
+        os.chmod(env["XDG_RUNTIME_DIR"], 0o777)
+        for args in ([], ["--quit"]):
+            result = run_program(args, env)
+            self.assertEqual(result.returncode, 1, result.stderr)
+            self.assertIn(env["XDG_RUNTIME_DIR"], result.stderr)
+            self.assertIn("others can write", result.stderr)
+
     def test_quit_with_nothing_running(self):
         result = run_program(["--quit"], bare_env())
         self.assertEqual(result.returncode, 1)

@@ -173,8 +173,7 @@ class SafetyTest(DesktopTestCase):
             if delay > 6.0:
                 self.assertIn(exe, now, "round %d (killed after %.2f s)" % (round_, delay))
             known = now
-        temporaries = [n for n in os.listdir(folder) if n.startswith("defualt.ini.")
-                       and n != "defualt.ini.bak"]
+        temporaries = [n for n in os.listdir(folder) if n.startswith(".defualt.ini.tk-")]
         print("kill loop: %d rounds, killed after %s s; %d entries; left behind %s"
               % (KILLS, ", ".join(report), len(known), temporaries), file=sys.stderr)
         self.assertGreater(len(known), 0)

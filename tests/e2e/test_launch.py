@@ -35,8 +35,8 @@ with open(os.environ["%s"], "a", encoding="utf-8") as f:
     f.write("".join(a + "\\n" for a in sys.argv) + "%s\\n")
 """ % (RECORD_ENV, END_OF_CALL)
 
-HANDLED_TYPES = ["x-scheme-handler/http", "x-scheme-handler/https", "inode/directory",
-                 "text/plain"]
+HANDLED_TYPES = ["x-scheme-handler/http", "x-scheme-handler/https", "x-scheme-handler/mailto",
+                 "inode/directory", "text/plain"]
 
 # ---- the desktop ---------------------------------------------------------------------------
 
@@ -191,6 +191,14 @@ class LaunchTest(DesktopTestCase):
         self.click_first_row(2)
         # The first row is the site; it opens as an http address.
         self.assertEqual(self.wait_calls(), [[self.desk.recorder, "http://example.invalid"]])
+
+    def test_a_page_opens_only_as_the_address_it_was_recorded_as(self):
+        # Shown without its scheme, this site reads "mailto:x@evil.example", which the desktop
+        # would hand to the mail program: the click opens the recorded http address.
+        page = "http://mailto:x@evil.example/p"
+        self.start_program(PAGE_WEB, [(page, page, 1)])
+        self.click_first_row(2)
+        self.assertEqual(self.wait_calls(), [[self.desk.recorder, "http://mailto:x@evil.example"]])
 
     def test_marked_entries_reopen_at_start_exactly_as_stored(self):
         # A secure page keeps its scheme; folders whose names a URI parser would cut or

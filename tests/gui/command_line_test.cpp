@@ -195,6 +195,39 @@ private slots:
         deafAsker.join();
         QCOMPARE(deafResult.load(), static_cast<int>(SingleInstance::QuitResult::NoAnswer));
     }
+
+    // One history has one instance however its path is spelt (a link, "./"); the lock lives
+    // only in a folder no one else can write to, and without HOME nothing is guessed.
+    void OneInstancePerHistoryWhateverItsSpelling() {
+        QTemporaryDir runtime;
+        const auto privateRights = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        QFile::setPermissions(runtime.path(), privateRights);
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        const QString key = runtime.filePath(QStringLiteral("a.ini"));
+        QFile file(key);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::link(key, runtime.filePath(QStringLiteral("link.ini"))));
+        SingleInstance first(key);
+        QVERIFY(!first.HandedOver());
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(runtime.path());
+        for (const QString& spelling : {runtime.filePath(QStringLiteral("link.ini")), QStringLiteral("./a.ini"),
+                                        runtime.path() + QStringLiteral("/./a.ini")}) {
+            QCOMPARE(SingleInstance::AskToQuit(spelling, 200), SingleInstance::QuitResult::NoAnswer);
+        }
+        QDir::setCurrent(before);
+
+        QVERIFY(SingleInstance::FolderProblem().isEmpty());
+        QFile::setPermissions(runtime.path(), privateRights | QFileDevice::WriteOther | QFileDevice::ExeOther |
+                                                  QFileDevice::ReadOther);
+        QVERIFY(SingleInstance::FolderProblem().contains(runtime.path()));
+        QFile::setPermissions(runtime.path(), privateRights);
+        const QByteArray home = qgetenv("HOME");
+        qunsetenv("HOME");
+        QVERIFY(SingleInstance::FolderProblem().contains(QStringLiteral("HOME is not set")));
+        qputenv("HOME", home);
+    }
 };
 
 QTEST_GUILESS_MAIN(CommandLineTest)

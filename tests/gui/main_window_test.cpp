@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTextDocument>
 #include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -769,6 +770,32 @@ private slots:
         });
         QVERIFY(!boxes.AskYesNo(nullptr, QStringLiteral("提示"), QStringLiteral("要退出系统吗?")));
         QCOMPARE(texts, (QStringList{QStringLiteral("是(&Y)"), QStringLiteral("否(&N)")}));
+    }
+
+    // Paths and titles are written by strangers: a box, the hint's tool tip and a notice show
+    // them as the text they are, never as markup (a picture, a link, a table).
+    void outsideTextNeverRendersAsMarkup() {
+        const QString text = QStringLiteral("/home/u/<img src=\"http://x/p\"><b>x</b> & 标题");
+        QtMessageBoxes boxes;
+        QList<Qt::TextFormat> formats;
+        auto readBox = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            formats << box->textFormat();
+            QTest::keyClick(box, Qt::Key_Escape);
+        };
+        QTimer::singleShot(0, this, readBox);
+        boxes.Inform(nullptr, QStringLiteral("提示"), text);
+        QTimer::singleShot(0, this, readBox);
+        boxes.AskYesNo(nullptr, QStringLiteral("提示"), text);
+        QCOMPARE(formats, (QList<Qt::TextFormat>{Qt::PlainText, Qt::PlainText}));
+
+        Create();
+        m_controller->ShowProblem(text.toStdString());
+        QTextDocument shown;
+        shown.setHtml(Find<QLabel>("PnlHint")->toolTip());
+        QCOMPARE(shown.toPlainText(), text);
+        QVERIFY(Qt::mightBeRichText(Find<QLabel>("PnlHint")->toolTip()));
     }
 
     // The strip of tab pictures reads as six named page tabs; Left and Right turn its pages,

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <memory>
 #include <unistd.h>
 
+#include "base/diagnostics.h"
 #include "controller/app_controller.h"
 #include "controller_fakes.h"
 #include "controller_insides.h"
@@ -85,6 +89,61 @@ TEST(ControllerRefusals, EveryRoadShowsTheRefusalInTheHint) {
         EXPECT_EQ(view.hint.find("未能打开"), std::string::npos) << view.hint;
     }
     controller.reset();
+    fs::remove_all(dir);
+}
+
+// A save that hangs on its disk (a dead network mount): closing waits a bounded time, says so
+// once, and never waits forever; the history on disk is the last whole one.
+TEST(ControllerRefusals, AHungSaveDelaysTheEndOnlyABoundedTime) {
+    struct HungWriter : JobRunner {
+        int submitted = 0, unboundedWaits = 0, boundedWaits = 0;
+        void Submit(std::function<void()>) override { ++submitted; }
+        void Flush() override { ++unboundedWaits; }
+        bool FlushFor(std::chrono::milliseconds limit) override {
+            EXPECT_LE(limit, std::chrono::seconds(10));
+            ++boundedWaits;
+            return false;
+        }
+    } writer;
+    const fs::path dir = fs::temp_directory_path() / ("tk-hung-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "defualt.ini").string();
+    const std::string old = "[docs]\npath0=http://a.com/x\nname0=x\n";
+    std::ofstream(path, std::ios::binary) << old;
+    PosixPathDialect dialect{"/home/u"};
+    FakeFileSystem files;
+    FakeFileIcons icons;
+    FakeWindowSystem windows;
+    FakeShellWindows shellWindows;
+    FakeShell shell;
+    FakeTimers timers;
+    FakeView view;
+    FakeWebPort web;
+    ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, path, path, nullptr, ""};
+    deps.saveWriter = &writer;
+    std::vector<std::string> said;
+    SetDiagnosticsSink([&](Severity, std::string_view, std::string_view message) { said.emplace_back(message); });
+    {
+        AppController controller(deps, timers);
+        controller.Attach(view, &web);
+        controller.FormCreate();
+        controller.AfterFirstFrame();
+        ControllerInsides(controller).AddDoc("http://b.org/y", "y", false, false);
+        controller.Detach();
+        EXPECT_GE(writer.submitted, 1);
+        EXPECT_FALSE(controller.WaitForSave());
+    }
+    SetDiagnosticsSink({});
+    EXPECT_EQ(writer.unboundedWaits, 0);
+    EXPECT_EQ(writer.boundedWaits, 1);  // once stuck, the end waits no more
+    const auto hung = std::count_if(said.begin(), said.end(), [](const std::string& m) {
+        return m.find("10 秒内没有写完") != std::string::npos;
+    });
+    EXPECT_EQ(hung, 1);
+    {
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
+    }  // closed first: an open file cannot be removed everywhere
     fs::remove_all(dir);
 }
 

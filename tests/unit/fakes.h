@@ -26,6 +26,11 @@ public:
         return files.count(path) != 0;
     }
     bool DirectoryExists(const std::string& path) const override { return dirs.count(path) != 0; }
+    // Files that exist but are no programs.
+    std::set<std::string> documents;
+    bool IsProgramFile(const std::string& path) const override {
+        return files.count(path) != 0 && documents.count(path) == 0;
+    }
 };
 
 class FakeFileIcons : public FileIcons {

@@ -150,21 +150,59 @@ TEST_F(HistoryFile, TheFileFoundAtStartIsKeptBesideItBeforeTheFirstSave) {
 
 TEST_F(HistoryFile, TemporariesOfAKilledSaveGoAtTheNextStart) {
     Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
-    for (const char* name : {"defualt.ini.a1B2c3", "defualt.ini.ZZZZZZ"}) Spit(dir + "/" + name, "x");
-    // Not the writer's: kept.
-    for (const char* name : {"defualt.ini.bak", "defualt.ini.a1B2c3d", "other.ini.a1B2c3"}) {
-        Spit(dir + "/" + name, "x");
+    const std::vector<std::string> ours = {".defualt.ini.tk-a1B2c3.tmp", ".defualt.ini.tk-ZZZZZZ.tmp"};
+    // The user's own files that merely look like leftovers, and another file's temporaries.
+    const std::vector<std::string> theirs = {"defualt.ini.bak", "defualt.ini.backup",
+                                             "defualt.ini.v2copy", "defualt.ini.a1B2c3",
+                                             ".defualt.ini.tk-a1B2c3d.tmp", ".other.ini.tk-a1B2c3.tmp"};
+    for (const auto& names : {ours, theirs}) {
+        for (const std::string& name : names) Spit(dir + "/" + name, "x");
     }
-    auto core = Open();
-#ifndef _WIN32
-    EXPECT_FALSE(fs::exists(dir + "/defualt.ini.a1B2c3"));
-    EXPECT_FALSE(fs::exists(dir + "/defualt.ini.ZZZZZZ"));
-#endif
-    EXPECT_TRUE(fs::exists(dir + "/defualt.ini.bak"));
-    EXPECT_TRUE(fs::exists(dir + "/defualt.ini.a1B2c3d"));
-    EXPECT_TRUE(fs::exists(dir + "/other.ini.a1B2c3"));
+    // Without the history's lock another instance may be writing: nothing is touched.
+    Open();
+    for (const std::string& name : ours) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
+    auto core = std::make_unique<TestHistory>(dialect, files, icons);
+    core->SetSettingsPaths(path, path);
+    core->file->SetOwnsHistory(true);
+    core->LoadSettings();
+    for (const std::string& name : ours) EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
+    for (const std::string& name : theirs) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
     EXPECT_EQ(core->DocHistory().size(), 1u);
+    // A save leaves nothing beside the file but the file and its copy.
+    core->AddDoc("http://h/b", "b", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator())),
+              theirs.size() + 1);
 }
+
+#ifndef _WIN32
+// A link planted where the copy or the history goes is replaced, never written through; a
+// link the user made to keep the history elsewhere is written through and stays.
+TEST_F(HistoryFile, SavesNeverWriteThroughAPlantedLink) {
+    const std::string victim = dir + "/bashrc";
+    Spit(victim, "export PATH\n");
+    Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
+    fs::create_symlink(victim, path + ".bak");
+    auto core = Open();
+    core->AddDoc("http://h/b", "b", false, false);
+    ASSERT_TRUE(core->SaveSettings());
+    EXPECT_EQ(Slurp(victim), "export PATH\n");
+    EXPECT_FALSE(fs::is_symlink(path + ".bak"));
+    EXPECT_EQ(Slurp(path + ".bak"), "[docs]\npath0=http://h/a\nname0=a\n");
+
+    // The user's own link: the file it names gets the save, the link stays a link.
+    const std::string kept = dir + "/dotfiles/defualt.ini";
+    fs::create_directories(dir + "/dotfiles");
+    fs::rename(path, kept);
+    fs::create_symlink(kept, path);
+    fs::remove(path + ".bak");
+    auto linked = Open();
+    linked->AddDoc("http://h/c", "c", false, false);
+    ASSERT_TRUE(linked->SaveSettings());
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_NE(Slurp(kept).find("http://h/c"), std::string::npos);
+}
+#endif
 
 TEST_F(HistoryFile, OneStrayByteLeavesAUtf8FileUtf8) {
     // A foreign section with a broken byte, and Chinese everywhere else.

@@ -234,3 +234,75 @@ TEST_F(PosixLaunch, EveryRoadHandsBackTheShellsRefusal) {
     }
     EXPECT_EQ(messages, (std::vector<std::string>{"本机已不存在此路径:/home/u/gone"}));
 }
+
+// A history can come from anywhere. A page's tree text is its address without the scheme,
+// so `http://mailto:x@evil.example/p` shows as `mailto:x@evil.example/p`: every road opens a
+// page from its record and only as the address of a place; a program runs only when it is one.
+TEST_F(PosixLaunch, RecordedEntriesOpenOnlyAsWhatTheyWereRecordedAs) {
+    files.files = {"/usr/bin/xterm", "/home/u/notes.jar"};
+    files.documents = {"/home/u/notes.jar"};
+    tk::test::TestHistory history(dialect, files, icons);
+    DocPicker picker(history.records, history.trees, launcher);
+    history.AddDoc("http://mailto:x@evil.example/p", "t", false, false);
+    history.AddDoc("http://host:8080/p", "t", false, false);
+    history.AddDoc("ftp://files.org/a", "t", false, false);
+    history.AddDoc("irc://chat.org/a", "t", false, false);
+    history.AddDoc("/home/u/notes.jar", "jar", true, false);
+    auto find = [](tk::CategoryTree& tree, const std::string& text) -> tk::TreeNode* {
+        for (int row = 0; row < tree.TopCount(); ++row) {
+            tk::TreeNode* top = tree.Top(row);
+            if (top->Text() == text) return top;
+            for (int c = 0; c < top->ChildCount(); ++c) {
+                if (top->Child(c)->Text() == text) return top->Child(c);
+            }
+        }
+        return nullptr;
+    };
+    const std::string evil = "Execute(7,\"open\",\"explorer.exe\",\"http://mailto:x@evil.example/p\",NULL,5)";
+    const std::string port = "Execute(7,\"open\",\"explorer.exe\",\"http://host:8080/p\",NULL,5)";
+    struct Case {
+        const char* node;
+        std::string call;     // what reaches the shell, once per road; empty: nothing
+        std::string refusal;  // what the user is told
+    };
+    const Case cases[] = {
+        {"mailto:x@evil.example/p", evil, ""},
+        {"mailto:x@evil.example",
+         "Execute(7,\"open\",\"explorer.exe\",\"http://mailto:x@evil.example\",NULL,5)", ""},
+        {"host:8080/p", port, ""},
+        {"host:8080", "Execute(7,\"open\",\"explorer.exe\",\"http://host:8080\",NULL,5)", ""},
+        {"files.org/a", "Execute(7,\"open\",\"ftp://files.org/a\",NULL,NULL,5)", ""},
+        {"chat.org/a", "", "不是网页地址：irc://chat.org/a"},
+        {"jar", "", "不是可执行程序，未运行：/home/u/notes.jar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.node);
+        std::vector<std::function<tk::LaunchResult()>> roads = {
+            [&] { picker.SetClickOpens(true); return picker.DocsTreeClick(); },
+            [&] { return picker.DblClick(); },
+            [&] { return picker.LaunchCurDoc(); },
+        };
+        history.TVDocs().SetCurrent(find(history.TVDocs(), c.node));
+        if (tk::TreeNode* page = find(history.TVDoc(), c.node)) {
+            history.TVDoc().SetCurrent(page);
+            roads.push_back([&] { picker.SetClickOpens(true); return picker.TVDocClick(); });
+        }
+        for (const auto& road : roads) {
+            shell.calls.clear();
+            const tk::LaunchResult result = road();
+            EXPECT_EQ(shell.calls, c.call.empty() ? Calls{} : Calls{c.call});
+            EXPECT_EQ(result.ok, c.refusal.empty());
+            EXPECT_EQ(result.problem, c.refusal);
+        }
+    }
+    // The start-up re-opening and its dialog open the stored entry itself.
+    shell.calls.clear();
+    EXPECT_TRUE(launcher.OpenStoredDoc("http://host:8080/p", tk::kDocTypeWebPage).ok);
+    EXPECT_FALSE(launcher.OpenStoredDoc("mailto://x.org/a", tk::kDocTypeWebPage).ok);
+    EXPECT_FALSE(launcher.OpenStoredDoc("https:///etc/passwd", tk::kDocTypeWebPage).ok);
+    EXPECT_FALSE(launcher.OpenStoredDoc("/home/u/notes.jar", tk::kDocTypeProgram).ok);
+    EXPECT_TRUE(launcher.OpenStoredDoc("/usr/bin/xterm", tk::kDocTypeProgram).ok);
+    EXPECT_EQ(shell.calls, (Calls{"Execute(7,\"open\",\"Explorer.exe\",\"http://host:8080/p\",NULL,1)",
+                                  "Execute(7,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
+    EXPECT_TRUE(messages.empty());
+}

@@ -155,6 +155,30 @@ TEST(XdgAutostartStoreTest, EntriesOnDiskReadAsWhatTheSessionWouldStart) {
     }
 }
 
+// The entry is the user's once written: ticking leaves one that starts this program untouched,
+// and one that starts something else gets its command back with the user's keys kept.
+TEST(XdgAutostartStoreTest, TickingKeepsWhatTheUserAddedToTheEntry) {
+    TempDir temp;
+    XdgAutostartStore store(temp.Path().string());
+    const fs::path entry = temp.Path() / "TarvoKelmora.desktop";
+    const std::string mine = "# mine\n[Desktop Entry]\nType=Application\nName=TK\nExec=/opt/tk --tray\n"
+                             "X-GNOME-Autostart-Delay=30\nOnlyShowIn=XFCE;\n\n[Desktop Action Min]\nExec=/x\n";
+    WriteText(entry, mine);
+    EXPECT_TRUE(SetAutoRun(store, kAutoRunName, "/opt/tk", true));
+    EXPECT_EQ(ReadText(entry), mine);
+
+    WriteText(entry, mine + "[Desktop Entry]\nHidden=true\n");
+    EXPECT_TRUE(SetAutoRun(store, kAutoRunName, "/home/u/new tk", true));
+    const std::string edited = ReadText(entry);
+    for (const char* kept : {"# mine\n", "X-GNOME-Autostart-Delay=30\n", "OnlyShowIn=XFCE;\n",
+                             "[Desktop Action Min]\nExec=/x\n", "Name=TK\n"}) {
+        EXPECT_NE(edited.find(kept), std::string::npos) << kept;
+    }
+    EXPECT_EQ(edited.find("/opt/tk"), std::string::npos);
+    EXPECT_EQ(edited.find("Hidden"), std::string::npos);
+    EXPECT_EQ(store.Read(kAutoRunName), "/home/u/new tk");
+}
+
 TEST(XdgAutostartStoreTest, SomethingElseInPlaceOfTheEntry) {
     TempDir temp;
     XdgAutostartStore store(temp.Path().string());

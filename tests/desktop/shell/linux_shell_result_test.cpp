@@ -23,6 +23,16 @@ TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
     const fs::path files = m_root / "files";
     Write(files / "notes.txt", "notes\n");
     Write(files / "nothing.desktop", "[Desktop Entry]\nType=Directory\nName=D\n");
+    MakeExecutable(files / "nothing.desktop");
+    // An entry the desktop would not start unasked: outside every applications folder, or
+    // planted there through a link.
+    const std::string entry = std::string("[Desktop Entry]\nType=Application\nName=E\nExec=") +
+                              kRecorder + " from-entry %k\n";
+    Write(files / "planted.desktop", entry);
+    fs::create_directories(m_root / "system-data/applications");
+    Write(m_root / "system-data/applications/installed.desktop", entry);
+    fs::create_symlink(files / "planted.desktop", m_root / "link.desktop");
+    const std::string planted = (files / "planted.desktop").string();
     InstallProgram(files / "tool");
     const std::string missing = (files / "missing.txt").string();
     const std::string notes = (files / "notes.txt").string();
@@ -52,6 +62,10 @@ TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
          "refused a text with a NUL in it is refused"},
         {execute(std::nullopt, (files / "nothing.desktop").string()),
          "refused desktop entry starts nothing: " + (files / "nothing.desktop").string()},
+        {execute(std::nullopt, planted), "refused 不信任的启动器，未运行：" + planted},
+        {execute("open", FileUri(planted)), "refused 不信任的启动器，未运行：" + planted},
+        {execute("open", (m_root / "link.desktop").string()), "refused 不信任的启动器，未运行："},
+        {execute("open", (m_root / "system-data/applications/installed.desktop").string()), "ok"},
         {execute("open", "taskmgr"), "refused no system monitor installed"},
         {[](LinuxShell& shell) { return shell.OpenSpecialFolder(0x7F, 0); },
          "refused no special folder 127"},
@@ -76,7 +90,10 @@ TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
         EXPECT_EQ(got[i].rfind(cases[i].second, 0), 0u) << got[i];
     }
     ExpectLaunched(
-        (Records{Opened("http://host/page"), {files.string(), (files / "tool").string()}}));
+        (Records{Opened("http://host/page"),
+                 {files.string(), (files / "tool").string()},
+                 {Work(), kRecorder, "from-entry",
+                  (m_root / "system-data/applications/installed.desktop").string()}}));
 }
 
 }  // namespace

@@ -56,6 +56,9 @@ TEST_F(LaunchTest, LocalPathsOpenByWhatTheyAre) {
     Write(files / "entry.desktop", std::string("[Desktop Entry]\nType=Application\nName=E\nExec=") +
                                        kRecorder + " from-entry %k\n");
     Write(files / "link.desktop", "[Desktop Entry]\nType=Link\nName=L\nURL=https://host/linked\n");
+    // The user's own executable entries are trusted, as the file manager trusts them.
+    MakeExecutable(files / "entry.desktop");
+    MakeExecutable(files / "link.desktop");
     // Bare names never reach PATH or the current folder.
     InstallProgram(m_root / "bin/tool");
     InstallProgram(m_root / "work/tool");
@@ -246,6 +249,7 @@ TEST_F(LaunchTest, HostileNamesStayOneArgumentAndRunNothing) {
         Write(files / "entry" / (name + ".desktop"),
               std::string("[Desktop Entry]\nType=Application\nName=E\nExec=") + kRecorder +
                   " from-entry %k\n");
+        MakeExecutable(files / "entry" / (name + ".desktop"));
     }
     std::string longAddress = "http://host/";
     while (longAddress.size() < 10 * 1024) longAddress += "$(touch CANARY)`touch CANARY`;--x ";

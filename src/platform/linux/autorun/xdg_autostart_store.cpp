@@ -168,6 +168,41 @@ std::string EntryText(const std::string& name, const std::string& path) {
            "X-GNOME-Autostart-enabled=true\n";
 }
 
+// The user's entry with only what makes it start this program changed: the keys they added
+// (a delay, a comment, a desktop it is limited to) stay. Nothing when it is no entry to edit.
+std::optional<std::string> EditedEntry(const std::string& bytes, const std::string& path) {
+    glib::KeyFile keys;
+    if (!keys.Load(bytes) || !keys.HasGroup(kGroup)) return std::nullopt;
+    const std::string ours = "Type=Application\nExec=" + EscapeValue(ExecWord(path)) +
+                             "\nX-GNOME-Autostart-enabled=true\n";
+    std::string out;
+    bool inGroup = false;
+    bool added = false;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        std::size_t end = bytes.find('\n', pos);
+        end = end == std::string::npos ? bytes.size() : end + 1;
+        const std::string_view line(bytes.data() + pos, end - pos);
+        pos = end;
+        const std::string_view body = TrimView(line);
+        if (!body.empty() && body.front() == '[') {
+            if (inGroup && !added) {
+                out += ours;
+                added = true;
+            }
+            inGroup = body == "[Desktop Entry]";
+        } else if (inGroup) {
+            const std::string_view key = TrimView(body.substr(0, body.find('=')));
+            if (key == "Type" || key == "Exec" || key == "Hidden" || key == "X-GNOME-Autostart-enabled") {
+                continue;
+            }
+        }
+        out.append(line);
+        if (line.back() != '\n') out += '\n';
+    }
+    if (!added) out += ours;
+    return out;
+}
+
 }  // namespace
 
 XdgAutostartStore::XdgAutostartStore() : m_folder(xdg::ConfigHome() + "/autostart") {}
@@ -220,7 +255,16 @@ bool XdgAutostartStore::Write(const std::string& name, const std::string& path) 
     if (::lstat(entry.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(entry.c_str()) != 0) {
         return false;
     }
-    return WriteFileAtomically(entry, EntryText(name, path)).ok;
+    std::string text = EntryText(name, path);
+    std::string bytes;
+    bool missing = false;
+    if (::lstat(entry.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ReadWholeFile(entry, bytes, missing, kMaxEntryBytes).ok && !missing) {
+        if (std::optional<std::string> edited = EditedEntry(bytes, path)) text = std::move(*edited);
+    }
+    AtomicWriteOptions options;
+    options.followOwnLink = false;
+    return WriteFileAtomically(entry, text, options).ok;
 }
 
 bool XdgAutostartStore::Remove(const std::string& name) {

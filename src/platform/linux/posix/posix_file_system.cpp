@@ -1,6 +1,7 @@
 #include "platform/linux/posix/posix_file_system.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tk {
 
@@ -12,6 +13,12 @@ bool PosixFileSystem::FileExists(const std::string& path) const {
 bool PosixFileSystem::DirectoryExists(const std::string& path) const {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixFileSystem::IsProgramFile(const std::string& path) const {
+    struct stat st {};
+    return !path.empty() && path.front() == '/' && ::stat(path.c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0 && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace tk

@@ -9,6 +9,8 @@ class PosixFileSystem final : public FileSystem {
 public:
     bool FileExists(const std::string& path) const override;
     bool DirectoryExists(const std::string& path) const override;
+    // A regular file this user may execute.
+    bool IsProgramFile(const std::string& path) const override;
 };
 
 }  // namespace tk

@@ -26,6 +26,7 @@
 #include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/glib/key_file.h"
 #include "platform/linux/posix/user_folders.h"
+#include "platform/linux/shell/desktop_entry_trust.h"
 #include "platform/linux/shell/folder_places.h"
 #include "platform/linux/x11/x_connection.h"
 
@@ -294,6 +295,8 @@ ShellResult OpenLinkEntry(const std::string& path) {
 }
 
 ShellResult LaunchDesktopEntry(const std::string& path) {
+    // No more than the file manager would do: an entry from anywhere else is not started.
+    if (!IsTrustedDesktopEntry(path)) return Refuse("不信任的启动器，未运行：%s", path.c_str());
     glib::Object<GDesktopAppInfo> entry(g_desktop_app_info_new_from_filename(path.c_str()));
     if (entry) return LaunchApplication(G_APP_INFO(entry.get()), nullptr);
     return OpenLinkEntry(path);

@@ -6,5 +6,6 @@ pkg_check_modules(TK_SHELL REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0 xcb)
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_places.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_trust.cpp
 )
 target_link_libraries(tk_platform PRIVATE PkgConfig::TK_SHELL Threads::Threads)
