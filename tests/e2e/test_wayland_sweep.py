@@ -122,7 +122,12 @@ class WaylandSweepTest(DesktopTestCase):
 
         monitor = Monitor(desk)
         time.sleep(0.5)  # dbus-monitor subscribes before the program asks anything
-        launched = desk.start_program(cls.PROGRAM, env=dict(desk.env, QT_QPA_PLATFORM="xcb"))
+        # The compositor's runtime folder belongs to the user it runs as; the program keeps its
+        # lock in a private folder of its own, and finds sway by the sockets' full paths.
+        runtime = os.path.join(desk.tmp, "program-runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        launched = desk.start_program(cls.PROGRAM, env=dict(desk.env, QT_QPA_PLATFORM="xcb",
+                                                            XDG_RUNTIME_DIR=runtime))
         program = launched.proc
 
         def failure(what):
