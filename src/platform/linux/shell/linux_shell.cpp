@@ -15,7 +15,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-#include <xcb/xcb.h>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -28,7 +27,6 @@
 #include "platform/linux/posix/user_folders.h"
 #include "platform/linux/shell/desktop_entry_trust.h"
 #include "platform/linux/shell/folder_places.h"
-#include "platform/linux/x11/x_connection.h"
 
 extern char** environ;
 
@@ -369,13 +367,6 @@ ShellResult StartSettings() {
 }
 
 // A short-lived connection of our own, so the toolkit's connection stays untouched.
-bool ConnectDisplay(XConnection& x, const std::string& displayName) {
-    std::string error;
-    if (x.Open(displayName, error)) return true;
-    Warn("%s", error.c_str());
-    return false;
-}
-
 }  // namespace
 
 LinuxShell::LinuxShell() = default;
@@ -440,36 +431,7 @@ ShellResult LinuxShell::RunControlPanel(const std::string& /*commandLine*/, int 
     }
 }
 
-void LinuxShell::MinimizeAll() {
-    XConnection x;
-    if (!ConnectDisplay(x, m_options.displayName)) return;
-    xcb_connection_t* c = x.Get();
-    const xcb_window_t root = x.Root();
-    constexpr std::string_view kName = "_NET_SHOWING_DESKTOP";
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, kName.size(), kName.data()), nullptr),
-        &std::free);
-    if (!atom) return;
-    // The window-manager standard's request: a client message to the root window.
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = root;
-    event.type = atom->atom;
-    event.data.data32[0] = 1;
-    xcb_send_event(c, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
-    x.RoundTrip();
-}
-
 std::string LinuxShell::SystemDirectory() { return "/usr/bin"; }
 
-void LinuxShell::MessageBeep() {
-    XConnection x;
-    if (!ConnectDisplay(x, m_options.displayName)) return;
-    xcb_bell(x.Get(), 0);
-    x.RoundTrip();
-}
 
 }  // namespace tk

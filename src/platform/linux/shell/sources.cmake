@@ -5,6 +5,7 @@ find_package(Threads REQUIRED)
 pkg_check_modules(TK_SHELL REQUIRED IMPORTED_TARGET gio-2.0 gio-unix-2.0 xcb)
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/linux_shell_x11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_places.cpp
     ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_trust.cpp
 )
