@@ -1,6 +1,7 @@
 #include "history/category_trees.h"
 
 #include <algorithm>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -18,6 +19,8 @@ constexpr int kImageComputer = 6;
 constexpr int kImageMyDocuments = 8;
 constexpr int kImageDesktop = 9;
 constexpr int kLastBuiltInImage = 10;
+// Below this many nodes a second thread costs more than it saves.
+constexpr int kParallelShift = 20000;
 
 }  // namespace
 
@@ -247,7 +250,15 @@ void CategoryTrees::RecordRemoved(int index) {
         Rebuild();
         return;
     }
-    for (CategoryTree* tree : {&m_tvDocs, &m_tvApp, &m_tvPath, &m_tvDoc}) tree->ShiftIndexesAbove(index);
+    // Every node is visited: 全部 holds as many as the other three together, so it is walked on
+    // a second thread meanwhile (a long history's removal is held by this walk).
+    if (m_tvDocs.Count() < kParallelShift) {
+        for (CategoryTree* tree : {&m_tvDocs, &m_tvApp, &m_tvPath, &m_tvDoc}) tree->ShiftIndexesAbove(index);
+        return;
+    }
+    std::thread all([this, index] { m_tvDocs.ShiftIndexesAbove(index); });
+    for (CategoryTree* tree : {&m_tvApp, &m_tvPath, &m_tvDoc}) tree->ShiftIndexesAbove(index);
+    all.join();
 }
 
 void CategoryTrees::ClearTrees() {
