@@ -203,13 +203,17 @@ class WebStripTest(DesktopTestCase):
         for line in cls.reports:
             print(line, file=sys.stderr)
 
-    def start_program(self, first_page, ini=SEED_INI):
+    def start_program(self, first_page, ini=SEED_INI, browser=None):
         """Starts a private copy beside its helper and follows it until the helper runs and the
-        server has been asked for the first page."""
+        server has been asked for the first page. With browser (a file), the user's default
+        browser is a script that records there each address it is given."""
         self.site.serve(first_page)
         # Each run in a home of its own: nothing the browser engine keeps carries over.
         base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
         env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
+        if browser is not None:
+            env["XDG_DATA_DIRS"] = env["XDG_DATA_HOME"] + ":/usr/share"
+            set_default_browser(env, browser)
 
         start = time.monotonic()
         program = self.launch(ini=ini, folder=os.path.join(base, "app"), extra=(HELPER,), env=env,
@@ -437,6 +441,78 @@ class WebStripTest(DesktopTestCase):
         self.assertEqual(self.desk.search_title(TITLE), [wid])
         self.assertEqual(self.desk.client_rect(wid), rect)
         self.assertIn("not its own", self.desk.log("program"))
+
+    def test_8_the_page_acts_only_on_the_users_click(self):
+        # A page that opens windows, leaves the site, shows dialogs and asks for permissions by
+        # itself; elsewhere is the same server under another host name.
+        elsewhere = self.site.url.replace("127.0.0.1", "localhost")
+        record = os.path.join(self.desk.tmp, "browser-%d" % time.monotonic_ns())
+        watch = self.start_program(HOSTILE_PAGE.replace("ELSEWHERE", elsewhere), browser=record)
+        box = self.wait_until_covered(watch)
+        wait_for(lambda: any(p.startswith("/kelmora/permission/") for p in self.site.paths()),
+                 what="the page's permission answer",
+                 detail=lambda: "requests %r" % self.site.paths())
+        time.sleep(2)  # the page's own timer has long fired
+
+        def opened():
+            try:
+                with open(record) as f:
+                    return f.read().split()
+            except FileNotFoundError:
+                return []
+        paths = self.site.paths()
+        self.assertIn("/kelmora/after-dialogs", paths, "a script dialog held the page")
+        self.assertIn("/kelmora/permission/denied", paths)
+        self.assertEqual(opened(), [], "the page opened a window without a click")
+        self.assertFalse([p for p in paths if p.startswith("/kelmora/away")],
+                         "the strip left the site or opened a window by itself")
+
+        # A click that opens two windows opens one address in the user's browser.
+        x, y, w, h = box
+        self.desk.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        wait_for(opened, what="the user's browser")
+        time.sleep(2)
+        self.assertEqual(opened(), [elsewhere + "/kelmora/away/clicked-1"])
+        self.assertFalse([p for p in self.site.paths() if p.startswith("/kelmora/away")])
+        self.assertIsNotNone(self.strip_page_box(watch), "the strip left its page")
+
+
+HOSTILE_PAGE = ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>strip</title>"
+                "<style>html, body { margin: 0; height: 100%; background: #ff00ff; "
+                "color: #ff00ff; }</style></head><body onclick=\""
+                "window.open('ELSEWHERE/kelmora/away/clicked-1'); "
+                "window.open('ELSEWHERE/kelmora/away/clicked-2');\"><p>Today's links</p>"
+                "<img src=\"" + PAGE_END + "\" alt=\"\" style=\"display: none\"><script>"
+                "alert('strip'); confirm('strip'); prompt('strip');"
+                "fetch('/kelmora/after-dialogs');"
+                "window.open('ELSEWHERE/kelmora/away/popup');"
+                "Notification.requestPermission().then(function (p) {"
+                " fetch('/kelmora/permission/' + p); });"
+                "setTimeout(function () { location.href = 'ELSEWHERE/kelmora/away/redirect'; }, 300);"
+                "</script></body></html>")
+
+# The user's browser: appends each address it is given to the file named in its command line.
+BROWSER = """#!/usr/bin/python3
+import sys
+with open(sys.argv[1], "a", encoding="utf-8") as f:
+    f.write("".join(a + "\\n" for a in sys.argv[2:]))
+"""
+
+
+def set_default_browser(env, record):
+    applications = os.path.join(env["XDG_DATA_HOME"], "applications")
+    os.makedirs(applications)
+    script = os.path.join(applications, "record-browser")
+    with open(script, "w") as f:
+        f.write(BROWSER)
+    os.chmod(script, 0o755)
+    with open(os.path.join(applications, "record-browser.desktop"), "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=%s %s %%u\n"
+                "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n" % (script, record))
+    os.makedirs(env["XDG_CONFIG_HOME"], exist_ok=True)
+    with open(os.path.join(env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+        f.write("[Default Applications]\nx-scheme-handler/http=record-browser.desktop\n"
+                "x-scheme-handler/https=record-browser.desktop\n")
 
 
 # Names the xterm's window, then waits for its input to end.
