@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include "platform/linux/x11/x11_properties.h"
 #include "platform/linux/x11/x11_window_system.h"
 #include "ready_desktop.h"
 
@@ -237,6 +239,43 @@ TEST(X11WindowSystem, ChineseXtermTitleComesFromCompoundText) {
     const auto handle = static_cast<xcb_window_t>(w.handle);
     EXPECT_EQ(x.TypeOf(handle, "WM_NAME"), x.Atom("COMPOUND_TEXT"));
     EXPECT_EQ(x.TypeOf(handle, "_NET_WM_NAME"), xcb_atom_t{XCB_ATOM_NONE});
+}
+
+TEST(X11WindowSystem, AClaimedProcessIdCountsOnlyFromAClientOnThisHost) {
+    // No X-Resource: the server cannot say who a client is, and only the claim is left.
+    VirtualDesktop::Options options;
+    options.windowManager = false;
+    options.clientIds = false;
+    VirtualDesktop desktop(options);
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const std::string host = ThisHostName();
+    ASSERT_FALSE(host.empty());
+    const auto pid = static_cast<uint32_t>(::getpid());
+    struct Case {
+        std::string title;
+        std::optional<std::string> machine;
+        std::int64_t pid;
+    } cases[] = {
+        {"here", host, pid},
+        {"elsewhere", "elsewhere.invalid", 0},
+        {"here as a prefix", host + ".elsewhere.invalid", 0},
+        {"no machine said", std::nullopt, 0},
+    };
+    std::vector<xcb_window_t> windows;
+    for (const Case& c : cases) {
+        windows.push_back(x.Window(c.title, [&](xcb_window_t w) {
+            x.SetCard32(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
+            if (c.machine) x.SetText(w, "WM_CLIENT_MACHINE", "STRING", *c.machine);
+            x.SetWmState(w, 1);
+        }));
+    }
+    X11WindowSystem system(On(desktop));
+    const WindowSnapshot s = SweepListing(system, windows);
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        ASSERT_TRUE(Find(s, windows[i])) << cases[i].title;
+        EXPECT_EQ(Find(s, windows[i])->pid, cases[i].pid) << cases[i].title;
+    }
 }
 
 TEST(X11WindowSystem, OwnersAndToolWindows) {
