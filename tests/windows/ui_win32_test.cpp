@@ -159,7 +159,7 @@ TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
 std::string TextOf(HWND hwnd) {
     wchar_t text[256] = {};
     ::GetWindowTextW(hwnd, text, 256);
-    return tk::win32::WideToUtf8(text);
+    return tk::WideToUtf8(text);
 }
 
 // A control as a line: "words @left,top WxH"; the size only where the form gives it.
@@ -194,7 +194,7 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
     tk::test::FakeShell shell;
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    const std::string ini = tk::win32::WideToUtf8(temp) + "tk-forms-test.ini";
+    const std::string ini = tk::WideToUtf8(temp) + "tk-forms-test.ini";
     tk::Win32TimerFactory timers;
     {
         tk::AppController controller({dialect, files, icons, windows, shellWindows, shell, ini, ini, nullptr, {}},
@@ -234,7 +234,7 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
         auto text = [](HMENU menu, int i) {
             wchar_t words[64] = {};
             ::GetMenuStringW(menu, static_cast<UINT>(i), words, 64, MF_BYPOSITION);
-            return tk::win32::WideToUtf8(words);
+            return tk::WideToUtf8(words);
         };
         for (int i = 0; i < ::GetMenuItemCount(window.MoreMenu()); ++i) {
             shown.push_back(text(window.MoreMenu(), i));
