@@ -5,6 +5,7 @@ pkg_check_modules(TK_SHELL_WINDOWS REQUIRED IMPORTED_TARGET gio-2.0 liblz4)
 find_package(nlohmann_json REQUIRED)
 # The session file parsers on their own, so the fuzz targets need none of the backend.
 add_library(tk_browser_sessions STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/browser_locks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/browser_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/chromium_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/firefox_session.cpp
