@@ -252,7 +252,7 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
         }
         EXPECT_EQ(shown, rows);
     }
-    ::DeleteFileW(tk::win32::Utf8ToWide(ini).c_str());
+    ::DeleteFileW(tk::Utf8ToWide(ini).c_str());
 }
 
 TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {
