@@ -1,14 +1,17 @@
 // The readers of what other programs leave for us on the desktop: window properties and their
-// text, sway's IPC frames, browsers' profile lists and lock links, /proc stat lines. The first
-// byte picks the reader; the rest is its input.
+// text, sway's IPC frames, browsers' profile lists and lock links, /proc stat lines, the file
+// manager's windows and locations. The first byte picks the reader; the rest is its input.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "base/text.h"
 #include "platform/linux/shell_windows/browser_locks.h"
+#include "platform/linux/shell_windows/file_manager_locations.h"
+#include "platform/linux/shell_windows/file_manager_shell_windows.h"
 #include "platform/linux/wayland/sway_ipc.h"
 #include "platform/linux/x11/compound_text.h"
 #include "platform/linux/x11/x11_properties.h"
@@ -42,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0 || size > kMaxInput) return 0;
     const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     fuzz::ByteReader in(data + 1, size - 1);
-    switch (data[0] % 6) {
+    switch (data[0] % 7) {
         case 0: {
             const RawProperty netWmName = Property(in), wmName = Property(in);
             const std::string title = WindowTitle(netWmName, wmName, kAtoms);
@@ -79,6 +82,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 for (const std::string& p : *profiles) Require(!p.empty(), "no empty profile");
             }
             break;
+        case 6: {
+            // What OpenWindowsWithLocations could hold: windows with any number of locations,
+            // each any text a D-Bus string can carry.
+            GVariantBuilder windows;
+            g_variant_builder_init(&windows, G_VARIANT_TYPE("a{sas}"));
+            const std::size_t count = in.Byte() % 8;
+            for (std::size_t i = 0; i < count; ++i) {
+                GVariantBuilder uris;
+                g_variant_builder_init(&uris, G_VARIANT_TYPE("as"));
+                for (int k = in.Byte() % 4; k > 0; --k) {
+                    const std::string uri = SanitizeUtf8(in.Bytes(in.Byte()));
+                    g_variant_builder_add(&uris, "s", uri.c_str());
+                }
+                g_variant_builder_add(&windows, "{s@as}", "/w", g_variant_builder_end(&uris));
+            }
+            GVariant* value = g_variant_ref_sink(g_variant_builder_end(&windows));
+            const std::vector<ShellWindow> listed = WindowsOfLocations(value);
+            g_variant_unref(value);
+            Require(listed.size() == count, "one window for each the file manager names");
+            for (const ShellWindow& w : listed) {
+                Require(ValidUtf8(w.locationUrl), "a location is UTF-8");
+                Require(w.hasDocument == !w.locationUrl.empty(), "a window with a location shows it");
+            }
+            Require(ValidUtf8(FileManagerShellWindows::LocationFromUri(std::string(rest))),
+                    "a location is UTF-8");
+            break;
+        }
         default: {
             if (auto name = LiveProcessName(rest)) {
                 Require(rest.find(*name) != std::string_view::npos, "the name is in the line");
