@@ -1,6 +1,7 @@
 // The readers of what other programs leave for us on the desktop: window properties and their
 // text, sway's IPC frames, browsers' profile lists and lock links, /proc stat lines, the file
-// manager's windows and locations. The first byte picks the reader; the rest is its input.
+// manager's windows and locations, autostart entries. The first byte picks the reader; the rest
+// is its input.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "fuzz_support.h"
 #include "base/text.h"
+#include "platform/linux/autorun/xdg_autostart_store.h"
 #include "platform/linux/shell_windows/browser_locks.h"
 #include "platform/linux/shell_windows/file_manager_locations.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
@@ -45,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0 || size > kMaxInput) return 0;
     const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     fuzz::ByteReader in(data + 1, size - 1);
-    switch (data[0] % 7) {
+    switch (data[0] % 8) {
         case 0: {
             const RawProperty netWmName = Property(in), wmName = Property(in);
             const std::string title = WindowTitle(netWmName, wmName, kAtoms);
@@ -109,6 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "a location is UTF-8");
             break;
         }
+        case 7:
+            // The program an autostart entry names: text of the entry, never more.
+            if (auto program = XdgAutostartStore::ProgramOfEntry(std::string(rest))) {
+                Require(program->size() <= rest.size(), "the program comes from the entry");
+            }
+            break;
         default: {
             if (auto name = LiveProcessName(rest)) {
                 Require(rest.find(*name) != std::string_view::npos, "the name is in the line");
