@@ -13,7 +13,6 @@ A summary of the times and memory use goes to standard error.
 """
 
 import os
-import re
 import signal
 import subprocess
 import sys
@@ -22,7 +21,9 @@ import time
 
 from e2e_support import (TITLE, WAIT, Desktop, DesktopTestCase, main, require, require_tools,
                          session_members, take_program, wait_for)
-from web_site import ERROR_PAGE, PAGE_END, PROPER_PAGE, Shot, Site
+from e2e_tools import alive, descendants, maps_of, parent_of, rss_kib
+from web_site import (ERROR_PAGE, HOSTILE_PAGE, PAGE_END, PROPER_PAGE, Shot, Site,
+                      set_default_browser)
 
 HELPER = None  # the browser helper beside the built program, from the command line
 HELPER_NAME = "tarvokelmora-webstrip"
@@ -38,62 +39,17 @@ SEED_INI = "[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
 # ---- small helpers ---------------------------------------------------------------------------
 
 
-def rss_kib(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            m = re.search(r"^VmRSS:\s+(\d+)", f.read(), re.M)
-        return int(m.group(1)) if m else None
-    except OSError:
-        return None
-
-
 def helper_of(pid):
     """The program's browser helper, or None while it has none."""
     for child in session_members(pid):
         try:
             if os.path.basename(os.readlink("/proc/%d/exe" % child)) == HELPER_NAME and \
-                    _ppid(child) == pid:
+                    parent_of(child) == pid:
                 return child
         except OSError:
             pass
     return None
 
-
-def _ppid(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        return int(f.read().rpartition(")")[2].split()[1])
-
-
-def descendants(pid):
-    """Every live process below pid."""
-    found, todo = set(), [pid]
-    while todo:
-        parent = todo.pop()
-        for entry in os.listdir("/proc"):
-            if entry.isdigit():
-                try:
-                    if _ppid(int(entry)) == parent and int(entry) not in found:
-                        found.add(int(entry))
-                        todo.append(int(entry))
-                except (OSError, ValueError, IndexError):
-                    pass
-    return found
-
-
-def alive(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rpartition(")")[2].split()[0] != "Z"
-    except OSError:
-        return False
-
-
-def maps_of(pid):
-    try:
-        with open("/proc/%d/maps" % pid) as f:
-            return f.read()
-    except OSError:
-        return ""
 
 
 # ---- the desktop ---------------------------------------------------------------------------
@@ -475,44 +431,6 @@ class WebStripTest(DesktopTestCase):
         self.assertEqual(opened(), [elsewhere + "/kelmora/away/clicked-1"])
         self.assertFalse([p for p in self.site.paths() if p.startswith("/kelmora/away")])
         self.assertIsNotNone(self.strip_page_box(watch), "the strip left its page")
-
-
-HOSTILE_PAGE = ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>strip</title>"
-                "<style>html, body { margin: 0; height: 100%; background: #ff00ff; "
-                "color: #ff00ff; }</style></head><body onclick=\""
-                "window.open('ELSEWHERE/kelmora/away/clicked-1'); "
-                "window.open('ELSEWHERE/kelmora/away/clicked-2');\"><p>Today's links</p>"
-                "<img src=\"" + PAGE_END + "\" alt=\"\" style=\"display: none\"><script>"
-                "alert('strip'); confirm('strip'); prompt('strip');"
-                "fetch('/kelmora/after-dialogs');"
-                "window.open('ELSEWHERE/kelmora/away/popup');"
-                "Notification.requestPermission().then(function (p) {"
-                " fetch('/kelmora/permission/' + p); });"
-                "setTimeout(function () { location.href = 'ELSEWHERE/kelmora/away/redirect'; }, 300);"
-                "</script></body></html>")
-
-# The user's browser: appends each address it is given to the file named in its command line.
-BROWSER = """#!/usr/bin/python3
-import sys
-with open(sys.argv[1], "a", encoding="utf-8") as f:
-    f.write("".join(a + "\\n" for a in sys.argv[2:]))
-"""
-
-
-def set_default_browser(env, record):
-    applications = os.path.join(env["XDG_DATA_HOME"], "applications")
-    os.makedirs(applications)
-    script = os.path.join(applications, "record-browser")
-    with open(script, "w") as f:
-        f.write(BROWSER)
-    os.chmod(script, 0o755)
-    with open(os.path.join(applications, "record-browser.desktop"), "w") as f:
-        f.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=%s %s %%u\n"
-                "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n" % (script, record))
-    os.makedirs(env["XDG_CONFIG_HOME"], exist_ok=True)
-    with open(os.path.join(env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
-        f.write("[Default Applications]\nx-scheme-handler/http=record-browser.desktop\n"
-                "x-scheme-handler/https=record-browser.desktop\n")
 
 
 # Names the xterm's window, then waits for its input to end.
