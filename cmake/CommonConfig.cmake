@@ -29,3 +29,21 @@ if(TK_FUZZ)
                                                    -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(tk_common_cfg INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The distribution's hardening for what we ship. Left out of the sanitizer and fuzz builds: their
+# runtimes bring checks of their own and _FORTIFY_SOURCE hides calls from them.
+if(NOT MSVC AND NOT TK_SANITIZE AND NOT TK_FUZZ)
+    if(WIN32)
+        # ASLR with a 64-bit address space and a non-executable heap and stack.
+        target_link_options(tk_common_cfg INTERFACE -Wl,--dynamicbase -Wl,--nxcompat
+                                                    -Wl,--high-entropy-va)
+    else()
+        set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+        include(CheckPIESupported)
+        check_pie_supported()
+        target_compile_options(tk_common_cfg INTERFACE -fstack-protector-strong
+            # Fortify needs the optimiser; a Debug build would only warn.
+            $<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
+        target_link_options(tk_common_cfg INTERFACE -Wl,-z,relro -Wl,-z,now)
+    endif()
+endif()

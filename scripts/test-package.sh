@@ -58,6 +58,12 @@ lintian_status=0
 lintian --fail-on error --tag-display-limit 0 "$DEB" >"$TMP/lintian.log" 2>&1 || lintian_status=$?
 cat "$TMP/lintian.log"
 [ "$lintian_status" -eq 0 ] || { echo "lintian found errors" >&2; exit 1; }
+# What we ship is built with the distribution's hardening: no hardening tag at any level.
+lintian --pedantic --display-info --tag-display-limit 0 "$DEB" >"$TMP/lintian-all.log" 2>&1 || true
+if grep -E "hardening-" "$TMP/lintian-all.log"; then
+    echo "lintian: the package's programs lack hardening" >&2
+    exit 1
+fi
 
 echo "== install"
 installed=1

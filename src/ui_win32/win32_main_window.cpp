@@ -224,7 +224,8 @@ void Win32MainWindow::BuildChildren() {
                                    kSplitterHeight, m_window, nullptr, instance, this);
     m_web = std::make_unique<Win32WebStrip>(
         m_window, [this] { m_controller.Image2Click(); },
-        [this] { m_controller.WebBrowser1NavigateComplete2(); });
+        [this] { m_controller.WebBrowser1NavigateComplete2(); },
+        [this](const std::string& address) { m_controller.WebLinkClicked(address); });
     for (int page = 0; page < kTreePageCount; ++page) {
         NameForScreenReaders(m_trees[page], Utf8ToWide(kPages[page].caption).c_str());
     }

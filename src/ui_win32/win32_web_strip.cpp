@@ -6,10 +6,12 @@
 #include <exdispid.h>
 #include <mshtml.h>
 #include <ole2.h>
+#include <shobjidl.h>
 
 #include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
+#include "webpanel/web_panel.h"
 
 namespace tk {
 
@@ -23,8 +25,8 @@ constexpr wchar_t kClass[] = L"TkWebStrip";
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class Win32WebStrip::Browser final : public IOleClientSite, public IOleInPlaceSite, public IDispatch {
 public:
-    Browser(HWND host, std::function<void()> navigateComplete)
-        : m_host(host), m_navigateComplete(std::move(navigateComplete)) {}
+    Browser(HWND host, std::function<void()> navigateComplete, std::function<void(const std::string&)> open)
+        : m_host(host), m_navigateComplete(std::move(navigateComplete)), m_open(std::move(open)) {}
 
     // Makes and activates the control out of view; false when the system has none.
     bool Create() {
@@ -75,6 +77,7 @@ public:
         VARIANT empty;
         ::VariantInit(&empty);
         m_failed = false;
+        m_site = address;
         m_browser->Navigate(url, &empty, &empty, &empty, &empty);
         ::SysFreeString(url);
     }
@@ -178,15 +181,62 @@ public:
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
         if (id == DISPID_NAVIGATEERROR) m_failed = true;
         if (id == DISPID_NAVIGATECOMPLETE2 && m_navigateComplete) m_navigateComplete();
+        if (params == nullptr) return S_OK;
+        // The page is outside input: it opens no window of its own, and the strip leaves the
+        // site only for the user's browser, once per click.
+        if (id == DISPID_NEWWINDOW2 && params->cArgs >= 2) {
+            Cancel(params->rgvarg[0]);
+        } else if (id == DISPID_NEWWINDOW3 && params->cArgs >= 5) {
+            Cancel(params->rgvarg[3]);
+            const VARIANT& url = params->rgvarg[0];
+            if ((params->rgvarg[2].lVal & NWMF_USERINITED) && url.vt == VT_BSTR && TakeUserInput()) {
+                m_open(WideToUtf8(url.bstrVal ? url.bstrVal : L""));
+            }
+        } else if (id == DISPID_BEFORENAVIGATE2 && params->cArgs >= 7 && IsTopFrame(params->rgvarg[6])) {
+            const VARIANT& url = params->rgvarg[5];
+            const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
+            const std::string address =
+                text && text->vt == VT_BSTR && text->bstrVal ? WideToUtf8(text->bstrVal) : std::string();
+            if (!StaysOnSite(m_site, address)) {
+                Cancel(params->rgvarg[0]);
+                if (TakeUserInput()) m_open(address);
+            }
+        }
         return S_OK;
     }
 
 private:
+    static void Cancel(VARIANT& cancel) {
+        if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal) *cancel.pboolVal = VARIANT_TRUE;
+    }
+    bool IsTopFrame(const VARIANT& frame) const {
+        if (frame.vt != VT_DISPATCH || frame.pdispVal == nullptr || m_browser == nullptr) return false;
+        IUnknown* a = nullptr;
+        IUnknown* b = nullptr;
+        frame.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
+        m_browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
+        const bool same = a != nullptr && a == b;
+        if (a) a->Release();
+        if (b) b->Release();
+        return same;
+    }
+    // The user's last click or key, if it is fresh and not yet used: scripts cannot make one.
+    bool TakeUserInput() {
+        LASTINPUTINFO input{sizeof input, 0};
+        if (!::GetLastInputInfo(&input) || input.dwTime == m_usedInput) return false;
+        if (::GetTickCount() - input.dwTime > 2000) return false;
+        m_usedInput = input.dwTime;
+        return true;
+    }
+
     HWND m_host;
     std::function<void()> m_navigateComplete;
+    std::function<void(const std::string&)> m_open;
+    std::string m_site;
+    DWORD m_usedInput = 0;
     IOleObject* m_ole = nullptr;
     IWebBrowser2* m_browser = nullptr;
     IConnectionPoint* m_events = nullptr;
@@ -196,8 +246,10 @@ private:
 };
 
 Win32WebStrip::Win32WebStrip(HWND parent, std::function<void()> bannerClicked,
-                             std::function<void()> navigateComplete)
-    : m_bannerClicked(std::move(bannerClicked)), m_navigateComplete(std::move(navigateComplete)) {
+                             std::function<void()> navigateComplete,
+                             std::function<void(const std::string&)> linkOpened)
+    : m_bannerClicked(std::move(bannerClicked)), m_navigateComplete(std::move(navigateComplete)),
+      m_linkOpened(std::move(linkOpened)) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Proc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -219,7 +271,7 @@ Win32WebStrip::~Win32WebStrip() {
 
 bool Win32WebStrip::CreateBrowser() {
     if (m_browser) return true;
-    auto browser = std::make_unique<Browser>(m_window, m_navigateComplete);
+    auto browser = std::make_unique<Browser>(m_window, m_navigateComplete, m_linkOpened);
     if (!browser->Create()) {
         ReportInfo("web strip", "no browser control on this system: the banner stays");
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <windows.h>
 
@@ -12,8 +13,10 @@ namespace tk {
 // can be made. Where none can (no browser engine), the banner stays and nothing else changes.
 class Win32WebStrip final : public WebStripPort {
 public:
+    // linkOpened gets what the user's click asks the page to open elsewhere.
     Win32WebStrip(HWND parent, std::function<void()> bannerClicked,
-                  std::function<void()> navigateComplete);
+                  std::function<void()> navigateComplete,
+                  std::function<void(const std::string&)> linkOpened);
     ~Win32WebStrip() override;
     Win32WebStrip(const Win32WebStrip&) = delete;
     Win32WebStrip& operator=(const Win32WebStrip&) = delete;
@@ -35,6 +38,7 @@ private:
     HWND m_window = nullptr;
     std::function<void()> m_bannerClicked;
     std::function<void()> m_navigateComplete;
+    std::function<void(const std::string&)> m_linkOpened;
     Browser* m_browser = nullptr;
 };
 

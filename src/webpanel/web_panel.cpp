@@ -56,4 +56,33 @@ BrowserPlacement CheckBrowserPage(std::string_view locationUrl, std::string_view
     return placement;
 }
 
+namespace {
+
+// The lower-cased host of an http or https address; empty for any other address.
+std::string WebHost(std::string_view address) {
+    const std::size_t colon = address.find("://");
+    if (colon == std::string_view::npos) return {};
+    const std::string scheme = LowerAscii(address.substr(0, colon));
+    if (scheme != "http" && scheme != "https") return {};
+    std::string_view authority = address.substr(colon + 3);
+    // Browsers end the authority at a backslash too.
+    authority = authority.substr(0, authority.find_first_of("/\\?#"));
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        authority = authority.substr(at + 1);
+    }
+    const std::size_t bracket = authority.rfind(']');
+    const std::size_t port = authority.rfind(':');
+    if (port != std::string_view::npos && (bracket == std::string_view::npos || port > bracket)) {
+        authority = authority.substr(0, port);
+    }
+    return LowerAscii(authority);
+}
+
+}  // namespace
+
+bool StaysOnSite(std::string_view site, std::string_view address) {
+    const std::string host = WebHost(address);
+    return !host.empty() && host == WebHost(site);
+}
+
 }  // namespace tk

@@ -53,4 +53,8 @@ struct BrowserPlacement {
 BrowserPlacement CheckBrowserPage(std::string_view locationUrl, std::string_view bodyHtml,
                                   bool loaded, int stripWidth, int stripHeight);
 
+// Where the strip may go by itself: an http or https address on the host of `site`. Anything
+// else a page asks for leaves the strip only as a link the user clicked.
+bool StaysOnSite(std::string_view site, std::string_view address);
+
 }  // namespace tk

@@ -80,6 +80,52 @@ def children():
     return [pid for pid, stat in _processes() if stat[1] == me]
 
 
+def rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            m = re.search(r"^VmRSS:\s+(\d+)", f.read(), re.M)
+        return int(m.group(1)) if m else None
+    except OSError:
+        return None
+
+
+def parent_of(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        return int(f.read().rpartition(")")[2].split()[1])
+
+
+def descendants(pid):
+    """Every live process below pid."""
+    found, todo = set(), [pid]
+    while todo:
+        parent = todo.pop()
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    if parent_of(int(entry)) == parent and int(entry) not in found:
+                        found.add(int(entry))
+                        todo.append(int(entry))
+                except (OSError, ValueError, IndexError):
+                    pass
+    return found
+
+
+def alive(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rpartition(")")[2].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def maps_of(pid):
+    try:
+        with open("/proc/%d/maps" % pid) as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
 def session_members(sid):
     return [pid for pid, stat in _processes() if stat[3] == sid]
 

@@ -13,7 +13,6 @@ A summary of the times and memory use goes to standard error.
 """
 
 import os
-import re
 import signal
 import subprocess
 import sys
@@ -22,7 +21,9 @@ import time
 
 from e2e_support import (TITLE, WAIT, Desktop, DesktopTestCase, main, require, require_tools,
                          session_members, take_program, wait_for)
-from web_site import ERROR_PAGE, PAGE_END, PROPER_PAGE, Shot, Site
+from e2e_tools import alive, descendants, maps_of, parent_of, rss_kib
+from web_site import (ERROR_PAGE, HOSTILE_PAGE, PAGE_END, PROPER_PAGE, Shot, Site,
+                      set_default_browser)
 
 HELPER = None  # the browser helper beside the built program, from the command line
 HELPER_NAME = "tarvokelmora-webstrip"
@@ -38,62 +39,17 @@ SEED_INI = "[default]\nRunSelectDoc=0\nCbRefresh=0\nQueryAutoRunDoc=0\n"
 # ---- small helpers ---------------------------------------------------------------------------
 
 
-def rss_kib(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            m = re.search(r"^VmRSS:\s+(\d+)", f.read(), re.M)
-        return int(m.group(1)) if m else None
-    except OSError:
-        return None
-
-
 def helper_of(pid):
     """The program's browser helper, or None while it has none."""
     for child in session_members(pid):
         try:
             if os.path.basename(os.readlink("/proc/%d/exe" % child)) == HELPER_NAME and \
-                    _ppid(child) == pid:
+                    parent_of(child) == pid:
                 return child
         except OSError:
             pass
     return None
 
-
-def _ppid(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        return int(f.read().rpartition(")")[2].split()[1])
-
-
-def descendants(pid):
-    """Every live process below pid."""
-    found, todo = set(), [pid]
-    while todo:
-        parent = todo.pop()
-        for entry in os.listdir("/proc"):
-            if entry.isdigit():
-                try:
-                    if _ppid(int(entry)) == parent and int(entry) not in found:
-                        found.add(int(entry))
-                        todo.append(int(entry))
-                except (OSError, ValueError, IndexError):
-                    pass
-    return found
-
-
-def alive(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rpartition(")")[2].split()[0] != "Z"
-    except OSError:
-        return False
-
-
-def maps_of(pid):
-    try:
-        with open("/proc/%d/maps" % pid) as f:
-            return f.read()
-    except OSError:
-        return ""
 
 
 # ---- the desktop ---------------------------------------------------------------------------
@@ -203,13 +159,17 @@ class WebStripTest(DesktopTestCase):
         for line in cls.reports:
             print(line, file=sys.stderr)
 
-    def start_program(self, first_page, ini=SEED_INI):
+    def start_program(self, first_page, ini=SEED_INI, browser=None):
         """Starts a private copy beside its helper and follows it until the helper runs and the
-        server has been asked for the first page."""
+        server has been asked for the first page. With browser (a file), the user's default
+        browser is a script that records there each address it is given."""
         self.site.serve(first_page)
         # Each run in a home of its own: nothing the browser engine keeps carries over.
         base = tempfile.mkdtemp(prefix="run-", dir=self.desk.tmp)
         env = dict(self.desk.env, TARVOKELMORA_SITE=self.site.url, **Desktop.home_env(base))
+        if browser is not None:
+            env["XDG_DATA_DIRS"] = env["XDG_DATA_HOME"] + ":/usr/share"
+            set_default_browser(env, browser)
 
         start = time.monotonic()
         program = self.launch(ini=ini, folder=os.path.join(base, "app"), extra=(HELPER,), env=env,
@@ -437,6 +397,40 @@ class WebStripTest(DesktopTestCase):
         self.assertEqual(self.desk.search_title(TITLE), [wid])
         self.assertEqual(self.desk.client_rect(wid), rect)
         self.assertIn("not its own", self.desk.log("program"))
+
+    def test_8_the_page_acts_only_on_the_users_click(self):
+        # A page that opens windows, leaves the site, shows dialogs and asks for permissions by
+        # itself; elsewhere is the same server under another host name.
+        elsewhere = self.site.url.replace("127.0.0.1", "localhost")
+        record = os.path.join(self.desk.tmp, "browser-%d" % time.monotonic_ns())
+        watch = self.start_program(HOSTILE_PAGE.replace("ELSEWHERE", elsewhere), browser=record)
+        box = self.wait_until_covered(watch)
+        wait_for(lambda: any(p.startswith("/kelmora/permission/") for p in self.site.paths()),
+                 what="the page's permission answer",
+                 detail=lambda: "requests %r" % self.site.paths())
+        time.sleep(2)  # the page's own timer has long fired
+
+        def opened():
+            try:
+                with open(record) as f:
+                    return f.read().split()
+            except FileNotFoundError:
+                return []
+        paths = self.site.paths()
+        self.assertIn("/kelmora/after-dialogs", paths, "a script dialog held the page")
+        self.assertIn("/kelmora/permission/denied", paths)
+        self.assertEqual(opened(), [], "the page opened a window without a click")
+        self.assertFalse([p for p in paths if p.startswith("/kelmora/away")],
+                         "the strip left the site or opened a window by itself")
+
+        # A click that opens two windows opens one address in the user's browser.
+        x, y, w, h = box
+        self.desk.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        wait_for(opened, what="the user's browser")
+        time.sleep(2)
+        self.assertEqual(opened(), [elsewhere + "/kelmora/away/clicked-1"])
+        self.assertFalse([p for p in self.site.paths() if p.startswith("/kelmora/away")])
+        self.assertIsNotNone(self.strip_page_box(watch), "the strip left its page")
 
 
 # Names the xterm's window, then waits for its input to end.

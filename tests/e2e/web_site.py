@@ -3,6 +3,7 @@ that the browser is seen on screen exactly where it covers the strip.
 """
 
 import http.server
+import os
 import re
 import threading
 import time
@@ -18,6 +19,21 @@ PROPER_PAGE = PAGE.format(text="Today's links")
 # Upper case on purpose: the program compares the lower-cased markup.
 ERROR_PAGE = PAGE.format(text="Page NOT Found")
 
+# A page that, by itself, shows dialogs, opens a window, asks for a permission and leaves for
+# ELSEWHERE, and whose body opens two windows on a click; it reports to the site how far it got.
+HOSTILE_PAGE = ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>strip</title>"
+                "<style>html, body { margin: 0; height: 100%; background: #ff00ff; "
+                "color: #ff00ff; }</style></head><body onclick=\""
+                "window.open('ELSEWHERE/kelmora/away/clicked-1'); "
+                "window.open('ELSEWHERE/kelmora/away/clicked-2');\"><p>Today's links</p>"
+                "<img src=\"" + PAGE_END + "\" alt=\"\" style=\"display: none\"><script>"
+                "alert('strip'); confirm('strip'); prompt('strip');"
+                "fetch('/kelmora/after-dialogs');"
+                "window.open('ELSEWHERE/kelmora/away/popup');"
+                "Notification.requestPermission().then(function (p) {"
+                " fetch('/kelmora/permission/' + p); });"
+                "setTimeout(function () { location.href = 'ELSEWHERE/kelmora/away/redirect'; }, 300);"
+                "</script></body></html>")
 
 # ---- the screen ----------------------------------------------------------------------------
 
@@ -127,3 +143,29 @@ class Site:
     def stop(self):
         self.server.shutdown()
         self.server.server_close()
+
+
+# ---- the user's browser --------------------------------------------------------------------
+
+# The user's browser: appends each address it is given to the file named in its command line.
+BROWSER = """#!/usr/bin/python3
+import sys
+with open(sys.argv[1], "a", encoding="utf-8") as f:
+    f.write("".join(a + "\\n" for a in sys.argv[2:]))
+"""
+
+
+def set_default_browser(env, record):
+    applications = os.path.join(env["XDG_DATA_HOME"], "applications")
+    os.makedirs(applications)
+    script = os.path.join(applications, "record-browser")
+    with open(script, "w") as f:
+        f.write(BROWSER)
+    os.chmod(script, 0o755)
+    with open(os.path.join(applications, "record-browser.desktop"), "w") as f:
+        f.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=%s %s %%u\n"
+                "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n" % (script, record))
+    os.makedirs(env["XDG_CONFIG_HOME"], exist_ok=True)
+    with open(os.path.join(env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
+        f.write("[Default Applications]\nx-scheme-handler/http=record-browser.desktop\n"
+                "x-scheme-handler/https=record-browser.desktop\n")

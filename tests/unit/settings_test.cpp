@@ -2,10 +2,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #ifdef _WIN32
-#include <filesystem>
 #include <random>
 #else
 #include <sys/wait.h>
@@ -57,7 +57,7 @@ struct SettingsFile : ::testing::Test {
         dir = ::mkdtemp(tmpl);
         path = dir + "/defualt.ini";
     }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
 #endif
 
     std::unique_ptr<TestHistory> Load(const std::string& contents) {

@@ -54,3 +54,28 @@ TEST(WebPanel, PageCheck) {
     EXPECT_EQ(fit.width, 488);
     EXPECT_EQ(fit.height, 55);
 }
+
+TEST(WebPanel, OnlyTheSiteItselfStaysInTheStrip) {
+    const char* site = "http://www.tarvokelmora.com";
+    struct Case {
+        const char* address;
+        bool stays;
+    } cases[] = {
+        {"http://www.tarvokelmora.com/kelmora/", true},
+        {"HTTPS://WWW.TarvoKelmora.com:443/x?y#z", true},
+        {"http://www.tarvokelmora.com", true},
+        {"http://tarvokelmora.com/", false},
+        {"http://www.tarvokelmora.com.evil.test/", false},
+        {"http://www.tarvokelmora.com@evil.test/", false},
+        {"http://evil.test\\@www.tarvokelmora.com/", false},
+        {"http://evil.test/?http://www.tarvokelmora.com/", false},
+        {"ftp://www.tarvokelmora.com/", false},
+        {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},
+        {"about:blank", false},
+        {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(tk::StaysOnSite(site, c.address), c.stays) << c.address;
+    EXPECT_TRUE(tk::StaysOnSite("http://[::1]:8080", "http://[::1]/page"));
+    EXPECT_FALSE(tk::StaysOnSite("not a site", "not a site"));
+}

@@ -3,6 +3,8 @@
 // output (see webpanel/strip_protocol.h) and shows the pages in a window the program embeds.
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -10,6 +12,9 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineRegisterProtocolHandlerRequest>
 #include <QWebEngineView>
 #include <cerrno>
 #include <csignal>
@@ -18,10 +23,12 @@
 #include <functional>
 #include <string>
 #include <sys/prctl.h>
+#include <utility>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include "webpanel/strip_protocol.h"
+#include "webpanel/web_panel.h"
 
 namespace tk {
 
@@ -30,6 +37,32 @@ namespace {
 // Bodies past this are cut: the strip's pages are small, and the line must stay below what the
 // program reads.
 constexpr qsizetype kMaxBody = 4 << 20;
+
+// A click or a key the user gave the strip: it lets the page open one address in the user's
+// browser, soon after. Scripts cannot make these; the window system delivers them.
+class UserAction final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const bool key = event->type() == QEvent::KeyPress &&
+                         IsActivationKey(static_cast<QKeyEvent*>(event)->key());
+        if (event->spontaneous() && (key || event->type() == QEvent::MouseButtonPress)) {
+            m_at.start();
+        }
+        return false;
+    }
+    // Whether an action is fresh enough to be this navigation's cause; each is used once.
+    bool Take() {
+        const bool fresh = m_at.isValid() && m_at.elapsed() < 2000;
+        m_at.invalidate();
+        return fresh;
+    }
+
+private:
+    static bool IsActivationKey(int key) {
+        return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    }
+    QElapsedTimer m_at;
+};
 
 // A page asked for in a new window: its first address goes to the user's browser, and the
 // page itself goes.
@@ -53,26 +86,65 @@ private:
     bool m_done = false;
 };
 
-// Links the user follows go to the user's own browser; the strip stays on its page.
+std::string Address(const QUrl& url) { return url.toString(QUrl::FullyEncoded).toStdString(); }
+
+// The page is outside input and the strip obeys the user: links the user follows and windows
+// the user's click opens go to the user's browser, one per click; by itself the strip stays on
+// the site; the page gets no dialogs and no permissions.
 class StripPage final : public QWebEnginePage {
 public:
-    StripPage(QWebEngineProfile* profile, QObject* parent, std::function<void(const QUrl&)> open)
-        : QWebEnginePage(profile, parent), m_open(std::move(open)) {}
+    StripPage(QWebEngineProfile* profile, QObject* parent, UserAction* user,
+              std::function<void(const QUrl&)> open)
+        : QWebEnginePage(profile, parent), m_user(user), m_open(std::move(open)) {
+        QWebEngineSettings* s = settings();
+        // Chromium's own gate as well: no window.open without the user's gesture.
+        s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+        s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+        s->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+        s->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+        s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+        connect(this, &QWebEnginePage::featurePermissionRequested, this,
+                [this](const QUrl& origin, Feature feature) {
+                    setFeaturePermission(origin, feature, PermissionDeniedByUser);
+                });
+        connect(this, &QWebEnginePage::fullScreenRequested, this,
+                [](QWebEngineFullScreenRequest request) { request.reject(); });
+        connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
+                [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+        connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
+                [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
+    }
+    // The site as the program last named it.
+    void SetSite(const std::string& address) { m_site = address; }
+    // Whether a navigation was turned away since the last call: the engine ends it as a
+    // failed load, though the page shown has not changed.
+    bool TakeRefused() { return std::exchange(m_refused, false); }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (type == NavigationTypeLinkClicked && isMainFrame) {
+        if (!isMainFrame) return true;
+        if (type == NavigationTypeLinkClicked && m_user->Take()) {
             m_open(url);
+            m_refused = true;
             return false;
         }
-        return true;
+        if (StaysOnSite(m_site, Address(url))) return true;
+        m_refused = true;
+        return false;
     }
     QWebEnginePage* createWindow(WebWindowType) override {
+        if (!m_user->Take()) return nullptr;
         return new NewWindowCatcher(profile(), this, m_open);
     }
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
 
 private:
+    UserAction* m_user;
     std::function<void(const QUrl&)> m_open;
+    std::string m_site;
+    bool m_refused = false;
 };
 
 class StripHelper final : public QObject {
@@ -86,13 +158,19 @@ public:
         m_profile = new QWebEngineProfile(m_window);
         m_view = new QWebEngineView(m_window);
         m_view->setAccessibleName(QStringLiteral("TarvoKelmora 网页"));
-        m_view->setPage(new StripPage(m_profile, m_view, [this](const QUrl& url) {
-            Send(OpenEvent{url.toString(QUrl::FullyEncoded).toStdString()});
-        }));
+        qApp->installEventFilter(&m_user);
+        m_page = new StripPage(m_profile, m_view, &m_user,
+                               [this](const QUrl& url) { Send(OpenEvent{Address(url)}); });
+        m_view->setPage(m_page);
         m_view->setContextMenuPolicy(Qt::NoContextMenu);
         m_view->page()->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
         layout->addWidget(m_view);
         connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
+            const bool refused = m_page->TakeRefused();
+            // A load the program asked for is always reported; the page's own refused moves
+            // leave it as it was.
+            if (!ok && refused && !m_asked) return;
+            m_asked = false;
             m_loaded = ok;
             Send(CompleteEvent{ok, m_view->url().toString(QUrl::FullyEncoded).toStdString()});
         });
@@ -157,6 +235,8 @@ private:
 
     void Handle(const StripCommand& command) {
         if (auto* navigate = std::get_if<NavigateCommand>(&command)) {
+            m_page->SetSite(navigate->address);
+            m_asked = true;
             m_view->load(QUrl(QString::fromStdString(navigate->address)));
         } else if (auto* page = std::get_if<PageCommand>(&command)) {
             const std::uint32_t serial = page->serial;
@@ -197,9 +277,12 @@ private:
     QWidget* m_window = nullptr;
     QWebEngineProfile* m_profile = nullptr;
     QWebEngineView* m_view = nullptr;
+    StripPage* m_page = nullptr;
+    UserAction m_user;
     QSocketNotifier* m_notifier = nullptr;
     StripDecoder m_decoder;
     bool m_loaded = true;
+    bool m_asked = false;  // a load the program asked for has not finished yet
     WId m_sentWindow = 0;
 };
 

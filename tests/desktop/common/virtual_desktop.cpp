@@ -65,9 +65,11 @@ VirtualDesktop::VirtualDesktop(Options options) {
     }
     const std::string screen =
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-    m_xvfb = SpawnWithEnv({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                           "-nolisten", "tcp", "-noreset", "+extension", "RANDR"},
-                          {}, fds[1]);
+    std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                     screen, "-nolisten", "tcp", "-noreset", "+extension", "RANDR"};
+    // A server that cannot say which process a client is, as remote and older servers are.
+    if (!options.clientIds) args.insert(args.end(), {"-extension", "X-Resource"});
+    m_xvfb = SpawnWithEnv(args, {}, fds[1]);
     ::close(fds[1]);
     // Xvfb writes the number and the newline separately: read up to the newline.
     std::string number;

@@ -14,6 +14,7 @@ public:
         bool windowManager = true;  // openbox
         int width = 1280;
         int height = 800;
+        bool clientIds = true;  // the X-Resource extension
     };
     VirtualDesktop();
     explicit VirtualDesktop(Options options);

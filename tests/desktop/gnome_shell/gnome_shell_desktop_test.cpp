@@ -28,12 +28,36 @@ using namespace tk::test;
 
 namespace {
 
-bool EnableExtension(const std::string& address) {
-    GDBusConnection* c = g_dbus_connection_new_for_address_sync(
+GDBusConnection* Connect(const std::string& address) {
+    return g_dbus_connection_new_for_address_sync(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
+}
+
+// The D-Bus error another program on the bus gets when it asks for the list with `parameters`.
+std::string ListErrorForAnyone(const std::string& address, GVariant* parameters) {
+    GDBusConnection* c = Connect(address);
+    if (c == nullptr) return "no connection";
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        c, "org.gnome.Shell", GnomeShellWindowLister::kObjectPath, GnomeShellWindowLister::kInterface,
+        "List", parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    std::string name = "answered";
+    if (reply != nullptr) g_variant_unref(reply);
+    if (error != nullptr) {
+        gchar* remote = g_dbus_error_get_remote_error(error);
+        name = remote != nullptr ? remote : error->message;
+        g_free(remote);
+        g_error_free(error);
+    }
+    g_object_unref(c);
+    return name;
+}
+
+bool EnableExtension(const std::string& address) {
+    GDBusConnection* c = Connect(address);
     if (c == nullptr) return false;
     GVariant* reply = g_dbus_connection_call_sync(
         c, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions", "EnableExtension",
@@ -101,6 +125,7 @@ TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAre
     // The session is recognised as GNOME's; what the user is told names the extension.
     ::setenv("WAYLAND_DISPLAY", (m_dir + "/wayland-0").c_str(), 1);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);  // where the lister leaves its pass
     ::unsetenv("DISPLAY");
     std::unique_ptr<WindowSystem> session = CreateSessionWindowSystem();
     EXPECT_FALSE(session->SeesAllWindows());
@@ -137,6 +162,13 @@ TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAre
         EXPECT_EQ(w.info.owner, 0u);
     }
     EXPECT_EQ(count, 1);
+    // Another program gets no list: not without a pass, not with one it made up, not with one
+    // that was good for a call that has ended.
+    const std::string denied = "org.freedesktop.DBus.Error.AccessDenied";
+    EXPECT_EQ(ListErrorForAnyone(m_address, g_variant_new("(s)", "0123456789abcdef0123456789abcdef")), denied);
+    EXPECT_EQ(ListErrorForAnyone(m_address, g_variant_new("(s)", "../../../etc/passwd")), denied);
+    EXPECT_NE(ListErrorForAnyone(m_address, nullptr), "answered");
+    EXPECT_TRUE(fs::is_empty(m_dir + "/tarvokelmora-callers"));
     // The session's own lister sees it too from now on, and has nothing more to say.
     EXPECT_GT(session->ListWindows().windows.size(), 0u);
     EXPECT_TRUE(session->SeesAllWindows());

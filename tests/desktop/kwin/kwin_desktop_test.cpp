@@ -3,6 +3,7 @@
 // lister loads and unloads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -125,6 +127,53 @@ TEST_F(KWinDesktopTest, ANativeWindowIsListedWithItsProcessAndTheScriptLeavesNot
     EXPECT_FALSE(isLoaded);
     g_variant_unref(loaded);
     g_object_unref(c);
+}
+
+TEST_F(KWinDesktopTest, AnotherProgramCannotAnswerInKWinsPlace) {
+    ::setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
+    KWinWindowLister lister(m_address);
+    // Another program on the bus answers every listing's object, as fast as it can, with a
+    // window of its own making.
+    std::atomic<bool> stop{false};
+    std::thread intruder([&] {
+        GDBusConnection* c = g_dbus_connection_new_for_address_sync(
+            m_address.c_str(),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr);
+        if (c == nullptr) return;
+        const char* self = g_dbus_connection_get_unique_name(c);
+        while (!stop) {
+            GVariant* names = g_dbus_connection_call_sync(
+                c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "ListNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr,
+                nullptr);
+            if (names == nullptr) continue;
+            GVariantIter* it = nullptr;
+            const gchar* name = nullptr;
+            g_variant_get(names, "(as)", &it);
+            while (g_variant_iter_next(it, "&s", &name)) {
+                if (name[0] != ':' || g_strcmp0(name, self) == 0) continue;
+                for (int serial = 1; serial <= 4; ++serial) {
+                    const std::string path = "/org/tarvokelmora/WindowList/" + std::to_string(serial);
+                    GVariant* r = g_dbus_connection_call_sync(
+                        c, name, path.c_str(), "org.tarvokelmora.WindowList", "Windows",
+                        g_variant_new("(s)", R"([{"id":"1","title":"forged","pid":1}])"), nullptr,
+                        G_DBUS_CALL_FLAGS_NO_AUTO_START, 500, nullptr, nullptr);
+                    if (r != nullptr) g_variant_unref(r);
+                }
+            }
+            g_variant_iter_free(it);
+            g_variant_unref(names);
+        }
+        g_object_unref(c);
+    });
+    NativeWindowList listed;
+    const bool ok = WaitFor([&] { return (listed = lister.List()).ok; }, 30000);
+    stop = true;
+    intruder.join();
+    ASSERT_TRUE(ok) << listed.error;
+    for (const NativeWindow& w : listed.windows) EXPECT_NE(w.info.text, "forged");
 }
 
 TEST_F(KWinDesktopTest, APlasmaSessionIsRecognisedAndItsWindowsReachTheSweep) {

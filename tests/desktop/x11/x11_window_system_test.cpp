@@ -5,133 +5,23 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include "platform/linux/x11/x11_properties.h"
 #include "platform/linux/x11/x11_window_system.h"
 #include "ready_desktop.h"
+#include "test_client.h"
 
 using namespace tk;
 using tk::test::StartReadyDesktop;
+using tk::test::TestClient;
 using tk::test::VirtualDesktop;
 using tk::test::WaitFor;
 
 namespace {
-
-// A raw X client of the test's own: it plays the applications (and, where a test wants
-// one, a window manager that writes its lists by hand).
-class TestClient {
-public:
-    explicit TestClient(const std::string& display) : m_c(xcb_connect(display.c_str(), nullptr)) {
-        root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
-    }
-    ~TestClient() { xcb_disconnect(m_c); }
-    TestClient(const TestClient&) = delete;
-    TestClient& operator=(const TestClient&) = delete;
-
-    xcb_atom_t Atom(const char* name) {
-        auto* reply = xcb_intern_atom_reply(
-            m_c, xcb_intern_atom(m_c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-        xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return atom;
-    }
-
-    xcb_window_t Create(xcb_window_t parent = XCB_WINDOW_NONE) {
-        xcb_window_t w = xcb_generate_id(m_c);
-        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, w, parent ? parent : root, 0, 0, 64, 64, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        return w;
-    }
-
-    void Set(xcb_window_t w, const char* property, xcb_atom_t type, uint8_t format,
-             const void* data, std::size_t count) {
-        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, w, Atom(property), type, format,
-                            static_cast<uint32_t>(count), data);
-    }
-    void SetText(xcb_window_t w, const char* property, const char* type, std::string_view bytes) {
-        Set(w, property, Atom(type), 8, bytes.data(), bytes.size());
-    }
-    void SetCard32(xcb_window_t w, const char* property, xcb_atom_t type,
-                   std::vector<uint32_t> values) {
-        Set(w, property, type, 32, values.data(), values.size());
-    }
-    void SetAtoms(xcb_window_t w, const char* property, std::vector<const char*> names) {
-        std::vector<uint32_t> atoms;
-        for (const char* name : names) atoms.push_back(Atom(name));
-        SetCard32(w, property, XCB_ATOM_ATOM, atoms);
-    }
-    void SetWmState(xcb_window_t w, uint32_t state) {
-        SetCard32(w, "WM_STATE", Atom("WM_STATE"), {state, 0});
-    }
-
-    // A titled application window, given its properties before it is mapped, as clients do.
-    xcb_window_t Window(const std::string& title,
-                        const std::function<void(xcb_window_t)>& before = {}) {
-        xcb_window_t w = Create();
-        SetText(w, "_NET_WM_NAME", "UTF8_STRING", title);
-        if (before) before(w);
-        xcb_map_window(m_c, w);
-        Sync();
-        return w;
-    }
-
-    void Map(xcb_window_t w) { xcb_map_window(m_c, w); }
-    void Destroy(xcb_window_t w) { xcb_destroy_window(m_c, w); }
-
-    // Returns once the server has handled everything sent before.
-    void Sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
-
-    xcb_atom_t TypeOf(xcb_window_t w, const char* property) {
-        auto* reply = xcb_get_property_reply(
-            m_c, xcb_get_property(m_c, 0, w, Atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
-            nullptr);
-        xcb_atom_t type = reply ? reply->type : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return type;
-    }
-
-    std::vector<uint32_t> Card32s(xcb_window_t w, const char* property) {
-        auto* reply = xcb_get_property_reply(
-            m_c, xcb_get_property(m_c, 0, w, Atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16),
-            nullptr);
-        std::vector<uint32_t> values;
-        if (reply && reply->format == 32) {
-            auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
-            values.assign(data, data + xcb_get_property_value_length(reply) / 4);
-        }
-        std::free(reply);
-        return values;
-    }
-
-    uint8_t MapState(xcb_window_t w) {
-        auto* reply =
-            xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, w), nullptr);
-        uint8_t state = reply ? reply->map_state : uint8_t{XCB_MAP_STATE_UNMAPPED};
-        std::free(reply);
-        return state;
-    }
-
-    // A client message to the window manager about `w`, as the window-manager standards send it.
-    void SendToRoot(xcb_window_t w, const char* type, std::vector<uint32_t> data) {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = w;
-        event.type = Atom(type);
-        std::copy(data.begin(), data.end(), event.data.data32);
-        xcb_send_event(m_c, 0, root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&event));
-        Sync();
-    }
-
-    xcb_window_t root = XCB_WINDOW_NONE;
-
-private:
-    xcb_connection_t* m_c;
-};
 
 // Publishes a check window, as a window manager does before it writes its client lists.
 xcb_window_t ActAsWindowManager(TestClient& x) {
@@ -237,6 +127,43 @@ TEST(X11WindowSystem, ChineseXtermTitleComesFromCompoundText) {
     const auto handle = static_cast<xcb_window_t>(w.handle);
     EXPECT_EQ(x.TypeOf(handle, "WM_NAME"), x.Atom("COMPOUND_TEXT"));
     EXPECT_EQ(x.TypeOf(handle, "_NET_WM_NAME"), xcb_atom_t{XCB_ATOM_NONE});
+}
+
+TEST(X11WindowSystem, AClaimedProcessIdCountsOnlyFromAClientOnThisHost) {
+    // No X-Resource: the server cannot say who a client is, and only the claim is left.
+    VirtualDesktop::Options options;
+    options.windowManager = false;
+    options.clientIds = false;
+    VirtualDesktop desktop(options);
+    ASSERT_TRUE(desktop.Ok()) << desktop.Error();
+    TestClient x(desktop.Display());
+    const std::string host = ThisHostName();
+    ASSERT_FALSE(host.empty());
+    const auto pid = static_cast<uint32_t>(::getpid());
+    struct Case {
+        std::string title;
+        std::optional<std::string> machine;
+        std::int64_t pid;
+    } cases[] = {
+        {"here", host, pid},
+        {"elsewhere", "elsewhere.invalid", 0},
+        {"here as a prefix", host + ".elsewhere.invalid", 0},
+        {"no machine said", std::nullopt, 0},
+    };
+    std::vector<xcb_window_t> windows;
+    for (const Case& c : cases) {
+        windows.push_back(x.Window(c.title, [&](xcb_window_t w) {
+            x.SetCard32(w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {pid});
+            if (c.machine) x.SetText(w, "WM_CLIENT_MACHINE", "STRING", *c.machine);
+            x.SetWmState(w, 1);
+        }));
+    }
+    X11WindowSystem system(On(desktop));
+    const WindowSnapshot s = SweepListing(system, windows);
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        ASSERT_TRUE(Find(s, windows[i])) << cases[i].title;
+        EXPECT_EQ(Find(s, windows[i])->pid, cases[i].pid) << cases[i].title;
+    }
 }
 
 TEST(X11WindowSystem, OwnersAndToolWindows) {

@@ -226,11 +226,13 @@ std::optional<std::string> XdgAutostartStore::Read(const std::string& name) {
     // Only a regular file: a FIFO left in its place is refused, never waited on.
     std::string bytes;
     bool missing = false;
+    if (!ReadWholeFile(entry, bytes, missing, kMaxEntryBytes).ok || missing) return std::nullopt;
+    return ProgramOfEntry(bytes);
+}
+
+std::optional<std::string> XdgAutostartStore::ProgramOfEntry(const std::string& text) {
     glib::KeyFile keys;
-    if (!ReadWholeFile(entry, bytes, missing, kMaxEntryBytes).ok || missing || !keys.Load(bytes) ||
-        !keys.HasGroup(kGroup)) {
-        return std::nullopt;
-    }
+    if (!keys.Load(text) || !keys.HasGroup(kGroup)) return std::nullopt;
     // Raw values with the project's own unescaping: it keeps "\$" and the like for the Exec
     // quoting rules, where GLib's string reading gives up on the whole value.
     const auto value = [&](const char* key) -> std::optional<std::string> {

@@ -32,6 +32,8 @@ public:
     const std::string& Folder() const { return m_folder; }
     // Where the entry of `name` lives; empty for a name that cannot be a file name.
     std::string EntryPath(const std::string& name) const;
+    // Read's answer for an entry's text: anyone can write the folder, so this is fuzzed.
+    static std::optional<std::string> ProgramOfEntry(const std::string& text);
 
 private:
     std::string m_folder;

@@ -1,5 +1,11 @@
 #include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "base/text.h"
@@ -17,10 +23,53 @@ constexpr int kConnectTimeoutMs = 1000;
 // The shell is there but our object is not: the extension is not enabled (or not installed).
 bool MeansNoExtension(const GError* error) {
     if (error->domain != G_DBUS_ERROR) return false;
-    return error->code == G_DBUS_ERROR_UNKNOWN_METHOD ||
+    // An extension from before the pass takes no argument.
+    return error->code == G_DBUS_ERROR_UNKNOWN_METHOD || error->code == G_DBUS_ERROR_INVALID_ARGS ||
            error->code == G_DBUS_ERROR_UNKNOWN_OBJECT ||
            error->code == G_DBUS_ERROR_UNKNOWN_INTERFACE;
 }
+
+// The extension answers only a caller that shows a pass: a file named by a random token in a
+// folder of the runtime directory only this user can enter. It lasts one call.
+class CallerPass {
+public:
+    CallerPass() {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime == nullptr || runtime[0] != '/') return;
+        const std::string dir = std::string(runtime) + "/tarvokelmora-callers";
+        if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return;
+        struct stat st {};
+        if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+            (st.st_mode & 077) != 0) {
+            return;
+        }
+        unsigned char bytes[16];
+        if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return;
+        static constexpr char kHex[] = "0123456789abcdef";
+        for (unsigned char b : bytes) {
+            m_token += kHex[b >> 4];
+            m_token += kHex[b & 15];
+        }
+        m_path = dir + "/" + m_token;
+        const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            m_path.clear();
+            m_token.clear();
+            return;
+        }
+        ::close(fd);
+    }
+    ~CallerPass() {
+        if (!m_path.empty()) ::unlink(m_path.c_str());
+    }
+    CallerPass(const CallerPass&) = delete;
+    CallerPass& operator=(const CallerPass&) = delete;
+    const std::string& Token() const { return m_token; }
+
+private:
+    std::string m_token;
+    std::string m_path;
+};
 
 }  // namespace
 
@@ -36,9 +85,15 @@ NativeWindowList GnomeShellWindowLister::List() {
         result.error = "no session bus";
         return result;
     }
+    const CallerPass pass;
+    if (pass.Token().empty()) {
+        result.error = "cannot make the pass the shell extension asks for";
+        return result;
+    }
     GError* rawError = nullptr;
     glib::Variant reply(g_dbus_connection_call_sync(
-        c, m_shellName.c_str(), kObjectPath, kInterface, "List", nullptr, G_VARIANT_TYPE("(s)"),
+        c, m_shellName.c_str(), kObjectPath, kInterface, "List",
+        g_variant_new("(s)", pass.Token().c_str()), G_VARIANT_TYPE("(s)"),
         G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, &rawError));
     glib::Error error(rawError);
     // Notices the call left behind (such as the connection closing) are handled now.

@@ -64,13 +64,20 @@ std::string JsString(const std::string& text) {
 }
 
 struct Answer {
+    std::string kwin;  // KWin's unique name: the one sender whose answer counts
     bool done = false;
     std::string json;
 };
 
-void OnMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+void OnMethodCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
                   GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     auto* answer = static_cast<Answer*>(data);
+    // Anyone on the bus can call this object; only KWin's script may say what windows there are.
+    if (answer->kwin.empty() || g_strcmp0(sender, answer->kwin.c_str()) != 0) {
+        g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.AccessDenied",
+                                                   "only KWin answers here");
+        return;
+    }
     if (g_strcmp0(method, "Windows") == 0 &&
         g_variant_is_of_type(parameters, G_VARIANT_TYPE("(s)"))) {
         const gchar* json = nullptr;
@@ -89,6 +96,17 @@ GVariant* Call(GDBusConnection* c, const char* path, const char* interface, cons
                                        replyType ? G_VARIANT_TYPE(replyType) : nullptr,
                                        G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr,
                                        error);
+}
+
+// The unique name that owns `name` now, or nothing.
+std::string NameOwner(GDBusConnection* c, const char* name) {
+    glib::Variant reply(g_dbus_connection_call_sync(
+        c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+        g_variant_new("(s)", name), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
+        nullptr, nullptr));
+    const gchar* owner = nullptr;
+    if (reply) g_variant_get(reply.get(), "(&s)", &owner);
+    return owner != nullptr ? owner : "";
 }
 
 // A file only we can read or write, removed when the listing ends.
@@ -153,6 +171,7 @@ NativeWindowList KWinWindowLister::List() {
     const std::string plugin =
         "tarvokelmora-windows-" + std::to_string(::getpid()) + "-" + std::to_string(m_serial);
     Answer answer;
+    answer.kwin = NameOwner(c, kKWinName);
     GError* rawError = nullptr;
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kReplyXml, nullptr);
     const guint registration = g_dbus_connection_register_object(

@@ -20,9 +20,9 @@
 
 #include "base/text.h"
 #include "base/whole_file.h"
-#include "platform/linux/glib/key_file.h"
 #include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
+#include "platform/linux/shell_windows/browser_locks.h"
 #include "platform/linux/shell_windows/browser_session.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
 
@@ -73,17 +73,6 @@ bool IsInternalPage(std::string_view url) {
                        [&](std::string_view scheme) { return lower.starts_with(scheme); });
 }
 
-std::optional<long> ParsePid(std::string_view digits) {
-    if (digits.empty() || digits.size() > 9) return std::nullopt;
-    long pid = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        pid = pid * 10 + (c - '0');
-    }
-    if (pid <= 0) return std::nullopt;
-    return pid;
-}
-
 // Whether `pid` is alive and runs one of the family's browsers; `executable` gets its
 // program's path where it can be read.
 bool IsRunningBrowser(const std::string& procRoot, long pid, Family family,
@@ -100,14 +89,9 @@ bool IsRunningBrowser(const std::string& procRoot, long pid, Family family,
         std::string stat;
         bool missing = false;
         ReadWholeFile(dir + "/stat", stat, missing, 4096);
-        const std::size_t open = stat.find('(');
-        const std::size_t close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close < open) {
-            return false;
-        }
-        const char state = close + 2 < stat.size() ? stat[close + 2] : 'Z';
-        if (state == 'Z' || state == 'X' || state == 'x') return false;
-        name = stat.substr(open + 1, close - open - 1);
+        std::optional<std::string> live = LiveProcessName(stat);
+        if (!live) return false;
+        name = std::move(*live);
     }
     return IsBrowserExecutable(family, name);
 }
@@ -129,10 +113,7 @@ std::optional<std::timespec> LinkTime(const std::string& path) {
 std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::string& profile) {
     const std::string lock = profile + "/lock";
     if (const std::optional<std::string> target = ReadLink(lock)) {
-        std::string_view pid(*target);
-        pid = pid.substr(pid.rfind(':') + 1);
-        if (pid.starts_with('+')) pid.remove_prefix(1);
-        const std::optional<long> number = ParsePid(pid);
+        const std::optional<long> number = FirefoxLockPid(*target);
         std::string exe;
         if (number && IsRunningBrowser(procRoot, *number, Family::Firefox, &exe)) {
             return Holder{LinkTime(lock), exe};
@@ -166,9 +147,7 @@ std::optional<Holder> ChromiumHolder(const std::string& procRoot, const std::str
     const std::string lock = dataDir + "/SingletonLock";
     const std::optional<std::string> target = ReadLink(lock);
     if (!target) return std::nullopt;
-    const std::size_t dash = target->rfind('-');
-    if (dash == std::string::npos || target->substr(0, dash) != hostName) return std::nullopt;
-    const std::optional<long> pid = ParsePid(std::string_view(*target).substr(dash + 1));
+    const std::optional<long> pid = ChromiumLockPid(*target, hostName);
     std::string exe;
     if (!pid || !IsRunningBrowser(procRoot, *pid, Family::Chromium, &exe)) return std::nullopt;
     return Holder{LinkTime(lock), exe};
@@ -215,30 +194,12 @@ std::vector<std::string> FirefoxProfiles(const std::string& iniDir, ShellWindows
         return {};
     }
     if (missing) return {};
-    glib::KeyFile keys;
-    if (!keys.Load(ini)) {
+    std::optional<std::vector<std::string>> profiles = ProfilesFromIni(ini, iniDir, kMaxProfiles);
+    if (!profiles) {
         Fail(result, iniPath + ": not a key file");
         return {};
     }
-    std::vector<std::string> profiles;
-    for (const std::string& section : keys.Groups()) {
-        const auto value = [&](const char* key) {
-            return Trim(keys.RawValue(section, key).value_or(std::string()));
-        };
-        std::string path;
-        bool relative = true;
-        if (section.starts_with("Profile")) {
-            path = value("Path");
-            relative = value("IsRelative") != "0" && !path.starts_with('/');
-        } else if (section.starts_with("Install")) {
-            path = value("Default");
-            relative = !path.starts_with('/');
-        }
-        if (path.empty()) continue;
-        profiles.push_back(relative ? iniDir + "/" + path : path);
-        if (profiles.size() >= kMaxProfiles) break;
-    }
-    return profiles;
+    return std::move(*profiles);
 }
 
 std::string Canonical(const std::string& path) {

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "platform/linux/glib/bus_connection.h"
 #include "platform/linux/glib/glib_ptr.h"
+#include "platform/linux/shell_windows/file_manager_locations.h"
 
 namespace tk {
 
@@ -162,35 +163,10 @@ ShellWindowsResult FileManagerShellWindows::List() {
     if (std::string exe = OwnerExecutable(connection); !exe.empty()) {
         result.programs.push_back(std::move(exe));
     }
-    GVariantIter windows;
-    g_variant_iter_init(&windows, value.get());
-    GVariant* rawLocations = nullptr;
-    while (g_variant_iter_next(&windows, "{&s@as}", nullptr, &rawLocations)) {
-        glib::Variant locations(rawLocations);
-        ShellWindow window;
-        if (g_variant_n_children(locations.get()) > 0) {
-            const gchar* uri = nullptr;
-            g_variant_get_child(locations.get(), 0, "&s", &uri);
-            window.locationUrl = LocationFromUri(uri);
-        }
-        window.hasDocument = !window.locationUrl.empty();
+    for (ShellWindow& window : WindowsOfLocations(value.get())) {
         result.windows.push_back(std::move(window));
     }
     return result;
-}
-
-std::string FileManagerShellWindows::LocationFromUri(const std::string& uri) {
-    glib::String scheme(g_uri_parse_scheme(uri.c_str()));
-    if (scheme && g_ascii_strcasecmp(scheme.get(), "file") == 0) {
-        gchar* rawHost = nullptr;
-        glib::String path(g_filename_from_uri(uri.c_str(), &rawHost, nullptr));
-        glib::String host(rawHost);
-        // A folder on another host has no local path; it stays a URI.
-        if (path && (!host || std::strcmp(host.get(), "localhost") == 0)) {
-            return SanitizeUtf8(std::string("file://") + path.get());
-        }
-    }
-    return SanitizeUtf8(uri);
 }
 
 }  // namespace tk

@@ -3,14 +3,17 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(TK_SHELL_WINDOWS REQUIRED IMPORTED_TARGET gio-2.0 liblz4)
 find_package(nlohmann_json REQUIRED)
-# The session file parsers on their own, so the fuzz targets need none of the backend.
+# The readers of what browsers and the file manager leave and answer, on their own, so the fuzz
+# targets need none of the backend.
 add_library(tk_browser_sessions STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/browser_locks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/browser_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/chromium_session.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_manager_locations.cpp
     ${CMAKE_CURRENT_LIST_DIR}/firefox_session.cpp
 )
-target_link_libraries(tk_browser_sessions PUBLIC tk_core
-                      PRIVATE PkgConfig::TK_SHELL_WINDOWS nlohmann_json::nlohmann_json)
+target_link_libraries(tk_browser_sessions PUBLIC tk_core PkgConfig::TK_SHELL_WINDOWS
+                      PRIVATE nlohmann_json::nlohmann_json)
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/browser_session_shell_windows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows.cpp

@@ -27,6 +27,7 @@ add_custom_command(
 find_package(nlohmann_json REQUIRED)
 add_library(tk_compositor_replies STATIC
     ${CMAKE_CURRENT_LIST_DIR}/compositor_window_list.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sway_frame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sway_tree.cpp
 )
 target_link_libraries(tk_compositor_replies PUBLIC tk_core PRIVATE nlohmann_json::nlohmann_json)

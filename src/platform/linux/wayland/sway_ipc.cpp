@@ -15,11 +15,7 @@ namespace tk {
 
 namespace {
 
-constexpr char kMagic[] = {'i', '3', '-', 'i', 'p', 'c'};
 constexpr std::uint32_t kGetTree = 4;
-constexpr std::size_t kHeaderSize = sizeof(kMagic) + 8;
-// A tree of a thousand windows is a few megabytes; more is no tree.
-constexpr std::uint32_t kMaxReply = 64u << 20;
 
 using Clock = std::chrono::steady_clock;
 
@@ -93,30 +89,23 @@ std::optional<std::string> SwayGetTree(const std::string& socketPath,
         return std::nullopt;
     }
 
-    // Header: magic, payload length, message type, both in the machine's byte order.
-    char request[kHeaderSize];
-    const std::uint32_t length = 0;
-    std::memcpy(request, kMagic, sizeof kMagic);
-    std::memcpy(request + sizeof kMagic, &length, 4);
-    std::memcpy(request + sizeof kMagic + 4, &kGetTree, 4);
-    if (!WriteAll(fd.Get(), request, sizeof request, deadline)) {
+    const std::string request = SwayRequest(kGetTree);
+    if (!WriteAll(fd.Get(), request.data(), request.size(), deadline)) {
         error = "cannot send to sway";
         return std::nullopt;
     }
-    char header[kHeaderSize];
+    char header[kSwayHeaderSize];
     if (!ReadAll(fd.Get(), header, sizeof header, deadline)) {
         error = "sway did not answer";
         return std::nullopt;
     }
-    std::uint32_t replyLength = 0, replyType = 0;
-    std::memcpy(&replyLength, header + sizeof kMagic, 4);
-    std::memcpy(&replyType, header + sizeof kMagic + 4, 4);
-    if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || replyType != kGetTree ||
-        replyLength > kMaxReply) {
+    const std::optional<std::uint32_t> replyLength =
+        SwayReplyLength(std::string_view(header, sizeof header), kGetTree);
+    if (!replyLength) {
         error = "sway's answer is not a tree";
         return std::nullopt;
     }
-    std::string payload(replyLength, '\0');
+    std::string payload(*replyLength, '\0');
     if (!ReadAll(fd.Get(), payload.data(), payload.size(), deadline)) {
         error = "sway's answer was cut short";
         return std::nullopt;

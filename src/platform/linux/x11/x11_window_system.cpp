@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <span>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +15,7 @@
 
 #include "base/text.h"
 #include "platform/linux/posix/files.h"
-#include "platform/linux/x11/compound_text.h"
+#include "platform/linux/x11/x11_properties.h"
 #include "platform/linux/x11/x_connection.h"
 
 namespace tk {
@@ -30,13 +29,13 @@ struct FreeDeleter {
 template <typename T>
 using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
-constexpr std::size_t kMaxTextBytes = 128;
 // 132 bytes of UTF-8 settle the first 128 even after invalid bytes are replaced.
 constexpr std::uint32_t kUtf8TitleLongs = 33;
 // Legacy encodings may spend escape sequences and several bytes on one character.
 constexpr std::uint32_t kLegacyTitleLongs = 256;
 constexpr std::uint32_t kMaxListLongs = 1u << 20;
 constexpr std::uint32_t kMaxAtomListLongs = 64;
+constexpr std::uint32_t kMaxHostLongs = 64;  // a host name is at most 255 bytes
 constexpr std::uint32_t kWmStateWithdrawn = 0;
 
 struct Atoms {
@@ -82,29 +81,12 @@ constexpr const char* kOtherWindowTypes[] = {
     "_NET_WM_WINDOW_TYPE_COMBO",         "_NET_WM_WINDOW_TYPE_DND",
 };
 
-// A property's value when type, format and length all agree with what we asked for;
-// nothing otherwise (absent, another type, or a reply shorter than it claims).
-template <typename T>
-std::optional<std::span<const T>> Values(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
-    if (reply == nullptr || reply->type != type || reply->format != sizeof(T) * 8) return {};
-    const std::size_t bytes = static_cast<std::size_t>(reply->value_len) * sizeof(T);
-    if (bytes > static_cast<std::size_t>(reply->length) * 4) return {};
-    return std::span<const T>(static_cast<const T*>(xcb_get_property_value(reply)),
-                              reply->value_len);
-}
-
-std::optional<std::string_view> Bytes(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
-    auto values = Values<char>(reply, type);
-    if (!values) return {};
-    std::string_view text(values->data(), values->size());
-    // A title ends at its first NUL, as window text does everywhere else.
-    return text.substr(0, text.find('\0'));
-}
-
-std::optional<std::uint32_t> FirstCard32(const xcb_get_property_reply_t* reply, xcb_atom_t type) {
-    auto values = Values<std::uint32_t>(reply, type);
-    if (!values || values->empty()) return {};
-    return values->front();
+// A reply as the property readers take it; an absent reply is an absent property.
+RawProperty View(const xcb_get_property_reply_t* reply) {
+    if (reply == nullptr) return {};
+    const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply));
+    return {reply->type, reply->format, reply->value_len,
+            std::string_view(static_cast<const char*>(xcb_get_property_value(reply)), length)};
 }
 
 struct Pending {
@@ -117,6 +99,7 @@ struct Pending {
     xcb_get_property_cookie_t netWmName;
     xcb_get_property_cookie_t wmName;
     xcb_get_property_cookie_t netWmPid;
+    xcb_get_property_cookie_t clientMachine;
 };
 
 }  // namespace
@@ -181,6 +164,8 @@ public:
     // Everything the sweep wants of each window, asked at once, then collected in order.
     std::vector<WindowInfo> Describe(const std::vector<xcb_window_t>& windows,
                                      std::int64_t ownPid) {
+        // Read at each listing: the machine may be renamed while we run.
+        const std::string host = ThisHostName();
         std::vector<Pending> pending;
         pending.reserve(windows.size());
         for (xcb_window_t w : windows) {
@@ -192,7 +177,8 @@ public:
                  GetProperty(w, m_atoms.windowType, XCB_ATOM_ATOM, kMaxAtomListLongs),
                  GetProperty(w, m_atoms.netWmName, m_atoms.utf8String, kUtf8TitleLongs),
                  GetProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kLegacyTitleLongs),
-                 GetProperty(w, m_atoms.netWmPid, XCB_ATOM_CARDINAL, 1)});
+                 GetProperty(w, m_atoms.netWmPid, XCB_ATOM_CARDINAL, 1),
+                 GetProperty(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, kMaxHostLongs)});
         }
         std::optional<xcb_res_query_client_ids_cookie_t> clientIds = AskClientPids(windows);
 
@@ -212,23 +198,25 @@ public:
             auto netWmName = TakeProperty(p.netWmName, gone);
             auto wmName = TakeProperty(p.wmName, gone);
             auto netWmPid = TakeProperty(p.netWmPid, gone);
+            auto clientMachine = TakeProperty(p.clientMachine, gone);
             // Destroyed while we asked: not a window any more, and no concern of anyone else.
             if (gone) continue;
 
             WindowInfo info;
             info.handle = p.window;
-            if (auto state = FirstCard32(wmState.get(), m_atoms.wmState)) {
+            if (auto state = PropertyCard32(View(wmState.get()), m_atoms.wmState)) {
                 // Normal and Iconic both count: a minimised window is still the user's window.
                 info.visible = *state != kWmStateWithdrawn;
             } else {
                 info.visible = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
             }
-            if (auto owner = FirstCard32(transientFor.get(), XCB_ATOM_WINDOW)) {
+            if (auto owner = PropertyCard32(View(transientFor.get()), XCB_ATOM_WINDOW)) {
                 info.owner = *owner == m_root ? 0 : *owner;
             }
             info.toolWindow = IsToolWindow(netWmState.get(), windowType.get());
-            info.text = Title(netWmName.get(), wmName.get());
-            if (auto pid = FirstCard32(netWmPid.get(), XCB_ATOM_CARDINAL)) info.pid = *pid;
+            info.text = WindowTitle(View(netWmName.get()), View(wmName.get()),
+                                    {m_atoms.utf8String, m_atoms.compoundText});
+            info.pid = ClaimedLocalPid(View(netWmPid.get()), View(clientMachine.get()), host);
             result.push_back(std::move(info));
         }
 
@@ -294,19 +282,19 @@ private:
         auto stacking = TakeProperty(stackingCookie);
         auto list = TakeProperty(listCookie);
 
-        auto checkWindow = FirstCard32(check.get(), XCB_ATOM_WINDOW);
+        auto checkWindow = PropertyCard32(View(check.get()), XCB_ATOM_WINDOW);
         if (!checkWindow) return {};
         // A window manager that died leaves its root properties behind; its check window,
         // which names itself, goes with it.
         auto self =
             TakeProperty(GetProperty(*checkWindow, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1));
-        if (FirstCard32(self.get(), XCB_ATOM_WINDOW) != checkWindow) return {};
+        if (PropertyCard32(View(self.get()), XCB_ATOM_WINDOW) != checkWindow) return {};
 
-        if (auto s = Values<std::uint32_t>(stacking.get(), XCB_ATOM_WINDOW)) {
+        if (auto s = PropertyCard32s(View(stacking.get()), XCB_ATOM_WINDOW)) {
             return std::vector<xcb_window_t>(s->rbegin(), s->rend());
         }
         // The plain list is in order of mapping; newest first is the likeliest top.
-        if (auto l = Values<std::uint32_t>(list.get(), XCB_ATOM_WINDOW)) {
+        if (auto l = PropertyCard32s(View(list.get()), XCB_ATOM_WINDOW)) {
             return std::vector<xcb_window_t>(l->rbegin(), l->rend());
         }
         return {};
@@ -372,7 +360,7 @@ private:
         result.reserve(windows.size());
         for (auto cookie : cookies) {
             auto reply = TakeProperty(cookie);
-            result.push_back(FirstCard32(reply.get(), m_atoms.wmState).has_value());
+            result.push_back(PropertyCard32(View(reply.get()), m_atoms.wmState).has_value());
         }
         return result;
     }
@@ -415,12 +403,12 @@ private:
 
     bool IsToolWindow(const xcb_get_property_reply_t* state,
                       const xcb_get_property_reply_t* type) const {
-        if (auto states = Values<std::uint32_t>(state, XCB_ATOM_ATOM)) {
+        if (auto states = PropertyCard32s(View(state), XCB_ATOM_ATOM)) {
             for (xcb_atom_t s : *states) {
                 if (s == m_atoms.skipTaskbar) return true;
             }
         }
-        if (auto types = Values<std::uint32_t>(type, XCB_ATOM_ATOM)) {
+        if (auto types = PropertyCard32s(View(type), XCB_ATOM_ATOM)) {
             // The list is in order of preference; a type we do not know is passed over.
             for (xcb_atom_t t : *types) {
                 if (t == XCB_ATOM_NONE || !m_atoms.knownTypes.contains(t)) continue;
@@ -428,21 +416,6 @@ private:
             }
         }
         return false;
-    }
-
-    std::string Title(const xcb_get_property_reply_t* netWmName,
-                      const xcb_get_property_reply_t* wmName) const {
-        std::string text;
-        if (auto utf8 = Bytes(netWmName, m_atoms.utf8String)) {
-            text = SanitizeUtf8(*utf8);
-        } else if (auto latin1 = Bytes(wmName, XCB_ATOM_STRING)) {
-            text = Latin1ToUtf8(*latin1);
-        } else if (auto compound = Bytes(wmName, m_atoms.compoundText)) {
-            text = DecodeCompoundText(*compound);
-        } else if (auto plain = Bytes(wmName, m_atoms.utf8String)) {
-            text = SanitizeUtf8(*plain);
-        }
-        return std::string(TruncateUtf8(text, kMaxTextBytes));
     }
 
     XConnection m_x;

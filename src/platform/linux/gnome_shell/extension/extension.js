@@ -1,17 +1,38 @@
-// Offers the shell's window list on the session bus, read-only, for TarvoKelmora's sweep.
+// Offers the shell's window list on the session bus, read-only, for TarvoKelmora's sweep, and
+// only to it: the caller names a pass, a file it made in a folder of the user's runtime
+// directory that only the user can enter. A sandboxed program on the bus can make no such file.
 /* exported init */
-const { Gio, Meta } = imports.gi;
+const { Gio, GLib, Meta } = imports.gi;
 
 const kInterface = `
 <node>
   <interface name="org.tarvokelmora.Windows">
     <method name="List">
+      <arg type="s" name="pass" direction="in"/>
       <arg type="s" name="windows" direction="out"/>
     </method>
   </interface>
 </node>`;
 
 const kPath = '/org/tarvokelmora/Windows';
+const kPasses = 'tarvokelmora-callers';
+const kNoFollow = Gio.FileQueryInfoFlags.NOFOLLOW_SYMLINKS;
+
+// Whether `pass` names a file in the user's own, closed folder of passes.
+function isOurCaller(pass) {
+    if (typeof pass !== 'string' || !/^[0-9a-f]{32}$/.test(pass)) return false;
+    try {
+        const dir = Gio.File.new_for_path(GLib.build_filenamev([GLib.get_user_runtime_dir(), kPasses]));
+        const info = dir.query_info('standard::type,unix::mode,owner::user', kNoFollow, null);
+        if (info.get_file_type() !== Gio.FileType.DIRECTORY) return false;
+        if ((info.get_attribute_uint32('unix::mode') & 0o077) !== 0) return false;
+        if (info.get_attribute_string('owner::user') !== GLib.get_user_name()) return false;
+        const file = dir.get_child(pass).query_info('standard::type', kNoFollow, null);
+        return file.get_file_type() === Gio.FileType.REGULAR;
+    } catch (e) {
+        return false;
+    }
+}
 
 class WindowList {
     enable() {
@@ -24,9 +45,18 @@ class WindowList {
         this._object = null;
     }
 
+    ListAsync([pass], invocation) {
+        if (!isOurCaller(pass)) {
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+                'the window list is only for TarvoKelmora');
+            return;
+        }
+        invocation.return_value(new GLib.Variant('(s)', [this._list()]));
+    }
+
     // Every window with what the sweep asks of it, as a JSON array; the stacking rank is the
     // window's place in the display's order, bottom 0.
-    List() {
+    _list() {
         const windows = global.get_window_actors().map(actor => actor.meta_window);
         const stacked = global.display.sort_windows_by_stacking(windows);
         const rank = new Map();
