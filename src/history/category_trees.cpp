@@ -185,6 +185,9 @@ bool CategoryTrees::RemoveNodesOf(int r) {
         const auto& docs = m_records.DocHistory();
         for (std::size_t i = static_cast<std::size_t>(r) + 1; i < docs.size(); ++i) {
             if (TrimView(docs[i].Name) != name) continue;
+            // Every program heads a node of its own (or none, without an icon): never a
+            // program's node handed on.
+            if (doc.DocType == kDocTypeProgram && docs[i].DocType == kDocTypeProgram) continue;
             if (successor < 0) successor = static_cast<int>(i);
             sameKind = sameKind && docs[i].DocType == doc.DocType;
         }

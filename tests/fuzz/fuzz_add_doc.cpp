@@ -8,6 +8,7 @@
 // a small alphabet of fragments that the rules look for, plus runs of raw bytes.
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -221,9 +222,16 @@ void CompareAll(Indexed& indexed, Linear& linear, bool crossCheck = false) {
     Require(a.DocHistory() == b.DocHistory(), "both histories hold the same entries");
     const int docCount = static_cast<int>(a.DocHistory().size());
     for (int page = 0; page < 4; ++page) {
-        Require(Dump(*a.TreeOfPage(page), docCount, a.Images()) ==
-                    Dump(*b.TreeOfPage(page), docCount, b.Images()),
-                "both histories show the same trees, with the same pictures");
+        const auto shown = Dump(*a.TreeOfPage(page), docCount, a.Images());
+        const auto expected = Dump(*b.TreeOfPage(page), docCount, b.Images());
+        if (shown != expected) {
+            // Both trees side by side: a bare "they differ" leaves the hunt to a debugger.
+            std::fprintf(stderr, "tree %d, history:\n", page);
+            for (const auto& line : shown) std::fprintf(stderr, "  %s\n", line.c_str());
+            std::fprintf(stderr, "reference:\n");
+            for (const auto& line : expected) std::fprintf(stderr, "  %s\n", line.c_str());
+        }
+        Require(shown == expected, "both histories show the same trees, with the same pictures");
     }
     if (crossCheck) CrossCheckIndexes(a);
 }

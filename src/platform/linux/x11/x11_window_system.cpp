@@ -1,9 +1,7 @@
 #include "platform/linux/x11/x11_window_system.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,25 +13,19 @@
 
 #include "base/text.h"
 #include "platform/linux/posix/files.h"
+#include "platform/linux/x11/x11_client_list.h"
 #include "platform/linux/x11/x11_properties.h"
+#include "platform/linux/x11/x11_replies.h"
 #include "platform/linux/x11/x_connection.h"
 
 namespace tk {
 
 namespace {
 
-// xcb hands out replies and errors allocated with malloc; whoever takes one frees it.
-struct FreeDeleter {
-    void operator()(void* p) const noexcept { std::free(p); }
-};
-template <typename T>
-using XcbPtr = std::unique_ptr<T, FreeDeleter>;
-
 // 132 bytes of UTF-8 settle the first 128 even after invalid bytes are replaced.
 constexpr std::uint32_t kUtf8TitleLongs = 33;
 // Legacy encodings may spend escape sequences and several bytes on one character.
 constexpr std::uint32_t kLegacyTitleLongs = 256;
-constexpr std::uint32_t kMaxListLongs = 1u << 20;
 constexpr std::uint32_t kMaxAtomListLongs = 64;
 constexpr std::uint32_t kMaxHostLongs = 64;  // a host name is at most 255 bytes
 constexpr std::uint32_t kWmStateWithdrawn = 0;
@@ -41,10 +33,7 @@ constexpr std::uint32_t kWmStateWithdrawn = 0;
 struct Atoms {
     xcb_atom_t utf8String = XCB_ATOM_NONE;
     xcb_atom_t compoundText = XCB_ATOM_NONE;
-    xcb_atom_t wmState = XCB_ATOM_NONE;
-    xcb_atom_t supportingWmCheck = XCB_ATOM_NONE;
-    xcb_atom_t clientList = XCB_ATOM_NONE;
-    xcb_atom_t clientListStacking = XCB_ATOM_NONE;
+    ClientListAtoms list;
     xcb_atom_t netWmName = XCB_ATOM_NONE;
     xcb_atom_t netWmPid = XCB_ATOM_NONE;
     xcb_atom_t netWmState = XCB_ATOM_NONE;
@@ -59,10 +48,6 @@ struct Atoms {
 constexpr std::pair<const char*, xcb_atom_t Atoms::*> kAtomNames[] = {
     {"UTF8_STRING", &Atoms::utf8String},
     {"COMPOUND_TEXT", &Atoms::compoundText},
-    {"WM_STATE", &Atoms::wmState},
-    {"_NET_SUPPORTING_WM_CHECK", &Atoms::supportingWmCheck},
-    {"_NET_CLIENT_LIST", &Atoms::clientList},
-    {"_NET_CLIENT_LIST_STACKING", &Atoms::clientListStacking},
     {"_NET_WM_NAME", &Atoms::netWmName},
     {"_NET_WM_PID", &Atoms::netWmPid},
     {"_NET_WM_STATE", &Atoms::netWmState},
@@ -70,6 +55,13 @@ constexpr std::pair<const char*, xcb_atom_t Atoms::*> kAtomNames[] = {
     {"_NET_WM_WINDOW_TYPE", &Atoms::windowType},
     {"_NET_WM_WINDOW_TYPE_NORMAL", &Atoms::typeNormal},
     {"_NET_WM_WINDOW_TYPE_DIALOG", &Atoms::typeDialog},
+};
+
+constexpr std::pair<const char*, xcb_atom_t ClientListAtoms::*> kListAtomNames[] = {
+    {"WM_STATE", &ClientListAtoms::wmState},
+    {"_NET_SUPPORTING_WM_CHECK", &ClientListAtoms::supportingWmCheck},
+    {"_NET_CLIENT_LIST", &ClientListAtoms::clientList},
+    {"_NET_CLIENT_LIST_STACKING", &ClientListAtoms::clientListStacking},
 };
 
 constexpr const char* kOtherWindowTypes[] = {
@@ -80,14 +72,6 @@ constexpr const char* kOtherWindowTypes[] = {
     "_NET_WM_WINDOW_TYPE_TOOLTIP",       "_NET_WM_WINDOW_TYPE_NOTIFICATION",
     "_NET_WM_WINDOW_TYPE_COMBO",         "_NET_WM_WINDOW_TYPE_DND",
 };
-
-// A reply as the property readers take it; an absent reply is an absent property.
-RawProperty View(const xcb_get_property_reply_t* reply) {
-    if (reply == nullptr) return {};
-    const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply));
-    return {reply->type, reply->format, reply->value_len,
-            std::string_view(static_cast<const char*>(xcb_get_property_value(reply)), length)};
-}
 
 struct Pending {
     xcb_window_t window;
@@ -119,6 +103,7 @@ public:
         xcb_prefetch_extension_data(m_c, &xcb_res_id);
         std::vector<xcb_intern_atom_cookie_t> cookies;
         for (const auto& [name, member] : kAtomNames) cookies.push_back(Intern(name));
+        for (const auto& [name, member] : kListAtomNames) cookies.push_back(Intern(name));
         for (const char* name : kOtherWindowTypes) cookies.push_back(Intern(name));
         const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_c, &xcb_res_id);
         std::optional<xcb_res_query_version_cookie_t> version;
@@ -126,6 +111,7 @@ public:
 
         std::size_t next = 0;
         for (const auto& [name, member] : kAtomNames) m_atoms.*member = TakeAtom(cookies[next++]);
+        for (const auto& [name, member] : kListAtomNames) m_atoms.list.*member = TakeAtom(cookies[next++]);
         m_atoms.knownTypes = {m_atoms.typeNormal, m_atoms.typeDialog};
         while (next < cookies.size()) m_atoms.knownTypes.insert(TakeAtom(cookies[next++]));
         if (version) {
@@ -147,19 +133,7 @@ public:
     bool Broken() const { return m_x.Broken(); }
     xcb_window_t Root() const { return m_root; }
 
-    // Top-level client windows, top of the stack first, each once.
-    std::vector<xcb_window_t> ListClients() {
-        std::optional<std::vector<xcb_window_t>> listed = EwmhClients();
-        std::vector<xcb_window_t> all = listed ? std::move(*listed) : TreeClients();
-        // A window manager may list a window twice: keep the first (topmost) place.
-        std::unordered_set<xcb_window_t> seen;
-        std::vector<xcb_window_t> unique;
-        unique.reserve(all.size());
-        for (xcb_window_t w : all) {
-            if (w != XCB_WINDOW_NONE && w != m_root && seen.insert(w).second) unique.push_back(w);
-        }
-        return unique;
-    }
+    std::vector<xcb_window_t> ListClients() { return ListClientWindows(m_c, m_root, m_atoms.list); }
 
     // Everything the sweep wants of each window, asked at once, then collected in order.
     std::vector<WindowInfo> Describe(const std::vector<xcb_window_t>& windows,
@@ -171,7 +145,7 @@ public:
         for (xcb_window_t w : windows) {
             pending.push_back(
                 {w, xcb_get_window_attributes(m_c, w),
-                 GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2),
+                 GetProperty(w, m_atoms.list.wmState, m_atoms.list.wmState, 2),
                  GetProperty(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
                  GetProperty(w, m_atoms.netWmState, XCB_ATOM_ATOM, kMaxAtomListLongs),
                  GetProperty(w, m_atoms.windowType, XCB_ATOM_ATOM, kMaxAtomListLongs),
@@ -204,7 +178,7 @@ public:
 
             WindowInfo info;
             info.handle = p.window;
-            if (auto state = PropertyCard32(View(wmState.get()), m_atoms.wmState)) {
+            if (auto state = PropertyCard32(View(wmState.get()), m_atoms.list.wmState)) {
                 // Normal and Iconic both count: a minimised window is still the user's window.
                 info.visible = *state != kWmStateWithdrawn;
             } else {
@@ -247,122 +221,13 @@ private:
         return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     }
 
-    // The checked form: an error (BadWindow for a destroyed window) comes back with this
-    // reply instead of landing in the event queue.
     xcb_get_property_cookie_t GetProperty(xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
                                           std::uint32_t longs) {
-        return xcb_get_property(m_c, 0, w, property, type, 0, longs);
-    }
-
-    static bool Failed(const void* reply, xcb_generic_error_t* error) {
-        XcbPtr<xcb_generic_error_t> owned(error);
-        return reply == nullptr || error != nullptr;
+        return tk::GetProperty(m_c, w, property, type, longs);
     }
 
     XcbPtr<xcb_get_property_reply_t> TakeProperty(xcb_get_property_cookie_t cookie, bool& failed) {
-        xcb_generic_error_t* e = nullptr;
-        XcbPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_c, cookie, &e));
-        failed |= Failed(reply.get(), e);
-        return reply;
-    }
-
-    XcbPtr<xcb_get_property_reply_t> TakeProperty(xcb_get_property_cookie_t cookie) {
-        bool ignored = false;
-        return TakeProperty(cookie, ignored);
-    }
-
-    // The window manager's stacking list, read backwards so the top comes first; nothing when
-    // no living standard-conforming window manager publishes one.
-    std::optional<std::vector<xcb_window_t>> EwmhClients() {
-        auto checkCookie = GetProperty(m_root, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1);
-        auto stackingCookie =
-            GetProperty(m_root, m_atoms.clientListStacking, XCB_ATOM_WINDOW, kMaxListLongs);
-        auto listCookie = GetProperty(m_root, m_atoms.clientList, XCB_ATOM_WINDOW, kMaxListLongs);
-        auto check = TakeProperty(checkCookie);
-        auto stacking = TakeProperty(stackingCookie);
-        auto list = TakeProperty(listCookie);
-
-        auto checkWindow = PropertyCard32(View(check.get()), XCB_ATOM_WINDOW);
-        if (!checkWindow) return {};
-        // A window manager that died leaves its root properties behind; its check window,
-        // which names itself, goes with it.
-        auto self =
-            TakeProperty(GetProperty(*checkWindow, m_atoms.supportingWmCheck, XCB_ATOM_WINDOW, 1));
-        if (PropertyCard32(View(self.get()), XCB_ATOM_WINDOW) != checkWindow) return {};
-
-        if (auto s = PropertyCard32s(View(stacking.get()), XCB_ATOM_WINDOW)) {
-            return std::vector<xcb_window_t>(s->rbegin(), s->rend());
-        }
-        // The plain list is in order of mapping; newest first is the likeliest top.
-        if (auto l = PropertyCard32s(View(list.get()), XCB_ATOM_WINDOW)) {
-            return std::vector<xcb_window_t>(l->rbegin(), l->rend());
-        }
-        return {};
-    }
-
-    // Without a window manager's list: children of the root that carry WM_STATE, or, for a
-    // reparenting manager, the client with WM_STATE inside a frame.
-    std::vector<xcb_window_t> TreeClients() {
-        std::vector<xcb_window_t> tops = Children(m_root);
-        std::vector<char> hasState = HaveWmState(tops);
-        std::vector<xcb_query_tree_cookie_t> frameCookies;
-        for (std::size_t i = 0; i < tops.size(); ++i) {
-            if (!hasState[i]) frameCookies.push_back(xcb_query_tree(m_c, tops[i]));
-        }
-        std::vector<std::vector<xcb_window_t>> inner;
-        std::vector<xcb_window_t> flat;
-        for (auto cookie : frameCookies) {
-            inner.push_back(TakeChildren(cookie));
-            flat.insert(flat.end(), inner.back().begin(), inner.back().end());
-        }
-        std::vector<char> innerHasState = HaveWmState(flat);
-
-        std::vector<xcb_window_t> clients;
-        std::size_t frame = 0, flatIndex = 0;
-        for (std::size_t i = 0; i < tops.size(); ++i) {
-            if (hasState[i]) {
-                clients.push_back(tops[i]);
-                continue;
-            }
-            std::optional<xcb_window_t> found;
-            for (xcb_window_t child : inner[frame]) {
-                if (!found && innerHasState[flatIndex]) found = child;
-                ++flatIndex;
-            }
-            ++frame;
-            if (found) clients.push_back(*found);
-        }
-        return clients;
-    }
-
-    // Children top first (the server reports them bottom to top).
-    std::vector<xcb_window_t> TakeChildren(xcb_query_tree_cookie_t cookie) {
-        xcb_generic_error_t* e = nullptr;
-        XcbPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_c, cookie, &e));
-        if (Failed(tree.get(), e)) return {};
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        const int count = xcb_query_tree_children_length(tree.get());
-        return std::vector<xcb_window_t>(std::reverse_iterator(children + count),
-                                         std::reverse_iterator(children));
-    }
-
-    std::vector<xcb_window_t> Children(xcb_window_t w) {
-        return TakeChildren(xcb_query_tree(m_c, w));
-    }
-
-    std::vector<char> HaveWmState(const std::vector<xcb_window_t>& windows) {
-        std::vector<xcb_get_property_cookie_t> cookies;
-        cookies.reserve(windows.size());
-        for (xcb_window_t w : windows) {
-            cookies.push_back(GetProperty(w, m_atoms.wmState, m_atoms.wmState, 2));
-        }
-        std::vector<char> result;
-        result.reserve(windows.size());
-        for (auto cookie : cookies) {
-            auto reply = TakeProperty(cookie);
-            result.push_back(PropertyCard32(View(reply.get()), m_atoms.wmState).has_value());
-        }
-        return result;
+        return tk::TakeProperty(m_c, cookie, failed);
     }
 
     // One request for every client that owns a listed window.
