@@ -3,14 +3,20 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
+#include <string_view>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApp, "tarvokelmora.app", QtWarningMsg)
@@ -160,16 +166,40 @@ QString SingleInstance::FolderProblem() {
         .arg(shown);
 }
 
+namespace {
+
+// A Unix socket's address; none when the path is longer than the address can hold.
+std::optional<sockaddr_un> SocketAddress(const QString& socketPath) {
+    const QByteArray path = QFile::encodeName(socketPath);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || static_cast<std::size_t>(path.size()) >= sizeof(address.sun_path)) return {};
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    return address;
+}
+
+// Says `request` to the instance listening at `socketPath`; false when none answers.
+bool SayToInstance(const QString& socketPath, const char* request) {
+    const std::optional<sockaddr_un> address = SocketAddress(socketPath);
+    if (!address) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool said = ::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) == 0;
+    const std::size_t length = std::strlen(request);
+    said = said && ::send(fd, request, length, MSG_NOSIGNAL) == static_cast<ssize_t>(length);
+    ::close(fd);
+    return said;
+}
+
+}  // namespace
+
 SingleInstance::QuitResult SingleInstance::AskToQuit(const QString& key, int timeoutMs) {
     const QString base = InstanceBase(key);
     const QString lockPath = base + QStringLiteral(".lock");
     if (!LockHeld(lockPath)) return QuitResult::NotRunning;
-    QLocalSocket socket;
-    socket.connectToServer(base + QStringLiteral(".socket"));
-    if (!socket.waitForConnected(2000)) return LockHeld(lockPath) ? QuitResult::NoAnswer : QuitResult::Ended;
-    socket.write("quit\n");
-    socket.waitForBytesWritten(1000);
-    socket.disconnectFromServer();
+    if (!SayToInstance(base + QStringLiteral(".socket"), "quit\n")) {
+        return LockHeld(lockPath) ? QuitResult::NoAnswer : QuitResult::Ended;
+    }
     // The lock goes with the process, after its last save.
     for (int waited = 0; waited < timeoutMs; waited += 50) {
         if (!LockHeld(lockPath)) return QuitResult::Ended;
@@ -190,12 +220,7 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
             Listen(socketPath);
             return;
         }
-        QLocalSocket probe;
-        probe.connectToServer(socketPath);
-        if (probe.waitForConnected(500)) {
-            probe.write("show\n");
-            probe.waitForBytesWritten(500);
-            probe.disconnectFromServer();
+        if (SayToInstance(socketPath, "show\n")) {
             m_handedOver = true;
             return;
         }
@@ -207,6 +232,8 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
 }
 
 SingleInstance::~SingleInstance() {
+    delete m_serverNotifier;
+    if (m_serverFd >= 0) ::close(m_serverFd);
     if (m_lockFd >= 0) ::close(m_lockFd);
 }
 
@@ -223,24 +250,71 @@ bool SingleInstance::TryLock(const QString& lockPath) {
 }
 
 void SingleInstance::Listen(const QString& socketPath) {
-    // Holding the lock, anything at the socket's path is left by a crashed instance.
-    QLocalServer::removeServer(socketPath);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(socketPath)) {
-        qCWarning(lcApp) << "single-instance server:" << m_server.errorString();
+    const std::optional<sockaddr_un> address = SocketAddress(socketPath);
+    if (!address) {
+        qCWarning(lcApp) << "single-instance socket: path too long:" << socketPath;
         return;
     }
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                const QByteArray request = socket->readAll();
-                if (request.startsWith("show") && m_onRequest) m_onRequest();
-                if (request.startsWith("quit") && m_onQuit) m_onQuit();
-                socket->disconnectFromServer();
-            });
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
+    // Holding the lock, anything at the socket's path is left by a crashed instance.
+    ::unlink(address->sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // Only this user may knock (the folder is private too).
+    const mode_t oldMask = ::umask(0077);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&*address),
+                                         sizeof(*address)) == 0;
+    ::umask(oldMask);
+    if (!bound || ::listen(fd, 8) != 0) {
+        qCWarning(lcApp) << "single-instance socket:" << std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        return;
+    }
+    m_serverFd = fd;
+    m_serverNotifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+    connect(m_serverNotifier, &QSocketNotifier::activated, this, [this] { Accept(); });
+}
+
+namespace {
+
+// One later start's knock: it says one short word and leaves. One that says nothing is
+// dropped after a while; the window's thread never waits on it.
+class Knock : public QObject {
+public:
+    Knock(int fd, std::function<void(std::string_view)> heard, QObject* parent)
+        : QObject(parent), m_fd(fd), m_heard(std::move(heard)), m_notifier(fd, QSocketNotifier::Read) {
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this] { Read(); });
+        QTimer::singleShot(5000, this, [this] { deleteLater(); });
+    }
+    ~Knock() override {
+        m_notifier.setEnabled(false);
+        ::close(m_fd);
+    }
+
+private:
+    void Read() {
+        char request[16] = {};
+        const ssize_t got = ::recv(m_fd, request, sizeof(request) - 1, 0);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+        m_notifier.setEnabled(false);
+        deleteLater();
+        if (got > 0) m_heard(std::string_view(request, static_cast<std::size_t>(got)));
+    }
+
+    int m_fd;
+    std::function<void(std::string_view)> m_heard;
+    QSocketNotifier m_notifier;
+};
+
+}  // namespace
+
+void SingleInstance::Accept() {
+    for (;;) {
+        const int client = ::accept4(m_serverFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (client < 0) return;
+        new Knock(client, [this](std::string_view said) {
+            if (said.starts_with("show") && m_onRequest) m_onRequest();
+            if (said.starts_with("quit") && m_onQuit) m_onQuit();
+        }, this);
+    }
 }
 
 }  // namespace tk

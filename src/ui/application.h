@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QApplication>
-#include <QLocalServer>
+#include <QSocketNotifier>
 #include <functional>
 
 namespace tk {
@@ -45,7 +45,10 @@ public:
 private:
     bool TryLock(const QString& lockPath);
     void Listen(const QString& socketPath);
-    QLocalServer m_server;
+    void Accept();
+    // The socket later starts knock on; a plain one, so the program needs no network module.
+    int m_serverFd = -1;
+    QSocketNotifier* m_serverNotifier = nullptr;
     int m_lockFd = -1;
     bool m_handedOver = false;
     std::function<void()> m_onRequest;

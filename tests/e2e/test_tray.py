@@ -9,9 +9,12 @@ would: clicks on the docked tray icon, the tray menu, the close request, keys in
 question box. Nothing here waits on a fixed time; waits poll for a state with a timeout.
 """
 
+import glob
 import math
 import os
 import re
+import socket
+import stat
 import subprocess
 import time
 
@@ -277,6 +280,15 @@ class TrayTest(DesktopTestCase):
         self.click_icon(1)
         self.slide(lambda rect, mapped: not mapped)
 
+        # Other clients of the user's socket that connect and never speak hold nothing up.
+        sockets = glob.glob(os.path.join(self.desk.env["XDG_RUNTIME_DIR"], "TarvoKelmora-*.socket"))
+        self.assertEqual(len(sockets), 1, sockets)
+        self.assertEqual(stat.S_IMODE(os.stat(sockets[0]).st_mode) & 0o077, 0, "only the user's")
+        silent = []
+        for _ in range(3):
+            s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            s.connect(sockets[0])
+            silent.append(s)
         second = subprocess.run([self.exe], env=self.desk.env, capture_output=True,
                                 timeout=WAIT, stdin=subprocess.DEVNULL)
         self.assertEqual(second.returncode, 0, second.stderr)
@@ -286,6 +298,8 @@ class TrayTest(DesktopTestCase):
         self.assertLessEqual(left + w, SCREEN_W, "fully on screen again")
         self.assertEqual(len(self.desk.search_title(TITLE, visible=False)), 1, "one main window")
         self.assertEqual(self.docked_icons(), [self.icon], "one tray icon")
+        for s in silent:
+            s.close()
 
     def test_close_asks_and_no_keeps_running(self):
         self.start_program()
