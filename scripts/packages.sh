@@ -11,4 +11,5 @@ DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   shared-mime-info dbus dbus-daemon nautilus desktop-file-utils
                   firefox-esr chromium python3 at-spi2-core python3-pyatspi
                   python3-gi python3-dbus lintian appstream
-                  sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell)
+                  sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell
+                  qt6-wayland)

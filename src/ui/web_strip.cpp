@@ -86,6 +86,11 @@ public:
         m_process = new QProcess(this);
         m_process->setProgram(helperPath);
         m_process->setArguments({QString::number(QCoreApplication::applicationPid())});
+        // Its window goes inside ours, so it speaks to the windowing system we speak to, not
+        // the one the session offers new programs (a Wayland session's own, where it can).
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
+        m_process->setProcessEnvironment(environment);
         // The engine's complaints go where the program's own go.
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         connect(m_process, &QProcess::readyReadStandardOutput, this, [this] { Read(); });

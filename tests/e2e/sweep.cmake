@@ -6,7 +6,13 @@ add_test(NAME e2e.sweep
 set_tests_properties(e2e.sweep PROPERTIES LABELS e2e TIMEOUT 300 SKIP_RETURN_CODE 77)
 
 # The same on a Wayland desktop: a native and an XWayland program under a private headless sway.
+# And its web strip there, with the browser helper where it is built.
+if(TARGET tk_webstrip_helper)
+    set(TK_WAYLAND_HELPER $<TARGET_FILE:tk_webstrip_helper>)
+else()
+    set(TK_WAYLAND_HELPER none)
+endif()
 add_test(NAME e2e.wayland_sweep
          COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/test_wayland_sweep.py
-                 $<TARGET_FILE:tarvokelmora>)
+                 $<TARGET_FILE:tarvokelmora> ${TK_WAYLAND_HELPER})
 set_tests_properties(e2e.wayland_sweep PROPERTIES LABELS e2e TIMEOUT 300 SKIP_RETURN_CODE 77)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The built program's detection sweep on a Wayland desktop: a private headless sway.
 
-Usage: test_wayland_sweep.py PATH/TO/tarvokelmora [unittest arguments]
+Usage: test_wayland_sweep.py PATH/TO/tarvokelmora PATH/TO/HELPER|none [unittest arguments]
 
 A native Wayland program (foot) and an X11 program through XWayland (xterm) are open while a
 private copy of the program runs there through XWayland. Once a whole sweep has run with
@@ -10,6 +10,10 @@ private bus), both are closed, another whole sweep runs, and the program is aske
 SIGTERM; the history it saved beside itself must hold each of the two programs exactly once,
 with its executable. sway refuses to run as root, so under root it and the two programs run
 as "nobody" and XWayland is told to let root's program in.
+
+On a second sway, with Qt's Wayland plugin installed as on most Wayland desktops, the program
+shows its web strip: the browser helper must join it on X11 rather than open as a Wayland client
+whose window the strip cannot hold.
 """
 
 import glob
@@ -19,10 +23,14 @@ import subprocess
 import threading
 import time
 
-from e2e_support import (TITLE, Desktop, DesktopTestCase, end_program, main, require_tools, run,
-                         wait_for, wait_for_window)
+from e2e_support import (TITLE, Desktop, DesktopTestCase, end_program, main, require,
+                         require_tools, run, take_program, wait_for, wait_for_window)
+from e2e_tools import parent_of, session_members
 from test_sweep import read_docs
+from web_site import PROPER_PAGE, Site
 
+HELPER = None  # the browser helper, from the command line
+QT_WAYLAND_PLUGIN = "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so"
 SWEEP_WAIT = 40.0  # two sweeps 12 s apart, on a loaded machine
 AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] \
     if os.geteuid() == 0 else []
@@ -169,5 +177,54 @@ class WaylandSweepTest(DesktopTestCase):
                                                       (self.xterm_exe, "xterm", "2")]))
 
 
+def helper_of(pid):
+    """The program's browser helper, or None while it has none."""
+    for child in session_members(pid):
+        try:
+            if os.readlink("/proc/%d/exe" % child).endswith("/tarvokelmora-webstrip") and \
+                    parent_of(child) == pid:
+                return child
+        except OSError:
+            pass
+    return None
+
+
+class WaylandStripTest(DesktopTestCase):
+    DESKTOP = SwayDesktop
+    SCOPE = "class"
+    TOOLS = ("sway",)
+
+    def test_the_strip_keeps_its_one_helper_on_a_wayland_session(self):
+        require(HELPER is not None, "the browser helper is not built here (no Qt WebEngine)")
+        self.assertTrue(os.path.exists(QT_WAYLAND_PLUGIN), "qt6-wayland is installed by the setup")
+        site = Site()
+        self.addCleanup(site.stop)
+        site.serve(PROPER_PAGE)
+        runtime = os.path.join(self.desk.tmp, "program-runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        # As the session starts programs: no platform named, the Wayland display offered.
+        env = {k: v for k, v in self.desk.env.items() if k != "QT_QPA_PLATFORM"}
+        env.update(TARVOKELMORA_SITE=site.url, XDG_RUNTIME_DIR=runtime)
+        launched = self.desk.start_program(self.PROGRAM, extra=(HELPER,), env=env)
+        self.addCleanup(self.desk.end, launched.proc)
+        wait_for_window(self.desk, launched.proc, shown=lambda: TITLE in self.desk.titles())
+        wait_for(lambda: site.first_request() is not None, timeout=60,
+                 what="the strip's first page", detail=lambda: self.desk.log("program")[-2000:])
+        helper = wait_for(lambda: helper_of(launched.proc.pid), what="the browser helper")
+        # A helper on the wrong windowing system names a window the program cannot hold, and
+        # is ended and started again, four times.
+        time.sleep(8)
+        log = self.desk.log("program")
+        self.assertNotIn("not its own", log)
+        self.assertEqual(helper_of(launched.proc.pid), helper, "one helper all along:\n" + log[-2000:])
+
+
+def configure(args):
+    global HELPER
+    take_program(args)
+    HELPER = None if args[1] == "none" else os.path.abspath(args[1])
+    return 2
+
+
 if __name__ == "__main__":
-    raise SystemExit(main(__doc__))
+    raise SystemExit(main(__doc__, configure))
