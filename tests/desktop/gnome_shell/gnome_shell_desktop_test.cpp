@@ -176,3 +176,31 @@ TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAre
 }
 
 }  // namespace
+
+// Each shell loads only the extension its version accepts; the user is told to enable that one.
+TEST(GnomeShellExtension, TheUserIsToldTheUuidTheirShellLoads) {
+    struct Case {
+        const char* version;
+        const char* uuid;
+    };
+    const Case cases[] = {
+        {"42.0", GnomeShellWindowLister::kExtensionUuid},
+        {"43.9", GnomeShellWindowLister::kExtensionUuid},
+        {"44.beta", GnomeShellWindowLister::kExtensionUuid},
+        {"45.0", GnomeShellWindowLister::kModuleExtensionUuid},
+        {"46.rc", GnomeShellWindowLister::kModuleExtensionUuid},
+        {"100.1", GnomeShellWindowLister::kModuleExtensionUuid},
+        {"", nullptr},
+        {"x43", nullptr},
+        {"4", GnomeShellWindowLister::kExtensionUuid},
+        {"99999999999999999999", GnomeShellWindowLister::kModuleExtensionUuid},
+    };
+    for (const Case& c : cases) {
+        const char* uuid = GnomeShellWindowLister::ExtensionUuidFor(c.version);
+        if (c.uuid == nullptr) {
+            EXPECT_EQ(uuid, nullptr) << c.version;
+        } else {
+            EXPECT_STREQ(uuid, c.uuid) << c.version;
+        }
+    }
+}

@@ -71,7 +71,33 @@ private:
     std::string m_path;
 };
 
+// What the shell says its version is; empty when it does not say.
+std::string ShellVersion(GDBusConnection* c, const std::string& shellName) {
+    GError* rawError = nullptr;
+    glib::Variant reply(g_dbus_connection_call_sync(
+        c, shellName.c_str(), "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.gnome.Shell", "ShellVersion"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallTimeoutMs, nullptr, &rawError));
+    glib::Error error(rawError);
+    if (!reply) return {};
+    GVariant* boxed = nullptr;
+    g_variant_get(reply.get(), "(v)", &boxed);
+    glib::Variant value(boxed);
+    if (!value || !g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING)) return {};
+    return SanitizeUtf8(g_variant_get_string(value.get(), nullptr));
+}
+
 }  // namespace
+
+const char* GnomeShellWindowLister::ExtensionUuidFor(std::string_view shellVersion) {
+    int major = 0;
+    std::size_t i = 0;
+    for (; i < shellVersion.size() && i < 4 && shellVersion[i] >= '0' && shellVersion[i] <= '9'; ++i) {
+        major = major * 10 + (shellVersion[i] - '0');
+    }
+    if (i == 0) return nullptr;
+    return major >= 45 ? kModuleExtensionUuid : kExtensionUuid;
+}
 
 GnomeShellWindowLister::GnomeShellWindowLister(std::string busAddress, std::string shellName)
     : m_bus(std::move(busAddress), kConnectTimeoutMs), m_shellName(std::move(shellName)) {}
@@ -101,6 +127,11 @@ NativeWindowList GnomeShellWindowLister::List() {
     }
     if (!reply) {
         m_extensionMissing = MeansNoExtension(error.get());
+        // Asked only while the user has something to be told, and only of a shell that runs.
+        // A shell that is still starting may not say yet: asked again at the next listing.
+        if (m_extensionMissing && m_extensionUuid.load() == nullptr) {
+            m_extensionUuid = ExtensionUuidFor(ShellVersion(c, m_shellName));
+        }
         result.error = SanitizeUtf8(error->message);
         return result;
     }
@@ -119,11 +150,16 @@ NativeWindowList GnomeShellWindowLister::List() {
 
 std::string GnomeShellWindowLister::Hint() const {
     if (!m_extensionMissing) return {};
-    return std::string(
-               "要记录 GNOME 下原生 Wayland 程序的窗口，请启用随本程序安装的 GNOME Shell "
-               "扩展：在“扩展”应用中打开“TarvoKelmora window list”，或运行 "
-               "gnome-extensions enable ") +
-           kExtensionUuid + "。在此之前只记录 X11 程序、文件夹和网页。";
+    const char* uuid = m_extensionUuid.load();
+    // Until the shell says its version, both commands: only one of them works there.
+    const std::string command =
+        uuid != nullptr ? std::string("gnome-extensions enable ") + uuid
+                        : std::string("gnome-extensions enable ") + kExtensionUuid +
+                              "（GNOME 45 及更新版本：gnome-extensions enable " +
+                              kModuleExtensionUuid + "）";
+    return "要记录 GNOME 下原生 Wayland 程序的窗口，请启用随本程序安装的 GNOME Shell "
+           "扩展：在“扩展”应用中打开“TarvoKelmora window list”，或运行 " +
+           command + "。在此之前只记录 X11 程序、文件夹和网页。";
 }
 
 }  // namespace tk

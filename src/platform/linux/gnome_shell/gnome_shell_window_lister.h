@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 
 #include <gio/gio.h>
 
@@ -25,7 +26,13 @@ public:
     NativeWindowList List() override;
     std::string Hint() const override;
 
+    // The extension as GNOME Shell 42 to 44 load it (a script), and as 45 and later do (a
+    // module); each shell loads only the one its version accepts.
     static constexpr const char* kExtensionUuid = "tarvokelmora-windows@tarvokelmora";
+    static constexpr const char* kModuleExtensionUuid = "tarvokelmora-windows-45@tarvokelmora";
+    // The uuid of the extension a shell of `shellVersion` ("43.9", "46.rc") loads; none for a
+    // version that is no version.
+    static const char* ExtensionUuidFor(std::string_view shellVersion);
     static constexpr const char* kObjectPath = "/org/tarvokelmora/Windows";
     static constexpr const char* kInterface = "org.tarvokelmora.Windows";
     static constexpr WindowHandle kHandleBase = WindowHandle{3} << 40;
@@ -34,6 +41,7 @@ private:
     glib::OwnBusConnection m_bus;
     std::string m_shellName;
     std::atomic<bool> m_extensionMissing = false;  // read by the window's thread
+    std::atomic<const char*> m_extensionUuid = nullptr;  // the one this shell loads, once known
 };
 
 }  // namespace tk

@@ -1,9 +1,8 @@
-// Offers the shell's window list on the session bus, read-only, for TarvoKelmora's sweep, and
-// only to it: the caller names a pass, a file it made in a folder of the user's runtime
-// directory that only the user can enter. A sandboxed program on the bus can make no such file.
-/* exported init */
-const { Gio, GLib, Meta } = imports.gi;
-
+// The window list both extension formats offer: the shell's windows on the session bus,
+// read-only, for TarvoKelmora's sweep, and only to it: the caller names a pass, a file it made
+// in a folder of the user's runtime directory that only the user can enter. A sandboxed
+// program on the bus can make no such file. Gio, GLib, Meta and `global` come from the
+// format's own head.
 const kInterface = `
 <node>
   <interface name="org.tarvokelmora.Windows">
@@ -80,8 +79,4 @@ class WindowList {
         });
         return JSON.stringify(listed);
     }
-}
-
-function init() {
-    return new WindowList();
 }
