@@ -105,7 +105,8 @@ public:
 
     // ---- the trees
     // A left press (or, outside 全部, a click) on a tree page.
-    void TreeClick(int page);
+    // `mayOpen` false: a click that only expands or collapses a group, which picks, never opens.
+    void TreeClick(int page, bool mayOpen = true);
     void TreeDblClick(int page);
     void TreeKeyDown(TreeKey key);
     void TreeExpandedOrCollapsed() { m_picker.ExpandedOrCollapsed(); }

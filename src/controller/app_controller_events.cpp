@@ -127,9 +127,9 @@ void AppController::ShowStartDocDialog() {
 
 // ---- trees ---------------------------------------------------------------------------------
 
-void AppController::TreeClick(int page) {
+void AppController::TreeClick(int page, bool mayOpen) {
     switch (page) {
-        case 0: ReportLaunch(m_picker.DocsTreeClick()); break;
+        case 0: ReportLaunch(m_picker.DocsTreeClick(mayOpen)); break;
         case 1: ReportLaunch(m_picker.TVAppClick()); break;
         case 2: ReportLaunch(m_picker.TVPathClick()); break;
         case 3: ReportLaunch(m_picker.TVDocClick()); break;

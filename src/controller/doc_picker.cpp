@@ -56,7 +56,7 @@ LaunchResult DocPicker::OpenPick() {
     return m_launcher.LaunchDoc(m_curDocText, m_curDocText);
 }
 
-LaunchResult DocPicker::DocsTreeClick() {
+LaunchResult DocPicker::DocsTreeClick(bool mayOpen) {
     const TreeNode* node = m_trees.TVDocs().Current();
     const TMyDoc* doc = DocOf(node);
     if (node == nullptr || doc == nullptr) return {};
@@ -65,8 +65,8 @@ LaunchResult DocPicker::DocsTreeClick() {
     Pick(node, WithRecordedScheme(node, text));
     Hint(m_curDocText);
     LaunchResult result;
-    if (m_clickOpens) result = OpenPick();
-    m_clickOpens = true;
+    if (m_clickOpens && mayOpen) result = OpenPick();
+    m_clickOpens = mayOpen;
     return result;
 }
 

@@ -23,7 +23,8 @@ public:
     const std::string& CurDocText() const { return m_curDocText; }
 
     // The picks that open something return the launcher's answer, for the caller to show.
-    LaunchResult DocsTreeClick();
+    // `mayOpen` false: the click only expands or collapses the group; it picks, opens nothing.
+    LaunchResult DocsTreeClick(bool mayOpen = true);
     LaunchResult TVAppClick();
     LaunchResult TVPathClick();
     LaunchResult TVDocClick();

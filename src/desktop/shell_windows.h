@@ -27,6 +27,12 @@ public:
     virtual ~ShellWindows() = default;
     // Every folder and browser window with the location it shows.
     virtual ShellWindowsResult List() = 0;
+    // Whether `executable` is a web browser's program: its windows are pages, listed here when
+    // they can be read, and it is never recorded as a program, read or not.
+    virtual bool IsBrowserProgram(const std::string& executable) {
+        (void)executable;
+        return false;
+    }
 };
 
 }  // namespace tk

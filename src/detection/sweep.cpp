@@ -98,6 +98,11 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
             if (path && !path->empty()) {
                 row.isFile = files.FileExists(*path);
                 row.exists = row.isFile || files.DirectoryExists(*path);
+                try {
+                    row.browser = row.exists && m_shell.IsBrowserProgram(*path);
+                } catch (...) {
+                    // Not known for a browser: recorded as any program is.
+                }
                 row.path = std::move(*path);
             }
             findings.rows.push_back(std::move(row));
@@ -128,7 +133,8 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
             std::string name;
             if (IsSpecialTitle(title)) {
                 name = title;
-            } else if (IsExcludedExecutable(found.path) || IsShellProgram(found.path, findings)) {
+            } else if (IsExcludedExecutable(found.path) || found.browser ||
+                       IsShellProgram(found.path, findings)) {
                 continue;
             } else {
                 name = m_records.Dialect().FileNamePart(found.path);

@@ -93,6 +93,21 @@ void CategoryTrees::ResolveLateImage(const std::string& path, bool exists) {
     }
 }
 
+namespace {
+
+// A network share's own folder (file://server/share) is to its server what a site's root page
+// is to its host: the group says it all, a child would only repeat it.
+bool IsShareOfServer(std::string_view scheme, std::string_view rest) {
+    if (LowerAscii(scheme) != "file") return false;
+    const std::size_t share = rest.find('/');
+    if (share == std::string_view::npos || share == 0) return false;
+    std::string_view below = rest.substr(share + 1);
+    if (below.ends_with('/')) below.remove_suffix(1);
+    return !TrimView(below).empty() && below.find('/') == std::string_view::npos;
+}
+
+}  // namespace
+
 std::string CategoryTrees::ChildText(const TMyDoc& doc) const {
     const std::string& loc = doc.Location;
     if (doc.DocType == kDocTypeFolder) return m_records.Dialect().FolderChildText(loc, doc.Name);
@@ -102,6 +117,7 @@ std::string CategoryTrees::ChildText(const TMyDoc& doc) const {
     if (scheme == std::string::npos) return {};
     const std::string_view rest = std::string_view(loc).substr(scheme + 3);
     if (rest == doc.Name || rest == doc.Name + "/") return {};
+    if (IsShareOfServer(loc.substr(0, scheme), rest)) return {};
     return Trim(rest);
 }
 

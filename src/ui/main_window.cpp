@@ -177,7 +177,8 @@ void TFrmMain::BuildMenus() {
 void TFrmMain::ConnectPages() {
     AppController& c = m_controller;
     for (TTreePage* page : m_trees) {
-        connect(page, &TTreePage::Picked, this, [&c](int index) { c.TreeClick(index); });
+        connect(page, &TTreePage::Picked, this,
+                [&c](int index, bool mayOpen) { c.TreeClick(index, mayOpen); });
         connect(page, &TTreePage::Opened, this, [&c](int index) { c.TreeDblClick(index); });
         connect(page, &TTreePage::KeyPressed, this, [&c](TreeKey key) { c.TreeKeyDown(key); });
         connect(page, &TTreePage::ExpandedOrCollapsed, this, [&c] { c.TreeExpandedOrCollapsed(); });

@@ -108,6 +108,8 @@ LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
             ::ScreenToClient(header->hwndFrom, &hit.pt);
             HTREEITEM item = TreeView_HitTest(header->hwndFrom, &hit);
             const bool onItem = item != nullptr && (hit.flags & TVHT_ONITEM);
+            // The button only expands or collapses its group: a pick that opens nothing.
+            const bool onButton = item != nullptr && (hit.flags & TVHT_ONITEMBUTTON);
             const bool ctrl = ::GetKeyState(VK_CONTROL) < 0, shift = ::GetKeyState(VK_SHIFT) < 0;
             if (onItem && (ctrl || shift)) {
                 // Several nodes are chosen with Ctrl and Shift; choosing opens nothing.
@@ -115,12 +117,12 @@ LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
                 return TRUE;
             }
             adapter.ClearMarks();
-            if (onItem) {
+            if (onItem || onButton) {
                 TreeView_SelectItem(header->hwndFrom, item);
                 adapter.ClearMarks();
                 adapter.SyncSelection();
             }
-            m_controller.TreeClick(page);
+            m_controller.TreeClick(page, !onButton);
             return 0;
         }
         case NM_DBLCLK:

@@ -32,10 +32,45 @@ std::string WebPanelSchedule::ClosePage() const {
     return Address(m_nextPageShown ? kExitPage : kNextPage);
 }
 
+namespace {
+
+// Whether a page's body markup holds nothing: no markup at all, or a body element with only
+// blanks inside. The engine gives every parsed document a body, an empty one too.
+bool BodyIsEmpty(std::string_view bodyHtml) {
+    std::string_view body = TrimView(bodyHtml);
+    if (body.empty()) return true;
+    if (LowerAscii(body.substr(0, 5)) != "<body" || body.size() < 6) return false;
+    const char after = body[5];
+    if (after != '>' && after != '/' && static_cast<unsigned char>(after) > ' ') return false;
+    // The start tag ends at the first '>' outside its attributes' quotes.
+    char quote = 0;
+    std::size_t end = 5;
+    for (; end < body.size(); ++end) {
+        const char c = body[end];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            break;
+        }
+    }
+    if (end >= body.size()) return false;
+    std::string_view inside = TrimView(body.substr(end + 1));
+    if (inside.size() >= 7 && LowerAscii(inside.substr(inside.size() - 7)) == "</body>") {
+        inside = TrimView(inside.substr(0, inside.size() - 7));
+    }
+    return inside.empty();
+}
+
+}  // namespace
+
 BrowserPlacement CheckBrowserPage(std::string_view locationUrl, std::string_view bodyHtml,
                                   bool loaded, int stripWidth, int stripHeight) {
     BrowserPlacement placement;
     if (locationUrl.empty()) return placement;
+    // A page that loaded with nothing in it is no page to show: the strip stays as it is.
+    if (loaded && BodyIsEmpty(bodyHtml)) return placement;
     static constexpr std::array<std::string_view, 4> kMarkers = {"无法", "取消", "not found",
                                                                  "notfound"};
     const std::string lowered = LowerAscii(bodyHtml);

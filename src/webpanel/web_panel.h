@@ -47,7 +47,7 @@ struct BrowserPlacement {
     int left = 0, top = 0, width = 0, height = 0;
 };
 
-// CheckBrowserPage's rule: no address, nothing; an error page (a load that did not succeed,
+// CheckBrowserPage's rule: no address, or a loaded page with no body content, nothing; an error page (a load that did not succeed,
 // whatever the engine shows for it, or a body holding a marker), out of view at left -2000;
 // otherwise over the whole strip with 4 pixels to spare all round.
 BrowserPlacement CheckBrowserPage(std::string_view locationUrl, std::string_view bodyHtml,

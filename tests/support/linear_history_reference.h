@@ -141,6 +141,16 @@ public:
         } else {
             const std::string_view rest = std::string_view(loc).substr(loc.find("://") + 3);
             if (rest == name || rest == name + "/") return;
+            // file://server/share, with or without a last "/": the share is the server's root.
+            if (LowerAscii(loc.substr(0, loc.find("://"))) == "file") {
+                std::vector<std::string> parts;
+                for (std::string_view left = rest; !left.empty();) {
+                    const std::size_t slash = left.find('/');
+                    parts.emplace_back(left.substr(0, slash));
+                    left = slash == std::string_view::npos ? std::string_view() : left.substr(slash + 1);
+                }
+                if (parts.size() == 2 && !parts[0].empty() && !Trim(parts[1]).empty()) return;
+            }
             child = Trim(rest);
         }
         if (child.empty()) return;

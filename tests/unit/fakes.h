@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -79,9 +80,13 @@ class FakeShellWindows : public ShellWindows {
 public:
     ShellWindowsResult result;
     int calls = 0;
+    std::vector<std::string> browsers;  // programs the desktop calls web browsers
     ShellWindowsResult List() override {
         ++calls;
         return result;
+    }
+    bool IsBrowserProgram(const std::string& executable) override {
+        return std::find(browsers.begin(), browsers.end(), executable) != browsers.end();
     }
 };
 

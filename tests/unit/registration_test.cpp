@@ -151,6 +151,12 @@ TEST_F(WindowsHistory, GroupNamesAndChildren) {
     EXPECT_EQ(core.DocHistory().back().DocType, 1);
     EXPECT_EQ(core.DocHistory().back().Name, "server");
     EXPECT_EQ(Dump(core.TVDoc())[0], "server [2] #3");
+    // A share's own folder is its server's root: the group alone, as for a site's root page.
+    core.AddDoc("file://nas/share", "x", false, false);
+    core.AddDoc("FILE://nas/share/", "x", false, false);
+    core.AddDoc("file://nas/share/dir/", "x", false, false);
+    EXPECT_EQ(Dump(core.TVDoc()),
+              (Lines{"nas [2] #4", "  nas/share/dir/ [2] #6", "server [2] #3", "  server/share/dir [2] #3"}));
 }
 
 TEST_F(WindowsHistory, SecurePagesGetChildrenLikePlainOnes) {

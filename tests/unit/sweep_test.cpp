@@ -120,11 +120,14 @@ TEST_F(PosixSweep, ShellPassRecordsFoldersAndPages) {
 // pages only; every other program stays, in the windows' order, before the shell's entries.
 TEST_F(PosixSweep, ProgramsBehindShellWindowsAreNotPrograms) {
     files.files = {"/usr/bin/xterm", "/usr/bin/nautilus", "/usr/lib/firefox-esr/firefox-esr",
-                   "/usr/bin/gedit"};
+                   "/usr/bin/gedit", "/usr/bin/epiphany"};
     windows.Add(1, "term", "/usr/bin/xterm");
     windows.Add(2, "Data", "/usr/bin/nautilus");
     windows.Add(3, "Page", "/usr/lib/firefox-esr/firefox-esr");
     windows.Add(4, "notes", "/usr/bin/gedit");
+    // A browser whose pages cannot be read is still no program.
+    windows.Add(5, "Unread", "/usr/bin/epiphany");
+    shell.browsers = {"/usr/bin/epiphany"};
     shell.result.windows = {{"file:///home/u/Data", true}, {"https://b.org/x", true}};
     shell.result.programs = {"/usr/bin/nautilus", "/usr/lib/firefox-esr/firefox-esr"};
     sweep.CheckOpenDocs();

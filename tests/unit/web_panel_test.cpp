@@ -47,6 +47,17 @@ TEST(WebPanel, PageCheck) {
         EXPECT_EQ(p.kind, BrowserPlacement::Kind::OutOfView) << body;
         EXPECT_EQ(p.left, -2000);
     }
+    // A loaded page with nothing in its body changes nothing: the banner stays.
+    for (const char* body : {"", " \n", "<body></body>", "<BODY class=\"a>b\" >\n </BODY>", "<body/>"}) {
+        EXPECT_EQ(tk::CheckBrowserPage("http://x/", body, true, 480, 47).kind,
+                  BrowserPlacement::Kind::Unchanged)
+            << body;
+    }
+    for (const char* body : {"<body> x</body>", "<body><div></div></body>", "<bodyx></bodyx>"}) {
+        EXPECT_EQ(tk::CheckBrowserPage("http://x/", body, true, 480, 47).kind,
+                  BrowserPlacement::Kind::OverStrip)
+            << body;
+    }
     BrowserPlacement fit = tk::CheckBrowserPage("http://x/", "<body>新闻</body>", true, 480, 47);
     EXPECT_EQ(fit.kind, BrowserPlacement::Kind::OverStrip);
     EXPECT_EQ(fit.left, -4);

@@ -34,4 +34,11 @@ ShellWindowsResult MergedShellWindows::List() {
     return all;
 }
 
+bool MergedShellWindows::IsBrowserProgram(const std::string& executable) {
+    for (const auto& source : m_sources) {
+        if (source->IsBrowserProgram(executable)) return true;
+    }
+    return false;
+}
+
 }  // namespace tk

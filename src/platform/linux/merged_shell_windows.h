@@ -14,6 +14,8 @@ public:
 
     // Every source's windows; not ok when any source failed, with each failure in the error.
     ShellWindowsResult List() override;
+    // A browser's program for any source.
+    bool IsBrowserProgram(const std::string& executable) override;
 
 private:
     std::vector<std::unique_ptr<ShellWindows>> m_sources;

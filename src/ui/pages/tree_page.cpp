@@ -62,7 +62,7 @@ TTreePage::TTreePage(int page, CategoryTree& tree, const ImageListIcons& icons, 
         connect(m_tree, &QTreeView::collapsed, this, &TTreePage::ExpandedOrCollapsed);
     }
     if (!entry.pickOnPress) {
-        connect(m_tree, &QTreeView::clicked, this, [this] { emit Picked(m_page); });
+        connect(m_tree, &QTreeView::clicked, this, [this] { emit Picked(m_page, true); });
     }
     // A double-click anywhere in the tree opens the last pick, on a row or beside the rows:
     // the viewport's filter sees both, QTreeView::doubleClicked only the first.
@@ -91,8 +91,8 @@ void TTreePage::MouseMove(const QPoint& pos) {
 }
 
 // A press picks the node it lands on; the tree moves its selection while handling the press,
-// so the pick runs right after. A press beside the items (on an expand button) picks at once,
-// before the tree expands anything.
+// so the pick runs right after. A press on a group's expand arrow picks that group and opens
+// nothing: it only shows or hides the group. Any other press beside the items picks at once.
 bool TTreePage::MousePress(QMouseEvent* mouse) {
     if (mouse->buttons() != mouse->button()) return false;
     const bool plainLeft = mouse->button() == Qt::LeftButton &&
@@ -100,10 +100,16 @@ bool TTreePage::MousePress(QMouseEvent* mouse) {
     if (!plainLeft) return false;
     const QPoint pos = mouse->position().toPoint();
     const QModelIndex at = m_tree->indexAt(pos);
-    if (at.isValid() && m_tree->visualRect(at).contains(pos)) {
-        QMetaObject::invokeMethod(this, [this] { emit Picked(m_page); }, Qt::QueuedConnection);
+    const QRect rect = at.isValid() ? m_tree->visualRect(at) : QRect();
+    if (rect.contains(pos)) {
+        QMetaObject::invokeMethod(this, [this] { emit Picked(m_page, true); }, Qt::QueuedConnection);
+    } else if (at.isValid() && m_model->hasChildren(at) && pos.x() < rect.left() &&
+               pos.x() >= rect.left() - m_tree->indentation()) {
+        // The tree leaves its selection alone on an arrow: the group is made the pick here.
+        m_tree->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
+        emit Picked(m_page, false);
     } else {
-        emit Picked(m_page);
+        emit Picked(m_page, true);
     }
     return false;
 }

@@ -24,8 +24,9 @@ public:
     CategoryTreeModel* Model() const { return m_model; }
 
 signals:
-    // A pick: a plain left press on 全部, a click on the others.
-    void Picked(int page);
+    // A pick: a plain left press on 全部, a click on the others. `mayOpen` is false for a
+    // press on a group's expand arrow: that press picks the group and opens nothing.
+    void Picked(int page, bool mayOpen);
     void Opened(int page);
     void KeyPressed(TreeKey key);
     void ExpandedOrCollapsed();

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <tuple>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -16,6 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/linux/shell_windows/browser_locks.h"
+#include "platform/linux/shell_windows/browser_places.h"
 #include "platform/linux/shell_windows/browser_session.h"
 #include "platform/linux/merged_shell_windows.h"
 #include "session_files.h"
@@ -306,6 +310,91 @@ TEST_F(BrowserSessionsTest, AFileIsReadAgainOnceTheBrowserChangesIt) {
     // A browser that has quit shows nothing, whatever was read before.
     fs::remove(Proc() + "/100/exe");
     EXPECT_EQ(Locations(shell.List()), (Urls{"http://c/1", "http://c/2"}));
+}
+
+TEST(BrowserPlaces, EveryWayABrowserIsInstalled) {
+    struct Row {
+        BrowserFamily family;
+        std::string folder;
+        bool sandboxedPids;
+    };
+    const std::vector<Row> expected = {
+        {BrowserFamily::Firefox, "/h/.mozilla/firefox", false},
+        {BrowserFamily::Firefox, "/c/mozilla/firefox", false},
+        {BrowserFamily::Firefox, "/h/snap/firefox/common/.mozilla/firefox", false},
+        {BrowserFamily::Firefox, "/h/.var/app/org.mozilla.firefox/.mozilla/firefox", true},
+        {BrowserFamily::Firefox, "/h/.var/app/org.mozilla.firefox/config/mozilla/firefox", true},
+        {BrowserFamily::Chromium, "/c/chromium", false},
+        {BrowserFamily::Chromium, "/c/BraveSoftware/Brave-Browser", false},
+        {BrowserFamily::Chromium, "/h/snap/chromium/common/chromium", false},
+        {BrowserFamily::Chromium, "/h/.var/app/org.chromium.Chromium/config/chromium", true},
+        {BrowserFamily::Chromium, "/h/.var/app/com.google.Chrome/config/google-chrome", true},
+        {BrowserFamily::Chromium,
+         "/h/.var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser", true},
+        {BrowserFamily::Chromium, "/h/.var/app/com.microsoft.Edge/config/microsoft-edge", true},
+    };
+    const std::vector<BrowserPlace> places = BrowserPlaces("/h", "/c");
+    for (const Row& row : expected) {
+        const auto found = std::find_if(places.begin(), places.end(), [&](const BrowserPlace& p) {
+            return p.folder == row.folder;
+        });
+        ASSERT_NE(found, places.end()) << row.folder;
+        EXPECT_EQ(found->family, row.family) << row.folder;
+        EXPECT_EQ(found->sandboxedPids, row.sandboxedPids) << row.folder;
+    }
+    // Firefox's places are searched first, the distribution's own before the others.
+    EXPECT_TRUE(std::is_partitioned(places.begin(), places.end(), [](const BrowserPlace& p) {
+        return p.family == BrowserFamily::Firefox;
+    }));
+    EXPECT_EQ(places.front().folder, "/h/.mozilla/firefox");
+
+    for (const auto& [status, pid] : std::vector<std::pair<std::string, long>>{
+             {"Name:\tchrome\nNSpid:\t4242\t2\nNSpgid:\t1\n", 2},
+             {"NSpid:\t77\n", 77},
+             {"NSpid:\t7 \t 9 \r\n", 0},
+             {"NSpid:\n", 0},
+             {"Name:\tx\nPid:\t5\n", 0},
+             {"NSpid:\t1\t99999999999\n", 0}}) {
+        EXPECT_EQ(NamespacePid(status).value_or(0), pid) << status;
+    }
+}
+
+// A Snap keeps the browser's files in the snap's own home; a Flatpak does too, and runs the
+// browser in a process-id namespace of its own, so its locks name the sandbox's ids.
+TEST_F(BrowserSessionsTest, SnapAndFlatpakBrowsersShowTheirPagesToo) {
+    const auto status = [&](long pid, long inside) {
+        Write(Proc() + "/" + std::to_string(pid) + "/status",
+              "Name:\tx\nNSpid:\t" + std::to_string(pid) + "\t" + std::to_string(inside) + "\n");
+    };
+    Process(100, "/snap/firefox/4848/usr/lib/firefox/firefox");
+    Process(300, "/app/lib/firefox/firefox");
+    status(300, 2);
+    Process(301, "/app/chromium/chromium");
+    status(301, 2);
+    Process(302, "/snap/chromium/2900/usr/lib/chromium-browser/chrome");
+    Process(2, "/usr/lib/systemd/systemd-journald");  // our own process of the sandbox's id
+
+    const std::string snap = Home() + "/snap/firefox/common/.mozilla/firefox";
+    Write(Recovery(FirefoxProfile(snap + "/s.default", 100)), FirefoxSession({"http://snap/ff"}));
+    Write(snap + "/profiles.ini", "[Profile0]\nPath=s.default\n");
+    const std::string flat = Home() + "/.var/app/org.mozilla.firefox/.mozilla/firefox";
+    Write(Recovery(FirefoxProfile(flat + "/f.default", 2)), FirefoxSession({"http://flatpak/ff"}));
+    Write(flat + "/profiles.ini", "[Profile0]\nPath=f.default\n");
+    for (const auto& [dataDir, pid, url] :
+         std::vector<std::tuple<std::string, int, std::string>>{
+             {Home() + "/.var/app/org.chromium.Chromium/config/chromium", 2, "http://flatpak/c"},
+             {Home() + "/snap/chromium/common/chromium", 302, "http://snap/c"},
+             // Another sandbox's id that no process of ours has inside: not running.
+             {Home() + "/.var/app/com.google.Chrome/config/google-chrome", 5, "http://no/"}}) {
+        fs::create_directories(dataDir);
+        fs::create_symlink(ThisHost() + "-" + std::to_string(pid), dataDir + "/SingletonLock");
+        Write(dataDir + "/Default/Sessions/Session_1", ChromiumSession({url}));
+    }
+
+    const ShellWindowsResult result = Shell().List();
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(Locations(result), (Urls{"http://snap/ff", "http://flatpak/ff", "http://snap/c",
+                                       "http://flatpak/c"}));
 }
 
 // Stands in for another source of shell windows.

@@ -2,6 +2,7 @@
 // local server: what they show reaches a real sweep, and stops counting once they quit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -33,6 +34,7 @@
 #include "platform/linux/merged_shell_windows.h"
 #include "platform/linux/posix/posix_file_system.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
+#include "platform/linux/x11/x11_window_system.h"
 #include "require.h"
 #include "virtual_desktop.h"
 
@@ -124,6 +126,28 @@ private:
     std::vector<std::thread> m_handlers;  // touched by the accepting thread only, then joined
 };
 
+constexpr const char* kQuietFirefox[] = {
+    R"("browser.startup.homepage_override.mstone", "ignore")",
+    R"("browser.shell.checkDefaultBrowser", false)",
+    R"("browser.aboutwelcome.enabled", false)",
+    R"("trailhead.firstrun.didSeeAboutWelcome", true)",
+    R"("datareporting.policy.dataSubmissionEnabled", false)",
+    R"("datareporting.healthreport.uploadEnabled", false)",
+    R"("toolkit.telemetry.enabled", false)",
+    R"("toolkit.telemetry.unified", false)",
+    R"("app.update.enabled", false)",
+    R"("app.update.auto", false)",
+    R"("app.normandy.enabled", false)",
+    R"("extensions.update.enabled", false)",
+    R"("browser.safebrowsing.update.enabled", false)",
+    R"("browser.safebrowsing.malware.enabled", false)",
+    R"("browser.safebrowsing.phishing.enabled", false)",
+    R"("network.captive-portal-service.enabled", false)",
+    R"("network.connectivity-service.enabled", false)",
+    R"("browser.newtabpage.enabled", false)",
+    R"("browser.startup.page", 0)",
+};
+
 class NoWindows final : public WindowSystem {
 public:
     WindowSnapshot ListWindows() override { return {true, {}, 0, {}}; }
@@ -169,8 +193,8 @@ protected:
         fs::create_directories(m_root / "home/.config");
         fs::create_directories(m_root / "run");
         fs::permissions(m_root / "run", fs::perms::owner_all);
-        m_desktop =
-            std::make_unique<VirtualDesktop>(VirtualDesktop::Options{.windowManager = false});
+        m_desktop = std::make_unique<VirtualDesktop>(
+            VirtualDesktop::Options{.windowManager = m_windowManager});
         ASSERT_TRUE(m_desktop->Ok()) << m_desktop->Error();
         // A bus of our own: a running Firefox takes a second start's pages over it. It starts
         // no services.
@@ -318,6 +342,21 @@ protected:
         RecordProperty("asked_to_listed_ms", static_cast<int>(openMs));
     }
 
+    // A profile where `iniDir`'s profiles.ini names it, its session written every `intervalMs`;
+    // no first-run pages, updates, reports or network.
+    static std::string FirefoxProfile(const std::string& iniDir, int intervalMs) {
+        const std::string profile = iniDir + "/test.default";
+        fs::create_directories(profile);
+        std::ofstream(iniDir + "/profiles.ini")
+            << "[Profile0]\nName=test\nIsRelative=1\nPath=test.default\nDefault=1\n\n"
+               "[General]\nStartWithLastProfile=1\nVersion=2\n";
+        std::ofstream prefs(profile + "/user.js");
+        prefs << "user_pref(\"browser.sessionstore.interval\", " << intervalMs << ");\n";
+        for (const char* pref : kQuietFirefox) prefs << "user_pref(" << pref << ");\n";
+        return profile;
+    }
+
+    bool m_windowManager = false;
     PageServer m_server;
     fs::path m_root;
     std::vector<pid_t> m_before;
@@ -328,35 +367,63 @@ protected:
 
 TEST_F(BrowsersDesktopTest, Firefox) {
     TK_REQUIRE_TOOL("firefox-esr");
-    const std::string profile = Home() + "/.mozilla/firefox/test.default";
-    fs::create_directories(profile);
-    std::ofstream(Home() + "/.mozilla/firefox/profiles.ini")
-        << "[Profile0]\nName=test\nIsRelative=1\nPath=test.default\nDefault=1\n\n"
-           "[General]\nStartWithLastProfile=1\nVersion=2\n";
-    // The session written every second; no first-run pages, updates, reports or network.
-    std::ofstream(profile + "/user.js")
-        << "user_pref(\"browser.sessionstore.interval\", 1000);\n"
-           "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-           "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-           "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-           "user_pref(\"trailhead.firstrun.didSeeAboutWelcome\", true);\n"
-           "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-           "user_pref(\"datareporting.healthreport.uploadEnabled\", false);\n"
-           "user_pref(\"toolkit.telemetry.enabled\", false);\n"
-           "user_pref(\"toolkit.telemetry.unified\", false);\n"
-           "user_pref(\"app.update.enabled\", false);\n"
-           "user_pref(\"app.update.auto\", false);\n"
-           "user_pref(\"app.normandy.enabled\", false);\n"
-           "user_pref(\"extensions.update.enabled\", false);\n"
-           "user_pref(\"browser.safebrowsing.update.enabled\", false);\n"
-           "user_pref(\"browser.safebrowsing.malware.enabled\", false);\n"
-           "user_pref(\"browser.safebrowsing.phishing.enabled\", false);\n"
-           "user_pref(\"network.captive-portal-service.enabled\", false);\n"
-           "user_pref(\"network.connectivity-service.enabled\", false);\n"
-           "user_pref(\"browser.newtabpage.enabled\", false);\n"
-           "user_pref(\"browser.startup.page\", 0);\n";
+    const std::string profile = FirefoxProfile(Home() + "/.mozilla/firefox", 1000);
     RunBrowser("firefox-esr", {"firefox-esr", "--profile", profile, "--new-instance"},
                {"firefox-esr", "--profile", profile});
+}
+
+// The same with a window manager, so the sweep sees the browser's window too.
+class BrowserWindowsTest : public BrowsersDesktopTest {
+protected:
+    BrowserWindowsTest() { m_windowManager = true; }
+};
+
+// A browser is never recorded as a program: not at the first sweep after a fresh start, before
+// it wrote any session file, nor later. Its profile lies where the Snap package keeps it, and
+// the page it shows comes from there.
+TEST_F(BrowserWindowsTest, FirefoxIsPagesNeverAProgramAndItsSnapProfileCounts) {
+    TK_REQUIRE_TOOL("firefox-esr");
+    const std::string iniDir = Home() + "/snap/firefox/common/.mozilla/firefox";
+    // No session written for ten minutes: the sweep surely comes first.
+    std::string profile = FirefoxProfile(iniDir, 600000);
+    const std::string recovery = profile + "/sessionstore-backups/recovery.jsonlz4";
+    const std::string a = m_server.Url("a.html");
+    X11WindowSystem::Options options;
+    options.displayName = m_desktop->Display();
+    X11WindowSystem windows(options);
+    PosixPathDialect dialect(Home());
+    PosixFileSystem files;
+    NoIcons icons;
+    tk::test::TestHistory history(dialect, files, icons);
+    Sweep sweep(history.records, files, windows, m_shell);
+    const std::vector<std::string> start{"firefox-esr", "--profile", profile, "--new-instance", a};
+
+    pid_t browser = m_desktop->Spawn(start, Environment());
+    ASSERT_GT(browser, 0);
+    SweepFindings findings;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            findings = sweep.Gather();
+            return std::any_of(findings.rows.begin(), findings.rows.end(), [](const auto& row) {
+                return row.exists && row.path.ends_with("/firefox-esr");
+            });
+        },
+        kStartTimeoutMs))
+        << "the sweep never saw the browser's window";
+    EXPECT_FALSE(fs::exists(recovery)) << "the session was written before the first sweep";
+    sweep.Apply(findings);
+    EXPECT_TRUE(history.DocHistory().empty()) << history.DocHistory().front().Location;
+    m_desktop->Kill(browser);
+
+    // Started again, writing its session every second: the page, and still no program.
+    profile = FirefoxProfile(iniDir, 1000);
+    browser = m_desktop->Spawn(start, Environment());
+    ASSERT_GT(browser, 0);
+    ASSERT_TRUE(WaitFor([&] { return Listed({a}); }, kStartTimeoutMs)) << "no page listed";
+    sweep.CheckOpenDocs();
+    ASSERT_EQ(history.DocHistory().size(), 1u);
+    EXPECT_EQ(history.DocHistory()[0].Location, a);
+    EXPECT_EQ(history.DocHistory()[0].DocType, kDocTypeWebPage);
 }
 
 TEST_F(BrowsersDesktopTest, Chromium) {

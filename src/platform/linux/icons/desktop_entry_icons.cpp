@@ -1,10 +1,7 @@
 #include "platform/linux/icons/desktop_entry_icons.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <dirent.h>
 #include <memory>
-#include <sys/stat.h>
 #include <utility>
 
 #include <gio/gdesktopappinfo.h>
@@ -12,18 +9,10 @@
 
 #include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/icons/desktop_entry_programs.h"
-#include "platform/linux/posix/user_folders.h"
 
 namespace tk {
 
 namespace {
-
-// Subfolders of "applications" are rare and shallow; the limit guards against link loops.
-constexpr int kMaxFolderDepth = 8;
-
-struct CloseDir {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
 
 std::string RealPath(const char* path) {
     std::unique_ptr<char, decltype(&std::free)> real(::realpath(path, nullptr), &std::free);
@@ -43,26 +32,7 @@ std::optional<FileIcon> IconFromGIcon(GIcon* icon) {
     return result;
 }
 
-std::vector<std::string> DesktopDataDirs() {
-    // The user's folder by the backend's one home rule; GLib would keep its first answer.
-    std::vector<std::string> dirs{xdg::DataHome()};
-    for (const gchar* const* d = g_get_system_data_dirs(); *d != nullptr; ++d)
-        dirs.emplace_back(*d);
-    return dirs;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 }  // namespace
-
-bool DesktopEntryIcons::FolderStamp::operator==(const FolderStamp& other) const {
-    return path == other.path && exists == other.exists && device == other.device &&
-           inode == other.inode && modified.tv_sec == other.modified.tv_sec &&
-           modified.tv_nsec == other.modified.tv_nsec;
-}
 
 DesktopEntryIcons::DesktopEntryIcons(std::vector<std::string> dataDirs)
     : m_dataDirs(std::move(dataDirs)) {}
@@ -78,67 +48,21 @@ std::optional<FileIcon> DesktopEntryIcons::IconOf(const std::string& path) {
     auto found = m_iconByExecutable.find(real);
     // A program installed since the last reading brought its entry along: read again, but
     // only when some applications folder really changed.
-    if (found == m_iconByExecutable.end() && FoldersChanged()) {
+    if (found == m_iconByExecutable.end() && m_stamps.Changed()) {
         Rebuild();
         found = m_iconByExecutable.find(real);
     }
     return found != m_iconByExecutable.end() ? found->second : generic;
 }
 
-DesktopEntryIcons::FolderStamp DesktopEntryIcons::StampOf(const std::string& folder) {
-    FolderStamp stamp;
-    stamp.path = folder;
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        stamp.exists = true;
-        stamp.device = st.st_dev;
-        stamp.inode = st.st_ino;
-        stamp.modified = st.st_mtim;
-    }
-    return stamp;
-}
-
-bool DesktopEntryIcons::FoldersChanged() const {
-    return std::any_of(m_stamps.begin(), m_stamps.end(),
-                       [](const FolderStamp& s) { return !(StampOf(s.path) == s); });
-}
-
 void DesktopEntryIcons::Rebuild() {
     m_iconByExecutable.clear();
-    m_stamps.clear();
-    // Entries are known by their id (path below "applications", "/" read as "-"); an id
-    // found in an earlier data folder hides the same id in later ones, as on the desktop.
-    std::unordered_set<std::string> seenIds;
-    for (const std::string& dir : m_dataDirs.empty() ? DesktopDataDirs() : m_dataDirs) {
-        if (!dir.empty()) ReadFolder(dir + "/applications", "", 0, seenIds);
+    m_stamps.Clear();
+    for (const DesktopEntryFile& entry :
+         DesktopEntryFiles(m_dataDirs.empty() ? DesktopDataDirs() : m_dataDirs, m_stamps)) {
+        ReadEntry(entry.path);
     }
     m_built = true;
-}
-
-void DesktopEntryIcons::ReadFolder(const std::string& folder, const std::string& idPrefix,
-                                   int depth, std::unordered_set<std::string>& seenIds) {
-    m_stamps.push_back(StampOf(folder));
-    if (!m_stamps.back().exists || depth > kMaxFolderDepth) return;
-    std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
-    if (!dir) return;
-    // Sorted, so which of two clashing ids wins does not depend on the file system's order.
-    std::vector<std::string> names;
-    while (const dirent* e = ::readdir(dir.get())) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        const std::string path = folder + "/" + name;
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            ReadFolder(path, idPrefix + name + "-", depth + 1, seenIds);
-        } else if (S_ISREG(st.st_mode) && EndsWith(name, ".desktop") &&
-                   seenIds.insert(idPrefix + name).second) {
-            ReadEntry(path);
-        }
-    }
 }
 
 void DesktopEntryIcons::ReadEntry(const std::string& file) {

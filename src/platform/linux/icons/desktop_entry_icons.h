@@ -1,14 +1,12 @@
 #pragma once
 
-#include <ctime>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "desktop/file_icons.h"
+#include "platform/linux/icons/desktop_entry_folders.h"
 
 namespace tk {
 
@@ -26,28 +24,15 @@ public:
     static constexpr const char* kGenericIconName = "application-x-executable";
 
 private:
-    struct FolderStamp {
-        std::string path;
-        bool exists = false;
-        dev_t device = 0;
-        ino_t inode = 0;
-        timespec modified{};
-        bool operator==(const FolderStamp& other) const;
-    };
-    static FolderStamp StampOf(const std::string& folder);
-
     // Reads every entry again: executable (real path) -> icon.
     void Rebuild();
-    void ReadFolder(const std::string& folder, const std::string& idPrefix, int depth,
-                    std::unordered_set<std::string>& seenIds);
     void ReadEntry(const std::string& file);
-    // Entries come and go with their folders' modification times.
-    bool FoldersChanged() const;
 
     std::vector<std::string> m_dataDirs;
     bool m_built = false;
     std::unordered_map<std::string, FileIcon> m_iconByExecutable;
-    std::vector<FolderStamp> m_stamps;
+    // Entries come and go with their folders' modification times.
+    PathStamps m_stamps;
 };
 
 }  // namespace tk

@@ -29,6 +29,24 @@ std::optional<std::string> LiveProcessName(std::string_view stat) {
     return std::string(stat.substr(open + 1, close - open - 1));
 }
 
+std::optional<long> NamespacePid(std::string_view status) {
+    static constexpr std::string_view kKey = "NSpid:";
+    std::size_t line = 0;
+    while (line < status.size() && status.compare(line, kKey.size(), kKey) != 0) {
+        const std::size_t next = status.find('\n', line);
+        if (next == std::string_view::npos) return std::nullopt;
+        line = next + 1;
+    }
+    if (line >= status.size()) return std::nullopt;
+    std::string_view fields = status.substr(line + kKey.size());
+    fields = fields.substr(0, fields.find('\n'));
+    const std::size_t last = fields.find_last_not_of(" \t");
+    if (last == std::string_view::npos) return std::nullopt;
+    fields = fields.substr(0, last + 1);
+    const std::size_t start = fields.find_last_of(" \t");
+    return ParsePid(start == std::string_view::npos ? fields : fields.substr(start + 1));
+}
+
 std::optional<long> FirefoxLockPid(std::string_view target) {
     std::string_view pid = target.substr(target.rfind(':') + 1);
     if (pid.starts_with('+')) pid.remove_prefix(1);

@@ -16,6 +16,10 @@ std::optional<long> ParsePid(std::string_view digits);
 // The program a /proc/<pid>/stat line names, unless the process is a zombie or dead.
 std::optional<std::string> LiveProcessName(std::string_view statLine);
 
+// A process's id in the innermost process-id namespace it lives in (the last "NSpid:" field of
+// its /proc/<pid>/status text); nothing without that line.
+std::optional<long> NamespacePid(std::string_view status);
+
 // The process Firefox's "lock" symlink names ("address:+pid").
 std::optional<long> FirefoxLockPid(std::string_view target);
 

@@ -23,6 +23,7 @@
 #include "platform/linux/posix/files.h"
 #include "platform/linux/posix/user_folders.h"
 #include "platform/linux/shell_windows/browser_locks.h"
+#include "platform/linux/shell_windows/browser_places.h"
 #include "platform/linux/shell_windows/browser_session.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
 
@@ -37,22 +38,11 @@ constexpr std::size_t kMaxIniBytes = 1u << 20;
 // thousands of entries are not a browser's.
 constexpr std::size_t kMaxProfiles = 256;
 constexpr std::size_t kMaxSessionDirEntries = 4096;
+// Enough for any desktop's process table; a bound all the same.
+constexpr std::size_t kMaxProcesses = 1u << 16;
 
-enum class Family { Firefox, Chromium };
+using Family = BrowserFamily;
 
-// The user-data folders of Chromium's family below $XDG_CONFIG_HOME.
-constexpr std::array<std::string_view, 10> kChromiumDataDirs = {
-    "chromium",
-    "google-chrome",
-    "google-chrome-beta",
-    "google-chrome-unstable",
-    "BraveSoftware/Brave-Browser",
-    "BraveSoftware/Brave-Browser-Beta",
-    "BraveSoftware/Brave-Browser-Nightly",
-    "microsoft-edge",
-    "microsoft-edge-beta",
-    "microsoft-edge-dev",
-};
 constexpr std::array<std::string_view, 5> kChromiumExecutables = {"chromium", "chromium-browser",
                                                                   "chrome", "brave", "msedge"};
 
@@ -96,6 +86,26 @@ bool IsRunningBrowser(const std::string& procRoot, long pid, Family family,
     return IsBrowserExecutable(family, name);
 }
 
+// The process a lock names, in our process-id namespace. A sandboxed browser's lock names its
+// id inside the sandbox: the process whose last NSpid is that id and that runs the family's
+// browser is the one (the first found, should two sandboxes each run one).
+std::optional<long> LockHolderPid(const std::string& procRoot, long pid, Family family,
+                                  bool sandboxed) {
+    if (!sandboxed) return pid;
+    std::error_code error;
+    std::size_t seen = 0;
+    for (fs::directory_iterator it(procRoot, error), end; !error && it != end; it.increment(error)) {
+        if (++seen > kMaxProcesses) break;
+        const std::optional<long> host = ParsePid(it->path().filename().string());
+        if (!host) continue;
+        std::string status;
+        bool missing = false;
+        if (!ReadWholeFile(it->path().string() + "/status", status, missing, 16384).ok) continue;
+        if (NamespacePid(status) == pid && IsRunningBrowser(procRoot, *host, family)) return host;
+    }
+    return std::nullopt;
+}
+
 // A running browser's hold on a profile: since when, when its lock says so.
 struct Holder {
     std::optional<std::timespec> since;
@@ -110,10 +120,12 @@ std::optional<std::timespec> LinkTime(const std::string& path) {
 
 // Firefox names itself in the profile's "lock" symlink ("address:+pid") and holds an fcntl
 // lock on ".parentlock", whose holder the kernel tells us.
-std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::string& profile) {
+std::optional<Holder> FirefoxHolder(const std::string& procRoot, const std::string& profile,
+                                    bool sandboxed) {
     const std::string lock = profile + "/lock";
     if (const std::optional<std::string> target = ReadLink(lock)) {
-        const std::optional<long> number = FirefoxLockPid(*target);
+        std::optional<long> number = FirefoxLockPid(*target);
+        if (number) number = LockHolderPid(procRoot, *number, Family::Firefox, sandboxed);
         std::string exe;
         if (number && IsRunningBrowser(procRoot, *number, Family::Firefox, &exe)) {
             return Holder{LinkTime(lock), exe};
@@ -143,11 +155,12 @@ std::string HostName() {
 // Chromium's "SingletonLock" symlink reads "host-pid"; a lock of another host sharing this
 // home is not a browser on this desktop.
 std::optional<Holder> ChromiumHolder(const std::string& procRoot, const std::string& dataDir,
-                                     const std::string& hostName) {
+                                     const std::string& hostName, bool sandboxed) {
     const std::string lock = dataDir + "/SingletonLock";
     const std::optional<std::string> target = ReadLink(lock);
     if (!target) return std::nullopt;
-    const std::optional<long> pid = ChromiumLockPid(*target, hostName);
+    std::optional<long> pid = ChromiumLockPid(*target, hostName);
+    if (pid) pid = LockHolderPid(procRoot, *pid, Family::Chromium, sandboxed);
     std::string exe;
     if (!pid || !IsRunningBrowser(procRoot, *pid, Family::Chromium, &exe)) return std::nullopt;
     return Holder{LinkTime(lock), exe};
@@ -256,8 +269,13 @@ std::vector<std::string> ChromiumProfiles(const std::string& dataDir) {
 
 BrowserSessionShellWindows::BrowserSessionShellWindows() : m_places(UserPlaces()) {}
 
-BrowserSessionShellWindows::BrowserSessionShellWindows(Places places)
-    : m_places(std::move(places)) {}
+BrowserSessionShellWindows::BrowserSessionShellWindows(Places places,
+                                                       DesktopEntryBrowsers::Folders entries)
+    : m_places(std::move(places)), m_browsers(std::move(entries)) {}
+
+bool BrowserSessionShellWindows::IsBrowserProgram(const std::string& executable) {
+    return m_browsers.IsBrowser(executable);
+}
 
 BrowserSessionShellWindows::Places BrowserSessionShellWindows::UserPlaces() {
     Places places;
@@ -310,14 +328,14 @@ std::optional<BrowserSession> BrowserSessionShellWindows::ReadSession(
 
 void BrowserSessionShellWindows::ListFirefox(ShellWindowsResult& result) {
     std::vector<std::string> seen;
-    // The classic folder, and the XDG one newer versions use.
-    for (const std::string& iniDir :
-         {m_places.home + "/.mozilla/firefox", m_places.configHome + "/mozilla/firefox"}) {
-        for (const std::string& profile : FirefoxProfiles(iniDir, result)) {
+    for (const BrowserPlace& place : BrowserPlaces(m_places.home, m_places.configHome)) {
+        if (place.family != Family::Firefox) continue;
+        for (const std::string& profile : FirefoxProfiles(place.folder, result)) {
             const std::string key = Canonical(profile);
             if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
             seen.push_back(key);
-            const std::optional<Holder> holder = FirefoxHolder(m_places.procRoot, profile);
+            const std::optional<Holder> holder =
+                FirefoxHolder(m_places.procRoot, profile, place.sandboxedPids);
             if (!holder) continue;
             const std::string recovery = profile + "/sessionstore-backups/recovery.jsonlz4";
             std::optional<BrowserSession> session =
@@ -339,9 +357,11 @@ void BrowserSessionShellWindows::ListFirefox(ShellWindowsResult& result) {
 
 void BrowserSessionShellWindows::ListChromium(ShellWindowsResult& result) {
     const std::string hostName = HostName();
-    for (const std::string_view dir : kChromiumDataDirs) {
-        const std::string dataDir = m_places.configHome + "/" + std::string(dir);
-        const std::optional<Holder> holder = ChromiumHolder(m_places.procRoot, dataDir, hostName);
+    for (const BrowserPlace& place : BrowserPlaces(m_places.home, m_places.configHome)) {
+        if (place.family != Family::Chromium) continue;
+        const std::string& dataDir = place.folder;
+        const std::optional<Holder> holder =
+            ChromiumHolder(m_places.procRoot, dataDir, hostName, place.sandboxedPids);
         if (!holder) continue;
         for (const std::string& profile : ChromiumProfiles(dataDir)) {
             const std::string path = ChromiumSessionFile(profile);

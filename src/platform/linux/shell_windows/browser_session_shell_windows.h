@@ -9,6 +9,7 @@
 
 #include "base/whole_file.h"
 #include "desktop/shell_windows.h"
+#include "platform/linux/icons/desktop_entry_browsers.h"
 #include "platform/linux/shell_windows/browser_session.h"
 
 namespace tk {
@@ -27,12 +28,15 @@ public:
 
     // The current user's folders.
     BrowserSessionShellWindows();
-    explicit BrowserSessionShellWindows(Places places);
+    // `entries`: where the desktop entries that say which programs are browsers are read.
+    explicit BrowserSessionShellWindows(Places places, DesktopEntryBrowsers::Folders entries = {});
 
     // One window with a document for every open tab: Firefox profiles first, then Chromium's
     // family. A session file that cannot be read makes the result not ok; every other browser
     // is still listed.
     ShellWindowsResult List() override;
+    // A program the desktop's entries call a web browser.
+    bool IsBrowserProgram(const std::string& executable) override;
 
     static Places UserPlaces();
 
@@ -53,6 +57,7 @@ private:
                                               Parser parse);
 
     Places m_places;
+    DesktopEntryBrowsers m_browsers;
     // The last reading of each session file, kept while the file stays the same: a large
     // session takes a while to parse, and the sweep runs on the user's thread.
     std::map<std::string, CachedSession> m_cache;

@@ -7,6 +7,7 @@ find_package(nlohmann_json REQUIRED)
 # targets need none of the backend.
 add_library(tk_browser_sessions STATIC
     ${CMAKE_CURRENT_LIST_DIR}/browser_locks.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/browser_places.cpp
     ${CMAKE_CURRENT_LIST_DIR}/browser_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/chromium_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_manager_locations.cpp

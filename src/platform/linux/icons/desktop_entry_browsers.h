@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/linux/icons/desktop_entry_folders.h"
+
+namespace tk {
+
+// Which programs are web browsers, by what the desktop says, not by their names: the programs
+// of desktop entries in the category WebBrowser or handling http and https addresses (by their
+// own MimeType, or as the mimeapps.list files of the user, the desktop and the system name
+// them). A browser's windows show pages: it is never recorded as a program of its own.
+class DesktopEntryBrowsers {
+public:
+    struct Folders {
+        std::vector<std::string> dataDirs;    // empty: the desktop's, the user's first
+        std::vector<std::string> configDirs;  // empty: $XDG_CONFIG_HOME, then $XDG_CONFIG_DIRS
+    };
+    explicit DesktopEntryBrowsers(Folders folders = {});
+
+    // Whether the program at `executable` (a real path, as /proc gives it) is a browser's.
+    bool IsBrowser(const std::string& executable);
+
+private:
+    // A browser started through a script of its own (in a folder of its own, not on $PATH)
+    // runs a program beside it that the script names.
+    struct Wrapper {
+        std::string folder;
+        std::string text;
+    };
+
+    void Rebuild();
+    // The entry ids mimeapps.list files give http or https addresses to.
+    std::unordered_set<std::string> ListedHandlers();
+    void AddPrograms(const std::string& entryFile);
+    void AddProgram(const std::string& named);
+
+    Folders m_folders;
+    bool m_built = false;
+    PathStamps m_stamps;
+    std::unordered_set<std::string> m_paths;  // real paths of the entries' programs
+    std::unordered_set<std::string> m_names;  // their file names, as written and as resolved
+    std::vector<Wrapper> m_wrappers;
+};
+
+}  // namespace tk
