@@ -31,10 +31,14 @@ void DrawNamed(HDC dc, const char* name, int x, int y, int w = -1, int h = -1) {
 
 // ---- the start-up documents dialog ----------------------------------------------------------
 
-enum : int { kList = 10, kNotQuery, kSelectAll, kConfirm, kCancel };
+// 确定 answers Enter as a dialog's default button does; Esc closes as the title bar's box does.
+enum : int { kConfirm = IDOK, kList = 10, kNotQuery, kSelectAll, kCancel };
 
-struct StartDocState {
-    StartDocsForm* form;
+}  // namespace
+
+struct StartDocDialog::State {
+    StartDocsForm* form = nullptr;
+    HWND dialog = nullptr;
     HWND list = nullptr;
     HWND notQuery = nullptr;
     HWND selectAll = nullptr;
@@ -42,6 +46,10 @@ struct StartDocState {
     bool selectingByCode = false;
     HFONT font = nullptr;
 };
+
+namespace {
+
+using StartDocState = StartDocDialog::State;
 
 void StoreSelection(StartDocState& s, bool clear) {
     const int count = ListBox_GetCount(s.list);
@@ -56,7 +64,19 @@ LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_COMMAND: {
             if (s == nullptr) break;
-            const int id = LOWORD(wp), code = HIWORD(wp);
+            int id = LOWORD(wp);
+            const int code = HIWORD(wp);
+            if (id == IDCANCEL) {
+                s->done = true;  // as the title bar's close: no mark changes
+                return 0;
+            }
+            if (id == IDOK && lp != 0 && reinterpret_cast<HWND>(lp) != ::GetFocus()) {
+                // Enter: the focused picture button, else the default 确定.
+                HWND focus = ::GetFocus();
+                if (::IsChild(hwnd, focus) && (::GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW) {
+                    id = ::GetDlgCtrlID(focus);
+                }
+            }
             if (id == kConfirm || id == kCancel) {
                 StoreSelection(*s, id == kCancel);
                 s->done = true;
@@ -157,7 +177,12 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             break;
         }
         case WM_COMMAND:
-            if (LOWORD(wp) == IDCLOSE) ::ShowWindow(hwnd, SW_HIDE);
+            // The close button, or Esc.
+            if (LOWORD(wp) == IDCLOSE || LOWORD(wp) == IDCANCEL) ::ShowWindow(hwnd, SW_HIDE);
+            return 0;
+        case WM_ACTIVATE:
+            // The keyboard lands on the close button, so Space or Enter closes at once.
+            if (LOWORD(wp) != WA_INACTIVE) ::SetFocus(::GetDlgItem(hwnd, IDCLOSE));
             return 0;
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
@@ -201,35 +226,55 @@ SIZE Outer(DWORD style, int w, int h) {
 
 }  // namespace
 
-void RunStartDocDialog(HWND owner, StartDocsForm& form) {
-    RegisterClass(L"TFrmAutorunDoc", StartDocProc);
-    StartDocState state{&form};
-    state.font = DialogFont(12);
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    const SIZE size = Outer(style, 423, 284);
-    RECT ownerRect{};
-    ::GetWindowRect(owner, &ownerRect);
-    HWND dialog = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"TFrmAutorunDoc", L"文档自动启动",
-                                    style, ownerRect.left + 40, ownerRect.top + 40, size.cx, size.cy, owner,
-                                    nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    ::SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
-    Child(L"STATIC",
-          "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
-          "单击按钮『确定』，软件将自动打开这些文档。 ",
-          SS_NOPREFIX, 10, 3, 400, 30, dialog, 20, state.font);
-    state.list = Child(L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
-                                           LBS_NOINTEGRALHEIGHT,
-                       5, 33, 413, 284 - 33 - 46, dialog, kList, state.font);
-    const int bottom = 284 - 46;
-    state.notQuery = Child(L"BUTTON", "不再跳出此提示框", BS_AUTOCHECKBOX | WS_TABSTOP, 54, bottom + 7, 125, 16,
-                           dialog, kNotQuery, state.font);
-    state.selectAll = Child(L"BUTTON", "选择所有", BS_AUTOCHECKBOX | WS_TABSTOP, 184, bottom + 7, 75, 16, dialog,
-                            kSelectAll, state.font);
-    Child(L"BUTTON", "确定", BS_OWNERDRAW, 264, bottom, 57, 25, dialog, kConfirm, nullptr);
-    Child(L"BUTTON", "取消", BS_OWNERDRAW, 322, bottom, 58, 26, dialog, kCancel, nullptr);
-    Child(L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14, dialog,
-          21, state.font);
+StartDocDialog::StartDocDialog() : m_state(std::make_unique<State>()) {}
+
+StartDocDialog::~StartDocDialog() {
+    if (::IsWindow(m_state->dialog)) {
+        ::SetWindowLongPtrW(m_state->dialog, GWLP_USERDATA, 0);
+        ::DestroyWindow(m_state->dialog);
+    }
+    if (m_state->font) ::DeleteObject(m_state->font);
+}
+
+HWND StartDocDialog::Handle() const { return m_state->dialog; }
+
+void StartDocDialog::Run(HWND owner, StartDocsForm& form) {
+    State& state = *m_state;
+    state.form = &form;
+    if (!::IsWindow(state.dialog)) {
+        RegisterClass(L"TFrmAutorunDoc", StartDocProc);
+        if (state.font == nullptr) state.font = DialogFont(12);
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        const SIZE size = Outer(style, 423, 284);
+        RECT ownerRect{};
+        ::GetWindowRect(owner, &ownerRect);
+        HWND dialog = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"TFrmAutorunDoc",
+                                        L"文档自动启动", style, ownerRect.left + 40, ownerRect.top + 40, size.cx,
+                                        size.cy, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        if (dialog == nullptr) return;
+        state.dialog = dialog;
+        ::SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
+        Child(L"STATIC",
+              "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
+              "单击按钮『确定』，软件将自动打开这些文档。 ",
+              SS_NOPREFIX, 10, 3, 400, 30, dialog, 20, state.font);
+        // Made in the order Tab walks them.
+        state.list = Child(L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
+                                               LBS_NOINTEGRALHEIGHT,
+                           5, 33, 413, 284 - 33 - 46, dialog, kList, state.font);
+        const int bottom = 284 - 46;
+        state.notQuery = Child(L"BUTTON", "不再跳出此提示框", BS_AUTOCHECKBOX | WS_TABSTOP, 54, bottom + 7, 125,
+                               16, dialog, kNotQuery, state.font);
+        state.selectAll = Child(L"BUTTON", "选择所有", BS_AUTOCHECKBOX | WS_TABSTOP, 184, bottom + 7, 75, 16,
+                                dialog, kSelectAll, state.font);
+        Child(L"BUTTON", "确定", BS_OWNERDRAW | WS_TABSTOP, 264, bottom, 57, 25, dialog, kConfirm, nullptr);
+        Child(L"BUTTON", "取消", BS_OWNERDRAW | WS_TABSTOP, 322, bottom, 58, 26, dialog, kCancel, nullptr);
+        Child(L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14,
+              dialog, 21, state.font);
+    }
+    // FormShow: the rows afresh, each selected as its entry is marked.
     state.selectingByCode = true;
+    ListBox_ResetContent(state.list);
     for (const StartDocRow& row : form.Rows()) {
         const int at = static_cast<int>(::SendMessageW(state.list, LB_ADDSTRING, 0,
                                                        reinterpret_cast<LPARAM>(Utf8ToWide(row.title).c_str())));
@@ -239,24 +284,26 @@ void RunStartDocDialog(HWND owner, StartDocsForm& form) {
     Button_SetCheck(state.notQuery, form.DialogShown() ? BST_CHECKED : BST_UNCHECKED);
 
     // Modal: the owner takes no input until the dialog closes.
+    state.done = false;
     ::EnableWindow(owner, FALSE);
-    ::ShowWindow(dialog, SW_SHOW);
+    ::ShowWindow(state.dialog, SW_SHOW);
+    ::SetForegroundWindow(state.dialog);
+    ::SetFocus(state.list);
     MSG msg;
     while (!state.done && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!::IsDialogMessageW(dialog, &msg)) {
+        if (!::IsDialogMessageW(state.dialog, &msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
     }
     if (!state.done) ::PostQuitMessage(0);  // the loop ended on a quit: hand it on
+    // The owner comes back before the dialog goes, so the activation returns to it.
     ::EnableWindow(owner, TRUE);
-    ::SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
-    ::DestroyWindow(dialog);
-    ::DeleteObject(state.font);
+    ::ShowWindow(state.dialog, SW_HIDE);
     ::SetActiveWindow(owner);
 }
 
-HWND ShowPictureWindow(HWND existing, PictureWindow which, std::function<void()> openSite) {
+HWND ShowPictureWindow(HWND existing, HWND owner, PictureWindow which, std::function<void()> openSite) {
     if (!::IsWindow(existing)) {
         const bool about = which == PictureWindow::About;
         RegisterClass(about ? L"TFrmVersion" : L"TFrmHelp", PictureProc);
@@ -265,13 +312,14 @@ HWND ShowPictureWindow(HWND existing, PictureWindow which, std::function<void()>
         const int w = about ? 388 : 537, h = about ? 281 : 587;
         existing = ::CreateWindowExW(0, about ? L"TFrmVersion" : L"TFrmHelp",
                                      about ? L"关于..." : L"TarvoKelmora-帮助文档", style, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, w, h, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                                     CW_USEDEFAULT, w, h, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ::SetWindowLongPtrW(existing, GWLP_USERDATA,
                             reinterpret_cast<LONG_PTR>(new PictureState{which, std::move(openSite)}));
         RECT client{};
         ::GetClientRect(existing, &client);
-        if (about) Child(L"BUTTON", "关闭", BS_OWNERDRAW, 10 + 252, 15 + 205, 57, 26, existing, IDCLOSE, nullptr);
-        else Child(L"BUTTON", "关闭", BS_OWNERDRAW, 10 + 348, client.bottom - 11 - 39, 57, 26, existing, IDCLOSE, nullptr);
+        const DWORD button = BS_OWNERDRAW | WS_TABSTOP;
+        if (about) Child(L"BUTTON", "关闭", button, 10 + 252, 15 + 205, 57, 26, existing, IDCLOSE, nullptr);
+        else Child(L"BUTTON", "关闭", button, 10 + 348, client.bottom - 11 - 39, 57, 26, existing, IDCLOSE, nullptr);
     }
     ::ShowWindow(existing, SW_SHOW);
     ::SetForegroundWindow(existing);

@@ -231,6 +231,15 @@ LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             ::SetBkColor(dc, kBackgroundColour);
             return reinterpret_cast<LRESULT>(m_background);
         }
+        case WM_ACTIVATE:
+            // The focused control is kept across a deactivation and given back, as a dialog does.
+            if (LOWORD(wp) == WA_INACTIVE) {
+                HWND focus = ::GetFocus();
+                if (focus && ::IsChild(m_window, focus)) m_lastFocus = focus;
+            } else if (!HIWORD(wp)) {
+                FocusInside();
+            }
+            return 0;
         case WM_CLOSE:
             if (m_controller.CloseRequested()) ::ShowWindow(m_window, SW_HIDE);
             return 0;
@@ -372,8 +381,53 @@ LRESULT CALLBACK Win32MainWindow::TreeSubclass(HWND hwnd, UINT msg, WPARAM wp, L
                                                DWORD_PTR data) {
     auto* self = reinterpret_cast<Win32MainWindow*>(data);
     if (msg == WM_DROPFILES && self->m_drop.HandleMessage(hwnd, msg, wp, lp)) return 0;
+    if (msg == WM_GETDLGCODE && lp != 0) {
+        // Enter belongs to the tree (it opens the pick), not to the window's dialog keys.
+        const auto* key = reinterpret_cast<const MSG*>(lp);
+        if (key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+            return ::DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTMESSAGE;
+        }
+    }
+    if (msg == WM_MOUSEMOVE && hwnd == self->m_trees[0]) self->TreeMouseMove(hwnd, {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
     if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, TreeSubclass, 1);
     return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+bool Win32MainWindow::TranslateDialogKey(MSG& msg) {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || msg.hwnd == nullptr) return false;
+    HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+    if (root == nullptr || (root != m_window && root != m_about && root != m_help)) return false;
+    // The web page handles its own keys.
+    if (m_web && ::IsChild(m_web->Handle(), msg.hwnd)) return false;
+    return ::IsDialogMessageW(root, &msg) != FALSE;
+}
+
+// 全部's hint comes afresh on every node: each node the mouse reaches on its icon or label
+// becomes the other of two tools of the tool tip, so the tip takes it for a new tool.
+void Win32MainWindow::TreeMouseMove(HWND tree, POINT at) {
+    TVHITTESTINFO hit{};
+    hit.pt = at;
+    HTREEITEM item = TreeView_HitTest(tree, &hit);
+    if (item == m_hintNode) return;
+    if (item == nullptr || (hit.flags & ~static_cast<UINT>(TVHT_ONITEM)) != 0 || (hit.flags & TVHT_ONITEM) == 0) {
+        return;  // beside the items the last node keeps the hint, as before
+    }
+    RECT rect{};
+    if (!TreeView_GetItemRect(tree, item, &rect, TRUE)) return;
+    ::SendMessageW(m_tooltip, TTM_POP, 0, 0);
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.hwnd = tree;
+    info.uId = kNodeToolFirst + m_hintTool;
+    info.rect = RECT{};
+    ::SendMessageW(m_tooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+    m_hintTool = 1 - m_hintTool;
+    info.uId = kNodeToolFirst + m_hintTool;
+    info.rect = rect;
+    // The icon belongs to the node too.
+    info.rect.left = std::max(0L, static_cast<long>(rect.left) - 19);
+    ::SendMessageW(m_tooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+    m_hintNode = item;
 }
 
 }  // namespace tk

@@ -80,7 +80,12 @@ void Win32MainWindow::MoveWindow(int left, int top) {
 }
 
 bool Win32MainWindow::WindowShown() const { return ::IsWindowVisible(m_window) != FALSE; }
-void Win32MainWindow::ShowWindow() { ::ShowWindow(m_window, SW_SHOWNA); }
+void Win32MainWindow::ShowWindow() {
+    // Brought in by the user (the tray, a second start): the keyboard comes with it.
+    ::ShowWindow(m_window, SW_SHOW);
+    ::SetForegroundWindow(m_window);
+    FocusInside();
+}
 void Win32MainWindow::HideWindow() { ::ShowWindow(m_window, SW_HIDE); }
 
 void Win32MainWindow::Unminimize() {
@@ -94,6 +99,19 @@ void Win32MainWindow::Unminimize() {
 void Win32MainWindow::RaiseAndActivate() {
     ::BringWindowToTop(m_window);
     ::SetForegroundWindow(m_window);
+    if (::IsWindowVisible(m_window)) FocusInside();
+}
+
+void Win32MainWindow::FocusInside() {
+    HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(m_window, focus)) return;
+    // The control that had it last, else the page's first control Tab reaches.
+    HWND target = m_lastFocus;
+    if (!::IsWindow(target) || !::IsChild(m_window, target) || !::IsWindowVisible(target)) {
+        target = m_activePage >= 0 && m_activePage < kTreePageCount ? m_trees[m_activePage]
+                                                                    : ::GetNextDlgTabItem(m_window, nullptr, FALSE);
+    }
+    if (target) ::SetFocus(target);
 }
 
 void Win32MainWindow::SetStaysOnTop(bool onTop) {
@@ -112,24 +130,27 @@ void Win32MainWindow::ShowHint(const std::string& text) {
 
 bool Win32MainWindow::AskYesNo(const std::string& caption, const std::string& text) {
     // Yes is the first button and so the default.
-    return ::MessageBoxW(::IsWindowVisible(m_window) ? m_window : nullptr, Utf8ToWide(text).c_str(),
+    // Owned by the window even while it is hidden: no taskbar button of its own.
+    return ::MessageBoxW(m_window, Utf8ToWide(text).c_str(),
                          Utf8ToWide(caption).c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
 }
 
 void Win32MainWindow::Inform(const std::string& caption, const std::string& text) {
-    ::MessageBoxW(::IsWindowVisible(m_window) ? m_window : nullptr, Utf8ToWide(text).c_str(),
+    ::MessageBoxW(m_window, Utf8ToWide(text).c_str(),
                   Utf8ToWide(caption).c_str(), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
 void Win32MainWindow::ShowStartDocDialog() {
-    RunStartDocDialog(m_window, m_controller.StartDocs());
+    m_startDocDialog.Run(m_window, m_controller.StartDocs());
 }
 
 void Win32MainWindow::ShowAbout() {
-    m_about = ShowPictureWindow(m_about, PictureWindow::About, [this] { m_controller.AboutSiteClick(); });
+    // Owned by the application's hidden window, as the about window always was; the help
+    // window by the main window.
+    m_about = ShowPictureWindow(m_about, m_owner, PictureWindow::About, [this] { m_controller.AboutSiteClick(); });
 }
 
-void Win32MainWindow::ShowHelp() { m_help = ShowPictureWindow(m_help, PictureWindow::Help, {}); }
+void Win32MainWindow::ShowHelp() { m_help = ShowPictureWindow(m_help, m_window, PictureWindow::Help, {}); }
 
 void Win32MainWindow::PopupSpecialFolderMenu() {
     const Point offset = MoreMenuOffset();

@@ -40,6 +40,18 @@ void AddTip(HWND tooltip, HWND owner, HWND control, const char* text) {
     ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+void AddRectTip(HWND tooltip, HWND owner, UINT id, const char* text) {
+    if (tooltip == nullptr) return;
+    std::wstring wide = Utf8ToWide(text);
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = owner;
+    info.uId = id;
+    info.lpszText = wide.data();
+    ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
 // The name a screen reader gives a control whose own text it does not read (tree views, scroll
 // bars, the windows of our own classes). Without the annotation service the text stays all.
 void NameForScreenReaders(HWND hwnd, const wchar_t* name) {
@@ -70,7 +82,8 @@ LRESULT CALLBACK HoverSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_P
 }
 
 HWND PictureButton(const char* label, int x, int y, int w, int h, HWND parent, int id) {
-    HWND button = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(label).c_str(), WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+    HWND button = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(label).c_str(),
+                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                                     x, y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                     ::GetModuleHandleW(nullptr), nullptr);
     ::SetWindowSubclass(button, HoverSubclass, 2, 0);
@@ -210,6 +223,11 @@ void Win32MainWindow::BuildChildren() {
         TreeView_SetBkColor(m_trees[page], kBackgroundColour);
         TreeView_SetIndent(m_trees[page], 19);
         ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+        if (kPages[page].hintAndKeys) {
+            // Node tools first: the tip takes the first tool under the mouse, the whole tree last.
+            AddRectTip(m_tooltip, m_trees[page], kNodeToolFirst, kTreeHint);
+            AddRectTip(m_tooltip, m_trees[page], kNodeToolFirst + 1, kTreeHint);
+        }
         AddTip(m_tooltip, m_trees[page], m_trees[page], kTreeHint);
         m_adapters[page] = std::make_unique<TreeViewAdapter>(
             m_trees[page], *m_controller.TreeOfPage(page), *m_images);
@@ -291,6 +309,15 @@ void Win32MainWindow::BuildSettingsPage(HWND page) {
         HWND button = PictureButton(row.label, at.x, at.y, row.width, row.height, page,
                                     kSettingsButtonFirst + static_cast<int>(i));
         AddTip(m_tooltip, page, button, row.hint);
+    }
+    // Tab walks the page as it reads: the top row, the first group, the second, the buttons.
+    HWND order[] = {m_boxes[0], m_boxes[1], m_boxes[2], m_checkTime, m_boxes[3], m_boxes[4],
+                    ::GetDlgItem(page, kSettingsButtonFirst), ::GetDlgItem(page, kSettingsButtonFirst + 1),
+                    ::GetDlgItem(page, kSettingsButtonFirst + 2), ::GetDlgItem(page, kSettingsButtonFirst + 3)};
+    HWND after = HWND_TOP;
+    for (HWND control : order) {
+        ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = control;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/windows/win32_drop_files.h"
 #include "platform/windows/win32_tray_icon.h"
 #include "ui_win32/single_instance.h"
+#include "ui_win32/win32_dialogs.h"
 #include "ui_win32/win32_tree.h"
 
 namespace tk {
@@ -40,6 +41,9 @@ public:
     void Show();
     // The program ends: the history is saved, the tray icon goes, the window is destroyed.
     void Close();
+    // The message loop's keyboard, as in any dialog: Tab, Shift+Tab, Space, Enter and Esc in
+    // the main, about and help windows. True when the message was used here.
+    bool TranslateDialogKey(MSG& msg);
 
     // ---- MainView
     void ShowSettings(const Settings& settings) override;
@@ -92,6 +96,8 @@ private:
     void OnCheckTimeScroll(int code, int thumb);
     void DrawButton(const DRAWITEMSTRUCT& item);
     void SetDropTargetTree();
+    void FocusInside();
+    void TreeMouseMove(HWND tree, POINT at);
     void DropFiles(const DroppedFiles& drop);
     int TreePage(HWND control) const;
 
@@ -132,6 +138,10 @@ private:
     bool m_closed = false;
     HWND m_about = nullptr;
     HWND m_help = nullptr;
+    HWND m_lastFocus = nullptr;   // given back when the window is active again
+    HTREEITEM m_hintNode = nullptr;  // 全部's node under the mouse whose hint shows
+    UINT m_hintTool = 0;          // which of the two node tools holds m_hintNode
+    StartDocDialog m_startDocDialog;
 };
 
 }  // namespace tk

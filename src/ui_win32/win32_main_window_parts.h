@@ -31,6 +31,7 @@ enum : int {
     kSystemFirst = 401,  // forms::kSystemButtons
     kTreeFirst = 501,
     kHintId = 601,
+    kNodeToolFirst = 701,  // 全部's two node tools of the tool tip
 };
 // The rows' ranges never run into the next range.
 static_assert(kMoreFirst + std::size(forms::kMoreItems) <= kBoxFirst &&
@@ -40,6 +41,8 @@ static_assert(kMoreFirst + std::size(forms::kMoreItems) <= kBoxFirst &&
 
 HFONT SongFont(int pixels);
 void AddTip(HWND tooltip, HWND owner, HWND control, const char* text);
+// A tool of `tooltip` over a rectangle of `owner` (empty at first), numbered `id`.
+void AddRectTip(HWND tooltip, HWND owner, UINT id, const char* text);
 // The name a screen reader gives a control whose own text it does not read.
 void NameForScreenReaders(HWND hwnd, const wchar_t* name);
 HWND PictureButton(const char* label, int x, int y, int w, int h, HWND parent, int id);

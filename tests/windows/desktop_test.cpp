@@ -137,6 +137,18 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     ASSERT_EQ(std::count_if(history.DocHistory().begin(), history.DocHistory().end(),
                             [&](const tk::TMyDoc& d) { return d.Location == self; }),
               1);
+
+    // As the program lists them: its own windows are passed over, so it never records itself.
+    system.SetOwnPid(::GetCurrentProcessId());
+    const tk::WindowSnapshot withoutOwn = system.ListWindows();
+    EXPECT_EQ(Find(withoutOwn, gbk), nullptr);
+    EXPECT_EQ(Find(withoutOwn, longAscii), nullptr);
+    tk::test::TestHistory fresh(dialect, files, icons);
+    tk::Sweep ownSweep(fresh.records, files, system, noShell);
+    ownSweep.CheckOpenDocs();
+    EXPECT_EQ(std::count(ownSweep.OpenDocs().begin(), ownSweep.OpenDocs().end(), self), 0);
+    EXPECT_TRUE(std::none_of(fresh.DocHistory().begin(), fresh.DocHistory().end(),
+                             [&](const tk::TMyDoc& d) { return d.Location == self; }));
 }
 
 TEST(WineProgram, NotepadIsListedWithItsExecutablePath) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <windows.h>
 
@@ -77,6 +78,61 @@ TEST_F(RunKey, AFailedWriteLeavesTheBoxShowingTheRealState) {
     EXPECT_FALSE(refused.Write(kName, "C:\\x.exe"));
     EXPECT_FALSE(tk::MnAutoRunClickResult(refused, true, "C:\\x.exe"));
     EXPECT_EQ(refused.Read(kName), std::nullopt);
+}
+
+namespace {
+
+// The machine's Run key as a normal user meets it: readable, never writable.
+class RefusingMachineKey : public tk::AutoRunStore {
+public:
+    std::optional<std::string> held;  // what an administrator left there
+    std::optional<std::string> Read(const std::string&) override { return held; }
+    bool Write(const std::string&, const std::string&) override { return false; }
+    bool Remove(const std::string&) override { return false; }
+};
+
+}  // namespace
+
+TEST(RunKeys, TheUsersOwnKeyWhenTheMachinesIsRefused) {
+    // The user's key is real (HKEY_CURRENT_USER of the test's prefix), at a private path.
+    const std::string userPath = "Software\\TarvoKelmoraTest\\Run";
+    const std::string path = "C:\\程序 文件\\TarvoKelmora.exe";
+    const std::string other = "C:\\旧\\TarvoKelmora.exe";
+    auto userKey = [&] { return std::make_unique<tk::RegistryRunStore>(HKEY_CURRENT_USER, userPath); };
+    auto* machine = new RefusingMachineKey;
+    tk::MachineOrUserRunStore store(std::unique_ptr<tk::AutoRunStore>(machine), userKey());
+    tk::RegistryRunStore user(HKEY_CURRENT_USER, userPath);
+    user.Remove(kName);
+
+    // Refused on the machine: ticking writes the user's key, and the box reads it back.
+    EXPECT_TRUE(tk::MnAutoRunClickResult(store, true, path));
+    EXPECT_EQ(user.Read(kName), path);
+    EXPECT_TRUE(tk::IsAutoRun(store, kName));
+    EXPECT_FALSE(tk::MnAutoRunClickResult(store, false, path));
+    EXPECT_EQ(user.Read(kName), std::nullopt);
+    EXPECT_FALSE(tk::IsAutoRun(store, kName));
+
+    // An administrator's entry counts; the user cannot remove it, so the box stays ticked.
+    machine->held = other;
+    EXPECT_TRUE(tk::IsAutoRun(store, kName));
+    EXPECT_EQ(store.Read(kName), other);
+    EXPECT_TRUE(tk::MnAutoRunClickResult(store, false, path));
+    machine->held = "  ";  // blank: the user's entry decides
+    EXPECT_FALSE(tk::IsAutoRun(store, kName));
+
+    // Where the machine's key takes the entry, a user's entry left from before goes.
+    const std::string machinePath = "SOFTWARE\\TarvoKelmoraTest\\Run";
+    tk::RegistryRunStore realMachine(HKEY_LOCAL_MACHINE, machinePath);
+    tk::MachineOrUserRunStore admin(std::make_unique<tk::RegistryRunStore>(HKEY_LOCAL_MACHINE, machinePath),
+                                    userKey());
+    ASSERT_TRUE(user.Write(kName, other));
+    EXPECT_TRUE(tk::MnAutoRunClickResult(admin, true, path));
+    EXPECT_EQ(realMachine.Read(kName), path);
+    EXPECT_EQ(user.Read(kName), std::nullopt);
+    EXPECT_FALSE(tk::MnAutoRunClickResult(admin, false, path));
+    EXPECT_EQ(realMachine.Read(kName), std::nullopt);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\TarvoKelmoraTest");
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TarvoKelmoraTest");
 }
 
 namespace {

@@ -17,10 +17,12 @@ PlatformDesktop CreatePlatformDesktop() {
     desktop.dialect = std::make_unique<WindowsPathDialect>();
     desktop.files = std::make_unique<Win32FileSystem>();
     desktop.icons = std::make_unique<ShellFileIcons>();
-    desktop.windows = std::make_unique<Win32WindowSystem>();
+    auto windows = std::make_unique<Win32WindowSystem>();
+    windows->SetOwnPid(::GetCurrentProcessId());
+    desktop.windows = std::move(windows);
     desktop.shellWindows = std::make_unique<Win32ShellWindows>();
     desktop.shell = std::make_unique<Win32Shell>();
-    desktop.autoRun = std::make_unique<RegistryRunStore>();
+    desktop.autoRun = std::make_unique<MachineOrUserRunStore>();
     return desktop;
 }
 

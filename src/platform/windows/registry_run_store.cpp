@@ -77,4 +77,37 @@ bool RegistryRunStore::Remove(const std::string& name) {
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
+MachineOrUserRunStore::MachineOrUserRunStore()
+    : MachineOrUserRunStore(std::make_unique<RegistryRunStore>(HKEY_LOCAL_MACHINE, kRunKeyPath),
+                            std::make_unique<RegistryRunStore>(HKEY_CURRENT_USER, kRunKeyPath)) {}
+
+MachineOrUserRunStore::MachineOrUserRunStore(std::unique_ptr<AutoRunStore> machine,
+                                             std::unique_ptr<AutoRunStore> user)
+    : m_machine(std::move(machine)), m_user(std::move(user)) {}
+
+std::optional<std::string> MachineOrUserRunStore::Read(const std::string& name) {
+    std::optional<std::string> machine = m_machine->Read(name);
+    if (IsAutoRun(*m_machine, name)) return machine;
+    std::optional<std::string> user = m_user->Read(name);
+    // A blank entry in either key still reads as blank, not as none.
+    return user ? user : machine;
+}
+
+bool MachineOrUserRunStore::Write(const std::string& name, const std::string& path) {
+    if (m_machine->Write(name, path)) {
+        // One entry only: the program would otherwise start twice at log-on.
+        m_user->Remove(name);
+        return true;
+    }
+    return m_user->Write(name, path);
+}
+
+bool MachineOrUserRunStore::Remove(const std::string& name) {
+    const bool user = m_user->Remove(name);
+    // A normal user cannot open the machine's key for writing, which holds nothing to remove
+    // when it holds no entry.
+    const bool machine = m_machine->Remove(name) || !m_machine->Read(name);
+    return user && machine;
+}
+
 }  // namespace tk

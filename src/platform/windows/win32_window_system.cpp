@@ -23,6 +23,7 @@ WindowHandle ToHandle(HWND hwnd) {
 
 struct EnumContext {
     HWND desktop;
+    std::int64_t ownPid;
     std::vector<WindowInfo>* windows;
 };
 
@@ -49,6 +50,7 @@ BOOL CALLBACK ListWindowProc(HWND hwnd, LPARAM param) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(hwnd, &pid);
         info.pid = pid;
+        if (context.ownPid != 0 && info.pid == context.ownPid) return TRUE;
     }
     context.windows->push_back(std::move(info));
     return TRUE;  // never stop early
@@ -98,7 +100,7 @@ WindowSnapshot Win32WindowSystem::ListWindows() {
     WindowSnapshot snapshot;
     HWND desktop = ::GetDesktopWindow();
     snapshot.desktopWindow = ToHandle(desktop);
-    EnumContext context{desktop, &snapshot.windows};
+    EnumContext context{desktop, m_ownPid, &snapshot.windows};
     snapshot.ok = ::EnumWindows(ListWindowProc, reinterpret_cast<LPARAM>(&context)) != FALSE;
     if (!snapshot.ok) snapshot.error = "EnumWindows failed: " + std::to_string(::GetLastError());
     return snapshot;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "desktop/window_system.h"
@@ -35,6 +36,10 @@ class Win32WindowSystem final : public WindowSystem {
 public:
     explicit Win32WindowSystem(std::string psapiFileName = "PSAPI.dll");
 
+    // The visible, unowned windows of process `pid` are left out of every listing (0: none
+    // are): the program never records itself, whatever windows it shows.
+    void SetOwnPid(std::int64_t pid) { m_ownPid = pid; }
+
     WindowSnapshot ListWindows() override;
     std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override;
 
@@ -42,6 +47,7 @@ public:
 
 private:
     PsapiLibrary m_psapi;
+    std::int64_t m_ownPid = 0;
 };
 
 }  // namespace tk
