@@ -17,3 +17,11 @@ add_executable(tk_bench_removal
 target_include_directories(tk_bench_removal PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(tk_bench_removal PRIVATE tk_core)
 set_target_properties(tk_bench_removal PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
+# Searching the history (shown text and pinyin), against a plain scan of the shown texts.
+add_executable(tk_bench_search
+    ${CMAKE_CURRENT_LIST_DIR}/search_bench.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/workload.cpp
+)
+target_link_libraries(tk_bench_search PRIVATE tk_core)
+set_target_properties(tk_bench_search PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

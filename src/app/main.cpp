@@ -13,6 +13,7 @@
 #include "ui/application.h"
 #include "ui/command_line.h"
 #include "ui/display_check.h"
+#include "ui/history_commands.h"
 #include "ui/install_paths.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
@@ -64,6 +65,23 @@ int main(int argc, char** argv) {
     if (command.action == tk::CommandLine::Action::Quit) {
         QCoreApplication core(argc, argv);
         return tk::QuitRunningInstance(instanceKey);
+    }
+    // For launchers and scripts: no window, and no display needed to list.
+    if (command.action == tk::CommandLine::Action::List) {
+        return tk::ListHistory(location, *tk::CreatePlatformPathDialect(), command.json, stdout);
+    }
+    if (command.action == tk::CommandLine::Action::Open) {
+        const std::string text = command.openText.toStdString();
+        switch (tk::SingleInstance::AskToOpen(instanceKey, text)) {
+            case tk::SingleInstance::QuitResult::Ended: return 0;  // the running one opens it
+            case tk::SingleInstance::QuitResult::NoAnswer:
+                Print(stderr, QStringLiteral("tarvokelmora: 正在运行的 TarvoKelmora 没有回应。"
+                                             "The running TarvoKelmora does not answer.\n"));
+                return 3;
+            case tk::SingleInstance::QuitResult::NotRunning: break;
+        }
+        tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
+        return tk::OpenFromHistory(location, text, desktop);
     }
     const tk::DisplayChoice display = tk::ChooseDisplay(tk::CurrentDisplayEnvironment());
     if (const QString problem = tk::DisplayProblem(display); !problem.isEmpty()) {
@@ -133,6 +151,7 @@ int main(int argc, char** argv) {
     instance.SetOnRequest([&controller] { controller.BringIn(); });
     // Ends as a termination request does: no question, the history saved on the way out.
     instance.SetOnQuit([] { tk::EndProgram(); });
+    instance.SetOnOpen([&controller](const std::string& text) { controller.OpenShownEntry(text); });
     // On Wayland, said only where the compositor cannot be asked for its windows, with what
     // the user can do about it when there is something.
     if (tk::ShouldTellX11WindowsOnly(display) && !desktop.SeesNativeWaylandWindows()) {

@@ -114,6 +114,11 @@ public:
     void BtnDeleteAllDocsClick();
     // Files dropped on the active tree, recorded in order; true when all were taken.
     bool DropFiles(const std::vector<std::string>& names);
+    // The desktop's search, the launchers and the command line: the entries whose shown text
+    // answers `query`, best first, and opening the newest entry shown as `text` exactly as a
+    // click in 全部 opens it (false when no entry shows that text).
+    std::vector<int> SearchEntries(std::string_view query, std::size_t limit);
+    bool OpenShownEntry(const std::string& text);
 
     // ---- the system page
     void OpenSpecialFolder(int csidl);

@@ -5,6 +5,7 @@
 #include "base/diagnostics.h"
 #include "base/text.h"
 #include "controller/forms.h"
+#include "search/history_search.h"
 #include "webpanel/strip_protocol.h"
 
 namespace tk {
@@ -159,6 +160,23 @@ void AppController::BtnDeleteAllDocsClick() {
     EnsureHistory();
     m_records.DeleteAllDocs();
     AfterRemoval();
+}
+
+std::vector<int> AppController::SearchEntries(std::string_view query, std::size_t limit) {
+    EnsureHistory();
+    return SearchHistory(m_records.DocHistory(), m_deps.dialect, query, limit);
+}
+
+bool AppController::OpenShownEntry(const std::string& text) {
+    EnsureHistory();
+    const auto& docs = m_records.DocHistory();
+    for (std::size_t i = docs.size(); i-- > 0;) {
+        if (ShownText(docs[i], m_deps.dialect) != text) continue;
+        ReportLaunch(DocPicker::OpenRecord(m_launcher, docs[i], m_deps.dialect));
+        return true;
+    }
+    ShowProblem("未找到“" + text + "”。");
+    return false;
 }
 
 bool AppController::DropFiles(const std::vector<std::string>& names) {

@@ -12,48 +12,63 @@ const TMyDoc* DocPicker::DocOf(const TreeNode* node) const {
     return m_records.At(node->Data().Index);
 }
 
-std::string DocPicker::WithRecordedScheme(const TreeNode* node, std::string text) const {
-    const TMyDoc* doc = DocOf(node);
-    if (doc == nullptr || doc->DocType != kDocTypeWebPage || Contains(text, "://")) return text;
-    const std::size_t scheme = doc->Location.find("://");
-    if (scheme == std::string::npos) return text;
-    const std::string prefix = LowerAscii(doc->Location.substr(0, scheme));
-    if (prefix == "http") return text;
-    return doc->Location.substr(0, scheme + 3) + text;
+DocPicker::PickTarget DocPicker::PickOf(const TMyDoc& doc, bool groupNode, std::string nodeText) {
+    PickTarget pick;
+    if (doc.DocType == kDocTypeWebPage && !Contains(nodeText, "://")) {
+        // A web entry recorded with another scheme than "http" opens with that scheme, never
+        // with "http://" put in front of its node text.
+        const std::size_t scheme = doc.Location.find("://");
+        if (scheme != std::string::npos && LowerAscii(doc.Location.substr(0, scheme)) != "http") {
+            nodeText = doc.Location.substr(0, scheme + 3) + nodeText;
+        }
+    }
+    pick.text = std::move(nodeText);
+    if (doc.DocType == kDocTypeProgram) {
+        pick.kind = PickKind::Program;
+        pick.target = doc.Location;
+    } else if (doc.DocType == kDocTypeWebPage) {
+        // The node shows the address without its scheme; that text could name anything
+        // (`mailto:...`), so a page opens from its record, a group as its host's address.
+        pick.kind = PickKind::Page;
+        const std::string location = Trim(doc.Location);
+        const std::size_t scheme = location.find("://");
+        pick.target = !groupNode || scheme == std::string::npos
+                          ? location
+                          : location.substr(0, scheme + 3) + Trim(doc.Name);
+    }
+    return pick;
 }
 
 void DocPicker::Pick(const TreeNode* node, std::string text) {
-    m_curDocText = std::move(text);
-    m_curKind = PickKind::Text;
-    m_curTarget.clear();
     const TMyDoc* doc = DocOf(node);
-    if (doc == nullptr) return;
-    if (doc->DocType == kDocTypeProgram) {
-        m_curKind = PickKind::Program;
-        m_curTarget = doc->Location;
-    } else if (doc->DocType == kDocTypeWebPage) {
-        // The node shows the address without its scheme; that text could name anything
-        // (`mailto:...`), so a page opens from its record, a group as its host's address.
-        m_curKind = PickKind::Page;
-        const std::string location = Trim(doc->Location);
-        if (node->Parent() != nullptr) {
-            m_curTarget = location;
-        } else {
-            const std::size_t scheme = location.find("://");
-            m_curTarget = scheme == std::string::npos
-                              ? location
-                              : location.substr(0, scheme + 3) + Trim(doc->Name);
-        }
+    if (doc == nullptr) {
+        m_pick = PickTarget{PickKind::Text, std::move(text), {}};
+        return;
     }
+    m_pick = PickOf(*doc, node->Parent() == nullptr, std::move(text));
 }
 
-LaunchResult DocPicker::OpenPick() {
-    switch (m_curKind) {
-        case PickKind::Page: return m_launcher.OpenRecordedPage(m_curTarget);
-        case PickKind::Program: return m_launcher.RunRecordedProgram(m_curTarget);
+LaunchResult DocPicker::Open(Launcher& launcher, const PickTarget& pick) {
+    switch (pick.kind) {
+        case PickKind::Page: return launcher.OpenRecordedPage(pick.target);
+        case PickKind::Program: return launcher.RunRecordedProgram(pick.target);
         case PickKind::Text: break;
     }
-    return m_launcher.LaunchDoc(m_curDocText, m_curDocText);
+    return launcher.LaunchDoc(pick.text, pick.text);
+}
+
+LaunchResult DocPicker::OpenPick() { return Open(m_launcher, m_pick); }
+
+LaunchResult DocPicker::OpenRecord(Launcher& launcher, const TMyDoc& doc, const PathDialect& dialect) {
+    // The record's own node is its child node under the group; without one, the group's.
+    const std::string child = doc.DocType == kDocTypeProgram ? std::string()
+                                                              : CategoryTrees::ChildTextOf(doc, dialect);
+    const bool group = Trim(child).empty();
+    std::string text = doc.DocType == kDocTypeProgram ? Trim(doc.Location)
+                       : group ? Trim(Trim(doc.Name).empty() ? doc.Title : doc.Name)
+                               : Trim(child);
+    if (text.empty()) return {};
+    return Open(launcher, PickOf(doc, group, std::move(text)));
 }
 
 LaunchResult DocPicker::DocsTreeClick(bool mayOpen) {
@@ -62,8 +77,8 @@ LaunchResult DocPicker::DocsTreeClick(bool mayOpen) {
     if (node == nullptr || doc == nullptr) return {};
     std::string text = doc->DocType == kDocTypeProgram ? Trim(doc->Location) : Trim(node->Text());
     if (text.empty()) return {};
-    Pick(node, WithRecordedScheme(node, text));
-    Hint(m_curDocText);
+    Pick(node, std::move(text));
+    Hint(m_pick.text);
     LaunchResult result;
     if (m_clickOpens && mayOpen) result = OpenPick();
     m_clickOpens = mayOpen;
@@ -76,7 +91,7 @@ LaunchResult DocPicker::TVAppClick() {
     if (doc == nullptr) return {};
     Pick(node, doc->Location);
     LaunchResult result = OpenPick();
-    Hint(m_curDocText);
+    Hint(m_pick.text);
     return result;
 }
 
@@ -97,7 +112,7 @@ LaunchResult DocPicker::TVDocClick() {
     const TreeNode* node = m_trees.TVDoc().Current();
     if (node == nullptr) return {};
     if (TrimView(node->Text()).empty()) return {};
-    Pick(node, WithRecordedScheme(node, node->Text()));
+    Pick(node, node->Text());
     LaunchResult result;
     if (m_clickOpens) result = OpenPick();
     m_clickOpens = true;
@@ -107,8 +122,8 @@ LaunchResult DocPicker::TVDocClick() {
 LaunchResult DocPicker::DblClick() { return OpenPick(); }
 
 LaunchResult DocPicker::LaunchCurDoc() {
-    if (m_curKind != PickKind::Text) return OpenPick();
-    return m_launcher.LaunchCurDoc(m_curDocText);
+    if (m_pick.kind != PickKind::Text) return OpenPick();
+    return m_launcher.LaunchCurDoc(m_pick.text);
 }
 
 void DocPicker::DeleteSelectedNodes() {

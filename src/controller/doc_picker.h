@@ -20,7 +20,7 @@ public:
     bool ClickOpens() const { return m_clickOpens; }
     void SetClickOpens(bool value) { m_clickOpens = value; }
     // The text the last pick chose (CurDocText).
-    const std::string& CurDocText() const { return m_curDocText; }
+    const std::string& CurDocText() const { return m_pick.text; }
 
     // The picks that open something return the launcher's answer, for the caller to show.
     // `mayOpen` false: the click only expands or collapses the group; it picks, opens nothing.
@@ -37,18 +37,28 @@ public:
     // Any expand or collapse in TVDocs, TVPath or TVDoc.
     void ExpandedOrCollapsed() { m_clickOpens = false; }
 
-private:
     // What the last pick opens: a page only as its recorded address, a program only as its
     // file, anything else as its text.
     enum class PickKind { Text, Page, Program };
+    struct PickTarget {
+        PickKind kind = PickKind::Text;
+        std::string text;    // what the pick shows and, for Text, opens
+        std::string target;  // the page's address or the program's file
+    };
+    // What a pick of `doc`'s node opens: `groupNode` when the node heads the group, `nodeText`
+    // the text the node shows.
+    static PickTarget PickOf(const TMyDoc& doc, bool groupNode, std::string nodeText);
+    // Opens `doc` as a click on the node 全部 shows it by opens it: the desktop's search, the
+    // launchers and the command line open entries this way.
+    static LaunchResult OpenRecord(Launcher& launcher, const TMyDoc& doc, const PathDialect& dialect);
+
+private:
 
     const TMyDoc* DocOf(const TreeNode* node) const;
     // Remembers what `node` opens; `text` is what the pick shows.
     void Pick(const TreeNode* node, std::string text);
     LaunchResult OpenPick();
-    // A web entry recorded with another scheme than "http" opens with that scheme, never
-    // with "http://" put in front of its node text.
-    std::string WithRecordedScheme(const TreeNode* node, std::string text) const;
+    static LaunchResult Open(Launcher& launcher, const PickTarget& pick);
     void Hint(const std::string& text) {
         if (m_showHint) m_showHint(text);
     }
@@ -57,9 +67,7 @@ private:
     CategoryTrees& m_trees;
     Launcher& m_launcher;
     std::function<void(const std::string&)> m_showHint;
-    std::string m_curDocText;
-    PickKind m_curKind = PickKind::Text;
-    std::string m_curTarget;
+    PickTarget m_pick;
     bool m_clickOpens = false;
 };
 

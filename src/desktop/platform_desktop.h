@@ -33,6 +33,8 @@ struct PlatformDesktop {
 };
 
 PlatformDesktop CreatePlatformDesktop();
+// The path rules alone, for reading a history without the desktop (no display needed).
+std::unique_ptr<PathDialect> CreatePlatformPathDialect();
 
 // The running executable's full path, and the folder it lives in.
 std::string ExecutablePath();

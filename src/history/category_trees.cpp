@@ -108,9 +108,9 @@ bool IsShareOfServer(std::string_view scheme, std::string_view rest) {
 
 }  // namespace
 
-std::string CategoryTrees::ChildText(const TMyDoc& doc) const {
+std::string CategoryTrees::ChildTextOf(const TMyDoc& doc, const PathDialect& dialect) {
     const std::string& loc = doc.Location;
-    if (doc.DocType == kDocTypeFolder) return m_records.Dialect().FolderChildText(loc, doc.Name);
+    if (doc.DocType == kDocTypeFolder) return dialect.FolderChildText(loc, doc.Name);
     // Any scheme, not only "http://": otherwise every later page of a secure site would be
     // recorded and never shown.
     const std::size_t scheme = loc.find("://");

@@ -35,6 +35,9 @@ public:
     // The first node in tree order carrying `text`, compared as the group names are.
     TreeNode* FindNodeByText(CategoryTree& tree, std::string_view text, bool makeVisible);
 
+    // The text of the child node a record gets under its group; empty: none.
+    static std::string ChildTextOf(const TMyDoc& doc, const PathDialect& dialect);
+
     // A late answer for a program whose picture waited for it.
     void ResolveLateImage(const std::string& path, bool exists);
     bool HasLateImages() const { return !m_lateImages.empty(); }
@@ -52,8 +55,7 @@ private:
     std::optional<int> GetDocImageIndex(const std::string& location, std::string_view title,
                                         const PathAnswers* answers);
     std::optional<int> ProgramImageIndex(const std::string& path, std::string_view title);
-    // The text of the child node a record gets under its group; empty: none.
-    std::string ChildText(const TMyDoc& doc) const;
+    std::string ChildText(const TMyDoc& doc) const { return ChildTextOf(doc, m_records.Dialect()); }
     // Takes the nodes of a record out; false when the trees are too tangled for that and must
     // be built again whole.
     bool RemoveNodesOf(int index);

@@ -178,15 +178,22 @@ std::optional<sockaddr_un> SocketAddress(const QString& socketPath) {
     return address;
 }
 
+// The longest request a later start may make (an entry's text to open, with its word).
+constexpr std::size_t kMaxRequest = 8192;
+
 // Says `request` to the instance listening at `socketPath`; false when none answers.
-bool SayToInstance(const QString& socketPath, const char* request) {
+bool SayToInstance(const QString& socketPath, std::string_view request) {
     const std::optional<sockaddr_un> address = SocketAddress(socketPath);
-    if (!address) return false;
+    if (!address || request.size() > kMaxRequest) return false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     bool said = ::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) == 0;
-    const std::size_t length = std::strlen(request);
-    said = said && ::send(fd, request, length, MSG_NOSIGNAL) == static_cast<ssize_t>(length);
+    for (std::size_t sent = 0; said && sent < request.size();) {
+        const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        said = n > 0;
+        if (said) sent += static_cast<std::size_t>(n);
+    }
     ::close(fd);
     return said;
 }
@@ -206,6 +213,13 @@ SingleInstance::QuitResult SingleInstance::AskToQuit(const QString& key, int tim
         ::usleep(50 * 1000);
     }
     return QuitResult::NoAnswer;
+}
+
+SingleInstance::QuitResult SingleInstance::AskToOpen(const QString& key, const std::string& text) {
+    const QString base = InstanceBase(key);
+    if (!LockHeld(base + QStringLiteral(".lock"))) return QuitResult::NotRunning;
+    return SayToInstance(base + QStringLiteral(".socket"), "open " + text) ? QuitResult::Ended
+                                                                            : QuitResult::NoAnswer;
 }
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent) {
@@ -275,8 +289,8 @@ void SingleInstance::Listen(const QString& socketPath) {
 
 namespace {
 
-// One later start's knock: it says one short word and leaves. One that says nothing is
-// dropped after a while; the window's thread never waits on it.
+// One later start's knock: it says what it wants and leaves. One that says nothing, or too
+// much, is dropped; the window's thread never waits on it.
 class Knock : public QObject {
 public:
     Knock(int fd, std::function<void(std::string_view)> heard, QObject* parent)
@@ -291,17 +305,23 @@ public:
 
 private:
     void Read() {
-        char request[16] = {};
-        const ssize_t got = ::recv(m_fd, request, sizeof(request) - 1, 0);
+        char chunk[1024];
+        const ssize_t got = ::recv(m_fd, chunk, sizeof(chunk), 0);
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+        if (got > 0 && m_request.size() + static_cast<std::size_t>(got) <= kMaxRequest) {
+            m_request.append(chunk, static_cast<std::size_t>(got));
+            return;
+        }
         m_notifier.setEnabled(false);
         deleteLater();
-        if (got > 0) m_heard(std::string_view(request, static_cast<std::size_t>(got)));
+        // The caller closed its end: the request is whole.
+        if (got == 0 && !m_request.empty()) m_heard(m_request);
     }
 
     int m_fd;
     std::function<void(std::string_view)> m_heard;
     QSocketNotifier m_notifier;
+    std::string m_request;
 };
 
 }  // namespace
@@ -313,6 +333,7 @@ void SingleInstance::Accept() {
         new Knock(client, [this](std::string_view said) {
             if (said.starts_with("show") && m_onRequest) m_onRequest();
             if (said.starts_with("quit") && m_onQuit) m_onQuit();
+            if (said.starts_with("open ") && m_onOpen) m_onOpen(std::string(said.substr(5)));
         }, this);
     }
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <functional>
+#include <string>
 
 namespace tk {
 
@@ -32,6 +33,8 @@ public:
     void SetOnRequest(std::function<void()> onRequest) { m_onRequest = std::move(onRequest); }
     // Called in the first instance when a later start (--quit) asks it to end.
     void SetOnQuit(std::function<void()> onQuit) { m_onQuit = std::move(onQuit); }
+    // Called in the first instance when a later start (--open TEXT) asks it to open an entry.
+    void SetOnOpen(std::function<void(const std::string&)> onOpen) { m_onOpen = std::move(onOpen); }
 
     // Why no instance can be kept apart here (HOME unset, a runtime folder others could
     // write to or another user owns), in Chinese and English; empty when all is well.
@@ -41,6 +44,9 @@ public:
     // Asks the instance that owns `key` to end, and waits up to `timeoutMs` until it has
     // (its history saved). Never becomes the instance itself.
     static QuitResult AskToQuit(const QString& key, int timeoutMs);
+    // Asks the instance that owns `key`, if one runs, to open the entry shown as `text`.
+    // NotRunning when none runs (the caller opens it itself).
+    static QuitResult AskToOpen(const QString& key, const std::string& text);
 
 private:
     bool TryLock(const QString& lockPath);
@@ -53,6 +59,7 @@ private:
     bool m_handedOver = false;
     std::function<void()> m_onRequest;
     std::function<void()> m_onQuit;
+    std::function<void(const std::string&)> m_onOpen;
 };
 
 // A termination request (SIGTERM, SIGINT, SIGHUP: the session ending, a service manager

@@ -94,6 +94,19 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
         QStringLiteral("quit"),
         QStringLiteral("让正在运行的 TarvoKelmora 保存历史并退出。"
                        "Ask the running instance to save its history and end."));
+    const QCommandLineOption list(
+        QStringLiteral("list"),
+        QStringLiteral("列出历史记录，每行一条：类别、显示的文字、位置（以制表符分隔）。"
+                       "Print the history, newest first, one entry a line: kind, shown text "
+                       "and location, separated by tabs."));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("与 --list 一起使用：以 JSON 输出。With --list: print a JSON array."));
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("打开显示文字为 TEXT 的历史记录，与在“全部”中单击相同。"
+                       "Open the entry whose shown text is TEXT, as a click in 全部 does."),
+        QStringLiteral("TEXT"));
     // One dash or two, every option is a word: "-reverse=1" is an unknown "reverse", never
     // seven unknown letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -102,6 +115,9 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
     parser.addOption(history);
     parser.addOption(show);
     parser.addOption(quit);
+    parser.addOption(list);
+    parser.addOption(json);
+    parser.addOption(open);
 
     CommandLine result;
     const QStringList ours = WithoutQtOptions(arguments);
@@ -135,9 +151,17 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
         return fail(QStringLiteral("不需要参数：“%1”。Unexpected argument: '%1'.")
                         .arg(parser.positionalArguments().first()));
     }
-    if (parser.isSet(show) && parser.isSet(quit)) {
-        return fail(QStringLiteral("--show 和 --quit 不能同时使用。--show and --quit cannot be "
-                                   "used together."));
+    const int actions = int(parser.isSet(show)) + int(parser.isSet(quit)) + int(parser.isSet(list)) +
+                        int(parser.isSet(open));
+    if (actions > 1) {
+        return fail(QStringLiteral("--show、--quit、--list 和 --open 只能选一个。Only one of --show, "
+                                   "--quit, --list and --open may be given."));
+    }
+    if (parser.isSet(json) && !parser.isSet(list)) {
+        return fail(QStringLiteral("--json 只能与 --list 一起使用。--json goes with --list."));
+    }
+    if (parser.values(open).size() > 1) {
+        return fail(QStringLiteral("只能打开一条记录。--open may be given once."));
     }
     if (parser.values(history).size() > 1) {
         return fail(QStringLiteral("只能指定一个历史文件。--history may be given once."));
@@ -156,6 +180,17 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
     }
     if (parser.isSet(show)) result.action = CommandLine::Action::Show;
     if (parser.isSet(quit)) result.action = CommandLine::Action::Quit;
+    if (parser.isSet(list)) {
+        result.action = CommandLine::Action::List;
+        result.json = parser.isSet(json);
+    }
+    if (parser.isSet(open)) {
+        result.openText = parser.value(open);
+        if (result.openText.trimmed().isEmpty()) {
+            return fail(QStringLiteral("--open 需要记录显示的文字。--open needs an entry's shown text."));
+        }
+        result.action = CommandLine::Action::Open;
+    }
     return result;
 }
 

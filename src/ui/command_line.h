@@ -15,6 +15,8 @@ struct CommandLine {
         Run,      // start (or, when one runs, bring its window in)
         Show,     // bring the running instance's window in; start when none runs
         Quit,     // ask the running instance to end the normal way, saving
+        List,     // print the history, one entry a line (or as JSON)
+        Open,     // open the entry whose shown text is `openText`, as a click in 全部 does
         Help,     // print `output`, exit 0
         Version,  // print `output`, exit 0
         Error,    // print `output` to standard error, exit kUsageError
@@ -23,6 +25,8 @@ struct CommandLine {
     // The history file named on the command line, absolute; empty for the usual one.
     QString historyFile;
     QString output;
+    QString openText;   // Open
+    bool json = false;  // List as a JSON array
 };
 
 // The exit status of a command line the program does not understand.

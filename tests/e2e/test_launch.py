@@ -11,7 +11,9 @@ case's entry, the entry's row is clicked, and what the recording script (or the 
 itself a recording script) was started with is compared with the exact target.
 """
 
+import json
 import os
+import subprocess
 import tempfile
 import time
 
@@ -216,6 +218,44 @@ class LaunchTest(DesktopTestCase):
         time.sleep(1.0)
         expected = [[self.desk.recorder, page]] + [[self.desk.recorder, f] for f in folders]
         self.assertEqual(sorted(self.calls()), sorted(expected))
+
+    def run_command(self, *args):
+        return subprocess.run([self.PROGRAM] + list(args), env=self.desk.env, capture_output=True,
+                              text=True, timeout=60, stdin=subprocess.DEVNULL)
+
+    def test_launchers_list_the_history_and_open_entries_as_a_click_does(self):
+        # Without a running program: the file read directly, newest first, and an entry opened
+        # by the text it shows, from its record (never the shown "mailto:" text).
+        folder = os.path.join(self.desk.home, FOLDER)
+        os.makedirs(folder, exist_ok=True)
+        page = "http://mailto:x@evil.example/p"
+        ini = os.path.join(self.run_dir, "history", "defualt.ini")
+        os.makedirs(os.path.dirname(ini))
+        with open(ini, "w", encoding="utf-8") as f:
+            f.write(seed_ini(PAGE_WEB, [(page, page, 1), ("file://" + folder, folder, 3)]))
+        listed = self.run_command("--history", ini, "--list")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        lines = [line.split("\t") for line in listed.stdout.splitlines()]
+        self.assertEqual([line[0] for line in lines], ["文件夹", "网页"], listed.stdout)
+        self.assertEqual(lines[1][1:], ["mailto:x@evil.example/p", page])
+        as_json = json.loads(self.run_command("--history", ini, "--list", "--json").stdout)
+        self.assertEqual([(e["kind"], e["text"]) for e in as_json],
+                         [(line[0], line[1]) for line in lines])
+
+        opened = self.run_command("--history", ini, "--open", lines[1][1])
+        self.assertEqual(opened.returncode, 0, opened.stderr)
+        self.assertEqual(self.wait_calls(), [[self.desk.recorder, page]])
+        missing = self.run_command("--history", ini, "--open", "没有这条")
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn("没有显示为“没有这条”的记录", missing.stderr)
+
+        # With the program running on that history: it opens the entry itself.
+        os.remove(self.record)
+        self.start_program(PAGE_WEB, [(page, page, 1), ("file://" + folder, folder, 3)])
+        running_ini = os.path.join(self.run_dir, "app", "defualt.ini")
+        opened = self.run_command("--history", running_ini, "--open", lines[0][1])
+        self.assertEqual(opened.returncode, 0, opened.stderr)
+        self.assertEqual(self.wait_calls(), [[self.desk.recorder, folder]])
 
     def test_a_missing_folder_shows_the_message_and_opens_nothing(self):
         gone = os.path.join(self.desk.home, "gone")

@@ -14,11 +14,15 @@
 
 namespace tk {
 
+std::unique_ptr<PathDialect> CreatePlatformPathDialect() {
+    return std::make_unique<PosixPathDialect>(xdg::HomeDir());
+}
+
 PlatformDesktop CreatePlatformDesktop() {
     // Before any GLib call below can log: everything reaches the one diagnostics sink.
     glib::RouteLogToDiagnostics();
     PlatformDesktop desktop;
-    desktop.dialect = std::make_unique<PosixPathDialect>(xdg::HomeDir());
+    desktop.dialect = CreatePlatformPathDialect();
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
     desktop.windows = CreateSessionWindowSystem();

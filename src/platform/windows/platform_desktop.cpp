@@ -12,9 +12,11 @@
 
 namespace tk {
 
+std::unique_ptr<PathDialect> CreatePlatformPathDialect() { return std::make_unique<WindowsPathDialect>(); }
+
 PlatformDesktop CreatePlatformDesktop() {
     PlatformDesktop desktop;
-    desktop.dialect = std::make_unique<WindowsPathDialect>();
+    desktop.dialect = CreatePlatformPathDialect();
     desktop.files = std::make_unique<Win32FileSystem>();
     desktop.icons = std::make_unique<ShellFileIcons>();
     auto windows = std::make_unique<Win32WindowSystem>();
