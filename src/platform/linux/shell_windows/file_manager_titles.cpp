@@ -17,7 +17,9 @@ std::string Candidate(std::string_view text, std::string_view home) {
     std::string path;
     if (text.starts_with("~") && (text.size() == 1 || text[1] == '/')) {
         if (!home.starts_with("/")) return {};
-        path = std::string(home) + "/" + std::string(text.substr(1));
+        while (home.size() > 1 && home.back() == '/') home.remove_suffix(1);
+        path = std::string(home == "/" ? "" : home) + std::string(text.substr(1));
+        if (path.empty()) path = "/";
     } else if (text.starts_with("/")) {
         path = std::string(text);
     } else {
