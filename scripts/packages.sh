@@ -9,6 +9,7 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Real desktop parts the desktop tests start: X server, window manager, clients.
 DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   shared-mime-info dbus dbus-daemon nautilus desktop-file-utils
+                  dolphin nemo thunar caja pcmanfm-qt
                   firefox-esr chromium python3 at-spi2-core python3-pyatspi
                   python3-gi python3-dbus lintian appstream
                   sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell

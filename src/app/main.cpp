@@ -158,6 +158,9 @@ int main(int argc, char** argv) {
         const std::string hint = desktop.NativeWaylandWindowsHint();
         window.AddStartNotice(hint.empty() ? tk::X11WindowsOnlyNotice() : QString::fromStdString(hint));
     }
+    if (const std::string hint = desktop.FolderWindowsHint(); !hint.empty()) {
+        window.AddStartNotice(QString::fromStdString(hint));
+    }
     window.show();
     const int status = app.exec();
     // Everything is saved by now (the window saved on its way out). A save stuck on a hung

@@ -30,6 +30,10 @@ struct PlatformDesktop {
     std::string NativeWaylandWindowsHint() const {
         return windows ? windows->UnseenWindowsHint() : std::string();
     }
+    // What the user can set so that folder windows are read, in Chinese; empty when nothing.
+    std::string FolderWindowsHint() const {
+        return shellWindows ? shellWindows->SettingsHint() : std::string();
+    }
 };
 
 PlatformDesktop CreatePlatformDesktop();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string>
 #include <vector>
 
 namespace tk {
@@ -33,6 +34,15 @@ public:
         (void)executable;
         return false;
     }
+    // Whether `executable` is a file manager's program: its windows are folders, listed here
+    // when they can be read, and it is never recorded as a program, read or not.
+    virtual bool IsFileManagerProgram(const std::string& executable) {
+        (void)executable;
+        return false;
+    }
+    // What the user can change so that more folder windows can be read, in Chinese; empty
+    // when nothing.
+    virtual std::string SettingsHint() { return {}; }
 };
 
 }  // namespace tk

@@ -99,7 +99,8 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
                 row.isFile = files.FileExists(*path);
                 row.exists = row.isFile || files.DirectoryExists(*path);
                 try {
-                    row.browser = row.exists && m_shell.IsBrowserProgram(*path);
+                    row.browser = row.exists && (m_shell.IsBrowserProgram(*path) ||
+                                                 m_shell.IsFileManagerProgram(*path));
                 } catch (...) {
                     // Not known for a browser: recorded as any program is.
                 }

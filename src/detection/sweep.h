@@ -22,7 +22,7 @@ struct SweepFindings {
         std::string path;   // the window's executable; empty: none known
         bool exists = false;
         bool isFile = false;  // asked here so that registering it asks the disk no more
-        bool browser = false;  // a web browser's program: its pages count, never itself
+        bool browser = false;  // a browser's or file manager's program: its windows count, never itself
     };
     std::vector<std::pair<std::string, WindowHandle>> windowList;
     std::vector<Row> rows;   // one for each entry of windowList, up to where the pass stopped

@@ -14,6 +14,7 @@
 #include "platform/linux/shell_windows/browser_locks.h"
 #include "platform/linux/shell_windows/file_manager_locations.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
+#include "platform/linux/shell_windows/file_manager_titles.h"
 #include "platform/linux/wayland/sway_ipc.h"
 #include "platform/linux/x11/compound_text.h"
 #include "platform/linux/x11/x11_properties.h"
@@ -121,6 +122,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (auto name = LiveProcessName(rest)) {
                 Require(rest.find(*name) != std::string_view::npos, "the name is in the line");
             }
+            // A file manager's title and the settings files that make it name its folder.
+            for (const std::string& folder : FolderCandidatesInTitle(rest, "/home/u")) {
+                Require(folder.starts_with("/") && folder.size() <= rest.size() + 7,
+                        "a candidate is an absolute path out of the title");
+            }
+            (void)KdeConfigFlag(rest, "General", "ShowFullPathInTitlebar");
+            (void)XfconfChannelFlag(rest, "misc-full-path-in-window-title");
             for (auto pid : {FirefoxLockPid(rest), ChromiumLockPid(rest, "here")}) {
                 Require(!pid || (*pid > 0 && *pid < 1000000000), "a pid is a pid");
             }

@@ -41,4 +41,20 @@ bool MergedShellWindows::IsBrowserProgram(const std::string& executable) {
     return false;
 }
 
+bool MergedShellWindows::IsFileManagerProgram(const std::string& executable) {
+    for (const auto& source : m_sources) {
+        if (source->IsFileManagerProgram(executable)) return true;
+    }
+    return false;
+}
+
+std::string MergedShellWindows::SettingsHint() {
+    std::string all;
+    for (const auto& source : m_sources) {
+        const std::string hint = source->SettingsHint();
+        if (!hint.empty()) all += (all.empty() ? "" : " ") + hint;
+    }
+    return all;
+}
+
 }  // namespace tk

@@ -16,6 +16,9 @@ public:
     ShellWindowsResult List() override;
     // A browser's program for any source.
     bool IsBrowserProgram(const std::string& executable) override;
+    bool IsFileManagerProgram(const std::string& executable) override;
+    // Every source's hint, one after the other.
+    std::string SettingsHint() override;
 
 private:
     std::vector<std::unique_ptr<ShellWindows>> m_sources;

@@ -11,6 +11,7 @@
 #include "platform/linux/shell/linux_shell.h"
 #include "platform/linux/shell_windows/browser_session_shell_windows.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
+#include "platform/linux/shell_windows/file_manager_title_windows.h"
 
 namespace tk {
 
@@ -29,6 +30,7 @@ PlatformDesktop CreatePlatformDesktop() {
     // Folder windows first, then the pages of running browsers.
     auto shellWindows = std::make_unique<MergedShellWindows>();
     shellWindows->Add(std::make_unique<FileManagerShellWindows>())
+        .Add(std::make_unique<FileManagerTitleWindows>())
         .Add(std::make_unique<BrowserSessionShellWindows>());
     desktop.shellWindows = std::move(shellWindows);
     desktop.shell = std::make_unique<LinuxShell>();

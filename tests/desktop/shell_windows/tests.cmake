@@ -6,13 +6,15 @@ pkg_check_modules(TK_SHELL_WINDOWS_TEST REQUIRED IMPORTED_TARGET gio-2.0 liblz4)
 add_executable(tk_browser_session_tests
     ${CMAKE_CURRENT_LIST_DIR}/browser_session_parsers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/browser_session_shell_windows_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_manager_titles_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session_files.h
 )
 target_link_libraries(tk_browser_session_tests PRIVATE tk_platform PkgConfig::TK_SHELL_WINDOWS_TEST
                                                        GTest::gtest_main)
 gtest_discover_tests(tk_browser_session_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
 
-add_executable(tk_file_manager_tests ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows_test.cpp)
+add_executable(tk_file_manager_tests ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows_test.cpp
+                                     ${CMAKE_CURRENT_LIST_DIR}/file_manager_titles_desktop_test.cpp)
 target_link_libraries(tk_file_manager_tests PRIVATE tk_platform tk_desktop_common
                                                     PkgConfig::TK_SHELL_WINDOWS_TEST tk_test_support
                                                     GTest::gtest_main)

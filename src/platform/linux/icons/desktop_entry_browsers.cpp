@@ -22,8 +22,6 @@ namespace {
 constexpr std::size_t kMaxListBytes = 1u << 20;
 // A launcher script is a screenful of shell; what lies past this is no script of that kind.
 constexpr std::size_t kMaxScriptBytes = 64u << 10;
-constexpr std::string_view kHttp = "x-scheme-handler/http";
-constexpr std::string_view kHttps = "x-scheme-handler/https";
 
 std::string FileName(std::string_view path) { return std::string(path.substr(path.rfind('/') + 1)); }
 std::string Folder(std::string_view path) {
@@ -81,7 +79,8 @@ std::string ExecProgram(GDesktopAppInfo* info) {
 
 }  // namespace
 
-DesktopEntryBrowsers::DesktopEntryBrowsers(Folders folders) : m_folders(std::move(folders)) {}
+DesktopEntryBrowsers::DesktopEntryBrowsers(Folders folders, Kind kind)
+    : m_folders(std::move(folders)), m_kind(std::move(kind)) {}
 
 bool DesktopEntryBrowsers::IsBrowser(const std::string& executable) {
     if (executable.empty() || executable.find('\0') != std::string::npos) return false;
@@ -124,12 +123,19 @@ void DesktopEntryBrowsers::Rebuild() {
         bool browser = listed.contains(entry.id);
         const char* categories = g_desktop_app_info_get_categories(info.get());
         for (const std::string& category : SplitList(categories != nullptr ? categories : "")) {
-            browser = browser || category == "WebBrowser";
+            browser = browser || category == m_kind.category;
         }
+        bool handles = false;
+        bool onlyFolders = true;
         const char* const* types = g_app_info_get_supported_types(G_APP_INFO(info.get()));
-        for (; !browser && types != nullptr && *types != nullptr; ++types) {
-            browser = *types == kHttp || *types == kHttps;
+        for (; types != nullptr && *types != nullptr; ++types) {
+            const std::string_view type = *types;
+            for (const std::string& kindType : m_kind.types) handles = handles || type == kindType;
+            onlyFolders = onlyFolders && (type.starts_with("inode/") ||
+                                          type.starts_with("x-directory/") ||
+                                          type.ends_with("-saved-search"));
         }
+        browser = browser || (handles && (!m_kind.onlyFolderTypes || onlyFolders));
         if (!browser) continue;
         glib::String tryExec(g_desktop_app_info_get_string(info.get(), "TryExec"));
         if (tryExec) AddProgram(tryExec.get());
@@ -174,8 +180,11 @@ std::unordered_set<std::string> DesktopEntryBrowsers::ListedHandlers() {
             continue;
         }
         for (const char* group : {"Default Applications", "Added Associations"}) {
-            for (const std::string_view type : {kHttp, kHttps}) {
-                const std::optional<std::string> value = keys.RawValue(group, std::string(type));
+            if (!m_kind.addedAssociationsCount && group != std::string_view("Default Applications")) {
+                continue;
+            }
+            for (const std::string& type : m_kind.types) {
+                const std::optional<std::string> value = keys.RawValue(group, type);
                 for (std::string& id : SplitList(value.value_or(""))) ids.insert(std::move(id));
             }
         }

@@ -18,7 +18,19 @@ public:
         std::vector<std::string> dataDirs;    // empty: the desktop's, the user's first
         std::vector<std::string> configDirs;  // empty: $XDG_CONFIG_HOME, then $XDG_CONFIG_DIRS
     };
-    explicit DesktopEntryBrowsers(Folders folders = {});
+    // Which entries count. File managers reuse the same reading: their category, the folder
+    // type the user's default handler is listed for, and entries that open folders and nothing
+    // else (editors open folders too, among their files: that alone says nothing).
+    struct Kind {
+        std::string category;
+        std::vector<std::string> types;
+        bool onlyFolderTypes = false;        // an entry's own MimeType counts only if all folders
+        bool addedAssociationsCount = true;  // mimeapps.list "Added Associations" count
+    };
+    static Kind WebBrowsers() { return {"WebBrowser", {"x-scheme-handler/http", "x-scheme-handler/https"}}; }
+    static Kind FileManagers() { return {"FileManager", {"inode/directory"}, true, false}; }
+
+    explicit DesktopEntryBrowsers(Folders folders = {}, Kind kind = WebBrowsers());
 
     // Whether the program at `executable` (a real path, as /proc gives it) is a browser's.
     bool IsBrowser(const std::string& executable);
@@ -32,12 +44,13 @@ private:
     };
 
     void Rebuild();
-    // The entry ids mimeapps.list files give http or https addresses to.
+    // The entry ids mimeapps.list files give the kind's types to.
     std::unordered_set<std::string> ListedHandlers();
     void AddPrograms(const std::string& entryFile);
     void AddProgram(const std::string& named);
 
     Folders m_folders;
+    Kind m_kind;
     bool m_built = false;
     PathStamps m_stamps;
     std::unordered_set<std::string> m_paths;  // real paths of the entries' programs

@@ -11,6 +11,7 @@ add_library(tk_browser_sessions STATIC
     ${CMAKE_CURRENT_LIST_DIR}/browser_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/chromium_session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_manager_locations.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_manager_titles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/firefox_session.cpp
 )
 target_link_libraries(tk_browser_sessions PUBLIC tk_core PkgConfig::TK_SHELL_WINDOWS
@@ -18,5 +19,6 @@ target_link_libraries(tk_browser_sessions PUBLIC tk_core PkgConfig::TK_SHELL_WIN
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/browser_session_shell_windows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_manager_title_windows.cpp
 )
-target_link_libraries(tk_platform PRIVATE tk_browser_sessions PkgConfig::TK_SHELL_WINDOWS)
+target_link_libraries(tk_platform PRIVATE tk_browser_sessions PkgConfig::TK_SHELL_WINDOWS tk_x11_properties)
