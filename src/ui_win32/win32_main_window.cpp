@@ -222,13 +222,15 @@ void Win32MainWindow::BuildChildren() {
         ::SendMessageW(m_trees[page], WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
         TreeView_SetBkColor(m_trees[page], kBackgroundColour);
         TreeView_SetIndent(m_trees[page], 19);
-        ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
         if (kPages[page].hintAndKeys) {
             // Node tools first: the tip takes the first tool under the mouse, the whole tree last.
             AddRectTip(m_tooltip, m_trees[page], kNodeToolFirst, kTreeHint);
             AddRectTip(m_tooltip, m_trees[page], kNodeToolFirst + 1, kTreeHint);
         }
         AddTip(m_tooltip, m_trees[page], m_trees[page], kTreeHint);
+        // After the tips' own subclass, so it runs first: a move onto a node swaps the node
+        // tools before the tip sees that move, and the tip shows on the first move, not the next.
+        ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
         m_adapters[page] = std::make_unique<TreeViewAdapter>(
             m_trees[page], *m_controller.TreeOfPage(page), *m_images);
     }
