@@ -51,7 +51,7 @@ LRESULT CALLBACK Win32MainWindow::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
             // A page's number is its control identifier.
             const auto page = ::GetWindowLongPtrW(hwnd, GWLP_ID);
             if (self && page >= 0 && page < kPageCount && kPages[page].picture != nullptr) {
-                const Picture& picture = Artwork(kPages[page].picture);
+                const Picture& picture = Artwork(kPages[page].picture, self->m_dpi);
                 const RECT dest{0, 0, picture.width, picture.height};
                 DrawPicture(dc, picture, dest);
             }
@@ -80,7 +80,7 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
             ::SetFocus(hwnd);
             const int x = GET_X_LPARAM(lp);
             for (int i = 0; i < kPageCount; ++i) {
-                if (x >= kTabEdges[i] && x < kTabEdges[i + 1]) self->PickTab(i);
+                if (x >= self->m_tabEdges[i] && x < self->m_tabEdges[i + 1]) self->PickTab(i);
             }
             return 0;
         }
@@ -88,7 +88,7 @@ LRESULT CALLBACK Win32MainWindow::StripProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
         case WM_GETOBJECT: {
             TabStripAccessible::Tabs tabs;
             tabs.count = kPageCount;
-            tabs.edges = kTabEdges;
+            tabs.edges = self->m_tabEdges;
             tabs.names = kTabCaptions.data();
             tabs.active = [self] { return self->m_activePage; };
             tabs.pick = [self](int index) { self->PickTab(index); };
@@ -119,7 +119,8 @@ LRESULT CALLBACK Win32MainWindow::SplitterProc(HWND hwnd, UINT msg, WPARAM wp, L
                 RECT client{};
                 ::GetClientRect(self->m_window, &client);
                 // The web strip is what lies below the pointer, less the splitter's own half.
-                self->m_webHeight = std::max(20, static_cast<int>(client.bottom - kBottom - at.y) - kSplitterHeight / 2);
+                self->m_webHeight =
+                    std::max(20, self->U(static_cast<int>(client.bottom - self->S(kBottom) - at.y)) - kSplitterHeight / 2);
                 self->Layout();
             }
             return 0;
@@ -181,7 +182,7 @@ void Win32MainWindow::TreeMouseMove(HWND tree, POINT at) {
     info.uId = kNodeToolFirst + m_hintTool;
     info.rect = rect;
     // The icon belongs to the node too.
-    info.rect.left = std::max(0L, static_cast<long>(rect.left) - 19);
+    info.rect.left = std::max(0L, static_cast<long>(rect.left) - S(19));
     ::SendMessageW(m_tooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
     m_hintNode = item;
 }

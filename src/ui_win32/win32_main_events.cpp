@@ -174,7 +174,19 @@ LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             Layout();
             RECT outer{};
             ::GetWindowRect(m_window, &outer);
-            m_controller.WindowResized(outer.right - outer.left, outer.bottom - outer.top);
+            m_controller.WindowResized(U(outer.right - outer.left), U(outer.bottom - outer.top));
+            ReportShown(wp != SIZE_MINIMIZED && ::IsWindowVisible(m_window));
+            return 0;
+        }
+        case WM_SHOWWINDOW:
+            ReportShown(wp != FALSE && !::IsIconic(m_window));
+            break;
+        case WM_DPICHANGED: {
+            // Another monitor: everything at its DPI, in the place the system suggests.
+            ApplyDpi(HIWORD(wp));
+            const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+            ::SetWindowPos(m_window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
         case WM_ERASEBKGND: return 1;

@@ -12,6 +12,7 @@
 #include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
+#include "ui_win32/win32_dpi.h"
 #include "webpanel/strip_navigation.h"
 #include "webpanel/web_panel.h"
 
@@ -370,27 +371,41 @@ void Win32WebStrip::RequestPage(std::function<void(const std::string&, const std
     if (m_browser && m_browser->Page(location, body, loaded)) done(location, body, loaded);
 }
 
+void Win32WebStrip::SetDpi(int dpi) {
+    if (dpi == m_dpi || dpi < 48) return;
+    // The browser keeps its place on the strip: out of view stays out, over it stays over.
+    if (m_browser) {
+        const RECT r = m_browser->Rect();
+        m_browser->Place(RECT{::MulDiv(r.left, dpi, m_dpi), ::MulDiv(r.top, dpi, m_dpi),
+                              ::MulDiv(r.right, dpi, m_dpi), ::MulDiv(r.bottom, dpi, m_dpi)});
+    }
+    m_dpi = dpi;
+    ::InvalidateRect(m_window, nullptr, TRUE);
+}
+
 int Win32WebStrip::StripWidth() const {
     RECT r{};
     ::GetClientRect(m_window, &r);
-    return r.right;
+    return Unscaled(r.right, m_dpi);
 }
 
 int Win32WebStrip::StripHeight() const {
     RECT r{};
     ::GetClientRect(m_window, &r);
-    return r.bottom;
+    return Unscaled(r.bottom, m_dpi);
 }
 
 void Win32WebStrip::PlaceBrowser(const BrowserPlacement& placement) {
     if (!m_browser) return;
     RECT r = m_browser->Rect();
+    const auto s = [this](int length) { return Scaled(length, m_dpi); };
     if (placement.kind == BrowserPlacement::Kind::OutOfView) {
         const int width = r.right - r.left;
-        r.left = placement.left;
-        r.right = placement.left + width;
+        r.left = s(placement.left);
+        r.right = r.left + width;
     } else if (placement.kind == BrowserPlacement::Kind::OverStrip) {
-        r = RECT{placement.left, placement.top, placement.left + placement.width, placement.top + placement.height};
+        r = RECT{s(placement.left), s(placement.top), s(placement.left + placement.width),
+                 s(placement.top + placement.height)};
     } else {
         return;
     }
@@ -408,7 +423,7 @@ LRESULT CALLBACK Win32WebStrip::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
             HBRUSH brush = ::CreateSolidBrush(RGB(245, 250, 254));
             ::FillRect(dc, &r, brush);
             ::DeleteObject(brush);
-            const Picture& banner = Artwork("banner.png");
+            const Picture& banner = Artwork("banner.png", self ? self->m_dpi : kBaseDpi);
             const RECT dest{0, 0, banner.width, banner.height};
             DrawPicture(dc, banner, dest);
             ::EndPaint(hwnd, &ps);
