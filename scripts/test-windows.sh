@@ -2,7 +2,7 @@
 # Cross-builds the core, the Win32 backend, the Windows program (build-win/tarvokelmora.exe) and
 # their tests with mingw-w64 (build-win/) and runs them under Wine in a throw-away prefix, on a
 # private virtual display; the end-to-end test of the program leaves a picture of that display
-# in build-win/wine-desktop.png.
+# in build-win/wine-desktop.png, and the one at 144 DPI in build-win/wine-dpi144.png.
 #   scripts/test-windows.sh            build and run the tests
 #   TK_WIN_BENCH=1 scripts/test-windows.sh   also run the private-profile benchmark
 set -euo pipefail
@@ -42,14 +42,16 @@ wineserver -p >/dev/null 2>&1 &
 wineboot -i >/dev/null 2>&1
 
 echo "== tests under Wine"
-rm -f build-win/wine-desktop.bmp build-win/wine-desktop.png
+rm -f build-win/wine-desktop.bmp build-win/wine-desktop.png build-win/wine-dpi144.bmp build-win/wine-dpi144.png
 status=0
 (cd build-win && ctest --output-on-failure -j1 --timeout 300) || status=$?
 # The desktop as the end-to-end test saw it, with the program's window on it.
-if [ -f build-win/wine-desktop.bmp ] && command -v convert >/dev/null; then
-    convert build-win/wine-desktop.bmp build-win/wine-desktop.png && rm -f build-win/wine-desktop.bmp
-    echo "the Wine desktop with the window: build-win/wine-desktop.png"
-fi
+for shot in wine-desktop wine-dpi144; do
+    if [ -f "build-win/$shot.bmp" ] && command -v convert >/dev/null; then
+        convert "build-win/$shot.bmp" "build-win/$shot.png" && rm -f "build-win/$shot.bmp"
+        echo "the Wine desktop with the window: build-win/$shot.png"
+    fi
+done
 if [ "$status" -ne 0 ]; then exit "$status"; fi
 
 if [ "${TK_WIN_BENCH:-0}" = 1 ]; then

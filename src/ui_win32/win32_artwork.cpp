@@ -8,6 +8,8 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
+#include "ui_win32/win32_dpi.h"
+
 
 namespace tk {
 
@@ -93,6 +95,70 @@ const Picture& Artwork(const std::string& name) {
     auto it = cache.find(name);
     if (it == cache.end()) it = cache.emplace(name, Decode(name)).first;
     return it->second;
+}
+
+namespace {
+
+// `source` resampled to width × height with a high-quality filter; its edges are not
+// darkened by the transparent outside.
+Picture Resample(const Picture& source, int width, int height) {
+    Picture out;
+    DIBSECTION from{};
+    if (!source || width <= 0 || height <= 0 || ::GetObjectW(source.bitmap, sizeof from, &from) != sizeof from ||
+        from.dsBm.bmBits == nullptr) {
+        return out;
+    }
+    void* bits = nullptr;
+    HBITMAP dib = TopDownBitmap(width, height, &bits);
+    if (dib == nullptr) return out;
+    {
+        Gdiplus::Bitmap input(source.width, source.height, source.width * 4, PixelFormat32bppPARGB,
+                              static_cast<BYTE*>(from.dsBm.bmBits));
+        Gdiplus::Bitmap output(width, height, width * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
+        Gdiplus::Graphics graphics(&output);
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        Gdiplus::ImageAttributes edges;
+        edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+        graphics.DrawImage(&input, Gdiplus::Rect(0, 0, width, height), 0, 0, source.width, source.height,
+                           Gdiplus::UnitPixel, &edges);
+    }
+    out.bitmap = dib;
+    out.width = width;
+    out.height = height;
+    return out;
+}
+
+// "banner.png" → "banner@2x.png"; the tab strip's double is a PNG though its own is a BMP.
+std::string DoubleName(const std::string& name, bool png) {
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    return stem + "@2x" + (png ? std::string(".png") : (dot == std::string::npos ? "" : name.substr(dot)));
+}
+
+}  // namespace
+
+const Picture& Artwork(const std::string& name, int dpi) {
+    if (dpi <= kBaseDpi) return Artwork(name);
+    static std::map<std::pair<std::string, int>, Picture> cache;
+    const auto key = std::make_pair(name, dpi);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    const Picture& base = Artwork(name);
+    if (!base) return base;
+    const Picture* source = &Artwork(DoubleName(name, false));
+    if (!*source) source = &Artwork(DoubleName(name, true));
+    if (!*source) source = &base;
+    const int width = Scaled(base.width, dpi), height = Scaled(base.height, dpi);
+    Picture made;
+    if (source->width == width && source->height == height) {
+        made = *source;  // the double at 200 %: as drawn
+    } else {
+        made = Resample(*source, width, height);
+        if (!made) return base;
+    }
+    return cache.emplace(key, made).first->second;
 }
 
 void DrawPicture(HDC dc, const Picture& picture, const RECT& dest, const RECT* source) {

@@ -29,6 +29,9 @@ private:
 
 // The picture of the artwork file `name` ("banner.png"); empty when it is not compiled in.
 const Picture& Artwork(const std::string& name);
+// The same picture at `dpi`: its 96-DPI size scaled, resampled from the double-size artwork
+// ("banner@2x.png") where there is one, so that it stays sharp; made once per DPI.
+const Picture& Artwork(const std::string& name, int dpi);
 
 // Draws `picture` into `dest`, scaled to it, from the part `source` (all of it when empty).
 void DrawPicture(HDC dc, const Picture& picture, const RECT& dest, const RECT* source = nullptr);

@@ -27,25 +27,27 @@ using namespace forms;
 void Win32MainWindow::Layout() {
     RECT client{};
     ::GetClientRect(m_window, &client);
-    const int left = kLeft, right = std::max<int>(kLeft, client.right - kRight);
-    const int top = kTop, bottom = std::max<int>(kTop, client.bottom - kBottom);
+    // Every length below is a 96-DPI number scaled to the window's DPI.
+    const int stripHeight = S(kStripHeight), hintHeight = S(kHintHeight), splitterHeight = S(kSplitterHeight);
+    const int left = S(kLeft), right = std::max<int>(left, client.right - S(kRight));
+    const int top = S(kTop), bottom = std::max<int>(top, client.bottom - S(kBottom));
     const int width = right - left;
     // The web strip keeps its height; the pages keep at least their strip.
-    const int web = std::clamp(m_webHeight, 20, std::max(20, bottom - top - kStripHeight - kHintHeight - kSplitterHeight));
+    const int web = std::clamp(S(m_webHeight), S(20), std::max(S(20), bottom - top - stripHeight - hintHeight - splitterHeight));
     const int webTop = bottom - web;
-    const int splitterTop = webTop - kSplitterHeight;
-    const int hintTop = splitterTop - kHintHeight;
+    const int splitterTop = webTop - splitterHeight;
+    const int hintTop = splitterTop - hintHeight;
     HDWP defer = ::BeginDeferWindowPos(12);
     auto place = [&defer](HWND hwnd, int x, int y, int w, int h) {
         defer = ::DeferWindowPos(defer, hwnd, nullptr, x, y, std::max(0, w), std::max(0, h),
                                  SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    place(m_strip, left, top, width, kStripHeight);
+    place(m_strip, left, top, width, stripHeight);
     for (int page = 0; page < kPageCount; ++page) {
-        place(m_pages[page], left, top + kStripHeight, width, hintTop - top - kStripHeight);
+        place(m_pages[page], left, top + stripHeight, width, hintTop - top - stripHeight);
     }
-    place(m_hint, left, hintTop, width, kHintHeight);
-    place(m_splitter, left, splitterTop, width, kSplitterHeight);
+    place(m_hint, left, hintTop, width, hintHeight);
+    place(m_splitter, left, splitterTop, width, splitterHeight);
     place(m_web->Handle(), left, webTop, width, web);
     ::EndDeferWindowPos(defer);
     for (int page = 0; page < kTreePageCount; ++page) {
@@ -60,21 +62,23 @@ void Win32MainWindow::PaintFrame(HDC dc) {
     RECT client{};
     ::GetClientRect(m_window, &client);
     const int w = client.right, h = client.bottom;
-    const RECT topStrip{0, 0, w, kTop}, bottomStrip{0, h - kBottom, w, h};
+    const int top = S(kTop), bottom = S(kBottom), left = S(kLeft), right = S(kRight);
+    const int corner = S(14), cornerRight = S(11);
+    const RECT topStrip{0, 0, w, top}, bottomStrip{0, h - bottom, w, h};
     ::FillRect(dc, &topStrip, m_panel);
     ::FillRect(dc, &bottomStrip, m_panel);
-    auto draw = [dc](const char* name, int x, int y, int pw, int ph) {
+    auto draw = [this, dc](const char* name, int x, int y, int pw, int ph) {
         const RECT dest{x, y, x + pw, y + ph};
-        DrawPicture(dc, Artwork(name), dest);
+        DrawPicture(dc, Artwork(name, m_dpi), dest);
     };
-    draw("frame_top_left.png", 0, 0, 14, kTop);
-    draw("frame_top_center.png", 14, 0, w - 25, kTop);
-    draw("frame_top_right.png", w - 11, 0, 11, kTop);
-    draw("frame_bottom_left.png", 0, h - kBottom, 14, kBottom);
-    draw("frame_bottom_center.png", 14, h - kBottom, w - 25, kBottom);
-    draw("frame_bottom_right.png", w - 11, h - kBottom, 11, kBottom);
-    draw("frame_left.png", 0, kTop, kLeft, h - kTop - kBottom);
-    draw("frame_right.png", w - kRight, kTop, kRight, h - kTop - kBottom);
+    draw("frame_top_left.png", 0, 0, corner, top);
+    draw("frame_top_center.png", corner, 0, w - corner - cornerRight, top);
+    draw("frame_top_right.png", w - cornerRight, 0, cornerRight, top);
+    draw("frame_bottom_left.png", 0, h - bottom, corner, bottom);
+    draw("frame_bottom_center.png", corner, h - bottom, w - corner - cornerRight, bottom);
+    draw("frame_bottom_right.png", w - cornerRight, h - bottom, cornerRight, bottom);
+    draw("frame_left.png", 0, top, left, h - top - bottom);
+    draw("frame_right.png", w - right, top, right, h - top - bottom);
 }
 
 void Win32MainWindow::PaintStrip(HWND strip, HDC dc) {
@@ -83,12 +87,13 @@ void Win32MainWindow::PaintStrip(HWND strip, HDC dc) {
     ::FillRect(dc, &r, m_background);
     // The whole picture stands in for the captions; the chosen tab's columns come from the
     // picture that draws every tab chosen.
-    const Picture& bitmap = Artwork("toolbuttons.bmp");
+    const Picture& bitmap = Artwork("toolbuttons.bmp", m_dpi);
     const RECT all{0, 0, bitmap.width, bitmap.height};
     DrawPicture(dc, bitmap, all);
     if (m_activePage >= 0 && m_activePage < kPageCount) {
-        const Picture& active = Artwork("toolbuttons_active.png");
-        const RECT tab{kTabEdges[m_activePage], 0, kTabEdges[m_activePage + 1], std::min(kStripHeight, active.height)};
+        const Picture& active = Artwork("toolbuttons_active.png", m_dpi);
+        const RECT tab{m_tabEdges[m_activePage], 0, m_tabEdges[m_activePage + 1],
+                       std::min(S(kStripHeight), active.height)};
         DrawPicture(dc, active, tab, &tab);
     }
 }
@@ -101,10 +106,10 @@ void Win32MainWindow::DrawButton(const DRAWITEMSTRUCT& item) {
     if (id >= kSystemFirst && id < kSystemFirst + static_cast<int>(std::size(kSystemButtons))) {
         // The button shows its own part of the page's picture.
         const SystemButtonRow& row = kSystemButtons[id - kSystemFirst];
-        const RECT source{row.left, row.top, row.left + row.width, row.top + row.height};
-        DrawPicture(dc, Artwork(kPages[kSystemPage].picture), r, &source);
+        const RECT source{S(row.left), S(row.top), S(row.left + row.width), S(row.top + row.height)};
+        DrawPicture(dc, Artwork(kPages[kSystemPage].picture, m_dpi), r, &source);
     } else if (id >= kSettingsButtonFirst && id < kSettingsButtonFirst + static_cast<int>(std::size(kSettingsButtons))) {
-        const Picture& picture = Artwork(kSettingsButtons[id - kSettingsButtonFirst].picture);
+        const Picture& picture = Artwork(kSettingsButtons[id - kSettingsButtonFirst].picture, m_dpi);
         const RECT dest{0, 0, picture.width, picture.height};
         DrawPicture(dc, picture, dest);
     }

@@ -38,45 +38,49 @@ void Win32MainWindow::ShowSettings(const Settings& settings) {
     }
 }
 
+// The controller speaks in 96-DPI pixels, as the Qt window's device-independent ones: sizes and
+// places are scaled on the way out and back on the way in.
 int Win32MainWindow::WindowWidth() const {
     RECT r{};
     ::GetWindowRect(m_window, &r);
-    return r.right - r.left;
+    return U(r.right - r.left);
 }
 
 int Win32MainWindow::WindowHeight() const {
     RECT r{};
     ::GetWindowRect(m_window, &r);
-    return r.bottom - r.top;
+    return U(r.bottom - r.top);
 }
 
 void Win32MainWindow::SetWindowWidth(int width) {
-    ::SetWindowPos(m_window, nullptr, 0, 0, width, WindowHeight(),
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r{};
+    ::GetWindowRect(m_window, &r);
+    ::SetWindowPos(m_window, nullptr, 0, 0, S(width), r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32MainWindow::SetWindowHeight(int height) {
-    ::SetWindowPos(m_window, nullptr, 0, 0, WindowWidth(), height,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r{};
+    ::GetWindowRect(m_window, &r);
+    ::SetWindowPos(m_window, nullptr, 0, 0, r.right - r.left, S(height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int Win32MainWindow::ScreenWidth() const { return ::GetSystemMetrics(SM_CXSCREEN); }
-int Win32MainWindow::ScreenHeight() const { return ::GetSystemMetrics(SM_CYSCREEN); }
+int Win32MainWindow::ScreenWidth() const { return U(::GetSystemMetrics(SM_CXSCREEN)); }
+int Win32MainWindow::ScreenHeight() const { return U(::GetSystemMetrics(SM_CYSCREEN)); }
 
 int Win32MainWindow::WindowLeft() const {
     RECT r{};
     ::GetWindowRect(m_window, &r);
-    return r.left;
+    return U(r.left);
 }
 
 int Win32MainWindow::WindowTop() const {
     RECT r{};
     ::GetWindowRect(m_window, &r);
-    return r.top;
+    return U(r.top);
 }
 
 void Win32MainWindow::MoveWindow(int left, int top) {
-    ::SetWindowPos(m_window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_window, nullptr, S(left), S(top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Win32MainWindow::WindowShown() const { return ::IsWindowVisible(m_window) != FALSE; }
@@ -155,7 +159,7 @@ void Win32MainWindow::ShowHelp() { m_help = ShowPictureWindow(m_help, m_window, 
 void Win32MainWindow::PopupSpecialFolderMenu() {
     const Point offset = MoreMenuOffset();
     const int id = static_cast<int>(::TrackPopupMenu(m_moreMenu, TPM_RETURNCMD | TPM_NONOTIFY,
-                                                     WindowLeft() + offset.x, WindowTop() + offset.y, 0,
+                                                     S(WindowLeft() + offset.x), S(WindowTop() + offset.y), 0,
                                                      m_window, nullptr));
     if (id < kMoreFirst || id >= kMoreFirst + static_cast<int>(std::size(kMoreItems))) return;
     const int target = kMoreItems[id - kMoreFirst].target;

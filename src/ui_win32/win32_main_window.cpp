@@ -100,9 +100,6 @@ Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(contr
     ::InitCommonControlsEx(&init);
     m_background = ::CreateSolidBrush(kBackgroundColour);
     m_panel = ::CreateSolidBrush(kPanelColour);
-    m_font13 = SongFont(13);
-    m_font15 = SongFont(15);
-    m_font16 = SongFont(16);
     RegisterClasses();
     m_taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -111,9 +108,17 @@ Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(contr
     m_window = ::CreateWindowExW(0, kMainClass, kMainCaption,
                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                  kDesignedWidth, kDesignedHeight, m_owner, nullptr, instance, this);
+    // Made at its monitor's DPI: the designed size, the fonts and the pictures scaled to it.
+    m_dpi = DpiOf(m_window);
+    for (int i = 0; i <= kPageCount; ++i) m_tabEdges[i] = S(kTabEdges[i]);
+    MakeFonts();
+    if (m_dpi != kBaseDpi) {
+        ::SetWindowPos(m_window, nullptr, 0, 0, S(kDesignedWidth), S(kDesignedHeight),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     m_iconSmall = ProgramIcon(16);
     m_iconBig = ProgramIcon(32);
-    m_images = std::make_unique<TreeImages>(m_controller.Images());
+    m_images = std::make_unique<TreeImages>(m_controller.Images(), S(16));
     BuildMenus();
     BuildChildren();
     m_controller.Attach(*this, m_web.get());
@@ -221,16 +226,19 @@ void Win32MainWindow::BuildChildren() {
             instance, nullptr);
         ::SendMessageW(m_trees[page], WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
         TreeView_SetBkColor(m_trees[page], kBackgroundColour);
-        TreeView_SetIndent(m_trees[page], 19);
-        ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
         if (kPages[page].hintAndKeys) {
             // Node tools first: the tip takes the first tool under the mouse, the whole tree last.
             AddRectTip(m_tooltip, m_trees[page], kNodeToolFirst, kTreeHint);
             AddRectTip(m_tooltip, m_trees[page], kNodeToolFirst + 1, kTreeHint);
         }
         AddTip(m_tooltip, m_trees[page], m_trees[page], kTreeHint);
+        // After the tips' own subclass, so it runs first: a move onto a node swaps the node
+        // tools before the tip sees that move, and the tip shows on the first move, not the next.
+        ::SetWindowSubclass(m_trees[page], TreeSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
         m_adapters[page] = std::make_unique<TreeViewAdapter>(
             m_trees[page], *m_controller.TreeOfPage(page), *m_images);
+        // After the pictures: a new image list resets the indent to the pictures' width.
+        TreeView_SetIndent(m_trees[page], S(19));
     }
     BuildSystemPage(m_pages[kSystemPage]);
     BuildSettingsPage(m_pages[kSettingsPage]);
@@ -249,6 +257,8 @@ void Win32MainWindow::BuildChildren() {
     }
     NameForScreenReaders(m_checkTime, Utf8ToWide(kCheckTimeBarRow.label).c_str());
     NameForScreenReaders(m_web->Handle(), L"TarvoKelmora 主页");
+    m_web->SetDpi(m_dpi);
+    PlacePageControls();
 }
 
 void Win32MainWindow::BuildSystemPage(HWND page) {
@@ -262,30 +272,22 @@ void Win32MainWindow::BuildSystemPage(HWND page) {
 
 void Win32MainWindow::BuildSettingsPage(HWND page) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    ::SendMessageW(page, WM_SETFONT, reinterpret_cast<WPARAM>(m_font15), FALSE);
-    for (const GroupRow& row : kGroups) {
-        HWND group = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(row.caption).c_str(),
-                                       WS_CHILD | WS_VISIBLE | BS_GROUPBOX, row.left, row.top,
-                                       row.width, row.height, page, nullptr, instance, nullptr);
-        ::SendMessageW(group, WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
+    // Created at their 96-DPI places; PlacePageControls puts them where the DPI wants them.
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
+        const GroupRow& row = kGroups[i];
+        m_groups[i] = ::CreateWindowExW(0, L"BUTTON", Utf8ToWide(row.caption).c_str(),
+                                        WS_CHILD | WS_VISIBLE | BS_GROUPBOX, row.left, row.top,
+                                        row.width, row.height, page, nullptr, instance, nullptr);
     }
     for (std::size_t i = 0; i < std::size(kBoxes); ++i) {
         const BoxRow& row = kBoxes[i];
         const Point at = OnPage(row.parent, row.left, row.top);
         const std::wstring caption = Utf8ToWide(row.caption);
-        // As wide as its caption in the page's font, plus the box.
-        HDC dc = ::GetDC(page);
-        HGDIOBJ old = ::SelectObject(dc, m_font13);
-        SIZE extent{};
-        ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
-        ::SelectObject(dc, old);
-        ::ReleaseDC(page, dc);
         m_boxes[i] = ::CreateWindowExW(0, L"BUTTON", caption.c_str(),
                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, at.x, at.y,
-                                       extent.cx + 22, 17, page,
+                                       100, 17, page,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBoxFirst + i)),
                                        instance, nullptr);
-        ::SendMessageW(m_boxes[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
     }
     const PlacedRow& label = kCheckTimeLabelRow;
     const Point labelAt = OnPage(label.parent, label.left, label.top);
@@ -294,7 +296,6 @@ void Win32MainWindow::BuildSettingsPage(HWND page) {
                                          label.height, page,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckTimeLabelId)),
                                          instance, nullptr);
-    ::SendMessageW(m_checkTimeLabel, WM_SETFONT, reinterpret_cast<WPARAM>(m_font13), FALSE);
     const PlacedRow& bar = kCheckTimeBarRow;
     const Point barAt = OnPage(bar.parent, bar.left, bar.top);
     m_checkTime = ::CreateWindowExW(0, L"SCROLLBAR", Utf8ToWide(bar.label).c_str(),

@@ -15,6 +15,7 @@
 #include "platform/windows/win32_tray_icon.h"
 #include "ui_win32/single_instance.h"
 #include "ui_win32/win32_dialogs.h"
+#include "ui_win32/win32_dpi.h"
 #include "ui_win32/win32_tree.h"
 
 namespace tk {
@@ -84,6 +85,15 @@ private:
     void BuildSystemPage(HWND page);
     void BuildSettingsPage(HWND page);
     void BuildMenus();
+    // A 96-DPI length at the window's DPI, and back.
+    int S(int length) const { return Scaled(length, m_dpi); }
+    int U(int length) const { return Unscaled(length, m_dpi); }
+    // The window moved to a monitor of another DPI (or was made): fonts, pictures, places.
+    void ApplyDpi(int dpi);
+    void MakeFonts();
+    void PlacePageControls();
+    // The controller hears whether the window can be seen, as the web strip rests when not.
+    void ReportShown(bool shown);
     void Layout();
     void PaintFrame(HDC dc);
     void PaintStrip(HWND strip, HDC dc);
@@ -113,6 +123,7 @@ private:
     HWND m_boxes[std::size(forms::kBoxes)] = {};
     HWND m_checkTimeLabel = nullptr;
     HWND m_checkTime = nullptr;
+    HWND m_groups[std::size(forms::kGroups)] = {};
     HMENU m_popMenu = nullptr;
     HMENU m_docTreeMenu = nullptr;
     HMENU m_moreMenu = nullptr;
@@ -131,6 +142,8 @@ private:
     std::wstring m_trayCaption;
     UINT m_taskbarCreated = 0;  // the shell started again: the tray icon goes back in
     int m_activePage = -1;
+    int m_dpi = kBaseDpi;
+    int m_tabEdges[kPageCount + 1] = {};  // forms::kTabEdges at the window's DPI
     int m_webHeight = 47;
     bool m_dragging = false;
     bool m_afterFirstFrameDone = false;

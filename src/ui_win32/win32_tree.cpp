@@ -2,13 +2,21 @@
 
 #include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
+#include "ui_win32/win32_dpi.h"
 
 namespace tk {
 
-TreeImages::TreeImages(ImageList& images) : m_images(images) {
-    m_list = ::ImageList_Create(16, 16, ILC_COLOR32, 32, 32);
-    for (int i = 0; i < images.Count(); ++i) m_physical.push_back(Append(images.At(i)));
+TreeImages::TreeImages(ImageList& images, int side) : m_images(images) {
+    SetSide(side);
     images.SetListener(this);
+}
+
+void TreeImages::SetSide(int side) {
+    if (m_list) ::ImageList_Destroy(m_list);
+    m_side = side > 0 ? side : 16;
+    m_list = ::ImageList_Create(m_side, m_side, ILC_COLOR32, 32, 32);
+    m_physical.clear();
+    for (int i = 0; i < m_images.Count(); ++i) m_physical.push_back(Append(m_images.At(i)));
 }
 
 TreeImages::~TreeImages() {
@@ -31,15 +39,15 @@ int TreeImages::Append(const std::optional<FileIcon>& icon) {
     if (icon && icon->width > 0 && icon->height > 0 &&
         icon->argb.size() >= static_cast<std::size_t>(icon->width) * static_cast<std::size_t>(icon->height)) {
         bitmap = BitmapFromArgb(icon->argb.data(), icon->width, icon->height);
-        if (bitmap && (icon->width != 16 || icon->height != 16)) {
-            // The list holds 16 × 16: a larger icon is scaled down into one.
+        if (bitmap && (icon->width != m_side || icon->height != m_side)) {
+            // The list holds squares of one size: an icon of another is scaled into one.
             Picture source{bitmap, icon->width, icon->height};
-            std::vector<std::uint32_t> blank(16 * 16, 0);
-            HBITMAP small = BitmapFromArgb(blank.data(), 16, 16);
+            std::vector<std::uint32_t> blank(static_cast<std::size_t>(m_side * m_side), 0);
+            HBITMAP small = BitmapFromArgb(blank.data(), m_side, m_side);
             HDC screen = ::GetDC(nullptr);
             HDC dc = ::CreateCompatibleDC(screen);
             HGDIOBJ old = ::SelectObject(dc, small);
-            const RECT dest{0, 0, 16, 16};
+            const RECT dest{0, 0, m_side, m_side};
             DrawPicture(dc, source, dest);
             ::SelectObject(dc, old);
             ::DeleteDC(dc);
@@ -48,17 +56,19 @@ int TreeImages::Append(const std::optional<FileIcon>& icon) {
             bitmap = small;
         }
     } else if (!icon) {
-        // A built-in picture: its 16-pixel column of the strip.
+        // A built-in picture: its 16-pixel column of the strip, drawn from the strip at the
+        // list's scale.
         const int builtIn = ImageList_GetImageCount(m_list);
-        const Picture& strip = Artwork("imagelist.png");
-        std::vector<std::uint32_t> blank(16 * 16, 0);
-        bitmap = BitmapFromArgb(blank.data(), 16, 16);
+        const int dpi = ::MulDiv(m_side, kBaseDpi, 16);
+        const Picture& strip = Artwork("imagelist.png", dpi);
+        std::vector<std::uint32_t> blank(static_cast<std::size_t>(m_side * m_side), 0);
+        bitmap = BitmapFromArgb(blank.data(), m_side, m_side);
         if (strip && bitmap) {
             HDC screen = ::GetDC(nullptr);
             HDC dc = ::CreateCompatibleDC(screen);
             HGDIOBJ old = ::SelectObject(dc, bitmap);
-            const RECT dest{0, 0, 16, 16};
-            const RECT source{builtIn * 16, 0, builtIn * 16 + 16, 16};
+            const RECT dest{0, 0, m_side, m_side};
+            const RECT source{Scaled(builtIn * 16, dpi), 0, Scaled(builtIn * 16 + 16, dpi), Scaled(16, dpi)};
             DrawPicture(dc, strip, dest, &source);
             ::SelectObject(dc, old);
             ::DeleteDC(dc);
@@ -66,8 +76,8 @@ int TreeImages::Append(const std::optional<FileIcon>& icon) {
         }
     }
     if (bitmap == nullptr) {
-        std::vector<std::uint32_t> blank(16 * 16, 0);
-        bitmap = BitmapFromArgb(blank.data(), 16, 16);
+        std::vector<std::uint32_t> blank(static_cast<std::size_t>(m_side * m_side), 0);
+        bitmap = BitmapFromArgb(blank.data(), m_side, m_side);
     }
     const int index = ::ImageList_Add(m_list, bitmap, nullptr);
     ::DeleteObject(bitmap);

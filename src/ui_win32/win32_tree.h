@@ -16,7 +16,8 @@ namespace tk {
 // maps the core's numbers to the control's.
 class TreeImages final : public ImageListListener {
 public:
-    explicit TreeImages(ImageList& images);
+    // Pictures `side` pixels square: 16 at 96 DPI, scaled with the window.
+    TreeImages(ImageList& images, int side);
     ~TreeImages() override;
     TreeImages(const TreeImages&) = delete;
     TreeImages& operator=(const TreeImages&) = delete;
@@ -24,12 +25,15 @@ public:
     HIMAGELIST Handle() const { return m_list; }
     // The control's image for the core's number; the first built-in one when unknown.
     int Physical(int index) const;
+    // Every picture made again at another size; the trees must be given the new Handle().
+    void SetSide(int side);
     void ImageInserted(int index) override;
 
 private:
     int Append(const std::optional<FileIcon>& icon);
     ImageList& m_images;
     HIMAGELIST m_list = nullptr;
+    int m_side = 16;
     std::vector<int> m_physical;
 };
 

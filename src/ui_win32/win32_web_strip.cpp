@@ -5,25 +5,32 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <mshtml.h>
+#include <mshtmhst.h>
 #include <ole2.h>
 #include <shobjidl.h>
 
 #include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
+#include "ui_win32/win32_dpi.h"
+#include "webpanel/strip_navigation.h"
 #include "webpanel/web_panel.h"
 
 namespace tk {
 
 namespace {
 constexpr wchar_t kClass[] = L"TkWebStrip";
+// The document host's command group (the system's libraries do not carry it).
+constexpr GUID kDocHostCommandHandler = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
 }
 
 // A minimal OLE container for the system's WebBrowser control: the client site, the in-place
-// site the control asks for its window, and the event sink for finished navigations.
+// site the control asks for its window, the host's UI handler (no menu, no border, no script
+// error boxes) and the event sink for navigations.
 // COM interfaces are ended through Release, never deleted through a base.
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class Win32WebStrip::Browser final : public IOleClientSite, public IOleInPlaceSite, public IDispatch {
+class Win32WebStrip::Browser final : public IOleClientSite, public IOleInPlaceSite, public IDispatch,
+                                     public IDocHostUIHandler, public IOleCommandTarget {
 public:
     Browser(HWND host, std::function<void()> navigateComplete, std::function<void(const std::string&)> open)
         : m_host(host), m_navigateComplete(std::move(navigateComplete)), m_open(std::move(open)) {}
@@ -78,6 +85,9 @@ public:
         ::VariantInit(&empty);
         m_failed = false;
         m_site = address;
+        m_guard.ProgramNavigates(address);
+        // The page changes under the user's hands: the keyboard stays where it is.
+        m_focusBefore = ::GetFocus();
         m_browser->Navigate(url, &empty, &empty, &empty, &empty);
         ::SysFreeString(url);
     }
@@ -126,6 +136,8 @@ public:
         if (riid == IID_IUnknown || riid == IID_IOleClientSite) *out = static_cast<IOleClientSite*>(this);
         else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) *out = static_cast<IOleInPlaceSite*>(this);
         else if (riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) *out = static_cast<IDispatch*>(this);
+        else if (riid == IID_IDocHostUIHandler) *out = static_cast<IDocHostUIHandler*>(this);
+        else if (riid == IID_IOleCommandTarget) *out = static_cast<IOleCommandTarget*>(this);
         else {
             *out = nullptr;
             return E_NOINTERFACE;
@@ -183,27 +195,83 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
         if (id == DISPID_NAVIGATEERROR) m_failed = true;
+        if (id == DISPID_NAVIGATECOMPLETE2 || id == DISPID_DOCUMENTCOMPLETE) KeepFocus();
         if (id == DISPID_NAVIGATECOMPLETE2 && m_navigateComplete) m_navigateComplete();
         if (params == nullptr) return S_OK;
-        // The page is outside input: it opens no window of its own, and the strip leaves the
-        // site only for the user's browser, once per click.
+        // The page is outside input: what it may do is the guard's to say.
+        LASTINPUTINFO input{sizeof input, 0};
+        const std::uint32_t now = ::GetTickCount();
+        const std::uint32_t lastInput = ::GetLastInputInfo(&input) ? input.dwTime : now - 0x80000000u;
+        StripNavigationGuard::Verdict verdict = StripNavigationGuard::Verdict::Allow;
+        std::string address;
+        VARIANT* cancel = nullptr;
         if (id == DISPID_NEWWINDOW2 && params->cArgs >= 2) {
-            Cancel(params->rgvarg[0]);
+            cancel = &params->rgvarg[0];
+            verdict = StripNavigationGuard::Verdict::Cancel;  // says nothing of where it goes
         } else if (id == DISPID_NEWWINDOW3 && params->cArgs >= 5) {
-            Cancel(params->rgvarg[3]);
-            const VARIANT& url = params->rgvarg[0];
-            if ((params->rgvarg[2].lVal & NWMF_USERINITED) && url.vt == VT_BSTR && TakeUserInput()) {
-                m_open(WideToUtf8(url.bstrVal ? url.bstrVal : L""));
-            }
-        } else if (id == DISPID_BEFORENAVIGATE2 && params->cArgs >= 7 && IsTopFrame(params->rgvarg[6])) {
-            const VARIANT& url = params->rgvarg[5];
-            const VARIANT* text = url.vt == (VT_BYREF | VT_VARIANT) ? url.pvarVal : &url;
-            const std::string address =
-                text && text->vt == VT_BSTR && text->bstrVal ? WideToUtf8(text->bstrVal) : std::string();
-            if (!StaysOnSite(m_site, address)) {
-                Cancel(params->rgvarg[0]);
-                if (TakeUserInput()) m_open(address);
-            }
+            cancel = &params->rgvarg[3];
+            address = TextOf(params->rgvarg[0]);
+            const VARIANT& flags = params->rgvarg[2];
+            const bool userInited = (flags.vt == VT_I4 || flags.vt == VT_UI4) && (flags.lVal & NWMF_USERINITED);
+            verdict = m_guard.NewWindow(address, userInited, lastInput, now);
+        } else if (id == DISPID_BEFORENAVIGATE2 && params->cArgs >= 7) {
+            cancel = &params->rgvarg[0];
+            address = TextOf(params->rgvarg[5]);
+            verdict = m_guard.Navigation(m_site, address, IsTopFrame(params->rgvarg[6]), lastInput, now);
+        }
+        if (cancel != nullptr && verdict != StripNavigationGuard::Verdict::Allow) Cancel(*cancel);
+        if (verdict == StripNavigationGuard::Verdict::OpenInBrowser && m_open) m_open(address);
+        return S_OK;
+    }
+
+    // ---- IDocHostUIHandler: a strip of the window, not a browser of its own.
+    STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_OK; }
+    STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
+        if (info == nullptr) return E_POINTER;
+        info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_NO3DOUTERBORDER | DOCHOSTUIFLAG_SCROLL_NO |
+                        DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_THEME | DOCHOSTUIFLAG_DPI_AWARE;
+        info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+        return S_OK;
+    }
+    STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                        IOleInPlaceUIWindow*) override { return S_OK; }
+    STDMETHODIMP HideUI() override { return S_OK; }
+    STDMETHODIMP UpdateUI() override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+    STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
+        if (key) *key = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetExternal(IDispatch** out) override {
+        if (out) *out = nullptr;
+        return S_FALSE;
+    }
+    STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override {
+        if (out) *out = nullptr;
+        return S_FALSE;
+    }
+    STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** out) override {
+        if (out) *out = nullptr;
+        return S_FALSE;
+    }
+
+    // ---- IOleCommandTarget: a script error goes by without a word, and scripts run on.
+    STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return OLECMDERR_E_UNKNOWNGROUP; }
+    STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) override {
+        if (group == nullptr || *group != kDocHostCommandHandler) return OLECMDERR_E_UNKNOWNGROUP;
+        if (command != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+        if (out) {
+            ::VariantClear(out);
+            out->vt = VT_BOOL;
+            out->boolVal = VARIANT_TRUE;
         }
         return S_OK;
     }
@@ -223,20 +291,25 @@ private:
         if (b) b->Release();
         return same;
     }
-    // The user's last click or key, if it is fresh and not yet used: scripts cannot make one.
-    bool TakeUserInput() {
-        LASTINPUTINFO input{sizeof input, 0};
-        if (!::GetLastInputInfo(&input) || input.dwTime == m_usedInput) return false;
-        if (::GetTickCount() - input.dwTime > 2000) return false;
-        m_usedInput = input.dwTime;
-        return true;
+    static std::string TextOf(const VARIANT& value) {
+        const VARIANT* text = value.vt == (VT_BYREF | VT_VARIANT) ? value.pvarVal : &value;
+        return text && text->vt == VT_BSTR && text->bstrVal ? WideToUtf8(text->bstrVal) : std::string();
+    }
+    // A page that took the keyboard while it loaded gives it back.
+    void KeepFocus() {
+        HWND now = ::GetFocus();
+        if (now == nullptr || now == m_focusBefore || (now != m_host && !::IsChild(m_host, now))) return;
+        if (m_focusBefore != nullptr && ::IsWindow(m_focusBefore) && !::IsChild(m_host, m_focusBefore)) {
+            ::SetFocus(m_focusBefore);
+        }
     }
 
     HWND m_host;
     std::function<void()> m_navigateComplete;
     std::function<void(const std::string&)> m_open;
     std::string m_site;
-    DWORD m_usedInput = 0;
+    StripNavigationGuard m_guard;
+    HWND m_focusBefore = nullptr;
     IOleObject* m_ole = nullptr;
     IWebBrowser2* m_browser = nullptr;
     IConnectionPoint* m_events = nullptr;
@@ -298,27 +371,41 @@ void Win32WebStrip::RequestPage(std::function<void(const std::string&, const std
     if (m_browser && m_browser->Page(location, body, loaded)) done(location, body, loaded);
 }
 
+void Win32WebStrip::SetDpi(int dpi) {
+    if (dpi == m_dpi || dpi < 48) return;
+    // The browser keeps its place on the strip: out of view stays out, over it stays over.
+    if (m_browser) {
+        const RECT r = m_browser->Rect();
+        m_browser->Place(RECT{::MulDiv(r.left, dpi, m_dpi), ::MulDiv(r.top, dpi, m_dpi),
+                              ::MulDiv(r.right, dpi, m_dpi), ::MulDiv(r.bottom, dpi, m_dpi)});
+    }
+    m_dpi = dpi;
+    ::InvalidateRect(m_window, nullptr, TRUE);
+}
+
 int Win32WebStrip::StripWidth() const {
     RECT r{};
     ::GetClientRect(m_window, &r);
-    return r.right;
+    return Unscaled(r.right, m_dpi);
 }
 
 int Win32WebStrip::StripHeight() const {
     RECT r{};
     ::GetClientRect(m_window, &r);
-    return r.bottom;
+    return Unscaled(r.bottom, m_dpi);
 }
 
 void Win32WebStrip::PlaceBrowser(const BrowserPlacement& placement) {
     if (!m_browser) return;
     RECT r = m_browser->Rect();
+    const auto s = [this](int length) { return Scaled(length, m_dpi); };
     if (placement.kind == BrowserPlacement::Kind::OutOfView) {
         const int width = r.right - r.left;
-        r.left = placement.left;
-        r.right = placement.left + width;
+        r.left = s(placement.left);
+        r.right = r.left + width;
     } else if (placement.kind == BrowserPlacement::Kind::OverStrip) {
-        r = RECT{placement.left, placement.top, placement.left + placement.width, placement.top + placement.height};
+        r = RECT{s(placement.left), s(placement.top), s(placement.left + placement.width),
+                 s(placement.top + placement.height)};
     } else {
         return;
     }
@@ -336,7 +423,7 @@ LRESULT CALLBACK Win32WebStrip::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
             HBRUSH brush = ::CreateSolidBrush(RGB(245, 250, 254));
             ::FillRect(dc, &r, brush);
             ::DeleteObject(brush);
-            const Picture& banner = Artwork("banner.png");
+            const Picture& banner = Artwork("banner.png", self ? self->m_dpi : kBaseDpi);
             const RECT dest{0, 0, banner.width, banner.height};
             DrawPicture(dc, banner, dest);
             ::EndPaint(hwnd, &ps);

@@ -22,6 +22,8 @@ public:
     Win32WebStrip& operator=(const Win32WebStrip&) = delete;
 
     HWND Handle() const { return m_window; }
+    // The controller's numbers are 96-DPI pixels; the strip scales them to `dpi`.
+    void SetDpi(int dpi);
 
     bool CreateBrowser() override;
     void EndBrowser() override;
@@ -40,6 +42,7 @@ private:
     std::function<void()> m_navigateComplete;
     std::function<void(const std::string&)> m_linkOpened;
     Browser* m_browser = nullptr;
+    int m_dpi = 96;
 };
 
 }  // namespace tk

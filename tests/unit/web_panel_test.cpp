@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "webpanel/strip_navigation.h"
 #include "webpanel/web_panel.h"
 
 using tk::BrowserPlacement;
@@ -89,4 +90,51 @@ TEST(WebPanel, OnlyTheSiteItselfStaysInTheStrip) {
     for (const Case& c : cases) EXPECT_EQ(tk::StaysOnSite(site, c.address), c.stays) << c.address;
     EXPECT_TRUE(tk::StaysOnSite("http://[::1]:8080", "http://[::1]/page"));
     EXPECT_FALSE(tk::StaysOnSite("not a site", "not a site"));
+}
+
+// One strip's life, in order: what each request of the page gets, with the user's clicks as
+// the clock saw them.
+TEST(WebPanel, StripNavigationGuardLetsOnlyTheUsersClicksLeave) {
+    using V = tk::StripNavigationGuard::Verdict;
+    const std::string site = "http://www.tarvokelmora.com";
+    tk::StripNavigationGuard guard;
+    enum Kind { Program, Go, Frame, Window, UserWindow };
+    struct Step {
+        Kind kind;
+        const char* address;
+        std::uint32_t lastInput, now;
+        V verdict;
+    } steps[] = {
+        // The user clicked the tray a moment ago while the schedule loads a page: still ours.
+        {Program, "http://www.tarvokelmora.com/kelmora", 0, 0, V::Allow},
+        {Go, "http://www.tarvokelmora.com/kelmora/", 900, 1000, V::Allow},
+        // A script wanders: on the site it may, elsewhere not; its frames are its own.
+        {Go, "http://www.tarvokelmora.com/kelmora/next/", 0, 5000, V::Allow},
+        {Go, "http://ads.example/", 0, 5000, V::Cancel},
+        {Frame, "http://ads.example/frame", 0, 5000, V::Allow},
+        {Window, "http://ads.example/pop", 4800, 5000, V::Cancel},  // not the user's own window
+        // A click opens its page once in the user's browser, on the site or not.
+        {Go, "https://example.org/news", 7000, 7100, V::OpenInBrowser},
+        {Go, "https://example.org/news", 7000, 7200, V::Cancel},  // the same click again
+        {Go, "http://www.tarvokelmora.com/kelmora/about", 8000, 8100, V::OpenInBrowser},
+        // Only web addresses leave the strip.
+        {Go, "file:///C:/Windows/system32/calc.exe", 9000, 9100, V::Cancel},
+        {UserWindow, "javascript:alert(1)", 9500, 9600, V::Cancel},
+        {UserWindow, "http://example.org/win", 10000, 10100, V::OpenInBrowser},
+        {UserWindow, "http://example.org/win2", 10000, 10200, V::Cancel},
+        // A stale click is no click; the tick counter may have wrapped meanwhile.
+        {UserWindow, "http://example.org/late", 10500, 13000, V::Cancel},
+        {Go, "http://example.org/wrap", 0xFFFFFF00u, 0x100u, V::OpenInBrowser},
+    };
+    for (const Step& s : steps) {
+        V got = V::Allow;
+        switch (s.kind) {
+            case Program: guard.ProgramNavigates(s.address); break;
+            case Go: got = guard.Navigation(site, s.address, true, s.lastInput, s.now); break;
+            case Frame: got = guard.Navigation(site, s.address, false, s.lastInput, s.now); break;
+            case Window: got = guard.NewWindow(s.address, false, s.lastInput, s.now); break;
+            case UserWindow: got = guard.NewWindow(s.address, true, s.lastInput, s.now); break;
+        }
+        EXPECT_EQ(got, s.verdict) << s.address << " at " << s.now;
+    }
 }

@@ -79,7 +79,7 @@ protected:
 
 TEST_F(TreeViewTest, TheControlFollowsInsertionsRemovalsAndResets) {
     tk::ImageList images;
-    tk::TreeImages shown(images);
+    tk::TreeImages shown(images, 16);
     CategoryTree tree("TVDocs");
     tree.AddLast("早先的", 0, 0);  // there before the control: shown when it attaches
     TreeViewAdapter adapter(m_control, tree, shown);
@@ -108,7 +108,7 @@ TEST_F(TreeViewTest, TheControlFollowsInsertionsRemovalsAndResets) {
 
 TEST_F(TreeViewTest, TheSelectionReachesTheCoreAsCurrentAndSelected) {
     tk::ImageList images;
-    tk::TreeImages shown(images);
+    tk::TreeImages shown(images, 16);
     CategoryTree tree("TVApp");
     TreeViewAdapter adapter(m_control, tree, shown);
     TreeNode* a = tree.AddLast("a.exe", 11, 0);
@@ -124,7 +124,7 @@ TEST_F(TreeViewTest, TheSelectionReachesTheCoreAsCurrentAndSelected) {
 
 TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
     tk::ImageList images;
-    tk::TreeImages shown(images);
+    tk::TreeImages shown(images, 16);
     CategoryTree tree("TVDocs");
     TreeViewAdapter adapter(m_control, tree, shown);
     TreeNode* group = tree.AddLast("example.com", 1, 0);
@@ -332,7 +332,7 @@ TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {
 
 TEST(TreeImagesTest, AnIconInsertedInTheMiddleKeepsEveryNumberOnItsPicture) {
     tk::ImageList images;
-    tk::TreeImages shown(images);
+    tk::TreeImages shown(images, 16);
     ASSERT_EQ(ImageList_GetImageCount(shown.Handle()), tk::ImageList::kBuiltInCount);
     tk::FileIcon red{{}, {}, 16, 16, std::vector<std::uint32_t>(256, 0xFFFF0000u)};
     tk::FileIcon big{{}, {}, 32, 32, std::vector<std::uint32_t>(1024, 0xFF00FF00u)};
