@@ -13,6 +13,20 @@ foreach(size 16 22 24 32 48 64 128 256)
             RENAME ${TK_DESKTOP_ID}.png)
 endforeach()
 
+# Where the desktop searches: GNOME Shell's search provider, KRunner's runner, and the bus
+# service that starts the program in the tray when either asks and it does not run. The
+# service names the program by its installed path, known only when installing.
+install(FILES ${TK_DESKTOP_DIR}/tarvokelmora-search-provider.ini
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/search-providers)
+install(FILES ${TK_DESKTOP_DIR}/tarvokelmora-krunner.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/krunner/dbusplugins RENAME tarvokelmora.desktop)
+install(CODE "
+    set(TK_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    configure_file(\"${TK_DESKTOP_DIR}/org.tarvokelmora.SearchProvider.service.in\"
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.tarvokelmora.SearchProvider.service\"
+        @ONLY)
+")
+
 configure_file(${TK_DESKTOP_DIR}/${TK_DESKTOP_ID}.metainfo.xml.in
                ${TK_GENERATED}/${TK_DESKTOP_ID}.metainfo.xml @ONLY)
 install(FILES ${TK_GENERATED}/${TK_DESKTOP_ID}.metainfo.xml

@@ -4,11 +4,13 @@
 #include <QDir>
 #include <QFont>
 #include <QLoggingCategory>
+#include <QSystemTrayIcon>
 
 #include "base/diagnostics.h"
 #include "base/worker_thread.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
+#include "desktop/search_result.h"
 #include "history/settings.h"
 #include "ui/application.h"
 #include "ui/command_line.h"
@@ -152,6 +154,11 @@ int main(int argc, char** argv) {
     // Ends as a termination request does: no question, the history saved on the way out.
     instance.SetOnQuit([] { tk::EndProgram(); });
     instance.SetOnOpen([&controller](const std::string& text) { controller.OpenShownEntry(text); });
+    // The history where the desktop searches (GNOME's overview, KRunner), while this runs.
+    const std::unique_ptr<tk::DesktopSearch> search = tk::OfferDesktopSearch(
+        {[&controller](std::string_view query, std::size_t limit) { return controller.SearchEntries(query, limit); },
+         [&controller](const std::string& id) { return controller.OpenFoundEntry(id); },
+         [&controller] { controller.BringIn(); }});
     // On Wayland, said only where the compositor cannot be asked for its windows, with what
     // the user can do about it when there is something.
     if (tk::ShouldTellX11WindowsOnly(display) && !desktop.SeesNativeWaylandWindows()) {
@@ -161,7 +168,8 @@ int main(int argc, char** argv) {
     if (const std::string hint = desktop.FolderWindowsHint(); !hint.empty()) {
         window.AddStartNotice(QString::fromStdString(hint));
     }
-    window.show();
+    // Started by the desktop's search: in the tray only, where there is one to come back from.
+    if (!command.hidden || !QSystemTrayIcon::isSystemTrayAvailable()) window.show();
     const int status = app.exec();
     // Everything is saved by now (the window saved on its way out). A save stuck on a hung
     // disk or a sweep stuck on a hung mount must not keep the program from ending: what is

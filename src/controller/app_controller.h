@@ -10,6 +10,7 @@
 #include "base/path_probe.h"
 #include "controller/controller_deps.h"
 #include "controller/doc_picker.h"
+#include "desktop/search_result.h"
 #include "controller/main_view.h"
 #include "controller/slide.h"
 #include "controller/start_docs_form.h"
@@ -117,8 +118,10 @@ public:
     // The desktop's search, the launchers and the command line: the entries whose shown text
     // answers `query`, best first, and opening the newest entry shown as `text` exactly as a
     // click in 全部 opens it (false when no entry shows that text).
-    std::vector<int> SearchEntries(std::string_view query, std::size_t limit);
+    std::vector<SearchResult> SearchEntries(std::string_view query, std::size_t limit);
     bool OpenShownEntry(const std::string& text);
+    // Opening a result of SearchEntries, named by its id (the entry's location).
+    bool OpenFoundEntry(const std::string& id);
 
     // ---- the system page
     void OpenSpecialFolder(int csidl);

@@ -162,9 +162,32 @@ void AppController::BtnDeleteAllDocsClick() {
     AfterRemoval();
 }
 
-std::vector<int> AppController::SearchEntries(std::string_view query, std::size_t limit) {
+std::vector<SearchResult> AppController::SearchEntries(std::string_view query, std::size_t limit) {
     EnsureHistory();
-    return SearchHistory(m_records.DocHistory(), m_deps.dialect, query, limit);
+    std::vector<SearchResult> results;
+    const auto& docs = m_records.DocHistory();
+    for (int i : SearchHistory(docs, m_deps.dialect, query, limit)) {
+        const TMyDoc& doc = docs[static_cast<std::size_t>(i)];
+        const int type = doc.DocType;
+        results.push_back({Trim(doc.Location), ShownText(doc, m_deps.dialect),
+                           type == kDocTypeProgram ? "软件" : type == kDocTypeFolder ? "文件夹" : "网页",
+                           Trim(doc.Location),
+                           type == kDocTypeProgram ? "application-x-executable"
+                           : type == kDocTypeFolder ? "folder"
+                                                    : "text-html"});
+    }
+    return results;
+}
+
+bool AppController::OpenFoundEntry(const std::string& id) {
+    EnsureHistory();
+    const auto& docs = m_records.DocHistory();
+    for (std::size_t i = docs.size(); i-- > 0;) {
+        if (TrimView(docs[i].Location) != id) continue;
+        ReportLaunch(DocPicker::OpenRecord(m_launcher, docs[i], m_deps.dialect));
+        return true;
+    }
+    return false;
 }
 
 bool AppController::OpenShownEntry(const std::string& text) {

@@ -119,14 +119,43 @@ MatchRank RankText(std::string_view text, std::string_view query) {
     return IsAscii(text) ? RankAsciiText(text, query) : RankMatch(MakeSearchKey(text), query);
 }
 
+std::vector<std::string> QueryTerms(std::string_view query) {
+    std::vector<std::string> terms;
+    std::string term;
+    for (char c : LowerQuery(query)) {
+        if (c == ' ' || c == '\t') {
+            if (!term.empty()) terms.push_back(std::move(term));
+            term.clear();
+        } else {
+            term += c;
+        }
+    }
+    if (!term.empty()) terms.push_back(std::move(term));
+    return terms;
+}
+
+MatchRank RankQuery(std::string_view text, std::string_view query, const std::vector<std::string>& terms) {
+    const MatchRank whole = RankText(text, query);
+    if (whole != MatchRank::None || terms.size() < 2) return whole;
+    // Words typed apart ("xia zai", "report 2024") each have to be found; the weakest counts.
+    MatchRank worst = MatchRank::Substring;
+    for (const std::string& term : terms) {
+        const MatchRank rank = RankText(text, term);
+        if (rank == MatchRank::None) return rank;
+        worst = std::max(worst, rank);
+    }
+    return worst;
+}
+
 std::vector<int> SearchHistory(const std::vector<TMyDoc>& docs, const PathDialect& dialect,
                                std::string_view query, std::size_t limit) {
     const std::string lowered = LowerQuery(query);
     if (lowered.empty() || limit == 0) return {};
+    const std::vector<std::string> terms = QueryTerms(lowered);
     std::array<std::vector<int>, 4> ranked;
     // Newest first: the records are kept oldest first.
     for (int i = static_cast<int>(docs.size()) - 1; i >= 0; --i) {
-        const MatchRank rank = RankText(ShownText(docs[static_cast<std::size_t>(i)], dialect), lowered);
+        const MatchRank rank = RankQuery(ShownText(docs[static_cast<std::size_t>(i)], dialect), lowered, terms);
         if (rank != MatchRank::None) ranked[static_cast<std::size_t>(rank)].push_back(i);
     }
     std::vector<int> result;

@@ -35,6 +35,12 @@ MatchRank RankText(std::string_view text, std::string_view query);
 // text when it gets none.
 std::string ShownText(const TMyDoc& doc, const PathDialect& dialect);
 
+// The words of a query, in lower case.
+std::vector<std::string> QueryTerms(std::string_view query);
+// How a text answers a query (lower case) whose words are `terms`: as a whole, or else with
+// every word found, ranked as the weakest of them (never above a substring).
+MatchRank RankQuery(std::string_view text, std::string_view query, const std::vector<std::string>& terms);
+
 // The records whose shown text answers `query`, best first: exact, prefix, substring, then
 // pinyin; newest first among equals. At most `limit`; an empty query answers nothing.
 std::vector<int> SearchHistory(const std::vector<TMyDoc>& docs, const PathDialect& dialect,

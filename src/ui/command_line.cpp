@@ -107,6 +107,11 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
         QStringLiteral("打开显示文字为 TEXT 的历史记录，与在“全部”中单击相同。"
                        "Open the entry whose shown text is TEXT, as a click in 全部 does."),
         QStringLiteral("TEXT"));
+    const QCommandLineOption hidden(
+        QStringLiteral("hidden"),
+        QStringLiteral("启动到系统托盘，不显示窗口（桌面搜索启动本程序时使用）。"
+                       "Start in the tray without showing the window (as the desktop's search "
+                       "starts it)."));
     // One dash or two, every option is a word: "-reverse=1" is an unknown "reverse", never
     // seven unknown letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -118,6 +123,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
     parser.addOption(list);
     parser.addOption(json);
     parser.addOption(open);
+    parser.addOption(hidden);
 
     CommandLine result;
     const QStringList ours = WithoutQtOptions(arguments);
@@ -157,6 +163,11 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& workin
         return fail(QStringLiteral("--show、--quit、--list 和 --open 只能选一个。Only one of --show, "
                                    "--quit, --list and --open may be given."));
     }
+    if (parser.isSet(hidden) && actions > 0) {
+        return fail(QStringLiteral("--hidden 只能单独使用。--hidden starts the program; it goes "
+                                   "with no other action."));
+    }
+    result.hidden = parser.isSet(hidden);
     if (parser.isSet(json) && !parser.isSet(list)) {
         return fail(QStringLiteral("--json 只能与 --list 一起使用。--json goes with --list."));
     }

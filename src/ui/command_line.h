@@ -27,6 +27,7 @@ struct CommandLine {
     QString output;
     QString openText;   // Open
     bool json = false;  // List as a JSON array
+    bool hidden = false;  // Run in the tray without showing the window (started by the desktop)
 };
 
 // The exit status of a command line the program does not understand.

@@ -47,8 +47,8 @@ class LaunchDesktop(Desktop):
     """The private desktop with a session bus, the program's messages in its output, and the
     desktop's default applications set up from the private data folder only."""
 
-    def __init__(self):
-        super().__init__(bus=True, prefix="tk-launch-")
+    def __init__(self, tray=False):
+        super().__init__(tray=tray, bus=True, prefix="tk-launch-")
         data = self.env["XDG_DATA_HOME"]
         self.env.update(XDG_DATA_DIRS=data + ":/usr/share",
                         QT_LOGGING_RULES="tarvokelmora.messages.info=true",

@@ -40,6 +40,9 @@ TEST(HistorySearch, ShownTextsAnswerByCaseByPlaceAndByPinyin) {
         {"下载", {3, 2}},
         {"lv", {5}},               // ü typed as v
         {"  xterm  ", {0, 4}},     // blanks around the query are not part of it
+        {"xia zai", {3, 2}},       // words typed apart each have to be found
+        {"home 文档", {1}},
+        {"home zzzz", {}},
         {"", {}},
         {"zzzz", {}},
     };

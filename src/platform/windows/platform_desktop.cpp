@@ -1,4 +1,5 @@
 #include "desktop/platform_desktop.h"
+#include "desktop/search_result.h"
 
 #include <windows.h>
 
@@ -13,6 +14,9 @@
 namespace tk {
 
 std::unique_ptr<PathDialect> CreatePlatformPathDialect() { return std::make_unique<WindowsPathDialect>(); }
+
+// The Windows desktop's search has no place for the program's history.
+std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers) { return nullptr; }
 
 PlatformDesktop CreatePlatformDesktop() {
     PlatformDesktop desktop;
