@@ -99,6 +99,8 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
                 row.isFile = files.FileExists(*path);
                 row.exists = row.isFile || files.DirectoryExists(*path);
                 row.path = std::move(*path);
+                row.started = m_windows.StartedProgramOf(*window, row.path);
+                if (row.started && !files.FileExists(row.started->location)) row.started.reset();
             }
             findings.rows.push_back(std::move(row));
         }
@@ -117,24 +119,32 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
     const PathAnswers answers = [&findings, &files](const std::string& path) -> std::optional<bool> {
         for (const SweepFindings::Row& row : findings.rows) {
             if (row.path == path) return row.isFile;
+            if (row.started && row.started->location == path) return true;
         }
         return files.FileExists(path);  // a path registration spelled otherwise
     };
     try {
         for (std::size_t row = 0; row < findings.rows.size(); ++row) {
             const SweepFindings::Row& found = findings.rows[row];
-            if (found.path.empty() || !found.exists) continue;
+            // A launcher found on disk stands for a process whose file this host cannot see
+            // (a sandboxed app's).
+            if (found.path.empty() || (!found.exists && !found.started)) continue;
             const std::string title = Trim(m_windowList[row].first);
             std::string name;
+            std::string location = found.path;
             if (IsSpecialTitle(title)) {
                 name = title;
             } else if (IsExcludedExecutable(found.path) || IsShellProgram(found.path, findings)) {
                 continue;
+            } else if (found.started) {
+                // Re-opening starts the launcher, under the name the user starts it by.
+                location = found.started->location;
+                name = found.started->name;
             } else {
                 name = m_records.Dialect().FileNamePart(found.path);
             }
-            if (!m_records.DocExists(name)) m_records.AddDoc(found.path, name, true, false, &answers);
-            AddOpenDoc(found.path);
+            if (!m_records.DocExists(name)) m_records.AddDoc(location, name, true, false, &answers);
+            AddOpenDoc(location);
         }
     } catch (...) {
         // An error ends the window pass only; what was registered stays.
