@@ -20,6 +20,18 @@ struct WindowInfo {
     // The program's executable when the desktop names no process for the window (found
     // through the window's application id instead); empty otherwise.
     std::string executable;
+    // The names the desktop knows the window's program by, to find its launcher (desktop
+    // entry): the application id (GTK's on X11, the Wayland app id), the WM_CLASS pair.
+    std::string appId;
+    std::string wmClass;
+    std::string wmInstance;
+};
+
+// A window's program as the user starts it, when that is another file than the one its
+// process runs (a script under its interpreter, a client of a terminal server).
+struct StartedProgram {
+    std::string location;  // what re-opening starts: a launcher the shell runs
+    std::string name;      // the command the user knows it by
 };
 
 struct WindowSnapshot {
@@ -37,6 +49,12 @@ public:
     virtual WindowSnapshot ListWindows() = 0;
     // The full path of a process's executable; nothing when it cannot be read or was deleted.
     virtual std::optional<std::string> ExecutableOfProcess(std::int64_t pid) = 0;
+    // The launcher that starts `window`'s program when it starts a different file than
+    // `executable`, the process's; nothing for a program started as it runs.
+    virtual std::optional<StartedProgram> StartedProgramOf(const WindowInfo& /*window*/,
+                                                           const std::string& /*executable*/) {
+        return std::nullopt;
+    }
     // False when some kinds of the desktop's windows are out of sight (native windows on a
     // desktop whose compositor cannot be asked), so the user can be told.
     virtual bool SeesAllWindows() const { return true; }

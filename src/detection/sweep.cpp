@@ -98,13 +98,20 @@ void Sweep::GatherWindows(SweepFindings& findings) const {
             if (path && !path->empty()) {
                 row.isFile = files.FileExists(*path);
                 row.exists = row.isFile || files.DirectoryExists(*path);
+                row.path = std::move(*path);
+                row.started = m_windows.StartedProgramOf(*window, row.path);
+                if (row.started && !files.FileExists(row.started->location)) row.started.reset();
+                // A browser or file manager is known by its program, or by the entry that
+                // starts it where the program is out of sight (a sandboxed one).
+                const auto isOne = [this](const std::string& program) {
+                    return m_shell.IsBrowserProgram(program) || m_shell.IsFileManagerProgram(program);
+                };
                 try {
-                    row.browser = row.exists && (m_shell.IsBrowserProgram(*path) ||
-                                                 m_shell.IsFileManagerProgram(*path));
+                    row.browser = (row.exists && isOne(row.path)) ||
+                                  (row.started && isOne(row.started->location));
                 } catch (...) {
                     // Not known for a browser: recorded as any program is.
                 }
-                row.path = std::move(*path);
             }
             findings.rows.push_back(std::move(row));
         }
@@ -123,25 +130,33 @@ void Sweep::ApplyWindows(const SweepFindings& findings) {
     const PathAnswers answers = [&findings, &files](const std::string& path) -> std::optional<bool> {
         for (const SweepFindings::Row& row : findings.rows) {
             if (row.path == path) return row.isFile;
+            if (row.started && row.started->location == path) return true;
         }
         return files.FileExists(path);  // a path registration spelled otherwise
     };
     try {
         for (std::size_t row = 0; row < findings.rows.size(); ++row) {
             const SweepFindings::Row& found = findings.rows[row];
-            if (found.path.empty() || !found.exists) continue;
+            // A launcher found on disk stands for a process whose file this host cannot see
+            // (a sandboxed app's).
+            if (found.path.empty() || (!found.exists && !found.started)) continue;
             const std::string title = Trim(m_windowList[row].first);
             std::string name;
+            std::string location = found.path;
             if (IsSpecialTitle(title)) {
                 name = title;
             } else if (IsExcludedExecutable(found.path) || found.browser ||
                        IsShellProgram(found.path, findings)) {
                 continue;
+            } else if (found.started) {
+                // Re-opening starts the launcher, under the name the user starts it by.
+                location = found.started->location;
+                name = found.started->name;
             } else {
                 name = m_records.Dialect().FileNamePart(found.path);
             }
-            if (!m_records.DocExists(name)) m_records.AddDoc(found.path, name, true, false, &answers);
-            AddOpenDoc(found.path);
+            if (!m_records.DocExists(name)) m_records.AddDoc(location, name, true, false, &answers);
+            AddOpenDoc(location);
         }
     } catch (...) {
         // An error ends the window pass only; what was registered stays.

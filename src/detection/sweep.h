@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <atomic>
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ struct SweepFindings {
         bool exists = false;
         bool isFile = false;  // asked here so that registering it asks the disk no more
         bool browser = false;  // a browser's or file manager's program: its windows count, never itself
+        // The program as the user starts it, when that is not `path`: recorded instead.
+        std::optional<StartedProgram> started;
     };
     std::vector<std::pair<std::string, WindowHandle>> windowList;
     std::vector<Row> rows;   // one for each entry of windowList, up to where the pass stopped

@@ -179,6 +179,23 @@ class LaunchTest(DesktopTestCase):
         # Started as it is, by its own path, with nothing added.
         self.assertEqual(self.wait_calls(), [[tool]])
 
+    def test_a_program_recorded_as_its_desktop_entry_starts_the_entry(self):
+        # What the sweep records for a script run by its interpreter: the entry it was started
+        # from, in the user's applications folder, under its command's name.
+        tool = os.path.join(self.run_dir, "bin", "tk-script-tool")
+        os.mkdir(os.path.dirname(tool))
+        with open(tool, "w") as f:
+            f.write(RECORDER)
+        os.chmod(tool, 0o755)
+        entry = os.path.join(self.desk.env["XDG_DATA_HOME"], "applications",
+                             "tk-script-tool-%s.desktop" % os.path.basename(self.run_dir))
+        with open(entry, "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Tool\nExec=%s --from-entry\n"
+                    % tool)
+        self.start_program(PAGE_PROGRAMS, [(entry, "tk-script-tool", 2)])
+        self.click_first_row(1)
+        self.assertEqual(self.wait_calls(), [[tool, "--from-entry"]])
+
     def test_a_folder_entry_opens_in_the_default_application(self):
         folder = os.path.join(self.desk.home, FOLDER)
         os.makedirs(folder, exist_ok=True)

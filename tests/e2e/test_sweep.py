@@ -4,7 +4,10 @@
 Usage: test_sweep.py PATH/TO/tarvokelmora [unittest arguments]
 
 A private X desktop (Xvfb, openbox) with a private session bus, an xterm and a nautilus window
-on a folder whose name is Chinese and holds a blank. A private copy of the program runs there;
+on a folder whose name is Chinese and holds a blank, and two programs whose windows' processes
+run another file than the user starts: gnome-terminal (its windows belong to
+gnome-terminal-server, started on the bus) and a Python script with a desktop entry of its own in
+the private data folder, known to it by StartupWMClass only. A private copy of the program runs there;
 once a sweep that began with the program's window on screen has asked the file manager for its
 windows (watched on the bus), the program is asked to end with SIGTERM and the history it saved
 beside itself is read back. Times go to standard error.
@@ -26,6 +29,19 @@ FOLDER = "数据 目录"
 SWEEP_WAIT = 30.0
 FM_NAME = "org.freedesktop.FileManager1"
 FM_PATH = "/org/freedesktop/FileManager1"
+TERMINAL_ENTRY = "/usr/share/applications/org.gnome.Terminal.desktop"
+SCRIPT_NAME = "tk-scriptapp"
+# A GTK window under the interpreter: its process is python3, its WM_CLASS the script's name.
+SCRIPT = """#!/usr/bin/python3
+import gi
+gi.require_version("Gtk", "3.0")
+from gi.repository import GLib, Gtk
+GLib.set_prgname("%s")
+window = Gtk.Window(title="script window")
+window.connect("destroy", Gtk.main_quit)
+window.show_all()
+Gtk.main()
+""" % SCRIPT_NAME
 
 # dbus-monitor's header lines: the sweep's question to the file manager and every answer.
 CALL_LINE = re.compile(r"^method call .* sender=(\S+) -> destination=%s serial=(\d+) "
@@ -119,7 +135,8 @@ class Monitor:
 class SweepTest(DesktopTestCase):
     DESKTOP = SweepDesktop
     SCOPE = "class"
-    TOOLS = ("xterm", "nautilus", "dbus-monitor", "dbus-send", "gdbus")
+    TOOLS = ("xterm", "nautilus", "dbus-monitor", "dbus-send", "gdbus", "gnome-terminal",
+             "/usr/libexec/gnome-terminal-server")
 
     @classmethod
     def setUpClass(cls):
@@ -127,9 +144,39 @@ class SweepTest(DesktopTestCase):
         cls.run_program()
 
     @classmethod
+    def start_started_programs(cls):
+        """gnome-terminal, its server activated on the bus; the script, by its entry's name."""
+        desk = cls.desk
+        with open(os.path.join(desk.tmp, "services", "org.gnome.Terminal.service"), "w") as f:
+            f.write("[D-BUS Service]\nName=org.gnome.Terminal\n"
+                    "Exec=/usr/libexec/gnome-terminal-server\n")
+        desk.spawn(["gnome-terminal", "--", "sleep", "600"], "gnome-terminal")
+        bin_dir = os.path.join(desk.tmp, "bin")
+        os.mkdir(bin_dir)
+        script = os.path.join(bin_dir, SCRIPT_NAME)
+        with open(script, "w") as f:
+            f.write(SCRIPT)
+        os.chmod(script, 0o755)
+        applications = os.path.join(desk.env["XDG_DATA_HOME"], "applications")
+        os.makedirs(applications)
+        # Named unlike the script, so only StartupWMClass ties the window to it.
+        cls.script_entry = os.path.join(applications, "org.example.ScriptApp.desktop")
+        with open(cls.script_entry, "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Script App\nExec=%s\n"
+                    "Icon=accessories-calculator\nStartupWMClass=Tk-scriptapp\n" % SCRIPT_NAME)
+        desk.env["PATH"] = bin_dir + ":" + desk.env.get("PATH", "/usr/bin:/bin")
+        desk.spawn([script], "script")
+        for cls_name in ("gnome-terminal-server", "tk-scriptapp"):
+            wait_for(lambda: desk.xdotool("search", "--onlyvisible", "--classname", cls_name,
+                                          check=False).split(),
+                     what="a window of " + cls_name,
+                     detail=lambda: desk.log("gnome-terminal") + desk.log("script"))
+
+    @classmethod
     def run_program(cls):
         desk, t0 = cls.desk, cls.desk.began
 
+        cls.start_started_programs()
         xterm = desk.spawn(["xterm", "-T", "term title"], "xterm")
         cls.folder = os.path.join(desk.home, FOLDER)
         os.mkdir(cls.folder)
@@ -181,6 +228,15 @@ class SweepTest(DesktopTestCase):
 
     def test_the_xterm_is_recorded_as_a_program_by_its_file_name(self):
         self.assertIn((self.xterm_exe, "xterm", "2"), self.docs())
+
+    def test_programs_started_by_another_file_are_recorded_as_their_entries(self):
+        docs = self.docs()
+        # Re-opening starts the entry; the name is the command its Exec line starts.
+        self.assertIn((TERMINAL_ENTRY, "gnome-terminal", "2"), docs)
+        self.assertIn((self.script_entry, SCRIPT_NAME, "2"), docs)
+        names = [d[1] for d in docs]
+        self.assertNotIn("gnome-terminal-server", names)
+        self.assertEqual([n for n in names if n.startswith("python")], [])
 
     def test_the_nautilus_folder_is_recorded_by_its_decoded_path(self):
         # Exactly the path, the blank and the Chinese as they are: no %-escapes.

@@ -69,6 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Require(LowerAscii(PropertyText(machine, kString).value_or("")) == "here",
                         "a pid is believed only from this host");
             }
+            const WmClassNames names = WmClass(Property(in));
+            for (const std::string& name : {names.instance, names.className}) {
+                Require(ValidUtf8(name) && name.find('\0') == std::string::npos,
+                        "a class name is UTF-8 up to its NUL");
+            }
             break;
         }
         case 3: {

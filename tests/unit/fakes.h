@@ -54,7 +54,15 @@ public:
     std::map<std::int64_t, std::string> executables;
     std::int64_t failOnPid = 0;  // asking for this process throws
     std::vector<std::int64_t> asked;
+    // Executable -> the launcher its windows' entry names.
+    std::map<std::string, StartedProgram> started;
     WindowSnapshot ListWindows() override { return snapshot; }
+    std::optional<StartedProgram> StartedProgramOf(const WindowInfo&,
+                                                   const std::string& executable) override {
+        auto it = started.find(executable);
+        if (it == started.end()) return std::nullopt;
+        return it->second;
+    }
     std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override {
         asked.push_back(pid);
         if (pid == failOnPid) throw std::runtime_error("process query failed");

@@ -141,6 +141,36 @@ TEST_F(PosixSweep, ProgramsBehindShellWindowsAreNotPrograms) {
     EXPECT_EQ(history.DocHistory().size(), 6u);
 }
 
+TEST_F(PosixSweep, ProgramsStartedByAnotherFileAreRecordedAsTheirLauncher) {
+    const std::string terminal = "/usr/share/applications/org.gnome.Terminal.desktop";
+    const std::string flat = "/var/lib/flatpak/exports/share/applications/org.example.Flat.desktop";
+    files.files = {"/usr/libexec/gnome-terminal-server", "/usr/bin/xterm", "/usr/bin/python3.11",
+                   "/usr/lib/chromium/chromium", terminal, flat,
+                   "/usr/share/applications/chromium.desktop"};
+    windows.started = {
+        {"/usr/libexec/gnome-terminal-server", {terminal, "gnome-terminal"}},
+        {"/app/bin/flat", {flat, "org.example.Flat"}},  // runs where this host cannot see
+        {"/usr/bin/python3.11", {"/home/u/.local/share/applications/gone.desktop", "gone"}},
+        {"/usr/lib/chromium/chromium", {"/usr/share/applications/chromium.desktop", "chromium"}}};
+    windows.Add(1, "t1", "/usr/libexec/gnome-terminal-server");
+    windows.Add(1, "t2", "/usr/libexec/gnome-terminal-server");
+    windows.Add(2, "calc", "/app/bin/flat");
+    windows.Add(3, "script", "/usr/bin/python3.11");  // its launcher was removed meanwhile
+    windows.Add(4, "Page", "/usr/lib/chromium/chromium");
+    windows.Add(5, "term", "/usr/bin/xterm");
+    shell.result.programs = {"/usr/lib/chromium/chromium"};
+    sweep.CheckOpenDocs();
+    Lines recorded;
+    for (const auto& doc : history.DocHistory()) {
+        recorded.push_back(doc.Location + " | " + doc.Title + " | " + std::to_string(doc.DocType));
+    }
+    EXPECT_EQ(recorded, (Lines{terminal + " | gnome-terminal | 2", flat + " | org.example.Flat | 2",
+                               "/usr/bin/python3.11 | python3.11 | 2",
+                               "/usr/bin/xterm | xterm | 2"}));
+    EXPECT_TRUE(sweep.IsDocOpen(terminal));
+    EXPECT_FALSE(sweep.IsDocOpen("/usr/libexec/gnome-terminal-server"));
+}
+
 TEST_F(PosixSweep, ErrorsEndTheirPassButKeepWhatWasRecorded) {
     files.files = {"/usr/bin/a", "/usr/bin/c"};
     windows.Add(1, "a", "/usr/bin/a");

@@ -35,6 +35,7 @@ MergedWindowSystem::MergedWindowSystem(std::unique_ptr<NativeWindowLister> nativ
 }
 
 WindowSnapshot MergedWindowSystem::ListWindows() {
+    m_entries.Refresh();
     WindowSnapshot x = m_x11 ? m_x11->ListWindows() : WindowSnapshot{};
     NativeWindowList native;
     if (m_native) {
@@ -79,6 +80,11 @@ WindowSnapshot MergedWindowSystem::ListWindows() {
 
 std::optional<std::string> MergedWindowSystem::ExecutableOfProcess(std::int64_t pid) {
     return ProcessExecutable(pid);
+}
+
+std::optional<StartedProgram> MergedWindowSystem::StartedProgramOf(const WindowInfo& window,
+                                                                   const std::string& executable) {
+    return StartedProgramOfWindow(window, executable, m_entries);
 }
 
 bool MergedWindowSystem::SeesAllWindows() const { return m_native && m_nativeWorked; }

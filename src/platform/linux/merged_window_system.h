@@ -6,6 +6,7 @@
 #include <string>
 
 #include "desktop/window_system.h"
+#include "platform/linux/icons/window_entries.h"
 #include "platform/linux/native_windows.h"
 
 namespace tk {
@@ -24,6 +25,8 @@ public:
 
     WindowSnapshot ListWindows() override;
     std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override;
+    std::optional<StartedProgram> StartedProgramOf(const WindowInfo& window,
+                                                   const std::string& executable) override;
     bool SeesAllWindows() const override;
     std::string UnseenWindowsHint() const override;
 
@@ -32,6 +35,7 @@ private:
     std::unique_ptr<WindowSystem> m_x11;
     std::int64_t m_ownPid;
     std::string m_ownExecutable;
+    DesktopEntryCatalog m_entries;
     // Written by the sweep's thread, read by the window's.
     std::atomic<bool> m_nativeWorked = true;
 };

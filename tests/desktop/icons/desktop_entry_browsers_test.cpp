@@ -96,6 +96,9 @@ TEST_F(DesktopEntryBrowsersTest, KnownByWhatTheDesktopSaysOfThem) {
         {opt + "/tk-web-b", false},                 // a name inside another
         {opt + "/tk-launch", true},
         {"/usr/bin/flatpak", false},                // a launcher is nobody's program
+        // A window recorded as the entry that starts it (a sandboxed browser's) by that entry.
+        {(m_root / "data/applications/web.desktop").string(), true},
+        {(m_root / "data/applications/viewer.desktop").string(), false},
         {"/usr/bin/env", false},
         {"", false},
         {std::string("/usr/bin/tk-web\0x", 17), false},

@@ -106,6 +106,12 @@ TEST_F(DesktopEntryIconsTest, OddPathsGetTheGenericIconOrNothing) {
     EXPECT_EQ(Theme(icons.IconOf("")), "<none>");
     EXPECT_EQ(Theme(icons.IconOf(std::string("/bin/true\0/x", 12))), "<none>");
     EXPECT_EQ(Theme(icons.IconOf("/bin/true")), "true-icon");
+    // A program recorded as its entry shows the entry's icon; a file that is no entry, the
+    // generic one.
+    EXPECT_EQ(Theme(icons.IconOf((m_root / "system/applications/plain.desktop").string())),
+              "true-icon");
+    std::ofstream(m_root / "broken.desktop") << "\xff garbage";
+    EXPECT_EQ(Theme(icons.IconOf((m_root / "broken.desktop").string())), generic);
 }
 
 TEST_F(DesktopEntryIconsTest, ReadsEntriesAgainOnlyAfterTheirFoldersChange) {

@@ -85,7 +85,8 @@ DesktopEntryBrowsers::DesktopEntryBrowsers(Folders folders, Kind kind)
 bool DesktopEntryBrowsers::IsBrowser(const std::string& executable) {
     if (executable.empty() || executable.find('\0') != std::string::npos) return false;
     if (!m_built || m_stamps.Changed()) Rebuild();
-    if (m_paths.contains(executable)) return true;
+    // A program recorded as the entry that starts it (a sandboxed browser's).
+    if (m_paths.contains(executable) || m_entries.contains(executable)) return true;
     const std::string name = FileName(executable);
     if (m_names.contains(name)) return true;
     const std::string folder = Folder(executable);
@@ -112,6 +113,7 @@ void DesktopEntryBrowsers::Rebuild() {
     m_paths.clear();
     m_names.clear();
     m_wrappers.clear();
+    m_entries.clear();
     const std::unordered_set<std::string> listed = ListedHandlers();
     const std::vector<std::string> dataDirs =
         m_folders.dataDirs.empty() ? DesktopDataDirs() : m_folders.dataDirs;
@@ -137,6 +139,7 @@ void DesktopEntryBrowsers::Rebuild() {
         }
         browser = browser || (handles && (!m_kind.onlyFolderTypes || onlyFolders));
         if (!browser) continue;
+        m_entries.insert(entry.path);
         glib::String tryExec(g_desktop_app_info_get_string(info.get(), "TryExec"));
         if (tryExec) AddProgram(tryExec.get());
         AddProgram(ExecProgram(info.get()));

@@ -32,7 +32,8 @@ public:
 
     explicit DesktopEntryBrowsers(Folders folders = {}, Kind kind = WebBrowsers());
 
-    // Whether the program at `executable` (a real path, as /proc gives it) is a browser's.
+    // Whether the program at `executable` (a real path, as /proc gives it, or the path of the
+    // desktop entry that starts it) is a browser's.
     bool IsBrowser(const std::string& executable);
 
 private:
@@ -56,6 +57,7 @@ private:
     std::unordered_set<std::string> m_paths;  // real paths of the entries' programs
     std::unordered_set<std::string> m_names;  // their file names, as written and as resolved
     std::vector<Wrapper> m_wrappers;
+    std::unordered_set<std::string> m_entries;  // the kind's entry files, by path
 };
 
 }  // namespace tk

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 #include <utility>
+#include <sys/stat.h>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -32,6 +33,19 @@ std::optional<FileIcon> IconFromGIcon(GIcon* icon) {
     return result;
 }
 
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::optional<FileIcon> IconOfEntry(const std::string& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    glib::Object<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(file.c_str()));
+    GIcon* gicon = info ? g_app_info_get_icon(G_APP_INFO(info.get())) : nullptr;
+    return gicon != nullptr ? IconFromGIcon(gicon) : std::nullopt;
+}
+
 }  // namespace
 
 DesktopEntryIcons::DesktopEntryIcons(std::vector<std::string> dataDirs)
@@ -43,6 +57,8 @@ std::optional<FileIcon> DesktopEntryIcons::IconOf(const std::string& path) {
     generic.themeName = kGenericIconName;
     const std::string real = RealPath(path.c_str());
     if (real.empty()) return generic;
+    // A program recorded as its desktop entry shows that entry's icon.
+    if (EndsWith(real, ".desktop")) return IconOfEntry(real).value_or(generic);
 
     if (!m_built) Rebuild();
     auto found = m_iconByExecutable.find(real);

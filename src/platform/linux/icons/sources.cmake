@@ -6,5 +6,6 @@ target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_folders.cpp
     ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_icons.cpp
     ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_programs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window_entries.cpp
 )
 target_link_libraries(tk_platform PRIVATE PkgConfig::TK_ICONS)

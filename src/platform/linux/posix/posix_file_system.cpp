@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/linux/shell/desktop_entry_trust.h"
+
 namespace tk {
 
 bool PosixFileSystem::FileExists(const std::string& path) const {
@@ -17,8 +19,12 @@ bool PosixFileSystem::DirectoryExists(const std::string& path) const {
 
 bool PosixFileSystem::IsProgramFile(const std::string& path) const {
     struct stat st {};
-    return !path.empty() && path.front() == '/' && ::stat(path.c_str(), &st) == 0 &&
-           S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0 && ::access(path.c_str(), X_OK) == 0;
+    if (path.empty() || path.front() != '/' || ::stat(path.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    if (path.ends_with(".desktop")) return IsTrustedDesktopEntry(path);
+    return (st.st_mode & 0111) != 0 && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace tk

@@ -9,7 +9,8 @@ class PosixFileSystem final : public FileSystem {
 public:
     bool FileExists(const std::string& path) const override;
     bool DirectoryExists(const std::string& path) const override;
-    // A regular file this user may execute.
+    // A regular file this user may execute, or a desktop entry the desktop would start
+    // (programs whose process runs another file are recorded as their entries).
     bool IsProgramFile(const std::string& path) const override;
 };
 

@@ -97,6 +97,8 @@ std::vector<NativeWindow> ToNativeWindows(const std::vector<CompositorWindow>& w
         n.info.toolWindow = w.skipTaskbar || !(w.normal || w.dialog);
         n.info.text = std::string(TruncateUtf8(w.title, kMaxTextBytes));
         n.info.pid = w.pid;
+        // A native window's class is its Wayland app id.
+        n.info.appId = w.wmClass;
         n.xwayland = w.x11;
         result.push_back(std::move(n));
     }

@@ -100,6 +100,7 @@ NativeWindowList WlrootsWindowLister::List() {
             window.info.pid = view[i]->pid;
             window.xwayland = view[i]->xwayland;
         }
+        window.info.appId = toplevel.appId;
         if (window.info.pid <= 0 && !window.xwayland) {
             window.info.executable = m_programs.ExecutableOfAppId(toplevel.appId);
         }

@@ -32,6 +32,19 @@ std::optional<std::string_view> PropertyText(const RawProperty& p, std::uint32_t
     return bytes->substr(0, bytes->find('\0'));
 }
 
+WmClassNames WmClass(const RawProperty& wmClass) {
+    WmClassNames names;
+    auto bytes = Items(wmClass, kAtomString, 8);
+    if (!bytes) return names;
+    const std::size_t end = bytes->find('\0');
+    names.instance = Latin1ToUtf8(bytes->substr(0, end));
+    if (end != std::string_view::npos) {
+        const std::string_view rest = bytes->substr(end + 1);
+        names.className = Latin1ToUtf8(rest.substr(0, rest.find('\0')));
+    }
+    return names;
+}
+
 std::optional<std::vector<std::uint32_t>> PropertyCard32s(const RawProperty& p, std::uint32_t type) {
     auto bytes = Items(p, type, 32);
     if (!bytes) return {};

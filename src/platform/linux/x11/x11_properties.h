@@ -39,6 +39,14 @@ std::string WindowTitle(const RawProperty& netWmName, const RawProperty& wmName,
 // from elsewhere, or from nowhere said, names an unrelated process here; 0 then.
 std::int64_t ClaimedLocalPid(const RawProperty& netWmPid, const RawProperty& clientMachine,
                              std::string_view thisHost);
+// WM_CLASS: the instance name, then the class name, each ending at its NUL; a name the
+// client left out is empty. Latin-1, as the property is typed, given as UTF-8.
+struct WmClassNames {
+    std::string instance;
+    std::string className;
+};
+WmClassNames WmClass(const RawProperty& wmClass);
+
 // This machine's name as clients write it into WM_CLIENT_MACHINE.
 std::string ThisHostName();
 

@@ -28,6 +28,9 @@ constexpr std::uint32_t kUtf8TitleLongs = 33;
 constexpr std::uint32_t kLegacyTitleLongs = 256;
 constexpr std::uint32_t kMaxAtomListLongs = 64;
 constexpr std::uint32_t kMaxHostLongs = 64;  // a host name is at most 255 bytes
+// Names longer than an entry's file name (255 bytes) find no entry anyway.
+constexpr std::uint32_t kMaxAppIdLongs = 64;
+constexpr std::uint32_t kMaxWmClassLongs = 128;
 constexpr std::uint32_t kWmStateWithdrawn = 0;
 
 struct Atoms {
@@ -36,6 +39,7 @@ struct Atoms {
     ClientListAtoms list;
     xcb_atom_t netWmName = XCB_ATOM_NONE;
     xcb_atom_t netWmPid = XCB_ATOM_NONE;
+    xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
     xcb_atom_t netWmState = XCB_ATOM_NONE;
     xcb_atom_t skipTaskbar = XCB_ATOM_NONE;
     xcb_atom_t windowType = XCB_ATOM_NONE;
@@ -50,6 +54,7 @@ constexpr std::pair<const char*, xcb_atom_t Atoms::*> kAtomNames[] = {
     {"COMPOUND_TEXT", &Atoms::compoundText},
     {"_NET_WM_NAME", &Atoms::netWmName},
     {"_NET_WM_PID", &Atoms::netWmPid},
+    {"_GTK_APPLICATION_ID", &Atoms::gtkApplicationId},
     {"_NET_WM_STATE", &Atoms::netWmState},
     {"_NET_WM_STATE_SKIP_TASKBAR", &Atoms::skipTaskbar},
     {"_NET_WM_WINDOW_TYPE", &Atoms::windowType},
@@ -84,6 +89,8 @@ struct Pending {
     xcb_get_property_cookie_t wmName;
     xcb_get_property_cookie_t netWmPid;
     xcb_get_property_cookie_t clientMachine;
+    xcb_get_property_cookie_t appId;
+    xcb_get_property_cookie_t wmClass;
 };
 
 }  // namespace
@@ -152,7 +159,9 @@ public:
                  GetProperty(w, m_atoms.netWmName, m_atoms.utf8String, kUtf8TitleLongs),
                  GetProperty(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kLegacyTitleLongs),
                  GetProperty(w, m_atoms.netWmPid, XCB_ATOM_CARDINAL, 1),
-                 GetProperty(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, kMaxHostLongs)});
+                 GetProperty(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, kMaxHostLongs),
+                 GetProperty(w, m_atoms.gtkApplicationId, m_atoms.utf8String, kMaxAppIdLongs),
+                 GetProperty(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, kMaxWmClassLongs)});
         }
         std::optional<xcb_res_query_client_ids_cookie_t> clientIds = AskClientPids(windows);
 
@@ -173,6 +182,8 @@ public:
             auto wmName = TakeProperty(p.wmName, gone);
             auto netWmPid = TakeProperty(p.netWmPid, gone);
             auto clientMachine = TakeProperty(p.clientMachine, gone);
+            auto appId = TakeProperty(p.appId, gone);
+            auto wmClass = TakeProperty(p.wmClass, gone);
             // Destroyed while we asked: not a window any more, and no concern of anyone else.
             if (gone) continue;
 
@@ -191,6 +202,11 @@ public:
             info.text = WindowTitle(View(netWmName.get()), View(wmName.get()),
                                     {m_atoms.utf8String, m_atoms.compoundText});
             info.pid = ClaimedLocalPid(View(netWmPid.get()), View(clientMachine.get()), host);
+            info.appId = SanitizeUtf8(
+                PropertyText(View(appId.get()), m_atoms.utf8String).value_or(std::string_view()));
+            WmClassNames names = WmClass(View(wmClass.get()));
+            info.wmInstance = std::move(names.instance);
+            info.wmClass = std::move(names.className);
             result.push_back(std::move(info));
         }
 
@@ -319,6 +335,7 @@ WindowSnapshot X11WindowSystem::ListWindows() {
     if (!IsAvailable() && !Connect(snapshot.error)) return snapshot;
     X11Connection& connection = *m_connection;
     snapshot.desktopWindow = connection.Root();
+    m_entries.Refresh();
 
     std::vector<xcb_window_t> windows = connection.ListClients();
     if (m_options.afterListRead) {
@@ -338,6 +355,11 @@ WindowSnapshot X11WindowSystem::ListWindows() {
 
 std::optional<std::string> X11WindowSystem::ExecutableOfProcess(std::int64_t pid) {
     return ProcessExecutable(pid);
+}
+
+std::optional<StartedProgram> X11WindowSystem::StartedProgramOf(const WindowInfo& window,
+                                                                const std::string& executable) {
+    return StartedProgramOfWindow(window, executable, m_entries);
 }
 
 std::optional<std::string> ProcessExecutable(std::int64_t pid) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "desktop/window_system.h"
+#include "platform/linux/icons/window_entries.h"
 
 namespace tk {
 
@@ -47,12 +48,17 @@ public:
     // Reads /proc/PID/exe; nothing for a process that is gone, unreadable or whose file was
     // deleted.
     std::optional<std::string> ExecutableOfProcess(std::int64_t pid) override;
+    // The window's desktop entry, by its GTK application id or WM_CLASS, when that starts
+    // another file than the process runs.
+    std::optional<StartedProgram> StartedProgramOf(const WindowInfo& window,
+                                                   const std::string& executable) override;
 
 private:
     bool Connect(std::string& error);
 
     Options m_options;
     std::unique_ptr<X11Connection> m_connection;
+    DesktopEntryCatalog m_entries;
 };
 
 // The executable behind a process id, as /proc gives it; shared with anything else that needs it.

@@ -1,0 +1,144 @@
+#include "platform/linux/icons/window_entries.h"
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include "base/text.h"
+#include "platform/linux/glib/glib_ptr.h"
+#include "platform/linux/icons/desktop_entry_programs.h"
+
+namespace tk {
+
+namespace {
+
+constexpr std::size_t kMaxIdBytes = 255;
+constexpr std::string_view kEntrySuffix = ".desktop";
+
+// A window may name itself anything; only what could be an entry's file name is looked up.
+bool CouldBeEntryName(const std::string& name) {
+    return !name.empty() && name.size() + kEntrySuffix.size() <= kMaxIdBytes &&
+           name.find('/') == std::string::npos && name.find('\0') == std::string::npos &&
+           name.front() != '.';
+}
+
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string RealPath(const std::string& path) {
+    if (path.empty()) return {};
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
+}
+
+// A program on PATH as an absolute path: a relative PATH entry would let the current folder
+// decide which file an entry starts.
+std::string FindOnPath(const char* program) {
+    if (program == nullptr || program[0] == '\0') return {};
+    glib::String found(g_find_program_in_path(program));
+    return found && found.get()[0] == '/' ? std::string(found.get()) : std::string();
+}
+
+EntryFacts FactsOf(GDesktopAppInfo* info) {
+    EntryFacts facts;
+    const char* id = g_app_info_get_id(G_APP_INFO(info));
+    const char* file = g_desktop_app_info_get_filename(info);
+    const char* wmClass = g_desktop_app_info_get_startup_wm_class(info);
+    facts.id = id != nullptr ? id : "";
+    facts.file = file != nullptr ? file : "";
+    facts.startupWmClass = wmClass != nullptr ? wmClass : "";
+    facts.execPath = FindOnPath(g_app_info_get_executable(G_APP_INFO(info)));
+    facts.execReal = RealPath(facts.execPath);
+    glib::String tryExec(g_desktop_app_info_get_string(info, "TryExec"));
+    facts.tryExecReal = RealPath(FindOnPath(tryExec.get()));
+    return facts;
+}
+
+std::optional<EntryFacts> ByName(const std::string& name, EntryCatalog& entries) {
+    if (!CouldBeEntryName(name)) return std::nullopt;
+    if (auto found = entries.ById(name + std::string(kEntrySuffix))) return found;
+    const std::string lower = LowerAscii(name);
+    if (lower != name) return entries.ById(lower + std::string(kEntrySuffix));
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<EntryFacts> EntryOfWindow(const WindowInfo& window, EntryCatalog& entries) {
+    if (auto found = ByName(window.appId, entries)) return found;
+    const std::array<const std::string*, 3> names = {&window.wmClass, &window.wmInstance,
+                                                     &window.appId};
+    bool anyName = false;
+    for (const std::string* name : names) anyName |= CouldBeEntryName(*name);
+    if (!anyName) return std::nullopt;
+    for (const std::string* name : names) {
+        if (!CouldBeEntryName(*name)) continue;
+        const std::string lower = LowerAscii(*name);
+        for (const EntryFacts& entry : entries.WithWmClass()) {
+            if (LowerAscii(entry.startupWmClass) == lower) return entry;
+        }
+    }
+    if (auto found = ByName(window.wmClass, entries)) return found;
+    return ByName(window.wmInstance, entries);
+}
+
+std::optional<StartedProgram> StartedByEntry(const EntryFacts& entry, const std::string& executable) {
+    if (entry.file.empty() || entry.execPath.empty() || entry.execReal.empty()) return std::nullopt;
+    if (entry.execReal == executable || entry.tryExecReal == executable) return std::nullopt;
+    StartedProgram started;
+    started.location = entry.file;
+    if (!IsEntryLauncher(entry.execPath)) {
+        started.name = BaseName(entry.execPath);
+    } else if (!entry.tryExecReal.empty() && !IsEntryLauncher(entry.tryExecReal)) {
+        started.name = BaseName(entry.tryExecReal);
+    } else {
+        started.name = entry.id.ends_with(kEntrySuffix)
+                           ? entry.id.substr(0, entry.id.size() - kEntrySuffix.size())
+                           : entry.id;
+    }
+    if (started.name.empty()) return std::nullopt;
+    return started;
+}
+
+std::optional<StartedProgram> StartedProgramOfWindow(const WindowInfo& window,
+                                                     const std::string& executable,
+                                                     EntryCatalog& entries) {
+    if (executable.empty()) return std::nullopt;
+    const std::optional<EntryFacts> entry = EntryOfWindow(window, entries);
+    return entry ? StartedByEntry(*entry, executable) : std::nullopt;
+}
+
+std::optional<EntryFacts> DesktopEntryCatalog::ById(const std::string& id) {
+    auto known = m_byId.find(id);
+    if (known != m_byId.end()) return known->second;
+    std::optional<EntryFacts> found;
+    // Null for hidden entries, other types, and entries whose TryExec is not installed.
+    glib::Object<GDesktopAppInfo> info(g_desktop_app_info_new(id.c_str()));
+    if (info) found = FactsOf(info.get());
+    m_byId.emplace(id, found);
+    return found;
+}
+
+const std::vector<EntryFacts>& DesktopEntryCatalog::WithWmClass() {
+    if (m_indexed) return m_withWmClass;
+    m_indexed = true;
+    GList* all = g_app_info_get_all();
+    for (GList* item = all; item != nullptr; item = item->next) {
+        if (!G_IS_DESKTOP_APP_INFO(item->data)) continue;
+        auto* info = G_DESKTOP_APP_INFO(item->data);
+        const char* wmClass = g_desktop_app_info_get_startup_wm_class(info);
+        if (wmClass != nullptr && wmClass[0] != '\0') m_withWmClass.push_back(FactsOf(info));
+    }
+    g_list_free_full(all, g_object_unref);
+    return m_withWmClass;
+}
+
+void DesktopEntryCatalog::Refresh() {
+    m_byId.clear();
+    m_indexed = false;
+    m_withWmClass.clear();
+}
+
+}  // namespace tk
