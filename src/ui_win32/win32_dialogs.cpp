@@ -5,6 +5,7 @@
 #include "base/wide_text.h"
 #include "startup/startup.h"
 #include "ui_win32/win32_artwork.h"
+#include "ui_win32/win32_dpi.h"
 
 namespace tk {
 
@@ -23,9 +24,13 @@ HBRUSH Background() {
     return brush;
 }
 
-void DrawNamed(HDC dc, const char* name, int x, int y, int w = -1, int h = -1) {
-    const Picture& picture = Artwork(name);
-    const RECT dest{x, y, x + (w < 0 ? picture.width : w), y + (h < 0 ? picture.height : h)};
+// Draws the artwork `name` at `dpi`; positions and sizes in 96-DPI pixels (a size of -1: the
+// picture's own).
+void DrawNamed(HDC dc, int dpi, const char* name, int x, int y, int w = -1, int h = -1) {
+    const Picture& picture = Artwork(name, dpi);
+    const int left = Scaled(x, dpi), top = Scaled(y, dpi);
+    const RECT dest{left, top, w < 0 ? left + picture.width : Scaled(x + w, dpi),
+                    h < 0 ? top + picture.height : Scaled(y + h, dpi)};
     DrawPicture(dc, picture, dest);
 }
 
@@ -45,6 +50,7 @@ struct StartDocDialog::State {
     bool done = false;
     bool selectingByCode = false;
     HFONT font = nullptr;
+    int dpi = kBaseDpi;  // the owner's when the dialog was made
 };
 
 namespace {
@@ -100,7 +106,8 @@ LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
             ::FillRect(item.hDC, &item.rcItem, Background());
-            DrawNamed(item.hDC, item.CtlID == kConfirm ? "btn_confirm.png" : "btn_cancel.png", 0, 0);
+            DrawNamed(item.hDC, s ? s->dpi : kBaseDpi, item.CtlID == kConfirm ? "btn_confirm.png" : "btn_cancel.png",
+                      0, 0);
             return TRUE;
         }
         case WM_CTLCOLORSTATIC:
@@ -121,9 +128,20 @@ LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 struct PictureState {
     PictureWindow which;
     std::function<void()> openSite;
+    int dpi = kBaseDpi;
 };
 
-constexpr RECT kAboutLink{10 + 130, 15 + 124, 10 + 130 + 210, 15 + 124 + 21};
+// Over the picture's web-address line (the picture lies at 10, 15): the window's own
+// coordinates, as the Qt window places its link and close button.
+constexpr RECT kAboutLink{130, 124, 130 + 210, 124 + 21};
+
+// Whether `at` (client pixels) is on the about window's link.
+bool OnAboutLink(const PictureState* s, POINT at) {
+    if (s == nullptr || s->which != PictureWindow::About) return false;
+    const RECT link{Scaled(kAboutLink.left, s->dpi), Scaled(kAboutLink.top, s->dpi),
+                    Scaled(kAboutLink.right, s->dpi), Scaled(kAboutLink.bottom, s->dpi)};
+    return ::PtInRect(&link, at) != FALSE;
+}
 
 LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* s = reinterpret_cast<PictureState*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -134,43 +152,46 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             RECT r{};
             ::GetClientRect(hwnd, &r);
             ::FillRect(dc, &r, Background());
-            const int w = r.right, h = r.bottom;
-            DrawNamed(dc, "dlg_top_left.png", 0, 0, 14, 15);
-            DrawNamed(dc, "dlg_top_center.png", 14, 0, w - 28, 15);
-            DrawNamed(dc, "dlg_top_right.png", w - 14, 0, 14, 15);
-            DrawNamed(dc, "dlg_left.png", 0, 15, 10, h - 26);
-            DrawNamed(dc, "dlg_right.png", w - 14, 15, 14, h - 26);
-            DrawNamed(dc, "dlg_bottom_left.png", 0, h - 11, 14, 11);
-            DrawNamed(dc, "dlg_bottom_center.png", 14, h - 11, w - 28, 11);
-            DrawNamed(dc, "dlg_bottom_right.png", w - 14, h - 11, 14, 11);
+            // The frame is laid out in 96-DPI pixels over the client area's own size.
+            const int dpi = s ? s->dpi : kBaseDpi;
+            const int w = Unscaled(r.right, dpi), h = Unscaled(r.bottom, dpi);
+            DrawNamed(dc, dpi, "dlg_top_left.png", 0, 0, 14, 15);
+            DrawNamed(dc, dpi, "dlg_top_center.png", 14, 0, w - 28, 15);
+            DrawNamed(dc, dpi, "dlg_top_right.png", w - 14, 0, 14, 15);
+            DrawNamed(dc, dpi, "dlg_left.png", 0, 15, 10, h - 26);
+            DrawNamed(dc, dpi, "dlg_right.png", w - 14, 15, 14, h - 26);
+            DrawNamed(dc, dpi, "dlg_bottom_left.png", 0, h - 11, 14, 11);
+            DrawNamed(dc, dpi, "dlg_bottom_center.png", 14, h - 11, w - 28, 11);
+            DrawNamed(dc, dpi, "dlg_bottom_right.png", w - 14, h - 11, 14, 11);
             if (s && s->which == PictureWindow::About) {
-                DrawNamed(dc, "about.jpg", 10, 15);
+                DrawNamed(dc, dpi, "about.jpg", 10, 15);
                 // The link's underline over the picture's web-address line.
-                HFONT font = ::CreateFontW(-21, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, GB2312_CHARSET,
-                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                           DEFAULT_PITCH, L"黑体");
+                HFONT font = ::CreateFontW(-Scaled(21, dpi), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
+                                           GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                           DEFAULT_QUALITY, DEFAULT_PITCH, L"黑体");
                 HGDIOBJ old = ::SelectObject(dc, font);
                 ::SetBkMode(dc, TRANSPARENT);
                 ::SetTextColor(dc, RGB(0, 0, 255));
-                ::TextOutW(dc, kAboutLink.left, kAboutLink.top, L"____________________", 20);
+                ::TextOutW(dc, Scaled(kAboutLink.left, dpi), Scaled(kAboutLink.top, dpi),
+                           L"____________________", 20);
                 ::SelectObject(dc, old);
                 ::DeleteObject(font);
             } else {
-                DrawNamed(dc, "help.jpg", 10, 15, 500, 480);
+                DrawNamed(dc, dpi, "help.jpg", 10, 15, 500, 480);
             }
             ::EndPaint(hwnd, &ps);
             return 0;
         }
         case WM_LBUTTONUP: {
             const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            if (s && s->which == PictureWindow::About && ::PtInRect(&kAboutLink, at) && s->openSite) s->openSite();
+            if (OnAboutLink(s, at) && s->openSite) s->openSite();
             return 0;
         }
         case WM_SETCURSOR: {
             POINT at{};
             ::GetCursorPos(&at);
             ::ScreenToClient(hwnd, &at);
-            if (s && s->which == PictureWindow::About && ::PtInRect(&kAboutLink, at)) {
+            if (OnAboutLink(s, at)) {
                 ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
                 return TRUE;
             }
@@ -187,7 +208,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lp);
             ::FillRect(item.hDC, &item.rcItem, Background());
-            DrawNamed(item.hDC, "btn_close.png", 0, 0);
+            DrawNamed(item.hDC, s ? s->dpi : kBaseDpi, "btn_close.png", 0, 0);
             return TRUE;
         }
         case WM_CLOSE: ::ShowWindow(hwnd, SW_HIDE); return 0;
@@ -208,11 +229,13 @@ void RegisterClass(const wchar_t* name, WNDPROC proc) {
     ::RegisterClassW(&wc);
 }
 
-HWND Child(const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h, HWND parent,
-           int id, HFONT font) {
-    HWND made = ::CreateWindowExW(0, cls, Utf8ToWide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h,
-                                  parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  ::GetModuleHandleW(nullptr), nullptr);
+// A control at a place given in 96-DPI pixels, drawn at `dpi`.
+HWND Child(int dpi, const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h,
+           HWND parent, int id, HFONT font) {
+    HWND made = ::CreateWindowExW(0, cls, Utf8ToWide(text).c_str(), WS_CHILD | WS_VISIBLE | style, Scaled(x, dpi),
+                                  Scaled(y, dpi), Scaled(w, dpi), Scaled(h, dpi), parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                  nullptr);
     if (font) ::SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return made;
 }
@@ -243,33 +266,35 @@ void StartDocDialog::Run(HWND owner, StartDocsForm& form) {
     state.form = &form;
     if (!::IsWindow(state.dialog)) {
         RegisterClass(L"TFrmAutorunDoc", StartDocProc);
-        if (state.font == nullptr) state.font = DialogFont(12);
+        state.dpi = DpiOf(owner);
+        const int dpi = state.dpi;
+        if (state.font == nullptr) state.font = DialogFont(Scaled(12, dpi));
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-        const SIZE size = Outer(style, 423, 284);
+        const SIZE size = Outer(style, Scaled(423, dpi), Scaled(284, dpi));
         RECT ownerRect{};
         ::GetWindowRect(owner, &ownerRect);
         HWND dialog = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"TFrmAutorunDoc",
-                                        L"文档自动启动", style, ownerRect.left + 40, ownerRect.top + 40, size.cx,
+                                        L"文档自动启动", style, ownerRect.left + Scaled(40, dpi), ownerRect.top + Scaled(40, dpi), size.cx,
                                         size.cy, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         if (dialog == nullptr) return;
         state.dialog = dialog;
         ::SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
-        Child(L"STATIC",
+        Child(dpi, L"STATIC",
               "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
               "单击按钮『确定』，软件将自动打开这些文档。 ",
               SS_NOPREFIX, 10, 3, 400, 30, dialog, 20, state.font);
         // Made in the order Tab walks them.
-        state.list = Child(L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
+        state.list = Child(dpi, L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
                                                LBS_NOINTEGRALHEIGHT,
                            5, 33, 413, 284 - 33 - 46, dialog, kList, state.font);
         const int bottom = 284 - 46;
-        state.notQuery = Child(L"BUTTON", "不再跳出此提示框", BS_AUTOCHECKBOX | WS_TABSTOP, 54, bottom + 7, 125,
+        state.notQuery = Child(dpi, L"BUTTON", "不再跳出此提示框", BS_AUTOCHECKBOX | WS_TABSTOP, 54, bottom + 7, 125,
                                16, dialog, kNotQuery, state.font);
-        state.selectAll = Child(L"BUTTON", "选择所有", BS_AUTOCHECKBOX | WS_TABSTOP, 184, bottom + 7, 75, 16,
+        state.selectAll = Child(dpi, L"BUTTON", "选择所有", BS_AUTOCHECKBOX | WS_TABSTOP, 184, bottom + 7, 75, 16,
                                 dialog, kSelectAll, state.font);
-        Child(L"BUTTON", "确定", BS_OWNERDRAW | WS_TABSTOP, 264, bottom, 57, 25, dialog, kConfirm, nullptr);
-        Child(L"BUTTON", "取消", BS_OWNERDRAW | WS_TABSTOP, 322, bottom, 58, 26, dialog, kCancel, nullptr);
-        Child(L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14,
+        Child(dpi, L"BUTTON", "确定", BS_OWNERDRAW | WS_TABSTOP, 264, bottom, 57, 25, dialog, kConfirm, nullptr);
+        Child(dpi, L"BUTTON", "取消", BS_OWNERDRAW | WS_TABSTOP, 322, bottom, 58, 26, dialog, kCancel, nullptr);
+        Child(dpi, L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14,
               dialog, 21, state.font);
     }
     // FormShow: the rows afresh, each selected as its entry is marked.
@@ -308,18 +333,20 @@ HWND ShowPictureWindow(HWND existing, HWND owner, PictureWindow which, std::func
         const bool about = which == PictureWindow::About;
         RegisterClass(about ? L"TFrmVersion" : L"TFrmHelp", PictureProc);
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        const int dpi = DpiOf(owner);
         // The outer sizes as designed, frame included.
-        const int w = about ? 388 : 537, h = about ? 281 : 587;
+        const int w = Scaled(about ? 388 : 537, dpi), h = Scaled(about ? 281 : 587, dpi);
         existing = ::CreateWindowExW(0, about ? L"TFrmVersion" : L"TFrmHelp",
                                      about ? L"关于..." : L"TarvoKelmora-帮助文档", style, CW_USEDEFAULT,
                                      CW_USEDEFAULT, w, h, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ::SetWindowLongPtrW(existing, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(new PictureState{which, std::move(openSite)}));
+                            reinterpret_cast<LONG_PTR>(new PictureState{which, std::move(openSite), dpi}));
         RECT client{};
         ::GetClientRect(existing, &client);
         const DWORD button = BS_OWNERDRAW | WS_TABSTOP;
-        if (about) Child(L"BUTTON", "关闭", button, 10 + 252, 15 + 205, 57, 26, existing, IDCLOSE, nullptr);
-        else Child(L"BUTTON", "关闭", button, 10 + 348, client.bottom - 11 - 39, 57, 26, existing, IDCLOSE, nullptr);
+        if (about) Child(dpi, L"BUTTON", "关闭", button, 252, 205, 57, 26, existing, IDCLOSE, nullptr);
+        else Child(dpi, L"BUTTON", "关闭", button, 10 + 348, Unscaled(client.bottom, dpi) - 11 - 39, 57, 26, existing,
+                   IDCLOSE, nullptr);
     }
     ::ShowWindow(existing, SW_SHOW);
     ::SetForegroundWindow(existing);

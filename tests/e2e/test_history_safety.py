@@ -89,13 +89,14 @@ class SafetyTest(DesktopTestCase):
 
     def client(self, desk, name):
         """An X client whose executable is a copy of xterm called `name`: recorded by the
-        sweep as a program of its own. Returns its process and the recorded path."""
+        sweep as a program of its own (a window class of its own too, or xterm's desktop
+        entry would claim it). Returns its process and the recorded path."""
         folder = os.path.join(desk.tmp, "bin")
         os.makedirs(folder, exist_ok=True)
         exe = os.path.join(folder, name)
         if not os.path.exists(exe):
             shutil.copy2(shutil.which("xterm"), exe)
-        proc = desk.spawn([exe, "-T", name], name)
+        proc = desk.spawn([exe, "-T", name, "-class", "TkClient"], name)
         wait_for(lambda: desk.search_title(name), what="the window of " + name)
         return proc, exe
 

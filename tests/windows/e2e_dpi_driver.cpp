@@ -140,6 +140,30 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("    %-34s %5d  (the pictures are %d high)\n", "全部: row height", rowHeight, ::MulDiv(16, dpi, 96));
         Check(rowHeight >= ::MulDiv(16, dpi, 96), "全部's rows hold the scaled pictures");
         Measure("全部: indent", indent, 19, dpi);
+        // The about window: its outer size and its close button, as designed at 96 DPI and where
+        // the Qt window has it.
+        HWND aboutButton = settings ? FindChild(settings, L"Button", L"关于我们") : nullptr;
+        if (!aboutButton && system) aboutButton = FindChild(system, L"Button", L"关于我们");
+        Check(aboutButton != nullptr, "关于我们 found");
+        if (aboutButton) ::PostMessageW(aboutButton, BM_CLICK, 0, 0);
+        HWND about = nullptr;
+        Check(WaitFor([&] { return (about = FindTopLevel(info.dwProcessId, L"TFrmVersion", L"关于...")) != nullptr && Visible(about); }, 10000),
+              "关于... opened");
+        if (about) {
+            RECT a{};
+            ::GetWindowRect(about, &a);
+            Measure("关于...: width", a.right - a.left, 388, dpi);
+            Measure("关于...: height", a.bottom - a.top, 281, dpi);
+            HWND close = FindChild(about, L"Button", L"关闭");
+            Check(close != nullptr, "关于...'s 关闭 found");
+            if (close) {
+                const RECT c = RectIn(close, about);
+                Measure("关于...: 关闭 left", c.left, 252, dpi);
+                Measure("关于...: 关闭 top", c.top, 205, dpi);
+                Measure("关于...: 关闭 width", c.right - c.left, 57, dpi);
+            }
+        }
+        ::Sleep(700);  // painted before the picture is taken
         if (argc > 3) SaveScreenshot(WindowsPath(argv[3]));
         ::TerminateProcess(info.hProcess, 0);
         ::WaitForSingleObject(info.hProcess, 10000);
