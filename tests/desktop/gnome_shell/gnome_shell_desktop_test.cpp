@@ -3,6 +3,8 @@
 // the lister fails with a hint for the user; once it is, a native window is listed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include <gio/gio.h>
 
 #include "platform/linux/glib/bus_connection.h"
+#include "desktop/search_result.h"
 #include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
 #include "platform/linux/merged_window_system.h"
 #include "require.h"
@@ -56,12 +59,13 @@ std::string ListErrorForAnyone(const std::string& address, GVariant* parameters)
     return name;
 }
 
-bool EnableExtension(const std::string& address) {
+bool EnableExtension(const std::string& address,
+                     const char* uuid = GnomeShellWindowLister::kExtensionUuid) {
     GDBusConnection* c = Connect(address);
     if (c == nullptr) return false;
     GVariant* reply = g_dbus_connection_call_sync(
         c, "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions", "EnableExtension",
-        g_variant_new("(s)", GnomeShellWindowLister::kExtensionUuid), G_VARIANT_TYPE("(b)"),
+        g_variant_new("(s)", uuid), G_VARIANT_TYPE("(b)"),
         G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
     gboolean enabled = FALSE;
     if (reply != nullptr) {
@@ -94,15 +98,21 @@ protected:
         ASSERT_FALSE(systemAddress.empty());
         m_env = {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "XDG_RUNTIME_DIR=" + m_dir,
                  "HOME=" + m_dir, "WAYLAND_DISPLAY=wayland-0", "GDK_BACKEND=wayland"};
+        std::vector<std::string> shellEnv = {
+            "DBUS_SESSION_BUS_ADDRESS=" + m_address, "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress,
+            "XDG_RUNTIME_DIR=" + m_dir, "HOME=" + m_dir, "GSETTINGS_BACKEND=memory"};
+        Prepare(shellEnv);
         m_shell = SpawnInGroup(
             {"gnome-shell", "--wayland", "--headless", "--virtual-monitor", "1024x768", "--no-x11",
              "--wayland-display", "wayland-0"},
-            {"DBUS_SESSION_BUS_ADDRESS=" + m_address, "DBUS_SYSTEM_BUS_ADDRESS=" + systemAddress,
-             "XDG_RUNTIME_DIR=" + m_dir, "HOME=" + m_dir, "GSETTINGS_BACKEND=memory"});
+            shellEnv);
         ASSERT_TRUE(
             WaitFor([&] { return glib::BusNameHasOwner(m_address, "org.gnome.Shell"); }, 60000))
             << "gnome-shell did not start";
     }
+
+    // Anything the shell must find when it starts; its environment may be added to.
+    virtual void Prepare(std::vector<std::string>& /*shellEnv*/) {}
 
     void TearDown() override {
         KillGroupAndReap(m_client);
@@ -203,4 +213,64 @@ TEST(GnomeShellExtension, TheUserIsToldTheUuidTheirShellLoads) {
             EXPECT_STREQ(uuid, c.uuid) << c.version;
         }
     }
+}
+
+// The shell's own search: the provider's file installed where the shell reads them, a small
+// extension that types a query into the overview, and the program's provider on the bus.
+class GnomeShellSearchTest : public GnomeShellDesktopTest {
+protected:
+    void Prepare(std::vector<std::string>& shellEnv) override {
+        const fs::path share = fs::path(m_dir) / "share";
+        fs::create_directories(share / "applications");
+        fs::create_directories(share / "gnome-shell/search-providers");
+        std::ofstream(share / "applications/com.tarvokelmora.TarvoKelmora.desktop")
+            << "[Desktop Entry]\nType=Application\nName=TarvoKelmora\nExec=true\n";
+        fs::copy(TK_SEARCH_PROVIDER_INI, share / "gnome-shell/search-providers");
+        shellEnv.push_back("XDG_DATA_DIRS=" + share.string() + ":/usr/share");
+        const fs::path typist = fs::path(m_dir) / ".local/share/gnome-shell/extensions" / kTypist;
+        fs::create_directories(typist);
+        std::ofstream(typist / "metadata.json")
+            << R"({"uuid": "tk-typist@tests", "name": "typist", "description": "types a query",
+                  "shell-version": ["42", "43", "44"]})";
+        std::ofstream(typist / "extension.js") << R"(const { GLib } = imports.gi;
+const Main = imports.ui.main;
+function init() {
+    return {
+        enable() {
+            GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
+                Main.overview.show();
+                Main.overview.searchEntry.set_text('wdwd');
+                return GLib.SOURCE_REMOVE;
+            });
+        },
+        disable() {},
+    };
+})";
+    }
+    static constexpr const char* kTypist = "tk-typist@tests";
+};
+
+TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProvider) {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+    std::vector<std::string> queries;
+    const auto service = OfferDesktopSearch(
+        {[&](std::string_view query, std::size_t) {
+             queries.emplace_back(query);
+             return std::vector<SearchResult>{{"file:///home/u/我的文档", "我的文档", "文件夹",
+                                               "file:///home/u/我的文档", "folder"}};
+         },
+         [](const std::string&) { return true; }, [] {}});
+    const auto pump = [] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return false;
+    };
+    ASSERT_TRUE(WaitFor([&] { return pump() || EnableExtension(m_address, kTypist); }, 30000));
+    const bool asked = WaitFor(
+        [&] {
+            pump();
+            return std::find(queries.begin(), queries.end(), "wdwd") != queries.end();
+        },
+        30000);
+    EXPECT_TRUE(asked) << "the overview's search never asked the provider";
 }
