@@ -242,6 +242,11 @@ function init() {
                 Main.overview.searchEntry.set_text('wdwd');
                 return GLib.SOURCE_REMOVE;
             });
+            // What Enter in the search entry does, once the results have come: the first opens.
+            GLib.timeout_add(GLib.PRIORITY_DEFAULT, 3000, () => {
+                Main.overview._overview.controls._searchController._searchResults.activateDefault();
+                return GLib.SOURCE_REMOVE;
+            });
         },
         disable() {},
     };
@@ -250,16 +255,20 @@ function init() {
     static constexpr const char* kTypist = "tk-typist@tests";
 };
 
-TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProvider) {
+TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProviderAndItsResultOpens) {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
-    std::vector<std::string> queries;
+    std::vector<std::string> queries, opened;
     const auto service = OfferDesktopSearch(
         {[&](std::string_view query, std::size_t) {
              queries.emplace_back(query);
              return std::vector<SearchResult>{{"file:///home/u/我的文档", "我的文档", "文件夹",
                                                "file:///home/u/我的文档", "folder"}};
          },
-         [](const std::string&) { return true; }, [] {}});
+         [&](const std::string& id) {
+             opened.push_back(id);
+             return true;
+         },
+         [] {}});
     const auto pump = [] {
         while (g_main_context_iteration(nullptr, FALSE)) {
         }
@@ -273,4 +282,8 @@ TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProvider) {
         },
         30000);
     EXPECT_TRUE(asked) << "the overview's search never asked the provider";
+    // The overview shows the result (its first, the default) and opening it asks the provider.
+    const bool activated = WaitFor([&] { return pump() || !opened.empty(); }, 30000);
+    ASSERT_TRUE(activated) << "opening the overview's first result opened nothing";
+    EXPECT_EQ(opened, std::vector<std::string>{"file:///home/u/我的文档"});
 }
