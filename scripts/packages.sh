@@ -13,4 +13,4 @@ DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   firefox-esr chromium python3 at-spi2-core python3-pyatspi
                   python3-gi python3-dbus lintian appstream
                   sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell
-                  qt6-wayland nodejs gnome-terminal)
+                  qt6-wayland nodejs gnome-terminal plasma-workspace)

@@ -16,7 +16,7 @@ import time
 
 import dbus
 
-from e2e_support import TITLE, DesktopTestCase, main, wait_for
+from e2e_support import TITLE, DesktopTestCase, main, require_tools, wait_for
 from e2e_tools import tray_icons
 import test_launch
 from test_launch import PAGE_WEB, RECORD_ENV, LaunchDesktop, seed_ini
@@ -26,6 +26,8 @@ SHELL = ("/org/tarvokelmora/SearchProvider", "org.gnome.Shell.SearchProvider2")
 RUNNER = ("/org/tarvokelmora/KRunner", "org.kde.krunner1")
 FOLDERS = ("我的文档", "下载")
 PAGE = "http://mailto:x@evil.example/p"
+KRUNNER_PLUGIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources",
+                              "desktop", "tarvokelmora-krunner.desktop")
 
 
 class DesktopSearchTest(DesktopTestCase):
@@ -75,6 +77,37 @@ class DesktopSearchTest(DesktopTestCase):
         self.assertEqual(len(runner.Actions()), 0)
         runner.Run(matches[0][0], "")
         self.assertEqual(self.wait_calls(), [[self.desk.recorder, PAGE]])
+
+    def test_a_query_typed_into_krunner_opens_the_entry(self):
+        require_tools("krunner", "xdotool")
+        plugins = os.path.join(self.desk.env["XDG_DATA_HOME"], "krunner", "dbusplugins")
+        os.makedirs(plugins, exist_ok=True)
+        shutil.copy2(KRUNNER_PLUGIN, os.path.join(plugins, "tarvokelmora.desktop"))
+        self.launch(ini=seed_ini(PAGE_WEB, self.docs), folder=os.path.join(self.run_dir, "app"))
+        self.desk.spawn(["krunner", "-d"], "krunner")
+        app = wait_for(lambda: self.krunner_app(), what="krunner on the bus",
+                       detail=lambda: self.desk.log("krunner")[-2000:])
+        # Only this program's runner, as a user picking it in KRunner's list would.
+        app.querySingleRunner("tarvokelmora", "wdwd")
+        box = wait_for(lambda: self.desk.search_title("krunner", visible=True) or
+                       self.desk.xdotool("search", "--onlyvisible", "--class", "krunner",
+                                         check=False).split(),
+                       what="krunner's box", detail=lambda: self.desk.log("krunner")[-2000:])
+        time.sleep(2)  # the runner's answer shown
+        self.desk.xdotool("windowactivate", "--sync", box[0], check=False)
+        self.desk.xdotool("key", "--window", box[0], "Return")
+        self.assertEqual(self.wait_calls(), [[self.desk.recorder, self.folders[0]]])
+
+    def krunner_app(self):
+        try:
+            bus = dbus.bus.BusConnection(self.desk.env["DBUS_SESSION_BUS_ADDRESS"])
+            if not bus.name_has_owner("org.kde.krunner"):
+                bus.close()
+                return None
+            self.addCleanup(bus.close)
+            return dbus.Interface(bus.get_object("org.kde.krunner", "/App"), "org.kde.krunner.App")
+        except dbus.exceptions.DBusException:
+            return None
 
     def test_the_bus_starts_the_program_in_the_tray_to_answer(self):
         # The program, its history beside it, named by a service file where the bus looks.
