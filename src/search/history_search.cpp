@@ -104,7 +104,7 @@ char LowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A'
 MatchRank RankAsciiText(std::string_view text, std::string_view query) {
     const auto same = [](char a, char b) { return LowerByte(a) == b; };
     if (text.size() < query.size()) return MatchRank::None;
-    if (std::equal(query.begin(), query.end(), text.begin(), same)) {
+    if (std::equal(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(query.size()), query.begin(), same)) {
         return text.size() == query.size() ? MatchRank::Exact : MatchRank::Prefix;
     }
     return std::search(text.begin(), text.end(), query.begin(), query.end(), same) != text.end()

@@ -32,6 +32,7 @@ TEST(HistorySearch, ShownTextsAnswerByCaseByPlaceAndByPinyin) {
     };
     const Case cases[] = {
         {"XTERM", {0, 4}},         // exact before prefix, whatever the case
+        {"xtermi", {4}},           // a prefix of a text in capitals
         {"term", {4, 0}},          // substrings, newest first
         {"wdwd", {1}},             // initials: 我的文档
         {"wodewendang", {1}},      // full pinyin
@@ -50,6 +51,10 @@ TEST(HistorySearch, ShownTextsAnswerByCaseByPlaceAndByPinyin) {
         EXPECT_EQ(SearchHistory(docs, dialect, c.query, 10), c.found) << c.query;
     }
     EXPECT_EQ(SearchHistory(docs, dialect, "xterm", 1), std::vector<int>{0}) << "at most the limit";
+    // Ranks of texts in capitals, as a query is lower-cased before it is matched.
+    EXPECT_EQ(RankText("XTerm", "xterm"), MatchRank::Exact);
+    EXPECT_EQ(RankText("Xterminal", "xterm"), MatchRank::Prefix);
+    EXPECT_EQ(RankText("MyXTerm", "xterm"), MatchRank::Substring);
 }
 
 TEST(HistorySearch, ReadingsAndKeysOfAwkwardText) {
