@@ -5,7 +5,7 @@
 # in build-win/wine-desktop.png. The installer and the portable zip are built into build-win/ and
 # installed, run and removed again under Wine.
 #   scripts/test-windows.sh            build and run the tests
-#   TK_WIN_BENCH=1 scripts/test-windows.sh   also run the private-profile benchmark
+#   TK_WIN_BENCH=1 scripts/test-windows.sh   also run the benchmarks (bench/windows/README.md)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -57,4 +57,8 @@ if [ "$status" -ne 0 ]; then exit "$status"; fi
 if [ "${TK_WIN_BENCH:-0}" = 1 ]; then
     echo "== benchmark: history through the private-profile calls against ours"
     wine build-win/bench/tk_bench_profile.exe 2>/dev/null
+    echo "== benchmark: a 100,000-entry load and save against the file's own parse and write"
+    wine build-win/bench/tk_bench_win_history.exe 2>/dev/null
+    echo "== benchmark: first frame and private memory against a bare Win32 window"
+    wine build-win/bench/tk_bench_win_startup.exe 2>/dev/null
 fi
