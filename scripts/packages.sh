@@ -14,3 +14,7 @@ DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   python3-gi python3-dbus lintian appstream
                   sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell
                   qt6-wayland nodejs gnome-terminal plasma-workspace)
+# The Windows program: cross-build, Wine to test it, wixl to make its installer.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 locales
+                  googletest cmake ninja-build xvfb trayer xdotool x11-utils python3
+                  fonts-wqy-microhei imagemagick wixl)

@@ -2,15 +2,16 @@
 # Cross-builds the core, the Win32 backend, the Windows program (build-win/tarvokelmora.exe) and
 # their tests with mingw-w64 (build-win/) and runs them under Wine in a throw-away prefix, on a
 # private virtual display; the end-to-end test of the program leaves a picture of that display
-# in build-win/wine-desktop.png, and the one at 144 DPI in build-win/wine-dpi144.png.
+# in build-win/wine-desktop.png, and the one at 144 DPI in build-win/wine-dpi144.png. The
+# installer and the portable zip are built into build-win/ and installed, run and removed again
+# under Wine.
 #   scripts/test-windows.sh            build and run the tests
-#   TK_WIN_BENCH=1 scripts/test-windows.sh   also run the private-profile benchmark
+#   TK_WIN_BENCH=1 scripts/test-windows.sh   also run the benchmarks (bench/windows/README.md)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/ensure-packages.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 locales \
-    googletest cmake ninja-build xvfb trayer xdotool x11-utils python3 \
-    fonts-wqy-microhei imagemagick
+source scripts/packages.sh
+scripts/ensure-packages.sh "${WINDOWS_PACKAGES[@]}"
 
 # Wine takes its ANSI code page from the locale: zh_CN gives 936, which the tests rely on.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
@@ -30,6 +31,8 @@ echo "== Windows cross-build (build-win/)"
 cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DTK_GUI_TESTS=OFF -DTK_DESKTOP_TESTS=OFF >/dev/null
 cmake --build build-win -j"$(nproc)"
+echo "== the installer and the portable zip (build-win/)"
+scripts/make-windows-installer.sh build-win
 
 # Wine's windows need an X display; a private one, numbered by the server itself.
 start_xvfb "$WORK" 1280x800x24
@@ -57,4 +60,8 @@ if [ "$status" -ne 0 ]; then exit "$status"; fi
 if [ "${TK_WIN_BENCH:-0}" = 1 ]; then
     echo "== benchmark: history through the private-profile calls against ours"
     wine build-win/bench/tk_bench_profile.exe 2>/dev/null
+    echo "== benchmark: a 100,000-entry load and save against the file's own parse and write"
+    wine build-win/bench/tk_bench_win_history.exe 2>/dev/null
+    echo "== benchmark: first frame and private memory against a bare Win32 window"
+    wine build-win/bench/tk_bench_win_startup.exe 2>/dev/null
 fi

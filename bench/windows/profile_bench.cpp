@@ -14,8 +14,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "desktop/file_icons.h"
-#include "desktop/file_system.h"
+#include "bench_docs.h"
 #include "test_history.h"
 #include "desktop/path_dialect.h"
 #include "history/settings.h"
@@ -26,42 +25,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr double kReferenceBudgetSeconds = 120.0;
 
-class AllFilesExist final : public tk::FileSystem {
-public:
-    bool FileExists(const std::string&) const override { return true; }
-    bool DirectoryExists(const std::string&) const override { return false; }
-};
-
-class NoIcons final : public tk::FileIcons {
-public:
-    std::optional<tk::FileIcon> IconOf(const std::string&) override { return std::nullopt; }
-};
-
-struct Doc {
-    std::string location, title;  // ANSI, as the Windows program holds them
-    int docType;
-};
-
-std::vector<Doc> MakeDocs(int n) {
-    std::vector<Doc> docs;
-    for (int i = 0; i < n; ++i) {
-        switch (i % 3) {
-        case 0: docs.push_back({"http://host" + std::to_string(i % 97) + ".cn/页面/" +
-                                    std::to_string(i), "网页标题 " + std::to_string(i), 1});
-                break;
-        case 1: docs.push_back({"C:\\程序\\工具" + std::to_string(i) + "\\app.exe",
-                                "app" + std::to_string(i) + ".exe", 2});
-                break;
-        default: docs.push_back({"file:///D:/资料/文件夹" + std::to_string(i),
-                                 "D:\\资料\\文件夹" + std::to_string(i), 3});
-        }
-    }
-    for (auto& d : docs) {
-        d.location = tk::win32::Utf8ToAnsi(d.location);
-        d.title = tk::win32::Utf8ToAnsi(d.title);
-    }
-    return docs;
-}
+using tk::bench::AllFilesExist;
+using tk::bench::NoIcons;
+using tk::bench::Doc;
+using tk::bench::MakeDocs;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 

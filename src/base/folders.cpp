@@ -39,6 +39,28 @@ bool MakeDirectories(const std::string& path) {
 bool PathExists(const std::string& path) {
     return ::GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+bool InProgramFilesFolder(const std::string& dir) {
+    std::wstring wide = Utf8ToWide(dir);
+    for (wchar_t& c : wide) {
+        if (c == L'/') c = L'\\';
+    }
+    // Both views: a 64-bit program may sit in the 32-bit folder and the other way round.
+    for (const wchar_t* name : {L"ProgramFiles", L"ProgramW6432", L"ProgramFiles(x86)"}) {
+        wchar_t root[MAX_PATH];
+        const DWORD n = ::GetEnvironmentVariableW(name, root, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) continue;
+        std::wstring prefix(root, n);
+        while (!prefix.empty() && prefix.back() == L'\\') prefix.pop_back();
+        if (prefix.empty() || wide.size() < prefix.size()) continue;
+        if (wide.size() > prefix.size() && wide[prefix.size()] != L'\\') continue;
+        if (::CompareStringOrdinal(wide.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                   static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}
 #else
 bool DirectoryIsWritable(const std::string& dir) {
     std::string probe = (dir.empty() ? std::string(".") : dir) + "/.tk-write-probe.XXXXXX";
@@ -61,6 +83,8 @@ bool PathExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
+
+bool InProgramFilesFolder(const std::string&) { return false; }
 #endif
 
 }  // namespace tk

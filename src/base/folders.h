@@ -15,4 +15,9 @@ bool MakeDirectories(const std::string& path);
 // True when anything exists at `path`.
 bool PathExists(const std::string& path);
 
+// True when `dir` lies in the folder Windows keeps installed programs in for every user
+// (%ProgramFiles%, its 32-bit twin); always false elsewhere. Such a folder is often writable
+// (by administrators, by everyone under Wine), yet no one user's history belongs there.
+bool InProgramFilesFolder(const std::string& dir);
+
 }  // namespace tk

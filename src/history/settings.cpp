@@ -24,8 +24,9 @@ SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::s
     // Installed for everyone, the folder is shared: one user's history (root's too) never
     // lands beside the program. Nor in a bin folder of an install under any other prefix
     // (~/.local), which has its menu entry in ../share beside it.
+    // On Windows, installed means under Program Files, writable or not.
     const bool installed =
-        IsSystemInstall(exeDir) ||
+        IsSystemInstall(exeDir) || InProgramFilesFolder(exeDir) ||
         PathExists(exeDir + "/../share/applications/" + std::string(kDesktopEntryId) + ".desktop");
     if (!installed && DirectoryIsWritable(exeDir)) return {beside, beside};
     const std::string dir = configHome + "/TarvoKelmora";

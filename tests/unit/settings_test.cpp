@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 #ifdef _WIN32
+#include <cctype>
 #include <random>
+#include <windows.h>
 #else
 #include <sys/wait.h>
 #include <unistd.h>
@@ -248,6 +250,20 @@ TEST_F(SettingsFile, UnwritableFolderUsesThePerUserFolder) {
     tk::MakeDirectories(prefix + "/share/applications");
     std::ofstream(prefix + "/share/applications/com.tarvokelmora.TarvoKelmora.desktop") << "[Desktop Entry]\n";
     EXPECT_EQ(tk::ResolveSettingsLocation(prefix + "/bin", configHome).savePath, perUser.savePath);
+#else
+    // Installed under Program Files (writable under Wine, and to administrators): per user,
+    // whatever case or slashes the path comes in; a look-alike folder beside it is not.
+    char programFiles[MAX_PATH];
+    const DWORD n = ::GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    std::string installed = std::string(programFiles) + "\\TarvoKelmora";
+    tk::MakeDirectories(installed);
+    ASSERT_TRUE(tk::DirectoryIsWritable(installed));
+    EXPECT_EQ(tk::ResolveSettingsLocation(installed, configHome).savePath, perUser.savePath);
+    for (char& c : installed) c = c == '\\' ? '/' : static_cast<char>(std::toupper(c));
+    EXPECT_EQ(tk::ResolveSettingsLocation(installed, configHome).savePath, perUser.savePath);
+    EXPECT_FALSE(tk::InProgramFilesFolder(std::string(programFiles) + "Data\\TarvoKelmora"));
+    ::RemoveDirectoryA((std::string(programFiles) + "\\TarvoKelmora").c_str());
 #endif
 
     auto core = std::make_unique<TestHistory>(dialect, files, icons);
