@@ -161,6 +161,9 @@ void AppController::EnsureHistory() {
 }
 
 void AppController::LoadHistory(std::vector<StoredDoc> docs) {
+    // The windows see the loaded trees whole, once: a node at a time, a long history costs
+    // some tree controls a redraw of everything before it for every node.
+    for (int page = 0; page < 4; ++page) m_trees.TreeOfPage(page)->BeginBatch();
     try {
         if (m_deps.probeThreads <= 0) {
             m_records.LoadStored(std::move(docs), nullptr);
@@ -183,6 +186,7 @@ void AppController::LoadHistory(std::vector<StoredDoc> docs) {
     }
     // The filters come after the stored history, which only meets the resource test.
     m_records.FillDocFilters();
+    for (int page = 0; page < 4; ++page) m_trees.TreeOfPage(page)->EndBatch();
     m_file.Warm(m_records);
     ApplyLateAnswers();
 }

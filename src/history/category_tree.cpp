@@ -198,6 +198,20 @@ void CategoryTree::ShiftIndexesAbove(int index) {
     });
 }
 
+void CategoryTree::BeginBatch() {
+    if (m_batch++ > 0) return;
+    if (m_listener) m_listener->AboutToReset();
+    m_heldListener = m_listener;
+    m_listener = nullptr;
+}
+
+void CategoryTree::EndBatch() {
+    if (m_batch == 0 || --m_batch > 0) return;
+    m_listener = m_heldListener;
+    m_heldListener = nullptr;
+    if (m_listener) m_listener->Reset();
+}
+
 void CategoryTree::Clear() {
     if (m_listener) m_listener->AboutToReset();
     m_root.m_children.reset();

@@ -125,7 +125,11 @@ public:
     CategoryTree& operator=(const CategoryTree&) = delete;
 
     const std::string& Name() const { return m_name; }
-    void SetListener(TreeListener* listener) { m_listener = listener; }
+    void SetListener(TreeListener* listener) { (m_batch > 0 ? m_heldListener : m_listener) = listener; }
+    // The changes made between these reach the listener as one reset: a long history loads
+    // so, and a window draws its tree once instead of once for every node.
+    void BeginBatch();
+    void EndBatch();
 
     int TopCount() const { return m_root.ChildCount(); }
     TreeNode* Top(int row) const { return m_root.Child(row); }
@@ -188,6 +192,8 @@ private:
     TreeNode m_root;
     int m_count = 0;
     TreeListener* m_listener = nullptr;
+    TreeListener* m_heldListener = nullptr;  // while a batch runs
+    int m_batch = 0;
     TreeNode* m_current = nullptr;
     // Text, compared ignoring ASCII case -> nodes; the key views the node's own text.
     struct CaseHash {

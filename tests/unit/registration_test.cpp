@@ -20,12 +20,13 @@ namespace {
 class CountingListener : public tk::TreeListener {
 public:
     std::vector<std::string> madeVisible;
+    std::string log;  // + inserted, - removed, ? about to reset, ! reset
     void NodeAboutToBeInserted(const TreeNode*, int) override {}
-    void NodeInserted(const TreeNode*, int) override {}
+    void NodeInserted(const TreeNode*, int) override { log += '+'; }
     void NodeAboutToBeRemoved(const TreeNode*, int) override {}
-    void NodeRemoved(const TreeNode*, int) override {}
-    void AboutToReset() override {}
-    void Reset() override {}
+    void NodeRemoved(const TreeNode*, int) override { log += '-'; }
+    void AboutToReset() override { log += '?'; }
+    void Reset() override { log += '!'; }
     void MakeVisible(const TreeNode* node) override { madeVisible.push_back(node->Text()); }
 };
 
@@ -333,4 +334,27 @@ TEST(HistoryLoad, TakesWhatThePlainReaderTakes) {
     for (int page = 0; page < 4; ++page) {
         EXPECT_EQ(Dump(*core.TreeOfPage(page)), Dump(*reference.TreeOfPage(page))) << page;
     }
+}
+
+// A batch (a long history's load) reaches a window as one reset around all its changes, also
+// when batches nest or the window comes in the middle of one.
+TEST(CategoryTreeBatch, ChangesInABatchAreToldAsOneReset) {
+    CategoryTree tree("TVDocs");
+    CountingListener first, second;
+    tree.SetListener(&first);
+    tree.AddFirst("a", 0, 0);
+    tree.BeginBatch();
+    TreeNode* b = tree.AddFirst("b", 0, 1);
+    tree.BeginBatch();
+    tree.AddChildLast(b, "b/1", 0, 2);
+    tree.EndBatch();
+    tree.Remove(tree.Top(1));
+    tree.SetListener(&second);
+    tree.EndBatch();
+    tree.AddFirst("c", 0, 3);
+    EXPECT_EQ(first.log, "+?");
+    EXPECT_EQ(second.log, "!+");
+    EXPECT_EQ(tree.Count(), 3);
+    tree.EndBatch();  // one too many changes nothing
+    EXPECT_EQ(second.log, "!+");
 }
