@@ -11,9 +11,11 @@ namespace tk {
 
 namespace {
 
+// The reading held in place, not pointed to: the table then needs no relocation at start and
+// stays on disk until a search reads it. The longest reading ("zhuang") has six letters.
 struct Reading {
     std::uint32_t code;
-    const char* pinyin;
+    char pinyin[7];
 };
 
 constexpr Reading kReadings[] = {
