@@ -188,6 +188,8 @@ private:
     void ApplyLateAnswers();
     // A removal: the rest reaches the disk at once, so a crash after it keeps it.
     void AfterRemoval();
+    // Opens the newest record `wanted` takes, as a click in 全部 opens it; false: none.
+    bool OpenNewestEntry(const std::function<bool(const TMyDoc&)>& wanted);
 
     // ---- StartDocsForm
     std::vector<StartDocRow> Rows() const override { return StartDocRows(m_records); }

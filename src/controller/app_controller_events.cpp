@@ -169,9 +169,7 @@ std::vector<SearchResult> AppController::SearchEntries(std::string_view query, s
     for (int i : SearchHistory(docs, m_deps.dialect, query, limit)) {
         const TMyDoc& doc = docs[static_cast<std::size_t>(i)];
         const int type = doc.DocType;
-        results.push_back({Trim(doc.Location), ShownText(doc, m_deps.dialect),
-                           type == kDocTypeProgram ? "软件" : type == kDocTypeFolder ? "文件夹" : "网页",
-                           Trim(doc.Location),
+        results.push_back({Trim(doc.Location), ShownText(doc, m_deps.dialect), KindWord(type), Trim(doc.Location),
                            type == kDocTypeProgram ? "application-x-executable"
                            : type == kDocTypeFolder ? "folder"
                                                     : "text-html"});
@@ -179,11 +177,11 @@ std::vector<SearchResult> AppController::SearchEntries(std::string_view query, s
     return results;
 }
 
-bool AppController::OpenFoundEntry(const std::string& id) {
+bool AppController::OpenNewestEntry(const std::function<bool(const TMyDoc&)>& wanted) {
     EnsureHistory();
     const auto& docs = m_records.DocHistory();
     for (std::size_t i = docs.size(); i-- > 0;) {
-        if (TrimView(docs[i].Location) != id) continue;
+        if (!wanted(docs[i])) continue;
         ReportLaunch(DocPicker::OpenRecord(m_launcher, docs[i], m_deps.dialect));
         return true;
     }
@@ -191,15 +189,14 @@ bool AppController::OpenFoundEntry(const std::string& id) {
 }
 
 bool AppController::OpenShownEntry(const std::string& text) {
-    EnsureHistory();
-    const auto& docs = m_records.DocHistory();
-    for (std::size_t i = docs.size(); i-- > 0;) {
-        if (ShownText(docs[i], m_deps.dialect) != text) continue;
-        ReportLaunch(DocPicker::OpenRecord(m_launcher, docs[i], m_deps.dialect));
-        return true;
-    }
-    ShowProblem("未找到“" + text + "”。");
-    return false;
+    const bool opened =
+        OpenNewestEntry([&](const TMyDoc& doc) { return ShownText(doc, m_deps.dialect) == text; });
+    if (!opened) ShowProblem("未找到“" + text + "”。");
+    return opened;
+}
+
+bool AppController::OpenFoundEntry(const std::string& id) {
+    return OpenNewestEntry([&](const TMyDoc& doc) { return TrimView(doc.Location) == id; });
 }
 
 bool AppController::DropFiles(const std::vector<std::string>& names) {

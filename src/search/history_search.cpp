@@ -90,6 +90,14 @@ MatchRank RankMatch(const SearchKey& key, std::string_view query) {
     return MatchRank::None;
 }
 
+const char* KindWord(int docType) {
+    switch (docType) {
+        case kDocTypeProgram: return "软件";
+        case kDocTypeFolder: return "文件夹";
+        default: return "网页";
+    }
+}
+
 std::string ShownText(const TMyDoc& doc, const PathDialect& dialect) {
     if (doc.DocType != kDocTypeProgram) {
         std::string child = CategoryTrees::ChildTextOf(doc, dialect);

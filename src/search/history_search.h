@@ -31,6 +31,9 @@ std::string LowerQuery(std::string_view query);
 // The same for a text as it stands; copies only a text with Chinese in it.
 MatchRank RankText(std::string_view text, std::string_view query);
 
+// The tree a record's kind shows under: 软件, 文件夹 or 网页.
+const char* KindWord(int docType);
+
 // The text 全部 shows for a record: the child node it gets under its group, or the group's own
 // text when it gets none.
 std::string ShownText(const TMyDoc& doc, const PathDialect& dialect);

@@ -16,14 +16,6 @@ namespace tk {
 
 namespace {
 
-const char* KindWord(int docType) {
-    switch (docType) {
-        case kDocTypeProgram: return "软件";
-        case kDocTypeFolder: return "文件夹";
-        default: return "网页";
-    }
-}
-
 // One field of a tab-separated line: a tab or a line break inside it would split the entry.
 std::string Field(std::string_view text) {
     std::string field(text);

@@ -78,18 +78,23 @@ void DesktopEntryPrograms::Refresh() {
     m_wmClassExecutables.clear();
 }
 
-void DesktopEntryPrograms::IndexWmClasses() {
-    m_indexed = true;
+void ForEachEntryWithWmClass(const std::function<void(GDesktopAppInfo* info, const char* wmClass)>& visit) {
     GList* all = g_app_info_get_all();
     for (GList* item = all; item != nullptr; item = item->next) {
         if (!G_IS_DESKTOP_APP_INFO(item->data)) continue;
         auto* info = G_DESKTOP_APP_INFO(item->data);
         const char* wmClass = g_desktop_app_info_get_startup_wm_class(info);
-        if (wmClass == nullptr || wmClass[0] == '\0') continue;
-        std::string executable = EntryExecutable(info);
-        if (!executable.empty()) m_wmClassExecutables.emplace_back(LowerAscii(wmClass), executable);
+        if (wmClass != nullptr && wmClass[0] != '\0') visit(info, wmClass);
     }
     g_list_free_full(all, g_object_unref);
+}
+
+void DesktopEntryPrograms::IndexWmClasses() {
+    m_indexed = true;
+    ForEachEntryWithWmClass([this](GDesktopAppInfo* info, const char* wmClass) {
+        std::string executable = EntryExecutable(info);
+        if (!executable.empty()) m_wmClassExecutables.emplace_back(LowerAscii(wmClass), executable);
+    });
 }
 
 }  // namespace tk

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+// GIO's type, named here so that readers of this header need no GIO headers of their own.
+typedef struct _GDesktopAppInfo GDesktopAppInfo;
 
 namespace tk {
 
@@ -15,6 +19,9 @@ std::string ResolveEntryProgram(const char* program);
 // Launchers that run some other program (env, sh, flatpak…): the process that shows a window
 // is not them, so only the entry's TryExec can tell which program the entry starts.
 bool IsEntryLauncher(const std::string& executable);
+
+// Every installed desktop entry that names its windows' class (StartupWMClass), with that class.
+void ForEachEntryWithWmClass(const std::function<void(GDesktopAppInfo* info, const char* wmClass)>& visit);
 
 // The program a Wayland window belongs to, from its app id: the desktop entry of that id
 // (as given, then in lower case), else the entry whose StartupWMClass is the id, else a

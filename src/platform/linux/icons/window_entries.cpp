@@ -124,14 +124,7 @@ std::optional<EntryFacts> DesktopEntryCatalog::ById(const std::string& id) {
 const std::vector<EntryFacts>& DesktopEntryCatalog::WithWmClass() {
     if (m_indexed) return m_withWmClass;
     m_indexed = true;
-    GList* all = g_app_info_get_all();
-    for (GList* item = all; item != nullptr; item = item->next) {
-        if (!G_IS_DESKTOP_APP_INFO(item->data)) continue;
-        auto* info = G_DESKTOP_APP_INFO(item->data);
-        const char* wmClass = g_desktop_app_info_get_startup_wm_class(info);
-        if (wmClass != nullptr && wmClass[0] != '\0') m_withWmClass.push_back(FactsOf(info));
-    }
-    g_list_free_full(all, g_object_unref);
+    ForEachEntryWithWmClass([this](GDesktopAppInfo* info, const char*) { m_withWmClass.push_back(FactsOf(info)); });
     return m_withWmClass;
 }
 
