@@ -162,7 +162,8 @@ TEST(WineProgram, NotepadIsListedWithItsExecutablePath) {
     tk::Win32WindowSystem system;
     // Notepad shows its window before it gives it a title: wait for the title too.
     std::optional<tk::WindowInfo> found;
-    for (int i = 0; i < 100 && (!found || found->text.empty()); ++i) {
+    // A loaded machine's Wine may take a while over a first notepad: up to 30 s.
+    for (int i = 0; i < 300 && (!found || found->text.empty()); ++i) {
         if (i > 0) std::this_thread::sleep_for(100ms);
         for (const auto& w : system.ListWindows().windows) {
             if (w.pid == static_cast<std::int64_t>(process.dwProcessId) && w.visible &&
