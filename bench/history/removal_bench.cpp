@@ -52,7 +52,7 @@ std::vector<std::string> Shown(TestHistory& h) {
             const std::string picture = image < tk::ImageList::kBuiltInCount
                                             ? std::to_string(image)
                                             : h.Images().At(image)->filePath;
-            out.push_back(std::to_string(page) + (node.Parent() ? "  " : " ") + node.Text() + " [" +
+            out.push_back(std::to_string(page) + (node.Parent() ? "  " : " ") + std::string(node.Text()) + " [" +
                           picture + "] #" + std::to_string(node.Data().Index));
         });
     }

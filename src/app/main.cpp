@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 
 #include "base/diagnostics.h"
+#include "base/memory.h"
 #include "base/worker_thread.h"
 #include "controller/app_controller.h"
 #include "desktop/platform_desktop.h"
@@ -41,6 +42,7 @@ void Print(std::FILE* to, const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tk::UseOneHeap();  // before any thread starts
     // Answered before any display is opened: --help and --version work anywhere.
     const tk::CommandLine command = tk::ParseCommandLine(Arguments(argc, argv), QDir::currentPath());
     switch (command.action) {

@@ -112,7 +112,7 @@ LaunchResult DocPicker::TVDocClick() {
     const TreeNode* node = m_trees.TVDoc().Current();
     if (node == nullptr) return {};
     if (TrimView(node->Text()).empty()) return {};
-    Pick(node, node->Text());
+    Pick(node, std::string(node->Text()));
     LaunchResult result;
     if (m_clickOpens) result = OpenPick();
     m_clickOpens = true;

@@ -103,8 +103,10 @@ void WebStripController::TimerRestTimer() {
         m_hasBrowser = false;
         m_pendingPage = m_currentPage;
     }
-    // What the browser's messages, the history's load and the saves left free goes back too.
+    // What the browser's messages, the history's load and the saves left free goes back too,
+    // and so do the font pages the hidden window drew with.
     ReleaseFreeMemory();
+    ReleaseFontPages();
 }
 
 void WebStripController::BrowserGone() {

@@ -10,6 +10,12 @@ TreeNode* TreeNode::Child(int row) const {
     return (*m_children)[static_cast<std::size_t>(row)];
 }
 
+void TreeNode::ShrinkChildren() {
+    if (!m_children) return;
+    m_children->shrink_to_fit();
+    m_children->ForEach([](TreeNode& child) { child.ShrinkChildren(); });
+}
+
 int TreeNode::Row() const {
     if (m_parent == nullptr) return 0;
     return static_cast<int>(m_order - m_parent->m_firstChildOrder);
@@ -51,10 +57,11 @@ void CategoryTree::NodeTable::Rehash(std::size_t size) {
 }
 
 void CategoryTree::NodeTable::Insert(TreeNode* node) {
-    // At most half full, removed slots counted: probes stay short.
+    // At most half full, removed slots counted: probes stay short. A table that grows doubles
+    // (a quarter full after), rather than quadruple: it holds a pointer for every node.
     if ((used + gone + 1) * 2 > table.size()) {
         std::size_t size = 16;
-        while (size < (used + 1) * 4) size *= 2;
+        while (size < (used + 1) * 2 + 2) size *= 2;
         Rehash(size);
     }
     const std::size_t mask = table.size() - 1;
@@ -107,7 +114,11 @@ TreeNode* CategoryTree::AddChildLast(TreeNode* parent, std::string_view text, in
 TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view text, int image,
                                int index) {
     auto node = std::make_unique<TreeNode>();
-    node->m_text = std::string(text);
+    if (!text.empty()) {
+        node->m_text = std::make_unique_for_overwrite<char[]>(text.size());
+        std::copy(text.begin(), text.end(), node->m_text.get());
+        node->m_textSize = static_cast<std::uint32_t>(text.size());
+    }
     node->m_image = image;
     node->m_data.Index = index;
     node->m_parent = parent;
@@ -209,6 +220,8 @@ void CategoryTree::EndBatch() {
     if (m_batch == 0 || --m_batch > 0) return;
     m_listener = m_heldListener;
     m_heldListener = nullptr;
+    // A batch is a long load: the lists it grew keep no spare room for the rest of the run.
+    m_root.ShrinkChildren();
     if (m_listener) m_listener->Reset();
 }
 

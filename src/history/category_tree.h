@@ -51,6 +51,10 @@ public:
         if (row < m_front.size()) m_front.erase(m_front.begin() + static_cast<std::ptrdiff_t>(m_front.size() - 1 - row));
         else m_back.erase(m_back.begin() + static_cast<std::ptrdiff_t>(row - m_front.size()));
     }
+    void shrink_to_fit() {
+        m_front.shrink_to_fit();
+        m_back.shrink_to_fit();
+    }
     template <typename F>
     void ForEach(F&& f) const {
         for (auto it = m_front.rbegin(); it != m_front.rend(); ++it) f(**it);
@@ -64,7 +68,7 @@ private:
 
 class TreeNode {
 public:
-    const std::string& Text() const { return m_text; }
+    std::string_view Text() const { return {m_text.get(), m_textSize}; }
     int ImageIndex() const { return m_image; }
     int SelectedIndex() const { return m_image; }
     const TNodeData& Data() const { return m_data; }
@@ -78,17 +82,23 @@ public:
 
 private:
     friend class CategoryTree;
-    std::string m_text;
+    // The text in a block of its own length: a long history has tens of thousands of nodes,
+    // and a string object would cost each of them 32 bytes more.
+    std::unique_ptr<char[]> m_text;
+    TreeNode* m_parent = nullptr;
+    using Children = TreeChildren;
+    // Most nodes never get a child, so the list comes on demand.
+    std::unique_ptr<Children> m_children;
+    std::uint32_t m_textSize = 0;
     int m_image = 0;
     TNodeData m_data;
-    TreeNode* m_parent = nullptr;
     // Rows are m_order - parent's first order; keeps Row() O(1) with inserts at the front.
     // (32 bits: a node costs less, and two billion inserts at the front of one list are far off.)
     std::int32_t m_order = 0;
     std::int32_t m_firstChildOrder = 0;
-    using Children = TreeChildren;
-    // Most nodes never get a child, so the list comes on demand.
-    std::unique_ptr<Children> m_children;
+    bool m_selected = false;
+    bool m_isRoot = false;
+    void ShrinkChildren();
     const Children& ChildList() const {
         static const Children kNone;
         return m_children ? *m_children : kNone;
@@ -97,8 +107,6 @@ private:
         if (!m_children) m_children = std::make_unique<Children>();
         return *m_children;
     }
-    bool m_selected = false;
-    bool m_isRoot = false;
 };
 
 // Told about every change so a view can follow; parent nullptr means the top level.

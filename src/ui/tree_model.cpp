@@ -125,7 +125,7 @@ QVariant CategoryTreeModel::data(const QModelIndex& index, int role) const {
     if (node == nullptr) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(node->Text());
+            return QString::fromUtf8(node->Text().data(), static_cast<qsizetype>(node->Text().size()));
         case Qt::DecorationRole:
             return m_icons.Icon(node->ImageIndex());
         case Qt::UserRole:

@@ -94,7 +94,7 @@ public:
     void AboutToReset() override { m_log += m_tree + " reset?\n"; }
     void Reset() override { m_log += m_tree + " reset\n"; }
     void MakeVisible(const TreeNode* node) override {
-        m_log += m_tree + " show " + PathOf(node) + " " + node->Text() + "\n";
+        m_log += m_tree + " show " + PathOf(node) + " " + std::string(node->Text()) + "\n";
     }
 
 private:
@@ -179,7 +179,7 @@ void DumpNode(const TreeNode* node, const TreeNode* parent, int row, int depth, 
     Require(node->Data().Index >= 0 && node->Data().Index < docCount,
             "a node names an existing history entry");
     Require(node->SelectedIndex() == node->ImageIndex(), "selected image equals the image");
-    out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + node->Text() + " [" +
+    out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + std::string(node->Text()) + " [" +
                   Picture(node, images) + "] #" + std::to_string(node->Data().Index));
     for (int r = 0; r < node->ChildCount(); ++r) {
         DumpNode(node->Child(r), node, r, depth + 1, docCount, images, out);
@@ -203,7 +203,7 @@ void CrossCheckIndexes(TestHistory& core) {
     for (int page = 0; page < 4; ++page) {
         CategoryTree& tree = *core.TreeOfPage(page);
         for (int k = 0; k < tree.Count() && k < kMaxNodesCrossChecked; ++k) {
-            const std::string text = NthNode(tree, k)->Text();
+            const std::string text(NthNode(tree, k)->Text());
             for (const std::string& probe : {text, tk::LowerAscii(text), tk::UpperAscii(text)}) {
                 for (bool exactCase : {false, true}) {
                     Require(tree.FindNodeByText(probe, false, exactCase) ==
@@ -256,7 +256,7 @@ void Probe(ByteReader& in, Indexed& indexed, Linear& linear) {
     if (how & 1) {
         // A node's own text, maybe in other letter case: the searches should find something.
         const TreeNode* node = NthNode(*indexed.core.TreeOfPage(how >> 2 & 3), in.Byte());
-        if (node != nullptr) text = (how & 2) ? tk::LowerAscii(node->Text()) : node->Text();
+        if (node != nullptr) text = (how & 2) ? tk::LowerAscii(node->Text()) : std::string(node->Text());
     } else {
         text = MakeText(in);
     }

@@ -27,7 +27,7 @@ public:
     void NodeRemoved(const TreeNode*, int) override { log += '-'; }
     void AboutToReset() override { log += '?'; }
     void Reset() override { log += '!'; }
-    void MakeVisible(const TreeNode* node) override { madeVisible.push_back(node->Text()); }
+    void MakeVisible(const TreeNode* node) override { madeVisible.emplace_back(node->Text()); }
 };
 
 struct WindowsHistory : ::testing::Test {

@@ -14,7 +14,7 @@ inline std::vector<std::string> Dump(const CategoryTree& tree) {
         int depth = 0;
         for (const TreeNode* p = n.Parent(); p != nullptr; p = p->Parent()) ++depth;
         std::string line(static_cast<std::size_t>(depth) * 2, ' ');
-        line += n.Text() + " [" + std::to_string(n.ImageIndex()) + "] #" +
+        line += std::string(n.Text()) + " [" + std::to_string(n.ImageIndex()) + "] #" +
                 std::to_string(n.Data().Index);
         out.push_back(line);
     });

@@ -292,7 +292,7 @@ protected:
             EXPECT_EQ(group->Parent(), nullptr);
             std::vector<std::string> children;
             for (int i = 0; i < group->ChildCount(); ++i)
-                children.push_back(group->Child(i)->Text());
+                children.emplace_back(group->Child(i)->Text());
             EXPECT_EQ(children, (std::vector<std::string>{host + "/a.html", host + "/b.html"}));
         }
         ASSERT_EQ(history.DocHistory().size(), 2u);
