@@ -1,5 +1,8 @@
 #include "ui_win32/win32_tree.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dpi.h"
@@ -84,6 +87,76 @@ int TreeImages::Append(const std::optional<FileIcon>& icon) {
     return index < 0 ? 0 : index;
 }
 
+// ---- node -> item
+
+std::size_t TreeItemTable::SlotOf(const TreeNode* node) const {
+    // Nodes are heap blocks: the low bits say nothing, a multiplicative hash spreads the rest.
+    const auto key = reinterpret_cast<std::uintptr_t>(node) >> 4;
+    return static_cast<std::size_t>(key * 0x9E3779B97F4A7C15ull) & (m_slots.size() - 1);
+}
+
+HTREEITEM TreeItemTable::Find(const TreeNode* node) const {
+    if (m_slots.empty() || node == nullptr) return nullptr;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t at = SlotOf(node); m_slots[at].node != nullptr; at = (at + 1) & mask) {
+        if (m_slots[at].node == node) return m_slots[at].item;
+    }
+    return nullptr;
+}
+
+void TreeItemTable::Grow() {
+    std::vector<Slot> old = std::move(m_slots);
+    std::size_t size = 64;
+    while (size < (m_used + 1) * 2 + 2) size *= 2;
+    m_slots.assign(size, Slot{});
+    m_used = m_gone = 0;
+    for (const Slot& slot : old) {
+        if (slot.node != nullptr && slot.node != Gone()) Put(slot.node, slot.item);
+    }
+}
+
+void TreeItemTable::Put(const TreeNode* node, HTREEITEM item) {
+    if (node == nullptr) return;
+    if ((m_used + m_gone + 1) * 2 > m_slots.size()) Grow();
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t free = m_slots.size();
+    for (std::size_t at = SlotOf(node);; at = (at + 1) & mask) {
+        Slot& slot = m_slots[at];
+        if (slot.node == node) {
+            slot.item = item;
+            return;
+        }
+        if (slot.node == Gone() && free == m_slots.size()) free = at;
+        if (slot.node == nullptr) {
+            if (free == m_slots.size()) free = at;
+            break;
+        }
+    }
+    if (m_slots[free].node == Gone()) --m_gone;
+    m_slots[free] = {node, item};
+    ++m_used;
+}
+
+void TreeItemTable::Erase(const TreeNode* node) {
+    if (m_slots.empty() || node == nullptr) return;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t at = SlotOf(node); m_slots[at].node != nullptr; at = (at + 1) & mask) {
+        if (m_slots[at].node == node) {
+            m_slots[at] = {Gone(), nullptr};
+            --m_used;
+            ++m_gone;
+            return;
+        }
+    }
+}
+
+void TreeItemTable::Clear() {
+    m_slots.clear();
+    m_used = m_gone = 0;
+}
+
+// ---- the adapter
+
 TreeViewAdapter::TreeViewAdapter(HWND control, CategoryTree& tree, const TreeImages& images)
     : m_control(control), m_tree(tree), m_images(images) {
     TreeView_SetImageList(m_control, images.Handle(), TVSIL_NORMAL);
@@ -103,8 +176,7 @@ TreeNode* TreeViewAdapter::NodeOf(HWND control, HTREEITEM item) {
 }
 
 HTREEITEM TreeViewAdapter::ItemOf(const TreeNode* node) const {
-    auto it = m_items.find(node);
-    return it == m_items.end() ? nullptr : it->second;
+    return m_items.Find(node);
 }
 
 void TreeViewAdapter::FillDisplayInfo(NMTVDISPINFOW& info) const {
@@ -113,6 +185,13 @@ void TreeViewAdapter::FillDisplayInfo(NMTVDISPINFOW& info) const {
     const int image = m_images.Physical(node->ImageIndex());
     if (info.item.mask & TVIF_IMAGE) info.item.iImage = image;
     if (info.item.mask & TVIF_SELECTEDIMAGE) info.item.iSelectedImage = image;
+    if ((info.item.mask & TVIF_TEXT) && info.item.pszText != nullptr && info.item.cchTextMax > 0) {
+        const std::wstring text = Utf8ToWide(node->Text());
+        const std::size_t room = static_cast<std::size_t>(info.item.cchTextMax) - 1;
+        const std::size_t n = std::min(text.size(), room);
+        std::copy_n(text.data(), n, info.item.pszText);
+        info.item.pszText[n] = L'\0';
+    }
 }
 
 void TreeViewAdapter::InsertNode(const TreeNode* node) {
@@ -128,15 +207,15 @@ void TreeViewAdapter::InsertNode(const TreeNode* node) {
         HTREEITEM after = ItemOf(before);
         insert.hInsertAfter = after ? after : TVI_LAST;
     }
-    const std::wstring text = Utf8ToWide(node->Text());
+    // Text and pictures are asked for when drawn: the control keeps no copy of every text.
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    insert.item.pszText = LPSTR_TEXTCALLBACKW;
     insert.item.lParam = reinterpret_cast<LPARAM>(node);
     insert.item.iImage = I_IMAGECALLBACK;
     insert.item.iSelectedImage = I_IMAGECALLBACK;
     HTREEITEM item = TreeView_InsertItem(m_control, &insert);
     if (item == nullptr) return;
-    m_items[node] = item;
+    m_items.Put(node, item);
     for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
 }
 
@@ -146,7 +225,7 @@ void TreeViewAdapter::NodeInserted(const TreeNode* parent, int row) {
 }
 
 void TreeViewAdapter::Forget(const TreeNode* node) {
-    m_items.erase(node);
+    m_items.Erase(node);
     for (int i = 0; i < node->ChildCount(); ++i) Forget(node->Child(i));
 }
 
@@ -159,12 +238,12 @@ void TreeViewAdapter::NodeAboutToBeRemoved(const TreeNode* parent, int row) {
 
 void TreeViewAdapter::AboutToReset() {
     TreeView_DeleteAllItems(m_control);
-    m_items.clear();
+    m_items.Clear();
 }
 
 void TreeViewAdapter::Reset() {
     TreeView_DeleteAllItems(m_control);
-    m_items.clear();
+    m_items.Clear();
     ::SendMessageW(m_control, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < m_tree.TopCount(); ++i) InsertNode(m_tree.Top(i));
     ::SendMessageW(m_control, WM_SETREDRAW, TRUE, 0);
@@ -207,15 +286,15 @@ void TreeViewAdapter::ExtendSelection(HTREEITEM item, bool range) {
 
 void TreeViewAdapter::ClearMarks() {
     HTREEITEM selected = TreeView_GetSelection(m_control);
-    for (const auto& [node, item] : m_items) {
+    m_items.ForEach([&](const TreeNode*, HTREEITEM item) {
         if (item != selected) TreeView_SetItemState(m_control, item, 0, TVIS_SELECTED);
-    }
+    });
 }
 
 void TreeViewAdapter::ExpandAll(bool expand) {
-    for (const auto& [node, item] : m_items) {
+    m_items.ForEach([&](const TreeNode* node, HTREEITEM item) {
         if (node->ChildCount() > 0) TreeView_Expand(m_control, item, expand ? TVE_EXPAND : TVE_COLLAPSE);
-    }
+    });
 }
 
 }  // namespace tk

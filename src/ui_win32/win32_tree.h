@@ -1,6 +1,6 @@
 #pragma once
 
-#include <unordered_map>
+#include <cstddef>
 #include <vector>
 
 #include <windows.h>
@@ -35,6 +35,35 @@ private:
     HIMAGELIST m_list = nullptr;
     int m_side = 16;
     std::vector<int> m_physical;
+};
+
+// Node -> item, for every node shown: a flat table of pairs, since a long history shows tens of
+// thousands of nodes and a node-based map spends a block of its own on each.
+class TreeItemTable {
+public:
+    HTREEITEM Find(const TreeNode* node) const;
+    void Put(const TreeNode* node, HTREEITEM item);
+    void Erase(const TreeNode* node);
+    void Clear();
+    std::size_t Size() const { return m_used; }
+    template <typename F>
+    void ForEach(F&& f) const {
+        for (const Slot& slot : m_slots) {
+            if (slot.node != nullptr && slot.node != Gone()) f(slot.node, slot.item);
+        }
+    }
+
+private:
+    struct Slot {
+        const TreeNode* node = nullptr;
+        HTREEITEM item = nullptr;
+    };
+    static const TreeNode* Gone() { return reinterpret_cast<const TreeNode*>(alignof(TreeNode)); }
+    std::size_t SlotOf(const TreeNode* node) const;
+    void Grow();
+    std::vector<Slot> m_slots;  // a power of two long, or empty
+    std::size_t m_used = 0;
+    std::size_t m_gone = 0;
 };
 
 // One category tree shown in a tree-view control: the control follows the core's changes.
@@ -78,7 +107,7 @@ private:
     HWND m_control;
     CategoryTree& m_tree;
     const TreeImages& m_images;
-    std::unordered_map<const TreeNode*, HTREEITEM> m_items;
+    TreeItemTable m_items;
 };
 
 }  // namespace tk
