@@ -1,6 +1,5 @@
 #include "ui_win32/win32_tree.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "base/wide_text.h"
@@ -185,13 +184,6 @@ void TreeViewAdapter::FillDisplayInfo(NMTVDISPINFOW& info) const {
     const int image = m_images.Physical(node->ImageIndex());
     if (info.item.mask & TVIF_IMAGE) info.item.iImage = image;
     if (info.item.mask & TVIF_SELECTEDIMAGE) info.item.iSelectedImage = image;
-    if ((info.item.mask & TVIF_TEXT) && info.item.pszText != nullptr && info.item.cchTextMax > 0) {
-        const std::wstring text = Utf8ToWide(node->Text());
-        const std::size_t room = static_cast<std::size_t>(info.item.cchTextMax) - 1;
-        const std::size_t n = std::min(text.size(), room);
-        std::copy_n(text.data(), n, info.item.pszText);
-        info.item.pszText[n] = L'\0';
-    }
 }
 
 void TreeViewAdapter::InsertNode(const TreeNode* node) {
@@ -207,9 +199,11 @@ void TreeViewAdapter::InsertNode(const TreeNode* node) {
         HTREEITEM after = ItemOf(before);
         insert.hInsertAfter = after ? after : TVI_LAST;
     }
-    // Text and pictures are asked for when drawn: the control keeps no copy of every text.
+    // The text goes in with the item: asked for when drawn instead, the control (Wine's at
+    // least) keeps a path-sized buffer of its own for every item, and lays out far slower.
+    const std::wstring text = Utf8ToWide(node->Text());
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = LPSTR_TEXTCALLBACKW;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
     insert.item.lParam = reinterpret_cast<LPARAM>(node);
     insert.item.iImage = I_IMAGECALLBACK;
     insert.item.iSelectedImage = I_IMAGECALLBACK;
