@@ -8,7 +8,6 @@
 #include <initguid.h>
 #include <oleacc.h>
 
-#include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "desktop/shell.h"
 #include "ui_win32/tab_strip_accessible.h"
@@ -125,7 +124,8 @@ Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(contr
     m_controller.FormCreate();
     if (m_activePage < 0) Layout();
     m_drop.SetHandler([this](const DroppedFiles& drop) { DropFiles(drop); });
-    m_drop.SetErrorHandler([](const std::string& error) { ReportWarning("dropped files", error); });
+    m_drop.SetErrorHandler(
+        [this](const std::string& error) { m_controller.Log().Warning("dropped files", error); });
     SetDropTargetTree();
 }
 
@@ -249,7 +249,7 @@ void Win32MainWindow::BuildChildren() {
     m_splitter = ::CreateWindowExW(0, kSplitterClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10,
                                    kSplitterHeight, m_window, nullptr, instance, this);
     m_web = std::make_unique<Win32WebStrip>(
-        m_window, [this] { m_controller.Image2Click(); },
+        m_window, m_controller.Log(), [this] { m_controller.Image2Click(); },
         [this] { m_controller.WebBrowser1NavigateComplete2(); },
         [this](const std::string& address) { m_controller.WebLinkClicked(address); });
     for (int page = 0; page < kTreePageCount; ++page) {
@@ -337,7 +337,7 @@ void Win32MainWindow::AfterFirstFrame() {
     ::SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_iconSmall));
     ::SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_iconBig));
     m_tray = std::make_unique<Win32TrayIcon>(m_window, m_iconSmall, "TarvoKelmora");
-    if (!m_tray->Add()) ReportWarning("tray", "the notification area did not take the icon");
+    if (!m_tray->Add()) m_controller.Log().Warning("tray", "the notification area did not take the icon");
     m_controller.AfterFirstFrame();
 }
 
