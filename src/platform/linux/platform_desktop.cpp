@@ -21,7 +21,7 @@ std::unique_ptr<PathDialect> CreatePlatformPathDialect() {
 
 PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics) {
     PlatformDesktop desktop;
-    // Before any GLib call below can log: everything reaches the one diagnostics sink.
+    // Before any GLib call below can log: everything reaches the sink given.
     desktop.logRoute = std::make_shared<glib::LogRoute>(diagnostics);
     desktop.dialect = CreatePlatformPathDialect();
     desktop.files = std::make_unique<PosixFileSystem>();
