@@ -306,7 +306,7 @@ struct SplitSave {
 
 SplitSave TimeSaveOffThread(TestHistory& core, const std::string& file, int runs) {
     core.SetSettingsPaths(file, file);
-    tk::WorkerThread writer;
+    tk::WorkerThread writer(tk::StderrDiagnostics());
     core.SetSaveWriter(&writer);
     std::vector<double> blocks;
     std::vector<double> wholes;

@@ -78,7 +78,7 @@ Result Run(int entries, const fs::path& dir) {
     for (const tk::bench::Registration& call : tk::bench::MakeWorkload(entries).calls) {
         h.AddDoc(call.location, call.title, call.isExplicit, false);
     }
-    tk::WorkerThread writer;
+    tk::WorkerThread writer(tk::StderrDiagnostics());
     h.SetSaveWriter(&writer);
     h.SaveSettings();
     writer.Flush();

@@ -41,7 +41,7 @@ int main() {
     tk::PosixPathDialect dialect(tk::bench::kHome);
     std::printf("%10s %-12s %8s %12s %12s %8s\n", "entries", "query", "found", "search ms", "scan ms", "ratio");
     for (int entries : {10000, 100000}) {
-        tk::DocRecords records(dialect);
+        tk::DocRecords records(dialect, tk::StderrDiagnostics());
         const tk::bench::Workload work = tk::bench::MakeWorkload(entries);
         int n = 0;
         for (const auto& call : work.calls) {

@@ -39,6 +39,22 @@ void Print(std::FILE* to, const QString& text) {
     std::fflush(to);
 }
 
+// Everything the window, the controller, the core and the backends report, to Qt's log.
+class QtLogDiagnostics final : public tk::Diagnostics {
+public:
+    void Report(tk::Severity severity, std::string_view area, std::string_view message) override {
+        const QString text = QString::fromUtf8(area.data(), static_cast<qsizetype>(area.size())) +
+                             QStringLiteral(": ") +
+                             QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
+        if (severity == tk::Severity::Info) {
+            qCInfo(lcProgram).noquote() << text;
+            return;
+        }
+        // Warnings reach standard error through Qt's log, whichever thread reports them.
+        qCWarning(lcProgram).noquote() << text;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,7 +88,8 @@ int main(int argc, char** argv) {
     }
     // For launchers and scripts: no window, and no display needed to list.
     if (command.action == tk::CommandLine::Action::List) {
-        return tk::ListHistory(location, *tk::CreatePlatformPathDialect(), command.json, stdout);
+        return tk::ListHistory(location, *tk::CreatePlatformPathDialect(), command.json, stdout,
+                               tk::StderrDiagnostics());
     }
     if (command.action == tk::CommandLine::Action::Open) {
         const std::string text = command.openText.toStdString();
@@ -84,8 +101,9 @@ int main(int argc, char** argv) {
                 return 3;
             case tk::SingleInstance::QuitResult::NotRunning: break;
         }
-        tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
-        return tk::OpenFromHistory(location, text, desktop);
+        // No window and no log of its own: what goes wrong goes to standard error.
+        tk::PlatformDesktop desktop = tk::CreatePlatformDesktop(tk::StderrDiagnostics());
+        return tk::OpenFromHistory(location, text, desktop, tk::StderrDiagnostics());
     }
     const tk::DisplayChoice display = tk::ChooseDisplay(tk::CurrentDisplayEnvironment());
     if (const QString problem = tk::DisplayProblem(display); !problem.isEmpty()) {
@@ -111,17 +129,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(tk::kDesktopId));
     QApplication::setQuitOnLastWindowClosed(false);  // the program lives in the tray
     tk::LoadChineseQtTexts();  // Qt's own buttons and menus in Chinese, whatever the locale
-    tk::SetDiagnosticsSink([](tk::Severity severity, std::string_view area, std::string_view message) {
-        const QString text = QString::fromUtf8(area.data(), static_cast<qsizetype>(area.size())) +
-                             QStringLiteral(": ") +
-                             QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
-        if (severity == tk::Severity::Info) {
-            qCInfo(lcProgram).noquote() << text;
-            return;
-        }
-        // Warnings reach standard error through Qt's log, whichever thread reports them.
-        qCWarning(lcProgram).noquote() << text;
-    });
+    QtLogDiagnostics diagnostics;
     // The captions ask for the classic Song face; these are its stand-ins on this desktop.
     QFont::insertSubstitutions(QStringLiteral("宋体"),
                                {QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
@@ -131,9 +139,9 @@ int main(int argc, char** argv) {
     tk::SingleInstance instance(instanceKey);
     if (instance.HandedOver()) return 0;
 
-    tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
+    tk::PlatformDesktop desktop = tk::CreatePlatformDesktop(diagnostics);
     tk::ControllerDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
-                            *desktop.shellWindows, *desktop.shell, location.loadPath,
+                            *desktop.shellWindows, *desktop.shell, diagnostics, location.loadPath,
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
     deps.holdsInstanceLock = true;
@@ -143,10 +151,10 @@ int main(int argc, char** argv) {
     }
     tk::QtTimerFactory timers;
     // Saves are written on a thread of their own, so a long history never stalls the window.
-    tk::WorkerThread saveWriter;
+    tk::WorkerThread saveWriter(diagnostics);
     deps.saveWriter = &saveWriter;
     // And the timed sweep asks the desktop on another, so a slow desktop never freezes it.
-    tk::WorkerThread sweepThread;
+    tk::WorkerThread sweepThread(diagnostics);
     deps.sweepThread = &sweepThread;
     // And whether the history's programs are still there is asked on threads of their own.
     deps.probeThreads = 4;
@@ -160,7 +168,8 @@ int main(int argc, char** argv) {
     const std::unique_ptr<tk::DesktopSearch> search = tk::OfferDesktopSearch(
         {[&controller](std::string_view query, std::size_t limit) { return controller.SearchEntries(query, limit); },
          [&controller](const std::string& id) { return controller.OpenFoundEntry(id); },
-         [&controller] { controller.BringIn(); }});
+         [&controller] { controller.BringIn(); }},
+        diagnostics);
     // On Wayland, said only where the compositor cannot be asked for its windows, with what
     // the user can do about it when there is something.
     if (tk::ShouldTellX11WindowsOnly(display) && !desktop.SeesNativeWaylandWindows()) {

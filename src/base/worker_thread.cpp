@@ -2,11 +2,10 @@
 
 #include <exception>
 
-#include "base/diagnostics.h"
-
 namespace tk {
 
-WorkerThread::WorkerThread() : m_thread([this] { Run(); }) {}
+WorkerThread::WorkerThread(Diagnostics& diagnostics)
+    : m_diagnostics(diagnostics), m_thread([this] { Run(); }) {}
 
 WorkerThread::~WorkerThread() {
     {
@@ -47,7 +46,7 @@ void WorkerThread::Run() {
         try {
             job();
         } catch (const std::exception& e) {
-            ReportWarning("worker thread", e.what());
+            m_diagnostics.Warning("worker thread", e.what());
         }
         lock.lock();
         m_busy = false;

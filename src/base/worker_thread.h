@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/diagnostics.h"
+
 namespace tk {
 
 // Runs slow work away from the caller: the slow half of a save (encoding, writing, syncing,
@@ -26,10 +28,10 @@ public:
     }
 };
 
-// A JobRunner with one thread of its own.
+// A JobRunner with one thread of its own. A job that throws is reported to `diagnostics`.
 class WorkerThread : public JobRunner {
 public:
-    WorkerThread();
+    explicit WorkerThread(Diagnostics& diagnostics);
     // Runs what is still waiting, then ends the thread.
     ~WorkerThread() override;
     WorkerThread(const WorkerThread&) = delete;
@@ -42,6 +44,7 @@ public:
 private:
     void Run();
 
+    Diagnostics& m_diagnostics;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;

@@ -1,8 +1,6 @@
 // The controller's life: creation and the history's load (the end and saving are beside).
 #include "controller/app_controller.h"
 
-#include "base/diagnostics.h"
-
 namespace tk {
 
 namespace {
@@ -14,10 +12,10 @@ constexpr const char* kAppTitle = "TarvoKelmora";
 AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     : m_deps(std::move(deps)),
       m_timers(timers),
-      m_records(m_deps.dialect),
+      m_records(m_deps.dialect, m_deps.diagnostics),
       m_trees(m_records, m_deps.files, m_deps.icons),
       m_file(m_deps.settingsLoadPath, m_deps.settingsSavePath),
-      m_sweep(m_records, m_deps.files, m_deps.windows, m_deps.shellWindows),
+      m_sweep(m_records, m_deps.files, m_deps.windows, m_deps.shellWindows, m_deps.diagnostics),
       m_sweeps(m_sweep, timers, m_deps.sweepThread, [this] { return m_view != nullptr && !m_destroyed; }),
       m_launcher(m_deps.shell, m_deps.files, m_deps.dialect,
                  [this](const std::string& text) {
@@ -31,7 +29,7 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
                       if (m_view) m_view->ShowHint(text);
                   },
                   [this](const LaunchResult& result) { ReportLaunch(result); }}),
-      m_web(m_deps.webSite, timers) {
+      m_web(m_deps.webSite, timers, m_deps.diagnostics) {
     m_timerCheckDocs = timers.MakeTimer("TimerCheckDocs", kDefaultCheckInterval, false,
                                         [this] { TimerCheckDocsTimer(); });
     m_timerFirstRun = timers.MakeTimer("TimerFirstRun", 1000, true, [this] { TimerFirstRunTimer(); });
@@ -49,7 +47,7 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     // Runs on the writer's thread: only the report is made there, the rest on the window's.
     m_file.SetOnSaved([this](const FileResult& result) {
         if (result.ok) return;
-        ReportWarning("saving", result.error);
+        m_deps.diagnostics.Warning("saving", result.error);
         m_timers.Post([this, result] { SaveFinished(result); });
     });
     m_picker.SetHintSink([this](const std::string& text) {
@@ -91,16 +89,16 @@ void AppController::FormCreate() {
     try {
         LoadedHistory loaded = m_file.Load();
         settings = loaded.settings;
-        if (!m_file.LastError().empty()) ReportWarning("settings file", m_file.LastError());
+        if (!m_file.LastError().empty()) m_deps.diagnostics.Warning("settings file", m_file.LastError());
         if (m_file.WriteRefused()) {
-            ReportWarning("settings file", "not written in this run: " + m_file.LoadPath());
+            m_deps.diagnostics.Warning("settings file", "not written in this run: " + m_file.LoadPath());
             // Told once the window's loop runs, not from inside its construction.
             m_timers.Post([this] { TellReadFailure(); });
         }
         if (m_deps.deferHistoryLoad) m_pendingDocs = std::move(loaded.docs);
         else LoadHistory(std::move(loaded.docs));
     } catch (const std::exception& e) {
-        ReportWarning("creation, settings", e.what());
+        m_deps.diagnostics.Warning("creation, settings", e.what());
     }
     // A page outside the tabs leaves none active; a stored interval off SbCheckTime's first
     // position is its position's interval from then on.
@@ -121,7 +119,7 @@ void AppController::FormCreate() {
         }
         PlaceAtStart();
     } catch (const std::exception& e) {
-        ReportWarning("creation, window", e.what());
+        m_deps.diagnostics.Warning("creation, window", e.what());
     }
     m_savedSettings = m_settings;
     m_timerFirstRun->SetEnabled(true);
@@ -135,7 +133,7 @@ void AppController::FormCreate() {
             MnAutoRunClick(true);
         }
     } catch (const std::exception& e) {
-        ReportWarning("creation, start at log-on", e.what());
+        m_deps.diagnostics.Warning("creation, start at log-on", e.what());
     }
 }
 
@@ -182,7 +180,7 @@ void AppController::LoadHistory(std::vector<StoredDoc> docs) {
             m_records.LoadStored(std::move(docs), &answers);
         }
     } catch (const std::exception& e) {
-        ReportWarning("history", e.what());
+        m_deps.diagnostics.Warning("history", e.what());
     }
     // The filters come after the stored history, which only meets the resource test.
     m_records.FillDocFilters();

@@ -160,6 +160,8 @@ public:
     // The window came into sight or left it (hidden, slid out, minimised).
     void WindowShownChanged(bool shown) { m_web.WindowShown(shown); }
     WebStripController& WebStrip() { return m_web; }
+    // Where the windows report what goes wrong in them, as the controller does.
+    Diagnostics& Log() const { return m_deps.diagnostics; }
 
     // The start place: 30 from the right and 40 above the bottom of the screen, frame included.
     void PlaceAtStart();

@@ -2,7 +2,6 @@
 // settings, the start-up dialog and the web strip.
 #include "controller/app_controller.h"
 
-#include "base/diagnostics.h"
 #include "base/text.h"
 #include "controller/forms.h"
 #include "search/history_search.h"
@@ -100,7 +99,7 @@ void AppController::TimerFirstRunTimer() {
         m_sweeps.Now(std::chrono::milliseconds{0});
         m_web.Navigate(m_web.Schedule().FirstPage());
     } catch (const std::exception& e) {
-        ReportWarning("start-up work", e.what());
+        m_deps.diagnostics.Warning("start-up work", e.what());
     }
 }
 
@@ -204,7 +203,7 @@ bool AppController::DropFiles(const std::vector<std::string>& names) {
     try {
         for (const std::string& name : names) m_records.AddDroppedDoc(name);
     } catch (const std::exception& e) {
-        ReportWarning("drop", e.what());
+        m_deps.diagnostics.Warning("drop", e.what());
         return false;
     }
     m_deps.shell.MessageBeep();
@@ -224,7 +223,7 @@ void AppController::WebLinkClicked(const std::string& address) {
     if (IsOpenableWebAddress(address)) {
         ReportLaunch(m_launcher.OpenStoredDoc(address, kDocTypeWebPage));
     } else {
-        ReportInfo("web strip", "link not opened: " + address.substr(0, 200));
+        m_deps.diagnostics.Info("web strip", "link not opened: " + address.substr(0, 200));
     }
 }
 void AppController::AboutSiteClick() { ReportLaunch(m_launcher.OpenWebAddress(m_web.Schedule().Site())); }

@@ -1,7 +1,6 @@
 // The controller's saves: timed, after a removal, and the program's last one at its end.
 #include "controller/app_controller.h"
 
-#include "base/diagnostics.h"
 
 namespace tk {
 
@@ -40,10 +39,10 @@ bool AppController::WaitForSave() {
     if (m_saveStuck) return false;
     if (m_deps.saveWriter->FlushFor(kCloseSaveWait)) return true;
     m_saveStuck = true;
-    ReportWarning("saving",
-                  "历史文件 10 秒内没有写完，不再等待；磁盘上仍是上次保存的完整文件。"
-                  "The history was not written within 10 s (a hung disk?): not waiting any longer; "
-                  "the file on disk is still the last complete save.");
+    m_deps.diagnostics.Warning("saving",
+                               "历史文件 10 秒内没有写完，不再等待；磁盘上仍是上次保存的完整文件。"
+                               "The history was not written within 10 s (a hung disk?): not waiting "
+                               "any longer; the file on disk is still the last complete save.");
     return false;
 }
 
@@ -87,11 +86,11 @@ void AppController::SaveNow(bool last) {
         if (last) MarkSelectedDocs();
         m_savedSettings = m_settings;
         if (!m_file.Save(m_settings, m_records) && !m_file.WriteRefused()) {
-            ReportWarning("saving", m_file.LastError());
+            m_deps.diagnostics.Warning("saving", m_file.LastError());
             if (m_view) m_view->ShowHint("历史记录未能保存：" + m_file.LastError());
         }
     } catch (const std::exception& e) {
-        ReportWarning("saving", e.what());
+        m_deps.diagnostics.Warning("saving", e.what());
     }
 }
 

@@ -2,7 +2,6 @@
 // documents dialog's rules.
 #include "controller/app_controller.h"
 
-#include "base/diagnostics.h"
 
 namespace tk {
 
@@ -69,7 +68,7 @@ void AppController::MnAutoRunClick(bool checked) {
     ChangeSettings(next);
     if (held != checked) {
         if (m_view) m_view->ShowSettings(m_settings);
-        ReportWarning("start at log-on", checked ? "registration refused" : "removal refused");
+        m_deps.diagnostics.Warning("start at log-on", checked ? "registration refused" : "removal refused");
         if (m_view) m_view->ShowHint(checked ? "未能设置开机自动启动" : "未能取消开机自动启动");
     }
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/diagnostics.h"
 #include "base/worker_thread.h"
 #include "desktop/autorun.h"
 #include "desktop/file_icons.h"
@@ -24,6 +25,8 @@ struct ControllerDeps {
     WindowSystem& windows;
     ShellWindows& shellWindows;
     Shell& shell;
+    // Where the controller and the core beneath it report what went wrong, from any thread.
+    Diagnostics& diagnostics;
     std::string settingsLoadPath;
     std::string settingsSavePath;
     // Where the start-at-log-on registration lives; none: the box does nothing.

@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "base/diagnostics.h"
 #include "base/memory.h"
 
 namespace tk {
@@ -13,9 +12,9 @@ constexpr std::int64_t kHourMs = 3600 * 1000;
 
 }  // namespace
 
-WebStripController::WebStripController(std::string site, TimerFactory& timers,
+WebStripController::WebStripController(std::string site, TimerFactory& timers, Diagnostics& diagnostics,
                                        std::function<int()> draw, std::function<std::int64_t()> nowMs)
-    : m_schedule(std::move(site), std::move(draw)), m_nowMs(std::move(nowMs)) {
+    : m_schedule(std::move(site), std::move(draw)), m_diagnostics(diagnostics), m_nowMs(std::move(nowMs)) {
     if (!m_nowMs) {
         m_nowMs = [] {
             return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -43,7 +42,7 @@ void WebStripController::StartBrowser() {
     try {
         m_hasBrowser = m_port->CreateBrowser();
     } catch (const std::exception& e) {
-        ReportInfo("web strip", e.what());
+        m_diagnostics.Info("web strip", e.what());
     }
     if (!m_hasBrowser || m_pendingPage.empty()) return;
     m_port->Navigate(m_pendingPage);
@@ -114,7 +113,7 @@ void WebStripController::BrowserGone() {
     m_hasBrowser = false;
     m_pendingPage = m_currentPage;
     m_crashes.push_back(m_nowMs());
-    ReportWarning("web strip", "the browser ended unexpectedly");
+    m_diagnostics.Warning("web strip", "the browser ended unexpectedly");
     if (m_windowShown && MayRestart()) m_timerRestart->SetEnabled(true);
 }
 

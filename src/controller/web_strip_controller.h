@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/diagnostics.h"
 #include "controller/timer_factory.h"
 #include "controller/web_strip_port.h"
 #include "webpanel/web_panel.h"
@@ -26,8 +27,8 @@ public:
     static constexpr int kRestartsPerHour = 3;
 
     // `nowMs` is a steady clock in milliseconds (for the restarts an hour).
-    WebStripController(std::string site, TimerFactory& timers, std::function<int()> draw = {},
-                       std::function<std::int64_t()> nowMs = {});
+    WebStripController(std::string site, TimerFactory& timers, Diagnostics& diagnostics,
+                       std::function<int()> draw = {}, std::function<std::int64_t()> nowMs = {});
 
     // The browser's window; none detaches (nothing is sent after that).
     void Attach(WebStripPort* port) {
@@ -66,6 +67,7 @@ private:
     bool MayRestart();
 
     WebPanelSchedule m_schedule;
+    Diagnostics& m_diagnostics;
     WebStripPort* m_port = nullptr;
     std::function<std::int64_t()> m_nowMs;
     bool m_hasBrowser = false;

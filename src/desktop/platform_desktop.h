@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/diagnostics.h"
 #include "desktop/autorun.h"
 #include "desktop/file_icons.h"
 #include "desktop/file_system.h"
@@ -14,6 +15,9 @@ namespace tk {
 
 // Everything the core needs of the desktop it runs on, made by the backend chosen at build time.
 struct PlatformDesktop {
+    // Where the libraries beneath the backend log, while the desktop lives; first, so that it
+    // ends after every part that might still log.
+    std::shared_ptr<void> logRoute;
     std::unique_ptr<PathDialect> dialect;
     std::unique_ptr<FileSystem> files;
     std::unique_ptr<FileIcons> icons;
@@ -36,7 +40,8 @@ struct PlatformDesktop {
     }
 };
 
-PlatformDesktop CreatePlatformDesktop();
+// Its parts, and the libraries beneath them, report to `diagnostics`, which must outlive it.
+PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics);
 // The path rules alone, for reading a history without the desktop (no display needed).
 std::unique_ptr<PathDialect> CreatePlatformPathDialect();
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/diagnostics.h"
+
 namespace tk {
 
 // One history entry as the desktop's search shows it.
@@ -31,7 +33,8 @@ public:
     virtual ~DesktopSearch() = default;
 };
 
-// Nothing where the desktop has no search to offer it to.
-std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers handlers);
+// Nothing where the desktop has no search to offer it to. Trouble offering it is reported to
+// `diagnostics`, which must outlive what is returned.
+std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers handlers, Diagnostics& diagnostics);
 
 }  // namespace tk

@@ -3,7 +3,6 @@
 #include <array>
 #include <exception>
 
-#include "base/diagnostics.h"
 #include "base/text.h"
 
 namespace tk {
@@ -34,12 +33,16 @@ void Sweep::ReportFailedPass(FailedPass kind) const {
         "window pass failed: ", "shell pass failed: ", "sweep failed: "};
     const std::string what = CurrentError();
     if (m_failureReported[kind].exchange(true)) return;
-    ReportWarning("sweep", kNames[kind] + what);
+    m_diagnostics.Warning("sweep", kNames[kind] + what);
 }
 
 Sweep::Sweep(DocRecords& records, const FileSystem& files, WindowSystem& windows,
-             ShellWindows& shell)
-    : m_records(records), m_files(files), m_windows(windows), m_shell(shell) {}
+             ShellWindows& shell, Diagnostics& diagnostics)
+    : m_records(records),
+      m_files(files),
+      m_windows(windows),
+      m_shell(shell),
+      m_diagnostics(diagnostics) {}
 
 bool Sweep::IsSpecialTitle(std::string_view title) {
     for (auto special : kSpecialTitles) {

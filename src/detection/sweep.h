@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/diagnostics.h"
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
 #include "desktop/file_system.h"
@@ -37,7 +38,9 @@ struct SweepFindings {
 // pages the shell's windows show, each handed to registration.
 class Sweep {
 public:
-    Sweep(DocRecords& records, const FileSystem& files, WindowSystem& windows, ShellWindows& shell);
+    // A pass that ends on an error is reported to `diagnostics`, from whichever thread gathers.
+    Sweep(DocRecords& records, const FileSystem& files, WindowSystem& windows, ShellWindows& shell,
+          Diagnostics& diagnostics);
 
     // Both passes; never lets an error out.
     void CheckOpenDocs();
@@ -85,6 +88,7 @@ private:
     const FileSystem& m_files;
     WindowSystem& m_windows;
     ShellWindows& m_shell;
+    Diagnostics& m_diagnostics;
     std::vector<std::string> m_openDocs;
     std::vector<std::pair<std::string, WindowHandle>> m_windowList;
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "base/diagnostics.h"
 #include "base/text.h"
 
 namespace tk {
@@ -133,7 +132,7 @@ void DocRecords::LoadStored(std::vector<StoredDoc> docs, const PathAnswers* answ
             AddDoc(stored.location, stored.title, stored.docType == kDocTypeProgram,
                    stored.selected, answers);
         } catch (const std::exception& e) {
-            ReportWarning("history entry " + std::to_string(k) + " skipped", e.what());
+            m_diagnostics.Warning("history entry " + std::to_string(k) + " skipped", e.what());
             if (Count() > before) DeleteSelectDocs(Count() - 1);
         }
         // Each stored text goes as soon as it is taken: the load never holds the history twice.

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/diagnostics.h"
 #include "base/text.h"
 #include "desktop/path_dialect.h"
 #include "history/doc.h"
@@ -47,7 +48,9 @@ public:
 // taken, how an entry is typed and grouped. Knows nothing of trees, files or windows.
 class DocRecords {
 public:
-    explicit DocRecords(const PathDialect& dialect) : m_dialect(dialect) {}
+    // An entry of the stored history that cannot be taken is reported to `diagnostics`.
+    DocRecords(const PathDialect& dialect, Diagnostics& diagnostics)
+        : m_dialect(dialect), m_diagnostics(diagnostics) {}
     DocRecords(const DocRecords&) = delete;
     DocRecords& operator=(const DocRecords&) = delete;
 
@@ -101,6 +104,7 @@ private:
     }
 
     const PathDialect& m_dialect;
+    Diagnostics& m_diagnostics;
     std::vector<TMyDoc> m_docs;
     // Looked up by string_view without building a string for every test.
     struct TextHash {

@@ -32,7 +32,8 @@ void Say(const std::string& text) {
 
 // The records of the history file, as the program registers them; nothing when the file is
 // there but cannot be read whole (said on standard error).
-std::optional<std::vector<TMyDoc>> ReadRecords(const SettingsLocation& location, const PathDialect& dialect) {
+std::optional<std::vector<TMyDoc>> ReadRecords(const SettingsLocation& location, const PathDialect& dialect,
+                                               Diagnostics& diagnostics) {
     HistoryFile file(location.loadPath, location.savePath);
     LoadedHistory loaded = file.Load();
     if (const FileResult* failure = file.ReadFailure()) {
@@ -40,15 +41,16 @@ std::optional<std::vector<TMyDoc>> ReadRecords(const SettingsLocation& location,
             "。Cannot read the history file.\n");
         return std::nullopt;
     }
-    DocRecords records(dialect);
+    DocRecords records(dialect, diagnostics);
     records.LoadStored(std::move(loaded.docs), nullptr);
     return records.DocHistory();
 }
 
 }  // namespace
 
-int ListHistory(const SettingsLocation& location, const PathDialect& dialect, bool json, std::FILE* out) {
-    const std::optional<std::vector<TMyDoc>> docs = ReadRecords(location, dialect);
+int ListHistory(const SettingsLocation& location, const PathDialect& dialect, bool json, std::FILE* out,
+                Diagnostics& diagnostics) {
+    const std::optional<std::vector<TMyDoc>> docs = ReadRecords(location, dialect, diagnostics);
     if (!docs) return 1;
     nlohmann::json list = nlohmann::json::array();
     std::string lines;
@@ -69,8 +71,9 @@ int ListHistory(const SettingsLocation& location, const PathDialect& dialect, bo
     return std::fflush(out) == 0 ? 0 : 1;
 }
 
-int OpenFromHistory(const SettingsLocation& location, const std::string& text, PlatformDesktop& desktop) {
-    const std::optional<std::vector<TMyDoc>> docs = ReadRecords(location, *desktop.dialect);
+int OpenFromHistory(const SettingsLocation& location, const std::string& text, PlatformDesktop& desktop,
+                    Diagnostics& diagnostics) {
+    const std::optional<std::vector<TMyDoc>> docs = ReadRecords(location, *desktop.dialect, diagnostics);
     if (!docs) return 1;
     for (auto doc = docs->rbegin(); doc != docs->rend(); ++doc) {
         if (ShownText(*doc, *desktop.dialect) != text) continue;

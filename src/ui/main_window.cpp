@@ -128,7 +128,7 @@ void TFrmMain::BuildContent(QWidget* content) {
     upperLayout->addWidget(center, 1);
     upperLayout->addWidget(PnlHint);
 
-    m_webStrip = new TWebStripHost(m_deps.webStripFactory, splitter);
+    m_webStrip = new TWebStripHost(m_deps.webStripFactory, m_controller.Log(), splitter);
     splitter->addWidget(upper);
     splitter->addWidget(m_webStrip);
     splitter->setStretchFactor(0, 1);

@@ -14,7 +14,6 @@
 #include <xcb/xcb.h>
 #endif
 
-#include "base/diagnostics.h"
 #include "webpanel/strip_protocol.h"
 
 #include "ui/install_paths.h"
@@ -77,7 +76,8 @@ protected:
 
 class HelperView final : public QObject, public WebStripView {
 public:
-    HelperView(const QString& helperPath, QWidget* parent) {
+    HelperView(const QString& helperPath, Diagnostics& diagnostics, QWidget* parent)
+        : m_diagnostics(diagnostics) {
         m_place = new BrowserPlace(parent);
         m_place->setObjectName(QStringLiteral("WebBrowser1"));
         m_place->setAccessibleName(QStringLiteral("TarvoKelmora 网页"));
@@ -95,15 +95,15 @@ public:
         m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         connect(m_process, &QProcess::readyReadStandardOutput, this, [this] { Read(); });
         connect(m_process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
-            ReportInfo("web strip", "the browser ended (" +
-                                        std::string(status == QProcess::CrashExit ? "crash" : "exit") +
-                                        " " + std::to_string(code) + ")");
+            m_diagnostics.Info("web strip", "the browser ended (" +
+                                                std::string(status == QProcess::CrashExit ? "crash" : "exit") +
+                                                " " + std::to_string(code) + ")");
             Gone();
         });
         connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
             if (error != QProcess::FailedToStart) return;
-            ReportWarning("web strip", "the browser could not be started: " +
-                                           m_process->errorString().toStdString());
+            m_diagnostics.Warning("web strip", "the browser could not be started: " +
+                                                   m_process->errorString().toStdString());
             Gone();
         });
         m_process->start(QIODevice::ReadWrite);
@@ -161,7 +161,7 @@ private:
             if (std::optional<StripEvent> event = ParseStripEvent(*message)) Handle(*event);
         }
         if (m_decoder.Broken() && !m_gone) {
-            ReportWarning("web strip", "the browser sent what it should not: ended");
+            m_diagnostics.Warning("web strip", "the browser sent what it should not: ended");
             m_process->kill();
         }
     }
@@ -186,7 +186,7 @@ private:
     void Embed(std::uint64_t windowId) {
         if (!m_place) return;
         if (!WindowOfProcess(static_cast<WId>(windowId), m_process->processId())) {
-            ReportWarning("web strip", "the browser named a window not its own: ended");
+            m_diagnostics.Warning("web strip", "the browser named a window not its own: ended");
             m_process->kill();
             return;
         }
@@ -220,6 +220,7 @@ private:
         if (m_onGone) m_onGone();
     }
 
+    Diagnostics& m_diagnostics;
     QPointer<BrowserPlace> m_place;
     QPointer<QWidget> m_container;
     QProcess* m_process = nullptr;
@@ -236,10 +237,11 @@ private:
 
 WebStripView* HelperWebStripFactory::Create(QWidget* parent) {
     if (!QFileInfo(m_helperPath).isExecutable()) {
-        ReportInfo("web strip unavailable", "no browser helper at " + m_helperPath.toStdString());
+        m_diagnostics.Info("web strip unavailable",
+                           "no browser helper at " + m_helperPath.toStdString());
         return nullptr;
     }
-    return new HelperView(m_helperPath, parent);
+    return new HelperView(m_helperPath, m_diagnostics, parent);
 }
 
 }  // namespace tk

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "base/diagnostics.h"
+
 namespace tk {
 
 // The embedded browser of the web strip, as the main window needs it. The browser engine is
@@ -37,14 +39,16 @@ public:
 // The helper executable, beside the program's.
 QString WebStripHelperPath();
 
-// Views that run the browser in the helper executable at `helperPath`.
+// Views that run the browser in the helper executable at `helperPath`; how the helper fares
+// is reported to `diagnostics`.
 class HelperWebStripFactory final : public WebStripFactory {
 public:
-    explicit HelperWebStripFactory(QString helperPath = WebStripHelperPath())
-        : m_helperPath(std::move(helperPath)) {}
+    explicit HelperWebStripFactory(Diagnostics& diagnostics, QString helperPath = WebStripHelperPath())
+        : m_diagnostics(diagnostics), m_helperPath(std::move(helperPath)) {}
     WebStripView* Create(QWidget* parent) override;
 
 private:
+    Diagnostics& m_diagnostics;
     QString m_helperPath;
 };
 

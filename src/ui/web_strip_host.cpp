@@ -2,15 +2,14 @@
 
 #include <QUrl>
 
-#include "base/diagnostics.h"
 #include "ui/artwork.h"
 #include "ui/style.h"
 #include "ui/widgets.h"
 
 namespace tk {
 
-TWebStripHost::TWebStripHost(WebStripFactory* factory, QWidget* parent)
-    : QWidget(parent), m_factory(factory) {
+TWebStripHost::TWebStripHost(WebStripFactory* factory, Diagnostics& diagnostics, QWidget* parent)
+    : QWidget(parent), m_factory(factory), m_helperFactory(diagnostics) {
     setObjectName(QStringLiteral("PnlWebBrowser"));
     setMinimumHeight(20);
     // A window of its own, so that the browser's window, embedded in it, is cut at its edges;

@@ -15,7 +15,7 @@ class TClickImage;
 class TWebStripHost : public QWidget, public WebStripPort {
     Q_OBJECT
 public:
-    TWebStripHost(WebStripFactory* factory, QWidget* parent);
+    TWebStripHost(WebStripFactory* factory, Diagnostics& diagnostics, QWidget* parent);
     ~TWebStripHost() override;
 
     WebStripView* Browser() const { return m_view; }

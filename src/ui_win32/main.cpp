@@ -19,16 +19,21 @@
 
 namespace {
 
-void Print(tk::Severity severity, std::string_view area, std::string_view message) {
-    if (severity == tk::Severity::Info && std::getenv("TARVOKELMORA_DEBUG") == nullptr) return;
-    std::fprintf(stderr, "tarvokelmora: %.*s: %.*s\n", static_cast<int>(area.size()), area.data(),
-                 static_cast<int>(message.size()), message.data());
-}
+// Everything the window, the controller, the core and the backends report, to standard error;
+// information only when asked for.
+class PrintedDiagnostics final : public tk::Diagnostics {
+public:
+    void Report(tk::Severity severity, std::string_view area, std::string_view message) override {
+        if (severity == tk::Severity::Info && std::getenv("TARVOKELMORA_DEBUG") == nullptr) return;
+        std::fprintf(stderr, "tarvokelmora: %.*s: %.*s\n", static_cast<int>(area.size()), area.data(),
+                     static_cast<int>(message.size()), message.data());
+    }
+};
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    tk::SetDiagnosticsSink(Print);
+    PrintedDiagnostics diagnostics;
     ::OleInitialize(nullptr);  // the browser control and the shell's drag and drop need it
     tk::ArtworkSession artwork;
 
@@ -37,9 +42,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     tk::Win32SingleInstance instance(location.savePath);
     if (instance.HandedOver()) return 0;
 
-    tk::PlatformDesktop desktop = tk::CreatePlatformDesktop();
+    tk::PlatformDesktop desktop = tk::CreatePlatformDesktop(diagnostics);
     tk::ControllerDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
-                            *desktop.shellWindows, *desktop.shell, location.loadPath,
+                            *desktop.shellWindows, *desktop.shell, diagnostics, location.loadPath,
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
     deps.holdsInstanceLock = true;
@@ -47,12 +52,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t site[512];
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
     if (siteLength > 0 && siteLength < 512) deps.webSite = tk::WideToUtf8(std::wstring_view(site, siteLength));
-    tk::Win32TimerFactory timers;
+    tk::Win32TimerFactory timers(diagnostics);
     // Saves are written on a thread of their own, so a long history never stalls the window,
     // and the timed sweep asks the desktop on another.
-    tk::WorkerThread saveWriter;
+    tk::WorkerThread saveWriter(diagnostics);
     deps.saveWriter = &saveWriter;
-    tk::WorkerThread sweepThread;
+    tk::WorkerThread sweepThread(diagnostics);
     deps.sweepThread = &sweepThread;
     int code = 0;
     {

@@ -8,7 +8,6 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
-#include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "desktop/shell.h"
 #include "ui_win32/tab_strip_accessible.h"
@@ -267,9 +266,9 @@ LRESULT CALLBACK Win32MainWindow::MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         return self->Handle(msg, wp, lp);
     } catch (const std::exception& e) {
         // ApplicationEvents1Exception: an error that escapes a handler is dropped.
-        ReportInfo("discarded", e.what());
+        self->m_controller.Log().Info("discarded", e.what());
     } catch (...) {
-        ReportInfo("discarded", "unknown error");
+        self->m_controller.Log().Info("discarded", "unknown error");
     }
     return 0;
 }

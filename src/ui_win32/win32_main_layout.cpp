@@ -8,7 +8,6 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
-#include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "desktop/shell.h"
 #include "ui_win32/tab_strip_accessible.h"

@@ -1,6 +1,5 @@
 #include "ui_win32/win32_timers.h"
 
-#include "base/diagnostics.h"
 
 namespace tk {
 
@@ -41,7 +40,7 @@ public:
             m_tick();
         } catch (const std::exception& e) {
             // Never through the system's dispatch: the error is dropped, as every handler's is.
-            ReportInfo("timer", e.what());
+            m_owner.m_diagnostics.Info("timer", e.what());
         }
     }
 
@@ -54,7 +53,7 @@ private:
     bool m_enabled = false;
 };
 
-Win32TimerFactory::Win32TimerFactory() {
+Win32TimerFactory::Win32TimerFactory(Diagnostics& diagnostics) : m_diagnostics(diagnostics) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = WndProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -95,7 +94,7 @@ void Win32TimerFactory::RunPosted() {
         try {
             task();
         } catch (const std::exception& e) {
-            ReportInfo("posted task", e.what());
+            m_diagnostics.Info("posted task", e.what());
         }
     }
 }

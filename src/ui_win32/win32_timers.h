@@ -8,15 +8,17 @@
 
 #include <windows.h>
 
+#include "base/diagnostics.h"
 #include "controller/timer_factory.h"
 
 namespace tk {
 
 // Window timers on a message-only window of the GUI thread; posted tasks ride a private message
-// to the same window, so they run between events, never inside one.
+// to the same window, so they run between events, never inside one. What a tick or a task
+// throws is told to `diagnostics` and dropped.
 class Win32TimerFactory final : public TimerFactory {
 public:
-    Win32TimerFactory();
+    explicit Win32TimerFactory(Diagnostics& diagnostics);
     ~Win32TimerFactory() override;
     Win32TimerFactory(const Win32TimerFactory&) = delete;
     Win32TimerFactory& operator=(const Win32TimerFactory&) = delete;
@@ -36,6 +38,7 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     friend class WinTimer;
 
+    Diagnostics& m_diagnostics;
     HWND m_window = nullptr;
     UINT_PTR m_nextId = 1;
     std::map<UINT_PTR, WinTimer*> m_live;

@@ -9,7 +9,6 @@
 #include <ole2.h>
 #include <shobjidl.h>
 
-#include "base/diagnostics.h"
 #include "base/wide_text.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dpi.h"
@@ -318,10 +317,11 @@ private:
     bool m_failed = false;
 };
 
-Win32WebStrip::Win32WebStrip(HWND parent, std::function<void()> bannerClicked,
+Win32WebStrip::Win32WebStrip(HWND parent, Diagnostics& diagnostics,
+                             std::function<void()> bannerClicked,
                              std::function<void()> navigateComplete,
                              std::function<void(const std::string&)> linkOpened)
-    : m_bannerClicked(std::move(bannerClicked)), m_navigateComplete(std::move(navigateComplete)),
+    : m_diagnostics(diagnostics), m_bannerClicked(std::move(bannerClicked)), m_navigateComplete(std::move(navigateComplete)),
       m_linkOpened(std::move(linkOpened)) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Proc;
@@ -346,7 +346,7 @@ bool Win32WebStrip::CreateBrowser() {
     if (m_browser) return true;
     auto browser = std::make_unique<Browser>(m_window, m_navigateComplete, m_linkOpened);
     if (!browser->Create()) {
-        ReportInfo("web strip", "no browser control on this system: the banner stays");
+        m_diagnostics.Info("web strip", "no browser control on this system: the banner stays");
         return false;
     }
     m_browser = browser.release();

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "base/diagnostics.h"
 #include "controller/web_strip_port.h"
 
 namespace tk {
@@ -13,8 +14,9 @@ namespace tk {
 // can be made. Where none can (no browser engine), the banner stays and nothing else changes.
 class Win32WebStrip final : public WebStripPort {
 public:
-    // linkOpened gets what the user's click asks the page to open elsewhere.
-    Win32WebStrip(HWND parent, std::function<void()> bannerClicked,
+    // linkOpened gets what the user's click asks the page to open elsewhere. A browser control
+    // that cannot be made is told to `diagnostics`.
+    Win32WebStrip(HWND parent, Diagnostics& diagnostics, std::function<void()> bannerClicked,
                   std::function<void()> navigateComplete,
                   std::function<void(const std::string&)> linkOpened);
     ~Win32WebStrip() override;
@@ -38,6 +40,7 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     HWND m_window = nullptr;
+    Diagnostics& m_diagnostics;
     std::function<void()> m_bannerClicked;
     std::function<void()> m_navigateComplete;
     std::function<void(const std::string&)> m_linkOpened;

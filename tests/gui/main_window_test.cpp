@@ -26,6 +26,7 @@
 #include "controller/forms.h"
 #include "controller_insides.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 #include "ui/application.h"
 #include "ui/about_help.h"
 #include "ui/artwork.h"
@@ -127,6 +128,7 @@ private:
     test::FakeWindowSystem m_windows;
     test::FakeShellWindows m_shell;
     test::FakeShell m_launchShell;
+    test::RecordedDiagnostics m_diagnostics;
     std::unique_ptr<FakeWebStrip> m_web;
     RecordingBoxes m_boxes;
     int m_endRequests = 0;
@@ -166,7 +168,7 @@ private:
     }
     void Create(bool deferHistory = false) {
         const std::string path = m_path.toStdString();
-        ControllerDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, path, path};
+        ControllerDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, m_diagnostics, path, path};
         deps.webSite = "http://127.0.0.1:9";
         deps.deferHistoryLoad = deferHistory;
         Destroy();

@@ -9,6 +9,7 @@
 
 #include "controller_insides.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 #include "ui/application.h"
 #include "ui/artwork.h"
 #include "ui/main_window.h"
@@ -54,6 +55,7 @@ private:
     test::FakeWindowSystem m_windows;
     test::FakeShellWindows m_shell;
     test::FakeShell m_launchShell;
+    test::RecordedDiagnostics m_diagnostics;
     NoWebStrip m_web;
     QuietBoxes m_boxes;
 
@@ -70,7 +72,7 @@ private slots:
                   "doctype1=2\n");
         ini.close();
         m_files.files = {"/usr/bin/xterm"};
-        ControllerDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell,
+        ControllerDeps deps{m_dialect, m_files, m_icons, m_windows, m_shell, m_launchShell, m_diagnostics,
                             path.toStdString(), path.toStdString()};
         deps.webSite = "http://127.0.0.1:9";
         QtTimerFactory timers;

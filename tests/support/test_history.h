@@ -8,6 +8,7 @@
 #include "history/category_trees.h"
 #include "history/doc_records.h"
 #include "history/history_file.h"
+#include "recorded_diagnostics.h"
 
 namespace tk::test {
 
@@ -15,7 +16,7 @@ namespace tk::test {
 // pieces, follow the records), with the few steps the controller adds around them.
 struct TestHistory {
     TestHistory(const PathDialect& dialect, const FileSystem& files, FileIcons& icons)
-        : records(dialect), trees(records, files, icons) {
+        : records(dialect, diagnostics), trees(records, files, icons) {
         records.AddListener(&trees);
     }
     ~TestHistory() {
@@ -24,6 +25,7 @@ struct TestHistory {
     TestHistory(const TestHistory&) = delete;
     TestHistory& operator=(const TestHistory&) = delete;
 
+    RecordedDiagnostics diagnostics;  // what the history reported (first: the records report to it)
     DocRecords records;
     CategoryTrees trees;
     std::unique_ptr<HistoryFile> file;

@@ -8,12 +8,12 @@
 #include <memory>
 #include <unistd.h>
 
-#include "base/diagnostics.h"
 #include "controller/app_controller.h"
 #include "controller_fakes.h"
 #include "controller_insides.h"
 #include "desktop/path_dialect.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 
 namespace {
 
@@ -38,8 +38,8 @@ TEST(ControllerRefusals, EveryRoadShowsTheRefusalInTheHint) {
     FakeTimers timers;
     FakeView view;
     FakeWebPort web;
-    ControllerDeps deps{dialect,      files, icons, windows, shellWindows,
-                        shell,        path,  path,  nullptr, ""};
+    RecordedDiagnostics diagnostics;
+    ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, diagnostics, path, path, nullptr, ""};
     deps.webSite = "http://site.test";
     auto controller = std::make_unique<AppController>(deps, timers);
     controller->Attach(view, &web);
@@ -119,10 +119,9 @@ TEST(ControllerRefusals, AHungSaveDelaysTheEndOnlyABoundedTime) {
     FakeTimers timers;
     FakeView view;
     FakeWebPort web;
-    ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, path, path, nullptr, ""};
+    RecordedDiagnostics diagnostics;
+    ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, diagnostics, path, path, nullptr, ""};
     deps.saveWriter = &writer;
-    std::vector<std::string> said;
-    SetDiagnosticsSink([&](Severity, std::string_view, std::string_view message) { said.emplace_back(message); });
     {
         AppController controller(deps, timers);
         controller.Attach(view, &web);
@@ -133,7 +132,7 @@ TEST(ControllerRefusals, AHungSaveDelaysTheEndOnlyABoundedTime) {
         EXPECT_GE(writer.submitted, 1);
         EXPECT_FALSE(controller.WaitForSave());
     }
-    SetDiagnosticsSink({});
+    const std::vector<std::string> said = diagnostics.Messages();
     EXPECT_EQ(writer.unboundedWaits, 0);
     EXPECT_EQ(writer.boundedWaits, 1);  // once stuck, the end waits no more
     const auto hung = std::count_if(said.begin(), said.end(), [](const std::string& m) {

@@ -12,6 +12,7 @@
 #include "controller_fakes.h"
 #include "desktop/path_dialect.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ protected:
     FakeTimers timers;
     FakeView view;
     FakeWebPort web;
+    RecordedDiagnostics diagnostics;
     // The threads, when a test gives them; declared before the controller, which outlives
     // neither.
     ManualWriter manualWriter, manualSweeps;
@@ -75,7 +77,7 @@ protected:
     }
     // Makes the controller, attaches the window and runs its creation, as a window does.
     void Start(bool deferHistory = true, bool withAutoRun = false) {
-        ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, path, path,
+        ControllerDeps deps{dialect, files, icons, windows, shellWindows, shell, diagnostics, path, path,
                             withAutoRun ? &autoRun : nullptr, "/opt/tk/tarvokelmora"};
         deps.webSite = "http://site.test";
         deps.deferHistoryLoad = deferHistory;

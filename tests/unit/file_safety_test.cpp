@@ -23,6 +23,7 @@
 #include "base/worker_thread.h"
 #include "base/text.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 #include "test_history.h"
 
 using tk::test::TestHistory;
@@ -300,7 +301,7 @@ TEST(SettingsLocation, ASystemInstallNeverWritesBesideItself) {
 }
 
 TEST(WorkerThread, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
-    tk::WorkerThread writer;
+    tk::WorkerThread writer(tk::StderrDiagnostics());
     std::mutex gate;
     std::atomic<bool> started{false};
     std::vector<int> ran;
@@ -319,13 +320,27 @@ TEST(WorkerThread, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
 }
 
 TEST(WorkerThread, FlushForGivesUpOnAJobThatHangs) {
-    tk::WorkerThread writer;
+    tk::WorkerThread writer(tk::StderrDiagnostics());
     std::promise<void> wake;
     std::shared_future<void> woken = wake.get_future().share();
     writer.Submit([woken] { woken.wait(); });
     EXPECT_FALSE(writer.FlushFor(std::chrono::milliseconds(30)));
     wake.set_value();
     EXPECT_TRUE(writer.FlushFor(std::chrono::seconds(10)));
+}
+
+// A job that throws is reported to the thread's own sink; the jobs after it still run.
+TEST(WorkerThread, AJobThatThrowsIsReportedAndTheNextStillRuns) {
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::WorkerThread writer(diagnostics);
+    writer.Submit([] { throw std::runtime_error("disk full"); });
+    writer.Flush();
+    bool ran = false;
+    writer.Submit([&] { ran = true; });
+    writer.Flush();
+    EXPECT_TRUE(ran);
+    using Line = tk::test::RecordedDiagnostics::Line;
+    EXPECT_EQ(diagnostics.Lines(), (std::vector<Line>{{tk::Severity::Warning, "worker thread", "disk full"}}));
 }
 
 TEST(PathProbe, AHungPathDelaysOnlyItsOwnAnswerAndTellsItLate) {

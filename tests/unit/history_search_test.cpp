@@ -15,7 +15,7 @@ namespace {
 
 TEST(HistorySearch, ShownTextsAnswerByCaseByPlaceAndByPinyin) {
     PosixPathDialect dialect("/home/u");
-    DocRecords records(dialect);
+    DocRecords records(dialect, StderrDiagnostics());
     // Oldest first, as they were recorded.
     records.AddDoc("/usr/bin/xterm", "xterm", true, false);                   // 0
     records.AddDoc("file:///home/u/我的文档", "/home/u/我的文档", false, false);  // 1

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "base/diagnostics.h"
 #include "detection/sweep.h"
 #include "fakes.h"
 #include "test_history.h"
@@ -23,7 +22,7 @@ struct SweepFixture {
     tk::test::FakeWindowSystem windows;
     tk::test::FakeShellWindows shell;
     tk::test::TestHistory history{dialect, files, icons};
-    Sweep sweep{history.records, files, windows, shell};
+    Sweep sweep{history.records, files, windows, shell, history.diagnostics};
 };
 
 struct PosixSweep : ::testing::Test, SweepFixture<tk::PosixPathDialect> {
@@ -99,7 +98,7 @@ TEST_F(WindowsSweep, SpecialTitlesAndExcludedExecutables) {
     // A recorded location equal to the bare file name suppresses the registration.
     tk::test::TestHistory other(dialect, files, icons);
     other.AddDoc("edit.exe", "edit.exe", true, false);
-    Sweep second(other.records, files, windows, shell);
+    Sweep second(other.records, files, windows, shell, other.diagnostics);
     second.CheckOpenDocs();
     EXPECT_FALSE(other.DocExists("C:\\Tools\\edit.exe"));
 }
@@ -198,7 +197,7 @@ TEST(SweepHostile, ThousandsOfWindows) {
     tk::test::FakeWindowSystem windows;
     tk::test::FakeShellWindows shell;
     tk::test::TestHistory history(dialect, files, icons);
-    Sweep sweep(history.records, files, windows, shell);
+    Sweep sweep(history.records, files, windows, shell, history.diagnostics);
     for (int i = 0; i < 1000; ++i) {
         const std::string exe = "/usr/bin/p" + std::to_string(i % 300);
         files.files.insert(exe);
@@ -226,24 +225,23 @@ TEST_F(PosixSweep, AWindowWithoutAProcessCountsByTheExecutableTheDesktopNamed) {
     EXPECT_EQ(windows.asked, (std::vector<std::int64_t>{7}));
 }
 
-// A pass that fails is said on standard error once per kind, whatever the thrown thing, not
-// at every sweep; the other pass still runs.
+// A pass that fails is reported, as a warning, once per kind, whatever the thrown thing, not
+// at every sweep; the other pass still runs. Each sweep reports to the sink it was given.
 TEST_F(PosixSweep, AFailingPassIsReportedOncePerKind) {
     struct ThrowingShell : tk::ShellWindows {
         tk::ShellWindowsResult List() override { throw 42; }
     } throwingShell;
-    Sweep failing{history.records, files, windows, throwingShell};
-    std::vector<std::string> reports;
-    tk::SetDiagnosticsSink([&](tk::Severity, std::string_view area, std::string_view message) {
-        reports.push_back(std::string(area) + ": " + std::string(message));
-    });
+    tk::test::RecordedDiagnostics reports;
+    Sweep failing{history.records, files, windows, throwingShell, reports};
     files.files = {"/usr/bin/a"};
     windows.Add(1, "a", "/usr/bin/a");
     windows.Add(2, "b", "/usr/bin/b");
     windows.failOnPid = 2;
     for (int pass = 0; pass < 3; ++pass) failing.CheckOpenDocs();
-    tk::SetDiagnosticsSink({});
-    EXPECT_EQ(reports, (Strings{"sweep: shell pass failed: unknown error",
-                                "sweep: window pass failed: process query failed"}));
+    using Line = tk::test::RecordedDiagnostics::Line;
+    EXPECT_EQ(reports.Lines(), (std::vector<Line>{
+                                   {tk::Severity::Warning, "sweep", "shell pass failed: unknown error"},
+                                   {tk::Severity::Warning, "sweep", "window pass failed: process query failed"}}));
     EXPECT_EQ(failing.OpenDocs(), Strings{"/usr/bin/a"});
+    EXPECT_TRUE(history.diagnostics.Lines().empty());
 }

@@ -6,6 +6,7 @@
 
 #include "controller/web_strip_controller.h"
 #include "controller_fakes.h"
+#include "recorded_diagnostics.h"
 #include "webpanel/strip_protocol.h"
 
 using namespace tk;
@@ -91,8 +92,9 @@ class WebStripRest : public ::testing::Test {
 protected:
     test::FakeTimers timers;
     test::FakeWebPort web;
+    test::RecordedDiagnostics diagnostics;
     std::int64_t now = 1'000'000;
-    WebStripController strip{"http://site.test", timers, [] { return 90; }, [this] { return now; }};
+    WebStripController strip{"http://site.test", timers, diagnostics, [] { return 90; }, [this] { return now; }};
     void SetUp() override { strip.Attach(&web); }
 };
 
@@ -166,4 +168,7 @@ TEST_F(WebStripRest, ACrashedBrowserIsStartedAgainAFewTimesAnHour) {
     EXPECT_FALSE(timers["TimerWebRestart"].enabled);
     strip.WindowShown(true);
     EXPECT_EQ(web.created, WebStripController::kRestartsPerHour + 3);
+    // Every crash is told, restarted or not.
+    const test::RecordedDiagnostics::Line crashed{Severity::Warning, "web strip", "the browser ended unexpectedly"};
+    EXPECT_EQ(diagnostics.Lines(), std::vector(WebStripController::kRestartsPerHour + 2, crashed));
 }

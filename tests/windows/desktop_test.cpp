@@ -129,7 +129,7 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     NoIcons icons;
     tk::test::TestHistory history(dialect, files, icons);
     NoShellWindows noShell;
-    tk::Sweep sweep(history.records, files, system, noShell);
+    tk::Sweep sweep(history.records, files, system, noShell, history.diagnostics);
     sweep.CheckOpenDocs();
     const std::string self = tk::ExecutablePath();
     EXPECT_EQ(std::count(sweep.OpenDocs().begin(), sweep.OpenDocs().end(), self), 3)
@@ -144,7 +144,7 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     EXPECT_EQ(Find(withoutOwn, gbk), nullptr);
     EXPECT_EQ(Find(withoutOwn, longAscii), nullptr);
     tk::test::TestHistory fresh(dialect, files, icons);
-    tk::Sweep ownSweep(fresh.records, files, system, noShell);
+    tk::Sweep ownSweep(fresh.records, files, system, noShell, fresh.diagnostics);
     ownSweep.CheckOpenDocs();
     EXPECT_EQ(std::count(ownSweep.OpenDocs().begin(), ownSweep.OpenDocs().end(), self), 0);
     EXPECT_TRUE(std::none_of(fresh.DocHistory().begin(), fresh.DocHistory().end(),
@@ -205,7 +205,8 @@ TEST(Psapi, LoadedOnceAndTriedAgainAfterAFailure) {
 }
 
 TEST(Shell, SpecialFolderRequests) {
-    tk::Win32Shell shell;
+    tk::test::RecordedDiagnostics said;
+    tk::Win32Shell shell(said);
     static std::vector<tk::Win32Shell::SpecialFolderRequest> executed;
     executed.clear();
     shell.SetExecuteExHookForTesting([](const tk::Win32Shell::SpecialFolderRequest& r) {
@@ -241,11 +242,14 @@ TEST(Shell, SpecialFolderRequests) {
     const tk::ShellResult refused = shell.OpenSpecialFolder(tk::kCsidlPersonal, 0);
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.problem.rfind("cannot open special folder 5: ", 0), 0u) << refused.problem;
+    EXPECT_EQ(said.Messages(), (std::vector<std::string>{unknown.problem, refused.problem}));
 }
 
-// What ShellExecuteA and WinExec cannot start comes back refused, with the reason in words.
+// What ShellExecuteA and WinExec cannot start comes back refused, with the reason in words,
+// and the same words are warned about.
 TEST(Shell, RefusedLaunchesSayWhy) {
-    tk::Win32Shell shell;
+    tk::test::RecordedDiagnostics said;
+    tk::Win32Shell shell(said);
     const tk::ShellResult missing =
         shell.Execute(0, std::string("open"), "C:\\no\\such\\file.txt", std::nullopt, std::nullopt, SW_SHOWNORMAL);
     EXPECT_FALSE(missing.ok);
@@ -256,6 +260,10 @@ TEST(Shell, RefusedLaunchesSayWhy) {
     const tk::ShellResult panel = shell.RunControlPanel("C:\\no\\such\\rundll32.exe x", SW_RESTORE);
     EXPECT_FALSE(panel.ok);
     EXPECT_EQ(panel.problem.rfind("cannot run C:\\no\\such\\rundll32.exe x: ", 0), 0u) << panel.problem;
+    using Line = tk::test::RecordedDiagnostics::Line;
+    EXPECT_EQ(said.Lines(), (std::vector<Line>{{tk::Severity::Warning, "launch", missing.problem},
+                                               {tk::Severity::Warning, "launch", page.problem},
+                                               {tk::Severity::Warning, "launch", panel.problem}}));
 }
 
 // Visible windows of other processes, and the first that was not there before `open` ran.
@@ -295,14 +303,14 @@ TEST(Shell, SpecialFolderOpensAWindow) {
     TK_REQUIRE(NewWindowOfAnotherProcess::HaveDisplay(), "no display for Wine's windows");
     // The personal folder exists in every prefix and the shell opens it in a window of its own.
     const auto opened = NewWindowOfAnotherProcess::After(
-        [] { tk::Win32Shell().OpenSpecialFolder(tk::kCsidlPersonal, 0); });
+        [] { tk::Win32Shell(tk::StderrDiagnostics()).OpenSpecialFolder(tk::kCsidlPersonal, 0); });
     ASSERT_TRUE(opened.has_value());
     NewWindowOfAnotherProcess::Close(*opened);
 }
 
 TEST(Shell, ControlPanelAndProgramsOpenTheirWindows) {
     TK_REQUIRE(NewWindowOfAnotherProcess::HaveDisplay(), "no display for Wine's windows");
-    tk::Win32Shell shell;
+    tk::Win32Shell shell(tk::StderrDiagnostics());
     // The control panel through WinExec, with the command line as the program has it.
     const auto panel = NewWindowOfAnotherProcess::After(
         [&] { shell.RunControlPanel("rundll32.exe   shell32.dll,Control_RunDLL", SW_RESTORE); });
@@ -324,7 +332,7 @@ TEST(Shell, ControlPanelAndProgramsOpenTheirWindows) {
 }
 
 TEST(Shell, SystemDirectoryAndBeep) {
-    tk::Win32Shell shell;
+    tk::Win32Shell shell(tk::StderrDiagnostics());
     char expected[MAX_PATH];
     ::GetSystemDirectoryA(expected, MAX_PATH);
     EXPECT_EQ(shell.SystemDirectory(), tk::win32::AnsiToUtf8(expected));

@@ -11,6 +11,7 @@
 #include "base/wide_text.h"
 #include "controller/forms.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 #include "ui_win32/win32_main_window.h"
 #include "ui_win32/win32_timers.h"
 
@@ -36,9 +37,11 @@ TEST(Win32MainWindowTest, AllsHintComesAfreshOnEachNode) {
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     const std::string ini = tk::WideToUtf8(temp) + "tk-hint-test.ini";
-    tk::Win32TimerFactory timers;
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::Win32TimerFactory timers(diagnostics);
     {
-        tk::AppController controller({dialect, files, icons, windows, shellWindows, shell, ini, ini, nullptr, {}},
+        tk::AppController controller({dialect, files, icons, windows, shellWindows, shell, diagnostics, ini, ini,
+                                      nullptr, {}},
                                      timers);
         tk::Win32MainWindow window(controller);
         CategoryTree& all = *controller.TreeOfPage(0);

@@ -18,6 +18,7 @@
 #include "base/wide_text.h"
 #include "controller/forms.h"
 #include "fakes.h"
+#include "recorded_diagnostics.h"
 #include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
 #include "ui_win32/tab_strip_accessible.h"
@@ -226,9 +227,11 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     const std::string ini = tk::WideToUtf8(temp) + "tk-forms-test.ini";
-    tk::Win32TimerFactory timers;
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::Win32TimerFactory timers(diagnostics);
     {
-        tk::AppController controller({dialect, files, icons, windows, shellWindows, shell, ini, ini, nullptr, {}},
+        tk::AppController controller({dialect, files, icons, windows, shellWindows, shell, diagnostics, ini, ini,
+                                      nullptr, {}},
                                      timers);
         tk::Win32MainWindow window(controller);
         std::vector<HWND> pages;
@@ -380,7 +383,8 @@ TEST(TreeImagesTest, AnIconInsertedInTheMiddleKeepsEveryNumberOnItsPicture) {
 }
 
 TEST(Win32TimersTest, TimersKeepTheOldRules) {
-    tk::Win32TimerFactory factory;
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::Win32TimerFactory factory(diagnostics);
     int ticks = 0, shots = 0;
     auto repeating = factory.MakeTimer("repeating", 20, false, [&] { ++ticks; });
     auto single = factory.MakeTimer("single", 20, true, [&] {
@@ -413,7 +417,8 @@ TEST(Win32TimersTest, TimersKeepTheOldRules) {
 }
 
 TEST(Win32TimersTest, PostedWorkRunsOnTheWindowThreadInOrder) {
-    tk::Win32TimerFactory factory;
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::Win32TimerFactory factory(diagnostics);
     const DWORD gui = ::GetCurrentThreadId();
     std::vector<int> order;
     std::atomic<bool> wrongThread{false};
@@ -430,15 +435,19 @@ TEST(Win32TimersTest, PostedWorkRunsOnTheWindowThreadInOrder) {
     EXPECT_TRUE(Pump([&] { return order.size() == 3; }, 5000));
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
     EXPECT_FALSE(wrongThread);
-    // An error in posted work stops neither the loop nor the work after it.
+    // An error in posted work stops neither the loop nor the work after it; it is told, as
+    // information only.
     bool after = false;
     factory.Post([] { throw std::runtime_error("posted"); });
     factory.Post([&] { after = true; });
     EXPECT_TRUE(Pump([&] { return after; }, 5000));
+    using Line = tk::test::RecordedDiagnostics::Line;
+    EXPECT_EQ(diagnostics.Lines(), (std::vector<Line>{{tk::Severity::Info, "posted task", "posted"}}));
 }
 
 TEST(Win32TimersTest, WaitLetsTimersRunButNoInput) {
-    tk::Win32TimerFactory factory;
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::Win32TimerFactory factory(diagnostics);
     int ticks = 0;
     auto timer = factory.MakeTimer("t", 10, false, [&] { ++ticks; });
     timer->SetEnabled(true);

@@ -19,10 +19,10 @@ std::unique_ptr<PathDialect> CreatePlatformPathDialect() {
     return std::make_unique<PosixPathDialect>(xdg::HomeDir());
 }
 
-PlatformDesktop CreatePlatformDesktop() {
-    // Before any GLib call below can log: everything reaches the one diagnostics sink.
-    glib::RouteLogToDiagnostics();
+PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics) {
     PlatformDesktop desktop;
+    // Before any GLib call below can log: everything reaches the sink given.
+    desktop.logRoute = std::make_shared<glib::LogRoute>(diagnostics);
     desktop.dialect = CreatePlatformPathDialect();
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
@@ -33,7 +33,7 @@ PlatformDesktop CreatePlatformDesktop() {
         .Add(std::make_unique<FileManagerTitleWindows>())
         .Add(std::make_unique<BrowserSessionShellWindows>());
     desktop.shellWindows = std::move(shellWindows);
-    desktop.shell = std::make_unique<LinuxShell>();
+    desktop.shell = std::make_unique<LinuxShell>(diagnostics);
     desktop.autoRun = std::make_unique<XdgAutostartStore>();
     return desktop;
 }

@@ -16,9 +16,11 @@ namespace tk {
 std::unique_ptr<PathDialect> CreatePlatformPathDialect() { return std::make_unique<WindowsPathDialect>(); }
 
 // The Windows desktop's search has no place for the program's history.
-std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers) { return nullptr; }
+std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers, Diagnostics&) {
+    return nullptr;
+}
 
-PlatformDesktop CreatePlatformDesktop() {
+PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics) {
     PlatformDesktop desktop;
     desktop.dialect = CreatePlatformPathDialect();
     desktop.files = std::make_unique<Win32FileSystem>();
@@ -27,7 +29,7 @@ PlatformDesktop CreatePlatformDesktop() {
     windows->SetOwnPid(::GetCurrentProcessId());
     desktop.windows = std::move(windows);
     desktop.shellWindows = std::make_unique<Win32ShellWindows>();
-    desktop.shell = std::make_unique<Win32Shell>();
+    desktop.shell = std::make_unique<Win32Shell>(diagnostics);
     desktop.autoRun = std::make_unique<MachineOrUserRunStore>();
     return desktop;
 }

@@ -7,7 +7,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "base/diagnostics.h"
 #include "platform/windows/ansi_text.h"
 
 namespace tk {
@@ -48,8 +47,8 @@ std::string Reason(unsigned long code) {
 }
 
 // The same words reach standard error, as on the other desktop.
-ShellResult Refuse(std::string problem) {
-    ReportWarning("launch", problem);
+ShellResult Refuse(Diagnostics& diagnostics, std::string problem) {
+    diagnostics.Warning("launch", problem);
     return ShellResult::Refused(std::move(problem));
 }
 
@@ -65,7 +64,8 @@ ShellResult Win32Shell::Execute(WindowHandle owner, const std::optional<std::str
                         directoryArg.Get(), show));
     if (code > 32) return {};
     const std::string what = parameters && !parameters->empty() ? file + " " + *parameters : file;
-    return Refuse("cannot open " + what + ": " + Reason(static_cast<unsigned long>(code)));
+    return Refuse(m_diagnostics,
+                  "cannot open " + what + ": " + Reason(static_cast<unsigned long>(code)));
 }
 
 ShellResult Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
@@ -89,14 +89,14 @@ ShellResult Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
     // some shells wait on that for good, so the call is left out.
     ShellResult result;
     if (info.lpIDList == nullptr) {
-        result = Refuse("no special folder " + std::to_string(csidl));
+        result = Refuse(m_diagnostics, "no special folder " + std::to_string(csidl));
     } else {
         m_lastRequest.executed = true;
         const bool opened = m_executeExHook != nullptr ? m_executeExHook(m_lastRequest)
                                                        : ::ShellExecuteExA(&info) != FALSE;
         if (!opened) {
-            result = Refuse("cannot open special folder " + std::to_string(csidl) + ": " +
-                            Reason(::GetLastError()));
+            result = Refuse(m_diagnostics, "cannot open special folder " + std::to_string(csidl) +
+                                               ": " + Reason(::GetLastError()));
         }
     }
     IMalloc* allocator = nullptr;
@@ -110,7 +110,7 @@ ShellResult Win32Shell::OpenSpecialFolder(int csidl, WindowHandle owner) {
 ShellResult Win32Shell::RunControlPanel(const std::string& commandLine, int show) {
     const UINT code = ::WinExec(win32::Utf8ToAnsi(commandLine).c_str(), static_cast<UINT>(show));
     if (code > 31) return {};
-    return Refuse("cannot run " + commandLine + ": " + Reason(code));
+    return Refuse(m_diagnostics, "cannot run " + commandLine + ": " + Reason(code));
 }
 
 void Win32Shell::MinimizeAll() {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/diagnostics.h"
 #include "desktop/shell.h"
 
 namespace tk {
@@ -22,6 +23,9 @@ public:
     };
     using ExecuteExHook = bool (*)(const SpecialFolderRequest&);
 
+    // What the system refuses is reported to `diagnostics` as well.
+    explicit Win32Shell(Diagnostics& diagnostics) : m_diagnostics(diagnostics) {}
+
     ShellResult Execute(WindowHandle owner, const std::optional<std::string>& verb,
                         const std::string& file, const std::optional<std::string>& parameters,
                         const std::optional<std::string>& directory, int show) override;
@@ -36,6 +40,7 @@ public:
     const SpecialFolderRequest& LastSpecialFolderRequest() const { return m_lastRequest; }
 
 private:
+    Diagnostics& m_diagnostics;
     ExecuteExHook m_executeExHook = nullptr;
     SpecialFolderRequest m_lastRequest;
 };

@@ -12,6 +12,7 @@
 #include <glib.h>
 
 #include "base/diagnostics.h"
+#include "recorded_diagnostics.h"
 
 using namespace tk;
 
@@ -54,29 +55,34 @@ TEST(KeyFile, RefusesWhatIsNoKeyFileAndForgetsTheLastOne) {
     EXPECT_TRUE(keys.Groups().empty());
 }
 
-TEST(GlibLog, ReachesTheDiagnosticsSink) {
-    std::vector<std::tuple<Severity, std::string, std::string>> seen;
-    SetDiagnosticsSink([&](Severity severity, std::string_view area, std::string_view message) {
-        seen.emplace_back(severity, std::string(area), std::string(message));
-    });
-    glib::RouteLogToDiagnostics();
-    glib::RouteLogToDiagnostics();  // a second call must not trip GLib's one-writer rule
+// While a route lives GLib's log reaches its sink; a newer route takes it over and hands it
+// back as it ends; with none left, GLib writes as it always would.
+TEST(GlibLog, ReachesTheSinkOfTheNewestRouteWhileItLives) {
+    test::RecordedDiagnostics outer;
+    test::RecordedDiagnostics inner;
+    {
+        glib::LogRoute first(outer);
+        g_log("Tk-Test", G_LOG_LEVEL_WARNING, "warned %d", 1);
+        {
+            glib::LogRoute second(inner);
+            g_log("Tk-Test", G_LOG_LEVEL_CRITICAL, "critical");
+            g_log(nullptr, G_LOG_LEVEL_MESSAGE, "no domain");
+            g_log_set_debug_enabled(FALSE);
+            g_log("Tk-Test", G_LOG_LEVEL_DEBUG, "dropped");
+            g_log_set_debug_enabled(TRUE);
+            g_log("Tk-Test", G_LOG_LEVEL_DEBUG, "debug");
+            g_log_set_debug_enabled(FALSE);
+        }
+        g_log("Tk-Test", G_LOG_LEVEL_MESSAGE, "back");
+    }
+    g_log("Tk-Test", G_LOG_LEVEL_MESSAGE, "to GLib's own writer");
 
-    g_log("Tk-Test", G_LOG_LEVEL_WARNING, "warned %d", 1);
-    g_log("Tk-Test", G_LOG_LEVEL_CRITICAL, "critical");
-    g_log(nullptr, G_LOG_LEVEL_MESSAGE, "no domain");
-    g_log_set_debug_enabled(FALSE);
-    g_log("Tk-Test", G_LOG_LEVEL_DEBUG, "dropped");
-    g_log_set_debug_enabled(TRUE);
-    g_log("Tk-Test", G_LOG_LEVEL_DEBUG, "debug");
-    g_log_set_debug_enabled(FALSE);
-    SetDiagnosticsSink({});
-
-    using Seen = std::tuple<Severity, std::string, std::string>;
-    EXPECT_EQ(seen, (std::vector<Seen>{{Severity::Warning, "Tk-Test", "warned 1"},
-                                       {Severity::Warning, "Tk-Test", "critical"},
-                                       {Severity::Warning, "glib", "no domain"},
-                                       {Severity::Info, "Tk-Test", "debug"}}));
+    using Line = test::RecordedDiagnostics::Line;
+    EXPECT_EQ(outer.Lines(), (std::vector<Line>{{Severity::Warning, "Tk-Test", "warned 1"},
+                                                {Severity::Warning, "Tk-Test", "back"}}));
+    EXPECT_EQ(inner.Lines(), (std::vector<Line>{{Severity::Warning, "Tk-Test", "critical"},
+                                                {Severity::Warning, "glib", "no domain"},
+                                                {Severity::Info, "Tk-Test", "debug"}}));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "desktop/search_result.h"
 #include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
 #include "platform/linux/merged_window_system.h"
+#include "recorded_diagnostics.h"
 #include "require.h"
 #include "session_processes.h"
 #include "virtual_desktop.h"
@@ -258,6 +259,7 @@ function init() {
 TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProviderAndItsResultOpens) {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
     std::vector<std::string> queries, opened;
+    test::RecordedDiagnostics said;
     const auto service = OfferDesktopSearch(
         {[&](std::string_view query, std::size_t) {
              queries.emplace_back(query);
@@ -268,7 +270,8 @@ TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProviderAndItsRes
              opened.push_back(id);
              return true;
          },
-         [] {}});
+         [] {}},
+        said);
     const auto pump = [] {
         while (g_main_context_iteration(nullptr, FALSE)) {
         }
@@ -286,4 +289,6 @@ TEST_F(GnomeShellSearchTest, AQueryTypedInTheOverviewReachesTheProviderAndItsRes
     const bool activated = WaitFor([&] { return pump() || !opened.empty(); }, 30000);
     ASSERT_TRUE(activated) << "opening the overview's first result opened nothing";
     EXPECT_EQ(opened, std::vector<std::string>{"file:///home/u/我的文档"});
+    // Offered without trouble: nothing was reported.
+    EXPECT_EQ(said.Lines(), std::vector<test::RecordedDiagnostics::Line>{});
 }

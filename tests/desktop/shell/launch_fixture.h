@@ -161,7 +161,7 @@ protected:
             int code = 0;
             if (::chdir((m_root / "work").c_str()) != 0) ::_exit(5);
             try {
-                LinuxShell shell;
+                LinuxShell shell(StderrDiagnostics());
                 scenario(shell);
             } catch (...) {
                 code = 3;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launch_fixture.h"
+#include "recorded_diagnostics.h"
 
 using namespace tk;
 using namespace tk::test;
@@ -17,7 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Every request answers whether something started; a refusal carries the reason the user is
-// shown. Only addresses have a default application here: files and folders have none.
+// shown, and the same words reach the shell's sink. Only addresses have a default application
+// here: files and folders have none.
 TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
     SetDefaults({"x-scheme-handler/http"});
     const fs::path files = m_root / "files";
@@ -72,22 +74,41 @@ TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
         {[](LinuxShell& shell) { return shell.RunControlPanel("control", kSwRestore); },
          "refused no application opens file:///usr/share/applications: "},
     };
-    // The child writes its answers down; the test reads them here.
+    // The child writes its answers down, each with what its shell reported on the way; the
+    // test reads them here.
     const fs::path answers = m_root / "answers";
-    ASSERT_EQ(RunScenario([&](LinuxShell& shell) {
+    ASSERT_EQ(RunScenario([&](LinuxShell&) {
+                  RecordedDiagnostics said;
+                  LinuxShell shell(said);
                   std::ofstream out(answers, std::ios::binary);
                   for (const auto& request : cases) {
+                      const std::size_t before = said.Lines().size();
                       const ShellResult result = request.first(shell);
                       out << (result.ok ? "ok" : "refused " + result.problem) << '\0';
+                      const auto lines = said.Lines();
+                      std::string reported;
+                      for (std::size_t k = before; k < lines.size(); ++k) {
+                          const auto& [severity, area, message] = lines[k];
+                          reported += (severity == Severity::Warning ? "warning " : "other ") + area +
+                                      ": " + message + "\n";
+                      }
+                      out << reported << '\0';
                   }
               }),
               "");
     std::ifstream in(answers, std::ios::binary);
-    std::vector<std::string> got;
-    for (std::string answer; std::getline(in, answer, '\0');) got.push_back(answer);
+    std::vector<std::string> got, reported;
+    for (std::string answer, said; std::getline(in, answer, '\0') && std::getline(in, said, '\0');) {
+        got.push_back(answer);
+        reported.push_back(said);
+    }
     ASSERT_EQ(got.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(got[i].rfind(cases[i].second, 0), 0u) << got[i];
+        // A refusal is warned about in its own words; a launch that went through says nothing.
+        if (got[i] == "ok") EXPECT_EQ(reported[i], "") << got[i];
+        else EXPECT_NE(reported[i].find("warning launch: " + got[i].substr(8) + "\n"), std::string::npos)
+            << got[i] << " / " << reported[i];
     }
     ExpectLaunched(
         (Records{Opened("http://host/page"),

@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 
 #include "launch_fixture.h"
+#include "recorded_diagnostics.h"
 #include "virtual_desktop.h"
 
 using namespace tk;
@@ -384,7 +385,7 @@ TEST(LinuxShellDesktop, MinimizeAllAsksTheWindowManagerToShowTheDesktop) {
               std::vector<uint32_t>{1});
     ASSERT_TRUE(WaitFor([&] { return IsViewable(display, window.Id()); }, 30000));
 
-    LinuxShell shell({display});
+    LinuxShell shell(StderrDiagnostics(), {display});
     shell.MessageBeep();
     // On a loaded machine the window may still be settling (a late map or focus change ends
     // the showing at once), so the request is repeated until the desktop shows.
@@ -397,10 +398,18 @@ TEST(LinuxShellDesktop, MinimizeAllAsksTheWindowManagerToShowTheDesktop) {
     // The window is out of sight now.
     EXPECT_TRUE(WaitFor([&] { return !IsViewable(display, window.Id()); }));
 
-    // A display that is not there: nothing happens, nothing breaks.
-    LinuxShell nowhere({":" + std::to_string(65000 + (::getpid() % 500))});
+    // A display that is not there: nothing happens, nothing breaks; each request says so.
+    RecordedDiagnostics said;
+    LinuxShell nowhere(said, {":" + std::to_string(65000 + (::getpid() % 500))});
     nowhere.MinimizeAll();
     nowhere.MessageBeep();
+    const auto lines = said.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& [severity, area, message] : lines) {
+        EXPECT_EQ(severity, Severity::Warning);
+        EXPECT_EQ(area, "launch");
+        EXPECT_FALSE(message.empty());
+    }
 }
 
 }  // namespace

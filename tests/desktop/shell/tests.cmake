@@ -9,6 +9,6 @@ add_executable(tk_shell_tests ${CMAKE_CURRENT_LIST_DIR}/linux_shell_test.cpp
 target_compile_definitions(tk_shell_tests PRIVATE
                            TK_LAUNCH_RECORDER="$<TARGET_FILE:tk_launch_recorder>")
 add_dependencies(tk_shell_tests tk_launch_recorder)
-target_link_libraries(tk_shell_tests PRIVATE tk_platform tk_desktop_common
+target_link_libraries(tk_shell_tests PRIVATE tk_platform tk_desktop_common tk_test_support
                                              PkgConfig::TK_SHELL_TEST_GLIB GTest::gtest_main)
 gtest_discover_tests(tk_shell_tests PROPERTIES LABELS desktop DISCOVERY_TIMEOUT 60)

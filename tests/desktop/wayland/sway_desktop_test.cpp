@@ -99,7 +99,7 @@ TEST_F(SwayDesktopTest, NativeAndXWaylandWindowsAreRecordedOnceEachAndClosingCha
     NoIcons icons;
     NoShellWindows shell;
     tk::test::TestHistory history(dialect, files, icons);
-    Sweep sweep(history.records, files, *windows, shell);
+    Sweep sweep(history.records, files, *windows, shell, history.diagnostics);
     sweep.CheckOpenDocs();
     const std::string foot = *ProcessExecutable(m_foot);
     const std::string xterm = *ProcessExecutable(m_xterm);

@@ -6,11 +6,15 @@
 
 #include <glib.h>
 
-#include "base/diagnostics.h"
-
 namespace tk::glib {
 
 namespace {
+
+// GLib takes one writer for the life of the process; where it sends to changes with the
+// routes. Held while a report is made, so that a route never ends under a report going out
+// through it; recursive, as a sink may log through GLib itself.
+std::recursive_mutex g_routeMutex;
+Diagnostics* g_route = nullptr;
 
 std::string_view FieldText(const GLogField& field) {
     if (field.value == nullptr) return {};
@@ -20,7 +24,9 @@ std::string_view FieldText(const GLogField& field) {
 }
 
 GLogWriterOutput WriteToDiagnostics(GLogLevelFlags level, const GLogField* fields, gsize count,
-                                    gpointer /*data*/) {
+                                    gpointer data) {
+    std::lock_guard lock(g_routeMutex);
+    if (g_route == nullptr) return g_log_writer_default(level, fields, count, data);
     std::string_view domain;
     std::string_view message;
     for (gsize i = 0; i < count; ++i) {
@@ -40,16 +46,24 @@ GLogWriterOutput WriteToDiagnostics(GLogLevelFlags level, const GLogField* field
         }
         severity = Severity::Info;
     }
-    Report(severity, domain.empty() ? std::string_view("glib") : domain, message);
+    g_route->Report(severity, domain.empty() ? std::string_view("glib") : domain, message);
     return G_LOG_WRITER_HANDLED;
 }
 
 }  // namespace
 
-void RouteLogToDiagnostics() {
+LogRoute::LogRoute(Diagnostics& diagnostics) {
     // GLib refuses a second writer for the life of the process.
     static std::once_flag once;
     std::call_once(once, [] { g_log_set_writer_func(WriteToDiagnostics, nullptr, nullptr); });
+    std::lock_guard lock(g_routeMutex);
+    m_previous = g_route;
+    g_route = &diagnostics;
+}
+
+LogRoute::~LogRoute() {
+    std::lock_guard lock(g_routeMutex);
+    g_route = m_previous;
 }
 
 }  // namespace tk::glib

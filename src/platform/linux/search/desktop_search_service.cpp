@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "base/diagnostics.h"
 #include "base/text.h"
 #include "platform/linux/glib/glib_ptr.h"
 
@@ -73,11 +72,12 @@ std::string Clean(const std::string& text) { return SanitizeUtf8(text); }
 
 }  // namespace
 
-std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers handlers) {
-    return std::make_unique<DesktopSearchService>(std::move(handlers));
+std::unique_ptr<DesktopSearch> OfferDesktopSearch(DesktopSearchHandlers handlers, Diagnostics& diagnostics) {
+    return std::make_unique<DesktopSearchService>(std::move(handlers), diagnostics);
 }
 
-DesktopSearchService::DesktopSearchService(DesktopSearchHandlers handlers) : m_handlers(std::move(handlers)) {
+DesktopSearchService::DesktopSearchService(DesktopSearchHandlers handlers, Diagnostics& diagnostics)
+    : m_handlers(std::move(handlers)), m_diagnostics(diagnostics) {
     m_owner = g_bus_own_name(G_BUS_TYPE_SESSION, kBusName, G_BUS_NAME_OWNER_FLAGS_NONE, OnBusAcquired,
                              OnNameAcquired, OnNameLost, this, nullptr);
 }
@@ -105,7 +105,8 @@ void DesktopSearchService::OnBusAcquired(GDBusConnection* c, const gchar*, gpoin
                                                            &registerError);
         glib::Error owned(registerError);
         if (id != 0) service->m_registrations.push_back(id);
-        else ReportWarning("desktop search", owned ? owned->message : "cannot offer the search");
+        else service->m_diagnostics.Warning("desktop search",
+                                            owned ? owned->message : "cannot offer the search");
     }
     g_dbus_node_info_unref(info);
 }
@@ -118,7 +119,10 @@ void DesktopSearchService::OnNameLost(GDBusConnection* c, const gchar*, gpointer
     auto* service = static_cast<DesktopSearchService*>(self);
     service->m_owned = false;
     // Without a bus, or with another program on the name, the search is simply not offered.
-    if (c != nullptr) ReportInfo("desktop search", "the search provider's name is held by another program");
+    if (c != nullptr) {
+        service->m_diagnostics.Info("desktop search",
+                                    "the search provider's name is held by another program");
+    }
 }
 
 void DesktopSearchService::OnMethodCall(GDBusConnection*, const gchar*, const gchar* path, const gchar*,

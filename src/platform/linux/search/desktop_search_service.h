@@ -24,7 +24,7 @@ public:
     static constexpr const char* kGnomePath = "/org/tarvokelmora/SearchProvider";
     static constexpr const char* kKRunnerPath = "/org/tarvokelmora/KRunner";
 
-    explicit DesktopSearchService(DesktopSearchHandlers handlers);
+    DesktopSearchService(DesktopSearchHandlers handlers, Diagnostics& diagnostics);
     ~DesktopSearchService() override;
     DesktopSearchService(const DesktopSearchService&) = delete;
     DesktopSearchService& operator=(const DesktopSearchService&) = delete;
@@ -45,6 +45,7 @@ private:
     std::vector<SearchResult> Find(std::string_view query, std::size_t limit);
 
     DesktopSearchHandlers m_handlers;
+    Diagnostics& m_diagnostics;
     guint m_owner = 0;
     GDBusConnection* m_connection = nullptr;
     std::vector<guint> m_registrations;

@@ -19,7 +19,6 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
-#include "base/diagnostics.h"
 #include "base/text.h"
 #include "base/whole_file.h"
 #include "platform/linux/glib/glib_ptr.h"
@@ -40,21 +39,21 @@ std::string Format(const char* format, va_list args) {
 }
 
 // Trouble that leaves the launch itself standing: a warning only.
-[[gnu::format(printf, 1, 2)]] void Warn(const char* format, ...) {
+[[gnu::format(printf, 2, 3)]] void Warn(Diagnostics& diagnostics, const char* format, ...) {
     va_list args;
     va_start(args, format);
     const std::string text = Format(format, args);
     va_end(args);
-    ReportWarning("launch", text);
+    diagnostics.Warning("launch", text);
 }
 
 // A launch the desktop refused: warned about here, and handed up for the window to show.
-[[gnu::format(printf, 1, 2)]] ShellResult Refuse(const char* format, ...) {
+[[gnu::format(printf, 2, 3)]] ShellResult Refuse(Diagnostics& diagnostics, const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::string text = Format(format, args);
     va_end(args);
-    ReportWarning("launch", text);
+    diagnostics.Warning("launch", text);
     return ShellResult::Refused(std::move(text));
 }
 
@@ -120,7 +119,7 @@ bool IsFolder(const std::string& path) {
 
 // The caller never waits for a program it started; a thread of its own collects the exit.
 // Orphans cannot be left to the system: not every init adopts and reaps them.
-void ReapInBackground(pid_t pid) {
+void ReapInBackground(Diagnostics& diagnostics, pid_t pid) {
     try {
         std::thread([pid] {
             int status = 0;
@@ -128,7 +127,7 @@ void ReapInBackground(pid_t pid) {
             }
         }).detach();
     } catch (const std::system_error& e) {
-        Warn("cannot watch process %d: %s", static_cast<int>(pid), e.what());
+        Warn(diagnostics, "cannot watch process %d: %s", static_cast<int>(pid), e.what());
     }
 }
 
@@ -152,7 +151,8 @@ bool IsProgramFile(const std::string& path) {
 // Starts `argv` (argv[0] an absolute path) as it is: no interpreter, no search. The program
 // gets a session of its own, so it outlives a terminal this program was started from, and
 // none of our signal settings or descriptors.
-ShellResult Spawn(const std::vector<std::string>& argv, const std::string& workingDirectory) {
+ShellResult Spawn(Diagnostics& diagnostics, const std::vector<std::string>& argv,
+                  const std::string& workingDirectory) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!workingDirectory.empty()) {
@@ -180,8 +180,10 @@ ShellResult Spawn(const std::vector<std::string>& argv, const std::string& worki
         ::posix_spawn(&pid, argv.front().c_str(), &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return Refuse("cannot start %s: %s", argv.front().c_str(), std::strerror(rc));
-    ReapInBackground(pid);
+    if (rc != 0) {
+        return Refuse(diagnostics, "cannot start %s: %s", argv.front().c_str(), std::strerror(rc));
+    }
+    ReapInBackground(diagnostics, pid);
     return {};
 }
 
@@ -194,7 +196,8 @@ std::optional<std::string> FindProgram(const char* name) {
 }
 
 // Nothing when none of them is installed.
-std::optional<ShellResult> StartFirstInstalled(const std::vector<Command>& commands) {
+std::optional<ShellResult> StartFirstInstalled(Diagnostics& diagnostics,
+                                               const std::vector<Command>& commands) {
     for (const Command& command : commands) {
         const auto program = FindProgram(command.front());
         if (!program) continue;
@@ -202,7 +205,7 @@ std::optional<ShellResult> StartFirstInstalled(const std::vector<Command>& comma
         argv.insert(argv.end(), command.begin() + 1, command.end());
         // Home, so that the program does not hold on to whatever folder we are in.
         const std::string home = xdg::HomeDir();
-        return Spawn(argv, IsFolder(home) ? home : "/");
+        return Spawn(diagnostics, argv, IsFolder(home) ? home : "/");
     }
     return std::nullopt;
 }
@@ -212,12 +215,14 @@ bool Started(const std::optional<ShellResult>& result) { return result && result
 // The child GIO starts; runs between fork and exec, so async-signal-safe calls only.
 void DetachFromSession(gpointer) { ::setsid(); }
 
-void OnLaunched(GDesktopAppInfo*, GPid pid, gpointer) { ReapInBackground(pid); }
+void OnLaunched(GDesktopAppInfo*, GPid pid, gpointer diagnostics) {
+    ReapInBackground(*static_cast<Diagnostics*>(diagnostics), pid);
+}
 
 // Starts `app`, with `uri` when there is one. GIO's own way would leave the handler to be
 // adopted by init (GIO spawns through an intermediate process); spawned as our own child, it
 // is reaped here.
-ShellResult LaunchApplication(GAppInfo* app, const std::string* uri) {
+ShellResult LaunchApplication(Diagnostics& diagnostics, GAppInfo* app, const std::string* uri) {
     GList item{};
     if (uri != nullptr) item.data = const_cast<char*>(uri->c_str());
     GList* uris = uri != nullptr ? &item : nullptr;
@@ -227,13 +232,13 @@ ShellResult LaunchApplication(GAppInfo* app, const std::string* uri) {
         ok = g_desktop_app_info_launch_uris_as_manager(
             G_DESKTOP_APP_INFO(app), uris, nullptr,
             static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
-            DetachFromSession, nullptr, OnLaunched, nullptr, &raw);
+            DetachFromSession, nullptr, OnLaunched, &diagnostics, &raw);
     } else {
         ok = g_app_info_launch_uris(app, uris, nullptr, &raw);
     }
     glib::Error error(raw);
     if (!ok) {
-        return Refuse("cannot start %s: %s",
+        return Refuse(diagnostics, "cannot start %s: %s",
                       g_app_info_get_id(app) ? g_app_info_get_id(app) : "(entry)",
                       error ? error->message : "");
     }
@@ -242,7 +247,7 @@ ShellResult LaunchApplication(GAppInfo* app, const std::string* uri) {
 
 // The user's default application for `uri`, which gets it as one argument; refused when no
 // application takes it.
-ShellResult OpenWithDefaultApplication(const std::string& uri) {
+ShellResult OpenWithDefaultApplication(Diagnostics& diagnostics, const std::string& uri) {
     // The scheme's handler first, as GIO's own launcher does: the file lookup would refuse an
     // address with a stray "%" in it, which a browser takes without complaint.
     glib::String scheme(g_uri_parse_scheme(uri.c_str()));
@@ -255,49 +260,55 @@ ShellResult OpenWithDefaultApplication(const std::string& uri) {
     }
     glib::Error error(raw);
     if (!app) {
-        return Refuse("no application opens %s: %s", uri.c_str(), error ? error->message : "");
+        return Refuse(diagnostics, "no application opens %s: %s", uri.c_str(),
+                      error ? error->message : "");
     }
-    return LaunchApplication(app.get(), &uri);
+    return LaunchApplication(diagnostics, app.get(), &uri);
 }
 
-ShellResult OpenFolder(const std::string& path) {
+ShellResult OpenFolder(Diagnostics& diagnostics, const std::string& path) {
     glib::String uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-    if (!uri) return Refuse("not a local path: %s", path.c_str());
-    return OpenWithDefaultApplication(uri.get());
+    if (!uri) return Refuse(diagnostics, "not a local path: %s", path.c_str());
+    return OpenWithDefaultApplication(diagnostics, uri.get());
 }
 
 // When the fallback fails as well, the location's own refusal says more.
-ShellResult OpenLocation(const std::string& uri, const std::string& fallbackFolder) {
-    ShellResult result = OpenWithDefaultApplication(uri);
-    if (!result.ok && !fallbackFolder.empty() && OpenFolder(fallbackFolder).ok) return {};
+ShellResult OpenLocation(Diagnostics& diagnostics, const std::string& uri,
+                         const std::string& fallbackFolder) {
+    ShellResult result = OpenWithDefaultApplication(diagnostics, uri);
+    if (!result.ok && !fallbackFolder.empty() && OpenFolder(diagnostics, fallbackFolder).ok) {
+        return {};
+    }
     return result;
 }
 
 // A link entry carries an address instead of a command: it is opened, never run.
-ShellResult OpenLinkEntry(const std::string& path) {
+ShellResult OpenLinkEntry(Diagnostics& diagnostics, const std::string& path) {
     std::string bytes;
     bool missing = false;
     glib::KeyFile keys;
     if (!ReadWholeFile(path, bytes, missing, kMaxEntryBytes).ok || missing || !keys.Load(bytes)) {
-        return Refuse("not a desktop entry: %s", path.c_str());
+        return Refuse(diagnostics, "not a desktop entry: %s", path.c_str());
     }
     const auto type = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE);
     const auto url = keys.StringValue(G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_URL);
     if (type != G_KEY_FILE_DESKTOP_TYPE_LINK || !url) {
-        return Refuse("desktop entry starts nothing: %s", path.c_str());
+        return Refuse(diagnostics, "desktop entry starts nothing: %s", path.c_str());
     }
     const std::string& address = *url;
-    if (HasScheme(address)) return OpenWithDefaultApplication(address);
-    if (!address.empty() && address.front() == '/') return OpenFolder(address);
-    return Refuse("desktop entry links to no address: %s", path.c_str());
+    if (HasScheme(address)) return OpenWithDefaultApplication(diagnostics, address);
+    if (!address.empty() && address.front() == '/') return OpenFolder(diagnostics, address);
+    return Refuse(diagnostics, "desktop entry links to no address: %s", path.c_str());
 }
 
-ShellResult LaunchDesktopEntry(const std::string& path) {
+ShellResult LaunchDesktopEntry(Diagnostics& diagnostics, const std::string& path) {
     // No more than the file manager would do: an entry from anywhere else is not started.
-    if (!IsTrustedDesktopEntry(path)) return Refuse("不信任的启动器，未运行：%s", path.c_str());
+    if (!IsTrustedDesktopEntry(path)) {
+        return Refuse(diagnostics, "不信任的启动器，未运行：%s", path.c_str());
+    }
     glib::Object<GDesktopAppInfo> entry(g_desktop_app_info_new_from_filename(path.c_str()));
-    if (entry) return LaunchApplication(G_APP_INFO(entry.get()), nullptr);
-    return OpenLinkEntry(path);
+    if (entry) return LaunchApplication(diagnostics, G_APP_INFO(entry.get()), nullptr);
+    return OpenLinkEntry(diagnostics, path);
 }
 
 std::string ParentFolder(const std::string& path) {
@@ -307,71 +318,80 @@ std::string ParentFolder(const std::string& path) {
 
 // An absolute path by what it is on disk: a desktop entry is launched, a program started,
 // anything else opened with its default application.
-ShellResult OpenPath(const std::string& path, const std::optional<std::string>& directory) {
+ShellResult OpenPath(Diagnostics& diagnostics, const std::string& path,
+                     const std::optional<std::string>& directory) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Refuse("no such file: %s", path.c_str());
-    if (S_ISREG(st.st_mode) && EndsWith(path, ".desktop")) return LaunchDesktopEntry(path);
+    if (::stat(path.c_str(), &st) != 0) return Refuse(diagnostics, "no such file: %s", path.c_str());
+    if (S_ISREG(st.st_mode) && EndsWith(path, ".desktop")) {
+        return LaunchDesktopEntry(diagnostics, path);
+    }
     if (S_ISREG(st.st_mode) && IsProgramFile(path)) {
         const bool ownFolder =
             directory && !directory->empty() && directory->front() == '/' && IsFolder(*directory);
-        return Spawn({path}, ownFolder ? *directory : ParentFolder(path));
+        return Spawn(diagnostics, {path}, ownFolder ? *directory : ParentFolder(path));
     }
-    return OpenFolder(path);
+    return OpenFolder(diagnostics, path);
 }
 
 // What the program hands to "explorer.exe": an address to show, never something to run.
-ShellResult OpenAddress(const std::string& address) {
-    if (EqualsAsciiNoCase(address, kMyComputer)) return OpenLocation(kComputerUri, "/");
-    if (const auto path = StoredLocalPath(address)) return OpenFolder(*path);
-    if (HasScheme(address)) return OpenWithDefaultApplication(address);
-    if (!address.empty() && address.front() == '/' && ::access(address.c_str(), F_OK) == 0) {
-        return OpenFolder(address);
+ShellResult OpenAddress(Diagnostics& diagnostics, const std::string& address) {
+    if (EqualsAsciiNoCase(address, kMyComputer)) {
+        return OpenLocation(diagnostics, kComputerUri, "/");
     }
-    return Refuse("not an address: %s", address.c_str());
+    if (const auto path = StoredLocalPath(address)) return OpenFolder(diagnostics, *path);
+    if (HasScheme(address)) return OpenWithDefaultApplication(diagnostics, address);
+    if (!address.empty() && address.front() == '/' && ::access(address.c_str(), F_OK) == 0) {
+        return OpenFolder(diagnostics, address);
+    }
+    return Refuse(diagnostics, "not an address: %s", address.c_str());
 }
 
-ShellResult OpenTarget(const std::string& target, const std::optional<std::string>& directory) {
-    if (const auto path = StoredLocalPath(target)) return OpenPath(*path, directory);
+ShellResult OpenTarget(Diagnostics& diagnostics, const std::string& target,
+                       const std::optional<std::string>& directory) {
+    if (const auto path = StoredLocalPath(target)) return OpenPath(diagnostics, *path, directory);
     if (HasScheme(target)) {
         // A local file URI names a path like any other, programs included.
         gchar* host = nullptr;
         glib::String path(g_filename_from_uri(target.c_str(), &host, nullptr));
         glib::String hostName(host);
         if (path && (!hostName || std::strcmp(hostName.get(), "localhost") == 0)) {
-            return OpenPath(path.get(), directory);
+            return OpenPath(diagnostics, path.get(), directory);
         }
-        return OpenWithDefaultApplication(target);
+        return OpenWithDefaultApplication(diagnostics, target);
     }
-    if (!target.empty() && target.front() == '/') return OpenPath(target, directory);
+    if (!target.empty() && target.front() == '/') {
+        return OpenPath(diagnostics, target, directory);
+    }
     // A bare name would be looked up on PATH or read as an option: neither is wanted.
-    return Refuse("neither a path nor an address: %s", target.c_str());
+    return Refuse(diagnostics, "neither a path nor an address: %s", target.c_str());
 }
 
 // A program that would not start leaves the next way to try.
-ShellResult StartSystemMonitor() {
-    if (Started(StartFirstInstalled(kSystemMonitors))) return {};
+ShellResult StartSystemMonitor(Diagnostics& diagnostics) {
+    if (Started(StartFirstInstalled(diagnostics, kSystemMonitors))) return {};
     const auto top = FindProgram("top");
-    if (!top) return Refuse("no system monitor installed");
+    if (!top) return Refuse(diagnostics, "no system monitor installed");
     std::vector<Command> terminals = kTerminals;
     for (Command& terminal : terminals) {
         terminal.push_back("-e");
         terminal.push_back(top->c_str());
     }
-    if (auto started = StartFirstInstalled(terminals)) return std::move(*started);
-    return Refuse("no system monitor and no terminal installed");
+    if (auto started = StartFirstInstalled(diagnostics, terminals)) return std::move(*started);
+    return Refuse(diagnostics, "no system monitor and no terminal installed");
 }
 
-ShellResult StartSettings() {
-    if (Started(StartFirstInstalled(kSettingsPrograms))) return {};
-    return OpenFolder(kApplicationsFolder);
+ShellResult StartSettings(Diagnostics& diagnostics) {
+    if (Started(StartFirstInstalled(diagnostics, kSettingsPrograms))) return {};
+    return OpenFolder(diagnostics, kApplicationsFolder);
 }
 
 // A short-lived connection of our own, so the toolkit's connection stays untouched.
 }  // namespace
 
-LinuxShell::LinuxShell() = default;
+LinuxShell::LinuxShell(Diagnostics& diagnostics) : m_diagnostics(diagnostics) {}
 
-LinuxShell::LinuxShell(Options options) : m_options(std::move(options)) {}
+LinuxShell::LinuxShell(Diagnostics& diagnostics, Options options)
+    : m_diagnostics(diagnostics), m_options(std::move(options)) {}
 
 // The program asks only for "open" or for the default action, which are one thing here; the
 // show command has no counterpart a launcher could pass on.
@@ -385,39 +405,39 @@ ShellResult LinuxShell::Execute(WindowHandle /*owner*/,
         if (file.find('\0') != std::string::npos ||
             (parameters && parameters->find('\0') != std::string::npos) ||
             (directory && directory->find('\0') != std::string::npos)) {
-            return Refuse("a text with a NUL in it is refused");
+            return Refuse(m_diagnostics, "a text with a NUL in it is refused");
         }
         if (EqualsAsciiNoCase(file, "explorer.exe")) {
-            return OpenAddress(parameters.value_or(std::string()));
+            return OpenAddress(m_diagnostics, parameters.value_or(std::string()));
         }
         if (EqualsAsciiNoCase(file, "taskmgr") || EqualsAsciiNoCase(file, "taskmgr.exe")) {
-            return StartSystemMonitor();
+            return StartSystemMonitor(m_diagnostics);
         }
-        return OpenTarget(file, directory);
+        return OpenTarget(m_diagnostics, file, directory);
     } catch (const std::exception& e) {
-        return Refuse("launch failed: %s", e.what());
+        return Refuse(m_diagnostics, "launch failed: %s", e.what());
     }
 }
 
 ShellResult LinuxShell::OpenSpecialFolder(int csidl, WindowHandle /*owner*/) {
     try {
         const auto target = ResolveSpecialFolder(csidl);
-        if (!target) return Refuse("no special folder %d", csidl);
+        if (!target) return Refuse(m_diagnostics, "no special folder %d", csidl);
         switch (target->kind) {
             case SpecialFolderTarget::Kind::Folder:
-                return OpenFolder(target->location);
+                return OpenFolder(m_diagnostics, target->location);
             case SpecialFolderTarget::Kind::Location:
-                return OpenLocation(target->location, target->fallbackFolder);
+                return OpenLocation(m_diagnostics, target->location, target->fallbackFolder);
             case SpecialFolderTarget::Kind::Settings:
-                return StartSettings();
+                return StartSettings(m_diagnostics);
             case SpecialFolderTarget::Kind::Printers:
                 // Without a printer program, the print server's own pages do the same job.
-                if (Started(StartFirstInstalled(kPrinterSettings))) return {};
-                return OpenWithDefaultApplication(kPrintServerPage);
+                if (Started(StartFirstInstalled(m_diagnostics, kPrinterSettings))) return {};
+                return OpenWithDefaultApplication(m_diagnostics, kPrintServerPage);
         }
-        return Refuse("no special folder %d", csidl);
+        return Refuse(m_diagnostics, "no special folder %d", csidl);
     } catch (const std::exception& e) {
-        return Refuse("special folder %d failed: %s", csidl, e.what());
+        return Refuse(m_diagnostics, "special folder %d failed: %s", csidl, e.what());
     }
 }
 
@@ -425,9 +445,9 @@ ShellResult LinuxShell::OpenSpecialFolder(int csidl, WindowHandle /*owner*/) {
 // program stands for it.
 ShellResult LinuxShell::RunControlPanel(const std::string& /*commandLine*/, int /*show*/) {
     try {
-        return StartSettings();
+        return StartSettings(m_diagnostics);
     } catch (const std::exception& e) {
-        return Refuse("settings failed: %s", e.what());
+        return Refuse(m_diagnostics, "settings failed: %s", e.what());
     }
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "base/diagnostics.h"
 #include "desktop/shell.h"
 
 namespace tk {
@@ -21,8 +22,9 @@ public:
         std::string displayName;
     };
 
-    LinuxShell();
-    explicit LinuxShell(Options options);
+    // What the desktop refuses, and trouble on the way, is reported to `diagnostics` as well.
+    explicit LinuxShell(Diagnostics& diagnostics);
+    LinuxShell(Diagnostics& diagnostics, Options options);
 
     ShellResult Execute(WindowHandle owner, const std::optional<std::string>& verb,
                         const std::string& file, const std::optional<std::string>& parameters,
@@ -34,6 +36,7 @@ public:
     void MessageBeep() override;
 
 private:
+    Diagnostics& m_diagnostics;
     Options m_options;
 };
 

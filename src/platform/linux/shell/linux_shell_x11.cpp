@@ -7,17 +7,16 @@
 
 #include <xcb/xcb.h>
 
-#include "base/diagnostics.h"
 #include "platform/linux/x11/x_connection.h"
 
 namespace tk {
 
 namespace {
 
-bool ConnectDisplay(XConnection& x, const std::string& displayName) {
+bool ConnectDisplay(Diagnostics& diagnostics, XConnection& x, const std::string& displayName) {
     std::string error;
     if (x.Open(displayName, error)) return true;
-    ReportWarning("launch", error);
+    diagnostics.Warning("launch", error);
     return false;
 }
 
@@ -25,7 +24,7 @@ bool ConnectDisplay(XConnection& x, const std::string& displayName) {
 
 void LinuxShell::MinimizeAll() {
     XConnection x;
-    if (!ConnectDisplay(x, m_options.displayName)) return;
+    if (!ConnectDisplay(m_diagnostics, x, m_options.displayName)) return;
     xcb_connection_t* c = x.Get();
     const xcb_window_t root = x.Root();
     constexpr std::string_view kName = "_NET_SHOWING_DESKTOP";
@@ -48,7 +47,7 @@ void LinuxShell::MinimizeAll() {
 
 void LinuxShell::MessageBeep() {
     XConnection x;
-    if (!ConnectDisplay(x, m_options.displayName)) return;
+    if (!ConnectDisplay(m_diagnostics, x, m_options.displayName)) return;
     xcb_bell(x.Get(), 0);
     x.RoundTrip();
 }
