@@ -206,4 +206,14 @@ std::string SanitizeUtf8(std::string_view text) {
     return out;
 }
 
+std::vector<std::string> SplitNulSeparated(std::string_view bytes, std::size_t most) {
+    std::vector<std::string> args;
+    while (!bytes.empty() && args.size() < most) {
+        const std::size_t end = bytes.find('\0');
+        args.emplace_back(bytes.substr(0, end));
+        bytes = end == std::string_view::npos ? std::string_view{} : bytes.substr(end + 1);
+    }
+    return args;
+}
+
 }  // namespace tk

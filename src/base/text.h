@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // String rules shared by the whole core. Texts are UTF-8; trimming and the ASCII-only
 // case rules never split a multi-byte character because every byte they touch is < 0x80.
@@ -42,5 +43,9 @@ std::string_view TruncateUtf8(std::string_view text, std::size_t maxBytes);
 
 // Replaces invalid UTF-8 sequences by U+FFFD, so later stages only ever see valid text.
 std::string SanitizeUtf8(std::string_view text);
+
+// Strings each ended by a NUL, the last maybe not (a process's arguments as /proc lists
+// them); at most `most` of them.
+std::vector<std::string> SplitNulSeparated(std::string_view bytes, std::size_t most);
 
 }  // namespace tk

@@ -31,6 +31,7 @@ FM_NAME = "org.freedesktop.FileManager1"
 FM_PATH = "/org/freedesktop/FileManager1"
 TERMINAL_ENTRY = "/usr/share/applications/org.gnome.Terminal.desktop"
 SCRIPT_NAME = "tk-scriptapp"
+PYAPP_NAME = "tk-pyapp"
 # A GTK window under the interpreter: its process is python3, its WM_CLASS the script's name.
 SCRIPT = """#!/usr/bin/python3
 import gi
@@ -166,11 +167,21 @@ class SweepTest(DesktopTestCase):
                     "Icon=accessories-calculator\nStartupWMClass=Tk-scriptapp\n" % SCRIPT_NAME)
         desk.env["PATH"] = bin_dir + ":" + desk.env.get("PATH", "/usr/bin:/bin")
         desk.spawn([script], "script")
-        for cls_name in ("gnome-terminal-server", "tk-scriptapp"):
+        # A script that is no program of its own: its entry has the interpreter run it.
+        cls.pyapp = os.path.join(desk.tmp, "应用 app", PYAPP_NAME + ".py")
+        os.makedirs(os.path.dirname(cls.pyapp))
+        with open(cls.pyapp, "w") as f:
+            f.write(SCRIPT.replace(SCRIPT_NAME, PYAPP_NAME))
+        cls.pyapp_entry = os.path.join(applications, "org.example.PyApp.desktop")
+        with open(cls.pyapp_entry, "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Py App\nExec=/usr/bin/python3 -u \"%s\"\n"
+                    "StartupWMClass=Tk-pyapp\n" % cls.pyapp)
+        desk.spawn(["/usr/bin/python3", "-u", cls.pyapp], "pyapp")
+        for cls_name in ("gnome-terminal-server", "tk-scriptapp", PYAPP_NAME):
             wait_for(lambda: desk.xdotool("search", "--onlyvisible", "--classname", cls_name,
                                           check=False).split(),
                      what="a window of " + cls_name,
-                     detail=lambda: desk.log("gnome-terminal") + desk.log("script"))
+                     detail=lambda: desk.log("gnome-terminal") + desk.log("script") + desk.log("pyapp"))
 
     @classmethod
     def run_program(cls):
@@ -234,6 +245,7 @@ class SweepTest(DesktopTestCase):
         # Re-opening starts the entry; the name is the command its Exec line starts.
         self.assertIn((TERMINAL_ENTRY, "gnome-terminal", "2"), docs)
         self.assertIn((self.script_entry, SCRIPT_NAME, "2"), docs)
+        self.assertIn((self.pyapp_entry, PYAPP_NAME + ".py", "2"), docs)
         names = [d[1] for d in docs]
         self.assertNotIn("gnome-terminal-server", names)
         self.assertEqual([n for n in names if n.startswith("python")], [])

@@ -117,12 +117,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "a location is UTF-8");
             break;
         }
-        case 7:
+        case 7: {
             // The program an autostart entry names: text of the entry, never more.
             if (auto program = XdgAutostartStore::ProgramOfEntry(std::string(rest))) {
                 Require(program->size() <= rest.size(), "the program comes from the entry");
             }
+            // A process's arguments as the kernel lists them.
+            std::size_t total = 0;
+            const std::vector<std::string> args = SplitNulSeparated(rest, 32);
+            for (const std::string& arg : args) total += arg.size() + 1;
+            Require(args.size() <= 32 && total <= rest.size() + 1, "the arguments come from the bytes");
             break;
+        }
         default: {
             if (auto name = LiveProcessName(rest)) {
                 Require(rest.find(*name) != std::string_view::npos, "the name is in the line");

@@ -1,7 +1,16 @@
 #include "platform/linux/icons/window_entries.h"
 
+#include "base/text.h"
+
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -100,4 +109,59 @@ TEST(WindowEntries, TheEntryWinsOnlyWhenItStartsAnotherFile) {
         EXPECT_EQ(id.find('\0'), std::string::npos);
         EXPECT_LE(id.size(), 255u);
     }
+}
+
+// An interpreter's window: the entry that has the interpreter run a script wins only for the
+// process running that very script, and is named after the script.
+TEST(WindowEntries, AnEntryRunningAScriptWinsForThatScriptOnly) {
+    EntryFacts entry = Entry("org.example.PyApp.desktop", "PyApp", "/usr/bin/python3", "/usr/bin/python3.11");
+    entry.execScriptReal = "/opt/app/main.py";
+    struct Case {
+        const char* what;
+        std::string executable;
+        std::vector<std::string> files;
+        std::string name;  // empty: recorded as the process runs
+    } cases[] = {
+        {"the interpreter running the entry's script", "/usr/bin/python3.11", {"/etc/x.conf", "/opt/app/main.py"}, "main.py"},
+        {"the interpreter running another script", "/usr/bin/python3.11", {"/opt/other/main.py"}, ""},
+        {"the interpreter with no file", "/usr/bin/python3.11", {}, ""},
+        {"another program: the entry starts another file", "/usr/bin/perl", {}, "python3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<StartedProgram> started = StartedByEntry(entry, c.executable, c.files);
+        EXPECT_EQ(started ? started->name : "", c.name);
+        if (started) EXPECT_EQ(started->location, "/apps/org.example.PyApp.desktop");
+    }
+
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(SplitNulSeparated(std::string_view("python3\0-u\0main.py\0", 19), 32),
+              (Args{"python3", "-u", "main.py"}));
+    EXPECT_EQ(SplitNulSeparated(std::string_view("a\0b", 3), 32), (Args{"a", "b"}));
+    EXPECT_EQ(SplitNulSeparated(std::string_view("\0\0", 2), 32), (Args{"", ""}));
+    EXPECT_EQ(SplitNulSeparated("", 32), Args{});
+    EXPECT_EQ(SplitNulSeparated(std::string_view("a\0b\0c", 5), 2), (Args{"a", "b"}));
+}
+
+// A real process handed a relative file and an option: the file is found from its working
+// folder, the option is no file.
+TEST(WindowEntries, AProcessFilesAreReadFromItsWorkingFolder) {
+    char folder[] = "/tmp/tk-args-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string script = std::string(folder) + "/s 1.py";
+    std::ofstream(script) << "x\n";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder);
+    const char* argv[] = {"tail", "-f", "s 1.py", nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, "/usr/bin/tail", &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::vector<std::string> files;
+    for (int i = 0; i < 200 && files.empty(); ++i, ::usleep(10000)) files = ProcessFileArguments(pid);
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(files, std::vector<std::string>{script});
+    EXPECT_EQ(ProcessFileArguments(0), std::vector<std::string>{});
+    std::filesystem::remove_all(folder);
 }

@@ -1,6 +1,9 @@
 #include "platform/linux/icons/window_entries.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -8,6 +11,7 @@
 #include <gio/gio.h>
 
 #include "base/text.h"
+#include "base/whole_file.h"
 #include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/icons/desktop_entry_programs.h"
 
@@ -41,6 +45,23 @@ std::string FindOnPath(const char* program) {
     return found && found.get()[0] == '/' ? std::string(found.get()) : std::string();
 }
 
+// The first file an Exec line hands its program, when it names one by its full path: the
+// line is split as the desktop splits it, never run through a shell.
+std::string ScriptOfExec(const char* commandLine) {
+    if (commandLine == nullptr) return {};
+    gchar** argv = nullptr;
+    if (!g_shell_parse_argv(commandLine, nullptr, &argv, nullptr)) return {};
+    std::string script;
+    for (int i = 1; argv[i] != nullptr && i < 16; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with('-') || arg.starts_with('%')) continue;  // options, field codes
+        if (arg.starts_with('/')) script = RealPath(std::string(arg));
+        break;
+    }
+    g_strfreev(argv);
+    return script;
+}
+
 EntryFacts FactsOf(GDesktopAppInfo* info) {
     EntryFacts facts;
     const char* id = g_app_info_get_id(G_APP_INFO(info));
@@ -53,6 +74,7 @@ EntryFacts FactsOf(GDesktopAppInfo* info) {
     facts.execReal = RealPath(facts.execPath);
     glib::String tryExec(g_desktop_app_info_get_string(info, "TryExec"));
     facts.tryExecReal = RealPath(FindOnPath(tryExec.get()));
+    facts.execScriptReal = ScriptOfExec(g_app_info_get_commandline(G_APP_INFO(info)));
     return facts;
 }
 
@@ -84,12 +106,20 @@ std::optional<EntryFacts> EntryOfWindow(const WindowInfo& window, EntryCatalog& 
     return ByName(window.wmInstance, entries);
 }
 
-std::optional<StartedProgram> StartedByEntry(const EntryFacts& entry, const std::string& executable) {
+std::optional<StartedProgram> StartedByEntry(const EntryFacts& entry, const std::string& executable,
+                                             const std::vector<std::string>& processFiles) {
     if (entry.file.empty() || entry.execPath.empty() || entry.execReal.empty()) return std::nullopt;
-    if (entry.execReal == executable || entry.tryExecReal == executable) return std::nullopt;
+    const bool runsEntryScript =
+        !entry.execScriptReal.empty() && entry.execReal == executable &&
+        std::find(processFiles.begin(), processFiles.end(), entry.execScriptReal) != processFiles.end();
+    if (!runsEntryScript && (entry.execReal == executable || entry.tryExecReal == executable)) {
+        return std::nullopt;
+    }
     StartedProgram started;
     started.location = entry.file;
-    if (!IsEntryLauncher(entry.execPath)) {
+    if (runsEntryScript) {
+        started.name = BaseName(entry.execScriptReal);
+    } else if (!IsEntryLauncher(entry.execPath)) {
         started.name = BaseName(entry.execPath);
     } else if (!entry.tryExecReal.empty() && !IsEntryLauncher(entry.tryExecReal)) {
         started.name = BaseName(entry.tryExecReal);
@@ -107,7 +137,30 @@ std::optional<StartedProgram> StartedProgramOfWindow(const WindowInfo& window,
                                                      EntryCatalog& entries) {
     if (executable.empty()) return std::nullopt;
     const std::optional<EntryFacts> entry = EntryOfWindow(window, entries);
-    return entry ? StartedByEntry(*entry, executable) : std::nullopt;
+    if (!entry) return std::nullopt;
+    // The process's arguments are read only for an entry that runs a script under it.
+    const bool mayRunScript = !entry->execScriptReal.empty() && entry->execReal == executable;
+    return StartedByEntry(*entry, executable,
+                          mayRunScript ? ProcessFileArguments(window.pid) : std::vector<std::string>{});
+}
+
+std::vector<std::string> ProcessFileArguments(std::int64_t pid) {
+    if (pid <= 0 || pid > INT32_MAX) return {};
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::string bytes;
+    bool missing = false;
+    if (!ReadWholeFile(proc + "/cmdline", bytes, missing, 64 * 1024).ok || missing) return {};
+    const std::string cwd = RealPath(proc + "/cwd");
+    std::vector<std::string> files;
+    const std::vector<std::string> args = SplitNulSeparated(bytes, 32);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.empty() || arg.front() == '-') continue;
+        if (arg.front() != '/' && cwd.empty()) continue;
+        std::string real = RealPath(arg.front() == '/' ? arg : cwd + "/" + arg);
+        if (!real.empty()) files.push_back(std::move(real));
+    }
+    return files;
 }
 
 std::optional<EntryFacts> DesktopEntryCatalog::ById(const std::string& id) {

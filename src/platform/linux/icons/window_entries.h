@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct EntryFacts {
     std::string execPath;        // the file its Exec line starts, found on PATH; empty: none
     std::string execReal;        // the same with every link followed
     std::string tryExecReal;     // its TryExec, found and followed; empty when none
+    // The file its Exec line hands to its program first, followed: the script an interpreter
+    // runs ("python3 /opt/app/main.py"); empty when the line names no such file.
+    std::string execScriptReal;
 };
 
 // The installed desktop entries, as the matching asks for them.
@@ -39,8 +43,15 @@ std::optional<EntryFacts> EntryOfWindow(const WindowInfo& window, EntryCatalog& 
 // (the real path of the window's process). Nothing when the entry starts that very file (by
 // Exec or TryExec), or starts nothing found on PATH: those programs are recorded as they run.
 // The name is the file its Exec line starts; for a launcher (env, sh, flatpak) its TryExec,
-// else the entry's id without ".desktop".
-std::optional<StartedProgram> StartedByEntry(const EntryFacts& entry, const std::string& executable);
+// else the entry's id without ".desktop". An entry that has its program (an interpreter) run a
+// script wins too when `processFiles` (the files the process was handed, followed) holds that
+// script: re-opening the interpreter alone would start nothing; it is named after the script.
+std::optional<StartedProgram> StartedByEntry(const EntryFacts& entry, const std::string& executable,
+                                             const std::vector<std::string>& processFiles = {});
+
+// The files a running process was handed as arguments (not its options), relative ones taken
+// from its working folder, every link followed; the ones that do not exist are left out.
+std::vector<std::string> ProcessFileArguments(std::int64_t pid);
 
 // Both of the above for a window of the desktop.
 std::optional<StartedProgram> StartedProgramOfWindow(const WindowInfo& window,
