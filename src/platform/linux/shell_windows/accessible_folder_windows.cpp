@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kCallTimeoutMs = 300;
 constexpr auto kPassBudget = std::chrono::milliseconds(1500);
 // A file manager that did not answer is not asked again for this long.
-constexpr auto kQuietTime = std::chrono::seconds(30);
+constexpr auto kQuietTime = std::chrono::seconds(10);
 constexpr int kConnectTimeoutMs = 1000;
 // A window's widgets are read this deep and this many at most; the path bar and the location
 // entry sit about ten levels down among some eighty objects.
