@@ -9,6 +9,7 @@
 #include "platform/linux/posix/posix_file_system.h"
 #include "platform/linux/posix/user_folders.h"
 #include "platform/linux/shell/linux_shell.h"
+#include "platform/linux/shell_windows/accessible_folder_windows.h"
 #include "platform/linux/shell_windows/browser_session_shell_windows.h"
 #include "platform/linux/shell_windows/file_manager_shell_windows.h"
 #include "platform/linux/shell_windows/file_manager_title_windows.h"
@@ -31,6 +32,7 @@ PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics) {
     auto shellWindows = std::make_unique<MergedShellWindows>();
     shellWindows->Add(std::make_unique<FileManagerShellWindows>())
         .Add(std::make_unique<FileManagerTitleWindows>())
+        .Add(std::make_unique<AccessibleFolderWindows>())
         .Add(std::make_unique<BrowserSessionShellWindows>());
     desktop.shellWindows = std::move(shellWindows);
     desktop.shell = std::make_unique<LinuxShell>(diagnostics);

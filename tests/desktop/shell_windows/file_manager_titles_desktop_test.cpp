@@ -1,9 +1,11 @@
 // Each file manager that publishes no list of its windows, really running on a private desktop
 // and bus, shows a folder with a hard name: the sweep records that folder when the file manager
-// has a road to it, and never records the file manager as a program.
+// has a road to it (its title, or its widgets on the accessibility bus), and never records the
+// file manager as a program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +20,11 @@
 #include "desktop/path_dialect.h"
 #include "detection/sweep.h"
 #include "platform/linux/merged_shell_windows.h"
+#include "platform/linux/glib/bus_connection.h"
+#include "platform/linux/glib/desktop_settings.h"
+#include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/posix/posix_file_system.h"
+#include "platform/linux/shell_windows/accessible_folder_windows.h"
 #include "platform/linux/shell_windows/file_manager_title_windows.h"
 #include "platform/linux/x11/x11_window_system.h"
 #include "require.h"
@@ -40,13 +46,78 @@ public:
     std::optional<FileIcon> IconOf(const std::string&) override { return std::nullopt; }
 };
 
+// How a file manager's folder is read.
+enum class Road {
+    Title,          // its title, once its own settings (written under `config`) show the full path
+    Widgets,        // its widgets on the accessibility bus, as GTK programs show them
+    ScreenReader,   // the same, for Qt programs, once a screen reader has turned it on
+};
+
 struct FileManagerCase {
     std::string program;
     std::vector<std::string> argv;  // the folder is added at the end
-    // Turns on what makes its titles name the folder, in its own settings files under `config`.
-    std::function<void(const fs::path& config)> fullPathInTitle;
-    bool folderRecorded;
+    Road road;
+    std::function<void(const fs::path& config)> fullPathInTitle = [](const fs::path&) {};
 };
+
+// What the accessibility bus answers to.
+GVariant* CallA11y(GDBusConnection* bus, const char* name, const char* path, const char* interface,
+                   const char* method, GVariant* parameters) {
+    return g_dbus_connection_call_sync(bus, name, path, interface, method, parameters, nullptr,
+                                       G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
+}
+
+// The accessibility bus and its registry running, as in a desktop session, with the screen
+// reader's switch as `screenReader` says; false when the bus could not be started.
+bool StartAccessibilityBus(const std::string& sessionBus, bool screenReader) {
+    glib::OwnBusConnection session(sessionBus, 5000);
+    if (session.Get() == nullptr) return false;
+    glib::Variant address(CallA11y(session.Get(), "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                   "GetAddress", nullptr));
+    if (!address) return false;
+    if (screenReader) {
+        glib::Variant set(CallA11y(session.Get(), "org.a11y.Bus", "/org/a11y/bus",
+                                   "org.freedesktop.DBus.Properties", "Set",
+                                   g_variant_new("(ssv)", "org.a11y.Status", "ScreenReaderEnabled",
+                                                 g_variant_new_boolean(TRUE))));
+        if (!set) return false;
+    }
+    const gchar* a11yAddress = nullptr;
+    g_variant_get(address.get(), "(&s)", &a11yAddress);
+    glib::OwnBusConnection a11y(a11yAddress, 5000);
+    if (a11y.Get() == nullptr) return false;
+    glib::Variant root(CallA11y(a11y.Get(), "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root",
+                                "org.a11y.atspi.Accessible", "GetChildren", nullptr));
+    return static_cast<bool>(root);
+}
+
+// Whether process `pid` has a connection on the accessibility bus.
+bool OnAccessibilityBus(const std::string& sessionBus, pid_t pid) {
+    glib::OwnBusConnection session(sessionBus, 5000);
+    if (session.Get() == nullptr) return false;
+    glib::Variant address(CallA11y(session.Get(), "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                   "GetAddress", nullptr));
+    if (!address) return false;
+    const gchar* a11yAddress = nullptr;
+    g_variant_get(address.get(), "(&s)", &a11yAddress);
+    glib::OwnBusConnection a11y(a11yAddress, 5000);
+    if (a11y.Get() == nullptr) return false;
+    glib::Variant names(CallA11y(a11y.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                 "org.freedesktop.DBus", "ListNames", nullptr));
+    if (!names) return false;
+    glib::Variant list(g_variant_get_child_value(names.get(), 0));
+    for (gsize i = 0; i < g_variant_n_children(list.get()); ++i) {
+        const gchar* name = nullptr;
+        g_variant_get_child(list.get(), i, "&s", &name);
+        glib::Variant owner(CallA11y(a11y.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                                     g_variant_new("(s)", name)));
+        guint32 ownerPid = 0;
+        if (owner) g_variant_get(owner.get(), "(u)", &ownerPid);
+        if (owner && static_cast<pid_t>(ownerPid) == pid) return true;
+    }
+    return false;
+}
 
 void Write(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -55,26 +126,23 @@ void Write(const fs::path& file, const std::string& text) {
 
 const std::vector<FileManagerCase>& Cases() {
     static const std::vector<FileManagerCase> cases = {
-        {"dolphin", {"dolphin"},
-         [](const fs::path& config) { Write(config / "dolphinrc", "[General]\nShowFullPathInTitlebar=true\n"); },
-         true},
-        {"nemo", {"nemo"},
+        {"dolphin", {"dolphin"}, Road::Title,
+         [](const fs::path& config) { Write(config / "dolphinrc", "[General]\nShowFullPathInTitlebar=true\n"); }},
+        {"nemo", {"nemo"}, Road::Title,
          [](const fs::path& config) {
              Write(config / "glib-2.0/settings/keyfile",
                    "[org/nemo/preferences]\nshow-full-path-titles=true\n");
-         },
-         true},
-        {"thunar", {"thunar"},
+         }},
+        {"thunar", {"thunar"}, Road::Title,
          [](const fs::path& config) {
              Write(config / "xfce4/xfconf/xfce-perchannel-xml/thunar.xml",
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"thunar\" version=\"1.0\">"
                    "<property name=\"misc-full-path-in-window-title\" type=\"bool\" value=\"true\"/>"
                    "</channel>\n");
-         },
-         true},
-        // Neither offers a setting that puts the path in the title: not a program, no folder.
-        {"caja", {"caja", "--no-desktop"}, [](const fs::path&) {}, false},
-        {"pcmanfm-qt", {"pcmanfm-qt"}, [](const fs::path&) {}, false},
+         }},
+        // Neither offers a setting that puts the path in the title: their path bars are read.
+        {"caja", {"caja", "--no-desktop"}, Road::Widgets},
+        {"pcmanfm-qt", {"pcmanfm-qt"}, Road::ScreenReader},
     };
     return cases;
 }
@@ -125,16 +193,30 @@ TEST_P(FileManagerTitlesTest, RecordsTheFolderNeverTheProgram) {
     fs::create_directories(folder);
     std::vector<std::string> argv = fm.argv;
     argv.push_back(folder.string());
-    const pid_t started = m_desktop->Spawn(
-        argv, {"DBUS_SESSION_BUS_ADDRESS=" + m_busAddress, "LANG=C.UTF-8", "QT_QPA_PLATFORM=xcb",
-               "NO_AT_BRIDGE=1", "GTK_A11Y=none"});
+    std::vector<std::string> env = {"DBUS_SESSION_BUS_ADDRESS=" + m_busAddress, "LANG=C.UTF-8",
+                                    "QT_QPA_PLATFORM=xcb"};
+    if (fm.road == Road::Title) {
+        env.insert(env.end(), {"NO_AT_BRIDGE=1", "GTK_A11Y=none"});
+    } else {
+        // The user is told what turns Qt programs' widgets on, only until it is on.
+        const bool qt = fm.road == Road::ScreenReader;
+        EXPECT_EQ(AccessibleFolderWindows(m_busAddress).SettingsHint().find("PCManFM-Qt") != std::string::npos,
+                  tk::glib::ProgramInstalled("pcmanfm-qt"));
+        ASSERT_TRUE(StartAccessibilityBus(m_busAddress, qt));
+        if (qt) {
+            EXPECT_EQ(AccessibleFolderWindows(m_busAddress).SettingsHint(), "");
+        }
+    }
+    pid_t started = m_desktop->Spawn(argv, env);
     ASSERT_GT(started, 0);
+    auto lastStart = std::chrono::steady_clock::now();
 
     X11WindowSystem::Options options;
     options.displayName = m_desktop->Display();
     X11WindowSystem windows(options);
     MergedShellWindows shell;
-    shell.Add(std::make_unique<FileManagerTitleWindows>(m_desktop->Display()));
+    shell.Add(std::make_unique<FileManagerTitleWindows>(m_desktop->Display()))
+        .Add(std::make_unique<AccessibleFolderWindows>(m_busAddress));
     PosixPathDialect dialect(Home());
     PosixFileSystem files;
     NoIcons icons;
@@ -143,29 +225,37 @@ TEST_P(FileManagerTitlesTest, RecordsTheFolderNeverTheProgram) {
     const std::string url = "file://" + folder.string();
     SweepFindings findings;
     // Seen once its window is up and, where there is a road, once the title names the folder.
-    ASSERT_TRUE(WaitFor(
+    const bool shown = WaitFor(
         [&] {
             findings = sweep.Gather();
             const bool seen = std::any_of(findings.rows.begin(), findings.rows.end(),
                                           [](const auto& row) { return row.exists && row.browser; });
             const bool named = std::any_of(findings.shell.windows.begin(), findings.shell.windows.end(),
                                            [&](const ShellWindow& w) { return w.locationUrl == url; });
-            return seen && (named || !fm.folderRecorded);
+            // Qt 5 at times fails to join the accessibility bus as it starts ("Not connected to
+            // D-Bus server" in its log; about one start in four here, with or without this
+            // sweep polling): such a start shows nothing to anyone, so it is started again.
+            if (!named && fm.road == Road::ScreenReader &&
+                std::chrono::steady_clock::now() - lastStart > std::chrono::seconds(10)) {
+                m_desktop->Kill(started);
+                started = m_desktop->Spawn(argv, env);
+                lastStart = std::chrono::steady_clock::now();
+            }
+            return seen && named;
         },
-        kStartTimeoutMs))
-        << fm.program << ": windows " << findings.windowList.size() << ", folders "
+        kStartTimeoutMs);
+    if (!shown && fm.road == Road::ScreenReader && !OnAccessibilityBus(m_busAddress, started)) {
+        GTEST_SKIP() << fm.program << " never joined the accessibility bus: nothing to read";
+    }
+    ASSERT_TRUE(shown) << fm.program << ": windows " << findings.windowList.size() << ", folders "
         << findings.shell.windows.size();
     sweep.Apply(findings);
 
     std::vector<TMyDoc> docs = history.DocHistory();
-    if (fm.folderRecorded) {
-        ASSERT_EQ(docs.size(), 1u) << docs.front().Location;
-        EXPECT_EQ(docs[0].DocType, kDocTypeFolder);
-        EXPECT_EQ(docs[0].Location, url);
-        EXPECT_TRUE(sweep.IsDocOpen(url));
-    } else {
-        EXPECT_TRUE(docs.empty()) << docs.front().Location;
-    }
+    ASSERT_EQ(docs.size(), 1u) << docs.front().Location;
+    EXPECT_EQ(docs[0].DocType, kDocTypeFolder);
+    EXPECT_EQ(docs[0].Location, url);
+    EXPECT_TRUE(sweep.IsDocOpen(url));
     EXPECT_TRUE(std::none_of(docs.begin(), docs.end(),
                              [](const TMyDoc& d) { return d.DocType == kDocTypeProgram; }));
 }

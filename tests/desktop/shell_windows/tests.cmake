@@ -4,6 +4,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(TK_SHELL_WINDOWS_TEST REQUIRED IMPORTED_TARGET gio-2.0 liblz4)
 add_executable(tk_browser_session_tests
+    ${CMAKE_CURRENT_LIST_DIR}/accessible_folders_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/browser_session_parsers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/browser_session_shell_windows_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_manager_titles_test.cpp

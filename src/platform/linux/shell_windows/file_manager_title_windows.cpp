@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "base/whole_file.h"
+#include "platform/linux/glib/desktop_settings.h"
 #include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/posix/user_folders.h"
 #include "platform/linux/shell_windows/file_manager_titles.h"
@@ -46,24 +47,6 @@ std::string ReadConfig(const std::string& path) {
     bool missing = false;
     if (!ReadWholeFile(path, text, missing, kMaxConfigBytes).ok || missing) return {};
     return text;
-}
-
-// Whether a GSettings key of an installed schema is on; nothing when the schema is not there.
-std::optional<bool> SettingsFlag(const char* schemaId, const char* key) {
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    if (source == nullptr) return std::nullopt;
-    GSettingsSchema* schema = g_settings_schema_source_lookup(source, schemaId, TRUE);
-    if (schema == nullptr) return std::nullopt;
-    const bool hasKey = g_settings_schema_has_key(schema, key);
-    g_settings_schema_unref(schema);
-    if (!hasKey) return std::nullopt;
-    glib::Object<GSettings> settings(g_settings_new(schemaId));
-    return g_settings_get_boolean(settings.get(), key) != FALSE;
-}
-
-bool Installed(const char* program) {
-    glib::String path(g_find_program_in_path(program));
-    return static_cast<bool>(path);
 }
 
 }  // namespace
@@ -137,14 +120,15 @@ std::string FileManagerTitleWindows::SettingsHint() {
     // Each file manager whose windows can name their folder only when the user asks it to.
     std::vector<std::string> steps;
     const std::string config = xdg::ConfigHome();
-    if (Installed("dolphin") &&
+    if (glib::ProgramInstalled("dolphin") &&
         !KdeConfigFlag(ReadConfig(config + "/dolphinrc"), "General", "ShowFullPathInTitlebar").value_or(false)) {
         steps.push_back("Dolphin：设置 → 配置 Dolphin → 界面 → 在标题栏显示完整路径");
     }
-    if (Installed("nemo") && !SettingsFlag("org.nemo.preferences", "show-full-path-titles").value_or(true)) {
+    if (glib::ProgramInstalled("nemo") &&
+        !glib::SettingsFlag("org.nemo.preferences", "show-full-path-titles").value_or(true)) {
         steps.push_back("Nemo：编辑 → 首选项 → 显示 → 在标题栏和标签栏显示完整路径");
     }
-    if (Installed("thunar") &&
+    if (glib::ProgramInstalled("thunar") &&
         !XfconfChannelFlag(ReadConfig(config + "/xfce4/xfconf/xfce-perchannel-xml/thunar.xml"),
                            "misc-full-path-in-window-title")
              .value_or(false)) {
