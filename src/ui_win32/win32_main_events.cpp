@@ -122,6 +122,11 @@ LRESULT Win32MainWindow::OnNotify(NMHDR* header) {
                 m_controller.TreeKeyDown(TreeKey::Delete);
             }
             return 0;
+        case TVN_ITEMEXPANDINGW: {
+            const auto* change = reinterpret_cast<NMTREEVIEWW*>(header);
+            if (change->action & TVE_EXPAND) adapter.Expanding(change->itemNew.hItem);
+            return FALSE;
+        }
         case TVN_ITEMEXPANDEDW:
             if (row.expandCounts) m_controller.TreeExpandedOrCollapsed();
             return 0;

@@ -184,6 +184,33 @@ void TreeViewAdapter::FillDisplayInfo(NMTVDISPINFOW& info) const {
     const int image = m_images.Physical(node->ImageIndex());
     if (info.item.mask & TVIF_IMAGE) info.item.iImage = image;
     if (info.item.mask & TVIF_SELECTEDIMAGE) info.item.iSelectedImage = image;
+    if (info.item.mask & TVIF_CHILDREN) info.item.cChildren = node->ChildCount() > 0 ? 1 : 0;
+}
+
+void TreeViewAdapter::Fill(const TreeNode* node) {
+    if (node == nullptr || node->ChildCount() == 0 || !m_filled.insert(node).second) return;
+    if (ItemOf(node) == nullptr) {
+        m_filled.erase(node);
+        return;
+    }
+    for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
+}
+
+void TreeViewAdapter::Expanding(HTREEITEM item) { Fill(NodeOf(m_control, item)); }
+
+void TreeViewAdapter::Expand(const TreeNode* node, bool expand) {
+    if (expand) Fill(node);
+    if (HTREEITEM item = ItemOf(node)) TreeView_Expand(m_control, item, expand ? TVE_EXPAND : TVE_COLLAPSE);
+}
+
+void TreeViewAdapter::RefreshButton(const TreeNode* node) {
+    HTREEITEM item = node != nullptr ? ItemOf(node) : nullptr;
+    if (item == nullptr) return;
+    TVITEMW tv{};
+    tv.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    tv.hItem = item;
+    tv.cChildren = I_CHILDRENCALLBACK;
+    TreeView_SetItem(m_control, &tv);
 }
 
 void TreeViewAdapter::InsertNode(const TreeNode* node) {
@@ -202,24 +229,37 @@ void TreeViewAdapter::InsertNode(const TreeNode* node) {
     // The text goes in with the item: asked for when drawn instead, the control (Wine's at
     // least) keeps a path-sized buffer of its own for every item, and lays out far slower.
     const std::wstring text = Utf8ToWide(node->Text());
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    // A group's children go into the control when it is first opened: a long history has
+    // tens of thousands of them, each an item the control keeps with a copy of its text.
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
     insert.item.pszText = const_cast<wchar_t*>(text.c_str());
     insert.item.lParam = reinterpret_cast<LPARAM>(node);
     insert.item.iImage = I_IMAGECALLBACK;
     insert.item.iSelectedImage = I_IMAGECALLBACK;
+    insert.item.cChildren = I_CHILDRENCALLBACK;
     HTREEITEM item = TreeView_InsertItem(m_control, &insert);
     if (item == nullptr) return;
     m_items.Put(node, item);
-    for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
+    if (m_filled.count(node) != 0) {
+        for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
+    }
 }
 
 void TreeViewAdapter::NodeInserted(const TreeNode* parent, int row) {
     const TreeNode* node = parent ? parent->Child(row) : m_tree.Top(row);
-    if (node) InsertNode(node);
+    if (node == nullptr) return;
+    if (parent != nullptr && m_filled.count(parent) == 0) {
+        RefreshButton(parent);  // it may have had no button
+        return;
+    }
+    InsertNode(node);
 }
+
+void TreeViewAdapter::NodeRemoved(const TreeNode* parent, int) { RefreshButton(parent); }
 
 void TreeViewAdapter::Forget(const TreeNode* node) {
     m_items.Erase(node);
+    m_filled.erase(node);
     for (int i = 0; i < node->ChildCount(); ++i) Forget(node->Child(i));
 }
 
@@ -233,11 +273,13 @@ void TreeViewAdapter::NodeAboutToBeRemoved(const TreeNode* parent, int row) {
 void TreeViewAdapter::AboutToReset() {
     TreeView_DeleteAllItems(m_control);
     m_items.Clear();
+    m_filled.clear();
 }
 
 void TreeViewAdapter::Reset() {
     TreeView_DeleteAllItems(m_control);
     m_items.Clear();
+    m_filled.clear();
     ::SendMessageW(m_control, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < m_tree.TopCount(); ++i) InsertNode(m_tree.Top(i));
     ::SendMessageW(m_control, WM_SETREDRAW, TRUE, 0);
@@ -245,6 +287,10 @@ void TreeViewAdapter::Reset() {
 }
 
 void TreeViewAdapter::MakeVisible(const TreeNode* node) {
+    if (node == nullptr) return;
+    std::vector<const TreeNode*> above;
+    for (const TreeNode* up = node->Parent(); up != nullptr; up = up->Parent()) above.push_back(up);
+    for (auto it = above.rbegin(); it != above.rend(); ++it) Fill(*it);
     if (HTREEITEM item = ItemOf(node)) TreeView_EnsureVisible(m_control, item);
 }
 
@@ -286,8 +332,8 @@ void TreeViewAdapter::ClearMarks() {
 }
 
 void TreeViewAdapter::ExpandAll(bool expand) {
-    m_items.ForEach([&](const TreeNode* node, HTREEITEM item) {
-        if (node->ChildCount() > 0) TreeView_Expand(m_control, item, expand ? TVE_EXPAND : TVE_COLLAPSE);
+    m_tree.ForEach([&](const TreeNode& node) {
+        if (node.ChildCount() > 0) Expand(&node, expand);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <unordered_set>
 #include <vector>
 
 #include <windows.h>
@@ -91,23 +92,30 @@ public:
     // A plain click: only the control's own selection stays marked.
     void ClearMarks();
     void ExpandAll(bool expand);
+    // A group's children are put in the control when it first opens (TVN_ITEMEXPANDINGW).
+    void Expanding(HTREEITEM item);
+    void Expand(const TreeNode* node, bool expand);
 
     void NodeAboutToBeInserted(const TreeNode*, int) override {}
     void NodeInserted(const TreeNode* parent, int row) override;
     void NodeAboutToBeRemoved(const TreeNode* parent, int row) override;
-    void NodeRemoved(const TreeNode*, int) override {}
+    void NodeRemoved(const TreeNode* parent, int row) override;
     void AboutToReset() override;
     void Reset() override;
     void MakeVisible(const TreeNode* node) override;
 
 private:
     void InsertNode(const TreeNode* node);
+    void Fill(const TreeNode* node);
+    // The control asks again whether the node has children.
+    void RefreshButton(const TreeNode* node);
     void Forget(const TreeNode* node);
 
     HWND m_control;
     CategoryTree& m_tree;
     const TreeImages& m_images;
     TreeItemTable m_items;
+    std::unordered_set<const TreeNode*> m_filled;  // the groups whose children are in
 };
 
 }  // namespace tk

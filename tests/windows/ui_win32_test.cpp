@@ -44,18 +44,58 @@ bool Pump(F done, int ms) {
     return done();
 }
 
+// The tree's parent answers the control as the main window does: pictures and buttons when
+// asked, a group's children when it opens.
+TreeViewAdapter* g_tracked = nullptr;
+
+LRESULT CALLBACK TreeHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NOTIFY && g_tracked != nullptr) {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code == TVN_GETDISPINFOW) {
+            g_tracked->FillDisplayInfo(*reinterpret_cast<NMTVDISPINFOW*>(lParam));
+            return 0;
+        }
+        if (header->code == TVN_ITEMEXPANDINGW) {
+            const auto* change = reinterpret_cast<NMTREEVIEWW*>(lParam);
+            if (change->action & TVE_EXPAND) g_tracked->Expanding(change->itemNew.hItem);
+            return FALSE;
+        }
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 class TreeViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES};
         ::InitCommonControlsEx(&init);
-        m_control = ::CreateWindowExW(0, WC_TREEVIEWW, L"tree", WS_POPUP | TVS_HASBUTTONS, 0, 0, 300, 300,
-                                      nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        WNDCLASSW host{};
+        host.lpfnWndProc = TreeHostProc;
+        host.hInstance = ::GetModuleHandleW(nullptr);
+        host.lpszClassName = L"TkTreeHost";
+        ::RegisterClassW(&host);
+        m_host = ::CreateWindowExW(0, L"TkTreeHost", L"host", WS_OVERLAPPED, 0, 0, 320, 320, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+        m_control = ::CreateWindowExW(0, WC_TREEVIEWW, L"tree", WS_CHILD | TVS_HASBUTTONS, 0, 0, 300, 300,
+                                      m_host, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(m_control, nullptr);
     }
-    void TearDown() override { ::DestroyWindow(m_control); }
+    void TearDown() override {
+        g_tracked = nullptr;
+        ::DestroyWindow(m_host);
+    }
+    static void Track(TreeViewAdapter& adapter) { g_tracked = &adapter; }
 
-    // The control's items as text, children indented by two blanks, with each item's node.
+    // Whether the control shows the item with an expand button (it asks the parent).
+    bool HasButton(HTREEITEM item) const {
+        TVITEMW tv{};
+        tv.mask = TVIF_CHILDREN | TVIF_HANDLE;
+        tv.hItem = item;
+        return TreeView_GetItem(m_control, &tv) && tv.cChildren > 0;
+    }
+
+    // The control's items as text, children indented by two blanks, with each item's node;
+    // every group is opened on the way, as a user would.
     std::vector<std::string> Shown(const TreeViewAdapter& adapter) const {
         std::vector<std::string> out;
         Walk(adapter, TreeView_GetRoot(m_control), 0, out);
@@ -73,10 +113,12 @@ protected:
             TreeNode* node = TreeViewAdapter::NodeOf(m_control, item);
             EXPECT_EQ(adapter.ItemOf(node), item);
             out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + tk::WideToUtf8(text));
+            if (HasButton(item)) TreeView_Expand(m_control, item, TVE_EXPAND);
             Walk(adapter, TreeView_GetChild(m_control, item), depth + 1, out);
         }
     }
 
+    HWND m_host = nullptr;
     HWND m_control = nullptr;
 };
 
@@ -86,14 +128,20 @@ TEST_F(TreeViewTest, TheControlFollowsInsertionsRemovalsAndResets) {
     CategoryTree tree("TVDocs");
     tree.AddLast("早先的", 0, 0);  // there before the control: shown when it attaches
     TreeViewAdapter adapter(m_control, tree, shown);
+    Track(adapter);
     EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"早先的"}));
 
     // Groups come at the top; children keep their order; a node in the middle stays there.
+    // A closed group's children are not in the control yet, but its button is.
     TreeNode* group = tree.AddFirst("example.com", 1, 1);
+    EXPECT_FALSE(HasButton(adapter.ItemOf(group)));
     tree.AddChildLast(group, "example.com/新闻", 1, 1);
     tree.AddChildLast(group, "example.com/体育", 1, 2);
     TreeNode* folder = tree.AddFirst("C:\\Data", 2, 3);
     tree.AddChildLast(folder, "C:\\Data\\报告", 2, 3);
+    EXPECT_EQ(TreeView_GetCount(m_control), 3u);
+    EXPECT_TRUE(HasButton(adapter.ItemOf(group)));
+    EXPECT_EQ(adapter.ItemOf(group->Child(0)), nullptr);
     EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"C:\\Data", "  C:\\Data\\报告", "example.com",
                                                         "  example.com/新闻", "  example.com/体育", "早先的"}));
 
@@ -102,6 +150,12 @@ TEST_F(TreeViewTest, TheControlFollowsInsertionsRemovalsAndResets) {
     tree.Remove(group);
     EXPECT_EQ(adapter.ItemOf(child), nullptr);
     EXPECT_EQ(Shown(adapter), (std::vector<std::string>{"C:\\Data", "  C:\\Data\\报告", "早先的"}));
+    // An open group takes a new child at once; one that loses its last child loses its button.
+    tree.AddChildLast(folder, "C:\\Data\\新的", 2, 5);
+    EXPECT_NE(adapter.ItemOf(folder->Child(1)), nullptr);
+    tree.Remove(folder->Child(1));
+    tree.Remove(folder->Child(0));
+    EXPECT_FALSE(HasButton(adapter.ItemOf(folder)));
 
     tree.Clear();
     EXPECT_EQ(TreeView_GetCount(m_control), 0u);
@@ -114,6 +168,7 @@ TEST_F(TreeViewTest, TheSelectionReachesTheCoreAsCurrentAndSelected) {
     tk::TreeImages shown(images, 16);
     CategoryTree tree("TVApp");
     TreeViewAdapter adapter(m_control, tree, shown);
+    Track(adapter);
     TreeNode* a = tree.AddLast("a.exe", 11, 0);
     TreeNode* b = tree.AddLast("b.exe", 12, 1);
     TreeView_SelectItem(m_control, adapter.ItemOf(b));
@@ -130,6 +185,7 @@ TEST_F(TreeViewTest, CtrlAndShiftChooseSeveralNodes) {
     tk::TreeImages shown(images, 16);
     CategoryTree tree("TVDocs");
     TreeViewAdapter adapter(m_control, tree, shown);
+    Track(adapter);
     TreeNode* group = tree.AddLast("example.com", 1, 0);
     TreeNode* page = tree.AddChildLast(group, "example.com/a", 1, 0);
     TreeNode* b = tree.AddLast("b.exe", 11, 1);
