@@ -8,8 +8,10 @@ private copy of the program runs there through XWayland. Once a whole sweep has 
 both on screen (sweeps are counted by the program's questions about the file manager on a
 private bus), both are closed, another whole sweep runs, and the program is asked to end with
 SIGTERM; the history it saved beside itself must hold each of the two programs exactly once,
-with its executable. sway refuses to run as root, so under root it and the two programs run
-as "nobody" and XWayland is told to let root's program in.
+with its executable. A native Wayland Thunar shows a folder with a hard name, its full path in
+its title as its own setting asks: the folder is recorded, Thunar never as a program. sway
+refuses to run as root, so under root it and the clients run as "nobody" and XWayland is told
+to let root's program in.
 
 On a second sway, with Qt's Wayland plugin installed as on most Wayland desktops, the program
 shows its web strip: the browser helper must join it on X11 rather than open as a Wayland client
@@ -17,13 +19,13 @@ whose window the strip cannot hold.
 """
 
 import glob
+import json
 import os
-import re
 import subprocess
 import threading
 import time
 
-from e2e_support import (TITLE, Desktop, DesktopTestCase, end_program, main, require,
+from e2e_support import (TITLE, Desktop, DesktopTestCase, end_program, have_tool, main, require,
                          require_tools, run, take_program, wait_for, wait_for_window)
 from e2e_tools import parent_of, session_members
 from test_sweep import read_docs
@@ -34,6 +36,11 @@ QT_WAYLAND_PLUGIN = "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland
 SWEEP_WAIT = 40.0  # two sweeps 12 s apart, on a loaded machine
 AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] \
     if os.geteuid() == 0 else []
+THUNAR_FULL_PATH = """<?xml version="1.0" encoding="UTF-8"?>
+<channel name="thunar" version="1.0">
+  <property name="misc-full-path-in-window-title" type="bool" value="true"/>
+</channel>
+"""
 
 
 class SwayDesktop(Desktop):
@@ -75,11 +82,39 @@ class SwayDesktop(Desktop):
             "bus", "dbus-daemon")
         return self
 
+    def start_thunar(self, folder):
+        """Thunar as a native Wayland client showing folder, with the full path in its title.
+        Its settings service needs a bus of the user it runs as: a session of its own."""
+        channel = os.path.join(self.home, ".config", "xfce4", "xfconf", "xfce-perchannel-xml")
+        os.makedirs(channel, exist_ok=True)
+        with open(os.path.join(channel, "thunar.xml"), "w") as f:
+            f.write(THUNAR_FULL_PATH)
+        os.makedirs(folder)
+        if AS_NOBODY:
+            for base in (os.path.join(self.home, ".config"), os.path.join(self.tmp, "a - b")):
+                for top, dirs, files in os.walk(base):
+                    for name in [top] + [os.path.join(top, n) for n in dirs + files]:
+                        os.chown(name, 65534, 65534)
+        # Only local files: no GVFS daemons to start and end.
+        env = dict(self.env, GDK_BACKEND="wayland", GIO_USE_VFS="local", GVFS_DISABLE_FUSE="1")
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        return self.spawn(AS_NOBODY + ["dbus-run-session", "--", "thunar", folder], "thunar",
+                          env=env)
+
     def titles(self):
         """Every window title in sway's tree."""
         tree = run(["swaymsg", "-s", self.env["SWAYSOCK"], "-r", "-t", "get_tree"], self.env,
                    check=False)
-        return re.findall(r'"name": "((?:[^"\\]|\\.)*)"', tree)
+        try:
+            nodes = [json.loads(tree)]
+        except ValueError:
+            return []  # sway is going away
+        names = []
+        while nodes:
+            node = nodes.pop()
+            names.append(node.get("name") or "")
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return names
 
 
 class Monitor:
@@ -123,8 +158,12 @@ class WaylandSweepTest(DesktopTestCase):
                           "foot")
         xterm = desk.spawn(AS_NOBODY + ["xterm", "-T", "x11 xterm", "-e", "sleep", "600"],
                            "xterm")
-        wait_for(lambda: {"native foot", "x11 xterm"} <= set(desk.titles()),
-                 what="foot and xterm on screen")
+        # A join titles use, inside the path: only the disk tells the folder.
+        cls.folder = os.path.join(desk.tmp, "a - b", "中文 目录 #1 50%")
+        thunar = desk.start_thunar(cls.folder) if have_tool("thunar") else None
+        shown = {"native foot", "x11 xterm"} | ({cls.folder + " - Thunar"} if thunar else set())
+        wait_for(lambda: shown <= set(desk.titles()),
+                 what="foot, xterm and Thunar on screen", detail=lambda: desk.titles())
         cls.foot_exe = os.readlink("/proc/%d/exe" % foot.pid)
         cls.xterm_exe = os.readlink("/proc/%d/exe" % xterm.pid)
 
@@ -151,15 +190,18 @@ class WaylandSweepTest(DesktopTestCase):
         wait_for_window(desk, program, shown=lambda: TITLE in desk.titles())
         try:
             sweeps_after(monitor.sweeps())
-            desk.end(foot)
-            desk.end(xterm)
-            wait_for(lambda: not {"native foot", "x11 xterm"} & set(desk.titles()),
-                     what="foot and xterm closed")
+            for proc in (foot, xterm, thunar):
+                if proc:
+                    desk.end(proc)
+            wait_for(lambda: not {"native foot", "x11 xterm"} & set(desk.titles())
+                     and not any("Thunar" in t for t in desk.titles()),
+                     what="foot, xterm and Thunar closed")
             sweeps_after(monitor.sweeps())
         except AssertionError as e:
             raise AssertionError(failure(str(e)))
         cls.exit_status = end_program(desk, program)
         cls.saved = read_docs(launched.ini) if os.path.exists(launched.ini) else None
+        cls.thunar = thunar is not None
 
     def docs(self):
         self.assertEqual(self.exit_status, 0)
@@ -171,10 +213,18 @@ class WaylandSweepTest(DesktopTestCase):
         self.assertEqual(docs.count((self.foot_exe, "foot", "2")), 1, docs)
         self.assertEqual(docs.count((self.xterm_exe, "xterm", "2")), 1, docs)
 
+    def test_the_folder_a_native_file_manager_names_in_its_title_is_recorded(self):
+        require(self.thunar, "Thunar is not installed")
+        folder = ("file://" + self.folder, self.folder, "3")
+        self.assertEqual(self.docs().count(folder), 1, self.docs())
+        self.assertEqual([d for d in self.docs() if "thunar" in d[0].lower() and d != folder], [])
+
     def test_nothing_else_is_recorded(self):
         # Not the program itself, not a second entry for a closed window.
-        self.assertEqual(sorted(self.docs()), sorted([(self.foot_exe, "foot", "2"),
-                                                      (self.xterm_exe, "xterm", "2")]))
+        expected = [(self.foot_exe, "foot", "2"), (self.xterm_exe, "xterm", "2")]
+        if self.thunar:
+            expected.append(("file://" + self.folder, self.folder, "3"))
+        self.assertEqual(sorted(self.docs()), sorted(expected))
 
 
 def helper_of(pid):

@@ -9,9 +9,12 @@
 #include "platform/linux/gnome_shell/gnome_shell_window_lister.h"
 #include "platform/linux/kwin/kwin_window_lister.h"
 #include "platform/linux/posix/files.h"
+#include "platform/linux/session_titled_windows.h"
+#include "platform/linux/shared_native_lister.h"
 #include "platform/linux/wayland/foreign_toplevels.h"
 #include "platform/linux/wayland/sway_ipc.h"
 #include "platform/linux/wayland/wlroots_window_lister.h"
+#include "platform/linux/x11/x11_titled_windows.h"
 #include "platform/linux/x11/x11_window_system.h"
 
 namespace tk {
@@ -125,14 +128,31 @@ std::unique_ptr<NativeWindowLister> ChooseNativeLister() {
 
 }  // namespace
 
-std::unique_ptr<WindowSystem> CreateSessionWindowSystem() {
-    if (!IsWaylandSession()) return CreatePlatformWindowSystem();
+std::unique_ptr<WindowSystem> CreateSessionWindowSystem() { return CreateSessionWindows().windows; }
+
+SessionWindows CreateSessionWindows() {
+    SessionWindows session;
+    if (!IsWaylandSession()) {
+        session.windows = CreatePlatformWindowSystem();
+        session.titled = std::make_unique<X11TitledWindows>();
+        return session;
+    }
+    std::unique_ptr<NativeWindowLister> forWindows;
+    std::unique_ptr<NativeWindowLister> forTitles;
+    if (std::unique_ptr<NativeWindowLister> native = ChooseNativeLister()) {
+        SharedNativeLister shared(std::move(native));
+        forWindows = shared.Asker();
+        forTitles = shared.Asker();
+    }
     // Every X11 window, the program's own included; the merge leaves ours out.
     X11WindowSystem::Options x11;
     x11.ownPid = 0;
-    return std::make_unique<MergedWindowSystem>(ChooseNativeLister(),
-                                                std::make_unique<X11WindowSystem>(std::move(x11)),
-                                                ::getpid(), RunningExecutablePath());
+    session.windows = std::make_unique<MergedWindowSystem>(
+        std::move(forWindows), std::make_unique<X11WindowSystem>(std::move(x11)), ::getpid(),
+        RunningExecutablePath());
+    session.titled = std::make_unique<SessionTitledWindows>(std::move(forTitles),
+                                                            std::make_unique<X11TitledWindows>());
+    return session;
 }
 
 }  // namespace tk

@@ -8,6 +8,7 @@
 #include "desktop/window_system.h"
 #include "platform/linux/icons/window_entries.h"
 #include "platform/linux/native_windows.h"
+#include "platform/linux/titled_windows.h"
 
 namespace tk {
 
@@ -44,5 +45,14 @@ private:
 // compositor's lister chosen by what it offers (the wlroots toplevel list, KWin's scripting,
 // the GNOME Shell extension), merged with XWayland's windows.
 std::unique_ptr<WindowSystem> CreateSessionWindowSystem();
+
+// The session's windows twice over: for the window pass, and with whole titles for the
+// sources that read folders from titles. On Wayland both ask the same compositor lister,
+// which a sweep's two passes share.
+struct SessionWindows {
+    std::unique_ptr<WindowSystem> windows;
+    std::unique_ptr<TitledWindowLister> titled;
+};
+SessionWindows CreateSessionWindows();
 
 }  // namespace tk

@@ -11,6 +11,7 @@ namespace tk {
 // better described by the X server itself, so the merge drops them.
 struct NativeWindow {
     WindowInfo info;
+    std::string title;      // whole, where info.text is cut: a path in it is read from here
     bool xwayland = false;  // known to be an X11 program's window
 };
 

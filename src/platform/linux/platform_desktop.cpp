@@ -27,11 +27,12 @@ PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics) {
     desktop.dialect = CreatePlatformPathDialect();
     desktop.files = std::make_unique<PosixFileSystem>();
     desktop.icons = std::make_unique<DesktopEntryIcons>();
-    desktop.windows = CreateSessionWindowSystem();
+    SessionWindows session = CreateSessionWindows();
+    desktop.windows = std::move(session.windows);
     // Folder windows first, then the pages of running browsers.
     auto shellWindows = std::make_unique<MergedShellWindows>();
     shellWindows->Add(std::make_unique<FileManagerShellWindows>())
-        .Add(std::make_unique<FileManagerTitleWindows>())
+        .Add(std::make_unique<FileManagerTitleWindows>(std::move(session.titled)))
         .Add(std::make_unique<AccessibleFolderWindows>())
         .Add(std::make_unique<BrowserSessionShellWindows>());
     desktop.shellWindows = std::move(shellWindows);

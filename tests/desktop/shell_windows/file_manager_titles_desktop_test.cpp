@@ -26,6 +26,7 @@
 #include "platform/linux/posix/posix_file_system.h"
 #include "platform/linux/shell_windows/accessible_folder_windows.h"
 #include "platform/linux/shell_windows/file_manager_title_windows.h"
+#include "platform/linux/x11/x11_titled_windows.h"
 #include "platform/linux/x11/x11_window_system.h"
 #include "require.h"
 #include "session_processes.h"
@@ -215,7 +216,7 @@ TEST_P(FileManagerTitlesTest, RecordsTheFolderNeverTheProgram) {
     options.displayName = m_desktop->Display();
     X11WindowSystem windows(options);
     MergedShellWindows shell;
-    shell.Add(std::make_unique<FileManagerTitleWindows>(m_desktop->Display()))
+    shell.Add(std::make_unique<FileManagerTitleWindows>(std::make_unique<X11TitledWindows>(m_desktop->Display())))
         .Add(std::make_unique<AccessibleFolderWindows>(m_busAddress));
     PosixPathDialect dialect(Home());
     PosixFileSystem files;

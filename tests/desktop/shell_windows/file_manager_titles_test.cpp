@@ -3,8 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
+
+#include "platform/linux/shell_windows/file_manager_title_windows.h"
 
 namespace tk {
 namespace {
@@ -62,6 +69,58 @@ TEST(FileManagerTitles, SettingsFilesSayWhetherTheFullPathIsShown) {
     EXPECT_EQ(XfconfChannelFlag(thunar.substr(0, thunar.find("  <property name=\"misc")),
                                 "misc-full-path-in-window-title"),
               std::nullopt);
+}
+
+class FakeTitledWindows final : public TitledWindowLister {
+public:
+    explicit FakeTitledWindows(TitledWindowList list) : m_list(std::move(list)) {}
+    TitledWindowList List() override { return m_list; }
+
+private:
+    TitledWindowList m_list;
+};
+
+TEST(FileManagerTitles, WindowsOfFileManagersNameTheirFoldersWhoeverListsThem) {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/tk-fm-title-windows-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    const fs::path folder = root / "a - b" / "中文 目录 #1 50%";
+    fs::create_directories(folder);
+    fs::create_directories(root / "data/applications");
+    const std::string fm = (root / "tk-files").string();
+    std::ofstream(fm) << "#!/bin/sh\n";
+    fs::permissions(fm, fs::perms::owner_all);
+    std::ofstream(root / "data/applications/tk-files.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Files\nExec=" << fm
+        << " %U\nCategories=System;FileManager;\n";
+    const std::string path = folder.string();
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+
+    // A Wayland window names its program by its app id's entry; an X11 one by its process.
+    TitledWindowList listed{false, "the X connection broke", {
+        {path + " - Thunar", 0, fm},             // the folder, the path's own " - " inside
+        {(root / "gone").string() + " - Thunar", 0, fm},  // a folder no longer there
+        {"Files", 0, fm},                        // no path shown: still no program of its own
+        {path + " - Editor", ::getpid(), ""},    // not a file manager's window
+        {path, 0, ""},                           // no program known
+    }};
+    FileManagerTitleWindows windows(std::make_unique<FakeTitledWindows>(std::move(listed)),
+                                    {{(root / "data").string()}, {(root / "config").string()}});
+    const ShellWindowsResult result = windows.List();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "the X connection broke");
+    ASSERT_EQ(result.windows.size(), 1u);  // what was listed before the failure stays
+    EXPECT_EQ(result.windows[0].locationUrl, "file://" + path);
+    EXPECT_TRUE(result.windows[0].hasDocument);
+    EXPECT_EQ(result.programs, (std::vector<std::string>{fm, fm, fm}));
+    EXPECT_TRUE(windows.IsFileManagerProgram(fm));
+    EXPECT_FALSE(windows.IsFileManagerProgram(self));
+
+    FileManagerTitleWindows none(nullptr);
+    EXPECT_TRUE(none.List().ok);
+    std::error_code ec;
+    fs::remove_all(root, ec);
 }
 
 }  // namespace

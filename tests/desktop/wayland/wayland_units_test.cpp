@@ -2,10 +2,14 @@
 // compositor's list with XWayland's.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/linux/merged_window_system.h"
+#include "platform/linux/session_titled_windows.h"
+#include "platform/linux/shared_native_lister.h"
 #include "platform/linux/wayland/compositor_window_list.h"
 #include "platform/linux/wayland/sway_tree.h"
 
@@ -69,12 +73,17 @@ class FakeLister final : public NativeWindowLister {
 public:
     NativeWindowList list{true, {}, {}};
     std::string hint;
-    NativeWindowList List() override { return list; }
+    int* calls = nullptr;  // counts the lists taken, when set
+    NativeWindowList List() override {
+        if (calls != nullptr) ++*calls;
+        return list;
+    }
     std::string Hint() const override { return hint; }
     void Add(std::string title, std::int64_t pid, bool xwayland = false, std::string exe = {}) {
         NativeWindow w;
         w.info.handle = 1000 + list.windows.size();
         w.info.visible = true;
+        w.title = title;
         w.info.text = std::move(title);
         w.info.pid = pid;
         w.info.executable = std::move(exe);
@@ -157,6 +166,99 @@ TEST_F(MergeTest, OneSideFailingLeavesTheOther) {
     const WindowSnapshot none = merged->ListWindows();
     EXPECT_FALSE(none.ok);
     EXPECT_EQ(none.error, "no compositor");
+}
+
+class FakeTitledX final : public TitledWindowLister {
+public:
+    TitledWindowList list;
+    TitledWindowList List() override { return list; }
+};
+
+std::vector<std::string> Described(const TitledWindowList& list) {
+    std::vector<std::string> out;
+    for (const TitledWindow& w : list.windows) {
+        out.push_back(w.title + "/" + std::to_string(w.pid) + "/" + w.executable);
+    }
+    return out;
+}
+
+TEST(SessionTitledWindowsTest, NativeWindowsWithWholeTitlesThenXWaylandsEachOnce) {
+    // Longer than a window's 128 bytes of text: the title readers get it whole.
+    const std::string longPath = "/home/u/" + std::string(200, 'd') + "/中文 目录 #1 50% - Thunar";
+    auto native = std::make_unique<FakeLister>();
+    auto x = std::make_unique<FakeTitledX>();
+    FakeLister* n = native.get();
+    FakeTitledX* xs = x.get();
+    n->Add(longPath, 10);
+    n->list.windows.back().info.text = longPath.substr(0, 128);
+    n->Add("/tmp/x - Thunar", 11, /*xwayland=*/true);              // sway says it is X11's
+    n->Add("/srv - Nemo", 12);                                      // X lists it too
+    n->Add("/srv - Nemo", 13);                                      // another process
+    n->Add("/opt - Thunar", 0, false, "/usr/bin/thunar");           // found by its app id
+    n->Add("/var - Thunar", 0, false, "/usr/bin/thunar");           // pid unknown, title in X
+    xs->list.windows = {{"/tmp/x - Thunar", 11, ""}, {"/srv - Nemo", 12, ""}, {"/var - Thunar", 14, ""}};
+    SessionTitledWindows titled(std::move(native), std::move(x));
+
+    TitledWindowList listed = titled.List();
+    EXPECT_TRUE(listed.ok);
+    EXPECT_EQ(Described(listed),
+              (std::vector<std::string>{longPath + "/10/", "/srv - Nemo/13/", "/opt - Thunar/0//usr/bin/thunar",
+                                        "/tmp/x - Thunar/11/", "/srv - Nemo/12/", "/var - Thunar/14/"}));
+
+    // XWayland broken: the compositor's word on X11 windows is kept, and the failure told.
+    xs->list = TitledWindowList{false, "x gone", {}};
+    listed = titled.List();
+    EXPECT_FALSE(listed.ok);
+    EXPECT_EQ(listed.error, "x gone");
+    EXPECT_EQ(listed.windows.size(), 6u);
+
+    // A compositor that cannot be asked leaves XWayland's windows, and no failure here: the
+    // window backend tells the user.
+    xs->list = TitledWindowList{true, {}, {{"/tmp/x - Thunar", 11, ""}}};
+    n->list = NativeWindowList{false, "no compositor", {}};
+    listed = titled.List();
+    EXPECT_TRUE(listed.ok);
+    EXPECT_EQ(Described(listed), (std::vector<std::string>{"/tmp/x - Thunar/11/"}));
+
+    SessionTitledWindows nothing(nullptr, nullptr);
+    EXPECT_TRUE(nothing.List().ok);
+    EXPECT_TRUE(nothing.List().windows.empty());
+}
+
+TEST(SharedNativeListerTest, ASweepsTwoAskersShareOneListButNeverReuseTheirOwn) {
+    struct Case {
+        std::chrono::milliseconds fresh;
+        std::string asks;  // who asks, in order: t(itles) or w(indows)
+        int lists;         // lists taken from the compositor
+    };
+    const std::vector<Case> cases = {
+        {std::chrono::hours(1), "tw", 1},      // one sweep
+        {std::chrono::hours(1), "twtwtw", 3},  // one per sweep
+        {std::chrono::hours(1), "tttw", 3},    // titles alone: each time; the windows share
+        {std::chrono::hours(1), "wtwt", 2},
+        {std::chrono::milliseconds(0), "tw", 2},  // stale: asked again
+    };
+    for (const Case& c : cases) {
+        int calls = 0;
+        auto lister = std::make_unique<FakeLister>();
+        lister->calls = &calls;
+        lister->hint = "启用扩展";
+        lister->Add("foot", 10);
+        std::unique_ptr<NativeWindowLister> titles;
+        std::unique_ptr<NativeWindowLister> windows;
+        {
+            SharedNativeLister shared(std::move(lister), c.fresh);
+            titles = shared.Asker();
+            windows = shared.Asker();
+        }  // the askers keep the compositor's lister
+        for (char who : c.asks) {
+            const NativeWindowList list = (who == 't' ? titles : windows)->List();
+            ASSERT_EQ(list.windows.size(), 1u) << c.asks;
+            EXPECT_EQ(list.windows[0].title, "foot");
+        }
+        EXPECT_EQ(calls, c.lists) << c.asks;
+        EXPECT_EQ(windows->Hint(), "启用扩展");
+    }
 }
 
 TEST(MergeWithoutListerTest, OnlyX11WindowsAndTheUserIsToldWhy) {

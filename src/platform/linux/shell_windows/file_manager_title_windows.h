@@ -5,8 +5,7 @@
 
 #include "desktop/shell_windows.h"
 #include "platform/linux/icons/desktop_entry_browsers.h"
-#include "platform/linux/x11/x11_client_list.h"
-#include "platform/linux/x11/x_connection.h"
+#include "platform/linux/titled_windows.h"
 
 namespace tk {
 
@@ -16,8 +15,9 @@ namespace tk {
 // it is never recorded as a program, whether its titles say anything or not.
 class FileManagerTitleWindows final : public ShellWindows {
 public:
-    // `displayName` empty: $DISPLAY. No display: no windows, and no failure.
-    explicit FileManagerTitleWindows(std::string displayName = {},
+    // The windows come from `windows` (the X server's, and on Wayland the compositor's too);
+    // null: none, only the file managers' programs are known.
+    explicit FileManagerTitleWindows(std::unique_ptr<TitledWindowLister> windows,
                                      DesktopEntryBrowsers::Folders folders = {});
 
     ShellWindowsResult List() override;
@@ -25,15 +25,8 @@ public:
     std::string SettingsHint() override;
 
 private:
-    bool Connect();
-
-    std::string m_displayName;
+    std::unique_ptr<TitledWindowLister> m_windows;
     DesktopEntryBrowsers m_fileManagers;
-    std::unique_ptr<XConnection> m_x;  // null until a display answered
-    xcb_atom_t m_netWmName = XCB_ATOM_NONE;
-    xcb_atom_t m_utf8String = XCB_ATOM_NONE;
-    xcb_atom_t m_netWmPid = XCB_ATOM_NONE;
-    ClientListAtoms m_listAtoms;
 };
 
 }  // namespace tk

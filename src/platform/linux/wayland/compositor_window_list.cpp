@@ -95,7 +95,8 @@ std::vector<NativeWindow> ToNativeWindows(const std::vector<CompositorWindow>& w
             n.info.owner = owner != handles.end() ? owner->second : handleBase - 1;
         }
         n.info.toolWindow = w.skipTaskbar || !(w.normal || w.dialog);
-        n.info.text = std::string(TruncateUtf8(w.title, kMaxTextBytes));
+        n.title = w.title;
+        n.info.text = std::string(TruncateUtf8(n.title, kMaxTextBytes));
         n.info.pid = w.pid;
         // A native window's class is its Wayland app id.
         n.info.appId = w.wmClass;

@@ -95,7 +95,8 @@ NativeWindowList WlrootsWindowLister::List() {
         // Minimised windows are still the user's windows, as on X11.
         window.info.visible = true;
         if (toplevel.parent) window.info.owner = kHandleBase + *toplevel.parent;
-        window.info.text = std::string(TruncateUtf8(SanitizeUtf8(toplevel.title), kMaxTextBytes));
+        window.title = SanitizeUtf8(toplevel.title);
+        window.info.text = std::string(TruncateUtf8(window.title, kMaxTextBytes));
         if (view[i] != nullptr) {
             window.info.pid = view[i]->pid;
             window.xwayland = view[i]->xwayland;

@@ -11,6 +11,7 @@ add_library(tk_x11_properties STATIC
 target_link_libraries(tk_x11_properties PUBLIC tk_core)
 target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11_client_list.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11_titled_windows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11_window_system.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x_connection.cpp
 )
