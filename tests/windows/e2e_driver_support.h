@@ -164,12 +164,24 @@ std::wstring ItemText(HANDLE process, HWND tree, HTREEITEM item) {
     return text;
 }
 
+// Whether the control shows the item with an expand button (it asks the program).
+bool HasChildren(HANDLE process, HWND tree, HTREEITEM item) {
+    Remote memory(process, sizeof(TVITEMW));
+    TVITEMW tv{};
+    tv.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    tv.hItem = item;
+    memory.Write(&tv, sizeof tv);
+    if (!::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address()))) return false;
+    memory.Read(&tv, sizeof tv, 0);
+    return tv.cChildren > 0;
+}
+
 // The tree as text: one line per item, two blanks of indent per level. Every group is opened
 // on the way: its children come into the control when it first opens.
 void Walk(HANDLE process, HWND tree, HTREEITEM item, int depth, std::vector<std::string>& out) {
     for (; item != nullptr; item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
         out.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') + Utf8(ItemText(process, tree, item)));
-        ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+        if (HasChildren(process, tree, item)) ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
         auto child = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
         Walk(process, tree, child, depth + 1, out);
     }
