@@ -188,11 +188,8 @@ void TreeViewAdapter::FillDisplayInfo(NMTVDISPINFOW& info) const {
 }
 
 void TreeViewAdapter::Fill(const TreeNode* node) {
-    if (node == nullptr || node->ChildCount() == 0 || !m_filled.insert(node).second) return;
-    if (ItemOf(node) == nullptr) {
-        m_filled.erase(node);
-        return;
-    }
+    if (node == nullptr || node->ChildCount() == 0 || m_filled.contains(node) || ItemOf(node) == nullptr) return;
+    m_filled.insert(node);
     for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
 }
 
@@ -240,7 +237,7 @@ void TreeViewAdapter::InsertNode(const TreeNode* node) {
     HTREEITEM item = TreeView_InsertItem(m_control, &insert);
     if (item == nullptr) return;
     m_items.Put(node, item);
-    if (m_filled.count(node) != 0) {
+    if (m_filled.contains(node)) {
         for (int i = 0; i < node->ChildCount(); ++i) InsertNode(node->Child(i));
     }
 }
@@ -248,7 +245,7 @@ void TreeViewAdapter::InsertNode(const TreeNode* node) {
 void TreeViewAdapter::NodeInserted(const TreeNode* parent, int row) {
     const TreeNode* node = parent ? parent->Child(row) : m_tree.Top(row);
     if (node == nullptr) return;
-    if (parent != nullptr && m_filled.count(parent) == 0) {
+    if (parent != nullptr && !m_filled.contains(parent)) {
         RefreshButton(parent);  // it may have had no button
         return;
     }

@@ -1,7 +1,6 @@
 #include "platform/linux/merged_window_system.h"
 
 #include <cstdlib>
-#include <set>
 #include <unistd.h>
 #include <utility>
 
@@ -54,20 +53,12 @@ WindowSnapshot MergedWindowSystem::ListWindows() {
     }
     merged.desktopWindow = x.desktopWindow;
 
-    // An X11 window the compositor lists as well has the same title and, when the compositor
-    // names processes, the same process.
-    std::set<std::pair<std::string, std::int64_t>> xWindows;
-    std::set<std::string> xTitles;
-    for (const WindowInfo& w : x.windows) {
-        xWindows.emplace(w.text, w.pid);
-        xTitles.insert(w.text);
-    }
+    XListedWindows byX;
+    for (const WindowInfo& w : x.windows) byX.Add(w.text, w.pid);
     for (NativeWindow& w : native.windows) {
         // Without XWayland's own list the compositor's word is all there is.
         if (w.xwayland && x.ok) continue;
-        const bool listedByX = w.info.pid > 0 ? xWindows.contains({w.info.text, w.info.pid})
-                                              : xTitles.contains(w.info.text);
-        if (listedByX) continue;
+        if (byX.Lists(w.info.text, w.info.pid)) continue;
         if (m_ownPid != 0 && w.info.pid == m_ownPid) continue;
         if (!m_ownExecutable.empty() && w.info.pid <= 0 && w.info.executable == m_ownExecutable) {
             continue;

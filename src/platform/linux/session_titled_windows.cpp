@@ -1,6 +1,5 @@
 #include "platform/linux/session_titled_windows.h"
 
-#include <set>
 #include <string>
 #include <utility>
 
@@ -21,18 +20,12 @@ TitledWindowList SessionTitledWindows::List() {
     all.ok = x.ok;
     all.error = std::move(x.error);
     if (native.ok) {
-        std::set<std::pair<std::string, std::int64_t>> xWindows;
-        std::set<std::string> xTitles;
-        for (const TitledWindow& w : x.windows) {
-            xWindows.emplace(w.title, w.pid);
-            xTitles.insert(w.title);
-        }
+        XListedWindows byX;
+        for (const TitledWindow& w : x.windows) byX.Add(w.title, w.pid);
         for (NativeWindow& w : native.windows) {
             // Without XWayland's own list the compositor's word is all there is.
             if (w.xwayland && xAsked && x.ok) continue;
-            const bool listedByX = w.info.pid > 0 ? xWindows.contains({w.title, w.info.pid})
-                                                  : xTitles.contains(w.title);
-            if (listedByX) continue;
+            if (byX.Lists(w.title, w.info.pid)) continue;
             all.windows.push_back({std::move(w.title), w.info.pid,
                                    w.info.pid > 0 ? std::string() : std::move(w.info.executable)});
         }
