@@ -4,8 +4,8 @@
 
 namespace tk {
 
-WorkerThread::WorkerThread(Diagnostics& diagnostics)
-    : m_diagnostics(diagnostics), m_thread([this] { Run(); }) {}
+WorkerThread::WorkerThread(Diagnostics& diagnostics, std::chrono::milliseconds idleEnd)
+    : m_diagnostics(diagnostics), m_idleEnd(idleEnd) {}
 
 WorkerThread::~WorkerThread() {
     {
@@ -13,15 +13,31 @@ WorkerThread::~WorkerThread() {
         m_stopping = true;
     }
     m_wake.notify_all();
-    m_thread.join();
+    std::lock_guard<std::mutex> threadLock(m_threadMutex);
+    if (m_thread.joinable()) m_thread.join();
 }
 
 void WorkerThread::Submit(std::function<void()> job) {
+    bool start = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pending = std::move(job);
+        start = !m_running;
+        m_running = true;
     }
-    m_wake.notify_all();
+    if (!start) {
+        m_wake.notify_all();
+        return;
+    }
+    // The thread that ended when idle has left Run: joining it only waits for its exit.
+    std::lock_guard<std::mutex> threadLock(m_threadMutex);
+    if (m_thread.joinable()) m_thread.join();
+    m_thread = std::thread([this] { Run(); });
+}
+
+bool WorkerThread::HasThread() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_running;
 }
 
 void WorkerThread::Flush() {
@@ -37,7 +53,10 @@ bool WorkerThread::FlushFor(std::chrono::milliseconds limit) {
 void WorkerThread::Run() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
-        m_wake.wait(lock, [this] { return m_pending || m_stopping; });
+        if (!m_wake.wait_for(lock, m_idleEnd, [this] { return m_pending || m_stopping; })) {
+            m_running = false;  // idle: the next job starts a thread again
+            return;
+        }
         if (!m_pending) break;  // stopping with nothing left to run
         std::function<void()> job = std::move(m_pending);
         m_pending = nullptr;
@@ -52,6 +71,7 @@ void WorkerThread::Run() {
         m_busy = false;
         m_idle.notify_all();
     }
+    m_running = false;
 }
 
 }  // namespace tk

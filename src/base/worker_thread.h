@@ -28,10 +28,13 @@ public:
     }
 };
 
-// A JobRunner with one thread of its own. A job that throws is reported to `diagnostics`.
+// A JobRunner with one thread of its own while it has work: the thread starts with a job and
+// ends after `idleEnd` without one, so a program at rest keeps no idle thread (its stack and,
+// under Wine, a megabyte of the loader's per-thread memory). A job that throws is reported to
+// `diagnostics`.
 class WorkerThread : public JobRunner {
 public:
-    explicit WorkerThread(Diagnostics& diagnostics);
+    explicit WorkerThread(Diagnostics& diagnostics, std::chrono::milliseconds idleEnd = std::chrono::seconds(2));
     // Runs what is still waiting, then ends the thread.
     ~WorkerThread() override;
     WorkerThread(const WorkerThread&) = delete;
@@ -40,6 +43,8 @@ public:
     void Submit(std::function<void()> job) override;
     void Flush() override;
     bool FlushFor(std::chrono::milliseconds limit) override;
+    // Whether a thread is there now (it is while a job waits or runs, and for `idleEnd` after).
+    bool HasThread();
 
 private:
     void Run();
@@ -51,7 +56,10 @@ private:
     std::function<void()> m_pending;
     bool m_busy = false;
     bool m_stopping = false;
-    std::thread m_thread;  // last: starts once the rest is built
+    bool m_running = false;  // a thread is in Run, or about to be
+    const std::chrono::milliseconds m_idleEnd;
+    std::mutex m_threadMutex;  // over m_thread: a new one replaces one that ended
+    std::thread m_thread;
 };
 
 }  // namespace tk

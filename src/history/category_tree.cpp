@@ -113,12 +113,9 @@ TreeNode* CategoryTree::AddChildLast(TreeNode* parent, std::string_view text, in
 
 TreeNode* CategoryTree::Insert(TreeNode* parent, bool atFront, std::string_view text, int image,
                                int index) {
-    auto node = std::make_unique<TreeNode>();
-    if (!text.empty()) {
-        node->m_text = std::make_unique_for_overwrite<char[]>(text.size());
-        std::copy(text.begin(), text.end(), node->m_text.get());
-        node->m_textSize = static_cast<std::uint32_t>(text.size());
-    }
+    std::unique_ptr<TreeNode> node(new (TreeNode::TextRoom{text.size()}) TreeNode());
+    std::copy(text.begin(), text.end(), reinterpret_cast<char*>(node.get() + 1));
+    node->m_textSize = static_cast<std::uint32_t>(text.size());
     node->m_image = image;
     node->m_data.Index = index;
     node->m_parent = parent;

@@ -20,7 +20,10 @@ struct TNodeData {
 
 class TreeNode {
 public:
-    std::string_view Text() const { return {m_text.get(), m_textSize}; }
+    TreeNode() = default;
+    TreeNode(const TreeNode&) = delete;  // its text lives past its end: never copied or moved
+    TreeNode& operator=(const TreeNode&) = delete;
+    std::string_view Text() const { return {reinterpret_cast<const char*>(this + 1), m_textSize}; }
     int ImageIndex() const { return m_image; }
     int SelectedIndex() const { return m_image; }
     const TNodeData& Data() const { return m_data; }
@@ -32,11 +35,18 @@ public:
     int Row() const;
     bool IsSelected() const { return m_selected; }
 
+    // A node and its text are one block, the text right after the node: a long history has tens
+    // of thousands of nodes, and a block of its own (or a string object) would cost each of them
+    // a heap block's bookkeeping more.
+    struct TextRoom {
+        std::size_t bytes;
+    };
+    static void* operator new(std::size_t size, TextRoom room) { return ::operator new(size + room.bytes); }
+    static void operator delete(void* block, TextRoom) { ::operator delete(block); }
+    static void operator delete(void* block) { ::operator delete(block); }
+
 private:
     friend class CategoryTree;
-    // The text in a block of its own length: a long history has tens of thousands of nodes,
-    // and a string object would cost each of them 32 bytes more.
-    std::unique_ptr<char[]> m_text;
     TreeNode* m_parent = nullptr;
     using Children = TreeChildren;
     // Most nodes never get a child, so the list comes on demand.

@@ -329,6 +329,23 @@ TEST(WorkerThread, FlushForGivesUpOnAJobThatHangs) {
     EXPECT_TRUE(writer.FlushFor(std::chrono::seconds(10)));
 }
 
+// No thread while idle: none before the first job, none once idle a while, and the next job
+// still runs on a thread of its own.
+TEST(WorkerThread, KeepsNoThreadWhileIdle) {
+    tk::WorkerThread writer(tk::StderrDiagnostics(), std::chrono::milliseconds(20));
+    EXPECT_FALSE(writer.HasThread());
+    std::vector<std::thread::id> ran;
+    for (int round = 0; round < 2; ++round) {
+        writer.Submit([&] { ran.push_back(std::this_thread::get_id()); });
+        writer.Flush();
+        for (int i = 0; i < 500 && writer.HasThread(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_FALSE(writer.HasThread());
+    }
+    ASSERT_EQ(ran.size(), 2u);
+    EXPECT_NE(ran[0], std::this_thread::get_id());
+    EXPECT_NE(ran[1], std::this_thread::get_id());
+}
+
 // A job that throws is reported to the thread's own sink; the jobs after it still run.
 TEST(WorkerThread, AJobThatThrowsIsReportedAndTheNextStillRuns) {
     tk::test::RecordedDiagnostics diagnostics;

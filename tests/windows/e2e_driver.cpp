@@ -208,12 +208,35 @@ int wmain(int argc, wchar_t** argv) {
     ::ClientToScreen(strip, &tabAt);
     ClickAt(tabAt);
     Check(WaitFor([&] { return FocusOf(info.dwThreadId) == strip; }, 10000), "a click on the tab strip focuses it");
+    // Where the keyboard is, for a failure's message: the focus's class and text, and the
+    // foreground window's.
+    auto whereKeys = [&] {
+        HWND focus = FocusOf(info.dwThreadId);
+        wchar_t cls[64] = {}, fgCls[64] = {};
+        ::GetClassNameW(focus, cls, 64);
+        HWND fg = ::GetForegroundWindow();
+        ::GetClassNameW(fg, fgCls, 64);
+        std::printf("  focus: %s \"%s\"; foreground: %s \"%s\"\n", Utf8(cls).c_str(), TextOf(focus).c_str(),
+                    Utf8(fgCls).c_str(), TextOf(fg).c_str());
+    };
+    // Each key waits for the window's thread to answer: under Wine on a busy machine it can be
+    // held inside the X11 driver for seconds (seen after the first sweeps start), and a key
+    // pressed then is taken only later, which a short wait would read as a key that did nothing.
+    auto key = [&](WORD vk, bool shift = false) {
+        DWORD_PTR ignored = 0;
+        if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored)) {
+            std::printf("  the window's thread has not answered for 30 s\n");
+            PrintStacksOnce(info.dwProcessId);
+        }
+        PressKey(vk, shift);
+    };
+    constexpr DWORD kKeyWait = 15000;
     std::vector<std::string> walked;
     HWND refresh = FindChild(window, L"Button", L"刷新");
     for (int i = 0; i < 10; ++i) {
         HWND before = FocusOf(info.dwThreadId);
-        PressKey(VK_TAB);
-        WaitFor([&] { return FocusOf(info.dwThreadId) != before; }, 5000);
+        key(VK_TAB);
+        WaitFor([&] { return FocusOf(info.dwThreadId) != before; }, kKeyWait);
         walked.push_back(TextOf(FocusOf(info.dwThreadId)));
     }
     const std::vector<std::string> settingsOrder = {"窗体总在最上方", "开机时自动启动", "刷新", "刷新间隔(秒)",
@@ -221,42 +244,51 @@ int wmain(int argc, wchar_t** argv) {
                                                     "删除所有历史文档", "帮助文档", "关于我们"};
     Check(walked == settingsOrder, "Tab walks the settings page in reading order");
     if (walked != settingsOrder) std::printf("  walked:\n%s", Joined(walked).c_str());
-    PressKey(VK_TAB, true);
-    Check(WaitFor([&] { return TextOf(FocusOf(info.dwThreadId)) == "帮助文档"; }, 5000), "Shift+Tab walks back");
+    key(VK_TAB, true);
+    Check(WaitFor([&] { return TextOf(FocusOf(info.dwThreadId)) == "帮助文档"; }, kKeyWait), "Shift+Tab walks back");
     auto tabTo = [&](const std::string& words) {
+        std::vector<std::string> path;
         for (int i = 0; i < 12 && TextOf(FocusOf(info.dwThreadId)) != words; ++i) {
             HWND before = FocusOf(info.dwThreadId);
-            PressKey(VK_TAB);
-            WaitFor([&] { return FocusOf(info.dwThreadId) != before; }, 5000);
+            key(VK_TAB);
+            WaitFor([&] { return FocusOf(info.dwThreadId) != before; }, kKeyWait);
+            path.push_back(TextOf(FocusOf(info.dwThreadId)));
         }
-        return TextOf(FocusOf(info.dwThreadId)) == words;
+        if (TextOf(FocusOf(info.dwThreadId)) == words) return true;
+        std::printf("  tabbed through:\n%s", Joined(path).c_str());
+        whereKeys();
+        return false;
     };
     Check(tabTo("刷新"), "Tab reaches 刷新");
-    PressKey(VK_SPACE);
-    Check(WaitFor([&] { return ::SendMessageW(refresh, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
+    key(VK_SPACE);
+    Check(WaitFor([&] { return ::SendMessageW(refresh, BM_GETCHECK, 0, 0) == BST_CHECKED; }, kKeyWait),
           "Space ticks 刷新: the sweep runs");
     Check(tabTo("刷新间隔(秒)"), "Tab reaches the interval bar");
-    PressKey(VK_RIGHT);
-    Check(WaitFor([&] { return FindChild(window, L"Static", L"每32秒刷新一次") != nullptr; }, 5000),
-          "Right on the interval bar reads 每32秒刷新一次");
-    PressKey(VK_HOME);
-    Check(WaitFor([&] { return FindChild(window, L"Static", L"每10秒刷新一次") != nullptr; }, 5000),
-          "Home on the interval bar reads 每10秒刷新一次");
+    auto barReads = [&](const wchar_t* words) {
+        if (WaitFor([&] { return FindChild(window, L"Static", words) != nullptr; }, kKeyWait)) return true;
+        std::printf("  the bar at %d\n", static_cast<int>(::SendMessageW(bar, SBM_GETPOS, 0, 0)));
+        whereKeys();
+        return false;
+    };
+    key(VK_RIGHT);
+    Check(barReads(L"每32秒刷新一次"), "Right on the interval bar reads 每32秒刷新一次");
+    key(VK_HOME);
+    Check(barReads(L"每10秒刷新一次"), "Home on the interval bar reads 每10秒刷新一次");
 
     // The about window is the program's own: owned, so it has no taskbar button, and a sweep
     // never records the program itself.
     const std::vector<std::string> programs = ReadTree(info.hProcess, trees[1]);
     Check(tabTo("关于我们"), "Tab reaches 关于我们");
-    PressKey(VK_SPACE);
+    key(VK_SPACE);
     HWND about = nullptr;
-    Check(WaitFor([&] { return (about = FindTopLevel(info.dwProcessId, L"TFrmVersion", L"关于...")) != nullptr && Visible(about); }, 10000),
+    Check(WaitFor([&] { return (about = FindTopLevel(info.dwProcessId, L"TFrmVersion", L"关于...")) != nullptr && Visible(about); }, kKeyWait),
           "Space on 关于我们 opens 关于...");
     Check(about && ::GetWindow(about, GW_OWNER) != nullptr && (::GetWindowLongW(about, GWL_EXSTYLE) & WS_EX_APPWINDOW) == 0,
           "the about window is owned: no taskbar button");
     ::Sleep(12000);  // one sweep at 10 seconds, and some
     CompareTree("软件 after a sweep with 关于... open", ReadTree(info.hProcess, trees[1]), programs);
-    PressKey(VK_ESCAPE);
-    Check(WaitFor([&] { return about && !Visible(about); }, 5000), "Esc closes the about window");
+    key(VK_ESCAPE);
+    Check(WaitFor([&] { return about && !Visible(about); }, kKeyWait), "Esc closes the about window");
 
     // A log-off asks the same question; no refuses it and the program goes on.
     std::thread answerNo([&] {

@@ -323,6 +323,50 @@ void PressKey(WORD vk, bool shift = false) {
     ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
+// The stacks of `pid`'s threads, printed once, when the program stops answering: under Wine
+// the debugger can walk them from outside.
+void PrintStacksOnce(DWORD pid) {
+    static bool printed = false;
+    if (printed) return;
+    printed = true;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION debugger{};
+    std::wstring command = L"winedbg --command \"bt all\"";
+    const bool started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                          nullptr, &startup, &debugger) != FALSE;
+    ::CloseHandle(writeEnd);
+    std::string out;
+    char chunk[4096];
+    for (DWORD n = 0; started && ::ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0;) out.append(chunk, n);
+    ::CloseHandle(readEnd);
+    if (started) {
+        ::WaitForSingleObject(debugger.hProcess, 10000);
+        ::CloseHandle(debugger.hThread);
+        ::CloseHandle(debugger.hProcess);
+    }
+    // Only the sections of the program's own threads.
+    char mark[64];
+    std::snprintf(mark, sizeof mark, " in process %04lx ", static_cast<unsigned long>(pid));
+    bool ours = false;
+    std::size_t at = 0;
+    std::printf("  the program's threads:\n");
+    while (at < out.size()) {
+        std::size_t end = out.find('\n', at);
+        if (end == std::string::npos) end = out.size();
+        const std::string line = out.substr(at, end - at);
+        if (line.rfind("Backtracing for thread", 0) == 0) ours = line.find(mark) != std::string::npos;
+        if (ours) std::printf("    %s\n", line.c_str());
+        at = end + 1;
+    }
+}
+
 // The control with the keyboard focus in another process's thread.
 HWND FocusOf(DWORD thread) {
     GUITHREADINFO gui{};
