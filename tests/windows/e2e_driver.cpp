@@ -224,9 +224,12 @@ int wmain(int argc, wchar_t** argv) {
     // pressed then is taken only later, which a short wait would read as a key that did nothing.
     auto key = [&](WORD vk, bool shift = false) {
         DWORD_PTR ignored = 0;
+        const ULONGLONG asked = ::GetTickCount64();
         if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored)) {
             std::printf("  the window's thread has not answered for 30 s\n");
             PrintStacksOnce(info.dwProcessId);
+        } else if (::GetTickCount64() - asked > 1000) {
+            std::printf("  (the window's thread answered after %llu ms)\n", ::GetTickCount64() - asked);
         }
         PressKey(vk, shift);
     };

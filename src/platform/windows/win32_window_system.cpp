@@ -41,16 +41,18 @@ BOOL CALLBACK ListWindowProc(HWND hwnd, LPARAM param) {
                         (info.owner == 0 || info.owner == ToHandle(context.desktop)) &&
                         !info.toolWindow;
     if (listed) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        info.pid = pid;
+        // The program's own windows are passed over before any message: the sweep never waits
+        // on its own window's thread for a text it would drop.
+        if (context.ownPid != 0 && info.pid == context.ownPid) return TRUE;
         char text[kTextBufferSize] = {};
         DWORD_PTR copied = 0;
         ::SendMessageTimeoutA(hwnd, WM_GETTEXT, kTextBufferSize, reinterpret_cast<LPARAM>(text),
                               SMTO_ABORTIFHUNG | SMTO_BLOCK, kGetTextTimeoutMs, &copied);
         text[kTextBufferSize - 1] = '\0';
         info.text = win32::AnsiToUtf8(text);
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(hwnd, &pid);
-        info.pid = pid;
-        if (context.ownPid != 0 && info.pid == context.ownPid) return TRUE;
     }
     context.windows->push_back(std::move(info));
     return TRUE;  // never stop early
