@@ -48,6 +48,7 @@ public:
             Destroy();
             return false;
         }
+        m_browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&m_topFrame));
         m_browser->put_Silent(VARIANT_TRUE);  // no script-error boxes over the strip
         IConnectionPointContainer* container = nullptr;
         if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
@@ -59,7 +60,19 @@ public:
         return true;
     }
 
+    // In place of a control: `topFrame` stands for it in the events, `site` for its page.
+    void StandIn(IUnknown* topFrame, const std::string& site) {
+        topFrame->AddRef();
+        m_topFrame = topFrame;
+        m_site = site;
+        m_guard.ProgramNavigates(site);
+    }
+
     void Destroy() {
+        if (m_topFrame) {
+            m_topFrame->Release();
+            m_topFrame = nullptr;
+        }
         if (m_events) {
             m_events->Unadvise(m_cookie);
             m_events->Release();
@@ -280,14 +293,11 @@ private:
         if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal) *cancel.pboolVal = VARIANT_TRUE;
     }
     bool IsTopFrame(const VARIANT& frame) const {
-        if (frame.vt != VT_DISPATCH || frame.pdispVal == nullptr || m_browser == nullptr) return false;
-        IUnknown* a = nullptr;
-        IUnknown* b = nullptr;
-        frame.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
-        m_browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
-        const bool same = a != nullptr && a == b;
-        if (a) a->Release();
-        if (b) b->Release();
+        if (frame.vt != VT_DISPATCH || frame.pdispVal == nullptr || m_topFrame == nullptr) return false;
+        IUnknown* identity = nullptr;
+        frame.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+        const bool same = identity != nullptr && identity == m_topFrame;
+        if (identity) identity->Release();
         return same;
     }
     static std::string TextOf(const VARIANT& value) {
@@ -311,6 +321,7 @@ private:
     HWND m_focusBefore = nullptr;
     IOleObject* m_ole = nullptr;
     IWebBrowser2* m_browser = nullptr;
+    IUnknown* m_topFrame = nullptr;  // the control's identity, to tell its top frame from the page's frames
     IConnectionPoint* m_events = nullptr;
     DWORD m_cookie = 0;
     RECT m_rect{};
@@ -436,6 +447,19 @@ LRESULT CALLBACK Win32WebStrip::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         default: break;
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+IUnknown* MakeStripHostStandIn(HWND host, IUnknown* topFrame, const std::string& site,
+                               std::function<void(const std::string&)> open) {
+    auto* browser = new Win32WebStrip::Browser(host, nullptr, std::move(open));
+    browser->StandIn(topFrame, site);
+    return static_cast<IOleClientSite*>(browser);
+}
+
+void EndStripHostStandIn(IUnknown* host) {
+    auto* browser = static_cast<Win32WebStrip::Browser*>(static_cast<IOleClientSite*>(host));
+    browser->Destroy();
+    delete browser;
 }
 
 }  // namespace tk

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include "base/diagnostics.h"
 #include "controller/web_strip_port.h"
@@ -47,5 +48,13 @@ private:
     Browser* m_browser = nullptr;
     int m_dpi = 96;
 };
+
+// The strip's side of its browser control, made without a control, so that its answers to the
+// control's events and questions can be tested where no engine loads pages (Wine): `topFrame`
+// stands for the control in the events, `site` for the page the strip itself opened, and `open`
+// gets what the user's click opens in the user's browser. Ended with EndStripHostStandIn.
+IUnknown* MakeStripHostStandIn(HWND host, IUnknown* topFrame, const std::string& site,
+                               std::function<void(const std::string&)> open);
+void EndStripHostStandIn(IUnknown* host);
 
 }  // namespace tk

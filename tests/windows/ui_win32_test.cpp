@@ -14,6 +14,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <exdisp.h>
+#include <exdispid.h>
+#include <mshtmhst.h>
+#include <shobjidl.h>
 
 #include "base/wide_text.h"
 #include "controller/forms.h"
@@ -25,6 +29,7 @@
 #include "ui_win32/win32_main_window.h"
 #include "ui_win32/win32_timers.h"
 #include "ui_win32/win32_tree.h"
+#include "ui_win32/win32_web_strip.h"
 
 namespace {
 
@@ -540,3 +545,118 @@ TEST(SingleInstanceTest, OneHistoryOneProgramWhateverTheCaseOfItsPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// A frame of a page, for the strip's events: only its identity counts.
+class FakeFrame final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        *out = riid == IID_IUnknown || riid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+};
+
+}  // namespace
+
+// The strip's host answers its control as the control would call it: arguments in the events'
+// own (reversed) order, Cancel through its reference. Each row is one event from the page.
+TEST(WebStripHost, EventsAreCancelledOrPassedToTheUsersBrowserAsTheirRulesSay) {
+    HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 193, 42, nullptr, nullptr, nullptr, nullptr);
+    FakeFrame control, innerFrame;
+    std::vector<std::string> opened;
+    IUnknown* strip = tk::MakeStripHostStandIn(host, &control, "http://www.example.cn/strip/",
+                                               [&](const std::string& address) { opened.push_back(address); });
+    IDispatch* events = nullptr;
+    ASSERT_EQ(strip->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events)), S_OK);
+
+    struct Row {
+        const char* what;
+        DISPID event;
+        const wchar_t* address;
+        bool topFrame, userClicked;
+        bool cancelled;
+        const char* opened;  // what reaches the user's browser, or nullptr
+    };
+    const Row rows[] = {
+        {"the strip's own page", DISPID_BEFORENAVIGATE2, L"http://www.example.cn/strip/", true, false, false, nullptr},
+        {"a redirect of the page elsewhere", DISPID_BEFORENAVIGATE2, L"http://elsewhere.example.net/", true, false, true, nullptr},
+        {"a window the page opens by itself", DISPID_NEWWINDOW3, L"http://ads.example.net/", true, false, true, nullptr},
+        {"a link the user clicks", DISPID_NEWWINDOW3, L"https://news.example.net/a", true, true, true, "https://news.example.net/a"},
+        {"a second window for the same click", DISPID_NEWWINDOW3, L"https://news.example.net/b", true, false, true, nullptr},
+        {"a click on a link to a file", DISPID_NEWWINDOW3, L"file:///C:/windows/win.ini", true, true, true, nullptr},
+        {"an old-style new window", DISPID_NEWWINDOW2, L"", true, false, true, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        opened.clear();
+        if (row.userClicked) {
+            INPUT move{};
+            move.type = INPUT_MOUSE;
+            move.mi.dwFlags = MOUSEEVENTF_MOVE;  // a real input now: the click the page answers to
+            ::SendInput(1, &move, sizeof move);
+            ::Sleep(50);
+        }
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        BSTR address = ::SysAllocString(row.address);
+        VARIANT addressRef{};
+        addressRef.vt = VT_BSTR;
+        addressRef.bstrVal = address;
+        std::vector<VARIANT> args;
+        auto add = [&args](VARTYPE type, auto set) {
+            VARIANT v{};
+            v.vt = type;
+            set(v);
+            args.push_back(v);
+        };
+        IDispatch* newWindow = nullptr;
+        if (row.event == DISPID_BEFORENAVIGATE2) {
+            // (frame, URL, flags, target, post data, headers, Cancel), last first
+            add(VT_BYREF | VT_BOOL, [&](VARIANT& v) { v.pboolVal = &cancel; });
+            for (int i = 0; i < 4; ++i) add(VT_EMPTY, [](VARIANT&) {});
+            add(VT_BYREF | VT_VARIANT, [&](VARIANT& v) { v.pvarVal = &addressRef; });
+            add(VT_DISPATCH, [&](VARIANT& v) { v.pdispVal = row.topFrame ? &control : &innerFrame; });
+        } else if (row.event == DISPID_NEWWINDOW3) {
+            // (new window, Cancel, flags, context, URL), last first
+            add(VT_BSTR, [&](VARIANT& v) { v.bstrVal = address; });
+            add(VT_BSTR, [](VARIANT& v) { v.bstrVal = nullptr; });
+            add(VT_I4, [&](VARIANT& v) { v.lVal = row.userClicked ? NWMF_USERINITED | NWMF_FIRST : 0; });
+            add(VT_BYREF | VT_BOOL, [&](VARIANT& v) { v.pboolVal = &cancel; });
+            add(VT_BYREF | VT_DISPATCH, [&](VARIANT& v) { v.ppdispVal = &newWindow; });
+        } else {
+            add(VT_BYREF | VT_BOOL, [&](VARIANT& v) { v.pboolVal = &cancel; });
+            add(VT_BYREF | VT_DISPATCH, [&](VARIANT& v) { v.ppdispVal = &newWindow; });
+        }
+        DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+        EXPECT_EQ(events->Invoke(row.event, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+        EXPECT_EQ(cancel == VARIANT_TRUE, row.cancelled);
+        EXPECT_EQ(opened, row.opened ? std::vector<std::string>{row.opened} : std::vector<std::string>{});
+        ::SysFreeString(address);
+    }
+
+    // The host's own answers: no context menu, no 3-D border, script errors passed over.
+    IDocHostUIHandler* ui = nullptr;
+    ASSERT_EQ(strip->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&ui)), S_OK);
+    POINT at{10, 10};
+    EXPECT_EQ(ui->ShowContextMenu(0, &at, nullptr, nullptr), S_OK) << "S_OK: the host shows no menu";
+    DOCHOSTUIINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_EQ(ui->GetHostInfo(&info), S_OK);
+    EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_NO3DBORDER);
+    IOleCommandTarget* commands = nullptr;
+    ASSERT_EQ(strip->QueryInterface(IID_IOleCommandTarget, reinterpret_cast<void**>(&commands)), S_OK);
+    const GUID docHostCommands = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+    VARIANT goOn{};
+    EXPECT_EQ(commands->Exec(&docHostCommands, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &goOn), S_OK);
+    EXPECT_TRUE(goOn.vt == VT_BOOL && goOn.boolVal == VARIANT_TRUE) << "scripts run on, without a box";
+    tk::EndStripHostStandIn(strip);
+    ::DestroyWindow(host);
+}
