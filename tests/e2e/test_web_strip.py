@@ -331,7 +331,9 @@ class WebStripTest(DesktopTestCase):
         self.assertIsNone(watch.proc.poll())
         self.assert_one_window(watch)
         with open(watch.ini, "rb") as f:
-            self.assertEqual(f.read(), saved, "the history file changed")
+            self.maxDiff = None  # a change is shown line by line
+            self.assertEqual(f.read().decode("utf-8", "replace"), saved.decode("utf-8", "replace"),
+                             "the history file changed")
         # The program still answers: the window goes to its close question.
         run_wmctrl(self.desk, "-i", "-c", watch.windows[0])
         wait_for(lambda: self.desk.search_title("提示"), what="the question box")
