@@ -64,8 +64,7 @@ public:
     void StandIn(IUnknown* topFrame, const std::string& site) {
         topFrame->AddRef();
         m_topFrame = topFrame;
-        m_site = site;
-        m_guard.ProgramNavigates(site);
+        TakeSite(site);
     }
 
     void Destroy() {
@@ -96,8 +95,7 @@ public:
         VARIANT empty;
         ::VariantInit(&empty);
         m_failed = false;
-        m_site = address;
-        m_guard.ProgramNavigates(address);
+        TakeSite(address);
         // The page changes under the user's hands: the keyboard stays where it is.
         m_focusBefore = ::GetFocus();
         m_browser->Navigate(url, &empty, &empty, &empty, &empty);
@@ -289,6 +287,11 @@ public:
     }
 
 private:
+    // The page the strip itself opens: its first top-frame request goes through.
+    void TakeSite(const std::string& address) {
+        m_site = address;
+        m_guard.ProgramNavigates(address);
+    }
     static void Cancel(VARIANT& cancel) {
         if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal) *cancel.pboolVal = VARIANT_TRUE;
     }

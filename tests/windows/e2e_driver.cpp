@@ -219,9 +219,9 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("  focus: %s \"%s\"; foreground: %s \"%s\"\n", Utf8(cls).c_str(), TextOf(focus).c_str(),
                     Utf8(fgCls).c_str(), TextOf(fg).c_str());
     };
-    // Each key waits for the window's thread to answer: under Wine on a busy machine it can be
-    // held inside the X11 driver for seconds (seen after the first sweeps start), and a key
-    // pressed then is taken only later, which a short wait would read as a key that did nothing.
+    // Each key waits for the window's thread to answer: when it is held (under Wine, a page load
+    // of the web strip waited 10 s for an RPC service that would not start), a key pressed then
+    // is taken only later, which a short wait would read as a key that did nothing.
     auto key = [&](WORD vk, bool shift = false) {
         DWORD_PTR ignored = 0;
         const ULONGLONG asked = ::GetTickCount64();
@@ -236,12 +236,14 @@ int wmain(int argc, wchar_t** argv) {
     constexpr DWORD kKeyWait = 15000;
     std::vector<std::string> walked;
     HWND refresh = FindChild(window, L"Button", L"刷新");
-    for (int i = 0; i < 10; ++i) {
+    // One Tab, and the text of the control it reached.
+    auto tab = [&] {
         HWND before = FocusOf(info.dwThreadId);
         key(VK_TAB);
         WaitFor([&] { return FocusOf(info.dwThreadId) != before; }, kKeyWait);
-        walked.push_back(TextOf(FocusOf(info.dwThreadId)));
-    }
+        return TextOf(FocusOf(info.dwThreadId));
+    };
+    for (int i = 0; i < 10; ++i) walked.push_back(tab());
     const std::vector<std::string> settingsOrder = {"窗体总在最上方", "开机时自动启动", "刷新", "刷新间隔(秒)",
                                                     "自动启动文档时询问", "自动启动历史文档", "启动文档设置",
                                                     "删除所有历史文档", "帮助文档", "关于我们"};
@@ -251,12 +253,7 @@ int wmain(int argc, wchar_t** argv) {
     Check(WaitFor([&] { return TextOf(FocusOf(info.dwThreadId)) == "帮助文档"; }, kKeyWait), "Shift+Tab walks back");
     auto tabTo = [&](const std::string& words) {
         std::vector<std::string> path;
-        for (int i = 0; i < 12 && TextOf(FocusOf(info.dwThreadId)) != words; ++i) {
-            HWND before = FocusOf(info.dwThreadId);
-            key(VK_TAB);
-            WaitFor([&] { return FocusOf(info.dwThreadId) != before; }, kKeyWait);
-            path.push_back(TextOf(FocusOf(info.dwThreadId)));
-        }
+        for (int i = 0; i < 12 && TextOf(FocusOf(info.dwThreadId)) != words; ++i) path.push_back(tab());
         if (TextOf(FocusOf(info.dwThreadId)) == words) return true;
         std::printf("  tabbed through:\n%s", Joined(path).c_str());
         whereKeys();
