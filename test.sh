@@ -9,6 +9,16 @@ scripts/ensure-packages.sh --with-recommends "${DESKTOP_PACKAGES_WITH_RECOMMENDS
 export LANG=C.UTF-8
 JOBS=$(nproc)
 
+# Debian 13 and unstable, each in a chroot of its own (scripts/chroot.sh): made while this
+# machine builds and tests, then built and tested there in turn. TK_RELEASES picks fewer.
+RELEASES=${TK_RELEASES-trixie sid}
+mkdir -p build-logs
+declare -A making=()
+for release in $RELEASES; do
+    scripts/chroot.sh make "$release" >"build-logs/chroot-$release.log" 2>&1 &
+    making[$release]=$!
+done
+
 echo "== build (build/)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$JOBS"
@@ -33,5 +43,15 @@ cmake --build build-fuzz -j"$JOBS" --target tk_fuzzers
 
 echo "== the Windows backend, cross-built with mingw-w64 and run under Wine (build-win/)"
 scripts/test-windows.sh
+
+for release in $RELEASES; do
+    echo "== Debian $release, in its chroot (build-$release/)"
+    if ! wait "${making[$release]}"; then
+        tail -50 "build-logs/chroot-$release.log"
+        echo "the $release chroot could not be made (build-logs/chroot-$release.log)" >&2
+        exit 1
+    fi
+    scripts/test-release.sh "$release"
+done
 
 echo "All tests passed."

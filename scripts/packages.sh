@@ -5,14 +5,14 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbe
                 libwayland-dev libwayland-bin
                 fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n
                 dpkg-dev file)
-FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+FUZZ_PACKAGES=(clang libclang-rt-dev)
 # Real desktop parts the desktop tests start: X server, window manager, clients.
 DESKTOP_PACKAGES=(xvfb openbox xterm x11-utils xdotool wmctrl trayer imagemagick
                   shared-mime-info dbus dbus-daemon nautilus desktop-file-utils
                   firefox-esr chromium python3 at-spi2-core python3-pyatspi
                   python3-gi python3-dbus lintian appstream
                   sway foot xwayland x11-xserver-utils kwin-wayland zenity gnome-shell
-                  qt6-wayland nodejs)
+                  qt6-wayland nodejs gnome-shell-extension-appindicator)
 # Desktop programs the tests run as a user has them: with what their packages recommend (the
 # file managers' I/O plugins, KRunner's result views, the terminal's server pieces).
 DESKTOP_PACKAGES_WITH_RECOMMENDS=(dolphin nemo thunar caja pcmanfm-qt gnome-terminal
@@ -21,3 +21,33 @@ DESKTOP_PACKAGES_WITH_RECOMMENDS=(dolphin nemo thunar caja pcmanfm-qt gnome-term
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 locales
                   googletest cmake ninja-build xvfb trayer xdotool x11-utils python3
                   fonts-wqy-microhei imagemagick wixl)
+
+# The release these lists are for: this machine's, or the chroot's that scripts/chroot.sh names.
+TK_RELEASE=${TK_RELEASE:-$( . /etc/os-release && echo "${VERSION_CODENAME:-unknown}")}
+
+# Debian unstable: the build, the unit tests and the newest desktops (GNOME Shell, KWin, a
+# wlroots compositor Debian 12 lacks), not the whole desktop set; trayer is gone there.
+SID_DESKTOP_PACKAGES=(xvfb openbox xwayland x11-utils xterm xdotool dbus dbus-daemon python3 python3-gi
+                      python3-dbus at-spi2-core python3-pyatspi gnome-shell kwin-wayland labwc
+                      foot qt6-wayland shared-mime-info desktop-file-utils
+                      gnome-shell-extension-appindicator zenity)
+
+# What the chroot of TK_RELEASE gets, a line per package.
+tk_release_packages() {
+    case "$TK_RELEASE" in
+        sid) printf '%s\n' "${BUILD_PACKAGES[@]}" "${SID_DESKTOP_PACKAGES[@]}" ;;
+        *) printf '%s\n' "${BUILD_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
+           printf 'recommends:%s\n' "${DESKTOP_PACKAGES_WITH_RECOMMENDS[@]}" ;;
+    esac
+}
+
+tk_install_release_packages() {
+    local plain=() recommended=() p
+    while read -r p; do
+        case "$p" in recommends:*) recommended+=("${p#recommends:}") ;; *) plain+=("$p") ;; esac
+    done < <(tk_release_packages)
+    scripts/ensure-packages.sh "${plain[@]}"
+    if [ ${#recommended[@]} -gt 0 ]; then
+        scripts/ensure-packages.sh --with-recommends "${recommended[@]}"
+    fi
+}

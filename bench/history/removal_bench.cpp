@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "base/worker_thread.h"
 #include "test_history.h"
 #include "workload.h"

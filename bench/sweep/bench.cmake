@@ -23,7 +23,7 @@ if(NOT WIN32)
     add_executable(tk_bench_wayland_windows
         ${CMAKE_CURRENT_LIST_DIR}/wayland_windows_bench.cpp
         ${PROJECT_SOURCE_DIR}/tests/desktop/common/session_processes.cpp
-        ${PROJECT_SOURCE_DIR}/tests/desktop/common/sway_session.cpp
+        ${PROJECT_SOURCE_DIR}/tests/desktop/common/wlroots_session.cpp
         ${PROJECT_SOURCE_DIR}/tests/desktop/common/virtual_desktop.cpp
     )
     target_include_directories(tk_bench_wayland_windows PRIVATE

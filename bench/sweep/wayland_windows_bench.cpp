@@ -27,7 +27,7 @@
 #include "platform/linux/shared_native_lister.h"
 #include "platform/linux/wayland/wlroots_window_lister.h"
 #include "platform/linux/x11/x11_window_system.h"
-#include "sway_session.h"
+#include "wlroots_session.h"
 #include "virtual_desktop.h"
 
 extern char** environ;
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     int runs = 10;
     if (argc == 3 && std::strcmp(argv[1], "--runs") == 0) runs = std::max(1, std::atoi(argv[2]));
 
-    tk::test::SwaySession sway;
+    tk::test::WlrootsSession sway;
     if (!sway.Ok()) {
         std::fprintf(stderr, "no private sway: %s\n", sway.Error().c_str());
         return 2;

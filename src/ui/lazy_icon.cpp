@@ -1,6 +1,8 @@
 #include "ui/lazy_icon.h"
 
+#include <QLibraryInfo>
 #include <QPainter>
+#include <QVersionNumber>
 
 #include <algorithm>
 #include <utility>
@@ -53,8 +55,10 @@ QPixmap LazyIconEngine::pixmap(const QSize& size, QIcon::Mode, QIcon::State) {
 }
 
 QPixmap LazyIconEngine::scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) {
-    // QIcon hands the size in device pixels here.
-    QPixmap picture = Picture(std::min(size.width(), size.height()));
+    // Up to Qt 6.7 QIcon hands the size here in device pixels, from 6.8 on in logical ones.
+    static const bool logical = QLibraryInfo::version() >= QVersionNumber(6, 8);
+    const int side = std::min(size.width(), size.height());
+    QPixmap picture = Picture(logical ? qRound(side * std::max<qreal>(scale, 1.0)) : side);
     picture.setDevicePixelRatio(std::max<qreal>(scale, 1.0));
     return picture;
 }

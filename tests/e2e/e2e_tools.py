@@ -162,15 +162,18 @@ def run(args, env, check=True, timeout=30):
 
 def wait_for(predicate, timeout=WAIT, what="condition", detail=None):
     """Polls predicate until it returns something true, and returns that. Past the deadline it
-    fails, saying what it waited for and, when given, what detail() tells."""
+    fails, saying what it waited for and, when given, what detail() tells (any value)."""
     end = time.monotonic() + timeout
     while True:
         value = predicate()
         if value:
             return value
         if time.monotonic() > end:
+            told = detail() if detail is not None else None
+            if told is not None and not isinstance(told, str):
+                told = repr(told)
             raise AssertionError("timed out waiting for " + what +
-                                 ("; " + detail() if detail is not None else ""))
+                                 ("; " + told if told is not None else ""))
         time.sleep(0.02)
 
 

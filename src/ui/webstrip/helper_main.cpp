@@ -10,6 +10,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QWebEnginePermission>
+#endif
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineFileSystemAccessRequest>
@@ -103,10 +106,15 @@ public:
         s->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
         s->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
         s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+        connect(this, &QWebEnginePage::permissionRequested, this,
+                [](QWebEnginePermission permission) { permission.deny(); });
+#else
         connect(this, &QWebEnginePage::featurePermissionRequested, this,
                 [this](const QUrl& origin, Feature feature) {
                     setFeaturePermission(origin, feature, PermissionDeniedByUser);
                 });
+#endif
         connect(this, &QWebEnginePage::fullScreenRequested, this,
                 [](QWebEngineFullScreenRequest request) { request.reject(); });
         connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,

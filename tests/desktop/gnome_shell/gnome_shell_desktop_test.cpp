@@ -60,8 +60,34 @@ std::string ListErrorForAnyone(const std::string& address, GVariant* parameters)
     return name;
 }
 
-bool EnableExtension(const std::string& address,
-                     const char* uuid = GnomeShellWindowLister::kExtensionUuid) {
+// The installed shell's version, as `gnome-shell --version` tells it ("48.7").
+std::string InstalledShellVersion() {
+    std::string out;
+    if (FILE* p = ::popen("gnome-shell --version 2>/dev/null", "r")) {
+        char buffer[128];
+        while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
+        ::pclose(p);
+    }
+    const std::string prefix = "GNOME Shell ";
+    const std::size_t at = out.find(prefix);
+    if (at == std::string::npos) return {};
+    std::string version = out.substr(at + prefix.size());
+    while (!version.empty() && (version.back() == '\n' || version.back() == ' ')) version.pop_back();
+    return version;
+}
+
+// The program's extension in the format the installed shell loads.
+const char* ShellsExtensionUuid() {
+    static const std::string version = InstalledShellVersion();
+    return GnomeShellWindowLister::ExtensionUuidFor(version);
+}
+
+bool ModuleFormat() {
+    return std::string_view(ShellsExtensionUuid() ? ShellsExtensionUuid() : "") ==
+           GnomeShellWindowLister::kModuleExtensionUuid;
+}
+
+bool EnableExtension(const std::string& address, const char* uuid = ShellsExtensionUuid()) {
     GDBusConnection* c = Connect(address);
     if (c == nullptr) return false;
     GVariant* reply = g_dbus_connection_call_sync(
@@ -83,14 +109,17 @@ protected:
         TK_REQUIRE_TOOL("gnome-shell");
         TK_REQUIRE_TOOL("dbus-daemon");
         TK_REQUIRE_TOOL("zenity");
+        ASSERT_NE(ShellsExtensionUuid(), nullptr)
+            << "no GNOME Shell version from gnome-shell --version: " << InstalledShellVersion();
         AdoptOrphans();
         char dir[] = "/tmp/tk-gnome-XXXXXX";
         ASSERT_NE(::mkdtemp(dir), nullptr);
         m_dir = dir;
-        const fs::path extensions = fs::path(m_dir) / ".local/share/gnome-shell/extensions" /
-                                    GnomeShellWindowLister::kExtensionUuid;
+        const fs::path extensions =
+            fs::path(m_dir) / ".local/share/gnome-shell/extensions" / ShellsExtensionUuid();
         fs::create_directories(extensions);
-        fs::copy(TK_GNOME_EXTENSION_DIR, extensions, fs::copy_options::recursive);
+        fs::copy(fs::path(TK_GNOME_EXTENSIONS_DIR) / ShellsExtensionUuid(), extensions,
+                 fs::copy_options::recursive);
 
         m_address = StartPrivateBus(m_sessionBus);
         ASSERT_FALSE(m_address.empty());
@@ -140,17 +169,17 @@ TEST_F(GnomeShellDesktopTest, TheUserIsToldToEnableTheExtensionAndThenWindowsAre
     ::unsetenv("DISPLAY");
     std::unique_ptr<WindowSystem> session = CreateSessionWindowSystem();
     EXPECT_FALSE(session->SeesAllWindows());
-    EXPECT_NE(session->UnseenWindowsHint().find(GnomeShellWindowLister::kExtensionUuid),
-              std::string::npos);
+    EXPECT_NE(session->UnseenWindowsHint().find(ShellsExtensionUuid()), std::string::npos);
 
     GnomeShellWindowLister lister(m_address);
     NativeWindowList listed = lister.List();
     EXPECT_FALSE(listed.ok);
-    EXPECT_NE(lister.Hint().find(GnomeShellWindowLister::kExtensionUuid), std::string::npos)
-        << listed.error;
+    EXPECT_NE(lister.Hint().find(ShellsExtensionUuid()), std::string::npos) << listed.error;
 
-    // The shell takes its name before it has read the installed extensions.
-    ASSERT_TRUE(WaitFor([&] { return EnableExtension(m_address); }, 30000));
+    // The shell takes its name before it has read the installed extensions. A shell newer than
+    // the extension's metadata names refuses it: its version goes into metadata.json.
+    ASSERT_TRUE(WaitFor([&] { return EnableExtension(m_address); }, 30000))
+        << "GNOME Shell " << InstalledShellVersion() << " would not enable " << ShellsExtensionUuid();
     m_client =
         SpawnInGroup({"zenity", "--info", "--title", "tk-gnome-window", "--text", "hi"}, m_env);
     const bool shown = WaitFor(
@@ -232,26 +261,32 @@ protected:
         fs::create_directories(typist);
         std::ofstream(typist / "metadata.json")
             << R"({"uuid": "tk-typist@tests", "name": "typist", "description": "types a query",
-                  "shell-version": ["42", "43", "44"]})";
-        std::ofstream(typist / "extension.js") << R"(const { GLib } = imports.gi;
-const Main = imports.ui.main;
-function init() {
-    return {
-        enable() {
-            GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
-                Main.overview.show();
-                Main.overview.searchEntry.set_text('wdwd');
-                return GLib.SOURCE_REMOVE;
-            });
-            // What Enter in the search entry does, once the results have come: the first opens.
-            GLib.timeout_add(GLib.PRIORITY_DEFAULT, 3000, () => {
-                Main.overview._overview.controls._searchController._searchResults.activateDefault();
-                return GLib.SOURCE_REMOVE;
-            });
-        },
-        disable() {},
-    };
-})";
+                  "shell-version": [")"
+            << InstalledShellVersion().substr(0, InstalledShellVersion().find('.')) << R"("]})";
+        // Once enabled: the query typed into the overview, then what Enter in the search
+        // entry does once the results have come: the first opens.
+        const char* typing = R"(
+        GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
+            Main.overview.show();
+            Main.overview.searchEntry.set_text('wdwd');
+            return GLib.SOURCE_REMOVE;
+        });
+        GLib.timeout_add(GLib.PRIORITY_DEFAULT, 3000, () => {
+            Main.overview._overview.controls._searchController._searchResults.activateDefault();
+            return GLib.SOURCE_REMOVE;
+        });)";
+        std::ofstream script(typist / "extension.js");
+        if (ModuleFormat()) {
+            script << "import GLib from 'gi://GLib';\n"
+                      "import * as Main from 'resource:///org/gnome/shell/ui/main.js';\n"
+                      "import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';\n"
+                      "export default class Typist extends Extension {\n"
+                      "    enable() {" << typing << "\n    }\n    disable() {}\n}\n";
+        } else {
+            script << "const { GLib } = imports.gi;\nconst Main = imports.ui.main;\n"
+                      "function init() {\n    return {\n        enable() {" << typing
+                   << "\n        },\n        disable() {},\n    };\n}\n";
+        }
     }
     static constexpr const char* kTypist = "tk-typist@tests";
 };

@@ -3,7 +3,7 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(TK_GNOME_TEST REQUIRED IMPORTED_TARGET gio-2.0)
 add_executable(tk_gnome_shell_desktop_tests ${CMAKE_CURRENT_LIST_DIR}/gnome_shell_desktop_test.cpp)
 target_compile_definitions(tk_gnome_shell_desktop_tests PRIVATE
-    TK_GNOME_EXTENSION_DIR="${TK_GNOME_EXTENSIONS_DIR}/tarvokelmora-windows@tarvokelmora"
+    TK_GNOME_EXTENSIONS_DIR="${TK_GNOME_EXTENSIONS_DIR}"
     TK_SEARCH_PROVIDER_INI="${PROJECT_SOURCE_DIR}/resources/desktop/tarvokelmora-search-provider.ini")
 target_link_libraries(tk_gnome_shell_desktop_tests PRIVATE tk_platform tk_desktop_common
                       tk_test_support PkgConfig::TK_GNOME_TEST GTest::gtest_main)

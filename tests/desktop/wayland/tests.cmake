@@ -2,6 +2,11 @@
 add_executable(tk_sway_desktop_tests ${CMAKE_CURRENT_LIST_DIR}/sway_desktop_test.cpp)
 target_link_libraries(tk_sway_desktop_tests PRIVATE tk_platform tk_desktop_common tk_test_support
                                                     GTest::gtest_main)
+# labwc where the release packages it (Debian 13 on); elsewhere its case says so and skips.
+find_program(TK_LABWC labwc)
+if(TK_LABWC)
+    target_compile_definitions(tk_sway_desktop_tests PRIVATE TK_HAVE_LABWC=1)
+endif()
 gtest_discover_tests(tk_sway_desktop_tests PROPERTIES LABELS desktop TIMEOUT 120
                      DISCOVERY_TIMEOUT 60)
 

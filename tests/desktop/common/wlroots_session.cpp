@@ -1,4 +1,4 @@
-#include "sway_session.h"
+#include "wlroots_session.h"
 
 #include <cstdlib>
 #include <dirent.h>
@@ -47,20 +47,25 @@ std::string FindInDir(const std::string& dir, const std::string& prefix,
 
 }  // namespace
 
-SwaySession::SwaySession() {
-    // sway starts its config's commands in processes it lets go of; they are ours to reap.
+WlrootsSession::WlrootsSession(Compositor compositor) {
+    // The compositor starts its start-up commands in processes it lets go of; they are ours to
+    // reap.
     AdoptOrphans();
-    char dir[] = "/tmp/tk-sway-XXXXXX";
+    const bool sway = compositor == Compositor::Sway;
+    char dir[] = "/tmp/tk-wlroots-XXXXXX";
     if (::mkdtemp(dir) == nullptr) {
         m_error = "cannot make a runtime folder";
         return;
     }
     m_runtimeDir = dir;
-    {
+    // Each tells where XWayland listens once it runs its start-up commands.
+    const std::string tellDisplay = "printenv DISPLAY > " + m_runtimeDir + "/display.tmp && mv " +
+                                    m_runtimeDir + "/display.tmp " + m_runtimeDir + "/display";
+    if (sway) {
         std::ofstream config(m_runtimeDir + "/config");
-        config << "xwayland enable\n"
-               << "exec printenv DISPLAY > " << m_runtimeDir << "/display.tmp && mv "
-               << m_runtimeDir << "/display.tmp " << m_runtimeDir << "/display\n";
+        config << "xwayland enable\n" << "exec " << tellDisplay << "\n";
+    } else {
+        std::ofstream(m_runtimeDir + "/autostart") << tellDisplay << "\n";
     }
     if (::geteuid() == 0 && ::chown(dir, kNobody, kNobody) != 0) {
         m_error = "cannot hand the runtime folder to nobody";
@@ -73,25 +78,28 @@ SwaySession::SwaySession() {
                                     "WLR_LIBINPUT_NO_DEVICES=1",
                                     "LANG=C.UTF-8",
                                     "PATH=/usr/local/bin:/usr/bin:/bin"};
-    m_sway = SpawnWith({"sway", "-c", m_runtimeDir + "/config"}, env);
-    if (m_sway <= 0) {
-        m_error = "cannot start sway";
+    const char* name = sway ? "sway" : "labwc";
+    m_compositor = sway ? SpawnWith({"sway", "-c", m_runtimeDir + "/config"}, env)
+                        : SpawnWith({"labwc", "-C", m_runtimeDir}, env);
+    if (m_compositor <= 0) {
+        m_error = std::string("cannot start ") + name;
         return;
     }
     const bool ready = WaitFor(
         [&] {
-            m_ipc = FindInDir(m_runtimeDir, "sway-ipc.", ".sock");
+            if (sway) m_ipc = FindInDir(m_runtimeDir, "sway-ipc.", ".sock");
             m_wayland = FindInDir(m_runtimeDir, "wayland-", "");
             std::ifstream display(m_runtimeDir + "/display");
             std::getline(display, m_xDisplay);
-            return !m_ipc.empty() && !m_wayland.empty() && !m_xDisplay.empty();
+            return (!sway || !m_ipc.empty()) && !m_wayland.empty() && !m_xDisplay.empty();
         },
         30000);
     // The config's command has done its work; reap it.
     ReapOrphans();
     if (!ready) {
-        m_error = ::waitpid(m_sway, nullptr, WNOHANG) == m_sway ? "sway exited at start"
-                                                                : "sway did not become ready";
+        m_error = std::string(name) + (::waitpid(m_compositor, nullptr, WNOHANG) == m_compositor
+                                           ? " exited at start"
+                                           : " did not become ready");
         return;
     }
     m_ok = true;
@@ -107,10 +115,10 @@ SwaySession::SwaySession() {
     }
 }
 
-SwaySession::~SwaySession() {
+WlrootsSession::~WlrootsSession() {
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) KillGroupAndReap(*it);
-    KillGroupAndReap(m_sway);
-    // XWayland and anything sway started for its config were left to us.
+    KillGroupAndReap(m_compositor);
+    // XWayland and anything the compositor started at start were left to us.
     ReapOrphans();
     if (!m_runtimeDir.empty()) {
         std::error_code ignored;
@@ -118,34 +126,39 @@ SwaySession::~SwaySession() {
     }
 }
 
-std::vector<std::string> SwaySession::ClientEnvironment() const {
-    return {"XDG_RUNTIME_DIR=" + m_runtimeDir,
+std::vector<std::string> WlrootsSession::ClientEnvironment() const {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + m_runtimeDir,
             "HOME=" + m_runtimeDir,
             "WAYLAND_DISPLAY=" + m_wayland,
             "DISPLAY=" + m_xDisplay,
-            "SWAYSOCK=" + m_ipc,
             "LANG=C.UTF-8",
             "PATH=/usr/local/bin:/usr/bin:/bin"};
+    if (!m_ipc.empty()) env.push_back("SWAYSOCK=" + m_ipc);
+    return env;
 }
 
-void SwaySession::ApplyToEnvironment() const {
+void WlrootsSession::ApplyToEnvironment() const {
     ::setenv("WAYLAND_DISPLAY", m_wayland.c_str(), 1);
-    ::setenv("SWAYSOCK", m_ipc.c_str(), 1);
+    if (m_ipc.empty()) {
+        ::unsetenv("SWAYSOCK");
+    } else {
+        ::setenv("SWAYSOCK", m_ipc.c_str(), 1);
+    }
     ::setenv("DISPLAY", m_xDisplay.c_str(), 1);
 }
 
-pid_t SwaySession::Spawn(const std::vector<std::string>& argv) {
+pid_t WlrootsSession::Spawn(const std::vector<std::string>& argv) {
     const pid_t pid = SpawnWith(argv, ClientEnvironment());
     if (pid > 0) m_children.push_back(pid);
     return pid;
 }
 
-void SwaySession::Kill(pid_t pid) {
+void WlrootsSession::Kill(pid_t pid) {
     std::erase(m_children, pid);
     KillGroupAndReap(pid);
 }
 
-bool SwaySession::Message(const std::vector<std::string>& args) {
+bool WlrootsSession::Message(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {"swaymsg", "-s", m_ipc};
     argv.insert(argv.end(), args.begin(), args.end());
     const pid_t pid = SpawnWith(argv, ClientEnvironment());
