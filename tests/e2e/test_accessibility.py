@@ -32,8 +32,16 @@ def states(acc):
         out.append(getattr(s, "value_nick", str(s)))
     return out
 
+# The roles the test reads, by their number: newer AT-SPI names them otherwise ("button").
+ROLES = {pyatspi.ROLE_PUSH_BUTTON: "push button", pyatspi.ROLE_PAGE_TAB: "page tab",
+         pyatspi.ROLE_PAGE_TAB_LIST: "page tab list",
+         pyatspi.ROLE_TABLE_COLUMN_HEADER: "table column header"}
+
+def role(acc):
+    return ROLES.get(acc.getRole(), acc.getRoleName())
+
 def node(acc, depth):
-    item = {"role": acc.getRoleName(), "name": acc.name or "", "states": states(acc),
+    item = {"role": role(acc), "name": acc.name or "", "states": states(acc),
             "children": []}
     if depth < 30:
         for i in range(min(acc.childCount, 300)):
@@ -55,7 +63,7 @@ apps = [a for a in apps if a is not None and (a.name or "").lower() == sys.argv[
 if len(sys.argv) > 3 and sys.argv[2] == "press":
     for app in apps:
         for acc in walk(app):
-            if acc.getRoleName() == "page tab" and acc.name == sys.argv[3]:
+            if acc.getRole() == pyatspi.ROLE_PAGE_TAB and acc.name == sys.argv[3]:
                 action = acc.queryAction()
                 for k in range(action.nActions):
                     if action.getName(k) in ("press", "Press"):

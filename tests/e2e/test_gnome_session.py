@@ -27,27 +27,24 @@ from test_wayland_sweep import helper_of
 
 EXTENSIONS = None  # the built extensions, from the command line
 HELPER = None  # the web strip's browser helper, from the command line
-APPINDICATOR = "/usr/share/gnome-shell/extensions/appindicatorsupport@rgcjonas.gmail.com"
+APPINDICATOR = "/usr/share/gnome-shell/extensions/ubuntu-appindicators@ubuntu.com"  # Debian's uuid
 PROBE = "tk-probe@tests"
 SHELL_WAIT = 60.0
 SWEEP_WAIT = 45.0  # a sweep every 12 s on a loaded machine, and a save 3 s after
 
 # The probe: where XWayland listens, then every 200 ms each window the shell shows.
 PROBE_BODY = """
+        // file_set_contents replaces the file whole: a reader never sees half of it.
         const write = (name, text) => GLib.file_set_contents(
-            GLib.build_filenamev([GLib.get_home_dir(), name], text));
-        write('x11.tmp', JSON.stringify({display: GLib.getenv('DISPLAY') || '',
-                                         xauthority: GLib.getenv('XAUTHORITY') || ''}));
-        GLib.rename(GLib.build_filenamev([GLib.get_home_dir(), 'x11.tmp']),
-                    GLib.build_filenamev([GLib.get_home_dir(), 'x11.json']));
+            GLib.build_filenamev([GLib.get_home_dir(), name]), text);
+        write('x11.json', JSON.stringify({display: GLib.getenv('DISPLAY') || '',
+                                          xauthority: GLib.getenv('XAUTHORITY') || ''}));
         this._timer = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 200, () => {
             const shown = global.get_window_actors().map(a => a.meta_window).map(w => ({
                 title: w.get_title() || '',
                 x11: w.get_client_type() === Meta.WindowClientType.X11,
             }));
-            write('windows.tmp', JSON.stringify(shown));
-            GLib.rename(GLib.build_filenamev([GLib.get_home_dir(), 'windows.tmp']),
-                        GLib.build_filenamev([GLib.get_home_dir(), 'windows.json']));
+            write('windows.json', JSON.stringify(shown));
             return GLib.SOURCE_CONTINUE;
         });"""
 
@@ -110,7 +107,7 @@ class GnomeDesktop(Desktop):
                  what="gnome-shell on the bus", detail=lambda: self.log("gnome-shell")[-3000:])
         for uuid in (PROBE, os.path.basename(APPINDICATOR)):
             wait_for(lambda: self.enable(uuid), timeout=SHELL_WAIT, what="extension " + uuid,
-                     detail=lambda: self.log("gnome-shell")[-3000:])
+                     detail=lambda: self.extension_info(uuid) + self.log("gnome-shell")[-3000:])
         x11 = wait_for(lambda: self.read_json("x11.json"), what="the probe's word on XWayland")
         self.assertion(x11["display"], "the shell offers no X11 display to its clients")
         self.env["DISPLAY"] = x11["display"]
@@ -137,6 +134,10 @@ class GnomeDesktop(Desktop):
         result = self.gdbus("--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell",
                             "--method", "org.gnome.Shell.Extensions.EnableExtension", uuid)
         return "true" in result.stdout
+
+    def extension_info(self, uuid):
+        return self.gdbus("--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell",
+                          "--method", "org.gnome.Shell.Extensions.GetExtensionInfo", uuid).stdout
 
     def read_json(self, name):
         try:
@@ -165,11 +166,9 @@ class GnomeSessionTest(DesktopTestCase):
     def test_the_program_docks_shows_and_records_native_and_xwayland_windows(self):
         desk = self.desk
         self.assertTrue(os.path.isdir(APPINDICATOR), "the AppIndicator extension is installed")
-        runtime = os.path.join(desk.tmp, "program-runtime")
-        os.makedirs(runtime, mode=0o700, exist_ok=True)
-        # As the session starts programs: no platform named, both displays offered.
+        # As the session starts programs: no platform named, both displays offered, the
+        # shell's runtime folder (where the extension looks for the program's pass).
         env = {k: v for k, v in desk.env.items() if k != "QT_QPA_PLATFORM"}
-        env["XDG_RUNTIME_DIR"] = runtime
         launched = desk.start_program(self.PROGRAM, env=env, extra=(HELPER,) if HELPER else ())
         program = launched.proc
         self.addCleanup(desk.end, program)

@@ -39,6 +39,8 @@ AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] \
 THUNAR_FULL_PATH = """<?xml version="1.0" encoding="UTF-8"?>
 <channel name="thunar" version="1.0">
   <property name="misc-full-path-in-window-title" type="bool" value="true"/>
+  <property name="misc-window-title-style" type="string"
+            value="THUNAR_WINDOW_TITLE_STYLE_FULL_PATH_WITH_THUNAR_SUFFIX"/>
 </channel>
 """
 

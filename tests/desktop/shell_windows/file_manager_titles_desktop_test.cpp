@@ -145,6 +145,9 @@ const std::vector<FileManagerCase>& Cases() {
              Write(config / "xfce4/xfconf/xfce-perchannel-xml/thunar.xml",
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"thunar\" version=\"1.0\">"
                    "<property name=\"misc-full-path-in-window-title\" type=\"bool\" value=\"true\"/>"
+                   // The same setting from Thunar 4.20 on.
+                   "<property name=\"misc-window-title-style\" type=\"string\""
+                   " value=\"THUNAR_WINDOW_TITLE_STYLE_FULL_PATH_WITH_THUNAR_SUFFIX\"/>"
                    "</channel>\n");
          }},
         // Neither offers a setting that puts the path in the title: their path bars are read.
