@@ -67,6 +67,8 @@ run_in() {
         mount -t tmpfs -o mode=1777 tmpfs "$TK_ROOT/tmp"
         mount -t tmpfs -o mode=755 tmpfs "$TK_ROOT/run"
         mkdir -p "$TK_ROOT/run/lock" "$TK_ROOT/src"
+        # As a booted system has them: X servers of any user may put their sockets there.
+        mkdir -m 1777 "$TK_ROOT/tmp/.X11-unix" "$TK_ROOT/tmp/.ICE-unix"
         mount --bind "$TK_SRC" "$TK_ROOT/src"
         cp /etc/resolv.conf "$TK_ROOT/etc/resolv.conf" 2>/dev/null || true
         exec chroot "$TK_ROOT" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \

@@ -27,7 +27,7 @@ TK_RELEASE=${TK_RELEASE:-$( . /etc/os-release && echo "${VERSION_CODENAME:-unkno
 
 # Debian unstable: the build, the unit tests and the newest desktops (GNOME Shell, KWin, a
 # wlroots compositor Debian 12 lacks), not the whole desktop set; trayer is gone there.
-SID_DESKTOP_PACKAGES=(xvfb openbox xwayland x11-utils xterm xdotool wmctrl dbus dbus-daemon python3 python3-gi
+SID_DESKTOP_PACKAGES=(xvfb openbox xwayland x11-utils x11-xserver-utils xterm xdotool wmctrl nodejs dbus dbus-daemon python3 python3-gi
                       python3-dbus at-spi2-core python3-pyatspi gnome-shell kwin-wayland labwc
                       foot qt6-wayland shared-mime-info desktop-file-utils
                       gnome-shell-extension-appindicator zenity)

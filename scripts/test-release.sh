@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 # The tests sid runs beyond the unit tests: its GNOME Shell, KWin and a wlroots compositor
 # Debian 12 lacks, each with a sweep recording a native window, and the controls' names.
-SID_TESTS='GnomeShell|Kwin|Labwc|e2e.accessibility|e2e.gnome_session'
+SID_TESTS='GnomeShell|KWin|Labwc|e2e.accessibility|e2e.gnome_session'
 
 if [ "${1:-}" != "--inside" ]; then
     release=${1:?usage: scripts/test-release.sh trixie|sid}

@@ -263,16 +263,18 @@ protected:
             << R"({"uuid": "tk-typist@tests", "name": "typist", "description": "types a query",
                   "shell-version": [")"
             << InstalledShellVersion().substr(0, InstalledShellVersion().find('.')) << R"("]})";
-        // Once enabled: the query typed into the overview, then what Enter in the search
-        // entry does once the results have come: the first opens.
+        // Once enabled: the query typed into the overview, then, once a result has come and
+        // become the default, what Enter in the search entry does: the default opens.
         const char* typing = R"(
         GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
             Main.overview.show();
             Main.overview.searchEntry.set_text('wdwd');
-            return GLib.SOURCE_REMOVE;
-        });
-        GLib.timeout_add(GLib.PRIORITY_DEFAULT, 3000, () => {
-            Main.overview._overview.controls._searchController._searchResults.activateDefault();
+            const results = Main.overview._overview.controls._searchController._searchResults;
+            GLib.timeout_add(GLib.PRIORITY_DEFAULT, 250, () => {
+                if (!results._defaultResult) return GLib.SOURCE_CONTINUE;
+                results.activateDefault();
+                return GLib.SOURCE_REMOVE;
+            });
             return GLib.SOURCE_REMOVE;
         });)";
         std::ofstream script(typist / "extension.js");
