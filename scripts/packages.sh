@@ -32,11 +32,12 @@ SID_DESKTOP_PACKAGES=(xvfb openbox xwayland x11-utils x11-xserver-utils xterm xd
                       foot qt6-wayland shared-mime-info desktop-file-utils
                       gnome-shell-extension-appindicator zenity)
 
-# What the chroot of TK_RELEASE gets, a line per package.
+# What the chroot of TK_RELEASE gets, a line per package: Debian 13 the whole desktop set and
+# labwc, which Debian 12 lacks.
 tk_release_packages() {
     case "$TK_RELEASE" in
         sid) printf '%s\n' "${BUILD_PACKAGES[@]}" "${SID_DESKTOP_PACKAGES[@]}" ;;
-        *) printf '%s\n' "${BUILD_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
+        *) printf '%s\n' "${BUILD_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}" labwc
            printf 'recommends:%s\n' "${DESKTOP_PACKAGES_WITH_RECOMMENDS[@]}" ;;
     esac
 }

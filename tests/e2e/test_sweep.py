@@ -177,7 +177,9 @@ class SweepTest(DesktopTestCase):
             f.write("[Desktop Entry]\nType=Application\nName=Py App\nExec=/usr/bin/python3 -u \"%s\"\n"
                     "StartupWMClass=Tk-pyapp\n" % cls.pyapp)
         desk.spawn(["/usr/bin/python3", "-u", cls.pyapp], "pyapp")
-        for cls_name in ("gnome-terminal-server", "tk-scriptapp", PYAPP_NAME):
+        # The terminal's windows are named for its server (Debian 12) or its app id (Debian 13).
+        for cls_name in ("^(gnome-terminal-server|org\\.gnome\\.Terminal)$", "tk-scriptapp",
+                         PYAPP_NAME):
             wait_for(lambda: desk.xdotool("search", "--onlyvisible", "--classname", cls_name,
                                           check=False).split(),
                      what="a window of " + cls_name,
