@@ -16,6 +16,7 @@ and an XWayland one.
 
 import json
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -157,6 +158,18 @@ class GnomeDesktop(Desktop):
                             "RegisteredStatusNotifierItems")
         return result.stdout if result.returncode == 0 else ""
 
+    def docked(self, pid):
+        """Whether the tray lists an item of process pid: a bus name, alone or with its path
+        (NAME/PATH or NAME@/PATH), as the tray's versions give them."""
+        for item in re.findall(r"'([^']*)'", self.tray_items()):
+            result = self.gdbus("--dest", "org.freedesktop.DBus", "--object-path",
+                                "/org/freedesktop/DBus", "--method",
+                                "org.freedesktop.DBus.GetConnectionUnixProcessID",
+                                re.split("[@/]", item)[0])
+            if re.search(r"\b%d\b" % pid, result.stdout):
+                return True
+        return False
+
 
 class GnomeSessionTest(DesktopTestCase):
     DESKTOP = GnomeDesktop
@@ -180,7 +193,7 @@ class GnomeSessionTest(DesktopTestCase):
         wait_for(lambda: program.poll() is not None or (TITLE, True) in desk.windows(),
                  timeout=SHELL_WAIT, what="the program's window", detail=said)
         self.assertIsNone(program.poll(), said())
-        wait_for(lambda: program.poll() is not None or "/StatusNotifierItem" in desk.tray_items(),
+        wait_for(lambda: program.poll() is not None or desk.docked(program.pid),
                  what="the program's icon in the AppIndicator tray",
                  detail=lambda: desk.tray_items() + "\n" + said())
         # Its strip's browser runs beside it, and it holds that one.
