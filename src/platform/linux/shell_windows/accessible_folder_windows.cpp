@@ -193,14 +193,17 @@ bool QtProgramsAnswer(GDBusConnection* session) {
 
 }  // namespace
 
-AccessibleFolderWindows::AccessibleFolderWindows(std::string sessionBusAddress)
-    : m_session(std::move(sessionBusAddress), kConnectTimeoutMs) {}
+AccessibleFolderWindows::AccessibleFolderWindows(std::string sessionBusAddress,
+                                                 DesktopEntryBrowsers::Folders entries)
+    : m_session(std::move(sessionBusAddress), kConnectTimeoutMs),
+      m_fileManagers(std::move(entries), DesktopEntryBrowsers::FileManagers()) {}
 
 AccessibleFolderWindows::~AccessibleFolderWindows() = default;
 
 bool AccessibleFolderWindows::IsReadProgram(const std::string& executable) {
     const std::string name = BaseName(executable);
-    return std::find(kReadPrograms.begin(), kReadPrograms.end(), name) != kReadPrograms.end();
+    return std::find(kReadPrograms.begin(), kReadPrograms.end(), name) != kReadPrograms.end() &&
+           m_fileManagers.IsBrowser(executable);
 }
 
 bool AccessibleFolderWindows::IsFileManagerProgram(const std::string& executable) {
