@@ -11,12 +11,12 @@
 
 namespace tk {
 
-// Folder windows of the file managers whose titles name only the folder and that publish no
-// list of their windows (Caja, PCManFM-Qt): the folder their path bar or location entry shows
-// to assistive technologies over the accessibility bus. Works on X11 and Wayland alike. GTK
-// programs answer there as they are; Qt programs only while a screen reader is on or their
-// session asks for it, which the hint tells the user. Never starts the accessibility bus and
-// never turns it on: a desktop where nobody uses it simply has no such windows.
+// Folder windows of the file managers that publish no list of their windows (Caja, Nemo,
+// Thunar, PCManFM-Qt): the folder their path bar or location entry shows to assistive
+// technologies over the accessibility bus, whatever their titles say. Works on X11 and Wayland
+// alike. GTK programs answer there as they are; Qt programs only while a screen reader is on or
+// their session asks for it, which the hint tells the user. Never starts the accessibility bus
+// and never turns it on: a desktop where nobody uses it simply has no such windows.
 class AccessibleFolderWindows final : public ShellWindows {
 public:
     // `sessionBusAddress` empty: the user's session bus; `entries`: where the desktop entries
