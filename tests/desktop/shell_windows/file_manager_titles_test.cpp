@@ -199,5 +199,22 @@ TEST_F(FileManagerPrograms, KnownByTheirEntriesNeverByName) {
     }
 }
 
+// Only Dolphin still needs a setting before its folders can be read; the hint names nobody
+// once it is on, or with no Dolphin installed.
+TEST_F(FileManagerPrograms, SettingsHintNamesOnlyDolphin) {
+    for (const char* name : {"dolphin", "nemo", "thunar", "caja"}) Program(std::string("bin/") + name);
+    FileManagerTitleWindows titles(nullptr, Entries());
+    const std::string hint = titles.SettingsHint();
+    EXPECT_NE(hint.find("Dolphin"), std::string::npos) << hint;
+    for (const char* other : {"Nemo", "Thunar", "Caja", "nemo", "thunar"}) {
+        EXPECT_EQ(hint.find(other), std::string::npos) << hint;
+    }
+    std::ofstream(m_root / "config/dolphinrc") << "[General]\nShowFullPathInTitlebar=true\n";
+    EXPECT_EQ(titles.SettingsHint(), "");
+    std::ofstream(m_root / "config/dolphinrc") << "[General]\nShowFullPathInTitlebar=false\n";
+    fs::remove(m_root / "bin/dolphin");
+    EXPECT_EQ(titles.SettingsHint(), "");
+}
+
 }  // namespace
 }  // namespace tk
