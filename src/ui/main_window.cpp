@@ -118,13 +118,17 @@ void TFrmMain::BuildContent(QWidget* content) {
     listBox->hide();
     PnlHint = new QLabel(upper);
     PnlHint->setObjectName(QStringLiteral("PnlHint"));
-    PnlHint->setFixedHeight(19);
+    PnlHint->setMinimumHeight(19);
     PnlHint->setIndent(4);
     PnlHint->setTextFormat(Qt::PlainText);
     PnlHint->setStyleSheet(QStringLiteral("color: black;"));
-    // A long hint is cut at the window's edge (its tool tip holds it whole); it must never
-    // widen the window past its size or off the screen.
-    PnlHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // A long hint wraps onto more lines, taken from the trees above, so that it reads whole
+    // (its tool tip holds it too); it must never widen the window past its size or off the
+    // screen.
+    QSizePolicy hintPolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    hintPolicy.setHeightForWidth(true);
+    PnlHint->setSizePolicy(hintPolicy);
+    PnlHint->setWordWrap(true);
     upperLayout->addWidget(center, 1);
     upperLayout->addWidget(PnlHint);
 
@@ -252,8 +256,8 @@ void TFrmMain::AfterFirstFrame() {
 
 void TFrmMain::ShowNextStartNotice() {
     if (m_startNotices.isEmpty()) return;
-    // The strip holds one line: one notice at a time, each long enough to be read, unless
-    // something the user did has taken the strip meanwhile.
+    // One notice at a time, each long enough to be read, unless something the user did has
+    // taken the strip meanwhile.
     const QString notice = m_startNotices.takeFirst();
     PnlHint->setText(notice);
     PnlHint->setToolTip(PlainToolTip(notice));

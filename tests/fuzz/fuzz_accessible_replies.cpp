@@ -2,6 +2,7 @@
 // widgets add up to. The first byte picks the reader; the rest is its input.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,7 @@ void ReadReply(std::string_view blob) {
     for (const AccessibleRef& c : children) Require(g_dbus_is_name(c.bus.c_str()), "a child names a connection");
     (void)AccessibleRole(reply);
     (void)AccessibleHasState(reply, atspi::kStateChecked);
+    (void)AccessibleHasState(reply, atspi::kStateFocused);
     (void)AccessibleHasState(reply, 1000);
     (void)AccessibleLeft(reply);
     if (auto text = AccessibleString(reply, 64)) {
@@ -45,12 +47,19 @@ void ReadReply(std::string_view blob) {
 void ReadWidgets(fuzz::ByteReader& in) {
     FolderWidgets widgets;
     widgets.title = in.Bytes(in.Byte() % 16);
-    for (int n = in.Byte() % 4; n > 0; --n) widgets.entries.emplace_back(in.Bytes(in.Byte() % 32));
+    for (int n = in.Byte() % 4; n > 0; --n) {
+        const std::uint8_t flags = in.Byte();
+        widgets.entries.push_back({std::string(in.Bytes(flags % 32)), (flags & 0x80) != 0});
+    }
     for (int bars = in.Byte() % 4; bars > 0; --bars) {
         std::vector<PathButton> bar;
         for (int n = in.Byte() % 8; n > 0; --n) {
             const std::uint8_t flags = in.Byte();
-            bar.push_back({std::string(in.Bytes(flags % 8)), static_cast<std::int8_t>(in.Byte()), (flags & 0x80) != 0});
+            std::string name(in.Bytes(flags % 8));
+            const auto left = static_cast<std::int8_t>(in.Byte());
+            // Some out of sight, placed nowhere.
+            bar.push_back({std::move(name), (flags & 0x40) != 0 ? std::nullopt : std::optional<std::int32_t>(left),
+                           (flags & 0x80) != 0});
         }
         widgets.pathBars.push_back(std::move(bar));
     }

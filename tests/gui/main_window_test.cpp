@@ -266,6 +266,15 @@ private slots:
         QCOMPARE(m_window->size(), before);
         QVERIFY(m_window->minimumSizeHint().width() <= before.width());
         QVERIFY(Find<QLabel>("PnlHint")->toolTip().endsWith(QString::fromStdString(longHint)));
+
+        // A hint in words shows whole: it wraps onto lines taken from the trees, not the window.
+        std::string words;
+        for (int i = 0; i < 12; ++i) words += "要记录文件夹，请让它在标题栏显示完整路径。";
+        m_controller->ShowProblem(words);
+        QLabel* hint = Find<QLabel>("PnlHint");
+        QTRY_VERIFY(hint->height() >= hint->heightForWidth(hint->width()) &&
+                    hint->height() > 2 * hint->fontMetrics().height());
+        QCOMPARE(m_window->size(), before);
     }
 
     void treesShowTheHistory() {

@@ -25,12 +25,39 @@ TEST(AccessibleFolders, WidgetsNameTheFolderOnlyWhenTheyAgree) {
         std::optional<std::string> folder;
     };
     const std::vector<Case> cases = {
-        {"entry agreeing with the checked button", {"x", {"/tmp/a - b/" + dir + "/"}, {caja}},
+        {"entry agreeing with the checked button", {"x", {{"/tmp/a - b/" + dir + "/", true}}, {caja}},
          "/tmp/a - b/" + dir},
-        {"entry agreeing with the title, no path bar", {dir, {"/tmp/a - b/" + dir}, {}},
+        {"entry agreeing with the title, no path bar", {dir, {{"/tmp/a - b/" + dir, true}}, {}},
          "/tmp/a - b/" + dir},
-        {"half-typed entry: the path bar holds", {dir, {"/tmp/a"}, {caja}}, "/tmp/a - b/" + dir},
-        {"entry that is no path", {"a", {"a"}, {}}, std::nullopt},
+        {"half-typed entry: the path bar holds", {dir, {{"/tmp/a"}}, {caja}}, "/tmp/a - b/" + dir},
+        {"entry that is no path", {"a", {{"a"}}, {}}, std::nullopt},
+        // As Thunar 4.18 shows its location entry: the title adds the program's name; the
+        // root's title is no folder's name; while the user types, the text completes to some
+        // other folder.
+        {"entry agreeing with a title of name and program", {dir + " - Thunar", {{"/tmp/" + dir + "/", true}}, {}},
+         "/tmp/" + dir},
+        {"entry of the root, nobody typing", {"File System - Thunar", {{"/"}}, {}}, "/"},
+        {"entry being typed into", {dir + " - Thunar", {{"/usr/", true}}, {}}, std::nullopt},
+        // As Nemo 5.6 and Thunar's buttons show /tmp/a - b/<dir>: the root a nameless icon, a
+        // row of nameless view toggles before the bar.
+        {"nameless root",
+         {dir, {}, {{{"", 4, true}, {"", 44, false}},
+                    {{dir, 370, true}, {"a - b", 288, false}, {"tmp", 181, false}, {"", 148, false}}}},
+         "/tmp/a - b/" + dir},
+        // Below home, or deep down, the buttons above home or scrolled off are out of sight and
+        // placed nowhere; the title says "Home" for home.
+        {"buttons out of sight, in tree order",
+         {"y", {}, {{{"y", 292, true}, {"文档 x", 229, false}, {"home", 148, false}, {"u", {}, false},
+                     {"tmp", {}, false}, {"", {}, false}}}},
+         "/tmp/u/home/文档 x/y"},
+        {"places against the tree order",
+         {"y", {}, {{{"y", 200, true}, {"x", 100, false}, {"w", 300, false}, {"", {}, false}}}}, std::nullopt},
+        {"home in an entry titled otherwise", {"Home", {{"/tmp/u/home"}}, {{{"", 4, true}}}}, "/tmp/u/home"},
+        {"root alone, titled", {"/", {}, {{{"", 148, true}}}}, "/"},
+        {"root alone, untitled", {"File System - Thunar", {}, {{{"", 179, true}}}}, "/"},
+        // Two panes: the title names the active one's folder.
+        {"second pane",
+         {"b", {}, {{{"", 0, false}, {"a", 9, true}}, {{"", 0, false}, {"b", 9, true}}}}, "/b"},
         // After going up, the deeper button stays; the checked one is the folder.
         {"up from a subfolder",
          {"", {}, {{{"sub", 600, false}, {dir, 478, true}, {"a - b", 415, false}, {"/", 222, false}}}},
@@ -72,6 +99,9 @@ TEST(AccessibleFolders, RepliesAreReadOnlyInTheirOwnShape) {
     GVariant* extents = Parse("((iiii))", "((-40, 2, 30, 20),)");
     EXPECT_EQ(AccessibleLeft(extents), -40);
     g_variant_unref(extents);
+    GVariant* nowhere = Parse("((iiii))", "((-2147483648, -2147483648, 1, 1),)");
+    EXPECT_FALSE(AccessibleLeft(nowhere));
+    g_variant_unref(nowhere);
 
     GVariant* name = Parse("(v)", "(<'中文'>,)");
     EXPECT_EQ(AccessibleString(name, 100), "中文");

@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "platform/linux/shell_windows/accessible_folder_windows.h"
 #include "platform/linux/shell_windows/file_manager_title_windows.h"
 
 namespace tk {
@@ -121,6 +125,95 @@ TEST(FileManagerTitles, WindowsOfFileManagersNameTheirFoldersWhoeverListsThem) {
     EXPECT_TRUE(none.List().ok);
     std::error_code ec;
     fs::remove_all(root, ec);
+}
+
+namespace fs = std::filesystem;
+
+// A folder of its own with an executable file in it for each name, and the variables the code
+// under test reads pointed into it; all put back at the end.
+class FileManagerPrograms : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tk-fm-programs-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        for (const char* folder : {"bin", "elsewhere", "data/applications", "config"}) {
+            fs::create_directories(m_root / folder);
+        }
+        for (const char* name : {"PATH", "XDG_CONFIG_HOME"}) {
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+        }
+        ::setenv("PATH", (m_root / "bin").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : m_saved) {
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+            else ::unsetenv(name.c_str());
+        }
+        std::error_code ec;
+        fs::remove_all(m_root, ec);
+    }
+    std::string Program(const std::string& where) {
+        const fs::path path = m_root / where;
+        std::ofstream(path) << "#!/bin/sh\n";
+        fs::permissions(path, fs::perms::owner_all);
+        return path.string();
+    }
+    DesktopEntryBrowsers::Folders Entries() const {
+        return {{(m_root / "data").string()}, {(m_root / "config").string()}};
+    }
+
+    fs::path m_root;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+// A file manager is the program its desktop entry starts; a file of the same name elsewhere
+// (a download, a build under /tmp) is none, for the titles and for the widgets alike, and only
+// the file managers whose widgets are known are read there.
+TEST_F(FileManagerPrograms, KnownByTheirEntriesNeverByName) {
+    const std::string caja = Program("bin/caja");
+    const std::string files = Program("bin/tk-files");
+    std::ofstream(m_root / "data/applications/caja-folder-handler.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Caja\nExec=" << caja
+        << " --no-desktop %U\nMimeType=inode/directory;application/x-mate-saved-search;\n";
+    std::ofstream(m_root / "data/applications/tk-files.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Files\nExec=tk-files %U\nCategories=System;FileManager;\n";
+    FileManagerTitleWindows titles(nullptr, Entries());
+    AccessibleFolderWindows widgets("unix:path=/nonexistent", Entries());
+    const struct {
+        std::string executable;
+        bool fileManager;
+        bool widgetsRead;
+    } cases[] = {
+        {caja, true, true},
+        {files, true, false},
+        {Program("elsewhere/caja"), false, false},
+        {Program("elsewhere/tk-files"), false, false},
+        {Program("elsewhere/thunar"), false, false},  // no entry starts it at all
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(titles.IsFileManagerProgram(c.executable), c.fileManager) << c.executable;
+        EXPECT_EQ(widgets.IsFileManagerProgram(c.executable), c.widgetsRead) << c.executable;
+    }
+}
+
+// Only Dolphin still needs a setting before its folders can be read; the hint names nobody
+// once it is on, or with no Dolphin installed.
+TEST_F(FileManagerPrograms, SettingsHintNamesOnlyDolphin) {
+    for (const char* name : {"dolphin", "nemo", "thunar", "caja"}) Program(std::string("bin/") + name);
+    FileManagerTitleWindows titles(nullptr, Entries());
+    const std::string hint = titles.SettingsHint();
+    EXPECT_NE(hint.find("Dolphin"), std::string::npos) << hint;
+    for (const char* other : {"Nemo", "Thunar", "Caja", "nemo", "thunar"}) {
+        EXPECT_EQ(hint.find(other), std::string::npos) << hint;
+    }
+    std::ofstream(m_root / "config/dolphinrc") << "[General]\nShowFullPathInTitlebar=true\n";
+    EXPECT_EQ(titles.SettingsHint(), "");
+    std::ofstream(m_root / "config/dolphinrc") << "[General]\nShowFullPathInTitlebar=false\n";
+    fs::remove(m_root / "bin/dolphin");
+    EXPECT_EQ(titles.SettingsHint(), "");
 }
 
 }  // namespace

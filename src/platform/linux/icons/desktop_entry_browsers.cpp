@@ -88,7 +88,7 @@ bool DesktopEntryBrowsers::IsBrowser(const std::string& executable) {
     // A program recorded as the entry that starts it (a sandboxed browser's).
     if (m_paths.contains(executable) || m_entries.contains(executable)) return true;
     const std::string name = FileName(executable);
-    if (m_names.contains(name)) return true;
+    if (m_kind.sameNameCounts && m_names.contains(name)) return true;
     const std::string folder = Folder(executable);
     for (const Wrapper& wrapper : m_wrappers) {
         if (wrapper.folder != folder) continue;

@@ -26,9 +26,13 @@ public:
         std::vector<std::string> types;
         bool onlyFolderTypes = false;        // an entry's own MimeType counts only if all folders
         bool addedAssociationsCount = true;  // mimeapps.list "Added Associations" count
+        // A program of the same file name anywhere counts (a snap's browser runs a program of
+        // its command's name inside the snap). File managers come from the distribution: only
+        // the program their entry starts counts, not a file of that name under /tmp.
+        bool sameNameCounts = true;
     };
     static Kind WebBrowsers() { return {"WebBrowser", {"x-scheme-handler/http", "x-scheme-handler/https"}}; }
-    static Kind FileManagers() { return {"FileManager", {"inode/directory"}, true, false}; }
+    static Kind FileManagers() { return {"FileManager", {"inode/directory"}, true, false, false}; }
 
     explicit DesktopEntryBrowsers(Folders folders = {}, Kind kind = WebBrowsers());
 

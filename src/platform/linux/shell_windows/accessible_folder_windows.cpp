@@ -38,7 +38,10 @@ constexpr std::size_t kMaxTextBytes = 4096;
 
 constexpr const char* kRootPath = "/org/a11y/atspi/accessible/root";
 constexpr const char* kAccessible = "org.a11y.atspi.Accessible";
-constexpr std::array<const char*, 2> kReadPrograms = {"caja", "pcmanfm-qt"};
+// The file managers whose path bar or location entry is read, by their programs' file names
+// (once the desktop's entries say the program is a file manager). Nautilus tells its folders
+// over D-Bus; Dolphin shows them here only with a screen reader on, and in its title.
+constexpr std::array<const char*, 4> kReadPrograms = {"caja", "nemo", "pcmanfm-qt", "thunar"};
 
 // Lists, tables, views, tabs and menus hold the files and commands, never the location: not
 // read. Layered pane, list, menu, menu bar, page tab list, popup menu, scroll pane, status bar,
@@ -102,15 +105,15 @@ public:
             Call(ref, "org.a11y.atspi.Text", "GetText", g_variant_new("(ii)", 0, -1), "(s)");
         return AccessibleString(reply.get(), kMaxTextBytes);
     }
-    bool Checked(const AccessibleRef& ref) {
+    bool HasState(const AccessibleRef& ref, unsigned state) {
         glib::Variant reply = Call(ref, kAccessible, "GetState", nullptr, "(au)");
-        return AccessibleHasState(reply.get(), atspi::kStateChecked);
+        return AccessibleHasState(reply.get(), state);
     }
-    std::int32_t Left(const AccessibleRef& ref) {
+    std::optional<std::int32_t> Left(const AccessibleRef& ref) {
         // Screen coordinates: every toolkit answers them, and siblings share one window.
         glib::Variant reply =
             Call(ref, "org.a11y.atspi.Component", "GetExtents", g_variant_new("(u)", 0u), "((iiii))");
-        return AccessibleLeft(reply.get()).value_or(0);
+        return AccessibleLeft(reply.get());
     }
 
 private:
@@ -130,12 +133,12 @@ void ReadWidgets(ObjectReader& reader, const AccessibleRef& node, int depth, Fol
         if (!role || HoldsNoLocation(*role)) continue;
         if (*role == atspi::kRoleText || *role == atspi::kRoleEntry) {
             if (auto text = reader.Text(child); text && text->starts_with('/')) {
-                widgets.entries.push_back(std::move(*text));
+                widgets.entries.push_back({std::move(*text), reader.HasState(child, atspi::kStateFocused)});
             }
         } else if (*role == atspi::kRoleToggleButton || *role == atspi::kRoleCheckBox) {
             PathButton button;
             button.name = reader.Name(child);
-            button.checked = reader.Checked(child);
+            button.checked = reader.HasState(child, atspi::kStateChecked);
             button.left = reader.Left(child);
             bar.push_back(std::move(button));
         } else if (depth < kMaxDepth) {
@@ -193,14 +196,17 @@ bool QtProgramsAnswer(GDBusConnection* session) {
 
 }  // namespace
 
-AccessibleFolderWindows::AccessibleFolderWindows(std::string sessionBusAddress)
-    : m_session(std::move(sessionBusAddress), kConnectTimeoutMs) {}
+AccessibleFolderWindows::AccessibleFolderWindows(std::string sessionBusAddress,
+                                                 DesktopEntryBrowsers::Folders entries)
+    : m_session(std::move(sessionBusAddress), kConnectTimeoutMs),
+      m_fileManagers(std::move(entries), DesktopEntryBrowsers::FileManagers()) {}
 
 AccessibleFolderWindows::~AccessibleFolderWindows() = default;
 
 bool AccessibleFolderWindows::IsReadProgram(const std::string& executable) {
     const std::string name = BaseName(executable);
-    return std::find(kReadPrograms.begin(), kReadPrograms.end(), name) != kReadPrograms.end();
+    return std::find(kReadPrograms.begin(), kReadPrograms.end(), name) != kReadPrograms.end() &&
+           m_fileManagers.IsBrowser(executable);
 }
 
 bool AccessibleFolderWindows::IsFileManagerProgram(const std::string& executable) {

@@ -7,19 +7,22 @@
 
 #include "desktop/shell_windows.h"
 #include "platform/linux/glib/bus_connection.h"
+#include "platform/linux/icons/desktop_entry_browsers.h"
 
 namespace tk {
 
-// Folder windows of the file managers whose titles name only the folder and that publish no
-// list of their windows (Caja, PCManFM-Qt): the folder their path bar or location entry shows
-// to assistive technologies over the accessibility bus. Works on X11 and Wayland alike. GTK
-// programs answer there as they are; Qt programs only while a screen reader is on or their
-// session asks for it, which the hint tells the user. Never starts the accessibility bus and
-// never turns it on: a desktop where nobody uses it simply has no such windows.
+// Folder windows of the file managers that publish no list of their windows (Caja, Nemo,
+// Thunar, PCManFM-Qt): the folder their path bar or location entry shows to assistive
+// technologies over the accessibility bus, whatever their titles say. Works on X11 and Wayland
+// alike. GTK programs answer there as they are; Qt programs only while a screen reader is on or
+// their session asks for it, which the hint tells the user. Never starts the accessibility bus
+// and never turns it on: a desktop where nobody uses it simply has no such windows.
 class AccessibleFolderWindows final : public ShellWindows {
 public:
-    // `sessionBusAddress` empty: the user's session bus.
-    explicit AccessibleFolderWindows(std::string sessionBusAddress = {});
+    // `sessionBusAddress` empty: the user's session bus; `entries`: where the desktop entries
+    // that say which programs are file managers are read.
+    explicit AccessibleFolderWindows(std::string sessionBusAddress = {},
+                                     DesktopEntryBrowsers::Folders entries = {});
     ~AccessibleFolderWindows() override;
     AccessibleFolderWindows(const AccessibleFolderWindows&) = delete;
     AccessibleFolderWindows& operator=(const AccessibleFolderWindows&) = delete;
@@ -30,8 +33,9 @@ public:
     bool IsFileManagerProgram(const std::string& executable) override;
     std::string SettingsHint() override;
 
-    // Whether an executable is one of the file managers read this way.
-    static bool IsReadProgram(const std::string& executable);
+    // Whether an executable (a real path) is one of the file managers read this way: the
+    // program of a file manager's desktop entry, never a file of that name elsewhere.
+    bool IsReadProgram(const std::string& executable);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -42,6 +46,7 @@ private:
                                                          Clock::time_point deadline);
 
     glib::OwnBusConnection m_session;
+    DesktopEntryBrowsers m_fileManagers;
     std::string m_a11yAddress;
     std::unique_ptr<glib::OwnBusConnection> m_a11y;
     // Connection -> executable ("" for any other program); connection names are never reused

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include <gio/gio.h>
@@ -34,21 +35,66 @@ std::optional<std::string> AbsolutePath(std::string_view text) {
     return std::string(text);
 }
 
-std::optional<std::string> PathOfBar(std::vector<PathButton> bar) {
+// Whether the title names the folder called `name`: alone, or before the program's name
+// ("name - Thunar").
+bool TitleNames(std::string_view title, std::string_view name) {
+    if (name.empty() || !title.starts_with(name)) return false;
+    const std::string_view rest = title.substr(name.size());
+    return rest.empty() || rest.starts_with(" - ") || rest.starts_with(" \xE2\x80\x94 ");
+}
+
+bool IsRootButton(const PathButton& button) { return button.name.empty() || button.name == "/"; }
+
+// The bar's buttons from one end to the other: by their places when all have one; else in tree
+// order (GTK keeps the buttons scrolled out of sight there, in line), unless the placed ones
+// say otherwise.
+bool PutInLine(std::vector<PathButton>& bar) {
+    if (std::all_of(bar.begin(), bar.end(), [](const PathButton& b) { return b.left.has_value(); })) {
+        std::stable_sort(bar.begin(), bar.end(),
+                         [](const PathButton& a, const PathButton& b) { return *a.left < *b.left; });
+        return true;
+    }
+    std::optional<std::int32_t> previous;
+    int direction = 0;
+    for (const PathButton& button : bar) {
+        if (!button.left) continue;
+        if (previous && *button.left != *previous) {
+            const int step = *button.left > *previous ? 1 : -1;
+            if (direction != 0 && step != direction) return false;
+            direction = step;
+        }
+        previous = button.left;
+    }
+    return true;
+}
+
+struct BarReading {
+    std::string path;
+    std::string checkedName;  // "/" for the root
+    bool lone = false;        // one nameless button: the root, or any icon toggle
+};
+
+std::optional<BarReading> ReadBar(std::vector<PathButton> bar) {
     if (std::count_if(bar.begin(), bar.end(), [](const PathButton& b) { return b.checked; }) != 1)
         return std::nullopt;
-    std::stable_sort(bar.begin(), bar.end(),
-                     [](const PathButton& a, const PathButton& b) { return a.left < b.left; });
-    // A right-to-left desktop lays the root out last.
-    if (bar.front().name != "/" && bar.back().name == "/") std::reverse(bar.begin(), bar.end());
-    if (bar.front().name != "/") return std::nullopt;
-    std::string path = "/";
-    for (std::size_t i = 1; i < bar.size() && !bar[i - 1].checked; ++i) {
+    if (!PutInLine(bar)) return std::nullopt;
+    // A right-to-left desktop lays the root out last; tree order may hold it last too.
+    if (!IsRootButton(bar.front()) && IsRootButton(bar.back())) std::reverse(bar.begin(), bar.end());
+    if (!IsRootButton(bar.front())) return std::nullopt;
+    // A row of icon toggles (views, side panes) has nameless buttons past the first.
+    for (std::size_t i = 1; i < bar.size(); ++i) {
         if (!IsNameOfFolder(bar[i].name)) return std::nullopt;
-        if (path.size() > 1) path += '/';
-        path += bar[i].name;
     }
-    return path;
+    BarReading reading;
+    reading.path = "/";
+    reading.checkedName = "/";
+    reading.lone = bar.size() == 1 && bar.front().name.empty();
+    for (std::size_t i = 1; i < bar.size() && !bar[i - 1].checked; ++i) {
+        if (reading.path.size() > 1) reading.path += '/';
+        reading.path += bar[i].name;
+        reading.checkedName = bar[i].name;
+    }
+    return reading;
 }
 
 }  // namespace
@@ -91,6 +137,7 @@ std::optional<std::int32_t> AccessibleLeft(GVariant* reply) {
     if (!Is(reply, "((iiii))")) return std::nullopt;
     gint32 x = 0, y = 0, width = 0, height = 0;
     g_variant_get(reply, "((iiii))", &x, &y, &width, &height);
+    if (x == std::numeric_limits<gint32>::min()) return std::nullopt;
     return x;
 }
 
@@ -119,24 +166,34 @@ std::optional<std::string> AccessibleString(GVariant* reply, std::size_t maxByte
 
 std::optional<std::string> FolderShown(const FolderWidgets& widgets) {
     std::vector<std::string> checkedNames;
+    std::vector<BarReading> readings;
     for (const auto& bar : widgets.pathBars) {
         for (const PathButton& b : bar) {
             if (b.checked) checkedNames.push_back(b.name);
         }
+        if (auto reading = ReadBar(bar)) readings.push_back(std::move(*reading));
     }
-    for (const std::string& text : widgets.entries) {
-        const auto path = AbsolutePath(text);
+    for (const LocationEntry& entry : widgets.entries) {
+        const auto path = AbsolutePath(entry.text);
         if (!path) continue;
         const std::string_view name = LastName(*path);
-        if (name == widgets.title ||
+        if (TitleNames(widgets.title, name) ||
             std::find(checkedNames.begin(), checkedNames.end(), name) != checkedNames.end()) {
             return path;
         }
     }
-    for (const auto& bar : widgets.pathBars) {
-        if (bar.empty()) continue;
-        if (auto path = PathOfBar(bar)) return path;
+    for (const BarReading& reading : readings) {
+        if (TitleNames(widgets.title, reading.checkedName)) return reading.path;
     }
+    for (const BarReading& reading : readings) {
+        if (!reading.lone) return reading.path;
+    }
+    // Nobody types into an entry without the focus. Titles that name no folder (the root's
+    // "File System", home's "Home") leave only this.
+    for (const LocationEntry& entry : widgets.entries) {
+        if (auto path = AbsolutePath(entry.text); path && !entry.focused) return path;
+    }
+    if (!readings.empty()) return readings.front().path;
     return std::nullopt;
 }
 

@@ -69,27 +69,15 @@ ShellWindowsResult FileManagerTitleWindows::List() {
 }
 
 std::string FileManagerTitleWindows::SettingsHint() {
-    // Each file manager whose windows can name their folder only when the user asks it to.
-    std::vector<std::string> steps;
-    const std::string config = xdg::ConfigHome();
-    if (glib::ProgramInstalled("dolphin") &&
-        !KdeConfigFlag(ReadConfig(config + "/dolphinrc"), "General", "ShowFullPathInTitlebar").value_or(false)) {
-        steps.push_back("Dolphin：设置 → 配置 Dolphin → 界面 → 在标题栏显示完整路径");
+    // Dolphin is the one whose windows can name their folder only when the user asks it to:
+    // the others' folders are read from their widgets as well.
+    if (!glib::ProgramInstalled("dolphin") ||
+        KdeConfigFlag(ReadConfig(xdg::ConfigHome() + "/dolphinrc"), "General", "ShowFullPathInTitlebar")
+            .value_or(false)) {
+        return {};
     }
-    if (glib::ProgramInstalled("nemo") &&
-        !glib::SettingsFlag("org.nemo.preferences", "show-full-path-titles").value_or(true)) {
-        steps.push_back("Nemo：编辑 → 首选项 → 显示 → 在标题栏和标签栏显示完整路径");
-    }
-    if (glib::ProgramInstalled("thunar") &&
-        !XfconfChannelFlag(ReadConfig(config + "/xfce4/xfconf/xfce-perchannel-xml/thunar.xml"),
-                           "misc-full-path-in-window-title")
-             .value_or(false)) {
-        steps.push_back("Thunar：编辑 → 首选项 → 显示 → 在窗口标题中显示完整路径");
-    }
-    if (steps.empty()) return {};
-    std::string hint = "要记录文件管理器窗口里的文件夹，请让它在标题栏显示完整路径：";
-    for (std::size_t i = 0; i < steps.size(); ++i) hint += (i == 0 ? "" : "；") + steps[i];
-    return hint + "。";
+    return "要记录 Dolphin 窗口里的文件夹，请让它在标题栏显示完整路径：设置 → 配置 Dolphin → 界面 → "
+           "在标题栏显示完整路径。";
 }
 
 }  // namespace tk

@@ -9,10 +9,10 @@
 
 namespace tk {
 
-// Folder windows of the file managers that publish no list of them (Dolphin, Nemo, Thunar and
-// others): the folder each window's title names, when the user has it show the full path.
-// A file manager is known by what the desktop's entries say; its windows are its folders and
-// it is never recorded as a program, whether its titles say anything or not.
+// Folder windows of the file managers that publish no list of them (Dolphin, and Nemo and
+// Thunar besides their widgets): the folder each window's title names, when the user has it
+// show the full path. A file manager is known by what the desktop's entries say; its windows
+// are its folders and it is never recorded as a program, whether its titles say anything or not.
 class FileManagerTitleWindows final : public ShellWindows {
 public:
     // The windows come from `windows` (the X server's, and on Wayland the compositor's too);
