@@ -221,6 +221,13 @@ private:
         const WId id = m_window->internalWinId();
         if (id == 0 || id == m_sentWindow) return;
         m_sentWindow = id;
+        // The program checks the window's owner on the X server at once: the window and its
+        // properties, still in this connection's buffer, must be there first. A round trip
+        // waits until the server has dealt with every request before it.
+        if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+            xcb_connection_t* connection = x11->connection();
+            std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        }
         Send(WindowEvent{static_cast<std::uint64_t>(id)});
     }
 
