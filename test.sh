@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}"
+scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}" \
+    "${CHROOT_PACKAGES[@]}"
 scripts/ensure-packages.sh --with-recommends "${DESKTOP_PACKAGES_WITH_RECOMMENDS[@]}"
 
 export LANG=C.UTF-8

@@ -22,6 +22,9 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 lo
                   googletest cmake ninja-build xvfb trayer xdotool x11-utils python3
                   fonts-wqy-microhei imagemagick wixl)
 
+# What makes the chroots of the other releases (scripts/chroot.sh).
+CHROOT_PACKAGES=(mmdebstrap)
+
 # The release these lists are for: this machine's, or the chroot's that scripts/chroot.sh names.
 TK_RELEASE=${TK_RELEASE:-$( . /etc/os-release && echo "${VERSION_CODENAME:-unknown}")}
 
