@@ -16,7 +16,9 @@ RELEASES=${TK_RELEASES-trixie sid}
 mkdir -p build-logs
 declare -A making=()
 for release in $RELEASES; do
-    scripts/chroot.sh make "$release" >"build-logs/chroot-$release.log" 2>&1 &
+    (start=$SECONDS
+     scripts/chroot.sh make "$release"
+     echo "== chroot $release: ready after $((SECONDS - start)) s") >"build-logs/chroot-$release.log" 2>&1 &
     making[$release]=$!
 done
 
@@ -52,7 +54,8 @@ for release in $RELEASES; do
         echo "the $release chroot could not be made (build-logs/chroot-$release.log)" >&2
         exit 1
     fi
+    tail -1 "build-logs/chroot-$release.log"
     scripts/test-release.sh "$release"
 done
 
-echo "All tests passed."
+echo "All tests passed ($((SECONDS / 60)) min)."
