@@ -110,16 +110,12 @@ class GnomeDesktop(Desktop):
             wait_for(lambda: self.enable(uuid), timeout=SHELL_WAIT, what="extension " + uuid,
                      detail=lambda: self.extension_info(uuid) + self.log("gnome-shell")[-3000:])
         x11 = wait_for(lambda: self.read_json("x11.json"), what="the probe's word on XWayland")
-        self.assertion(x11["display"], "the shell offers no X11 display to its clients")
+        if not x11["display"]:
+            raise AssertionError("the shell offers no X11 display to its clients")
         self.env["DISPLAY"] = x11["display"]
         if x11["xauthority"]:
             self.env["XAUTHORITY"] = x11["xauthority"]
         return self
-
-    @staticmethod
-    def assertion(value, message):
-        if not value:
-            raise AssertionError(message)
 
     def gdbus(self, *args):
         return subprocess.run(["gdbus", "call", "--session"] + list(args), env=self.env,

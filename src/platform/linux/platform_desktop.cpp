@@ -2,6 +2,7 @@
 
 #include "platform/linux/autorun/xdg_autostart_store.h"
 #include "platform/linux/glib/glib_log.h"
+#include "platform/linux/icons/desktop_entry_browsers.h"
 #include "platform/linux/icons/desktop_entry_icons.h"
 #include "platform/linux/merged_shell_windows.h"
 #include "platform/linux/merged_window_system.h"
@@ -31,9 +32,10 @@ PlatformDesktop CreatePlatformDesktop(Diagnostics& diagnostics) {
     desktop.windows = std::move(session.windows);
     // Folder windows first, then the pages of running browsers.
     auto shellWindows = std::make_unique<MergedShellWindows>();
+    const auto fileManagers = DesktopEntryBrowsers::FileManagerIndex();
     shellWindows->Add(std::make_unique<FileManagerShellWindows>())
-        .Add(std::make_unique<FileManagerTitleWindows>(std::move(session.titled)))
-        .Add(std::make_unique<AccessibleFolderWindows>())
+        .Add(std::make_unique<FileManagerTitleWindows>(std::move(session.titled), fileManagers))
+        .Add(std::make_unique<AccessibleFolderWindows>(std::string(), fileManagers))
         .Add(std::make_unique<BrowserSessionShellWindows>());
     desktop.shellWindows = std::move(shellWindows);
     desktop.shell = std::make_unique<LinuxShell>(diagnostics);

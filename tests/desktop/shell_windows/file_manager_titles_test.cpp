@@ -110,7 +110,8 @@ TEST(FileManagerTitles, WindowsOfFileManagersNameTheirFoldersWhoeverListsThem) {
         {path, 0, ""},                           // no program known
     }};
     FileManagerTitleWindows windows(std::make_unique<FakeTitledWindows>(std::move(listed)),
-                                    {{(root / "data").string()}, {(root / "config").string()}});
+                                    DesktopEntryBrowsers::FileManagerIndex(
+                                        {{(root / "data").string()}, {(root / "config").string()}}));
     const ShellWindowsResult result = windows.List();
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, "the X connection broke");
@@ -161,8 +162,9 @@ protected:
         fs::permissions(path, fs::perms::owner_all);
         return path.string();
     }
-    DesktopEntryBrowsers::Folders Entries() const {
-        return {{(m_root / "data").string()}, {(m_root / "config").string()}};
+    std::shared_ptr<DesktopEntryBrowsers> Entries() const {
+        return DesktopEntryBrowsers::FileManagerIndex(
+            {{(m_root / "data").string()}, {(m_root / "config").string()}});
     }
 
     fs::path m_root;

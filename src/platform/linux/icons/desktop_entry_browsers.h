@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -35,6 +36,11 @@ public:
     static Kind FileManagers() { return {"FileManager", {"inode/directory"}, true, false, false}; }
 
     explicit DesktopEntryBrowsers(Folders folders = {}, Kind kind = WebBrowsers());
+    // One index of the file managers for every reader of their windows: each index reads
+    // every desktop entry, so the readers share it rather than build one each.
+    static std::shared_ptr<DesktopEntryBrowsers> FileManagerIndex(Folders folders = {}) {
+        return std::make_shared<DesktopEntryBrowsers>(std::move(folders), FileManagers());
+    }
 
     // Whether the program at `executable` (a real path, as /proc gives it, or the path of the
     // desktop entry that starts it) is a browser's.

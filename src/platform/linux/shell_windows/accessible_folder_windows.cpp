@@ -197,20 +197,16 @@ bool QtProgramsAnswer(GDBusConnection* session) {
 }  // namespace
 
 AccessibleFolderWindows::AccessibleFolderWindows(std::string sessionBusAddress,
-                                                 DesktopEntryBrowsers::Folders entries)
+                                                 std::shared_ptr<DesktopEntryBrowsers> fileManagers)
     : m_session(std::move(sessionBusAddress), kConnectTimeoutMs),
-      m_fileManagers(std::move(entries), DesktopEntryBrowsers::FileManagers()) {}
+      m_fileManagers(fileManagers ? std::move(fileManagers) : DesktopEntryBrowsers::FileManagerIndex()) {}
 
 AccessibleFolderWindows::~AccessibleFolderWindows() = default;
 
-bool AccessibleFolderWindows::IsReadProgram(const std::string& executable) {
+bool AccessibleFolderWindows::IsFileManagerProgram(const std::string& executable) {
     const std::string name = BaseName(executable);
     return std::find(kReadPrograms.begin(), kReadPrograms.end(), name) != kReadPrograms.end() &&
-           m_fileManagers.IsBrowser(executable);
-}
-
-bool AccessibleFolderWindows::IsFileManagerProgram(const std::string& executable) {
-    return IsReadProgram(executable);
+           m_fileManagers->IsBrowser(executable);
 }
 
 GDBusConnection* AccessibleFolderWindows::AccessibilityBus(std::string& error) {
@@ -265,7 +261,7 @@ std::map<std::string, std::string> AccessibleFolderWindows::FileManagersOnBus(
             guint32 processId = 0;
             if (pid) g_variant_get(pid.get(), "(u)", &processId);
             const std::string exe = ExecutableOf(processId);
-            known = m_executables.emplace(name, IsReadProgram(exe) ? exe : std::string()).first;
+            known = m_executables.emplace(name, IsFileManagerProgram(exe) ? exe : std::string()).first;
         }
         if (!known->second.empty()) found.emplace(name, known->second);
     }

@@ -19,10 +19,10 @@ namespace tk {
 // and never turns it on: a desktop where nobody uses it simply has no such windows.
 class AccessibleFolderWindows final : public ShellWindows {
 public:
-    // `sessionBusAddress` empty: the user's session bus; `entries`: where the desktop entries
-    // that say which programs are file managers are read.
+    // `sessionBusAddress` empty: the user's session bus; `fileManagers`: the index of file
+    // managers shared with the other readers of their windows; null: one of its own.
     explicit AccessibleFolderWindows(std::string sessionBusAddress = {},
-                                     DesktopEntryBrowsers::Folders entries = {});
+                                     std::shared_ptr<DesktopEntryBrowsers> fileManagers = nullptr);
     ~AccessibleFolderWindows() override;
     AccessibleFolderWindows(const AccessibleFolderWindows&) = delete;
     AccessibleFolderWindows& operator=(const AccessibleFolderWindows&) = delete;
@@ -30,12 +30,10 @@ public:
     // No accessibility bus or no such file manager on it: ok with no windows. A file manager
     // that does not answer in time: not ok, and left alone for a while.
     ShellWindowsResult List() override;
-    bool IsFileManagerProgram(const std::string& executable) override;
-    std::string SettingsHint() override;
-
     // Whether an executable (a real path) is one of the file managers read this way: the
     // program of a file manager's desktop entry, never a file of that name elsewhere.
-    bool IsReadProgram(const std::string& executable);
+    bool IsFileManagerProgram(const std::string& executable) override;
+    std::string SettingsHint() override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -46,7 +44,7 @@ private:
                                                          Clock::time_point deadline);
 
     glib::OwnBusConnection m_session;
-    DesktopEntryBrowsers m_fileManagers;
+    std::shared_ptr<DesktopEntryBrowsers> m_fileManagers;
     std::string m_a11yAddress;
     std::unique_ptr<glib::OwnBusConnection> m_a11y;
     // Connection -> executable ("" for any other program); connection names are never reused

@@ -38,12 +38,12 @@ std::string ReadConfig(const std::string& path) {
 }  // namespace
 
 FileManagerTitleWindows::FileManagerTitleWindows(std::unique_ptr<TitledWindowLister> windows,
-                                                 DesktopEntryBrowsers::Folders folders)
+                                                 std::shared_ptr<DesktopEntryBrowsers> fileManagers)
     : m_windows(std::move(windows)),
-      m_fileManagers(std::move(folders), DesktopEntryBrowsers::FileManagers()) {}
+      m_fileManagers(fileManagers ? std::move(fileManagers) : DesktopEntryBrowsers::FileManagerIndex()) {}
 
 bool FileManagerTitleWindows::IsFileManagerProgram(const std::string& executable) {
-    return m_fileManagers.IsBrowser(executable);
+    return m_fileManagers->IsBrowser(executable);
 }
 
 ShellWindowsResult FileManagerTitleWindows::List() {
@@ -53,7 +53,7 @@ ShellWindowsResult FileManagerTitleWindows::List() {
     const std::string home = xdg::HomeDir();
     for (const TitledWindow& window : listed.windows) {
         std::string exe = window.pid > 0 ? ExecutableOf(window.pid) : window.executable;
-        if (exe.empty() || !m_fileManagers.IsBrowser(exe)) continue;
+        if (exe.empty() || !m_fileManagers->IsBrowser(exe)) continue;
         result.programs.push_back(std::move(exe));
         for (const std::string& folder : FolderCandidatesInTitle(window.title, home)) {
             if (!IsFolder(folder)) continue;

@@ -16,9 +16,10 @@ namespace tk {
 class FileManagerTitleWindows final : public ShellWindows {
 public:
     // The windows come from `windows` (the X server's, and on Wayland the compositor's too);
-    // null: none, only the file managers' programs are known.
+    // null: none, only the file managers' programs are known. `fileManagers`: the index shared
+    // with the other readers of file managers' windows; null: one of its own.
     explicit FileManagerTitleWindows(std::unique_ptr<TitledWindowLister> windows,
-                                     DesktopEntryBrowsers::Folders folders = {});
+                                     std::shared_ptr<DesktopEntryBrowsers> fileManagers = nullptr);
 
     ShellWindowsResult List() override;
     bool IsFileManagerProgram(const std::string& executable) override;
@@ -26,7 +27,7 @@ public:
 
 private:
     std::unique_ptr<TitledWindowLister> m_windows;
-    DesktopEntryBrowsers m_fileManagers;
+    std::shared_ptr<DesktopEntryBrowsers> m_fileManagers;
 };
 
 }  // namespace tk
