@@ -92,7 +92,7 @@ Result Run(int entries, const fs::path& dir) {
         const int count = static_cast<int>(h.DocHistory().size());
         const int index = step == 0 ? 0 : step == 8 ? count - 1 : count * step / 8;
         const auto start = std::chrono::steady_clock::now();
-        h.records.DeleteSelectDocs(index);
+        h.records().DeleteSelectDocs(index);
         const double removed = Since(start);
         h.SaveSettings();  // what the writer gets handed
         held.push_back(Since(start));
@@ -110,7 +110,7 @@ Result Run(int entries, const fs::path& dir) {
     std::sort(held.begin(), held.end());
     result.worst = held.back();
     result.median = held[held.size() / 2];
-    result.rebuilds = h.trees.Rebuilds();
+    result.rebuilds = h.trees().Rebuilds();
     return result;
 }
 

@@ -182,7 +182,7 @@ double WholeSweep(tk::X11WindowSystem& system, int runs) {
             default: history.AddDoc("/opt/app" + n + "/bin/tool", "tool", true, false); break;
         }
     }
-    tk::Sweep sweep(history.records, files, system, shell, tk::StderrDiagnostics());
+    tk::Sweep sweep(history.records(), files, system, shell, tk::StderrDiagnostics());
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const auto start = Clock::now();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/path_probe.h"
+#include "base/timer.h"
 #include "controller/controller_deps.h"
 #include "controller/doc_picker.h"
 #include "desktop/search_result.h"
@@ -15,7 +15,6 @@
 #include "controller/slide.h"
 #include "controller/start_docs_form.h"
 #include "controller/sweep_runner.h"
-#include "controller/timer_factory.h"
 #include "controller/web_strip_controller.h"
 #include "desktop/autorun.h"
 #include "desktop/file_icons.h"
@@ -25,9 +24,7 @@
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
 #include "detection/sweep.h"
-#include "history/category_trees.h"
-#include "history/doc_records.h"
-#include "history/history_file.h"
+#include "history/history.h"
 #include "history/settings.h"
 #include "launch/launcher.h"
 #include "startup/startup.h"
@@ -38,9 +35,8 @@ namespace tk {
 // Keys of the 全部 tree that do something.
 enum class TreeKey { Enter, Delete };
 
-// The window's rules, whichever window shows them: it owns the settings, the history (records,
-// trees, file), the sweep, the launcher, the picks, the start-up re-opening and the web strip's
-// schedule. A window gets what it draws (trees, pictures, settings, the start-up dialog's
+// The window's rules, whichever window shows them: it owns the settings, the history, the
+// sweep, the launcher, the picks, the start-up re-opening and the web strip's schedule. A window gets what it draws (trees, pictures, settings, the start-up dialog's
 // rows) and hands every user action here as an event; the controller speaks back through
 // MainView. A window builds itself, attaches, then calls FormCreate.
 class AppController : private StartDocsForm {
@@ -57,8 +53,8 @@ public:
 
     // ---- what the windows draw
     // The tree of a page of TVAllDocs (0 全部, 1 软件, 2 文件夹, 3 网页); none for the others.
-    CategoryTree* TreeOfPage(int page) { return m_trees.TreeOfPage(page); }
-    ImageList& Images() { return m_trees.Images(); }
+    CategoryTree* TreeOfPage(int page) { return m_history.Trees().TreeOfPage(page); }
+    ImageList& Images() { return m_history.Trees().Images(); }
     const Settings& CurrentSettings() const { return m_settings; }
     // Told after every change of the settings, whoever made it.
     void AddSettingsListener(std::function<void(const Settings&)> listener) {
@@ -67,7 +63,7 @@ public:
     StartDocsForm& StartDocs() { return *this; }
     const std::string& TrayMenuCaption() const { return m_slide.MenuCaption(); }
     // The history as recorded, for reading (tests, benchmarks and the start-up dialog's rows).
-    const DocRecords& Records() const { return m_records; }
+    const DocRecords& Records() const { return m_history.Records(); }
     const std::string& CurDocText() const { return m_picker.CurDocText(); }
     const Sweep& DocSweep() const { return m_sweep; }
 
@@ -93,8 +89,8 @@ public:
     void FormDestroy();
     // Waits for the save being written, at most kCloseSaveWait; false (said once on standard
     // error) when it is stuck, which leaves the file it would replace whole.
-    bool WaitForSave();
-    bool Destroyed() const { return m_destroyed; }
+    bool WaitForSave() { return m_history.WaitForSave(); }
+    bool Destroyed() const { return m_history.Closed(); }
 
     // ---- tray and slide
     void TrayIconClick();
@@ -172,29 +168,18 @@ private:
     void TimerCheckDocsTimer();
     void timerShowTimer();
     void timerHideTimer();
-    void TimerSaveTimer();
     void CbRefreshClick();
     void ShowStartDocDialog();
     // The settings become `next`: their rules run, the window shows them, a save follows.
     void ChangeSettings(const Settings& next);
-    void LoadHistory(std::vector<StoredDoc> docs);
-    // A change a save would write: the save comes a few seconds later, once per burst.
-    void ScheduleSave();
-    // The selection in 全部 becomes the start-up marks: only the program's last save does this.
-    void MarkSelectedDocs();
-    // Writes settings and records; `last`: the program's closing save.
-    void SaveNow(bool last);
-    void SaveFinished(const FileResult& result);
     void TellReadFailure();
-    // The answers the history load did not wait for.
-    void ApplyLateAnswers();
     // A removal: the rest reaches the disk at once, so a crash after it keeps it.
     void AfterRemoval();
     // Opens the newest record `wanted` takes, as a click in 全部 opens it; false: none.
     bool OpenNewestEntry(const std::function<bool(const TMyDoc&)>& wanted);
 
     // ---- StartDocsForm
-    std::vector<StartDocRow> Rows() const override { return StartDocRows(m_records); }
+    std::vector<StartDocRow> Rows() const override { return StartDocRows(m_history.Records()); }
     bool DialogShown() override;
     void NotQueryClick(bool checked) override;
     void BtnConfirmClick(const std::vector<bool>& rowSelected) override;
@@ -205,11 +190,8 @@ private:
     TimerFactory& m_timers;
     MainView* m_view = nullptr;
     Settings m_settings;
-    std::optional<Settings> m_savedSettings;  // as last written; none before creation
     std::vector<std::function<void(const Settings&)>> m_settingsListeners;
-    DocRecords m_records;
-    CategoryTrees m_trees;
-    HistoryFile m_file;
+    History m_history;
     Sweep m_sweep;
     SweepRunner m_sweeps;
     SlideController m_slide;
@@ -221,13 +203,10 @@ private:
     std::unique_ptr<Timer> m_timerFirstRun;
     std::unique_ptr<Timer> m_timerShow;
     std::unique_ptr<Timer> m_timerHide;
-    std::unique_ptr<Timer> m_timerSave;
-    std::unique_ptr<PathProbe> m_probe;  // the load's questions, while answers are still out
-    std::optional<std::vector<StoredDoc>> m_pendingDocs;  // read, not registered yet
+    bool m_created = false;
     bool m_afterFirstFrameDone = false;
-    bool m_destroyed = false;
-    bool m_saveStuck = false;
-    bool m_marking = false;  // the marks taken for the last save go out with it
+    // The start-up dialog's 不再跳出此提示框 as it stands: it lives as long as the program.
+    bool m_notQueryBox = false;
     int m_slideLeft = 0;     // where the running slide has put the window
     int m_slideTop = 0;
 };

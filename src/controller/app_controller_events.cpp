@@ -22,7 +22,7 @@ bool AppController::FormCloseQuery() {
 }
 
 bool AppController::CloseRequested() {
-    if (!m_destroyed && !FormCloseQuery()) return false;
+    if (!m_history.Closed() && !FormCloseQuery()) return false;
     m_view->EndProgram();
     return true;
 }
@@ -149,22 +149,21 @@ void AppController::TreeKeyDown(TreeKey key) {
 
 void AppController::MnDeleteSelectedClick() {
     EnsureHistory();
-    CategoryTree* tree = m_trees.TreeOfPage(m_settings.activePageIndex);
+    CategoryTree* tree = m_history.Trees().TreeOfPage(m_settings.activePageIndex);
     if (tree == nullptr || tree->Current() == nullptr) return;
-    m_records.DeleteSelectDocs(tree->Current()->Data().Index);
+    m_history.Remove(tree->Current()->Data().Index);
     AfterRemoval();
 }
 
 void AppController::BtnDeleteAllDocsClick() {
-    EnsureHistory();
-    m_records.DeleteAllDocs();
+    m_history.RemoveAll();
     AfterRemoval();
 }
 
 std::vector<SearchResult> AppController::SearchEntries(std::string_view query, std::size_t limit) {
     EnsureHistory();
     std::vector<SearchResult> results;
-    const auto& docs = m_records.DocHistory();
+    const auto& docs = m_history.Records().DocHistory();
     for (int i : SearchHistory(docs, m_deps.dialect, query, limit)) {
         const TMyDoc& doc = docs[static_cast<std::size_t>(i)];
         const int type = doc.DocType;
@@ -178,7 +177,7 @@ std::vector<SearchResult> AppController::SearchEntries(std::string_view query, s
 
 bool AppController::OpenNewestEntry(const std::function<bool(const TMyDoc&)>& wanted) {
     EnsureHistory();
-    const auto& docs = m_records.DocHistory();
+    const auto& docs = m_history.Records().DocHistory();
     for (std::size_t i = docs.size(); i-- > 0;) {
         if (!wanted(docs[i])) continue;
         ReportLaunch(DocPicker::OpenRecord(m_launcher, docs[i], m_deps.dialect));
@@ -201,7 +200,11 @@ bool AppController::OpenFoundEntry(const std::string& id) {
 bool AppController::DropFiles(const std::vector<std::string>& names) {
     EnsureHistory();
     try {
-        for (const std::string& name : names) m_records.AddDroppedDoc(name);
+        for (const std::string& name : names) {
+            // Each dropped name becomes the current text in turn, as a pick would make it.
+            m_picker.PickText(name);
+            m_history.Records().AddDroppedDoc(name);
+        }
     } catch (const std::exception& e) {
         m_deps.diagnostics.Warning("drop", e.what());
         return false;

@@ -1,6 +1,5 @@
-// The controller's saves: timed, after a removal, and the program's last one at its end.
+// The controller's end: the closing save, the session's end and what a failed read tells.
 #include "controller/app_controller.h"
-
 
 namespace tk {
 
@@ -20,93 +19,36 @@ std::string ReadFailureText(const std::string& path, const FileResult& failure) 
 
 }  // namespace
 
-// ---- the end -------------------------------------------------------------------------------
-
 void AppController::FormDestroy() {
-    if (m_destroyed) return;
-    EnsureHistory();  // never save a history that was not read yet
+    if (m_history.Closed()) return;
+    m_history.Load();  // never save a history that was not read yet
     // What a timed sweep still out has found is saved with the rest.
     if (m_view) m_sweeps.FinishOut(kCloseSweepWait);
-    SaveNow(true);
-    m_destroyed = true;
-    m_timerSave->SetEnabled(false);
-    // The program ends after this: whatever the writer holds reaches the disk first.
-    WaitForSave();
-}
-
-bool AppController::WaitForSave() {
-    if (m_deps.saveWriter == nullptr) return true;
-    if (m_saveStuck) return false;
-    if (m_deps.saveWriter->FlushFor(kCloseSaveWait)) return true;
-    m_saveStuck = true;
-    m_deps.diagnostics.Warning("saving",
-                               "历史文件 10 秒内没有写完，不再等待；磁盘上仍是上次保存的完整文件。"
-                               "The history was not written within 10 s (a hung disk?): not waiting "
-                               "any longer; the file on disk is still the last complete save.");
-    return false;
+    m_history.Close();
 }
 
 bool AppController::CommitData() {
-    SaveAndWait();
-    return FormCloseQuery();
+    if (m_view == nullptr) return true;
+    // Saved as the end would save it, in case the session ends the program unasked; a refused
+    // log-off hands the marks back, as if nothing had ended.
+    const std::vector<int> marked = m_history.SaveMarkedAndWait();
+    const bool yes = FormCloseQuery();
+    if (!yes) m_history.Unmark(marked);
+    return yes;
 }
 
 void AppController::SaveAndWait() {
     if (m_view == nullptr) return;
-    SaveNow(true);
-    WaitForSave();
-}
-
-// ---- saving --------------------------------------------------------------------------------
-
-void AppController::ScheduleSave() {
-    if (m_destroyed || m_marking || m_view == nullptr || m_file.WriteRefused()) return;
-    // Started once per burst: later changes ride along instead of pushing the save away.
-    m_timerSave->SetEnabled(true);
-}
-
-void AppController::TimerSaveTimer() {
-    m_timerSave->SetEnabled(false);
-    if (m_view != nullptr) SaveNow(false);
-}
-
-void AppController::MarkSelectedDocs() {
-    m_marking = true;
-    for (TreeNode* node : m_trees.TVDocs().SelectedNodes()) {
-        m_records.SetSelectedFlag(node->Data().Index, true);
-    }
-    m_marking = false;
-}
-
-void AppController::SaveNow(bool last) {
-    if (m_destroyed) return;
-    EnsureHistory();  // a history not read yet must not be written as empty
-    m_timerSave->SetEnabled(false);
-    try {
-        if (last) MarkSelectedDocs();
-        m_savedSettings = m_settings;
-        if (!m_file.Save(m_settings, m_records) && !m_file.WriteRefused()) {
-            m_deps.diagnostics.Warning("saving", m_file.LastError());
-            if (m_view) m_view->ShowHint("历史记录未能保存：" + m_file.LastError());
-        }
-    } catch (const std::exception& e) {
-        m_deps.diagnostics.Warning("saving", e.what());
-    }
-}
-
-void AppController::SaveFinished(const FileResult& result) {
-    if (m_view == nullptr || result.ok) return;
-    m_view->ShowHint("历史记录未能保存到“" + m_file.LoadPath() + "”：" + result.error);
+    m_history.SaveMarkedAndWait();
 }
 
 void AppController::TellReadFailure() {
-    const FileResult* failure = m_file.ReadFailure();
+    const FileResult* failure = m_history.File().ReadFailure();
     if (m_view == nullptr || failure == nullptr) return;
-    m_view->Inform(kAppTitle, ReadFailureText(m_file.LoadPath(), *failure));
+    m_view->Inform(kAppTitle, ReadFailureText(m_history.File().LoadPath(), *failure));
 }
 
 void AppController::AfterRemoval() {
-    SaveNow(false);
     // The sweep's countdown starts again after a removal.
     m_timerCheckDocs->SetEnabled(false);
     m_timerCheckDocs->SetEnabled(m_settings.refresh);

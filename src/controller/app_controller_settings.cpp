@@ -5,16 +5,6 @@
 
 namespace tk {
 
-namespace {
-
-// What the file stores of the settings: start at log-on is the desktop's to keep.
-bool SameStored(Settings a, const Settings& b) {
-    a.autoRun = b.autoRun;
-    return a == b;
-}
-
-}  // namespace
-
 void AppController::ChangeSettings(const Settings& next) {
     const Settings before = m_settings;
     if (next == before) return;
@@ -23,8 +13,7 @@ void AppController::ChangeSettings(const Settings& next) {
     m_timerCheckDocs->SetInterval(next.checkDocInterval);
     if (m_view) m_view->ShowSettings(m_settings);
     for (const auto& listener : m_settingsListeners) listener(m_settings);
-    // Nothing before creation is a change: loading is not one.
-    if (m_savedSettings && !SameStored(m_settings, *m_savedSettings)) ScheduleSave();
+    m_history.SetSettings(m_settings);
 }
 
 // The sweep timer runs exactly when the box is checked.
@@ -49,7 +38,7 @@ void AppController::TVAllDocsChange(int page) {
 }
 
 void AppController::WindowResized(int width, int height) {
-    if (!m_savedSettings) return;  // the size before creation is nobody's choice
+    if (!m_created) return;  // the size before creation is nobody's choice
     Settings next = m_settings;
     if (width > 0) next.width = width;
     if (height > 0) next.height = height;
@@ -76,25 +65,26 @@ void AppController::MnAutoRunClick(bool checked) {
 // ---- the start-up dialog -------------------------------------------------------------------
 
 bool AppController::DialogShown() {
-    const bool notQuery = m_settings.runSelectDoc;
-    NotQueryClick(notQuery);
-    return notQuery;
+    // The box follows 自动启动历史文档; its click handling runs only when that changes it.
+    if (m_settings.runSelectDoc != m_notQueryBox) NotQueryClick(m_settings.runSelectDoc);
+    return m_notQueryBox;
 }
 
 void AppController::NotQueryClick(bool checked) {
+    m_notQueryBox = checked;
     SettingsBoxClick(SettingsBox::QueryAutoRunDoc, checked);
 }
 
 void AppController::BtnConfirmClick(const std::vector<bool>& rowSelected) {
-    StoreStartSelection(m_records, rowSelected, false);
+    StoreStartSelection(m_history.Records(), rowSelected, false);
 }
 
 void AppController::SpeedButton2Click(const std::vector<bool>& rowSelected) {
-    StoreStartSelection(m_records, rowSelected, true);
+    StoreStartSelection(m_history.Records(), rowSelected, true);
 }
 
 void AppController::LbSelectDocDblClick(int row) {
-    if (const TMyDoc* doc = m_records.At(row)) ReportLaunch(m_launcher.OpenStoredDoc(doc->Location, doc->DocType));
+    if (const TMyDoc* doc = m_history.Records().At(row)) ReportLaunch(m_launcher.OpenStoredDoc(doc->Location, doc->DocType));
 }
 
 }  // namespace tk

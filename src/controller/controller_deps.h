@@ -50,13 +50,7 @@ struct ControllerDeps {
     int probeThreads = 0;
 };
 
-// How long the history load waits for those answers before it goes on without the late ones.
-inline constexpr std::chrono::milliseconds kProbeWait{300};
 // How long closing waits for the desktop's answer to its last sweep.
 inline constexpr std::chrono::milliseconds kCloseSweepWait{2000};
-// How long closing waits for the history's last save; a disk that hangs longer is let go.
-inline constexpr std::chrono::milliseconds kCloseSaveWait{10000};
-// How long after a change the history is saved: one save for a burst of changes.
-inline constexpr std::uint32_t kSaveDelayMs = 3000;
 
 }  // namespace tk

@@ -21,6 +21,9 @@ public:
     void SetClickOpens(bool value) { m_clickOpens = value; }
     // The text the last pick chose (CurDocText).
     const std::string& CurDocText() const { return m_pick.text; }
+    // A text that becomes the current one without a node, as a dropped name does: Enter and a
+    // double-click beside the rows open it as its text.
+    void PickText(std::string text) { m_pick = PickTarget{PickKind::Text, std::move(text), {}}; }
 
     // The picks that open something return the launcher's answer, for the caller to show.
     // `mayOpen` false: the click only expands or collapses the group; it picks, opens nothing.

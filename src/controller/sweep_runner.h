@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "base/worker_thread.h"
-#include "controller/timer_factory.h"
+#include "base/timer.h"
 #include "detection/sweep.h"
 
 namespace tk {

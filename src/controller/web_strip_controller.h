@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/diagnostics.h"
-#include "controller/timer_factory.h"
+#include "base/timer.h"
 #include "controller/web_strip_port.h"
 #include "webpanel/web_panel.h"
 

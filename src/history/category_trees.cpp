@@ -147,7 +147,10 @@ void CategoryTrees::RecordAdded(int n, bool newGroup, bool isExplicit, const Pat
         webGroup = FindNodeByText(m_tvDoc, name, true);
         folderGroup = FindNodeByText(m_tvPath, name, true);
     }
-    if (isExplicit) return;  // programs never get child nodes
+    if (isExplicit) {
+        if (type != kDocTypeProgram) ++m_namedFolders;
+        return;  // programs never get child nodes
+    }
     const std::string child = ChildText(doc);
     if (child.empty()) return;
     const int image = type == kDocTypeWebPage ? kImageWebPage : kImageFolder;
@@ -160,6 +163,7 @@ void CategoryTrees::RecordAdded(int n, bool newGroup, bool isExplicit, const Pat
 // record would have put it. What a fresh load would build otherwise (names shared across
 // kinds, nodes of the same text) is built again whole.
 bool CategoryTrees::RemoveNodesOf(int r) {
+    if (m_namedFolders > 0) return false;
     const TMyDoc& doc = *m_records.At(r);
     const std::string name = Trim(doc.Name);
     struct Found {
@@ -282,6 +286,7 @@ void CategoryTrees::RecordRemoved(int index) {
 
 void CategoryTrees::ClearTrees() {
     m_lastImageIndex = kLastBuiltInImage;
+    m_namedFolders = 0;
     m_tvDocs.Clear();
     m_tvApp.Clear();
     m_tvPath.Clear();

@@ -75,6 +75,9 @@ private:
     bool m_rebuildPending = false;
     std::unordered_map<std::string, bool> m_shownPrograms;  // for a rebuild: location -> found
     int m_rebuilds = 0;
+    // Records named as programs that turned out folders: they head nodes of their own, which a
+    // fresh load of the records (where they are folders) would not, so a removal rebuilds.
+    int m_namedFolders = 0;
 };
 
 }  // namespace tk

@@ -18,7 +18,7 @@ void DocRecords::RemoveListener(RecordsListener* listener) {
 }
 
 void DocRecords::NoteChange() {
-    if (m_quiet > 0) return;
+    if (m_loading > 0) return;
     ++m_changes;
     if (m_onChange) m_onChange();
 }
@@ -112,11 +112,11 @@ std::optional<int> DocRecords::AddDroppedDoc(std::string_view name) {
 }
 
 void DocRecords::LoadStored(std::vector<StoredDoc> docs, const PathAnswers* answers) {
-    ++m_quiet;
-    struct Loud {
-        int& quiet;
-        ~Loud() { --quiet; }
-    } loud{m_quiet};
+    ++m_loading;
+    struct LoadEnds {
+        int& loading;
+        ~LoadEnds() { --loading; }
+    } loadEnds{m_loading};
     // Make room once instead of growing the indexes step by step.
     const std::size_t expected = m_docs.size() + docs.size();
     m_docs.reserve(expected);

@@ -119,7 +119,7 @@ private:
     std::vector<std::string> m_filters;
     std::vector<RecordsListener*> m_listeners;
     std::uint64_t m_changes = 0;
-    int m_quiet = 0;  // >0 while the stored history loads: no change to report
+    int m_loading = 0;  // >0 while the stored history loads: no change to report
     std::function<void()> m_onChange;
 };
 

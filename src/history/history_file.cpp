@@ -59,7 +59,7 @@ void AppendRecord(std::string& out, const TMyDoc& doc) {
     out.push_back('\n');
 }
 
-std::string Expanded(const std::string& piece, int& key, std::string_view eol) {
+std::string PieceLines(const std::string& piece, int& key, std::string_view eol) {
     std::string out;
     out.reserve(piece.size() * 3);
     std::size_t pos = 0;
@@ -104,7 +104,7 @@ FileResult RunSave(SaveJob& job) {
         if (!sink(EncodeText("[" + std::string(kSectionDocs) + "]" + job.eol, job.encoding))) return false;
         int key = 0;
         for (const auto& piece : job.docs) {
-            const std::string text = Expanded(*piece, key, job.eol);
+            const std::string text = PieceLines(*piece, key, job.eol);
             const bool asIs = job.encoding == TextEncoding::Utf8 && IsValidUtf8(text);
             if (!(asIs ? sink(text) : sink(EncodeText(text, job.encoding)))) return false;
         }
@@ -293,7 +293,7 @@ void HistoryFile::BuildChunks(const DocRecords& records) {
     }
 }
 
-void HistoryFile::Warm(const DocRecords& records) {
+void HistoryFile::PrepareSave(const DocRecords& records) {
     if (m_ini) BuildChunks(records);
 }
 

@@ -40,7 +40,7 @@ public:
     static std::vector<std::string> ProgramPaths(const std::vector<StoredDoc>& docs);
     // The history section's text is built now, so no later save builds it all on the caller's
     // thread.
-    void Warm(const DocRecords& records);
+    void PrepareSave(const DocRecords& records);
 
     // Writes the settings and the records; false when the file could not be written (or, with
     // a save writer, could not be handed to it: its outcome then goes to the OnSaved callback).
@@ -49,6 +49,7 @@ public:
     void SetSaveWriter(JobRunner* writer) { m_writer = writer; }
     // Told the outcome of every write of the file, on the thread that wrote it.
     void SetOnSaved(std::function<void(const FileResult&)> onSaved) { m_onSaved = std::move(onSaved); }
+    const std::function<void(const FileResult&)>& OnSaved() const { return m_onSaved; }
 
     // The file was there but could not be read whole: this run never writes it.
     bool WriteRefused() const { return m_readFailure.has_value(); }

@@ -7,8 +7,7 @@
 #include "base/text.h"
 #include "controller/doc_picker.h"
 #include "desktop/platform_desktop.h"
-#include "history/doc_records.h"
-#include "history/history_file.h"
+#include "history/history.h"
 #include "launch/launcher.h"
 #include "search/history_search.h"
 
@@ -34,16 +33,15 @@ void Say(const std::string& text) {
 // there but cannot be read whole (said on standard error).
 std::optional<std::vector<TMyDoc>> ReadRecords(const SettingsLocation& location, const PathDialect& dialect,
                                                Diagnostics& diagnostics) {
-    HistoryFile file(location.loadPath, location.savePath);
-    LoadedHistory loaded = file.Load();
-    if (const FileResult* failure = file.ReadFailure()) {
+    History history({location.loadPath, location.savePath}, dialect, diagnostics);
+    history.Open();
+    if (const FileResult* failure = history.File().ReadFailure()) {
         Say("tarvokelmora: 无法读取历史文件 " + location.loadPath + "：" + failure->error +
             "。Cannot read the history file.\n");
         return std::nullopt;
     }
-    DocRecords records(dialect, diagnostics);
-    records.LoadStored(std::move(loaded.docs), nullptr);
-    return records.DocHistory();
+    history.Load();
+    return history.Records().DocHistory();
 }
 
 }  // namespace

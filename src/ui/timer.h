@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "controller/timer_factory.h"
+#include "base/timer.h"
 
 namespace tk {
 

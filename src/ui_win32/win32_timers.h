@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "base/diagnostics.h"
-#include "controller/timer_factory.h"
+#include "base/timer.h"
 
 namespace tk {
 

@@ -309,7 +309,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 7:
             case 8: {
                 const std::string text = MakeText(in);
-                indexed.core.records.AddDroppedDoc(text);
+                indexed.core.records().AddDroppedDoc(text);
                 linear.core.CurDocText = text;
                 linear.core.AddCurDoc();
                 break;

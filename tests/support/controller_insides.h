@@ -14,15 +14,16 @@ struct ControllerInsides {
     explicit ControllerInsides(AppController& controller) : c(controller) {}
     AppController& c;
 
-    DocRecords& Records() { return c.m_records; }
-    CategoryTrees& Trees() { return c.m_trees; }
+    History& TheHistory() { return c.m_history; }
+    DocRecords& Records() { return c.m_history.Records(); }
+    CategoryTrees& Trees() { return c.m_history.Trees(); }
     DocPicker& Picker() { return c.m_picker; }
     Launcher& DocLauncher() { return c.m_launcher; }
     Sweep& DocSweep() { return c.m_sweep; }
     const SlideController& Slide() const { return c.m_slide; }
     Timer& TimerCheckDocs() { return *c.m_timerCheckDocs; }
     Timer& TimerFirstRun() { return *c.m_timerFirstRun; }
-    Timer& TimerSave() { return *c.m_timerSave; }
+    bool SavePending() const { return c.m_history.SavePending(); }
 
     // The history by the names the tests have always used.
     const std::vector<TMyDoc>& DocHistory() { return Records().DocHistory(); }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "controller/main_view.h"
-#include "controller/timer_factory.h"
+#include "base/timer.h"
 #include "controller/web_strip_port.h"
 #include "desktop/autorun.h"
 

@@ -334,6 +334,11 @@ TEST_F(ControllerTest, TreesDropsAndRemovals) {
     ASSERT_EQ(controller->Records().DocHistory().size(), 3u);
     EXPECT_EQ(controller->Records().DocHistory()[2].Location, "file:///home/u/报告.txt");
     EXPECT_EQ(shell.calls, std::vector<std::string>{"MessageBeep()"});
+    // The last dropped name is the current text: Enter opens it, not an earlier pick.
+    EXPECT_EQ(controller->CurDocText(), "/home/u/报告.txt");
+    controller->TreeKeyDown(TreeKey::Enter);
+    ASSERT_EQ(shell.calls.size(), 2u);
+    EXPECT_NE(shell.calls[1].find("/home/u/报告.txt"), std::string::npos) << shell.calls[1];
 
     // 软件 opens at the first click and has no double-click; the others pick, then open.
     shell.calls.clear();
@@ -463,10 +468,19 @@ TEST_F(ControllerTest, TheSessionsCommitSavesBeforeTheQuestion) {
     Start();
     controller->AfterFirstFrame();
     ASSERT_TRUE(controller->DropFiles({"/home/u/a.txt"}));
+    CategoryTree& all = *controller->TreeOfPage(0);
+    all.SetSelected(all.Top(0), true);
     view.answers = {false};
     EXPECT_FALSE(controller->CommitData());  // "no": the log-off is refused, the data is safe
     EXPECT_NE(ReadIni().find("file:///home/u/a.txt"), std::string::npos);
     EXPECT_EQ(view.messages, std::vector<std::string>{"要退出系统吗?"});
+    // Refused, nothing ended: the selection is no mark, and the next change is saved in time.
+    EXPECT_EQ(controller->Records().DocHistory()[0].Selected, 0);
+    timers["TimerSave"].enabled = false;
+    ASSERT_TRUE(controller->DropFiles({"/home/u/b.txt"}));
+    ASSERT_TRUE(timers["TimerSave"].enabled);
+    timers["TimerSave"].Fire();
+    EXPECT_NE(ReadIni().find("selected0=0"), std::string::npos) << ReadIni();
 }
 
 TEST_F(ControllerTest, AnUnreadableFileIsToldOnceAndNeverWritten) {
@@ -700,9 +714,22 @@ TEST_F(ControllerTest, TheFirstRunOpensMarkedEntriesOnlyWhenAsked) {
         EXPECT_EQ(shell.calls.size(), runSelected ? 1u : 0u);
         controller.reset();
     }
-    // The dialog's not-again box opens as 自动启动历史文档 stands, and the asking follows it.
+    // The dialog's not-again box opens as 自动启动历史文档 stands; the asking follows it only
+    // when that changes the box, which keeps its state between showings.
     WriteIni("[default]\nQueryAutoRunDoc=1\nRunSelectDoc=0\n");
     Start(false);
-    EXPECT_FALSE(controller->StartDocs().DialogShown());
-    EXPECT_FALSE(controller->CurrentSettings().queryAutoRunDoc);
+    StartDocsForm& dialog = controller->StartDocs();
+    struct Showing {
+        bool runSelectDoc, queryBefore;
+        bool box, queryAfter;
+    };
+    for (const Showing& s : {Showing{false, true, false, true}, Showing{false, false, false, false},
+                             Showing{true, false, true, true}, Showing{true, false, true, false},
+                             Showing{false, true, false, false}}) {
+        controller->SettingsBoxClick(SettingsBox::AutoRunDocs, s.runSelectDoc);
+        controller->SettingsBoxClick(SettingsBox::QueryAutoRunDoc, s.queryBefore);
+        EXPECT_EQ(dialog.DialogShown(), s.box);
+        EXPECT_EQ(controller->CurrentSettings().queryAutoRunDoc, s.queryAfter)
+            << s.runSelectDoc << s.queryBefore;
+    }
 }

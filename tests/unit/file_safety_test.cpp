@@ -83,8 +83,8 @@ TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
     // A folder in the file's place, and a file past the size limit (sparse: no disk spent).
     fs::create_directory(path);
     auto core = Open();
-    EXPECT_TRUE(core->file->WriteRefused());
-    EXPECT_EQ(core->file->ReadFailure()->problem, tk::FileProblem::NotRegular);
+    EXPECT_TRUE(core->file().WriteRefused());
+    EXPECT_EQ(core->file().ReadFailure()->problem, tk::FileProblem::NotRegular);
     core->AddDoc("http://h/a", "a", false, false);
     EXPECT_EQ(core->DocHistory().size(), 1u);  // recorded in memory all the same
     EXPECT_FALSE(core->SaveSettings());
@@ -95,7 +95,7 @@ TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
     Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
     fs::resize_file(path, tk::IniFile::kMaxFileBytes + 1);
     core = Open();
-    EXPECT_EQ(core->file->ReadFailure()->problem, tk::FileProblem::TooLarge);
+    EXPECT_EQ(core->file().ReadFailure()->problem, tk::FileProblem::TooLarge);
     core->AddDoc("http://h/b", "b", false, false);
     EXPECT_FALSE(core->SaveSettings());
     core->DeleteAllDocs();  // removals write at once: refused too
@@ -110,7 +110,7 @@ TEST_F(HistoryFile, WhatCannotBeReadWholeIsNeverWritten) {
 TEST_F(HistoryFile, APipeInThePlaceOfTheFileNeitherBlocksNorIsWritten) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     auto core = Open();  // would hang here if the open waited for a writer
-    EXPECT_EQ(core->file->ReadFailure()->problem, tk::FileProblem::NotRegular);
+    EXPECT_EQ(core->file().ReadFailure()->problem, tk::FileProblem::NotRegular);
     EXPECT_FALSE(core->SaveSettings());
     EXPECT_TRUE(fs::is_fifo(path));
 }
@@ -162,16 +162,16 @@ TEST_F(HistoryFile, TemporariesOfAKilledSaveGoAtTheNextStart) {
     // Without the history's lock another instance may be writing: nothing is touched.
     Open();
     for (const std::string& name : ours) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
-    auto core = std::make_unique<TestHistory>(dialect, files, icons);
-    core->SetSettingsPaths(path, path);
-    core->file->SetOwnsHistory(true);
-    core->LoadSettings();
+    tk::test::RecordedDiagnostics diagnostics;
+    tk::History owner({path, path, nullptr, 0, true}, dialect, files, icons, diagnostics, nullptr);
+    owner.Open();
+    owner.Load();
     for (const std::string& name : ours) EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
     for (const std::string& name : theirs) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
-    EXPECT_EQ(core->DocHistory().size(), 1u);
+    EXPECT_EQ(owner.Records().Count(), 1);
     // A save leaves nothing beside the file but the file and its copy.
-    core->AddDoc("http://h/b", "b", false, false);
-    ASSERT_TRUE(core->SaveSettings());
+    owner.Records().AddDoc("http://h/b", "b", false, false);
+    ASSERT_TRUE(owner.Save().ok);
     EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator())),
               theirs.size() + 1);
 }
@@ -211,7 +211,7 @@ TEST_F(HistoryFile, OneStrayByteLeavesAUtf8FileUtf8) {
     Spit(path, "[default]\nwidth=600\n" + foreign +
                    "[docs]\npath0=http://h/新闻\nname0=示例新闻\npath1=http://h/b\nname1=数据 目录\n");
     auto core = Open();
-    EXPECT_EQ(core->file->Encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(core->file().Encoding(), TextEncoding::Utf8);
     ASSERT_EQ(core->DocHistory().size(), 2u);
     EXPECT_EQ(core->DocHistory()[0].Title, "示例新闻");
     EXPECT_EQ(core->DocHistory()[1].Title, "数据 目录");
@@ -228,7 +228,7 @@ TEST_F(HistoryFile, AGbkFileStaysGbk) {
     const std::string news = "\xCA\xBE\xC0\xFD\xD0\xC2\xCE\xC5";
     Spit(path, "[docs]\r\npath0=http://h/a\r\nname0=" + news + "\r\n");
     auto core = Open();
-    EXPECT_EQ(core->file->Encoding(), TextEncoding::Gb18030);
+    EXPECT_EQ(core->file().Encoding(), TextEncoding::Gb18030);
     ASSERT_EQ(core->DocHistory().size(), 1u);
     EXPECT_EQ(core->DocHistory()[0].Title, "示例新闻");
     core->AddDoc("http://h/b", "数据", false, false);
@@ -410,9 +410,9 @@ TEST_F(HistoryFile, SavesThatRebuildOnlyWhatChangedWriteWhatAFreshSaveWould) {
         core->AddDoc("http://h" + std::to_string(i % 7) + "/p" + std::to_string(i), "t", false, false);
     }
     ASSERT_TRUE(core->SaveSettings());
-    core->records.SetSelectedFlag(5, true);
+    core->records().SetSelectedFlag(5, true);
     ASSERT_TRUE(core->SaveSettings());
-    EXPECT_NE(Slurp(path).find("selected5=1" + core->file->LineEnding()), std::string::npos);
+    EXPECT_NE(Slurp(path).find("selected5=1" + core->file().LineEnding()), std::string::npos);
     core->DeleteSelectDocs(3);  // every later key moves down by one
     core->AddDoc("http://h9/last", "t", false, false);
     ASSERT_TRUE(core->SaveSettings());

@@ -133,7 +133,7 @@ TEST_F(PosixLaunch, PicksAndClickOpens) {
     files.files = {"/usr/bin/xterm"};
     files.dirs = {"/home/u/Data"};
     tk::test::TestHistory history(dialect, files, icons);
-    DocPicker picker(history.records, history.trees, launcher);
+    DocPicker picker(history.records(), history.trees(), launcher);
     std::vector<std::string> hints;
     picker.SetHintSink([&](const std::string& h) { hints.push_back(h); });
     history.AddDoc("  /usr/bin/xterm", "xterm", true, false);
@@ -242,7 +242,7 @@ TEST_F(PosixLaunch, RecordedEntriesOpenOnlyAsWhatTheyWereRecordedAs) {
     files.files = {"/usr/bin/xterm", "/home/u/notes.jar"};
     files.documents = {"/home/u/notes.jar"};
     tk::test::TestHistory history(dialect, files, icons);
-    DocPicker picker(history.records, history.trees, launcher);
+    DocPicker picker(history.records(), history.trees(), launcher);
     history.AddDoc("http://mailto:x@evil.example/p", "t", false, false);
     history.AddDoc("http://host:8080/p", "t", false, false);
     history.AddDoc("ftp://files.org/a", "t", false, false);

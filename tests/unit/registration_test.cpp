@@ -96,7 +96,7 @@ TEST_F(PosixHistory, WorkedExample) {
     EXPECT_EQ(core.TVPath().Count(), 4);  // file:///tmp joined the group without a node
 
     // A dropped local path becomes a folder location.
-    core.records.AddDroppedDoc("  /home/u/a.txt ");
+    core.records().AddDroppedDoc("  /home/u/a.txt ");
     EXPECT_EQ(core.DocHistory().back().Location, "file:///home/u/a.txt");
     EXPECT_EQ(core.DocHistory().back().Name, "/home/u/a.txt");
 }
@@ -118,7 +118,7 @@ TEST_F(WindowsHistory, RejectionsLeaveNoTrace) {
     core.AddDoc("RES://ieframe.dll/navcancl.htm", "x", false, false);
     core.AddDoc("C:\\Windows\\System32\\logon.scr", "logon.scr", true, false);
     core.AddDoc("http://bare.host", "x", false, false);  // empty group name
-    core.records.AddDroppedDoc("word");  // becomes http://word: no host path, rejected
+    core.records().AddDroppedDoc("word");  // becomes http://word: no host path, rejected
     EXPECT_TRUE(core.DocHistory().empty());
     EXPECT_EQ(core.TVDocs().Count(), 0);
 
@@ -257,6 +257,38 @@ TEST_F(WindowsHistory, RowsHoldWithInsertsAtBothEndsAndRemovals) {
     EXPECT_EQ(t.Count(), static_cast<int>(expected.size()) + 2);
 }
 
+// A removal leaves the trees as a fresh load of what is saved builds them, and builds them
+// again whole only where it must: a record named as a program that is a folder (it headed a
+// node of its own), never where a group is handed on or a site's only page goes.
+TEST_F(WindowsHistory, RemovalsLeaveWhatAFreshLoadBuilds) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, bool>> added;  // location, named as a program
+        int removed;
+        std::string after;  // a page that comes after the removal; empty: none
+        int rebuilds;
+    };
+    const std::vector<Case> cases = {
+        {"named folder", {{"file:///C:/Data/x", true}, {"file:///C:/Data/y", false}, {"http://a.com/p", false}}, 2, "", 1},
+        {"only page", {{"http://a.com/p", false}, {"http://b.com/q", false}}, 0, "http://a.com/r", 0},
+        {"group handed on", {{"http://a.com/p", false}, {"http://b.com/q", false}, {"http://a.com/r", false}}, 0, "", 0},
+    };
+    for (const Case& c : cases) {
+        TestHistory h(dialect, files, icons);
+        for (const auto& [location, named] : c.added) h.AddDoc(location, location, named, false);
+        h.DeleteSelectDocs(c.removed);
+        if (!c.after.empty()) h.AddDoc(c.after, c.after, false, false);
+        TestHistory fresh(dialect, files, icons);
+        for (const tk::TMyDoc& doc : h.DocHistory()) {
+            fresh.AddDoc(doc.Location, doc.Title, doc.DocType == tk::kDocTypeProgram, doc.Selected != 0);
+        }
+        for (int page = 0; page < 4; ++page) {
+            EXPECT_EQ(Dump(*h.TreeOfPage(page)), Dump(*fresh.TreeOfPage(page))) << c.what << " page " << page;
+        }
+        EXPECT_EQ(h.trees().Rebuilds(), c.rebuilds) << c.what;
+    }
+}
+
 // The indexed lookups must pick exactly what the plain scans pick.
 TEST(HistoryLookups, IndexedMatchesLinearOnMixedSequences) {
     tk::WindowsPathDialect dialect;
@@ -323,9 +355,11 @@ TEST(HistoryLoad, TakesWhatThePlainReaderTakes) {
     tk::test::LinearHistoryReference reference(dialect, files, icons);
     core.SetSettingsPaths(path, path);
     reference.SetSettingsPaths(path, path);
-    core.LoadSettings(false);
-    EXPECT_EQ(core.StoredProgramPaths(), (std::vector<std::string>{"C:\\Tools\\edit.exe"}));
-    core.LoadStoredHistory();
+    {
+        tk::HistoryFile file(path, path);
+        EXPECT_EQ(tk::HistoryFile::ProgramPaths(file.Load().docs), (std::vector<std::string>{"C:\\Tools\\edit.exe"}));
+    }
+    core.LoadSettings();
     reference.LoadSettings();
     fs::remove_all(dir);
     ASSERT_EQ(core.DocHistory().size(), 3u);

@@ -129,7 +129,7 @@ TEST_F(SettingsFile, SaveWritesSettingsAndSelectionsInOrder) {
     core->settings.activePageIndex = 3;
     core->settings.checkDocInterval = 45000;
     core->settings.width = 640;
-    core->records.SetSelectedFlag(1, true);  // h/b
+    core->records().SetSelectedFlag(1, true);  // h/b
     ASSERT_TRUE(core->SaveSettings());
     EXPECT_EQ(Slurp(path),
               "[display]\npath0=a\ndisplay0=b\n"
@@ -168,10 +168,10 @@ TEST_F(SettingsFile, RemovalsRebuildAndReachTheDiskAtOnce) {
                      "path1=http://h/\nname1=http://h/\n"  // joins the group without a node
                      "path2=C:\\e.exe\nname2=e.exe\ndoctype2=2\nselected2=1\n");
     EXPECT_EQ(Dump(core->TVDocs()), (Lines{"e.exe [11] #2", "h [2] #0", "  h/a [2] #0"}));
-    const std::uint64_t changes = core->records.ChangeCount();
+    const std::uint64_t changes = core->records().ChangeCount();
     core->DeleteSelectDocs(5);  // out of range: nothing
     core->DeleteSelectDocs(-1);
-    EXPECT_EQ(core->records.ChangeCount(), changes);
+    EXPECT_EQ(core->records().ChangeCount(), changes);
 
     core->DeleteSelectDocs(0);
     // The root page now heads the group; the program keeps its picture.

@@ -22,7 +22,7 @@ struct SweepFixture {
     tk::test::FakeWindowSystem windows;
     tk::test::FakeShellWindows shell;
     tk::test::TestHistory history{dialect, files, icons};
-    Sweep sweep{history.records, files, windows, shell, history.diagnostics};
+    Sweep sweep{history.records(), files, windows, shell, history.diagnostics};
 };
 
 struct PosixSweep : ::testing::Test, SweepFixture<tk::PosixPathDialect> {
@@ -98,7 +98,7 @@ TEST_F(WindowsSweep, SpecialTitlesAndExcludedExecutables) {
     // A recorded location equal to the bare file name suppresses the registration.
     tk::test::TestHistory other(dialect, files, icons);
     other.AddDoc("edit.exe", "edit.exe", true, false);
-    Sweep second(other.records, files, windows, shell, other.diagnostics);
+    Sweep second(other.records(), files, windows, shell, other.diagnostics);
     second.CheckOpenDocs();
     EXPECT_FALSE(other.DocExists("C:\\Tools\\edit.exe"));
 }
@@ -197,7 +197,7 @@ TEST(SweepHostile, ThousandsOfWindows) {
     tk::test::FakeWindowSystem windows;
     tk::test::FakeShellWindows shell;
     tk::test::TestHistory history(dialect, files, icons);
-    Sweep sweep(history.records, files, windows, shell, history.diagnostics);
+    Sweep sweep(history.records(), files, windows, shell, history.diagnostics);
     for (int i = 0; i < 1000; ++i) {
         const std::string exe = "/usr/bin/p" + std::to_string(i % 300);
         files.files.insert(exe);
@@ -232,7 +232,7 @@ TEST_F(PosixSweep, AFailingPassIsReportedOncePerKind) {
         tk::ShellWindowsResult List() override { throw 42; }
     } throwingShell;
     tk::test::RecordedDiagnostics reports;
-    Sweep failing{history.records, files, windows, throwingShell, reports};
+    Sweep failing{history.records(), files, windows, throwingShell, reports};
     files.files = {"/usr/bin/a"};
     windows.Add(1, "a", "/usr/bin/a");
     windows.Add(2, "b", "/usr/bin/b");

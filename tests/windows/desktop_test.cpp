@@ -129,7 +129,7 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     NoIcons icons;
     tk::test::TestHistory history(dialect, files, icons);
     NoShellWindows noShell;
-    tk::Sweep sweep(history.records, files, system, noShell, history.diagnostics);
+    tk::Sweep sweep(history.records(), files, system, noShell, history.diagnostics);
     sweep.CheckOpenDocs();
     const std::string self = tk::ExecutablePath();
     EXPECT_EQ(std::count(sweep.OpenDocs().begin(), sweep.OpenDocs().end(), self), 3)
@@ -144,7 +144,7 @@ TEST_F(OwnWindows, ListedWithTheirExecutableOwnedAndToolWindowsAreNot) {
     EXPECT_EQ(Find(withoutOwn, gbk), nullptr);
     EXPECT_EQ(Find(withoutOwn, longAscii), nullptr);
     tk::test::TestHistory fresh(dialect, files, icons);
-    tk::Sweep ownSweep(fresh.records, files, system, noShell, fresh.diagnostics);
+    tk::Sweep ownSweep(fresh.records(), files, system, noShell, fresh.diagnostics);
     ownSweep.CheckOpenDocs();
     EXPECT_EQ(std::count(ownSweep.OpenDocs().begin(), ownSweep.OpenDocs().end(), self), 0);
     EXPECT_TRUE(std::none_of(fresh.DocHistory().begin(), fresh.DocHistory().end(),

@@ -105,7 +105,7 @@ TEST(DropFiles, BlockReachesTheHistoryWithNamesAndPointIntact) {
     target.SetHandler([&](const tk::DroppedFiles& drop) {
         drops.push_back(drop);
         for (const auto& name : drop.files) {
-            history.records.AddDroppedDoc(name);
+            history.records().AddDroppedDoc(name);
         }
     });
     HWND window = MakeDropWindow(target);

@@ -283,7 +283,7 @@ protected:
         NoIcons icons;
         NoWindows windows;
         tk::test::TestHistory history(dialect, files, icons);
-        Sweep sweep(history.records, files, windows, m_shell, history.diagnostics);
+        Sweep sweep(history.records(), files, windows, m_shell, history.diagnostics);
         sweep.CheckOpenDocs();
         const std::string host = m_server.Host();
         for (CategoryTree* tree : {&history.TVDoc(), &history.TVDocs()}) {
@@ -395,7 +395,7 @@ TEST_F(BrowserWindowsTest, FirefoxIsPagesNeverAProgramAndItsSnapProfileCounts) {
     PosixFileSystem files;
     NoIcons icons;
     tk::test::TestHistory history(dialect, files, icons);
-    Sweep sweep(history.records, files, windows, m_shell, history.diagnostics);
+    Sweep sweep(history.records(), files, windows, m_shell, history.diagnostics);
     const std::vector<std::string> start{"firefox-esr", "--profile", profile, "--new-instance", a};
 
     pid_t browser = m_desktop->Spawn(start, Environment());

@@ -249,7 +249,7 @@ TEST_P(FileManagerTitlesTest, RecordsTheFolderNeverTheProgram) {
     PosixFileSystem files;
     NoIcons icons;
     tk::test::TestHistory history(dialect, files, icons);
-    Sweep sweep(history.records, files, windows, shell, history.diagnostics);
+    Sweep sweep(history.records(), files, windows, shell, history.diagnostics);
     const std::string url = "file://" + folder.string();
     SweepFindings findings;
     // Seen once its window is up and, where there is a road, once the title names the folder.

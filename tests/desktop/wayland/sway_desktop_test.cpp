@@ -113,7 +113,7 @@ void SwayDesktopTest::RecordsNativeAndXWaylandWindowsOnceEach() {
     NoIcons icons;
     NoShellWindows shell;
     tk::test::TestHistory history(dialect, files, icons);
-    Sweep sweep(history.records, files, *windows, shell, history.diagnostics);
+    Sweep sweep(history.records(), files, *windows, shell, history.diagnostics);
     sweep.CheckOpenDocs();
     const std::string foot = ProcessExecutable(m_foot).value_or("(foot has ended)");
     const std::string xterm = ProcessExecutable(m_xterm).value_or("(xterm has ended)");
