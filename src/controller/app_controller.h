@@ -10,6 +10,7 @@
 #include "base/timer.h"
 #include "controller/controller_deps.h"
 #include "controller/doc_picker.h"
+#include "controller/forms.h"
 #include "desktop/search_result.h"
 #include "controller/main_view.h"
 #include "controller/slide.h"
@@ -91,6 +92,13 @@ public:
     // error) when it is stuck, which leaves the file it would replace whole.
     bool WaitForSave() { return m_history.WaitForSave(); }
     bool Destroyed() const { return m_history.Closed(); }
+
+    // ---- the named actions of the windows' boxes, buttons and menus
+    // `checked`: a box's new state; ignored by the others.
+    void Do(forms::Action action, bool checked = false);
+    // A button of the system page or an item of its 更多 menu: a special folder's CSIDL, or
+    // kTaskManager, kSystemDirectory, kMoreFolders.
+    void OpenTarget(int target);
 
     // ---- tray and slide
     void TrayIconClick();
@@ -204,6 +212,7 @@ private:
     std::unique_ptr<Timer> m_timerShow;
     std::unique_ptr<Timer> m_timerHide;
     bool m_created = false;
+    bool m_expandAll = false;  // 展开全部
     bool m_afterFirstFrameDone = false;
     // The start-up dialog's 不再跳出此提示框 as it stands: it lives as long as the program.
     bool m_notQueryBox = false;

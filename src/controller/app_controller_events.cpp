@@ -31,6 +31,36 @@ void AppController::Exit1Click() {
     if (m_view->AskYesNo(kCloseCaption, kCloseQuestion)) m_view->EndProgram();
 }
 
+// ---- named actions ---------------------------------------------------------------------------
+
+void AppController::Do(forms::Action action, bool checked) {
+    using forms::Action;
+    switch (action) {
+        case Action::OnTop: CbOnTopClick(checked); break;
+        case Action::AutoRun: MnAutoRunClick(checked); break;
+        case Action::Refresh: SettingsBoxClick(SettingsBox::Refresh, checked); break;
+        case Action::AutoRunSet: BtnAutoRunSetClick(); break;
+        case Action::DeleteAllDocs: BtnDeleteAllDocsClick(); break;
+        case Action::HelpDoc: BtnHelpDocClick(); break;
+        case Action::AboutUs: BtnAboutUSClick(); break;
+        case Action::OpenKelmora: MnOpenKelmoraClick(); break;
+        case Action::Exit: Exit1Click(); break;
+        case Action::ExpandAll:
+            m_expandAll = !m_expandAll;
+            if (m_view) m_view->ExpandAllTrees(m_expandAll);
+            break;
+        case Action::DeleteSelected: MnDeleteSelectedClick(); break;
+        case Action::None: break;
+    }
+}
+
+void AppController::OpenTarget(int target) {
+    if (target == forms::kTaskManager) OpenTaskManager();
+    else if (target == forms::kSystemDirectory) OpenSystemDirectory();
+    else if (target == forms::kMoreFolders) BtnMoreSpecDirClick();
+    else if (target != forms::kNothingHere) OpenSpecialFolder(target);
+}
+
 // ---- tray and slide ------------------------------------------------------------------------
 
 void AppController::TrayIconClick() {

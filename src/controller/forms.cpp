@@ -19,9 +19,9 @@ int BoxIndex(SettingsBox box) {
     return -1;
 }
 
-int BoxIndex(SettingsAction action) {
+int BoxIndex(Action action) {
     for (std::size_t i = 0; i < std::size(kBoxes); ++i) {
-        if (action != SettingsAction::None && kBoxes[i].action == action) return static_cast<int>(i);
+        if (action != Action::None && kBoxes[i].action == action) return static_cast<int>(i);
     }
     return -1;
 }

@@ -155,7 +155,34 @@ Point MoreMenuOffset();
 enum class Parent { Sheet, Group1, Group2 };
 
 // What a settings control asks of the controller when the user uses it.
-enum class SettingsAction { None, OnTop, AutoRun, Refresh, AutoRunSet, DeleteAllDocs, HelpDoc, AboutUs };
+// What a box, a button or a menu item of either window does: the windows name the action, the
+// controller's Do runs it.
+enum class Action {
+    None, OnTop, AutoRun, Refresh, AutoRunSet, DeleteAllDocs, HelpDoc, AboutUs,
+    OpenKelmora, Exit, ExpandAll, DeleteSelected,
+};
+
+// A menu's item: its objectName, caption and action.
+struct MenuRow {
+    const char* name;
+    const char* caption;  // none: the controller's (the tray's first item follows the slide)
+    Action action;
+};
+// popMenu, the tray's menu.
+inline constexpr const char* kTrayMenuName = "popMenu";
+inline constexpr MenuRow kTrayMenu[] = {
+    {"MnOpenKelmora", nullptr, Action::OpenKelmora},
+    {"Exit1", "退出(&E)", Action::Exit},
+};
+// PmDocTree, the category trees' pop-up menu; 展开全部 is checked while the trees are expanded.
+inline constexpr const char* kTreeMenuName = "PmDocTree";
+inline constexpr MenuRow kTreeMenu[] = {
+    {"MnExpandAll", "展开全部(&E)", Action::ExpandAll},
+    {"MnDeleteAllDocs", "删除所有(&D)", Action::DeleteAllDocs},
+    {"MnDeleteSelected", "删除所选(&D)", Action::DeleteSelected},
+};
+// The trees 展开全部 opens and closes: those with groups (软件 has none).
+inline constexpr int kExpandAllPages[] = {0, 2, 3};
 
 struct GroupRow {
     const char* name;
@@ -174,17 +201,17 @@ struct BoxRow {
     Parent parent;
     int left, top;  // in the parent; the box is as wide as its caption
     std::optional<SettingsBox> box;  // the box the settings load and save, if any
-    SettingsAction action;
+    Action action;
 };
 
 inline constexpr BoxRow kBoxes[] = {
-    {"CbOnTop", "窗体总在最上方", Parent::Sheet, 9, 6, std::nullopt, SettingsAction::OnTop},
-    {"MnAutoRun", "开机时自动启动", Parent::Sheet, 191, 6, std::nullopt, SettingsAction::AutoRun},
-    {"CbRefresh", "刷新", Parent::Group1, 6, 19, SettingsBox::Refresh, SettingsAction::Refresh},
+    {"CbOnTop", "窗体总在最上方", Parent::Sheet, 9, 6, std::nullopt, Action::OnTop},
+    {"MnAutoRun", "开机时自动启动", Parent::Sheet, 191, 6, std::nullopt, Action::AutoRun},
+    {"CbRefresh", "刷新", Parent::Group1, 6, 19, SettingsBox::Refresh, Action::Refresh},
     {"CbQueryAutoRunDoc", "自动启动文档时询问", Parent::Group2, 5, 15, SettingsBox::QueryAutoRunDoc,
-     SettingsAction::None},
+     Action::None},
     {"CbAutoRunDocs", "自动启动历史文档", Parent::Group2, 5, 33, SettingsBox::AutoRunDocs,
-     SettingsAction::None},
+     Action::None},
 };
 
 struct PictureButtonRow {
@@ -194,17 +221,17 @@ struct PictureButtonRow {
     const char* hint;   // the tool tip; empty for none
     Parent parent;
     int left, top, width, height;
-    SettingsAction action;
+    Action action;
 };
 
 inline constexpr PictureButtonRow kSettingsButtons[] = {
     {"BtnAutoRunSet", "btn_autorun_set.png", "启动文档设置", "启动文档设置", Parent::Group2, 16, 53, 111, 24,
-     SettingsAction::AutoRunSet},
+     Action::AutoRunSet},
     {"BtnDeleteAllDocs", "btn_delete_all.png", "删除所有历史文档", "", Parent::Sheet, 16, 110, 122, 26,
-     SettingsAction::DeleteAllDocs},
+     Action::DeleteAllDocs},
     {"BtnHelpDoc", "btn_help.png", "帮助文档", "帮助文档", Parent::Sheet, 156, 109, 122, 26,
-     SettingsAction::HelpDoc},
-    {"BtnAboutUS", "btn_about.png", "关于我们", "", Parent::Sheet, 284, 110, 122, 26, SettingsAction::AboutUs},
+     Action::HelpDoc},
+    {"BtnAboutUS", "btn_about.png", "关于我们", "", Parent::Sheet, 284, 110, 122, 26, Action::AboutUs},
 };
 
 // SbCheckTime and the label over it that says its interval.
@@ -226,6 +253,6 @@ constexpr Point OnPage(Parent parent, int left, int top) {
 
 // The row in kBoxes of a settings box, or of the box whose action is `action`; -1 for none.
 int BoxIndex(SettingsBox box);
-int BoxIndex(SettingsAction action);
+int BoxIndex(Action action);
 
 }  // namespace tk::forms

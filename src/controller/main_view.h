@@ -38,6 +38,9 @@ public:
     virtual void RaiseAndActivate() = 0;
     virtual void SetStaysOnTop(bool onTop) = 0;
     virtual void SetTrayMenuCaption(const std::string& caption) = 0;
+    // 展开全部: the trees of forms::kExpandAllPages open (or close) every group, and the menu
+    // item shows the state.
+    virtual void ExpandAllTrees(bool expand) = 0;
 
     // ---- messages and other windows
     virtual void ShowHint(const std::string& text) = 0;

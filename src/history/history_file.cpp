@@ -197,13 +197,11 @@ LoadedHistory HistoryFile::Load() {
     const IniFile& ini = *m_ini;
     const std::string_view d = kSectionDefault;
     Settings& s = loaded.settings;
-    s.runSelectDoc = ini.ReadBool(d, "RunSelectDoc", false);
-    s.refresh = ini.ReadBool(d, "CbRefresh", true);
-    s.queryAutoRunDoc = ini.ReadBool(d, "QueryAutoRunDoc", false);
-    s.activePageIndex = ini.ReadInteger(d, "ActivePageIndex", 0);
-    s.checkDocInterval = static_cast<std::uint32_t>(ini.ReadInteger(d, "CheckDocInterval", kDefaultCheckInterval));
-    s.width = ini.ReadInteger(d, "width", 500);
-    s.height = ini.ReadInteger(d, "height", 380);
+    for (const SettingsItem& item : kSettingsItems) {
+        const std::int64_t fallback = item.Default();
+        item.set(s, item.isBool ? ini.ReadBool(d, item.key, fallback != 0)
+                                : ini.ReadInteger(d, item.key, static_cast<std::int32_t>(fallback)));
+    }
     if (first) {
         loaded.docs = ReadStoredDocs();
         // Every save rewrites the section from the records: the lines read here are not needed
@@ -305,13 +303,10 @@ bool HistoryFile::Save(const Settings& settings, const DocRecords& records) {
     }
     IniFile& ini = *m_ini;
     const std::string_view d = kSectionDefault;
-    ini.WriteBool(d, "RunSelectDoc", settings.runSelectDoc);
-    ini.WriteBool(d, "CbRefresh", settings.refresh);
-    ini.WriteBool(d, "QueryAutoRunDoc", settings.queryAutoRunDoc);
-    ini.WriteInteger(d, "ActivePageIndex", settings.activePageIndex);
-    ini.WriteInteger(d, "CheckDocInterval", static_cast<std::int32_t>(settings.checkDocInterval));
-    ini.WriteInteger(d, "width", settings.width);
-    ini.WriteInteger(d, "height", settings.height);
+    for (const SettingsItem& item : kSettingsItems) {
+        if (item.isBool) ini.WriteBool(d, item.key, item.get(settings) != 0);
+        else ini.WriteInteger(d, item.key, static_cast<std::int32_t>(item.get(settings)));
+    }
     // The history section is always the file's last, rewritten whole from the records.
     ini.EraseSection(kSectionDocs);
     BuildChunks(records);

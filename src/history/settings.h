@@ -20,18 +20,18 @@ inline constexpr int kDesignedWidth = 915;
 inline constexpr int kDesignedHeight = 568;
 
 enum class SettingsBox {
-    AutoRunDocs,      // CbAutoRunDocs, "自动启动历史文档", key "RunSelectDoc"
-    Refresh,          // CbRefresh, "刷新", key "CbRefresh"
-    QueryAutoRunDoc,  // CbQueryAutoRunDoc, "自动启动文档时询问", key "QueryAutoRunDoc"
+    AutoRunDocs,      // CbAutoRunDocs, "自动启动历史文档"
+    Refresh,          // CbRefresh, "刷新"
+    QueryAutoRunDoc,  // CbQueryAutoRunDoc, "自动启动文档时询问"
 };
 
 // The settings as a value: what the 设置 page shows, the active page, the sweep's interval, the
 // window's size as last saved, and start at log-on. The controller owns it; the file stores
 // all but the last, which the desktop keeps.
 struct Settings {
-    bool runSelectDoc = false;     // CbAutoRunDocs, key "RunSelectDoc"
-    bool refresh = true;           // CbRefresh, key "CbRefresh"
-    bool queryAutoRunDoc = false;  // CbQueryAutoRunDoc, key "QueryAutoRunDoc"
+    bool runSelectDoc = false;     // CbAutoRunDocs
+    bool refresh = true;           // CbRefresh
+    bool queryAutoRunDoc = false;  // CbQueryAutoRunDoc
     int activePageIndex = 0;       // of TVAllDocs; -1: none
     std::uint32_t checkDocInterval = kDefaultCheckInterval;  // milliseconds
     int width = 500;               // the outer size, frame included
@@ -55,6 +55,36 @@ struct Settings {
     }
     bool operator==(const Settings&) const = default;
 };
+
+// The boxes of the 设置 page that are settings, in the page's order.
+inline constexpr SettingsBox kSettingsBoxes[] = {SettingsBox::AutoRunDocs, SettingsBox::Refresh,
+                                                 SettingsBox::QueryAutoRunDoc};
+
+// One setting the file stores: its key in [default] and its field. Load and save both walk
+// this table; a field's default is the one Settings{} holds.
+struct SettingsItem {
+    std::string_view key;
+    bool isBool;
+    std::int64_t (*get)(const Settings&);
+    void (*set)(Settings&, std::int64_t);
+    std::int64_t Default() const { return get(Settings{}); }
+};
+
+#define TK_SETTINGS_ITEM(key, field, isBool)                                           \
+    SettingsItem {                                                                     \
+        key, isBool, [](const Settings& s) { return static_cast<std::int64_t>(s.field); }, \
+            [](Settings& s, std::int64_t v) { s.field = static_cast<decltype(s.field)>(v); } \
+    }
+inline constexpr SettingsItem kSettingsItems[] = {
+    TK_SETTINGS_ITEM("RunSelectDoc", runSelectDoc, true),
+    TK_SETTINGS_ITEM("CbRefresh", refresh, true),
+    TK_SETTINGS_ITEM("QueryAutoRunDoc", queryAutoRunDoc, true),
+    TK_SETTINGS_ITEM("ActivePageIndex", activePageIndex, false),
+    TK_SETTINGS_ITEM("CheckDocInterval", checkDocInterval, false),
+    TK_SETTINGS_ITEM("width", width, false),
+    TK_SETTINGS_ITEM("height", height, false),
+};
+#undef TK_SETTINGS_ITEM
 
 // SbCheckTime's range rule.
 inline int ClampCheckTime(std::int64_t position) {

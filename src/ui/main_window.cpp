@@ -150,32 +150,25 @@ void TFrmMain::BuildContent(QWidget* content) {
 }
 
 void TFrmMain::BuildMenus() {
-    PmDocTree = new QMenu(this);
-    PmDocTree->setObjectName(QStringLiteral("PmDocTree"));
-    MnExpandAll = PmDocTree->addAction(QStringLiteral("展开全部(&E)"));
-    MnExpandAll->setObjectName(QStringLiteral("MnExpandAll"));
-    MnExpandAll->setCheckable(true);
-    QAction* deleteAll = PmDocTree->addAction(QStringLiteral("删除所有(&D)"));
-    deleteAll->setObjectName(QStringLiteral("MnDeleteAllDocs"));
-    QAction* deleteSelected = PmDocTree->addAction(QStringLiteral("删除所选(&D)"));
-    deleteSelected->setObjectName(QStringLiteral("MnDeleteSelected"));
-    connect(MnExpandAll, &QAction::triggered, this, [this](bool expand) {
-        for (int page : {0, 2, 3}) {
-            if (expand) m_trees[page]->Tree()->expandAll();
-            else m_trees[page]->Tree()->collapseAll();
+    // Both menus from their rows: each item names its action, the controller runs it.
+    const auto build = [this](const char* name, const auto& rows) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QString::fromLatin1(name));
+        for (const forms::MenuRow& row : rows) {
+            QAction* item = menu->addAction(row.caption ? QString::fromUtf8(row.caption) : Q(m_controller.TrayMenuCaption()));
+            item->setObjectName(QString::fromLatin1(row.name));
+            const forms::Action action = row.action;
+            connect(item, &QAction::triggered, this, [this, action] { m_controller.Do(action); });
+            if (action == forms::Action::ExpandAll) {
+                item->setCheckable(true);
+                MnExpandAll = item;
+            }
+            if (action == forms::Action::OpenKelmora) MnOpenKelmora = item;
         }
-    });
-    connect(deleteAll, &QAction::triggered, this, [this] { m_controller.BtnDeleteAllDocsClick(); });
-    connect(deleteSelected, &QAction::triggered, this, [this] { m_controller.MnDeleteSelectedClick(); });
-
-    popMenu = new QMenu(this);
-    popMenu->setObjectName(QStringLiteral("popMenu"));
-    MnOpenKelmora = popMenu->addAction(Q(m_controller.TrayMenuCaption()));
-    MnOpenKelmora->setObjectName(QStringLiteral("MnOpenKelmora"));
-    QAction* exit = popMenu->addAction(QStringLiteral("退出(&E)"));
-    exit->setObjectName(QStringLiteral("Exit1"));
-    connect(MnOpenKelmora, &QAction::triggered, this, [this] { m_controller.MnOpenKelmoraClick(); });
-    connect(exit, &QAction::triggered, this, [this] { m_controller.Exit1Click(); });
+        return menu;
+    };
+    PmDocTree = build(forms::kTreeMenuName, forms::kTreeMenu);
+    popMenu = build(forms::kTrayMenuName, forms::kTrayMenu);
 }
 
 void TFrmMain::ConnectPages() {
@@ -188,18 +181,10 @@ void TFrmMain::ConnectPages() {
         connect(page, &TTreePage::ExpandedOrCollapsed, this, [&c] { c.TreeExpandedOrCollapsed(); });
         connect(page, &TTreePage::MenuRequested, PmDocTree, [this](const QPoint& at) { PmDocTree->popup(at); });
     }
-    connect(m_system, &TSystemPage::SpecialFolderClicked, this, [&c](int csidl) { c.OpenSpecialFolder(csidl); });
-    connect(m_system, &TSystemPage::TaskManagerClicked, this, [&c] { c.OpenTaskManager(); });
-    connect(m_system, &TSystemPage::SystemDirectoryClicked, this, [&c] { c.OpenSystemDirectory(); });
-    connect(m_system, &TSystemPage::MoreClicked, this, [&c] { c.BtnMoreSpecDirClick(); });
-    connect(m_settings, &TSettingsPage::OnTopClicked, this, [&c](bool on) { c.CbOnTopClick(on); });
-    connect(m_settings, &TSettingsPage::AutoRunClicked, this, [&c](bool on) { c.MnAutoRunClick(on); });
+    connect(m_system, &TSystemPage::TargetClicked, this, [&c](int target) { c.OpenTarget(target); });
+    connect(m_settings, &TSettingsPage::ActionClicked, this, [&c](forms::Action action, bool on) { c.Do(action, on); });
     connect(m_settings, &TSettingsPage::BoxClicked, this, [&c](SettingsBox box, bool on) { c.SettingsBoxClick(box, on); });
     connect(m_settings, &TSettingsPage::CheckTimeChanged, this, [&c](int position) { c.SbCheckTimeChange(position); });
-    connect(m_settings, &TSettingsPage::DeleteAllClicked, this, [&c] { c.BtnDeleteAllDocsClick(); });
-    connect(m_settings, &TSettingsPage::AutoRunSetClicked, this, [&c] { c.BtnAutoRunSetClick(); });
-    connect(m_settings, &TSettingsPage::AboutClicked, this, [&c] { c.BtnAboutUSClick(); });
-    connect(m_settings, &TSettingsPage::HelpClicked, this, [&c] { c.BtnHelpDocClick(); });
     connect(m_webStrip, &TWebStripHost::BannerClicked, this, [&c] { c.Image2Click(); });
     connect(m_webStrip, &TWebStripHost::NavigateComplete, this, [&c] { c.WebBrowser1NavigateComplete2(); });
     connect(m_webStrip, &TWebStripHost::BrowserGone, this, [&c] { c.WebBrowserGone(); });

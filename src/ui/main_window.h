@@ -72,6 +72,7 @@ public:
     void RaiseAndActivate() override;
     void SetStaysOnTop(bool onTop) override;
     void SetTrayMenuCaption(const std::string& caption) override;
+    void ExpandAllTrees(bool expand) override;
     void ShowHint(const std::string& text) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
     void Inform(const std::string& caption, const std::string& text) override;

@@ -4,11 +4,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QTreeView>
 
 #include "ui/about_help.h"
 #include "ui/autorun_doc.h"
 #include "ui/pages/settings_page.h"
 #include "ui/pages/system_page.h"
+#include "ui/pages/tree_page.h"
 #include "ui/widgets.h"
 
 // The main window as the controller sees it: MainView over the pages and the window.
@@ -78,6 +80,13 @@ void TFrmMain::SetStaysOnTop(bool onTop) {
 }
 
 void TFrmMain::SetTrayMenuCaption(const std::string& caption) { MnOpenKelmora->setText(Q(caption)); }
+void TFrmMain::ExpandAllTrees(bool expand) {
+    MnExpandAll->setChecked(expand);
+    for (int page : forms::kExpandAllPages) {
+        if (expand) m_trees[page]->Tree()->expandAll();
+        else m_trees[page]->Tree()->collapseAll();
+    }
+}
 void TFrmMain::ShowHint(const std::string& text) {
     PnlHint->setText(Q(text));
     PnlHint->setToolTip(PlainToolTip(Q(text)));

@@ -27,50 +27,24 @@ using namespace forms;
 void Win32MainWindow::OnCommand(int id, int code, HWND control) {
     AppController& c = m_controller;
     if (control != nullptr && code != BN_CLICKED) return;
-    switch (id) {
-        case kMnOpenKelmora: c.MnOpenKelmoraClick(); return;
-        case kExit1: c.Exit1Click(); return;
-        case kMnExpandAll:
-            m_expandAll = !m_expandAll;
-            ::CheckMenuItem(m_docTreeMenu, kMnExpandAll, m_expandAll ? MF_CHECKED : MF_UNCHECKED);
-            for (int page : {0, 2, 3}) m_adapters[page]->ExpandAll(m_expandAll);
-            return;
-        case kMnDeleteAllDocs: c.BtnDeleteAllDocsClick(); return;
-        case kMnDeleteSelected: c.MnDeleteSelectedClick(); return;
-        default: break;
+    if (id >= kActionFirst && id <= ActionId(Action::DeleteSelected)) {
+        c.Do(static_cast<Action>(id - kActionFirst));
+        return;
     }
     if (id >= kBoxFirst && id < kBoxFirst + static_cast<int>(std::size(kBoxes))) {
         const int box = id - kBoxFirst;
         const bool checked = Button_GetCheck(m_boxes[box]) == BST_CHECKED;
         // A box of the settings reports its new state; the others do what their row says.
         if (kBoxes[box].box) c.SettingsBoxClick(*kBoxes[box].box, checked);
-        else OnSettingsAction(kBoxes[box].action, checked);
+        else c.Do(kBoxes[box].action, checked);
         return;
     }
     if (id >= kSettingsButtonFirst && id < kSettingsButtonFirst + static_cast<int>(std::size(kSettingsButtons))) {
-        OnSettingsAction(kSettingsButtons[id - kSettingsButtonFirst].action, false);
+        c.Do(kSettingsButtons[id - kSettingsButtonFirst].action);
         return;
     }
     if (id >= kSystemFirst && id < kSystemFirst + static_cast<int>(std::size(kSystemButtons))) {
-        const int target = kSystemButtons[id - kSystemFirst].target;
-        if (target == kTaskManager) c.OpenTaskManager();
-        else if (target == kSystemDirectory) c.OpenSystemDirectory();
-        else if (target == kMoreFolders) c.BtnMoreSpecDirClick();
-        else c.OpenSpecialFolder(target);
-    }
-}
-
-void Win32MainWindow::OnSettingsAction(SettingsAction action, bool checked) {
-    AppController& c = m_controller;
-    switch (action) {
-        case SettingsAction::OnTop: c.CbOnTopClick(checked); break;
-        case SettingsAction::AutoRun: c.MnAutoRunClick(checked); break;
-        case SettingsAction::Refresh: c.SettingsBoxClick(SettingsBox::Refresh, checked); break;
-        case SettingsAction::AutoRunSet: c.BtnAutoRunSetClick(); break;
-        case SettingsAction::DeleteAllDocs: c.BtnDeleteAllDocsClick(); break;
-        case SettingsAction::HelpDoc: c.BtnHelpDocClick(); break;
-        case SettingsAction::AboutUs: c.BtnAboutUSClick(); break;
-        case SettingsAction::None: break;
+        c.OpenTarget(kSystemButtons[id - kSystemFirst].target);
     }
 }
 

@@ -24,13 +24,13 @@ using namespace forms;
 // ---- MainView --------------------------------------------------------------------------------
 
 void Win32MainWindow::ShowSettings(const Settings& settings) {
-    for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
+    for (SettingsBox box : kSettingsBoxes) {
         Button_SetCheck(m_boxes[BoxIndex(box)], settings.Box(box) ? BST_CHECKED : BST_UNCHECKED);
     }
     const int position = tk::CheckTimePosition(settings.checkDocInterval);
     ::SetScrollPos(m_checkTime, SB_CTL, position, TRUE);
     ::SetWindowTextW(m_checkTimeLabel, Utf8ToWide(CheckTimeLabel(position)).c_str());
-    Button_SetCheck(m_boxes[BoxIndex(SettingsAction::AutoRun)], settings.autoRun ? BST_CHECKED : BST_UNCHECKED);
+    Button_SetCheck(m_boxes[BoxIndex(Action::AutoRun)], settings.autoRun ? BST_CHECKED : BST_UNCHECKED);
     if (settings.activePageIndex != m_activePage) {
         SetActivePageIndex(settings.activePageIndex);
         SetDropTargetTree();
@@ -124,7 +124,13 @@ void Win32MainWindow::SetStaysOnTop(bool onTop) {
 
 void Win32MainWindow::SetTrayMenuCaption(const std::string& caption) {
     m_trayCaption = Utf8ToWide(caption);
-    ::ModifyMenuW(m_popMenu, kMnOpenKelmora, MF_BYCOMMAND | MF_STRING, kMnOpenKelmora, m_trayCaption.c_str());
+    const UINT id = ActionId(Action::OpenKelmora);
+    ::ModifyMenuW(m_popMenu, id, MF_BYCOMMAND | MF_STRING, id, m_trayCaption.c_str());
+}
+
+void Win32MainWindow::ExpandAllTrees(bool expand) {
+    ::CheckMenuItem(m_docTreeMenu, ActionId(Action::ExpandAll), expand ? MF_CHECKED : MF_UNCHECKED);
+    for (int page : kExpandAllPages) m_adapters[page]->ExpandAll(expand);
 }
 
 void Win32MainWindow::ShowHint(const std::string& text) {
@@ -161,9 +167,7 @@ void Win32MainWindow::PopupSpecialFolderMenu() {
                                                      S(WindowLeft() + offset.x), S(WindowTop() + offset.y), 0,
                                                      m_window, nullptr));
     if (id < kMoreFirst || id >= kMoreFirst + static_cast<int>(std::size(kMoreItems))) return;
-    const int target = kMoreItems[id - kMoreFirst].target;
-    if (target == kSystemDirectory) m_controller.OpenSystemDirectory();
-    else if (target >= 0) m_controller.OpenSpecialFolder(target);
+    m_controller.OpenTarget(kMoreItems[id - kMoreFirst].target);
 }
 
 }  // namespace tk

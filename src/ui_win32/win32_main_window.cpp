@@ -103,13 +103,14 @@ void Win32MainWindow::RegisterClasses() {
 void Win32MainWindow::BuildMenus() {
     m_popMenu = ::CreatePopupMenu();
     m_trayCaption = Utf8ToWide(m_controller.TrayMenuCaption());
-    ::AppendMenuW(m_popMenu, MF_STRING, kMnOpenKelmora, m_trayCaption.c_str());
-    ::AppendMenuW(m_popMenu, MF_STRING, kExit1, L"退出(&E)");
-
+    for (const MenuRow& row : kTrayMenu) {
+        const std::wstring caption = row.caption ? Utf8ToWide(row.caption) : m_trayCaption;
+        ::AppendMenuW(m_popMenu, MF_STRING, ActionId(row.action), caption.c_str());
+    }
     m_docTreeMenu = ::CreatePopupMenu();
-    ::AppendMenuW(m_docTreeMenu, MF_STRING, kMnExpandAll, L"展开全部(&E)");
-    ::AppendMenuW(m_docTreeMenu, MF_STRING, kMnDeleteAllDocs, L"删除所有(&D)");
-    ::AppendMenuW(m_docTreeMenu, MF_STRING, kMnDeleteSelected, L"删除所选(&D)");
+    for (const MenuRow& row : kTreeMenu) {
+        ::AppendMenuW(m_docTreeMenu, MF_STRING, ActionId(row.action), Utf8ToWide(row.caption).c_str());
+    }
 
     m_moreMenu = ::CreatePopupMenu();
     HMENU submenus[std::size(kMoreSubmenus)] = {};

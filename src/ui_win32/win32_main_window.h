@@ -64,6 +64,7 @@ public:
     void RaiseAndActivate() override;
     void SetStaysOnTop(bool onTop) override;
     void SetTrayMenuCaption(const std::string& caption) override;
+    void ExpandAllTrees(bool expand) override;
     void ShowHint(const std::string& text) override;
     bool AskYesNo(const std::string& caption, const std::string& text) override;
     void Inform(const std::string& caption, const std::string& text) override;
@@ -101,7 +102,6 @@ private:
     void SetActivePageIndex(int index);
     void AfterFirstFrame();
     void OnCommand(int id, int code, HWND control);
-    void OnSettingsAction(forms::SettingsAction action, bool checked);
     LRESULT OnNotify(NMHDR* header);
     void OnCheckTimeScroll(int code, int thumb);
     void DrawButton(const DRAWITEMSTRUCT& item);
@@ -147,7 +147,6 @@ private:
     int m_webHeight = 47;
     bool m_dragging = false;
     bool m_afterFirstFrameDone = false;
-    bool m_expandAll = false;
     bool m_closed = false;
     HWND m_about = nullptr;
     HWND m_help = nullptr;

@@ -22,8 +22,7 @@ inline constexpr int kTop = 13, kBottom = 10, kLeft = 10, kRight = 3;
 
 // Menu and control identifiers.
 enum : int {
-    kMnOpenKelmora = 101, kExit1,
-    kMnExpandAll = 111, kMnDeleteAllDocs, kMnDeleteSelected,
+    kActionFirst = 101,          // forms::Action: a menu item's identifier is its action's
     kMoreFirst = 200,            // forms::kMoreItems, in order
     kBoxFirst = 301,             // forms::kBoxes
     kSettingsButtonFirst = 311,  // forms::kSettingsButtons
@@ -34,10 +33,13 @@ enum : int {
     kNodeToolFirst = 701,  // 全部's two node tools of the tool tip
 };
 // The rows' ranges never run into the next range.
-static_assert(kMoreFirst + std::size(forms::kMoreItems) <= kBoxFirst &&
+static_assert(kActionFirst + static_cast<int>(forms::Action::DeleteSelected) < kMoreFirst &&
+              kMoreFirst + std::size(forms::kMoreItems) <= kBoxFirst &&
               kBoxFirst + std::size(forms::kBoxes) <= kSettingsButtonFirst &&
               kSettingsButtonFirst + std::size(forms::kSettingsButtons) <= kCheckTimeBar &&
               kSystemFirst + std::size(forms::kSystemButtons) <= kTreeFirst);
+
+constexpr int ActionId(forms::Action action) { return kActionFirst + static_cast<int>(action); }
 
 HFONT SongFont(int pixels);
 void AddTip(HWND tooltip, HWND owner, HWND control, const char* text);

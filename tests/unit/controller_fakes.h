@@ -130,6 +130,8 @@ public:
     void RaiseAndActivate() override {}
     void SetStaysOnTop(bool value) override { onTop = value; }
     void SetTrayMenuCaption(const std::string& caption) override { trayCaption = caption; }
+    void ExpandAllTrees(bool expand) override { expanded = expand; }
+    bool expanded = false;
     void ShowHint(const std::string& text) override { hint = text; }
     bool AskYesNo(const std::string&, const std::string& text) override {
         messages.push_back(text);

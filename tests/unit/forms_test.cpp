@@ -151,10 +151,10 @@ TEST(FormsTest, PagesAgreeWithTheHistoryTreesAndOnlyTreesOpenOnADoubleClick) {
     for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
         EXPECT_EQ(std::count_if(std::begin(kBoxes), std::end(kBoxes), [box](auto& r) { return r.box == box; }), 1);
     }
-    std::set<SettingsAction> actions;
-    for (const BoxRow& b : kBoxes) EXPECT_TRUE(b.action == SettingsAction::None || actions.insert(b.action).second);
+    std::set<Action> actions;
+    for (const BoxRow& b : kBoxes) EXPECT_TRUE(b.action == Action::None || actions.insert(b.action).second);
     for (const PictureButtonRow& b : kSettingsButtons) EXPECT_TRUE(actions.insert(b.action).second) << b.name;
-    EXPECT_GE(BoxIndex(SettingsAction::AutoRun), 0);
+    EXPECT_GE(BoxIndex(Action::AutoRun), 0);
 }
 
 }  // namespace

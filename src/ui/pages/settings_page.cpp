@@ -64,8 +64,8 @@ TSettingsPage::TSettingsPage(QWidget* parent) : QWidget(parent) {
         button->setGeometry(entry.left, entry.top, entry.width, entry.height);
         if (entry.hint[0] != '\0') button->setToolTip(QString::fromUtf8(entry.hint));
         button->setAccessibleName(QString::fromUtf8(entry.label));
-        const SettingsAction action = entry.action;
-        connect(button, &QAbstractButton::clicked, this, [this, action] { Act(action, false); });
+        const Action action = entry.action;
+        connect(button, &QAbstractButton::clicked, this, [this, action] { emit ActionClicked(action, false); });
     }
     for (std::size_t i = 0; i < std::size(kBoxes); ++i) {
         // A box of the settings reports its new state; the others do what their row says.
@@ -73,30 +73,17 @@ TSettingsPage::TSettingsPage(QWidget* parent) : QWidget(parent) {
             connect(m_boxes[i], &QCheckBox::toggled, this, [this, box](bool checked) { emit BoxClicked(*box, checked); });
             continue;
         }
-        const SettingsAction action = kBoxes[i].action;
-        if (action == SettingsAction::None) continue;
-        connect(m_boxes[i], &QCheckBox::toggled, this, [this, action](bool checked) { Act(action, checked); });
+        const Action action = kBoxes[i].action;
+        if (action == Action::None) continue;
+        connect(m_boxes[i], &QCheckBox::toggled, this, [this, action](bool checked) { emit ActionClicked(action, checked); });
     }
     connect(m_checkTime, &QScrollBar::valueChanged, this, &TSettingsPage::CheckTimeChanged);
-}
-
-void TSettingsPage::Act(SettingsAction action, bool checked) {
-    switch (action) {
-        case SettingsAction::OnTop: emit OnTopClicked(checked); break;
-        case SettingsAction::AutoRun: emit AutoRunClicked(checked); break;
-        case SettingsAction::Refresh: emit BoxClicked(SettingsBox::Refresh, checked); break;
-        case SettingsAction::AutoRunSet: emit AutoRunSetClicked(); break;
-        case SettingsAction::DeleteAllDocs: emit DeleteAllClicked(); break;
-        case SettingsAction::HelpDoc: emit HelpClicked(); break;
-        case SettingsAction::AboutUs: emit AboutClicked(); break;
-        case SettingsAction::None: break;
-    }
 }
 
 QCheckBox* TSettingsPage::Box(SettingsBox box) const { return m_boxes[BoxIndex(box)]; }
 
 void TSettingsPage::ShowSettings(const Settings& settings) {
-    for (SettingsBox box : {SettingsBox::AutoRunDocs, SettingsBox::Refresh, SettingsBox::QueryAutoRunDoc}) {
+    for (SettingsBox box : kSettingsBoxes) {
         QSignalBlocker block(Box(box));
         Box(box)->setChecked(settings.Box(box));
     }
@@ -106,7 +93,7 @@ void TSettingsPage::ShowSettings(const Settings& settings) {
         m_checkTime->setValue(position);
     }
     m_checkTimeLabel->setText(QString::fromStdString(CheckTimeLabel(position)));
-    QCheckBox* autoRun = m_boxes[BoxIndex(SettingsAction::AutoRun)];
+    QCheckBox* autoRun = m_boxes[BoxIndex(Action::AutoRun)];
     QSignalBlocker block(autoRun);
     autoRun->setChecked(settings.autoRun);
 }

@@ -24,19 +24,14 @@ public:
     void ShowSettings(const Settings& settings);
 
 signals:
-    void OnTopClicked(bool checked);
-    void AutoRunClicked(bool checked);
     // CbAutoRunDocs, CbRefresh or CbQueryAutoRunDoc changed by the user.
     void BoxClicked(SettingsBox box, bool checked);
+    // A box or button that is not a setting: what its row names.
+    void ActionClicked(forms::Action action, bool checked);
     void CheckTimeChanged(int position);
-    void DeleteAllClicked();
-    void AutoRunSetClicked();
-    void AboutClicked();
-    void HelpClicked();
 
 private:
     QCheckBox* Box(SettingsBox box) const;
-    void Act(forms::SettingsAction action, bool checked);
 
     QCheckBox* m_boxes[std::size(forms::kBoxes)] = {};
     QLabel* m_checkTimeLabel = nullptr;

@@ -23,12 +23,7 @@ TSystemPage::TSystemPage(QWidget* parent) : QWidget(parent) {
         button->setToolTip(QString::fromUtf8(entry.hint));
         button->setAccessibleName(QString::fromUtf8(entry.label));
         const int target = entry.target;
-        connect(button, &QAbstractButton::clicked, this, [this, target] {
-            if (target == kTaskManager) emit TaskManagerClicked();
-            else if (target == kSystemDirectory) emit SystemDirectoryClicked();
-            else if (target == kMoreFolders) emit MoreClicked();
-            else emit SpecialFolderClicked(target);
-        });
+        connect(button, &QAbstractButton::clicked, this, [this, target] { emit TargetClicked(target); });
     }
     BuildMoreMenu();
 }
@@ -45,13 +40,8 @@ void TSystemPage::BuildMoreMenu() {
         QAction* action = submenus[item.submenu]->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         const int target = item.target;
-        if (!ItemEnabled(item)) {
-            action->setEnabled(false);
-        } else if (target == kSystemDirectory) {
-            connect(action, &QAction::triggered, this, &TSystemPage::SystemDirectoryClicked);
-        } else {
-            connect(action, &QAction::triggered, this, [this, target] { emit SpecialFolderClicked(target); });
-        }
+        if (!ItemEnabled(item)) action->setEnabled(false);
+        else connect(action, &QAction::triggered, this, [this, target] { emit TargetClicked(target); });
     }
 }
 

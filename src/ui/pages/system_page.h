@@ -18,10 +18,8 @@ public:
     QMenu* MoreMenu() const { return m_more; }
 
 signals:
-    void SpecialFolderClicked(int csidl);
-    void TaskManagerClicked();
-    void SystemDirectoryClicked();
-    void MoreClicked();
+    // A button or 更多 item: its row's target (forms::kSystemButtons, forms::kMoreItems).
+    void TargetClicked(int target);
 
 private:
     void BuildMoreMenu();
