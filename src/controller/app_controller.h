@@ -65,17 +65,12 @@ public:
     const std::string& TrayMenuCaption() const { return m_slide.MenuCaption(); }
     // The history as recorded, for reading (tests, benchmarks and the start-up dialog's rows).
     const DocRecords& Records() const { return m_history.Records(); }
-    const std::string& CurDocText() const { return m_picker.CurDocText(); }
-    const Sweep& DocSweep() const { return m_sweep; }
 
     // ---- creation and end
     // Reads the settings file and applies it, places the window, starts the first-run timer.
     void FormCreate();
     // The window's first frame is on screen: the stored history, then the browser.
     void AfterFirstFrame();
-    // Registers the stored history if that is still to be done; everything that reads or
-    // writes the history calls this first.
-    void EnsureHistory();
     // The window's close request: a last sweep, the exit page, the question. True to close.
     bool FormCloseQuery();
     // The user closes the window: true when it closes (the question was answered yes, or the
@@ -102,9 +97,6 @@ public:
 
     // ---- tray and slide
     void TrayIconClick();
-    void MnOpenKelmoraClick() { ToggleMainWindow(); }
-    void Exit1Click();
-    void ToggleMainWindow();
     // A second start of the program asks for the window.
     void BringIn();
 
@@ -115,8 +107,6 @@ public:
     void TreeDblClick(int page);
     void TreeKeyDown(TreeKey key);
     void TreeExpandedOrCollapsed() { m_picker.ExpandedOrCollapsed(); }
-    void MnDeleteSelectedClick();
-    void BtnDeleteAllDocsClick();
     // Files dropped on the active tree, recorded in order; true when all were taken.
     bool DropFiles(const std::vector<std::string>& names);
     // The desktop's search, the launchers and the command line: the entries whose shown text
@@ -128,41 +118,21 @@ public:
     bool OpenFoundEntry(const std::string& id);
 
     // ---- the system page
-    void OpenSpecialFolder(int csidl);
-    void OpenTaskManager();
-    void OpenSystemDirectory();
-    void BtnMoreSpecDirClick();
 
     // ---- the settings page and the window's own settings
     // A box of the settings changed by the user (CbAutoRunDocs, CbRefresh, CbQueryAutoRunDoc).
     void SettingsBoxClick(SettingsBox box, bool checked);
-    void CbOnTopClick(bool checked);
-    void MnAutoRunClick(bool checked);
     void SbCheckTimeChange(int position);
     // The user made another page of TVAllDocs active.
     void TVAllDocsChange(int page);
     // The window's outer size changed (the user, or the window manager's frame).
     void WindowResized(int width, int height);
-    void BtnAutoRunSetClick() { ShowStartDocDialog(); }
-    void BtnAboutUSClick();
-    void BtnHelpDocClick();
-    void RunStartDocs() { m_reopener.RunStartDocs(m_settings.queryAutoRunDoc); }
 
-    // Something the user asked for failed (a launch the desktop refused): said in the hint strip.
-    void ShowProblem(const std::string& text);
-    // Where every launch's answer ends: a refusal is shown as "未能打开：" and its reason.
-    void ReportLaunch(const LaunchResult& result);
 
     // ---- the web strip
-    void Image2Click();
-    void AboutSiteClick();
-    void WebBrowser1NavigateComplete2() { m_web.NavigateComplete(); }
-    // The browser ended on its own (a crash): only the strip is affected.
-    void WebBrowserGone() { m_web.BrowserGone(); }
     // A link clicked on the strip's page: web addresses open in the user's browser.
     void WebLinkClicked(const std::string& address);
-    // The window came into sight or left it (hidden, slid out, minimised).
-    void WindowShownChanged(bool shown) { m_web.WindowShown(shown); }
+    // The web strip's schedule: the strip's page loads, its browser's end, the window's sight.
     WebStripController& WebStrip() { return m_web; }
     // Where the windows report what goes wrong in them, as the controller does.
     Diagnostics& Log() const { return m_deps.diagnostics; }
@@ -172,6 +142,36 @@ public:
 
 private:
     friend struct ControllerInsides;  // the tests' way in
+    // What the named actions run.
+    void MnOpenKelmoraClick() { ToggleMainWindow(); }
+    void Exit1Click();
+    void ToggleMainWindow();
+    void MnDeleteSelectedClick();
+    void BtnDeleteAllDocsClick();
+    void OpenSpecialFolder(int csidl);
+    void OpenTaskManager();
+    void OpenSystemDirectory();
+    void BtnMoreSpecDirClick();
+    void CbOnTopClick(bool checked);
+    void MnAutoRunClick(bool checked);
+    void BtnAutoRunSetClick() { ShowStartDocDialog(); }
+    void BtnAboutUSClick();
+    void BtnHelpDocClick();
+    void RunStartDocs() { m_reopener.RunStartDocs(m_settings.queryAutoRunDoc); }
+    // Something the user asked for failed (a launch the desktop refused): said in the hint strip.
+    void ShowProblem(const std::string& text);
+    // Where every launch's answer ends: a refusal is shown as "未能打开：" and its reason.
+    void ReportLaunch(const LaunchResult& result);
+    void Image2Click();
+    void AboutSiteClick();
+    void WebBrowser1NavigateComplete2() { m_web.NavigateComplete(); }
+    // The browser ended on its own (a crash): only the strip is affected.
+    void WebBrowserGone() { m_web.BrowserGone(); }
+    // The window came into sight or left it (hidden, slid out, minimised).
+    void WindowShownChanged(bool shown) { m_web.WindowShown(shown); }
+    // Registers the stored history if that is still to be done; everything that reads or
+    // writes the history calls this first.
+    void EnsureHistory();
     void TimerFirstRunTimer();
     void TimerCheckDocsTimer();
     void timerShowTimer();

@@ -50,6 +50,8 @@ void AppController::Do(forms::Action action, bool checked) {
             if (m_view) m_view->ExpandAllTrees(m_expandAll);
             break;
         case Action::DeleteSelected: MnDeleteSelectedClick(); break;
+        case Action::Home: Image2Click(); break;
+        case Action::AboutSite: AboutSiteClick(); break;
         case Action::None: break;
     }
 }

@@ -159,7 +159,7 @@ enum class Parent { Sheet, Group1, Group2 };
 // controller's Do runs it.
 enum class Action {
     None, OnTop, AutoRun, Refresh, AutoRunSet, DeleteAllDocs, HelpDoc, AboutUs,
-    OpenKelmora, Exit, ExpandAll, DeleteSelected,
+    OpenKelmora, Exit, ExpandAll, DeleteSelected, Home, AboutSite,
 };
 
 // A menu's item: its objectName, caption and action.

@@ -185,9 +185,9 @@ void TFrmMain::ConnectPages() {
     connect(m_settings, &TSettingsPage::ActionClicked, this, [&c](forms::Action action, bool on) { c.Do(action, on); });
     connect(m_settings, &TSettingsPage::BoxClicked, this, [&c](SettingsBox box, bool on) { c.SettingsBoxClick(box, on); });
     connect(m_settings, &TSettingsPage::CheckTimeChanged, this, [&c](int position) { c.SbCheckTimeChange(position); });
-    connect(m_webStrip, &TWebStripHost::BannerClicked, this, [&c] { c.Image2Click(); });
-    connect(m_webStrip, &TWebStripHost::NavigateComplete, this, [&c] { c.WebBrowser1NavigateComplete2(); });
-    connect(m_webStrip, &TWebStripHost::BrowserGone, this, [&c] { c.WebBrowserGone(); });
+    connect(m_webStrip, &TWebStripHost::BannerClicked, this, [&c] { c.Do(forms::Action::Home); });
+    connect(m_webStrip, &TWebStripHost::NavigateComplete, this, [&c] { c.WebStrip().NavigateComplete(); });
+    connect(m_webStrip, &TWebStripHost::BrowserGone, this, [&c] { c.WebStrip().BrowserGone(); });
     connect(m_webStrip, &TWebStripHost::OpenLink, this, [&c](const QString& address) {
         c.WebLinkClicked(address.toStdString());
     });
@@ -275,7 +275,7 @@ void TFrmMain::resizeEvent(QResizeEvent* event) {
 void TFrmMain::ReportSize() { m_controller.WindowResized(frameGeometry().width(), frameGeometry().height()); }
 
 // The web strip's browser rests while the window is out of sight.
-void TFrmMain::ReportShown() { m_controller.WindowShownChanged(isVisible() && !isMinimized()); }
+void TFrmMain::ReportShown() { m_controller.WebStrip().WindowShown(isVisible() && !isMinimized()); }
 
 void TFrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

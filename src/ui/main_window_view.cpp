@@ -109,7 +109,7 @@ void TFrmMain::ShowStartDocDialog() {
 
 void TFrmMain::ShowAbout() {
     if (!g_aboutWindow) {
-        g_aboutWindow = new TFrmVersion([this] { m_controller.AboutSiteClick(); });
+        g_aboutWindow = new TFrmVersion([this] { m_controller.Do(forms::Action::AboutSite); });
         g_aboutWindow->setAttribute(Qt::WA_QuitOnClose, false);
         connect(this, &QObject::destroyed, g_aboutWindow.data(), &QObject::deleteLater);
     }

@@ -87,7 +87,7 @@ void Win32MainWindow::ApplyDpi(int dpi) {
 
 void Win32MainWindow::ReportShown(bool shown) {
     if (m_closed) return;
-    m_controller.WindowShownChanged(shown);
+    m_controller.WebStrip().WindowShown(shown);
 }
 
 }  // namespace tk

@@ -27,7 +27,7 @@ using namespace forms;
 void Win32MainWindow::OnCommand(int id, int code, HWND control) {
     AppController& c = m_controller;
     if (control != nullptr && code != BN_CLICKED) return;
-    if (id >= kActionFirst && id <= ActionId(Action::DeleteSelected)) {
+    if (id >= kActionFirst && id <= ActionId(Action::AboutSite)) {
         c.Do(static_cast<Action>(id - kActionFirst));
         return;
     }

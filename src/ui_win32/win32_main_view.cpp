@@ -156,7 +156,7 @@ void Win32MainWindow::ShowStartDocDialog() {
 void Win32MainWindow::ShowAbout() {
     // Owned by the application's hidden window, as the about window always was; the help
     // window by the main window.
-    m_about = ShowPictureWindow(m_about, m_owner, PictureWindow::About, [this] { m_controller.AboutSiteClick(); });
+    m_about = ShowPictureWindow(m_about, m_owner, PictureWindow::About, [this] { m_controller.Do(Action::AboutSite); });
 }
 
 void Win32MainWindow::ShowHelp() { m_help = ShowPictureWindow(m_help, m_window, PictureWindow::Help, {}); }

@@ -175,8 +175,8 @@ void Win32MainWindow::BuildChildren() {
     m_splitter = ::CreateWindowExW(0, kSplitterClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10,
                                    kSplitterHeight, m_window, nullptr, instance, this);
     m_web = std::make_unique<Win32WebStrip>(
-        m_window, m_controller.Log(), [this] { m_controller.Image2Click(); },
-        [this] { m_controller.WebBrowser1NavigateComplete2(); },
+        m_window, m_controller.Log(), [this] { m_controller.Do(Action::Home); },
+        [this] { m_controller.WebStrip().NavigateComplete(); },
         [this](const std::string& address) { m_controller.WebLinkClicked(address); });
     for (int page = 0; page < kTreePageCount; ++page) {
         NameForScreenReaders(m_trees[page], Utf8ToWide(kPages[page].caption).c_str());

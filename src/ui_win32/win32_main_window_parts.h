@@ -33,7 +33,7 @@ enum : int {
     kNodeToolFirst = 701,  // 全部's two node tools of the tool tip
 };
 // The rows' ranges never run into the next range.
-static_assert(kActionFirst + static_cast<int>(forms::Action::DeleteSelected) < kMoreFirst &&
+static_assert(kActionFirst + static_cast<int>(forms::Action::AboutSite) < kMoreFirst &&
               kMoreFirst + std::size(forms::kMoreItems) <= kBoxFirst &&
               kBoxFirst + std::size(forms::kBoxes) <= kSettingsButtonFirst &&
               kSettingsButtonFirst + std::size(forms::kSettingsButtons) <= kCheckTimeBar &&

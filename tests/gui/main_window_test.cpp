@@ -261,7 +261,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         const QSize before = m_window->size();
         const std::string longHint(400, 'x');
-        m_controller->ShowProblem("很长的提示：" + longHint);
+        History().ShowProblem("很长的提示：" + longHint);
         QTest::qWait(20);
         QCOMPARE(m_window->size(), before);
         QVERIFY(m_window->minimumSizeHint().width() <= before.width());
@@ -270,7 +270,7 @@ private slots:
         // A hint in words shows whole: it wraps onto lines taken from the trees, not the window.
         std::string words;
         for (int i = 0; i < 12; ++i) words += "要记录文件夹，请让它在标题栏显示完整路径。";
-        m_controller->ShowProblem(words);
+        History().ShowProblem(words);
         QLabel* hint = Find<QLabel>("PnlHint");
         QTRY_VERIFY(hint->height() >= hint->heightForWidth(hint->width()) &&
                     hint->height() > 2 * hint->fontMetrics().height());
@@ -462,11 +462,11 @@ private slots:
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QAction* open = Find<QAction>("MnOpenKelmora");
         QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora(&S)"));
-        m_controller->ToggleMainWindow();
+        m_controller->Do(tk::forms::Action::OpenKelmora);
         QCOMPARE(open->text(), QStringLiteral("打开Kelmora"));
-        m_controller->ToggleMainWindow();  // ignored while sliding
+        m_controller->Do(tk::forms::Action::OpenKelmora);  // ignored while sliding
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 5000);
-        m_controller->ToggleMainWindow();
+        m_controller->Do(tk::forms::Action::OpenKelmora);
         QCOMPARE(open->text(), QStringLiteral("隐藏Kelmora"));
         QTRY_VERIFY_WITH_TIMEOUT(!History().Slide().Sliding(), 5000);
         const int w = m_window->frameGeometry().width();
@@ -682,7 +682,7 @@ private slots:
     void startupSkipsOpenDocumentsAndEmptyHistories() {
         WriteIni("[default]\nRunSelectDoc=1\nQueryAutoRunDoc=1\n");
         Create();
-        m_controller->RunStartDocs();  // empty history: no dialog, nothing opened
+        History().RunStartDocs();  // empty history: no dialog, nothing opened
         QVERIFY(AutorunDoc() == nullptr);
         Destroy();
         WriteIni("[default]\nRunSelectDoc=1\n[docs]\npath0=http://a.com/x\nname0=x\nselected0=1\n"
@@ -691,7 +691,7 @@ private slots:
         m_shell.result.windows = {{"http://a.com/x", true}};
         History().DocSweep().CheckOpenDocs();
         m_launchShell.calls.clear();
-        m_controller->RunStartDocs();
+        History().RunStartDocs();
         QCOMPARE(m_launchShell.calls.size(), size_t(1));
         QCOMPARE(Find<QLabel>("PnlHint")->text(), QStringLiteral("正在打开http://a.com/y"));
     }
@@ -802,7 +802,7 @@ private slots:
         QCOMPARE(formats, (QList<Qt::TextFormat>{Qt::PlainText, Qt::PlainText}));
 
         Create();
-        m_controller->ShowProblem(text.toStdString());
+        History().ShowProblem(text.toStdString());
         QTextDocument shown;
         shown.setHtml(Find<QLabel>("PnlHint")->toolTip());
         QCOMPARE(shown.toPlainText(), text);

@@ -36,6 +36,8 @@ struct ControllerInsides {
     CategoryTree& TVDocs() { return Trees().TVDocs(); }
     CategoryTree& TVApp() { return Trees().TVApp(); }
     const std::string& CurDocText() { return Picker().CurDocText(); }
+    void RunStartDocs() { c.RunStartDocs(); }
+    void ShowProblem(const std::string& text) { c.ShowProblem(text); }
 };
 
 }  // namespace tk

@@ -65,13 +65,13 @@ TEST(ControllerRefusals, EveryRoadShowsTheRefusalInTheHint) {
         {"文档", [&] { click(history.Trees().TVDoc(), 3); }},
         {"double-click", [&] { controller->TreeDblClick(0); }},
         {"Enter", [&] { controller->TreeKeyDown(TreeKey::Enter); }},
-        {"special folder", [&] { controller->OpenSpecialFolder(kCsidlDrives); }},
-        {"task manager", [&] { controller->OpenTaskManager(); }},
-        {"system directory", [&] { controller->OpenSystemDirectory(); }},
-        {"strip picture", [&] { controller->Image2Click(); }},
+        {"special folder", [&] { controller->OpenTarget(kCsidlDrives); }},
+        {"task manager", [&] { controller->OpenTarget(forms::kTaskManager); }},
+        {"system directory", [&] { controller->OpenTarget(forms::kSystemDirectory); }},
+        {"strip picture", [&] { controller->Do(forms::Action::Home); }},
         {"strip link", [&] { controller->WebLinkClicked("https://s.org/p"); }},
-        {"about site", [&] { controller->AboutSiteClick(); }},
-        {"start-up reopening", [&] { controller->RunStartDocs(); }},
+        {"about site", [&] { controller->Do(forms::Action::AboutSite); }},
+        {"start-up reopening", [&] { ControllerInsides(*controller).RunStartDocs(); }},
     };
     for (const auto& [name, open] : roads) {
         SCOPED_TRACE(name);

@@ -10,6 +10,7 @@
 
 #include "controller/app_controller.h"
 #include "controller_fakes.h"
+#include "controller_insides.h"
 #include "desktop/path_dialect.h"
 #include "fakes.h"
 #include "recorded_diagnostics.h"
@@ -185,7 +186,7 @@ TEST_F(ControllerTest, SettingsWidgetsRunTheirRulesOnlyOnAChange) {
     controller->SettingsBoxClick(SettingsBox::Refresh, false);
     EXPECT_FALSE(timers["TimerCheckDocs"].enabled);
 
-    controller->CbOnTopClick(true);
+    controller->Do(forms::Action::OnTop, true);
     EXPECT_TRUE(view.onTop);
 }
 
@@ -252,9 +253,9 @@ TEST_F(ControllerTest, WebStripChecksTheLoadedPage) {
     web.location = "http://site.test/kelmora/";
     web.body = "<body>新闻</body>";
     const int restarts = check.restarts;
-    controller->WebBrowser1NavigateComplete2();
+    controller->WebStrip().NavigateComplete();
     EXPECT_TRUE(check.enabled);
-    controller->WebBrowser1NavigateComplete2();  // two within the second make one check
+    controller->WebStrip().NavigateComplete();  // two within the second make one check
     EXPECT_EQ(check.restarts, restarts + 1);
     check.Fire();
     EXPECT_FALSE(check.enabled);
@@ -282,8 +283,8 @@ TEST_F(ControllerTest, WebStripChecksTheLoadedPage) {
     timers["TimerCheckRadom"].Fire();
     EXPECT_EQ(web.navigations.size(), 2u);
     shell.calls.clear();
-    controller->Image2Click();
-    controller->AboutSiteClick();
+    controller->Do(forms::Action::Home);
+    controller->Do(forms::Action::AboutSite);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{
                                "Execute(0,\"open\",\"Explorer.exe\",\"http://site.test/\",NULL,1)",
                                "Execute(0,\"open\",\"Explorer.exe\",\"http://site.test\",NULL,1)"}));
@@ -306,7 +307,7 @@ TEST_F(ControllerTest, LogOffAsksTheCloseQuestion) {
     EXPECT_FALSE(controller->CommitData());
     EXPECT_TRUE(controller->CommitData());
     EXPECT_EQ(view.ends, 0);  // the session manager ends the program, not the question
-    controller->Exit1Click();
+    controller->Do(forms::Action::Exit);
     EXPECT_EQ(view.ends, 1);
     EXPECT_EQ(shellWindows.calls, 2);  // the tray's exit asks without sweeping
 }
@@ -320,7 +321,7 @@ TEST_F(ControllerTest, StartAtLogOnFollowsTheStore) {
     // A refused removal leaves the box showing what the store holds.
     autoRun.refuseRemoves = true;
     view.shownSettings.autoRun = false;
-    controller->MnAutoRunClick(false);
+    controller->Do(forms::Action::AutoRun, false);
     EXPECT_TRUE(view.shownSettings.autoRun);
 }
 
@@ -335,7 +336,7 @@ TEST_F(ControllerTest, TreesDropsAndRemovals) {
     EXPECT_EQ(controller->Records().DocHistory()[2].Location, "file:///home/u/报告.txt");
     EXPECT_EQ(shell.calls, std::vector<std::string>{"MessageBeep()"});
     // The last dropped name is the current text: Enter opens it, not an earlier pick.
-    EXPECT_EQ(controller->CurDocText(), "/home/u/报告.txt");
+    EXPECT_EQ(ControllerInsides(*controller).CurDocText(), "/home/u/报告.txt");
     controller->TreeKeyDown(TreeKey::Enter);
     ASSERT_EQ(shell.calls.size(), 2u);
     EXPECT_NE(shell.calls[1].find("/home/u/报告.txt"), std::string::npos) << shell.calls[1];
@@ -348,19 +349,19 @@ TEST_F(ControllerTest, TreesDropsAndRemovals) {
     EXPECT_EQ(shell.calls.size(), 1u);
 
     controller->TVAllDocsChange(4);  // the system page: nothing to delete
-    controller->MnDeleteSelectedClick();
+    controller->Do(forms::Action::DeleteSelected);
     EXPECT_EQ(controller->Records().DocHistory().size(), 3u);
     controller->TVAllDocsChange(1);
-    controller->MnDeleteSelectedClick();
+    controller->Do(forms::Action::DeleteSelected);
     EXPECT_EQ(controller->Records().DocHistory().size(), 2u);
     EXPECT_EQ(ReadIni().find("/usr/bin/a"), std::string::npos);  // written at once
-    controller->BtnDeleteAllDocsClick();
+    controller->Do(forms::Action::DeleteAllDocs);
     EXPECT_TRUE(controller->Records().DocHistory().empty());
 
-    controller->OpenSpecialFolder(kCsidlDrives);
-    controller->BtnMoreSpecDirClick();
-    controller->BtnAboutUSClick();
-    controller->BtnHelpDocClick();
+    controller->OpenTarget(kCsidlDrives);
+    controller->OpenTarget(forms::kMoreFolders);
+    controller->Do(forms::Action::AboutUs);
+    controller->Do(forms::Action::HelpDoc);
     EXPECT_EQ(shell.calls.back(), "OpenSpecialFolder(17,0)");
     EXPECT_EQ(view.menus + view.abouts + view.helps, 3);
 }
@@ -514,7 +515,7 @@ TEST_F(ControllerTest, AFailedSaveIsShown) {
 TEST_F(ControllerTest, ARefusedStartAtLogOnIsShown) {
     autoRun.refuseWrites = true;
     Start(true, true);
-    controller->MnAutoRunClick(true);
+    controller->Do(forms::Action::AutoRun, true);
     EXPECT_FALSE(view.shownSettings.autoRun);
     EXPECT_EQ(view.hint, "未能设置开机自动启动");
 }
@@ -537,7 +538,7 @@ TEST_F(ControllerTest, TheTimedSweepAsksTheDesktopElsewhereAndIsNeverOutTwice) {
     EXPECT_FALSE(controller->Records().DocExists("/usr/bin/xterm"));
     timers.RunPosted();
     EXPECT_TRUE(controller->Records().DocExists("/usr/bin/xterm"));
-    EXPECT_TRUE(controller->DocSweep().IsDocOpen("/usr/bin/xterm"));
+    EXPECT_TRUE(ControllerInsides(*controller).DocSweep().IsDocOpen("/usr/bin/xterm"));
 
     // One out when the window goes is finished and saved with the rest.
     windows.Add(8, "paint", "/usr/bin/gimp");
@@ -589,7 +590,7 @@ TEST_F(ControllerTest, AHungMountCostsItsEntryALatePictureNotTheLoadOrARemoval) 
         if (programs.Top(row)->Text() == "gimp") programs.SetCurrent(programs.Top(row));
     }
     controller->TVAllDocsChange(1);
-    controller->MnDeleteSelectedClick();
+    controller->Do(forms::Action::DeleteSelected);
     EXPECT_EQ(asksHere, 0);
     EXPECT_EQ(ImageOfProgram(*controller, "tool"), 1);
     EXPECT_GT(ImageOfProgram(*controller, "xterm"), 10);
