@@ -16,7 +16,7 @@
 #include "ui/application.h"
 #include "ui/command_line.h"
 #include "ui/display_check.h"
-#include "ui/history_commands.h"
+#include "cli/history_commands.h"
 #include "ui/install_paths.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include "controller/forms.h"
-#include "ui_win32/win32_main_window.h"
 
 namespace tk::main_window_parts {
 inline constexpr COLORREF kBackgroundColour = RGB(245, 250, 254);

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/linux/shell/desktop_entry_trust.h"
+#include "platform/linux/posix/desktop_entry_trust.h"
 
 namespace tk {
 

@@ -24,7 +24,7 @@
 #include "platform/linux/glib/glib_ptr.h"
 #include "platform/linux/glib/key_file.h"
 #include "platform/linux/posix/user_folders.h"
-#include "platform/linux/shell/desktop_entry_trust.h"
+#include "platform/linux/posix/desktop_entry_trust.h"
 #include "platform/linux/shell/folder_places.h"
 
 extern char** environ;

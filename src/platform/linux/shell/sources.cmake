@@ -7,6 +7,5 @@ target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
     ${CMAKE_CURRENT_LIST_DIR}/linux_shell_x11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_places.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/desktop_entry_trust.cpp
 )
 target_link_libraries(tk_platform PRIVATE PkgConfig::TK_SHELL Threads::Threads)

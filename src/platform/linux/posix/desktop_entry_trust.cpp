@@ -1,4 +1,4 @@
-#include "platform/linux/shell/desktop_entry_trust.h"
+#include "platform/linux/posix/desktop_entry_trust.h"
 
 #include <climits>
 #include <cstdlib>

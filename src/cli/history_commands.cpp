@@ -1,4 +1,4 @@
-#include "ui/history_commands.h"
+#include "cli/history_commands.h"
 
 #include <nlohmann/json.hpp>
 #include <optional>
