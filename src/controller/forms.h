@@ -251,6 +251,39 @@ constexpr Point OnPage(Parent parent, int left, int top) {
     return {group.left + left, group.top + top};
 }
 
+// ---- words and faces both windows use beyond the pages
+inline constexpr const char* kTextFace = "宋体";   // the windows' text
+inline constexpr const char* kAboutFace = "黑体";  // the about window's
+inline constexpr const char* kTabStripName = "页面";  // the tab strip, for a screen reader
+inline constexpr const char* kBannerName = "TarvoKelmora 主页";  // the web strip
+inline constexpr const char* kAboutCaption = "关于...";
+inline constexpr const char* kHelpCaption = "TarvoKelmora-帮助文档";
+inline constexpr const char* kCloseCaption = "关闭";
+inline constexpr const char* kOkCaption = "确定";
+
+// ---- the start-up documents dialog (文档自动启动)
+inline constexpr const char* kStartDialogName = "FrmAutorunDoc";
+inline constexpr const char* kStartDialogCaption = "文档自动启动";
+inline constexpr int kStartDialogWidth = 423, kStartDialogHeight = 284;
+// The strip of words over the list and the strip of controls under it.
+inline constexpr int kStartDialogTopStrip = 33, kStartDialogBottomStrip = 46;
+struct DialogRow {
+    const char* name;
+    const char* caption;
+    int left, top, width, height;  // in its strip
+};
+inline constexpr DialogRow kStartDialogPrompt = {
+    "Label1",
+    "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
+    "单击按钮『确定』，软件将自动打开这些文档。 ",
+    10, 3, 400, 30};
+inline constexpr DialogRow kStartDialogNotQuery = {"CbNotQuery", "不再跳出此提示框", 54, 7, 125, 16};
+inline constexpr DialogRow kStartDialogSelectAll = {"CbSelectAll", "选择所有", 184, 7, 75, 16};
+inline constexpr DialogRow kStartDialogConfirm = {"BtnConfirm", kOkCaption, 264, 0, 57, 25};
+inline constexpr DialogRow kStartDialogCancel = {"SpeedButton2", "取消", 322, 0, 58, 26};
+inline constexpr DialogRow kStartDialogNote = {"Label3", "可以在『设置』中重新设置启动时跳出此提示框。", 8, 28,
+                                               380, 14};
+
 // The row in kBoxes of a settings box, or of the box whose action is `action`; -1 for none.
 int BoxIndex(SettingsBox box);
 int BoxIndex(Action action);

@@ -1,5 +1,7 @@
 #include "ui/about_help.h"
 
+#include "controller/forms.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -78,9 +80,9 @@ TFramedWindow::TFramedWindow(const QString& objectName, const QString& caption, 
 }
 
 TFrmVersion::TFrmVersion(std::function<void()> openSite)
-    : TFramedWindow(QStringLiteral("FrmVersion"), QStringLiteral("关于..."), QSize(388, 281), nullptr),
+    : TFramedWindow(QStringLiteral("FrmVersion"), QString::fromUtf8(forms::kAboutCaption), QSize(388, 281), nullptr),
       m_openSite(std::move(openSite)) {
-    QFont font(QStringLiteral("黑体"));
+    QFont font(QString::fromUtf8(forms::kAboutFace));
     font.setPixelSize(21);
     setFont(font);
     auto* image1 = new QLabel(Content());
@@ -110,7 +112,7 @@ TFrmVersion::TFrmVersion(std::function<void()> openSite)
     label5->setObjectName(QStringLiteral("Label5"));
     label5->move(104, 120);
     auto* close = new TPictureButton(QStringLiteral("SpeedButton1"), QStringLiteral("btn_close.png"), this);
-    close->setAccessibleName(QStringLiteral("关闭"));
+    close->setAccessibleName(QString::fromUtf8(forms::kCloseCaption));
     close->setGeometry(252, 205, 57, 26);
     connect(close, &QAbstractButton::clicked, this, &TFrmVersion::SpeedButton1Click);
 }
@@ -120,7 +122,7 @@ void TFrmVersion::Label1Click() {
 }
 
 TFrmHelp::TFrmHelp(QWidget* owner)
-    : TFramedWindow(QStringLiteral("FrmHelp"), QStringLiteral("TarvoKelmora-帮助文档"),
+    : TFramedWindow(QStringLiteral("FrmHelp"), QString::fromUtf8(forms::kHelpCaption),
                     QSize(537, 587), owner) {
     auto* panel1 = new QWidget(Content());
     panel1->setObjectName(QStringLiteral("Panel1"));
@@ -143,7 +145,7 @@ TFrmHelp::TFrmHelp(QWidget* owner)
     panel2->setObjectName(QStringLiteral("Panel2"));
     panel2->setFixedHeight(41);
     auto* close = new TPictureButton(QStringLiteral("SpeedButton1"), QStringLiteral("btn_close.png"), panel2);
-    close->setAccessibleName(QStringLiteral("关闭"));
+    close->setAccessibleName(QString::fromUtf8(forms::kCloseCaption));
     close->setGeometry(348, 2, 57, 26);
     connect(close, &QAbstractButton::clicked, this, &TFrmHelp::SpeedButton1Click);
     layout->addWidget(scrollBox1, 1);

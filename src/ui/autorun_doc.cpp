@@ -3,6 +3,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "controller/forms.h"
 #include "startup/startup.h"
 
 namespace tk {
@@ -10,7 +11,7 @@ namespace tk {
 namespace {
 
 QFont DialogFont() {
-    QFont font(QStringLiteral("宋体"));
+    QFont font(QString::fromUtf8(forms::kTextFace));
     font.setPixelSize(12);
     return font;
 }
@@ -22,12 +23,19 @@ QWidget* Strip(QWidget* parent, const char* name, int height) {
     return panel;
 }
 
+template <typename Widget>
+void Place(Widget* widget, const forms::DialogRow& row) {
+    widget->setObjectName(QString::fromLatin1(row.name));
+    widget->setGeometry(row.left, row.top, row.width, row.height);
+}
+
 }  // namespace
 
 TFrmAutorunDoc::TFrmAutorunDoc(StartDocsForm& form, QWidget* owner) : QDialog(owner), m_form(form) {
-    setObjectName(QStringLiteral("FrmAutorunDoc"));
-    setWindowTitle(QStringLiteral("文档自动启动"));
-    setFixedSize(423, 284);
+    using namespace forms;
+    setObjectName(QString::fromLatin1(kStartDialogName));
+    setWindowTitle(QString::fromUtf8(kStartDialogCaption));
+    setFixedSize(kStartDialogWidth, kStartDialogHeight);
     setFont(DialogFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(245, 250, 254));
@@ -38,14 +46,10 @@ TFrmAutorunDoc::TFrmAutorunDoc(StartDocsForm& form, QWidget* owner) : QDialog(ow
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    QWidget* panel3 = Strip(this, "Panel3", 33);
-    auto* label1 = new QLabel(
-        QStringLiteral("请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
-                       "单击按钮『确定』，软件将自动打开这些文档。 "),
-        panel3);
-    label1->setObjectName(QStringLiteral("Label1"));
+    QWidget* panel3 = Strip(this, "Panel3", kStartDialogTopStrip);
+    auto* label1 = new QLabel(QString::fromUtf8(kStartDialogPrompt.caption), panel3);
+    Place(label1, kStartDialogPrompt);
     label1->setWordWrap(true);
-    label1->setGeometry(10, 5, 366, 24);
     label1->setStyleSheet(QStringLiteral("color: black;"));
 
     QWidget* panel2 = Strip(this, "Panel2", 0);
@@ -58,27 +62,28 @@ TFrmAutorunDoc::TFrmAutorunDoc(StartDocsForm& form, QWidget* owner) : QDialog(ow
     LbSelectDoc->setStyleSheet(QStringLiteral("QListWidget { background: white; }"));
     middle->addWidget(LbSelectDoc);
 
-    QWidget* panel1 = Strip(this, "Panel1", 46);
-    CbNotQuery = new QCheckBox(QStringLiteral("不再跳出此提示框"), panel1);
-    CbNotQuery->setObjectName(QStringLiteral("CbNotQuery"));
+    QWidget* panel1 = Strip(this, "Panel1", kStartDialogBottomStrip);
+    // The boxes and the note are as wide as their words in this face.
+    CbNotQuery = new QCheckBox(QString::fromUtf8(kStartDialogNotQuery.caption), panel1);
+    CbNotQuery->setObjectName(QString::fromLatin1(kStartDialogNotQuery.name));
     CbNotQuery->adjustSize();
-    CbNotQuery->move(54, 7);
-    CbSelectAll = new QCheckBox(QStringLiteral("选择所有"), panel1);
-    CbSelectAll->setObjectName(QStringLiteral("CbSelectAll"));
+    CbNotQuery->move(kStartDialogNotQuery.left, kStartDialogNotQuery.top);
+    CbSelectAll = new QCheckBox(QString::fromUtf8(kStartDialogSelectAll.caption), panel1);
+    CbSelectAll->setObjectName(QString::fromLatin1(kStartDialogSelectAll.name));
     CbSelectAll->adjustSize();
-    CbSelectAll->move(184, 7);
-    BtnConfirm = new TPictureButton(QStringLiteral("BtnConfirm"), QStringLiteral("btn_confirm.png"), panel1);
-    BtnConfirm->setGeometry(264, 0, 57, 25);
-    SpeedButton2 = new TPictureButton(QStringLiteral("SpeedButton2"), QStringLiteral("btn_cancel.png"), panel1);
+    CbSelectAll->move(kStartDialogSelectAll.left, kStartDialogSelectAll.top);
+    BtnConfirm = new TPictureButton(QString::fromLatin1(kStartDialogConfirm.name), QStringLiteral("btn_confirm.png"), panel1);
+    Place(BtnConfirm, kStartDialogConfirm);
+    SpeedButton2 = new TPictureButton(QString::fromLatin1(kStartDialogCancel.name), QStringLiteral("btn_cancel.png"), panel1);
+    Place(SpeedButton2, kStartDialogCancel);
     // The words on the pictures, for a screen reader.
-    BtnConfirm->setAccessibleName(QStringLiteral("确定"));
-    SpeedButton2->setAccessibleName(QStringLiteral("取消"));
-    SpeedButton2->setGeometry(322, 0, 58, 26);
-    auto* label3 = new QLabel(QStringLiteral("可以在『设置』中重新设置启动时跳出此提示框。"), panel1);
-    label3->setObjectName(QStringLiteral("Label3"));
+    BtnConfirm->setAccessibleName(QString::fromUtf8(kStartDialogConfirm.caption));
+    SpeedButton2->setAccessibleName(QString::fromUtf8(kStartDialogCancel.caption));
+    auto* label3 = new QLabel(QString::fromUtf8(kStartDialogNote.caption), panel1);
+    label3->setObjectName(QString::fromLatin1(kStartDialogNote.name));
     label3->setStyleSheet(QStringLiteral("color: red;"));
     label3->adjustSize();
-    label3->move(8, 28);
+    label3->move(kStartDialogNote.left, kStartDialogNote.top);
 
     layout->addWidget(panel3);
     layout->addWidget(panel2, 1);

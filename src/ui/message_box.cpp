@@ -1,5 +1,7 @@
 #include "ui/message_box.h"
 
+#include "controller/forms.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -48,7 +50,7 @@ void QtMessageBoxes::Inform(QWidget* parent, const QString& caption, const QStri
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("Message"));
     box.setTextFormat(Qt::PlainText);
-    SetButtonText(box, QMessageBox::Ok, "确定");
+    SetButtonText(box, QMessageBox::Ok, forms::kOkCaption);
     box.exec();
 }
 

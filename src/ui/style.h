@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/forms.h"
 #include <QColor>
 #include <QFont>
 #include <QWidget>
@@ -11,7 +12,7 @@ inline const QColor kBackground(245, 250, 254);
 inline const QColor kPanel(245, 254, 250);
 
 inline QFont SongFont(int pixels) {
-    QFont font(QStringLiteral("宋体"));
+    QFont font(QString::fromUtf8(forms::kTextFace));
     font.setPixelSize(pixels);
     return font;
 }

@@ -1,5 +1,7 @@
 #include "ui/web_strip_host.h"
 
+#include "controller/forms.h"
+
 #include <QUrl>
 
 #include "ui/artwork.h"
@@ -19,7 +21,7 @@ TWebStripHost::TWebStripHost(WebStripFactory* factory, Diagnostics& diagnostics,
     Paint(this, kBackground);
     m_banner = new TClickImage(this);
     m_banner->setObjectName(QStringLiteral("Image2"));
-    m_banner->setAccessibleName(QStringLiteral("TarvoKelmora 主页"));
+    m_banner->setAccessibleName(QString::fromUtf8(forms::kBannerName));
     m_banner->setPixmap(Artwork(QStringLiteral("banner.png"), devicePixelRatioF()));
     m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_banner->setCursor(Qt::PointingHandCursor);

@@ -94,7 +94,7 @@ public:
         setCursor(Qt::PointingHandCursor);
         // A click focuses the strip, as it does a tab control; Left and Right then turn pages.
         setFocusPolicy(Qt::StrongFocus);
-        setAccessibleName(QStringLiteral("页面"));
+        setAccessibleName(QString::fromUtf8(forms::kTabStripName));
     }
     int Count() const { return std::min<int>(m_owner->PageCount(), kTabCount); }
     int Active() const { return m_owner->m_active; }

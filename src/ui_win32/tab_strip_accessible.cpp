@@ -1,5 +1,7 @@
 #include "ui_win32/tab_strip_accessible.h"
 
+#include "controller/forms.h"
+
 #include "base/wide_text.h"
 
 namespace tk {
@@ -73,7 +75,7 @@ STDMETHODIMP TabStripAccessible::get_accChild(VARIANT, IDispatch** out) {
 STDMETHODIMP TabStripAccessible::get_accName(VARIANT child, BSTR* name) {
     const int tab = TabOf(child);
     if (tab == -2) return E_INVALIDARG;
-    *name = Text(tab == -1 ? L"页面" : Utf8ToWide(m_tabs.names[tab]));
+    *name = Text(Utf8ToWide(tab == -1 ? forms::kTabStripName : m_tabs.names[tab]));
     return S_OK;
 }
 

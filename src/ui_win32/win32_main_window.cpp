@@ -1,5 +1,7 @@
 #include "ui_win32/win32_main_window.h"
 
+#include "controller/forms.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -132,7 +134,7 @@ void Win32MainWindow::BuildChildren() {
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   m_window, nullptr, instance, nullptr);
     // The children of our own classes are handed the window at creation (see OwnerOf).
-    m_strip = ::CreateWindowExW(0, kStripClass, L"页面", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0,
+    m_strip = ::CreateWindowExW(0, kStripClass, Utf8ToWide(kTabStripName).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0,
                                 kTabEdges[kPageCount], kStripHeight, m_window, nullptr, instance, this);
     for (int page = 0; page < kPageCount; ++page) {
         m_pages[page] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass,
@@ -182,7 +184,7 @@ void Win32MainWindow::BuildChildren() {
         NameForScreenReaders(m_trees[page], Utf8ToWide(kPages[page].caption).c_str());
     }
     NameForScreenReaders(m_checkTime, Utf8ToWide(kCheckTimeBarRow.label).c_str());
-    NameForScreenReaders(m_web->Handle(), L"TarvoKelmora 主页");
+    NameForScreenReaders(m_web->Handle(), Utf8ToWide(kBannerName).c_str());
     m_web->SetDpi(m_dpi);
     PlacePageControls();
 }

@@ -1,4 +1,6 @@
 // The small helpers that make the main window's controls.
+
+#include "controller/forms.h"
 #include "ui_win32/win32_main_window_parts.h"
 
 #include <string>
@@ -16,7 +18,7 @@ namespace main_window_parts {
 HFONT SongFont(int pixels) {
     return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+                         DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(forms::kTextFace).c_str());
 }
 
 void AddTip(HWND tooltip, HWND owner, HWND control, const char* text) {

@@ -1,5 +1,7 @@
 #include "ui_win32/win32_web_strip.h"
 
+#include "controller/forms.h"
+
 #include <memory>
 
 #include <exdisp.h>
@@ -343,7 +345,7 @@ Win32WebStrip::Win32WebStrip(HWND parent, Diagnostics& diagnostics,
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649));  // the hand: the banner is a link
     wc.lpszClassName = kClass;
     ::RegisterClassW(&wc);
-    m_window = ::CreateWindowExW(0, kClass, L"TarvoKelmora 主页", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+    m_window = ::CreateWindowExW(0, kClass, Utf8ToWide(forms::kBannerName).c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                                  0, 0, 468, 47, parent, nullptr, wc.hInstance, nullptr);
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
