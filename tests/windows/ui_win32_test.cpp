@@ -295,6 +295,11 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
                                       nullptr, {}},
                                      timers);
         tk::Win32MainWindow window(controller);
+        // The window owns what the shell raises over a launch.
+        controller.OpenSystemDirectory();
+        EXPECT_EQ(shell.calls, std::vector<std::string>{"Execute(" +
+                                                        std::to_string(reinterpret_cast<std::uintptr_t>(window.Handle())) +
+                                                        ",\"open\",\"C:\\WINDOWS\\system32\",NULL,NULL,5)"});
         std::vector<HWND> pages;
         for (HWND child = ::GetWindow(window.Handle(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
             wchar_t kind[32] = {};
