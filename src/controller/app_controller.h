@@ -67,6 +67,8 @@ public:
     const DocRecords& Records() const { return m_history.Records(); }
 
     // ---- creation and end
+    // The window's own handle, once it has one: the shell's dialogs are owned by it.
+    void SetMainWindow(WindowHandle window) { m_launcher.SetMainWindow(window); }
     // Reads the settings file and applies it, places the window, starts the first-run timer.
     void FormCreate();
     // The window's first frame is on screen: the stored history, then the browser.

@@ -122,6 +122,7 @@ LaunchResult DocPicker::TVDocClick() {
 LaunchResult DocPicker::DblClick() { return OpenPick(); }
 
 LaunchResult DocPicker::LaunchCurDoc() {
+    if (m_pick.kind == PickKind::Page) return m_launcher.EnterOnRecordedPage(m_pick.target);
     if (m_pick.kind != PickKind::Text) return OpenPick();
     return m_launcher.LaunchCurDoc(m_pick.text);
 }

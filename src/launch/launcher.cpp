@@ -89,6 +89,18 @@ LaunchResult Launcher::OpenStoredDoc(std::string_view location, int docType) {
 
 LaunchResult Launcher::OpenRecordedPage(std::string_view address) {
     if (!IsWebPageAddress(address)) return NotAPage(address);
+    // The tree shows an http page without its scheme, and that text always took the colon-free
+    // road: an address with "=" (a query) goes to the shell itself, not to Explorer.
+    const std::size_t scheme = address.find("://");
+    if (LowerAscii(address.substr(0, scheme)) == "http" && Contains(address, "=")) {
+        return m_shell.Execute(m_mainWindow, "open", std::string(address), std::nullopt,
+                               std::nullopt, kSwShow);
+    }
+    return OpenLocation(address);
+}
+
+LaunchResult Launcher::EnterOnRecordedPage(std::string_view address) {
+    if (!IsWebPageAddress(address)) return NotAPage(address);
     return OpenLocation(address);
 }
 

@@ -34,6 +34,8 @@ public:
     LaunchResult OpenStoredDoc(std::string_view location, int docType);
     // A recorded page: opened only as the address it is (see IsWebPageAddress), never as other text.
     LaunchResult OpenRecordedPage(std::string_view address);
+    // The Enter key on a recorded page: the same address, without the click's "=" road.
+    LaunchResult EnterOnRecordedPage(std::string_view address);
     // A recorded program: run only when its file is a program.
     LaunchResult RunRecordedProgram(std::string_view path);
     // The address of a place with a host (http, https, ftp, sftp, smb, WebDAV), and nothing a

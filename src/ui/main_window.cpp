@@ -292,6 +292,13 @@ void TFrmMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) ReportShown();
 }
 
+// The native window comes with the first show (and again should Qt remake it); the shell's
+// dialogs are owned by whichever is current.
+bool TFrmMain::event(QEvent* event) {
+    if (event->type() == QEvent::WinIdChange) m_controller.SetMainWindow(static_cast<WindowHandle>(internalWinId()));
+    return QWidget::event(event);
+}
+
 void TFrmMain::closeEvent(QCloseEvent* event) {
     if (m_controller.CloseRequested()) event->accept();
     else event->ignore();

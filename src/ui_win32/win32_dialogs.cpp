@@ -65,6 +65,13 @@ void StoreSelection(StartDocState& s, bool clear) {
     else s.form->BtnConfirmClick(rows);
 }
 
+// CbSelectAllClick: checked or unchecked, the box selects every row.
+void SelectAllRows(StartDocState& s) {
+    s.selectingByCode = true;
+    ListBox_SetSel(s.list, TRUE, -1);
+    s.selectingByCode = false;
+}
+
 LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* s = reinterpret_cast<StartDocState*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (msg) {
@@ -87,14 +94,16 @@ LRESULT CALLBACK StartDocProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 StoreSelection(*s, id == kCancel);
                 s->done = true;
             } else if (id == kSelectAll && code == BN_CLICKED) {
-                // Checked or unchecked, the box selects every row.
-                s->selectingByCode = true;
-                ListBox_SetSel(s->list, TRUE, -1);
-                s->selectingByCode = false;
+                SelectAllRows(*s);
             } else if (id == kNotQuery && code == BN_CLICKED) {
                 s->form->NotQueryClick(Button_GetCheck(s->notQuery) == BST_CHECKED);
             } else if (id == kList && code == LBN_SELCHANGE && !s->selectingByCode) {
-                Button_SetCheck(s->selectAll, BST_UNCHECKED);
+                // The box's handling runs on every change of its state, this one too: the
+                // user's first pick after 选择所有 leaves every row selected.
+                if (Button_GetCheck(s->selectAll) != BST_UNCHECKED) {
+                    Button_SetCheck(s->selectAll, BST_UNCHECKED);
+                    SelectAllRows(*s);
+                }
             } else if (id == kList && code == LBN_DBLCLK) {
                 s->form->LbSelectDocDblClick(ListBox_GetCaretIndex(s->list));
             }

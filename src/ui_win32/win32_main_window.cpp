@@ -3,6 +3,7 @@
 #include "controller/forms.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 #include <windowsx.h>
@@ -34,6 +35,8 @@ Win32MainWindow::Win32MainWindow(AppController& controller) : m_controller(contr
     m_window = ::CreateWindowExW(0, kMainClass, kMainCaption,
                                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                  kDesignedWidth, kDesignedHeight, m_owner, nullptr, instance, this);
+    // The shell's dialogs (a missing file, an unknown type) are owned by the window.
+    m_controller.SetMainWindow(static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(m_window)));
     // Made at its monitor's DPI: the designed size, the fonts and the pictures scaled to it.
     m_dpi = DpiOf(m_window);
     for (int i = 0; i <= kPageCount; ++i) m_tabEdges[i] = S(kTabEdges[i]);

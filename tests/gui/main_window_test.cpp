@@ -147,6 +147,12 @@ private:
     }
     TPageControl* Tabs() { return Find<TPageControl>("TVAllDocs"); }
     TFrmAutorunDoc* AutorunDoc() { return m_window->findChild<TFrmAutorunDoc*>(); }
+    // A launch as this window makes it: owned by its native window once Qt has made one.
+    std::string Owned(const std::string& call) {
+        const std::string unowned = "Execute(0,";
+        if (call.rfind(unowned, 0) != 0) return call;
+        return "Execute(" + std::to_string(m_window->internalWinId()) + "," + call.substr(unowned.size());
+    }
     ControllerInsides History() { return ControllerInsides(*m_controller); }
     // A click on a tab of the strip, as the user picks a page.
     void ClickTab(int page) {
@@ -500,12 +506,15 @@ private slots:
         QCOMPARE(History().CurDocText(), std::string("/home/u/Data"));
         QVERIFY(History().Picker().ClickOpens());
         click(docs, 0);
+        // The shown window owns what the shell raises.
+        const std::string owner = std::to_string(m_window->winId());
+        QVERIFY(owner != "0");
         QCOMPARE(m_launchShell.calls,
-                 (std::vector<std::string>{"Execute(0,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
+                 (std::vector<std::string>{"Execute(" + owner + ",\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
         m_launchShell.calls.clear();
         click(docs, 2, true);  // a click and a double-click open twice
         QCOMPARE(m_launchShell.calls.size(), size_t(2));
-        QCOMPARE(m_launchShell.calls.back(), std::string("Execute(0,\"open\",\"https://s.org\",NULL,NULL,5)"));
+        QCOMPARE(m_launchShell.calls.back(), "Execute(" + owner + ",\"open\",\"https://s.org\",NULL,NULL,5)");
 
         // Enter opens the current text; Delete takes nodes from this tree alone.
         m_launchShell.calls.clear();
@@ -667,6 +676,7 @@ private slots:
         QCOMPARE(dialogShown, !answer.isEmpty());
         QStringList calls;
         for (const auto& c : m_launchShell.calls) calls << QString::fromStdString(c);
+        for (QString& call : opened) call = QString::fromStdString(Owned(call.toStdString()));
         QCOMPARE(calls, opened);
         QString stored;
         for (const auto& doc : History().DocHistory()) stored += QString::number(doc.Selected);
@@ -763,8 +773,8 @@ private slots:
         QTest::mouseClick(Find<QWidget>("BtnAutoRunSet"), Qt::LeftButton);
         m_launchShell.refusal.reset();
         QCOMPARE(m_launchShell.calls,
-                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"https://s.org/p\",NULL,1)",
-                                           "Execute(0,\"open\",\"file:///home/u/C# notes\",NULL,NULL,5)"}));
+                 (std::vector<std::string>{Owned("Execute(0,\"open\",\"Explorer.exe\",\"https://s.org/p\",NULL,1)"),
+                                           Owned("Execute(0,\"open\",\"file:///home/u/C# notes\",NULL,NULL,5)")}));
         QCOMPARE(Find<QLabel>("PnlHint")->text(),
                  QString::fromStdString("未能打开：refused " + m_launchShell.calls[1]));
     }
@@ -941,7 +951,7 @@ private slots:
         m_launchShell.calls.clear();
         QTest::mouseClick(Find<QWidget>("Image2"), Qt::LeftButton);
         QCOMPARE(m_launchShell.calls,
-                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9/\",NULL,1)"}));
+                 (std::vector<std::string>{Owned("Execute(0,\"open\",\"Explorer.exe\",\"http://127.0.0.1:9/\",NULL,1)")}));
     }
 
     // The browser ends while the window is out of sight and comes back with it at the page
@@ -992,7 +1002,7 @@ private slots:
         m_web->view->onOpen(QStringLiteral("file:///etc/passwd"));
         m_web->view->onOpen(QStringLiteral("https://example.test/a?b=1"));
         QCOMPARE(m_launchShell.calls,
-                 (std::vector<std::string>{"Execute(0,\"open\",\"Explorer.exe\",\"https://example.test/a?b=1\",NULL,1)"}));
+                 (std::vector<std::string>{Owned("Execute(0,\"open\",\"Explorer.exe\",\"https://example.test/a?b=1\",NULL,1)")}));
     }
 
     // The banner takes a click anywhere on the strip, beyond the end of its picture too.

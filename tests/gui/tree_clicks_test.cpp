@@ -117,8 +117,11 @@ private slots:
         press(docs->visualRect(program).center());
         QVERIFY(m_launchShell.calls.empty());
         press(docs->visualRect(program).center());
+        // Owned by the window, as every launch of a shown window is.
+        QVERIFY(window.winId() != 0);
         QCOMPARE(m_launchShell.calls,
-                 (std::vector<std::string>{"Execute(0,\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
+                 (std::vector<std::string>{"Execute(" + std::to_string(window.winId()) +
+                                           ",\"open\",\"/usr/bin/xterm\",NULL,NULL,5)"}));
     }
 };
 

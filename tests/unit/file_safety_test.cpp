@@ -153,12 +153,21 @@ TEST_F(HistoryFile, TemporariesOfAKilledSaveGoAtTheNextStart) {
     Spit(path, "[docs]\npath0=http://h/a\nname0=a\n");
     const std::vector<std::string> ours = {".defualt.ini.tk-a1B2c3.tmp", ".defualt.ini.tk-ZZZZZZ.tmp"};
     // The user's own files that merely look like leftovers, and another file's temporaries.
-    const std::vector<std::string> theirs = {"defualt.ini.bak", "defualt.ini.backup",
-                                             "defualt.ini.v2copy", "defualt.ini.a1B2c3",
-                                             ".defualt.ini.tk-a1B2c3d.tmp", ".other.ini.tk-a1B2c3.tmp"};
+    std::vector<std::string> theirs = {"defualt.ini.bak", "defualt.ini.backup",
+                                       "defualt.ini.v2copy", "defualt.ini.a1B2c3",
+                                       ".defualt.ini.tk-a1B2c3d.tmp", ".other.ini.tk-a1B2c3.tmp"};
     for (const auto& names : {ours, theirs}) {
         for (const std::string& name : names) Spit(dir + "/" + name, "x");
     }
+#ifndef _WIN32
+    // Beside a shared history, another user's save may be under way: its temporary stays.
+    if (::geteuid() == 0) {
+        const std::string foreign = ".defualt.ini.tk-Other1.tmp";
+        Spit(dir + "/" + foreign, "x");
+        ASSERT_EQ(::chown((dir + "/" + foreign).c_str(), 65534, 65534), 0);
+        theirs.push_back(foreign);
+    }
+#endif
     // Without the history's lock another instance may be writing: nothing is touched.
     Open();
     for (const std::string& name : ours) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
@@ -317,6 +326,24 @@ TEST(WorkerThread, KeepsOnlyTheLatestWaitingJobAndFlushWaitsForIt) {
     gate.unlock();
     writer.Flush();
     EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+}
+
+// Flush waits out the job that is running, not only the one waiting. The job holds on until
+// Flush has returned or a bounded wait has passed, so a Flush that returned early is seen.
+TEST(WorkerThread, FlushReturnsOnlyOnceTheRunningJobHasEnded) {
+    std::promise<void> started, flushed;
+    std::shared_future<void> flushedSeen = flushed.get_future().share();
+    std::atomic<bool> jobEnded{false};
+    tk::WorkerThread writer(tk::StderrDiagnostics());  // ends first, its job with it
+    writer.Submit([&] {
+        started.set_value();
+        flushedSeen.wait_for(std::chrono::milliseconds(500));
+        jobEnded = true;
+    });
+    started.get_future().wait();
+    writer.Flush();
+    EXPECT_TRUE(jobEnded) << "Flush returned while the job ran";
+    flushed.set_value();
 }
 
 TEST(WorkerThread, FlushForGivesUpOnAJobThatHangs) {

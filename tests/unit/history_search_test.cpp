@@ -43,6 +43,7 @@ TEST(HistorySearch, ShownTextsAnswerByCaseByPlaceAndByPinyin) {
         {"  xterm  ", {0, 4}},     // blanks around the query are not part of it
         {"xia zai", {3, 2}},       // words typed apart each have to be found
         {"home 文档", {1}},
+        {"x 下载", {2, 3}},        // every word as written before a word found by pinyin alone
         {"home zzzz", {}},
         {"", {}},
         {"zzzz", {}},

@@ -247,6 +247,7 @@ TEST_F(PosixLaunch, RecordedEntriesOpenOnlyAsWhatTheyWereRecordedAs) {
     history.AddDoc("http://host:8080/p", "t", false, false);
     history.AddDoc("ftp://files.org/a", "t", false, false);
     history.AddDoc("irc://chat.org/a", "t", false, false);
+    history.AddDoc("http://q.org/find?q=1", "t", false, false);
     history.AddDoc("/home/u/notes.jar", "jar", true, false);
     auto find = [](tk::CategoryTree& tree, const std::string& text) -> tk::TreeNode* {
         for (int row = 0; row < tree.TopCount(); ++row) {
@@ -264,6 +265,7 @@ TEST_F(PosixLaunch, RecordedEntriesOpenOnlyAsWhatTheyWereRecordedAs) {
         const char* node;
         std::string call;     // what reaches the shell, once per road; empty: nothing
         std::string refusal;  // what the user is told
+        std::string enter;    // what Enter hands over, when not `call`
     };
     const Case cases[] = {
         {"mailto:x@evil.example/p", evil, ""},
@@ -273,24 +275,28 @@ TEST_F(PosixLaunch, RecordedEntriesOpenOnlyAsWhatTheyWereRecordedAs) {
         {"host:8080", "Execute(7,\"open\",\"explorer.exe\",\"http://host:8080\",NULL,5)", ""},
         {"files.org/a", "Execute(7,\"open\",\"ftp://files.org/a\",NULL,NULL,5)", ""},
         {"chat.org/a", "", "不是网页地址：irc://chat.org/a"},
+        // A query goes to the shell itself on a click; Enter keeps Explorer.
+        {"q.org/find?q=1", "Execute(7,\"open\",\"http://q.org/find?q=1\",NULL,NULL,5)", "",
+         "Execute(7,\"open\",\"explorer.exe\",\"http://q.org/find?q=1\",NULL,5)"},
         {"jar", "", "不是可执行程序，未运行：/home/u/notes.jar"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.node);
-        std::vector<std::function<tk::LaunchResult()>> roads = {
-            [&] { picker.SetClickOpens(true); return picker.DocsTreeClick(); },
-            [&] { return picker.DblClick(); },
-            [&] { return picker.LaunchCurDoc(); },
+        const std::string& enter = c.enter.empty() ? c.call : c.enter;
+        std::vector<std::pair<std::function<tk::LaunchResult()>, const std::string*>> roads = {
+            {[&] { picker.SetClickOpens(true); return picker.DocsTreeClick(); }, &c.call},
+            {[&] { return picker.DblClick(); }, &c.call},
+            {[&] { return picker.LaunchCurDoc(); }, &enter},
         };
         history.TVDocs().SetCurrent(find(history.TVDocs(), c.node));
         if (tk::TreeNode* page = find(history.TVDoc(), c.node)) {
             history.TVDoc().SetCurrent(page);
-            roads.push_back([&] { picker.SetClickOpens(true); return picker.TVDocClick(); });
+            roads.push_back({[&] { picker.SetClickOpens(true); return picker.TVDocClick(); }, &c.call});
         }
-        for (const auto& road : roads) {
+        for (const auto& [road, call] : roads) {
             shell.calls.clear();
             const tk::LaunchResult result = road();
-            EXPECT_EQ(shell.calls, c.call.empty() ? Calls{} : Calls{c.call});
+            EXPECT_EQ(shell.calls, call->empty() ? Calls{} : Calls{*call});
             EXPECT_EQ(result.ok, c.refusal.empty());
             EXPECT_EQ(result.problem, c.refusal);
         }

@@ -106,6 +106,7 @@ TEST_F(SettingsFile, HistoryLoadRules) {
         "path5=\nname5=empty location\n"
         "path6=http://q/b\nname6=http://h/a\n"                      // title is a known location
         "path7=C:\\e.exe\nname7=e.exe\ndoctype7=2\n"
+        "path08=http://zero/x\nname08=not record 8\n"               // no record 8: the end
         "path9=http://late/x\nname9=never read\n");
     ASSERT_EQ(core->DocHistory().size(), 4u);
     EXPECT_EQ(core->DocHistory()[0].Selected, 1);

@@ -25,6 +25,7 @@
 #include "recorded_diagnostics.h"
 #include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
+#include "ui_win32/win32_dialogs.h"
 #include "ui_win32/tab_strip_accessible.h"
 #include "ui_win32/win32_main_window.h"
 #include "ui_win32/win32_timers.h"
@@ -295,6 +296,11 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
                                       nullptr, {}},
                                      timers);
         tk::Win32MainWindow window(controller);
+        // The window owns what the shell raises over a launch.
+        controller.OpenSystemDirectory();
+        EXPECT_EQ(shell.calls, std::vector<std::string>{"Execute(" +
+                                                        std::to_string(reinterpret_cast<std::uintptr_t>(window.Handle())) +
+                                                        ",\"open\",\"C:\\WINDOWS\\system32\",NULL,NULL,5)"});
         std::vector<HWND> pages;
         for (HWND child = ::GetWindow(window.Handle(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
             wchar_t kind[32] = {};
@@ -352,6 +358,59 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
         EXPECT_EQ(shown, rows);
     }
     ::DeleteFileW(tk::Utf8ToWide(ini).c_str());
+}
+
+// 选择所有 selects every row, and so does its unchecking by the user's next pick in the list;
+// the pick after that is a pick like any other.
+struct SelectAllRun {
+    tk::StartDocDialog* dialog = nullptr;
+    std::vector<std::string> seen;  // the box and the number of rows selected, after each step
+};
+SelectAllRun* g_selectAll = nullptr;
+
+void CALLBACK DriveStartDocDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    HWND dialog = g_selectAll->dialog->Handle();
+    HWND list = ::GetDlgItem(dialog, 10), box = ::GetDlgItem(dialog, 12);
+    auto note = [&] {
+        g_selectAll->seen.push_back(std::string(::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? "checked " : "unchecked ") +
+                                    std::to_string(::SendMessageW(list, LB_GETSELCOUNT, 0, 0)));
+    };
+    auto pick = [&](int row) {
+        RECT r{};
+        ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+    };
+    ::SendMessageW(box, BM_CLICK, 0, 0);
+    note();
+    pick(0);
+    note();
+    pick(0);
+    note();
+    ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST(StartDocDialogTest, TheFirstPickAfterSelectAllSelectsEveryRowAgain) {
+    struct Form final : tk::StartDocsForm {
+        std::vector<tk::StartDocRow> Rows() const override { return {{"甲", false}, {"乙", false}, {"丙", true}}; }
+        bool DialogShown() override { return false; }
+        void NotQueryClick(bool) override {}
+        void BtnConfirmClick(const std::vector<bool>&) override {}
+        void SpeedButton2Click(const std::vector<bool>&) override {}
+        void LbSelectDocDblClick(int) override {}
+    } form;
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    tk::StartDocDialog dialog;
+    SelectAllRun run{&dialog, {}};
+    g_selectAll = &run;
+    ASSERT_NE(::SetTimer(nullptr, 0, 1, DriveStartDocDialog), 0u);
+    dialog.Run(owner, form);  // returns once the timer's steps have closed it
+    g_selectAll = nullptr;
+    ::DestroyWindow(owner);
+    EXPECT_EQ(run.seen, (std::vector<std::string>{"checked 3", "unchecked 3", "unchecked 1"}));
 }
 
 TEST(TabStripAccessibleTest, ScreenReadersMeetSixPageTabs) {

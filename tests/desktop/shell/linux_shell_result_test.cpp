@@ -34,6 +34,10 @@ TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
     fs::create_directories(m_root / "system-data/applications");
     Write(m_root / "system-data/applications/installed.desktop", entry);
     fs::create_symlink(files / "planted.desktop", m_root / "link.desktop");
+    // A folder whose name only begins as an applications folder's does is not one.
+    fs::create_directories(m_root / "system-data/applications-old");
+    Write(m_root / "system-data/applications-old/beside.desktop", entry);
+    const std::string beside = (m_root / "system-data/applications-old/beside.desktop").string();
     const std::string planted = (files / "planted.desktop").string();
     InstallProgram(files / "tool");
     const std::string missing = (files / "missing.txt").string();
@@ -68,6 +72,7 @@ TEST_F(LaunchTest, EveryRequestAnswersWithWhatBecameOfIt) {
         {execute("open", FileUri(planted)), "refused 不信任的启动器，未运行：" + planted},
         {execute("open", (m_root / "link.desktop").string()), "refused 不信任的启动器，未运行："},
         {execute("open", (m_root / "system-data/applications/installed.desktop").string()), "ok"},
+        {execute("open", beside), "refused 不信任的启动器，未运行：" + beside},
         {execute("open", "taskmgr"), "refused no system monitor installed"},
         {[](LinuxShell& shell) { return shell.OpenSpecialFolder(0x7F, 0); },
          "refused no special folder 127"},

@@ -11,4 +11,9 @@ target_compile_definitions(tk_shell_tests PRIVATE
 add_dependencies(tk_shell_tests tk_launch_recorder)
 target_link_libraries(tk_shell_tests PRIVATE tk_platform tk_desktop_common tk_test_support
                                              PkgConfig::TK_SHELL_TEST_GLIB GTest::gtest_main)
-gtest_discover_tests(tk_shell_tests PROPERTIES LABELS desktop DISCOVERY_TIMEOUT 60)
+# The launches, trust of desktop entries included, need no display; a scenario's own bound is
+# a minute, so ctest's is two.
+gtest_discover_tests(tk_shell_tests TEST_FILTER "LaunchTest.*"
+                     PROPERTIES LABELS unit TIMEOUT 120 DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(tk_shell_tests TEST_FILTER "-LaunchTest.*"
+                     PROPERTIES LABELS desktop DISCOVERY_TIMEOUT 60)

@@ -12,7 +12,7 @@ add_executable(tk_browser_session_tests
 )
 target_link_libraries(tk_browser_session_tests PRIVATE tk_platform PkgConfig::TK_SHELL_WINDOWS_TEST
                                                        GTest::gtest_main)
-gtest_discover_tests(tk_browser_session_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(tk_browser_session_tests PROPERTIES LABELS unit TIMEOUT 60 DISCOVERY_TIMEOUT 60)
 
 add_executable(tk_file_manager_tests ${CMAKE_CURRENT_LIST_DIR}/file_manager_shell_windows_test.cpp
                                      ${CMAKE_CURRENT_LIST_DIR}/file_manager_titles_desktop_test.cpp)

@@ -13,4 +13,4 @@ gtest_discover_tests(tk_sway_desktop_tests PROPERTIES LABELS desktop TIMEOUT 120
 # Reading sway's tree and merging the two window lists need no compositor.
 add_executable(tk_wayland_unit_tests ${CMAKE_CURRENT_LIST_DIR}/wayland_units_test.cpp)
 target_link_libraries(tk_wayland_unit_tests PRIVATE tk_platform GTest::gtest_main)
-gtest_discover_tests(tk_wayland_unit_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(tk_wayland_unit_tests PROPERTIES LABELS unit TIMEOUT 60 DISCOVERY_TIMEOUT 60)
