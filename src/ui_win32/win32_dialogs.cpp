@@ -3,20 +3,23 @@
 #include <windowsx.h>
 
 #include "base/wide_text.h"
+#include "controller/forms.h"
 #include "startup/startup.h"
 #include "ui_win32/win32_artwork.h"
 #include "ui_win32/win32_dpi.h"
 
 namespace tk {
 
+using namespace forms;
+
 namespace {
 
 
 constexpr COLORREF kBackgroundColour = RGB(245, 250, 254);
 
-HFONT DialogFont(int pixels, const wchar_t* face = L"宋体") {
+HFONT DialogFont(int pixels, const char* face = forms::kTextFace) {
     return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(face).c_str());
 }
 
 HBRUSH Background() {
@@ -177,7 +180,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 // The link's underline over the picture's web-address line.
                 HFONT font = ::CreateFontW(-Scaled(21, dpi), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE,
                                            GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                           DEFAULT_QUALITY, DEFAULT_PITCH, L"黑体");
+                                           DEFAULT_QUALITY, DEFAULT_PITCH, Utf8ToWide(forms::kAboutFace).c_str());
                 HGDIOBJ old = ::SelectObject(dc, font);
                 ::SetBkMode(dc, TRANSPARENT);
                 ::SetTextColor(dc, RGB(0, 0, 255));
@@ -279,32 +282,36 @@ void StartDocDialog::Run(HWND owner, StartDocsForm& form) {
         const int dpi = state.dpi;
         if (state.font == nullptr) state.font = DialogFont(Scaled(12, dpi));
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-        const SIZE size = Outer(style, Scaled(423, dpi), Scaled(284, dpi));
+        const SIZE size = Outer(style, Scaled(kStartDialogWidth, dpi), Scaled(kStartDialogHeight, dpi));
         RECT ownerRect{};
         ::GetWindowRect(owner, &ownerRect);
         HWND dialog = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"TFrmAutorunDoc",
-                                        L"文档自动启动", style, ownerRect.left + Scaled(40, dpi), ownerRect.top + Scaled(40, dpi), size.cx,
+                                        Utf8ToWide(kStartDialogCaption).c_str(), style, ownerRect.left + Scaled(40, dpi), ownerRect.top + Scaled(40, dpi), size.cx,
                                         size.cy, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         if (dialog == nullptr) return;
         state.dialog = dialog;
         ::SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
-        Child(dpi, L"STATIC",
-              "请选择一个或多个(按下『Ctrl』或『Shift』，鼠标选择)你希望打开的历史文档，"
-              "单击按钮『确定』，软件将自动打开这些文档。 ",
-              SS_NOPREFIX, 10, 3, 400, 30, dialog, 20, state.font);
+        // Each control from its row: the strip over the list, then the one under it.
+        const auto place = [&](const DialogRow& row, const wchar_t* cls, DWORD controlStyle, int stripTop, int id,
+                               HFONT font) {
+            return Child(dpi, cls, row.caption, controlStyle, row.left, stripTop + row.top, row.width, row.height, dialog,
+                         id, font);
+        };
+        place(kStartDialogPrompt, L"STATIC", SS_NOPREFIX, 0, 20, state.font);
         // Made in the order Tab walks them.
         state.list = Child(dpi, L"LISTBOX", "", WS_VSCROLL | WS_BORDER | WS_TABSTOP | LBS_EXTENDEDSEL | LBS_NOTIFY |
                                                LBS_NOINTEGRALHEIGHT,
-                           5, 33, 413, 284 - 33 - 46, dialog, kList, state.font);
-        const int bottom = 284 - 46;
-        state.notQuery = Child(dpi, L"BUTTON", "不再跳出此提示框", BS_AUTOCHECKBOX | WS_TABSTOP, 54, bottom + 7, 125,
-                               16, dialog, kNotQuery, state.font);
-        state.selectAll = Child(dpi, L"BUTTON", "选择所有", BS_AUTOCHECKBOX | WS_TABSTOP, 184, bottom + 7, 75, 16,
-                                dialog, kSelectAll, state.font);
-        Child(dpi, L"BUTTON", "确定", BS_OWNERDRAW | WS_TABSTOP, 264, bottom, 57, 25, dialog, kConfirm, nullptr);
-        Child(dpi, L"BUTTON", "取消", BS_OWNERDRAW | WS_TABSTOP, 322, bottom, 58, 26, dialog, kCancel, nullptr);
-        Child(dpi, L"STATIC", "可以在『设置』中重新设置启动时跳出此提示框。", SS_NOPREFIX, 8, bottom + 28, 380, 14,
-              dialog, 21, state.font);
+                           5, kStartDialogTopStrip, kStartDialogWidth - 10,
+                           kStartDialogHeight - kStartDialogTopStrip - kStartDialogBottomStrip, dialog, kList,
+                           state.font);
+        const int bottom = kStartDialogHeight - kStartDialogBottomStrip;
+        state.notQuery = place(kStartDialogNotQuery, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, bottom, kNotQuery,
+                               state.font);
+        state.selectAll = place(kStartDialogSelectAll, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, bottom, kSelectAll,
+                                state.font);
+        place(kStartDialogConfirm, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, bottom, kConfirm, nullptr);
+        place(kStartDialogCancel, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, bottom, kCancel, nullptr);
+        place(kStartDialogNote, L"STATIC", SS_NOPREFIX, bottom, 21, state.font);
     }
     // FormShow: the rows afresh, each selected as its entry is marked.
     state.selectingByCode = true;
@@ -346,15 +353,15 @@ HWND ShowPictureWindow(HWND existing, HWND owner, PictureWindow which, std::func
         // The outer sizes as designed, frame included.
         const int w = Scaled(about ? 388 : 537, dpi), h = Scaled(about ? 281 : 587, dpi);
         existing = ::CreateWindowExW(0, about ? L"TFrmVersion" : L"TFrmHelp",
-                                     about ? L"关于..." : L"TarvoKelmora-帮助文档", style, CW_USEDEFAULT,
+                                     Utf8ToWide(about ? forms::kAboutCaption : forms::kHelpCaption).c_str(), style, CW_USEDEFAULT,
                                      CW_USEDEFAULT, w, h, owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ::SetWindowLongPtrW(existing, GWLP_USERDATA,
                             reinterpret_cast<LONG_PTR>(new PictureState{which, std::move(openSite), dpi}));
         RECT client{};
         ::GetClientRect(existing, &client);
         const DWORD button = BS_OWNERDRAW | WS_TABSTOP;
-        if (about) Child(dpi, L"BUTTON", "关闭", button, 252, 205, 57, 26, existing, IDCLOSE, nullptr);
-        else Child(dpi, L"BUTTON", "关闭", button, 10 + 348, Unscaled(client.bottom, dpi) - 11 - 39, 57, 26, existing,
+        if (about) Child(dpi, L"BUTTON", forms::kCloseCaption, button, 252, 205, 57, 26, existing, IDCLOSE, nullptr);
+        else Child(dpi, L"BUTTON", forms::kCloseCaption, button, 10 + 348, Unscaled(client.bottom, dpi) - 11 - 39, 57, 26, existing,
                    IDCLOSE, nullptr);
     }
     ::ShowWindow(existing, SW_SHOW);
