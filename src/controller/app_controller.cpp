@@ -53,9 +53,13 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     m_picker.SetHintSink([this](const std::string& text) {
         if (m_view) m_view->ShowHint(text);
     });
+    // A deferred load reads the file on a thread of its own while the window is being built:
+    // a long history's parse then costs the first frame nothing. FormCreate takes it.
+    if (m_deps.deferHistoryLoad) m_preload = std::async(std::launch::async, [this] { return m_file.Load(); });
 }
 
 AppController::~AppController() {
+    if (m_preload.valid()) m_preload.wait();
     // Nothing the threads still hold may report to a controller that is gone.
     // (A sweep hung on the desktop past the wait is the program's main to deal with.)
     if (m_deps.sweepThread) m_deps.sweepThread->FlushFor(kCloseSweepWait);
@@ -87,7 +91,7 @@ void AppController::Detach() {
 void AppController::FormCreate() {
     Settings settings;
     try {
-        LoadedHistory loaded = m_file.Load();
+        LoadedHistory loaded = m_preload.valid() ? m_preload.get() : m_file.Load();
         settings = loaded.settings;
         if (!m_file.LastError().empty()) m_deps.diagnostics.Warning("settings file", m_file.LastError());
         if (m_file.WriteRefused()) {

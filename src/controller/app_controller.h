@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -224,6 +225,7 @@ private:
     std::unique_ptr<Timer> m_timerSave;
     std::unique_ptr<PathProbe> m_probe;  // the load's questions, while answers are still out
     std::optional<std::vector<StoredDoc>> m_pendingDocs;  // read, not registered yet
+    std::future<LoadedHistory> m_preload;  // the file, read while the window is built
     bool m_afterFirstFrameDone = false;
     bool m_destroyed = false;
     bool m_saveStuck = false;
