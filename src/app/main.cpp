@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
         Print(stderr, problem + QLatin1Char('\n'));
         return 1;
     }
+    const std::jthread fonts = tk::ReadFontConfigurationAhead();
     // Placement, the slide and stay-on-top need X11: XWayland on a Wayland session. Only for
     // this program: what it opens inherits the session's own choice again.
     const bool hadPlatform = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
