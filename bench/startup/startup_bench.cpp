@@ -2,10 +2,12 @@
 // one private X server (Xvfb + openbox), alternating: the time from the fork to the first
 // frame of the main window, and the peak memory (VmHWM) at that frame. The program runs from a
 // copy beside a generated defualt.ini with a long history, laid anew for every run; a second
-// copy runs with no history, which shows what loading the history costs.
+// copy runs with no history, which shows what loading the history costs. Every program finds
+// a session bus of the run's own, as on any desktop; --bus without measures a start with none,
+// --bus both measures both ways in one run.
 //
 //   tk_bench_startup [--runs N] [--entries N] [--program PATH] [--reference PATH]
-//                    [--reference-label TEXT] [--keep] [--verbose]
+//                    [--reference-label TEXT] [--bus with|without|both] [--keep] [--verbose]
 
 #include <algorithm>
 #include <csignal>
@@ -16,8 +18,11 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "frame_watcher.h"
@@ -51,6 +56,8 @@ struct Options {
     std::string program = TK_PROGRAM_PATH;
     std::string reference = TK_REFERENCE_PATH;
     std::string referenceLabel = "最近打开的文档";  // a Chinese window draws CJK glyphs
+    bool withBus = true;
+    bool withoutBus = false;
     bool keep = false;
     bool verbose = false;
 };
@@ -69,6 +76,12 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             o.reference = argv[++i];
         else if (arg == "--reference-label" && hasValue)
             o.referenceLabel = argv[++i];
+        else if (arg == "--bus" && hasValue) {
+            const std::string mode = argv[++i];
+            if (mode != "with" && mode != "without" && mode != "both") return false;
+            o.withBus = mode != "without";
+            o.withoutBus = mode != "with";
+        }
         else if (arg == "--keep")
             o.keep = true;
         else if (arg == "--verbose")
@@ -80,13 +93,14 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 }
 
 // One way of starting: an executable copied into a folder of its own, with or without a
-// settings file beside it.
+// settings file beside it, with or without a session bus.
 struct Variant {
     std::string caption;
     std::string folder;
     std::vector<std::string> argv;
     std::string title;
     std::string history;  // laid beside the executable before every run; empty: no file
+    bool bus = true;
     std::vector<FirstFrame> runs;
 };
 
@@ -148,6 +162,19 @@ void ClearFolder(const std::string& folder) {
     for (const auto& entry : fs::directory_iterator(folder, ec)) fs::remove_all(entry.path(), ec);
 }
 
+// Whether a server listens at the Unix socket `path`.
+bool Listening(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return ok;
+}
+
 class Bench {
 public:
     Bench(const Options& options, const std::string& workDir)
@@ -158,15 +185,19 @@ public:
     void Report() const;
 
 private:
+    bool StartBus();
     bool RunOnce(Variant& v);
+    void ReportSetting(bool bus) const;
 
     const Options& m_options;
     std::string m_work;
     std::string m_home;
     std::string m_sockets;
     std::vector<std::string> m_env;
+    std::string m_busAddress;  // DBUS_SESSION_BUS_ADDRESS=... of the run's own bus
     tk::bench::HistoryMix m_mix;
-    std::vector<Variant> m_variants;  // the reference, the program with history, without
+    // For each setting of the bus: the reference, the program with history, without.
+    std::vector<Variant> m_variants;
     tk::test::VirtualDesktop m_desktop;
     std::unique_ptr<FrameWatcher> m_watcher;
 };
@@ -201,33 +232,58 @@ bool Bench::Prepare() {
         !CopyExecutable(m_options.program, m_work + "/program-empty", programEmpty)) {
         return false;
     }
-    m_variants.push_back({"bare Qt window",
-                          m_work + "/reference",
-                          {reference, std::to_string(kWindowWidth), std::to_string(kWindowHeight),
-                           kReferenceTitle, m_options.referenceLabel},
-                          kReferenceTitle,
-                          "",
-                          {}});
-    m_variants.push_back({"program, " + std::to_string(m_options.entries) + " entries",
-                          m_work + "/program-history",
-                          {programFull},
-                          kProgramTitle,
-                          history,
-                          {}});
-    m_variants.push_back(
-        {"program, no history", m_work + "/program-empty", {programEmpty}, kProgramTitle, "", {}});
+    for (const bool bus : {true, false}) {
+        if (!(bus ? m_options.withBus : m_options.withoutBus)) continue;
+        m_variants.push_back({"bare Qt window",
+                              m_work + "/reference",
+                              {reference, std::to_string(kWindowWidth),
+                               std::to_string(kWindowHeight), kReferenceTitle,
+                               m_options.referenceLabel},
+                              kReferenceTitle,
+                              "",
+                              bus,
+                              {}});
+        m_variants.push_back({"program, " + std::to_string(m_options.entries) + " entries",
+                              m_work + "/program-history",
+                              {programFull},
+                              kProgramTitle,
+                              history,
+                              bus,
+                              {}});
+        m_variants.push_back({"program, no history", m_work + "/program-empty", {programEmpty},
+                              kProgramTitle, "", bus, {}});
+    }
 
     if (!m_desktop.Ok()) {
         std::fprintf(stderr, "virtual desktop %s: %s\n", m_desktop.Display().c_str(),
                      m_desktop.Error().c_str());
         return false;
     }
+    if (m_options.withBus && !StartBus()) return false;
     m_watcher = std::make_unique<FrameWatcher>(m_desktop.Display(), &gStop);
     if (!m_watcher->Ok()) {
         std::fprintf(stderr, "%s\n", m_watcher->Error().c_str());
         return false;
     }
     return true;
+}
+
+// One session bus for the whole run, as a desktop has: what the programs start through it
+// (the accessibility bus, a tray watcher) is started by the warm-up and stays, as it would.
+bool Bench::StartBus() {
+    const std::string socket = m_work + "/bus";
+    const pid_t pid = m_desktop.Spawn(
+        {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket},
+        m_env);
+    for (int waited = 0; pid > 0 && waited < 10000; waited += 10) {
+        if (Listening(socket)) {
+            m_busAddress = "DBUS_SESSION_BUS_ADDRESS=unix:path=" + socket;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::fprintf(stderr, "no session bus: dbus-daemon did not start (package dbus)\n");
+    return false;
 }
 
 bool Bench::RunOnce(Variant& v) {
@@ -242,7 +298,9 @@ bool Bench::RunOnce(Variant& v) {
 
     m_watcher->Arm(v.title);
     const FrameWatcher::Clock::time_point start = FrameWatcher::Clock::now();
-    const pid_t pid = m_desktop.Spawn(v.argv, m_env);
+    std::vector<std::string> env = m_env;
+    if (v.bus) env.push_back(m_busAddress);
+    const pid_t pid = m_desktop.Spawn(v.argv, env);
     FirstFrame frame = m_watcher->WaitForFirstFrame(pid, start, kFirstFrameTimeoutMs);
     ::kill(pid, SIGKILL);
     m_desktop.Kill(pid);
@@ -255,8 +313,8 @@ bool Bench::RunOnce(Variant& v) {
         return false;
     }
     if (m_options.verbose) {
-        std::printf("  %-28s mapped %7.1f ms  first frame %7.1f ms  VmHWM %6.1f MiB  %dx%d\n",
-                    v.caption.c_str(), frame.mappedMs, frame.frameMs, frame.peakRssKiB / 1024.0,
+        std::printf("  %-28s %-11s mapped %7.1f ms  first frame %7.1f ms  VmHWM %6.1f MiB  %dx%d\n",
+                    v.caption.c_str(), v.bus ? "with bus" : "without bus", frame.mappedMs, frame.frameMs, frame.peakRssKiB / 1024.0,
                     frame.width, frame.height);
     }
     v.runs.push_back(frame);
@@ -284,11 +342,22 @@ bool Bench::Run() {
 }
 
 void Bench::Report() const {
-    std::printf("\n%-28s %12s %9s %9s %12s %14s %9s\n", "", "first frame", "min", "max", "mapped",
-                "VmHWM", "window");
+    if (m_options.withBus) ReportSetting(true);
+    if (m_options.withoutBus) ReportSetting(false);
+}
+
+void Bench::ReportSetting(bool bus) const {
+    std::vector<const Variant*> rows;  // the reference, the program with history, without
+    for (const Variant& v : m_variants) {
+        if (v.bus == bus) rows.push_back(&v);
+    }
+    std::printf("\n%-28s %12s %9s %9s %12s %14s %9s\n",
+                bus ? "with a session bus" : "without a session bus", "first frame", "min", "max",
+                "mapped", "VmHWM", "window");
     std::printf("%-28s %12s %9s %9s %12s %14s %9s\n", "", "(median)", "", "", "(median)",
                 "(median)", "");
-    for (const Variant& v : m_variants) {
+    for (const Variant* row : rows) {
+        const Variant& v = *row;
         const std::vector<double> frames = Column(v, [](auto& r) { return r.frameMs; });
         const FirstFrame& last = v.runs.back();
         std::printf("%-28s %9.1f ms %6.1f ms %6.1f ms %9.1f ms %10.1f MiB %4dx%d\n",
@@ -298,9 +367,9 @@ void Bench::Report() const {
                     Median(Column(v, [](auto& r) { return r.mappedMs; })), MedianPeakMiB(v),
                     last.width, last.height);
     }
-    const Variant& bare = m_variants[0];
-    const Variant& full = m_variants[1];
-    const Variant& empty = m_variants[2];
+    const Variant& bare = *rows[0];
+    const Variant& full = *rows[1];
+    const Variant& empty = *rows[2];
     const double ratio = MedianFrameMs(full) / MedianFrameMs(bare);
     const double extra = MedianPeakMiB(full) - MedianPeakMiB(bare);
     std::printf("\ntime ratio, program with history / bare window: %.2fx (target <= %.2fx): %s\n",
@@ -323,10 +392,12 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [--runs N] [--entries N] [--program PATH] [--reference PATH]\n"
-                     "          [--reference-label TEXT] [--keep] [--verbose]\n",
+                     "          [--reference-label TEXT] [--bus with|without|both] [--keep] [--verbose]\n",
                      argv[0]);
         return 2;
     }
+    // The programs never reach the bus of the desktop the benchmark runs on.
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     struct sigaction action {};
     action.sa_handler = OnSignal;
     ::sigaction(SIGINT, &action, nullptr);

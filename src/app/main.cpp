@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
         Print(stderr, problem + QLatin1Char('\n'));
         return 1;
     }
+    const std::jthread fonts = tk::ReadFontConfigurationAhead();
     // Placement, the slide and stay-on-top need X11: XWayland on a Wayland session. Only for
     // this program: what it opens inherits the session's own choice again.
     const bool hadPlatform = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
@@ -165,22 +166,36 @@ int main(int argc, char** argv) {
     instance.SetOnQuit([] { tk::EndProgram(); });
     instance.SetOnOpen([&controller](const std::string& text) { controller.OpenShownEntry(text); });
     // The history where the desktop searches (GNOME's overview, KRunner), while this runs.
-    const std::unique_ptr<tk::DesktopSearch> search = tk::OfferDesktopSearch(
-        {[&controller](std::string_view query, std::size_t limit) { return controller.SearchEntries(query, limit); },
-         [&controller](const std::string& id) { return controller.OpenFoundEntry(id); },
-         [&controller] { controller.BringIn(); }},
-        diagnostics);
-    // On Wayland, said only where the compositor cannot be asked for its windows, with what
-    // the user can do about it when there is something.
-    if (tk::ShouldTellX11WindowsOnly(display) && !desktop.SeesNativeWaylandWindows()) {
-        const std::string hint = desktop.NativeWaylandWindowsHint();
-        window.AddStartNotice(hint.empty() ? tk::X11WindowsOnlyNotice() : QString::fromStdString(hint));
+    std::unique_ptr<tk::DesktopSearch> search;
+    auto offerSearch = [&search, &controller, &diagnostics] {
+        search = tk::OfferDesktopSearch(
+            {[&controller](std::string_view query, std::size_t limit) { return controller.SearchEntries(query, limit); },
+             [&controller](const std::string& id) { return controller.OpenFoundEntry(id); },
+             [&controller] { controller.BringIn(); }},
+            diagnostics);
+    };
+    // The hints ask the compositor, the desktop's settings and its bus: their answers are only
+    // said once the window is on screen, so they are asked then too.
+    window.AfterFirstFrameDo([&window, &desktop, display] {
+        // On Wayland, said only where the compositor cannot be asked for its windows, with what
+        // the user can do about it when there is something.
+        if (tk::ShouldTellX11WindowsOnly(display) && !desktop.SeesNativeWaylandWindows()) {
+            const std::string hint = desktop.NativeWaylandWindowsHint();
+            window.AddStartNotice(hint.empty() ? tk::X11WindowsOnlyNotice() : QString::fromStdString(hint));
+        }
+        if (const std::string hint = desktop.FolderWindowsHint(); !hint.empty()) {
+            window.AddStartNotice(QString::fromStdString(hint));
+        }
+    });
+    // Started by the desktop's search: in the tray only, where there is one to come back from,
+    // and the bus that started it is answered at once. Otherwise the window's first frame
+    // comes before anything on the bus.
+    if (!command.hidden || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        window.AfterFirstFrameDo(offerSearch);
+        window.show();
+    } else {
+        offerSearch();
     }
-    if (const std::string hint = desktop.FolderWindowsHint(); !hint.empty()) {
-        window.AddStartNotice(QString::fromStdString(hint));
-    }
-    // Started by the desktop's search: in the tray only, where there is one to come back from.
-    if (!command.hidden || !QSystemTrayIcon::isSystemTrayAvailable()) window.show();
     const int status = app.exec();
     // Everything is saved by now (the window saved on its way out). A save stuck on a hung
     // disk or a sweep stuck on a hung mount must not keep the program from ending: what is

@@ -57,6 +57,7 @@ History::History(HistoryOptions options, const PathDialect& dialect, Diagnostics
 }
 
 History::~History() {
+    if (m_reading.valid()) m_reading.wait();
     // Nothing the writer still holds may report to a history that is gone.
     WaitForSave();
     m_file->SetOnSaved(nullptr);
@@ -65,8 +66,12 @@ History::~History() {
 
 // ---- reading -----------------------------------------------------------------------------
 
+void History::ReadAhead() {
+    if (!m_reading.valid()) m_reading = std::async(std::launch::async, [file = m_file.get()] { return file->Load(); });
+}
+
 Settings History::Open() {
-    LoadedHistory loaded = m_file->Load();
+    LoadedHistory loaded = m_reading.valid() ? m_reading.get() : m_file->Load();
     if (!m_file->LastError().empty()) m_diagnostics.Warning("settings file", m_file->LastError());
     if (m_file->WriteRefused()) m_diagnostics.Warning("settings file", "not written in this run: " + m_file->LoadPath());
     m_pending = std::move(loaded.docs);
@@ -75,6 +80,7 @@ Settings History::Open() {
 }
 
 void History::SetPaths(std::string loadPath, std::string savePath) {
+    if (m_reading.valid()) m_reading.wait();
     WaitForSave();
     m_options.loadPath = std::move(loadPath);
     m_options.savePath = std::move(savePath);

@@ -19,6 +19,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#ifdef TK_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcApp, "tarvokelmora.app", QtWarningMsg)
 
 static void InitArtworkResource() {
@@ -30,6 +34,16 @@ static void InitArtworkResource() {
 namespace tk {
 
 void InitArtwork() { InitArtworkResource(); }
+
+std::jthread ReadFontConfigurationAhead() {
+#ifdef TK_HAVE_FONTCONFIG
+    // Parsing the configuration files is most of what the first font costs. Should Qt ask
+    // before this is done, fontconfig reads it again for Qt and keeps one: never wrong.
+    return std::jthread([] { FcInit(); });
+#else
+    return {};
+#endif
+}
 
 void EndProgram() {
     // exit(), not quit(): quit() first sends every window a close request, and the main

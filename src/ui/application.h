@@ -4,8 +4,14 @@
 #include <QSocketNotifier>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace tk {
+
+// Reads the fonts' configuration on a thread of its own while Qt starts, so that the first
+// text measured on the window's thread finds it read. Join (or let go out of scope) before
+// leaving main.
+std::jthread ReadFontConfigurationAhead();
 
 // The application object: whatever escapes an event handler ends there, silently
 // (ApplicationEvents1Exception), instead of ending the program.

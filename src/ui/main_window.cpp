@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <utility>
+
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDebug>
@@ -69,7 +71,6 @@ TFrmMain::TFrmMain(AppController& controller, MainWindowDeps deps, QWidget* pare
     m_dropTarget->setObjectName(QStringLiteral("DropTarget"));
     m_dropTarget->SetOnDropFiles([this](TDropFilesTarget*, const TDropFilesInfo& info) { DropFiles(info); });
     SetDropTargetTree();
-    BuildTray();
     // Should the window never be painted (the window manager keeps it unmapped), the tray
     // icon and the rest still come.
     QTimer::singleShot(2000, this, &TFrmMain::AfterFirstFrame);
@@ -196,7 +197,7 @@ void TFrmMain::ConnectPages() {
 }
 
 void TFrmMain::BuildTray() {
-    if (!m_deps.trayIcon) return;
+    if (!m_deps.trayIcon || m_trayIcon) return;
     m_trayIcon = new QSystemTrayIcon(ProgramIcon(), this);
     m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
     m_trayIcon->setToolTip(QStringLiteral("TarvoKelmora"));
@@ -208,7 +209,6 @@ void TFrmMain::BuildTray() {
         // a docked icon has opened it already.
         if (reason == QSystemTrayIcon::Context && !popMenu->isVisible()) popMenu->popup(QCursor::pos());
     });
-    // Docking asks the desktop over D-Bus and X: it comes after the first frame.
 }
 
 // ---- first frame, placement, ending ----------------------------------------------------------
@@ -227,8 +227,12 @@ void TFrmMain::AfterFirstFrame() {
     m_afterFirstFrameDone = true;
     // The window manager shows the icon once it is set; all its sizes go to the server.
     setWindowIcon(ProgramIcon());
+    // Even making the tray icon asks the session bus whether a tray watcher is there (and may
+    // start one): never before the first frame.
+    BuildTray();
     if (m_trayIcon) m_trayIcon->show();
     m_controller.AfterFirstFrame();
+    for (auto& work : std::exchange(m_afterFirstFrameWork, {})) work();
     // Without a tray the window must never become unreachable: it stays as it is, and a second
     // start (or --show) brings it in. The icon still docks if a tray comes later.
     if (m_trayIcon && !QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -237,6 +241,14 @@ void TFrmMain::AfterFirstFrame() {
     }
     for (const QString& notice : m_startNotices) qWarning().noquote() << notice;
     ShowNextStartNotice();
+}
+
+void TFrmMain::AfterFirstFrameDo(std::function<void()> work) {
+    if (m_afterFirstFrameDone) {
+        QTimer::singleShot(0, this, std::move(work));
+        return;
+    }
+    m_afterFirstFrameWork.push_back(std::move(work));
 }
 
 void TFrmMain::ShowNextStartNotice() {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "controller/app_controller.h"
 #include "controller/forms.h"
@@ -50,9 +51,13 @@ public:
     explicit TFrmMain(AppController& controller, MainWindowDeps deps = {}, QWidget* parent = nullptr);
     ~TFrmMain() override;
 
+    // None until the first frame: making it asks the desktop's bus.
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
     // Said in the hint strip once the window is on screen, with the word on a missing tray.
     void AddStartNotice(const QString& text) { m_startNotices << text; }
+    // Runs `work` once the first frame has left (or at once if it has), before the start
+    // notices are said: for what waits on the desktop's bus or asks the desktop slow questions.
+    void AfterFirstFrameDo(std::function<void()> work);
 
     // ---- MainView
     void ShowSettings(const Settings& settings) override;
@@ -128,6 +133,7 @@ private:
     bool m_afterFirstFrameDone = false;
     bool m_placedInFrame = false;
     QStringList m_startNotices;
+    std::vector<std::function<void()>> m_afterFirstFrameWork;
     QSize m_startSize;  // the size the window opened with
     // The outer size the settings asked for; the frame's share comes off once it is known.
     QSize m_wantedOuter;

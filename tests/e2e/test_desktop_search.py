@@ -58,6 +58,8 @@ class DesktopSearchTest(DesktopTestCase):
 
     def test_the_shell_and_krunner_find_entries_and_open_them_as_a_click_does(self):
         self.launch(ini=seed_ini(PAGE_WEB, self.docs), folder=os.path.join(self.run_dir, "app"))
+        # The program takes its name once its window is on screen, not before.
+        wait_for(self.provider_on_bus, what="the search provider's name on the bus")
         shell = self.proxy(*SHELL)
         found = wait_for(lambda: [str(i) for i in shell.GetInitialResultSet(["wdwd"])],
                          what="the search provider")
@@ -97,6 +99,13 @@ class DesktopSearchTest(DesktopTestCase):
         self.desk.xdotool("windowactivate", "--sync", box[0], check=False)
         self.desk.xdotool("key", "--window", box[0], "Return")
         self.assertEqual(self.wait_calls(), [[self.desk.recorder, self.folders[0]]])
+
+    def provider_on_bus(self):
+        bus = dbus.bus.BusConnection(self.desk.env["DBUS_SESSION_BUS_ADDRESS"])
+        try:
+            return bus.name_has_owner(BUS_NAME)
+        finally:
+            bus.close()
 
     def krunner_app(self):
         try:
