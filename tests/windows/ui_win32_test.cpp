@@ -297,7 +297,7 @@ TEST(Win32MainWindowTest, ThePagesButtonsMenuAndSettingsAreTheFormRows) {
                                      timers);
         tk::Win32MainWindow window(controller);
         // The window owns what the shell raises over a launch.
-        controller.OpenSystemDirectory();
+        controller.OpenTarget(tk::forms::kSystemDirectory);
         EXPECT_EQ(shell.calls, std::vector<std::string>{"Execute(" +
                                                         std::to_string(reinterpret_cast<std::uintptr_t>(window.Handle())) +
                                                         ",\"open\",\"C:\\WINDOWS\\system32\",NULL,NULL,5)"});
