@@ -13,9 +13,9 @@
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
 #include "ui_win32/single_instance.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_main_window.h"
-#include "ui_win32/win32_timers.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/main_window.h"
+#include "ui_win32/timers.h"
 
 namespace {
 

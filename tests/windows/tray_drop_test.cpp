@@ -12,9 +12,9 @@
 #include "test_history.h"
 #include "desktop/path_dialect.h"
 #include "platform/windows/ansi_text.h"
-#include "platform/windows/win32_drop_files.h"
+#include "ui_win32/drop_files.h"
 #include "platform/windows/win32_file_system.h"
-#include "platform/windows/win32_tray_icon.h"
+#include "ui_win32/tray_icon.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "platform/windows/win32_tray_icon.h"
+#include "ui_win32/tray_icon.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "controller/forms.h"
 #include "fakes.h"
 #include "recorded_diagnostics.h"
-#include "ui_win32/win32_main_window.h"
-#include "ui_win32/win32_timers.h"
+#include "ui_win32/main_window.h"
+#include "ui_win32/timers.h"
 
 namespace {
 

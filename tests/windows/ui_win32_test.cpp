@@ -25,12 +25,12 @@
 #include "recorded_diagnostics.h"
 #include "platform/windows/ansi_text.h"
 #include "ui_win32/single_instance.h"
-#include "ui_win32/win32_dialogs.h"
+#include "ui_win32/dialogs.h"
 #include "ui_win32/tab_strip_accessible.h"
-#include "ui_win32/win32_main_window.h"
-#include "ui_win32/win32_timers.h"
-#include "ui_win32/win32_tree.h"
-#include "ui_win32/win32_web_strip.h"
+#include "ui_win32/main_window.h"
+#include "ui_win32/timers.h"
+#include "ui_win32/tree_view.h"
+#include "ui_win32/web_strip.h"
 
 namespace {
 

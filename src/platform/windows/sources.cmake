@@ -4,11 +4,9 @@ target_sources(tk_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/platform_desktop.cpp
     ${CMAKE_CURRENT_LIST_DIR}/registry_run_store.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shell_file_icons.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win32_drop_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win32_file_system.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win32_shell.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win32_shell_windows.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win32_tray_icon.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win32_window_system.cpp
 )
 # PSAPI is loaded at run time, not linked.

@@ -1,13 +1,13 @@
 // The main window at its monitor's DPI: fonts, the pages' controls and the shown state.
-#include "ui_win32/win32_main_window.h"
+#include "ui_win32/main_window.h"
 
 #include <iterator>
 
 #include <commctrl.h>
 
 #include "base/wide_text.h"
-#include "ui_win32/win32_main_window_parts.h"
-#include "ui_win32/win32_web_strip.h"
+#include "ui_win32/main_window_parts.h"
+#include "ui_win32/web_strip.h"
 
 namespace tk {
 

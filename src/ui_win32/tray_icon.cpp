@@ -1,4 +1,4 @@
-#include "platform/windows/win32_tray_icon.h"
+#include "ui_win32/tray_icon.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The main window as the controller sees it: what it reads from and does to the window.
-#include "ui_win32/win32_main_window.h"
+#include "ui_win32/main_window.h"
 
 #include <algorithm>
 #include <iterator>
@@ -11,10 +11,10 @@
 #include "base/wide_text.h"
 #include "desktop/shell.h"
 #include "ui_win32/tab_strip_accessible.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_dialogs.h"
-#include "ui_win32/win32_main_window_parts.h"
-#include "ui_win32/win32_web_strip.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/dialogs.h"
+#include "ui_win32/main_window_parts.h"
+#include "ui_win32/web_strip.h"
 
 namespace tk {
 

@@ -1,4 +1,4 @@
-#include "ui_win32/win32_timers.h"
+#include "ui_win32/timers.h"
 
 
 namespace tk {

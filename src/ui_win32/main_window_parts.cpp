@@ -1,7 +1,7 @@
 // The small helpers that make the main window's controls.
 
 #include "controller/forms.h"
-#include "ui_win32/win32_main_window_parts.h"
+#include "ui_win32/main_window_parts.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "ui_win32/win32_dpi.h"
+#include "ui_win32/dpi.h"
 
 namespace tk {
 

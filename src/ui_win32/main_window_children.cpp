@@ -1,6 +1,6 @@
 // The main window's children: the pages, the tab strip, the splitter and the trees' own
 // messages, and the dialog keys of the message loop.
-#include "ui_win32/win32_main_window.h"
+#include "ui_win32/main_window.h"
 
 #include <algorithm>
 
@@ -8,9 +8,9 @@
 #include <commctrl.h>
 
 #include "ui_win32/tab_strip_accessible.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_main_window_parts.h"
-#include "ui_win32/win32_web_strip.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/main_window_parts.h"
+#include "ui_win32/web_strip.h"
 
 namespace tk {
 

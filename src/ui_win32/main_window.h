@@ -11,12 +11,12 @@
 #include "controller/forms.h"
 #include "controller/main_view.h"
 #include "controller/web_strip_port.h"
-#include "platform/windows/win32_drop_files.h"
-#include "platform/windows/win32_tray_icon.h"
+#include "ui_win32/drop_files.h"
+#include "ui_win32/tray_icon.h"
 #include "ui_win32/single_instance.h"
-#include "ui_win32/win32_dialogs.h"
-#include "ui_win32/win32_dpi.h"
-#include "ui_win32/win32_tree.h"
+#include "ui_win32/dialogs.h"
+#include "ui_win32/dpi.h"
+#include "ui_win32/tree_view.h"
 
 namespace tk {
 

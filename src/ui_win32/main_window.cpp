@@ -1,4 +1,4 @@
-#include "ui_win32/win32_main_window.h"
+#include "ui_win32/main_window.h"
 
 #include "controller/forms.h"
 
@@ -12,10 +12,10 @@
 #include "base/wide_text.h"
 #include "desktop/shell.h"
 #include "ui_win32/tab_strip_accessible.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_dialogs.h"
-#include "ui_win32/win32_main_window_parts.h"
-#include "ui_win32/win32_web_strip.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/dialogs.h"
+#include "ui_win32/main_window_parts.h"
+#include "ui_win32/web_strip.h"
 
 namespace tk {
 

@@ -1,10 +1,10 @@
-#include "ui_win32/win32_tree.h"
+#include "ui_win32/tree_view.h"
 
 #include <cstdint>
 
 #include "base/wide_text.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_dpi.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/dpi.h"
 
 namespace tk {
 

@@ -1,4 +1,4 @@
-#include "platform/windows/win32_drop_files.h"
+#include "ui_win32/drop_files.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "ui_win32/win32_artwork.h"
+#include "ui_win32/artwork.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <gdiplus.h>
 #include <shlwapi.h>
 
-#include "ui_win32/win32_dpi.h"
+#include "ui_win32/dpi.h"
 
 
 namespace tk {

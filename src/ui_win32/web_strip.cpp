@@ -1,4 +1,4 @@
-#include "ui_win32/win32_web_strip.h"
+#include "ui_win32/web_strip.h"
 
 #include "controller/forms.h"
 
@@ -12,8 +12,8 @@
 #include <shobjidl.h>
 
 #include "base/wide_text.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_dpi.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/dpi.h"
 #include "webpanel/strip_navigation.h"
 #include "webpanel/web_panel.h"
 

@@ -1,12 +1,12 @@
-#include "ui_win32/win32_dialogs.h"
+#include "ui_win32/dialogs.h"
 
 #include <windowsx.h>
 
 #include "base/wide_text.h"
 #include "controller/forms.h"
 #include "startup/startup.h"
-#include "ui_win32/win32_artwork.h"
-#include "ui_win32/win32_dpi.h"
+#include "ui_win32/artwork.h"
+#include "ui_win32/dpi.h"
 
 namespace tk {
 
