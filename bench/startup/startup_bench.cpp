@@ -42,7 +42,7 @@ constexpr const char* kReferenceTitle = "TkStartupReference";
 constexpr int kWindowWidth = 500;
 constexpr int kWindowHeight = 480;
 // Time ratio and extra memory the program may take over the bare window.
-constexpr double kTimeRatioTarget = 1.5;
+constexpr double kTimeRatioTarget = 1.3;
 constexpr double kExtraMemoryTargetMiB = 30;
 constexpr int kFirstFrameTimeoutMs = 30000;
 

@@ -10,6 +10,7 @@
 #include "base/memory.h"
 #include "base/worker_thread.h"
 #include "controller/app_controller.h"
+#include "history/history.h"
 #include "desktop/platform_desktop.h"
 #include "desktop/search_result.h"
 #include "history/settings.h"
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::jthread fonts = tk::ReadFontConfigurationAhead();
+    // The history is read meanwhile too (reading changes nothing; a second start that hands
+    // over only read it in vain), so a long one costs the first frame nothing.
+    tk::HistoryReading historyReading(location.loadPath, location.savePath);
     // Placement, the slide and stay-on-top need X11: XWayland on a Wayland session. Only for
     // this program: what it opens inherits the session's own choice again.
     const bool hadPlatform = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
@@ -146,6 +150,7 @@ int main(int argc, char** argv) {
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
     deps.holdsInstanceLock = true;
+    deps.historyReading = &historyReading;
     // Development and tests can point the web strip at another site.
     if (const QByteArray site = qgetenv("TARVOKELMORA_SITE"); !site.isEmpty()) {
         deps.webSite = site.toStdString();

@@ -11,7 +11,7 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     : m_deps(std::move(deps)),
       m_timers(timers),
       m_history(HistoryOptions{m_deps.settingsLoadPath, m_deps.settingsSavePath, m_deps.saveWriter,
-                               m_deps.probeThreads, m_deps.holdsInstanceLock},
+                               m_deps.probeThreads, m_deps.holdsInstanceLock, m_deps.historyReading},
                 m_deps.dialect, m_deps.files, m_deps.icons, m_deps.diagnostics, &timers),
       m_sweep(m_history.Records(), m_deps.files, m_deps.windows, m_deps.shellWindows, m_deps.diagnostics),
       m_sweeps(m_sweep, timers, m_deps.sweepThread, [this] { return m_view != nullptr && !m_history.Closed(); }),
@@ -39,7 +39,7 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
         if (m_view) m_view->ShowHint(text);
     });
     // A deferred load reads the file while the window is being built; FormCreate takes it.
-    if (m_deps.deferHistoryLoad) m_history.ReadAhead();
+    if (m_deps.deferHistoryLoad && m_deps.historyReading == nullptr) m_history.ReadAhead();
     m_picker.SetHintSink([this](const std::string& text) {
         if (m_view) m_view->ShowHint(text);
     });

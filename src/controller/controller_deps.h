@@ -13,6 +13,7 @@
 #include "desktop/shell.h"
 #include "desktop/shell_windows.h"
 #include "desktop/window_system.h"
+#include "history/history.h"
 #include "webpanel/web_panel.h"
 
 namespace tk {
@@ -40,6 +41,8 @@ struct ControllerDeps {
     bool deferHistoryLoad = false;
     // Whether this program holds the history's single-instance lock.
     bool holdsInstanceLock = false;
+    // The history file, already being read (the program starts reading before its toolkit).
+    HistoryReading* historyReading = nullptr;
     // Where saves are written, off the window's thread; none: written at once.
     JobRunner* saveWriter = nullptr;
     // Where the timed sweep asks the desktop (any one-job-at-a-time thread, such as another

@@ -13,14 +13,26 @@ bool SameStored(Settings a, const Settings& b) {
 }
 
 std::unique_ptr<HistoryFile> MakeFile(const HistoryOptions& options) {
-    auto file = std::make_unique<HistoryFile>(options.loadPath,
-                                              options.savePath.empty() ? options.loadPath : options.savePath);
+    std::unique_ptr<HistoryFile> file = options.reading ? options.reading->TakeFile() : nullptr;
+    if (!file) {
+        file = std::make_unique<HistoryFile>(options.loadPath,
+                                             options.savePath.empty() ? options.loadPath : options.savePath);
+    }
     file->SetSaveWriter(options.saveWriter);
     file->SetOwnsHistory(options.ownsHistory);
     return file;
 }
 
 }  // namespace
+
+HistoryReading::HistoryReading(std::string loadPath, std::string savePath)
+    : m_file(std::make_unique<HistoryFile>(loadPath, savePath.empty() ? loadPath : savePath)) {
+    m_loaded = std::async(std::launch::async, [file = m_file.get()] { return file->Load(); });
+}
+
+HistoryReading::~HistoryReading() {
+    if (m_loaded.valid()) m_loaded.wait();
+}
 
 History::History(HistoryOptions options, const PathDialect& dialect, const FileSystem& files, FileIcons& icons,
                  Diagnostics& diagnostics, TimerFactory* timers)
@@ -30,6 +42,8 @@ History::History(HistoryOptions options, const PathDialect& dialect, const FileS
       m_files(&files),
       m_records(dialect, diagnostics),
       m_file(MakeFile(m_options)) {
+    if (m_options.reading) m_reading = m_options.reading->TakeLoaded();
+    m_options.reading = nullptr;
     m_trees.emplace(m_records, files, icons);
     // The trees and the file's pieces follow the records, in that order.
     m_records.AddListener(&*m_trees);
@@ -72,6 +86,8 @@ void History::ReadAhead() {
 
 Settings History::Open() {
     LoadedHistory loaded = m_reading.valid() ? m_reading.get() : m_file->Load();
+    // What a save killed half-way left behind goes before anything else is written.
+    m_file->RemoveKilledSaves();
     if (!m_file->LastError().empty()) m_diagnostics.Warning("settings file", m_file->LastError());
     if (m_file->WriteRefused()) m_diagnostics.Warning("settings file", "not written in this run: " + m_file->LoadPath());
     m_pending = std::move(loaded.docs);

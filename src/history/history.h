@@ -30,6 +30,24 @@ inline constexpr std::chrono::milliseconds kCloseSaveWait{10000};
 // How long after a change the history is saved: one save for a burst of changes.
 inline constexpr std::uint32_t kSaveDelayMs = 3000;
 
+// The file read on a thread of its own before the History that takes it exists: the program
+// reads its history while its toolkit starts. Reading changes nothing on disk.
+class HistoryReading {
+public:
+    HistoryReading(std::string loadPath, std::string savePath);
+    ~HistoryReading();
+    HistoryReading(const HistoryReading&) = delete;
+    HistoryReading& operator=(const HistoryReading&) = delete;
+
+    // For the History that takes them, once each.
+    std::unique_ptr<HistoryFile> TakeFile() { return std::move(m_file); }
+    std::future<LoadedHistory> TakeLoaded() { return std::move(m_loaded); }
+
+private:
+    std::unique_ptr<HistoryFile> m_file;
+    std::future<LoadedHistory> m_loaded;
+};
+
 // Where the history lives and how it works beside the caller's thread.
 struct HistoryOptions {
     std::string loadPath;
@@ -40,6 +58,8 @@ struct HistoryOptions {
     int probeThreads = 0;
     // This program holds the history's single-instance lock (its own temporaries may go).
     bool ownsHistory = false;
+    // The file as read ahead, for the History to take (its paths are the reading's).
+    HistoryReading* reading = nullptr;
 };
 
 // The history: its records, the category trees that show them and the file that keeps them,

@@ -135,10 +135,12 @@ HistoryFile::HistoryFile(std::string loadPath, std::string savePath)
     if (m_savePath.empty()) m_savePath = m_loadPath;
 }
 
-void HistoryFile::Open() {
-    // What a save killed half-way left behind goes before anything else is written; only by
-    // the one instance of this history, or it could take another's save from under it.
+void HistoryFile::RemoveKilledSaves() {
+    // Only by the one instance of this history, or it could take another's save from under it.
     if (m_ownsHistory) RemoveStaleTemporaries(m_savePath);
+}
+
+void HistoryFile::Open() {
     m_ini = std::make_unique<IniFile>(m_loadPath);
     const FileResult r = m_ini->Load();
     m_lastError = r.error;

@@ -73,6 +73,9 @@ public:
 
     // Set once this program holds the history's single-instance lock.
     void SetOwnsHistory(bool owns) { m_ownsHistory = owns; }
+    // What a save killed half-way left beside the file goes, before anything is written; only
+    // with the lock (SetOwnsHistory). Apart from Load, which may run before the lock is held.
+    void RemoveKilledSaves();
 
 private:
     void Open();
