@@ -38,8 +38,6 @@ AppController::AppController(ControllerDeps deps, TimerFactory& timers)
     m_history.SetOnSaveFailed([this](const std::string& text) {
         if (m_view) m_view->ShowHint(text);
     });
-    // A deferred load reads the file while the window is being built; FormCreate takes it.
-    if (m_deps.deferHistoryLoad && m_deps.historyReading == nullptr) m_history.ReadAhead();
     m_picker.SetHintSink([this](const std::string& text) {
         if (m_view) m_view->ShowHint(text);
     });

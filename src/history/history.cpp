@@ -80,10 +80,6 @@ History::~History() {
 
 // ---- reading -----------------------------------------------------------------------------
 
-void History::ReadAhead() {
-    if (!m_reading.valid()) m_reading = std::async(std::launch::async, [file = m_file.get()] { return file->Load(); });
-}
-
 Settings History::Open() {
     LoadedHistory loaded = m_reading.valid() ? m_reading.get() : m_file->Load();
     // What a save killed half-way left behind goes before anything else is written.

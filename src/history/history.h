@@ -89,9 +89,6 @@ public:
     // Reads the file (once) and gives its settings; the history waits for Load. A file that
     // is there but cannot be read whole leaves File().ReadFailure() set and is never written.
     Settings Open();
-    // Starts reading the file on a thread of its own, for Open to take: a long history's
-    // parse then costs nothing of what the caller does meanwhile (the window's first frame).
-    void ReadAhead();
     // Registers what Open read, if not done yet; everything that reads or writes the history
     // calls this first.
     void Load();
@@ -145,7 +142,7 @@ private:
     std::unique_ptr<Timer> m_timerSave;
     std::unique_ptr<PathProbe> m_probe;  // the load's questions, while answers are still out
     std::optional<std::vector<StoredDoc>> m_pending;  // read, not registered yet
-    std::future<LoadedHistory> m_reading;  // ReadAhead's, until Open takes it
+    std::future<LoadedHistory> m_reading;  // the reading handed in, until Open takes it
     std::function<void(const std::string&)> m_onSaveFailed;
     Settings m_settings;
     std::optional<Settings> m_savedSettings;  // as last written; none before the window's start

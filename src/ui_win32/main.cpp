@@ -10,6 +10,7 @@
 #include "base/wide_text.h"
 #include "base/worker_thread.h"
 #include "controller/app_controller.h"
+#include "history/history.h"
 #include "desktop/platform_desktop.h"
 #include "history/settings.h"
 #include "ui_win32/single_instance.h"
@@ -41,6 +42,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         tk::ResolveSettingsLocation(tk::ExecutableDirectory(), tk::PerUserConfigFolder());
     tk::Win32SingleInstance instance(location.savePath);
     if (instance.HandedOver()) return 0;
+    // The history is read while the window is built, so a long one costs its first frame nothing.
+    tk::HistoryReading historyReading(location.loadPath, location.savePath);
 
     tk::PlatformDesktop desktop = tk::CreatePlatformDesktop(diagnostics);
     tk::ControllerDeps deps{*desktop.dialect, *desktop.files, *desktop.icons, *desktop.windows,
@@ -48,6 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                             location.savePath, desktop.autoRun.get(), tk::ExecutablePath()};
     deps.deferHistoryLoad = true;
     deps.holdsInstanceLock = true;
+    deps.historyReading = &historyReading;
     // Development and tests can point the web strip at another site.
     wchar_t site[512];
     const DWORD siteLength = ::GetEnvironmentVariableW(L"TARVOKELMORA_SITE", site, 512);
